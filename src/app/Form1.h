@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/FormServices.h"
+#include "urllist/UrlListCommands.h"
+
+#include <QString>
+
+class IFormView;
+class UrlListModel;
+
+// The main window's logic: one handler per control event.
+class Form1
+{
+public:
+    Form1(IFormView &view, UrlListModel &list, const FormServices &services);
+
+    void Form_Load();
+    void Form_Unload();
+
+    // Hover handlers: set the window's pointer unless a run holds the hourglass.
+    void Form_MouseMove();
+    void Frame1_MouseMove();
+    void ListView1_MouseMove();
+    void PushButton_MouseMove();
+
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton4_Click();
+    void PushButton6_Click();
+    void PushButton7_Click();
+    void PushButton8_Click();
+    void ListView1_KeyDown(int keyCode, int shift);
+    void ListView1_DblClick();
+    void Text1_Change();
+
+    bool isBusy() const;
+
+private:
+    void hover(int pointer);
+
+    IFormView &m_view;
+    UrlListModel &m_list;
+    FormServices m_services;
+    UrlListCommands m_listCommands;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+class IEventPump;
+class IMessageBoxes;
+
+// The platform services the main window's logic talks to. Optional members may
+// be null where a caller does not need them.
+struct FormServices {
+    IMessageBoxes *boxes = nullptr;
+    IEventPump *pump = nullptr;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/FormServices.h"
+
+#include <QString>
+
+class IFormView;
+class UrlListModel;
+
+// The start-up sequence of the main window, run once before it is shown.
+class StartUp
+{
+public:
+    StartUp(IFormView &view, UrlListModel &list, const FormServices &services);
+
+    void Form_Load();
+
+    static constexpr double ColumnWidthTwips = 7000.0;
+    static QString columnHeaderText();
+
+private:
+    IFormView &m_view;
+    UrlListModel &m_list;
+    FormServices m_services;
+};

@@ -1,0 +1,42 @@
+#include "platform/Application.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QStyleFactory>
+
+Application::Application() : m_window(m_list)
+{
+    m_boxes.setOwner(&m_window);
+    m_logic = std::make_unique<Form1>(m_window, m_list, services());
+    m_window.setLogic(m_logic.get());
+}
+
+FormServices Application::services()
+{
+    FormServices services;
+    services.boxes = &m_boxes;
+    services.pump = &m_pump;
+    return services;
+}
+
+void Application::prepareProcess()
+{
+}
+
+void Application::configureApplication()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setApplicationName(QStringLiteral("Textorin"));
+    QApplication::setOrganizationName(QStringLiteral("Tavrine"));
+}
+
+void Application::start()
+{
+    m_logic->Form_Load();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = m_window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        m_window.move(frame.topLeft());
+    }
+    m_window.show();
+}

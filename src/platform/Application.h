@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Form1.h"
+#include "platform/MainWindow.h"
+#include "platform/QtMessageBoxes.h"
+#include "support/QtEventPump.h"
+#include "urllist/UrlListModel.h"
+
+#include <memory>
+
+// Builds the main window and its logic, and runs the start-up sequence.
+class Application
+{
+public:
+    Application();
+
+    // Runs the start-up sequence, then shows the window centred on the screen.
+    void start();
+
+    MainWindow &window() { return m_window; }
+    Form1 &logic() { return *m_logic; }
+    UrlListModel &list() { return m_list; }
+    QtMessageBoxes &boxes() { return m_boxes; }
+
+    // Style, palette and engine settings; call before creating QApplication's windows.
+    static void prepareProcess();
+    static void configureApplication();
+
+private:
+    FormServices services();
+
+    UrlListModel m_list;
+    QtMessageBoxes m_boxes;
+    QtEventPump m_pump;
+    MainWindow m_window;
+    std::unique_ptr<Form1> m_logic;
+};

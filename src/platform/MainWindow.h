@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/IFormView.h"
+
+#include <QCursor>
+#include <QWidget>
+
+#include <optional>
+
+class CaptionProgressBar;
+class Form1;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class UrlListModel;
+class UrlListView;
+
+// The main window Form1: the URL list, its commands, the folder box, the start
+// button and the progress bar, at fixed positions.
+class MainWindow : public QWidget, public IFormView
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(UrlListModel &list, QWidget *parent = nullptr);
+
+    void setLogic(Form1 *logic);
+
+    int mousePointer() const override { return m_mousePointer; }
+    void setMousePointer(int value) override;
+    QString folderText() const override;
+    void setFolderText(const QString &text) override;
+    int progressValue() const override;
+    void setProgressValue(int value) override;
+    QString progressCaption() const override;
+    void setProgressCaption(const QString &caption) override;
+    QString caption() const override;
+    void setCaption(const QString &caption) override;
+
+    // The custom pointer image shown for pointer value 99.
+    void setMouseIcon(const QCursor &cursor);
+    bool hasMouseIcon() const { return m_mouseIcon.has_value(); }
+
+    static QSize clientSize();
+    static QString listToolTip();
+
+    UrlListView *ListView1() const { return m_listView; }
+    QGroupBox *Frame1() const { return m_frame; }
+    QLineEdit *Text1() const { return m_folderBox; }
+    CaptionProgressBar *ProgressBar1() const { return m_progressBar; }
+    QPushButton *PushButton1() const { return m_addOne; }
+    QPushButton *PushButton2() const { return m_start; }
+    QPushButton *PushButton4() const { return m_samples; }
+    QPushButton *PushButton6() const { return m_loadList; }
+    QPushButton *PushButton7() const { return m_clear; }
+    QPushButton *PushButton8() const { return m_browse; }
+    QList<QPushButton *> pushButtons() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPushButton *makeButton(const QString &text, const QRect &twips, QWidget *parent);
+    void buildControls();
+    void setTabOrder();
+    void connectHandlers();
+    void watchHover(QWidget *widget);
+    void applyPointer();
+    void syncColumnWidths();
+
+    UrlListModel &m_list;
+    Form1 *m_logic = nullptr;
+    int m_mousePointer = 0;
+    std::optional<QCursor> m_mouseIcon;
+
+    UrlListView *m_listView = nullptr;
+    QGroupBox *m_frame = nullptr;
+    QLineEdit *m_folderBox = nullptr;
+    CaptionProgressBar *m_progressBar = nullptr;
+    QPushButton *m_addOne = nullptr;
+    QPushButton *m_loadList = nullptr;
+    QPushButton *m_samples = nullptr;
+    QPushButton *m_clear = nullptr;
+    QPushButton *m_start = nullptr;
+    QPushButton *m_browse = nullptr;
+};

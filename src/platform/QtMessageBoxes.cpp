@@ -1,0 +1,69 @@
+#include "platform/QtMessageBoxes.h"
+
+#include "support/ApplicationTitle.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QtMessageBoxes::Responder &responder()
+{
+    static QtMessageBoxes::Responder instance;
+    return instance;
+}
+
+} // namespace
+
+QtMessageBoxes::QtMessageBoxes(QWidget *owner) : m_owner(owner)
+{
+}
+
+void QtMessageBoxes::setResponder(Responder value)
+{
+    responder() = std::move(value);
+}
+
+QString QtMessageBoxes::displayText(const QString &text)
+{
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return result;
+}
+
+void QtMessageBoxes::information(const QString &text)
+{
+    const QString caption = ApplicationTitle::current();
+    if (responder()) {
+        responder()({Kind::Information, caption, text});
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, displayText(text), QMessageBox::Ok, m_owner);
+    box.exec();
+}
+
+void QtMessageBoxes::warning(const QString &caption, const QString &text)
+{
+    if (responder()) {
+        responder()({Kind::Warning, caption, text});
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, caption, displayText(text), QMessageBox::Ok, m_owner);
+    box.exec();
+}
+
+QString QtMessageBoxes::inputBox(const QString &prompt)
+{
+    const QString caption = ApplicationTitle::current();
+    if (responder())
+        return responder()({Kind::Input, caption, prompt});
+    QInputDialog dialog(m_owner);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(QString());
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.textValue();
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Qualified names the error report cites, one per guarded operation.
+namespace OperationNames {
+
+inline const QString PushButton1_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton1_Click ");
+inline const QString PushButton2_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton2_Click ");
+inline const QString PushButton4_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton4_Click ");
+inline const QString PushButton6_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton6_Click ");
+inline const QString PushButton7_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton7_Click ");
+inline const QString PushButton8_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton8_Click ");
+inline const QString Form_Load = QStringLiteral("in TextorinApp2021/08/31.Form1.Form_Load ");
+
+} // namespace OperationNames

@@ -1,0 +1,175 @@
+#include "urllist/UrlListModel.h"
+
+#include "support/RuntimeError.h"
+
+#include <QItemSelectionModel>
+
+namespace {
+
+// The list view's default column width: 1440 twips (one inch).
+constexpr double DefaultColumnWidth = 1440.0;
+
+RuntimeError indexOutOfBounds()
+{
+    return RuntimeError(QStringLiteral("Index out of bounds"), 35600);
+}
+
+} // namespace
+
+UrlListModel::UrlListModel(QObject *parent)
+    : QAbstractTableModel(parent), m_selection(new QItemSelectionModel(this, this))
+{
+}
+
+void UrlListModel::append(const QString &text)
+{
+    const int row = int(m_rows.size());
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.append(text);
+    endInsertRows();
+}
+
+void UrlListModel::appendRows(const QStringList &texts)
+{
+    if (texts.isEmpty())
+        return;
+    const int first = int(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + int(texts.size()) - 1);
+    m_rows.append(texts);
+    endInsertRows();
+}
+
+int UrlListModel::count() const
+{
+    return int(m_rows.size());
+}
+
+QString UrlListModel::text(int row) const
+{
+    checkRow(row);
+    return m_rows.at(row - 1);
+}
+
+void UrlListModel::remove(int row)
+{
+    checkRow(row);
+    beginRemoveRows(QModelIndex(), row - 1, row - 1);
+    m_rows.removeAt(row - 1);
+    endRemoveRows();
+}
+
+void UrlListModel::clear()
+{
+    if (m_rows.isEmpty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+int UrlListModel::selectedRow() const
+{
+    const QModelIndexList selected = m_selection->selectedRows();
+    if (selected.isEmpty())
+        return 0;
+    return selected.first().row() + 1;
+}
+
+void UrlListModel::select(int row)
+{
+    if (row < 1 || row > count() || m_columns.isEmpty()) {
+        m_selection->clearSelection();
+        return;
+    }
+    const QModelIndex at = index(row - 1, 0);
+    m_selection->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect
+                                         | QItemSelectionModel::Rows);
+}
+
+void UrlListModel::addColumnHeader(const QString &text)
+{
+    const int column = int(m_columns.size());
+    beginInsertColumns(QModelIndex(), column, column);
+    m_columns.append({text, DefaultColumnWidth});
+    endInsertColumns();
+}
+
+int UrlListModel::columnHeaderCount() const
+{
+    return int(m_columns.size());
+}
+
+QString UrlListModel::columnHeaderText(int column) const
+{
+    checkColumn(column);
+    return m_columns.at(column - 1).text;
+}
+
+double UrlListModel::columnWidth(int column) const
+{
+    checkColumn(column);
+    return m_columns.at(column - 1).width;
+}
+
+void UrlListModel::setColumnWidth(int column, double twips)
+{
+    checkColumn(column);
+    m_columns[column - 1].width = twips;
+    Q_EMIT columnWidthChanged(column, twips);
+}
+
+int UrlListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int UrlListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant UrlListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= count() || index.column() != 0)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return m_rows.at(index.row());
+    return {};
+}
+
+QVariant UrlListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
+        && section < m_columns.size())
+        return m_columns.at(section).text;
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags UrlListModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+QStringList UrlListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list"), QStringLiteral("text/plain")};
+}
+
+Qt::DropActions UrlListModel::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::LinkAction;
+}
+
+void UrlListModel::checkRow(int row) const
+{
+    if (row < 1 || row > count())
+        throw indexOutOfBounds();
+}
+
+void UrlListModel::checkColumn(int column) const
+{
+    if (column < 1 || column > m_columns.size())
+        throw indexOutOfBounds();
+}

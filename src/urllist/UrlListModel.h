@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QVector>
+
+class QItemSelectionModel;
+
+// The URL list: rows of address text exactly as supplied, in order of adding,
+// and the column headers of the list view that shows them.
+class UrlListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit UrlListModel(QObject *parent = nullptr);
+
+    // Rows, numbered from 1.
+    void append(const QString &text);
+    void appendRows(const QStringList &texts);
+    int count() const;
+    QString text(int row) const;
+    void remove(int row);
+    void clear();
+    // The number of the selected row, or 0 when none is selected.
+    int selectedRow() const;
+    void select(int row);
+    QItemSelectionModel *selectionModel() const { return m_selection; }
+    QStringList rows() const { return m_rows; }
+
+    // Column headers, numbered from 1; widths in twips.
+    void addColumnHeader(const QString &text);
+    int columnHeaderCount() const;
+    QString columnHeaderText(int column) const;
+    double columnWidth(int column) const;
+    void setColumnWidth(int column, double twips);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QStringList mimeTypes() const override;
+    Qt::DropActions supportedDropActions() const override;
+
+Q_SIGNALS:
+    void columnWidthChanged(int column, double twips);
+
+private:
+    struct Column {
+        QString text;
+        double width;
+    };
+
+    void checkRow(int row) const;
+    void checkColumn(int column) const;
+
+    QStringList m_rows;
+    QVector<Column> m_columns;
+    QItemSelectionModel *m_selection;
+};
