@@ -2,10 +2,12 @@
 
 class IEventPump;
 class IMessageBoxes;
+class SettingsStore;
 
 // The platform services the main window's logic talks to. Optional members may
 // be null where a caller does not need them.
 struct FormServices {
     IMessageBoxes *boxes = nullptr;
     IEventPump *pump = nullptr;
+    SettingsStore *settings = nullptr;
 };

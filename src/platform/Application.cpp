@@ -16,6 +16,7 @@ FormServices Application::services()
     FormServices services;
     services.boxes = &m_boxes;
     services.pump = &m_pump;
+    services.settings = &m_settings;
     return services;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/MainWindow.h"
 #include "platform/QtMessageBoxes.h"
 #include "support/QtEventPump.h"
+#include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
 
 #include <memory>
@@ -32,6 +33,7 @@ private:
     UrlListModel m_list;
     QtMessageBoxes m_boxes;
     QtEventPump m_pump;
+    SettingsStore m_settings;
     MainWindow m_window;
     std::unique_ptr<Form1> m_logic;
 };

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// The per-user store of text values, addressed by application, section and key.
+class SettingsStore
+{
+public:
+    // The user's own store in the platform's per-user configuration location.
+    SettingsStore();
+    // A store kept in the given INI file (tests, other profiles).
+    explicit SettingsStore(const QString &iniFile);
+
+    QString read(const QString &key, const QString &defaultValue = QString()) const;
+    void write(const QString &key, const QString &value);
+
+    QString fileName() const { return m_fileName; }
+
+    static QString applicationName() { return QStringLiteral("Tavrine"); }
+    static QString section() { return QStringLiteral("Textorin"); }
+    static QString defaultFileName();
+
+private:
+    QString m_fileName;
+};
+
+namespace SettingsKeys {
+
+inline const QString DownloadLocation = QStringLiteral("Download Location");
+inline const QString LastFolderDot = QStringLiteral("LastFolderDot");
+
+} // namespace SettingsKeys
