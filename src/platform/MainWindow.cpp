@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 
 namespace {
@@ -173,9 +174,14 @@ void MainWindow::watchHover(QWidget *widget)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // Ignored moves travel on to the parent: each handler acts only on moves
+    // over its own area, not on those its children pass up.
     if (event->type() == QEvent::MouseMove && m_logic) {
-        if (watched == m_frame)
-            m_logic->Frame1_MouseMove();
+        const auto *move = static_cast<QMouseEvent *>(event);
+        if (watched == m_frame) {
+            if (!m_frame->childAt(move->position().toPoint()))
+                m_logic->Frame1_MouseMove();
+        }
         else if (pushButtons().contains(qobject_cast<QPushButton *>(watched)))
             m_logic->PushButton_MouseMove();
         else
@@ -186,7 +192,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_logic)
+    if (m_logic && !childAt(event->position().toPoint()))
         m_logic->Form_MouseMove();
     QWidget::mouseMoveEvent(event);
 }
