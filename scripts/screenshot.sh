@@ -1,22 +1,35 @@
 #!/usr/bin/env bash
-# Starts the program under Xvfb and saves a screenshot of its window.
-# Usage: scripts/screenshot.sh [BUILD_DIR] [OUTPUT_PNG] [-- ACTIONS_ENV]
+# Starts Textorin under Xvfb with a window manager, loads the sample sites and
+# saves a screenshot of the window.
+# Usage: scripts/screenshot.sh [BUILD_DIR] [OUTPUT_PNG]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
-output="${2:-$root/docs/screenshot.png}"
+output="$(realpath -m "${2:-$root/docs/screenshot.png}")"
+"$root/scripts/setup.sh" --screenshot
 mkdir -p "$(dirname "$output")"
-export TEXTORIN_SCREENSHOT_OUTPUT="$output"
-xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" bash -c '
-  "$0" & app=$!
+export TEXTORIN_SHOT="$output" TEXTORIN_BIN="$build/src/textorin"
+xvfb-run -a -s "-screen 0 720x520x24 -dpi 96" bash -c '
+  set -u
+  openbox >/dev/null 2>&1 & wm=$!
+  "$TEXTORIN_BIN" >/dev/null 2>&1 & app=$!
+  id=""
   for _ in $(seq 1 60); do
     sleep 0.5
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Textorin\""; then break; fi
+    for candidate in $(xdotool search --name "^Textorin$" 2>/dev/null || true); do
+      if xdotool getwindowgeometry "$candidate" 2>/dev/null | grep -q "Geometry: 536x377"; then
+        id=$candidate
+      fi
+    done
+    [ -n "$id" ] && break
   done
-  sleep 2
-  id=$(xwininfo -root -tree | grep "\"Textorin\"" | head -1 | awk "{print \$1}")
-  import -window "$id" "$TEXTORIN_SCREENSHOT_OUTPUT" 2>/dev/null || import -window root "$TEXTORIN_SCREENSHOT_OUTPUT"
-  kill $app 2>/dev/null || true
-  wait $app 2>/dev/null || true
-' "$build/src/textorin"
+  sleep 1
+  # Press "Load Sample/Example Sites" (five tabs from the list) so the list shows rows.
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  xdotool key --delay 100 Tab Tab Tab Tab Tab space
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 70))+$((X - 20))+$((Y - 45))" "$TEXTORIN_SHOT"
+  kill $app $wm 2>/dev/null || true
+' 
 echo "Saved $output"

@@ -11,9 +11,10 @@ PACKAGES=(
   iputils-ping python3
 )
 
-if [[ "${1:-}" == "--bench" ]]; then
-  PACKAGES+=(chromium lynx)
-fi
+case "${1:-}" in
+  --bench) PACKAGES+=(chromium lynx) ;;
+  --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
