@@ -3,6 +3,7 @@
 #include "app/IFormView.h"
 #include "app/MousePointer.h"
 #include "app/StartUp.h"
+#include "capture/CaptureRun.h"
 #include "urllist/UrlListModel.h"
 
 Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
@@ -11,7 +12,12 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
       m_services(services),
       m_listCommands(list, *services.boxes, [this] { return isBusy(); })
 {
+    if (services.browser && services.pump)
+        m_captureRun = std::make_unique<CaptureRun>(view, list, *services.boxes,
+                                                    *services.browser, *services.pump);
 }
+
+Form1::~Form1() = default;
 
 void Form1::Form_Load()
 {
@@ -50,6 +56,8 @@ void Form1::PushButton1_Click()
 
 void Form1::PushButton2_Click()
 {
+    if (m_captureRun)
+        m_captureRun->PushButton2_Click();
 }
 
 void Form1::PushButton4_Click()

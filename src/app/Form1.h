@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <memory>
+
+class CaptureRun;
 class IFormView;
 class UrlListModel;
 
@@ -13,6 +16,7 @@ class Form1
 {
 public:
     Form1(IFormView &view, UrlListModel &list, const FormServices &services);
+    ~Form1();
 
     void Form_Load();
     void Form_Unload();
@@ -34,6 +38,7 @@ public:
     void Text1_Change();
 
     bool isBusy() const;
+    CaptureRun *captureRun() const { return m_captureRun.get(); }
 
 private:
     void hover(int pointer);
@@ -42,4 +47,5 @@ private:
     UrlListModel &m_list;
     FormServices m_services;
     UrlListCommands m_listCommands;
+    std::unique_ptr<CaptureRun> m_captureRun;
 };

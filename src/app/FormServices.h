@@ -1,5 +1,6 @@
 #pragma once
 
+class IBrowser;
 class IEventPump;
 class IMessageBoxes;
 class SettingsStore;
@@ -10,4 +11,5 @@ struct FormServices {
     IMessageBoxes *boxes = nullptr;
     IEventPump *pump = nullptr;
     SettingsStore *settings = nullptr;
+    IBrowser *browser = nullptr;
 };

@@ -1,0 +1,122 @@
+#include "capture/CaptureRun.h"
+
+#include "app/IFormView.h"
+#include "app/MousePointer.h"
+#include "capture/IBrowser.h"
+#include "capture/OutputFile.h"
+#include "support/ErrorGuard.h"
+#include "support/IEventPump.h"
+#include "support/IMessageBoxes.h"
+#include "support/OperationNames.h"
+#include "support/PathHelpers.h"
+#include "support/RuntimeError.h"
+#include "urllist/UrlListModel.h"
+
+#include <QElapsedTimer>
+
+#include <cmath>
+
+namespace {
+
+const QString IdleCaption = QStringLiteral("Progress Bar");
+
+} // namespace
+
+CaptureRun::CaptureRun(IFormView &view, UrlListModel &list, IMessageBoxes &boxes,
+                       IBrowser &browser, IEventPump &pump)
+    : m_view(view), m_list(list), m_boxes(boxes), m_browser(browser), m_pump(pump)
+{
+}
+
+int CaptureRun::progressValue(qint64 row, qint64 count)
+{
+    if (count == 0)
+        throw RuntimeError(QStringLiteral("Division by zero"), 11);
+    return int(std::floor(double(row) / double(count) * 100.0));
+}
+
+void CaptureRun::PushButton2_Click()
+{
+    // A second press during a run would drive the same browser twice.
+    if (m_running)
+        return;
+    m_running = true;
+    m_summary = Summary();
+    try {
+        run();
+    } catch (...) {
+    }
+    m_running = false;
+}
+
+void CaptureRun::run()
+{
+    ErrorGuard guard(m_boxes, OperationNames::PushButton2_Click);
+    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
+
+    if (guard.lineIf(100, [&] { return !(m_list.count() > 0); })) {
+        guard.run(190, [&] { m_boxes.information(QStringLiteral("No files added.")); });
+        return;
+    }
+    if (guard.lineIf(102, [&] { return !IsFolder(m_view.folderText()); })) {
+        guard.run(188, [&] {
+            m_boxes.information(QStringLiteral("Folder does not exist. Please select another folder."));
+        });
+        return;
+    }
+    guard.run(104, setBusy);
+
+    qint64 rowCount = 0;
+    guard.run(108, [&] { rowCount = m_list.count(); });
+    for (qint64 row = 1; row <= rowCount; ++row) {
+        QString url;
+        QString pageText; // cleared for every row: a row never gets another row's text
+        guard.run(112, [&] { url = m_list.text(int(row)); });
+        guard.run([&] { m_view.setProgressValue(progressValue(row, m_list.count())); });
+        guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(url)); });
+        guard.run([&] { m_pump.processPendingEvents(); });
+        guard.run(110, setBusy);
+        guard.run(116, [&] { m_browser.Navigate(url); });
+
+        qint32 waitPolls = 0;
+        guard.run(118, [&] { waitPolls = 0; });
+        QElapsedTimer waited;
+        waited.start();
+        // A failed test ends the wait rather than polling without a bound.
+        while (guard.lineIf(120, [&] {
+            const bool loading = m_browser.ReadyState() != IBrowser::ReadyStateComplete;
+            const bool withinBound = waitPolls < MaxWaitPolls
+                && waited.elapsed() < m_waitLimit.count();
+            return loading && withinBound;
+        })) {
+            guard.run(122, [&] { m_pump.waitForEvents(m_waitSlice); });
+            guard.run(124, [&] { ++waitPolls; });
+            guard.run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(waitPolls)); });
+            guard.run(128, setBusy);
+        }
+        guard.run(132, setBusy);
+        const bool taken = guard.run(134, [&] { pageText = m_browser.DocumentBodyInnerText(); });
+        guard.run(140, setBusy);
+
+        bool saved = false;
+        if (taken) {
+            QString outputFileName;
+            QString outputPath;
+            guard.run(142, [&] { outputFileName = FitOutputFileName(MakeOutputFileName(url)); });
+            guard.run(160, [&] { outputPath = MakeOutputPath(m_view.folderText(), outputFileName); });
+            OutputFileWriter writer;
+            const bool opened = guard.run(162, [&] { writer.open(outputPath); });
+            const bool written = guard.run(164, [&] { writer.write(pageText); });
+            const bool closed = guard.run(166, [&] { writer.close(); });
+            saved = opened && written && closed;
+        }
+        guard.run(168, setBusy);
+        saved ? ++m_summary.saved : ++m_summary.failed;
+        if (m_observer)
+            m_observer(row, url, saved ? RowOutcome::Saved : RowOutcome::Failed);
+    }
+    guard.run(176, [&] { m_view.setMousePointer(MousePointer::Default); });
+    guard.run(178, [&] { m_view.setProgressValue(0); });
+    guard.run(180, [&] { m_view.setProgressCaption(IdleCaption); });
+    guard.run(186, [&] { m_boxes.information(QStringLiteral("Done.")); });
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+
+class IBrowser;
+class IEventPump;
+class IFormView;
+class IMessageBoxes;
+class UrlListModel;
+
+// The capture run of the start button: every row's page loaded, its body text
+// taken and written to one file in the folder of the folder box.
+class CaptureRun
+{
+public:
+    enum class RowOutcome { Saved, Failed };
+    struct Summary {
+        qint64 saved = 0;
+        qint64 failed = 0;
+    };
+    using RowObserver = std::function<void(qint64 row, const QString &url, RowOutcome outcome)>;
+
+    CaptureRun(IFormView &view, UrlListModel &list, IMessageBoxes &boxes, IBrowser &browser,
+               IEventPump &pump);
+
+    // `PushButton2_Click`: does nothing while a run is already active.
+    void PushButton2_Click();
+
+    bool isRunning() const { return m_running; }
+    Summary lastSummary() const { return m_summary; }
+    void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
+    void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
+    void setWaitSlice(int milliseconds) { m_waitSlice = milliseconds; }
+
+    static constexpr qint32 MaxWaitPolls = 10'000'000;
+    static int progressValue(qint64 row, qint64 count);
+
+private:
+    void run();
+
+    IFormView &m_view;
+    UrlListModel &m_list;
+    IMessageBoxes &m_boxes;
+    IBrowser &m_browser;
+    IEventPump &m_pump;
+    RowObserver m_observer;
+    Summary m_summary;
+    std::chrono::milliseconds m_waitLimit{std::chrono::seconds(60)};
+    int m_waitSlice = 20;
+    bool m_running = false;
+};
