@@ -1,5 +1,7 @@
 #include "platform/Application.h"
 
+#include "platform/EngineEnvironment.h"
+
 #include <QApplication>
 #include <QScreen>
 #include <QStyleFactory>
@@ -17,11 +19,13 @@ FormServices Application::services()
     services.boxes = &m_boxes;
     services.pump = &m_pump;
     services.settings = &m_settings;
+    services.browser = &m_browser;
     return services;
 }
 
 void Application::prepareProcess()
 {
+    EngineEnvironment::prepare();
 }
 
 void Application::configureApplication()

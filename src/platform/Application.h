@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "platform/MainWindow.h"
 #include "platform/QtMessageBoxes.h"
+#include "platform/WebEngineBrowser.h"
 #include "support/QtEventPump.h"
 #include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
@@ -34,6 +35,7 @@ private:
     QtMessageBoxes m_boxes;
     QtEventPump m_pump;
     SettingsStore m_settings;
+    WebEngineBrowser m_browser;
     MainWindow m_window;
     std::unique_ptr<Form1> m_logic;
 };

@@ -1,0 +1,90 @@
+#include "fakes/LocalHttpServer.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+LocalHttpServer::LocalHttpServer(QObject *parent) : QObject(parent)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::onConnection);
+}
+
+LocalHttpServer::~LocalHttpServer()
+{
+    m_server.close();
+}
+
+bool LocalHttpServer::listen()
+{
+    return m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+quint16 LocalHttpServer::port() const
+{
+    return m_server.serverPort();
+}
+
+QString LocalHttpServer::url(const QString &path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+}
+
+void LocalHttpServer::route(const QString &path, const Reply &reply)
+{
+    m_routes.insert(path, reply);
+}
+
+void LocalHttpServer::page(const QString &path, const QByteArray &html)
+{
+    Reply reply;
+    reply.body = html;
+    route(path, reply);
+}
+
+void LocalHttpServer::onConnection()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_pending.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void LocalHttpServer::onReadyRead(QTcpSocket *socket)
+{
+    QByteArray &buffer = m_pending[socket];
+    buffer += socket->readAll();
+    const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return;
+    const QByteArray requestLine = buffer.left(buffer.indexOf("\r\n"));
+    buffer.remove(0, headEnd + 4);
+    const QList<QByteArray> parts = requestLine.split(' ');
+    const QString path = parts.size() > 1 ? QString::fromLatin1(parts.at(1)) : QString();
+    ++m_hits[path];
+    const Reply reply = m_routes.value(path, Reply{404, "text/html", "<html><body>missing</body></html>", {}, false, 0});
+    if (reply.delayMs > 0)
+        QTimer::singleShot(reply.delayMs, socket, [this, socket, path] { answer(socket, path); });
+    else
+        answer(socket, path);
+}
+
+void LocalHttpServer::answer(QTcpSocket *socket, const QString &path)
+{
+    const Reply reply = m_routes.value(path, Reply{404, "text/html", "<html><body>missing</body></html>", {}, false, 0});
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " X\r\n";
+    head += "Content-Type: " + reply.contentType + "\r\n";
+    if (!reply.location.isEmpty())
+        head += "Location: " + reply.location + "\r\n";
+    if (reply.neverFinish) {
+        head += "Content-Length: " + QByteArray::number(reply.body.size() + 100000) + "\r\n\r\n";
+        socket->write(head + reply.body);
+        return;
+    }
+    head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    socket->write(head + reply.body);
+    socket->disconnectFromHost();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+// A small HTTP server on 127.0.0.1 for tests: fixed answers per path.
+class LocalHttpServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Reply {
+        int status = 200;
+        QByteArray contentType = "text/html; charset=utf-8";
+        QByteArray body;
+        QByteArray location;   // for redirects
+        bool neverFinish = false; // sends the head and part of the body, then stalls
+        int delayMs = 0;
+    };
+
+    explicit LocalHttpServer(QObject *parent = nullptr);
+    ~LocalHttpServer() override;
+
+    bool listen();
+    quint16 port() const;
+    QString url(const QString &path) const;
+    void route(const QString &path, const Reply &reply);
+    void page(const QString &path, const QByteArray &html);
+    int hits(const QString &path) const { return m_hits.value(path); }
+
+private:
+    void onConnection();
+    void onReadyRead(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const QString &path);
+
+    QTcpServer m_server;
+    QHash<QString, Reply> m_routes;
+    QHash<QString, int> m_hits;
+    QHash<QTcpSocket *, QByteArray> m_pending;
+};
