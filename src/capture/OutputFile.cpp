@@ -71,7 +71,10 @@ void OutputFileWriter::open(const QString &path)
     m_file.reset();
     m_failed = false;
     const QFileInfo existing(path);
-    if (existing.exists() && (!existing.isFile() || !existing.isWritable()))
+    // A file without its owner's write bit is read-only, also for the superuser.
+    const bool readOnly = !existing.isWritable()
+        || !(existing.permissions() & QFileDevice::WriteOwner);
+    if (existing.exists() && (!existing.isFile() || readOnly))
         throw fileError(QStringLiteral("Permission denied"), path,
                         existing.isFile() ? QStringLiteral("the file is read-only")
                                           : QStringLiteral("not a file"));
