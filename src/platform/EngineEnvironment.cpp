@@ -28,5 +28,7 @@ void EngineEnvironment::prepare()
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && !flags.contains("--disable-gpu"))
         flags += " --disable-gpu";
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false;qt.webenginecontext.debug=false");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Splits a list file into rows. A line ends at a carriage return, a carriage
+// return plus line feed, or a lone line feed; every piece becomes one row,
+// empty ones included. Bytes are taken as UTF-8.
+QStringList SplitListLines(const QByteArray &bytes);
+
+// The same split, row by row. `beforeLine` runs before every line read and
+// before every line-feed split; `row` receives each row in order.
+void SplitListLines(const QByteArray &bytes, const std::function<void()> &beforeLine,
+                    const std::function<void(const QString &row)> &row);

@@ -1,0 +1,136 @@
+#include "fakes/LocalHttpServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestBatchFrontEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void savesEveryListedPage();
+    void readsStandardInputAndReportsFailures();
+    void refusesBadUsageMissingListsEmptyListsAndBadFolders();
+    void helpExplainsTheOptions();
+
+private:
+    Result runBatch(const QStringList &arguments, const QByteArray &input = {});
+    QString writeList(const QByteArray &bytes);
+
+    LocalHttpServer m_server;
+    QTemporaryDir m_dir;
+    QTemporaryDir m_config;
+};
+
+void TestBatchFrontEnd::initTestCase()
+{
+    QVERIFY(m_server.listen());
+    m_server.page("/one", "<html><body><p>one</p></body></html>");
+    m_server.page("/two", "<html><body><p>two ✓</p></body></html>");
+}
+
+Result TestBatchFrontEnd::runBatch(const QStringList &arguments, const QByteArray &input)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    environment.insert(QStringLiteral("HOME"), m_config.path());
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TEXTORIN_BATCH_PATH), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    // The pages are served by this process, so keep its event loop going.
+    QElapsedTimer timer;
+    timer.start();
+    while (process.state() != QProcess::NotRunning && timer.elapsed() < 60000)
+        QTest::qWait(20);
+    Result result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QString TestBatchFrontEnd::writeList(const QByteArray &bytes)
+{
+    static int count = 0;
+    const QString path = m_dir.filePath(QStringLiteral("list%1.txt").arg(++count));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+void TestBatchFrontEnd::savesEveryListedPage()
+{
+    QTemporaryDir out;
+    const QByteArray list = (m_server.url("/one") + "\r\n\r\n   \n" + m_server.url("/two")).toUtf8();
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), writeList(list)});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("Done.\n")), qPrintable(result.out));
+    QVERIFY(result.out.contains(QStringLiteral("Saved 2, failed 0, skipped 2.")));
+    QCOMPARE(result.out.count(QStringLiteral("] saved ")), 2);
+    const QStringList files = QDir(out.path()).entryList(QDir::Files);
+    QCOMPARE(files.size(), 2);
+    QFile two(out.filePath(QStringLiteral("127.0.0.1 %1_two.txt").arg(m_server.port())));
+    QVERIFY(two.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(two.readAll()), QStringLiteral("two ✓"));
+}
+
+void TestBatchFrontEnd::readsStandardInputAndReportsFailures()
+{
+    QTemporaryDir out;
+    const QByteArray list = (m_server.url("/one") + "\n" + m_server.url("/missing") + "\n").toUtf8();
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, list);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.err.contains(QStringLiteral("HTTP error 404 Not Found\nin TextorinApp2021/08/31.Form1.PushButton2_Click at line 134")));
+    QVERIFY(result.out.contains(QStringLiteral("Saved 1, failed 1, skipped 1.")));
+}
+
+void TestBatchFrontEnd::refusesBadUsageMissingListsEmptyListsAndBadFolders()
+{
+    QTemporaryDir out;
+    Result result = runBatch({});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.contains(QStringLiteral("Usage:")));
+
+    result = runBatch({QStringLiteral("--bogus"), writeList("x")});
+    QCOMPARE(result.exitCode, 2);
+
+    result = runBatch({QStringLiteral("--folder"), out.path(), m_dir.filePath(QStringLiteral("nope.txt"))});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.contains(QStringLiteral("File not found")));
+
+    result = runBatch({QStringLiteral("--folder"), out.path(), writeList("\r\n  \n")});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.contains(QStringLiteral("No files added.")));
+
+    result = runBatch({QStringLiteral("--folder"), out.filePath(QStringLiteral("missing")), writeList("http://x/")});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.contains(QStringLiteral("Folder does not exist. Please select another folder.")));
+}
+
+void TestBatchFrontEnd::helpExplainsTheOptions()
+{
+    const Result result = runBatch({QStringLiteral("--help")});
+    QCOMPARE(result.exitCode, 0);
+    for (const char *word : {"--folder", "LISTFILE", "standard input", "Exit status"})
+        QVERIFY2(result.out.contains(QLatin1String(word)), word);
+}
+
+QTEST_GUILESS_MAIN(TestBatchFrontEnd)
+#include "tst_BatchFrontEnd.moc"
