@@ -4,6 +4,7 @@
 #include "app/MousePointer.h"
 #include "app/StartUp.h"
 #include "capture/CaptureRun.h"
+#include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
 
 Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
@@ -27,6 +28,8 @@ void Form1::Form_Load()
 
 void Form1::Form_Unload()
 {
+    if (m_services.endProgram)
+        m_services.endProgram();
 }
 
 void Form1::Form_MouseMove()
@@ -90,6 +93,13 @@ void Form1::ListView1_DblClick()
 
 void Form1::Text1_Change()
 {
+    if (!m_services.settings)
+        return;
+    try {
+        m_services.settings->write(SettingsKeys::DownloadLocation, m_view.folderText());
+    } catch (...) {
+        // The next change stores the text again.
+    }
 }
 
 bool Form1::isBusy() const

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 class IBrowser;
 class IEventPump;
 class IMessageBoxes;
+class ISkinEngine;
 class SettingsStore;
 
 // The platform services the main window's logic talks to. Optional members may
@@ -12,4 +17,11 @@ struct FormServices {
     IEventPump *pump = nullptr;
     SettingsStore *settings = nullptr;
     IBrowser *browser = nullptr;
+    ISkinEngine *skin = nullptr;
+    // Runs a console command and returns its output (the online check).
+    std::function<QString(const QString &commandLine)> runCommand;
+    // The folder that holds the program; optional files are found beside it.
+    QString applicationFolder;
+    // Ends the program at once (closing the main window).
+    std::function<void()> endProgram;
 };

@@ -1,10 +1,27 @@
 #include "app/StartUp.h"
 
 #include "app/IFormView.h"
+#include "app/ISkinEngine.h"
 #include "support/ApplicationTitle.h"
 #include "support/ErrorGuard.h"
+#include "support/OnlineCheck.h"
 #include "support/OperationNames.h"
+#include "support/PathHelpers.h"
+#include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// A directory search for exactly this path: ordinary files only, not hidden ones.
+bool findsOrdinaryFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && !info.isHidden();
+}
+
+} // namespace
 
 StartUp::StartUp(IFormView &view, UrlListModel &list, const FormServices &services)
     : m_view(view), m_list(list), m_services(services)
@@ -16,13 +33,60 @@ QString StartUp::columnHeaderText()
     return QStringLiteral(" Web Site(s)");
 }
 
+QString StartUp::skinFilePath() const
+{
+    return m_services.applicationFolder + QStringLiteral("/x/o.cjs");
+}
+
+QString StartUp::pointerFilePath() const
+{
+    return m_services.applicationFolder + QStringLiteral("/HAND-M.CUR");
+}
+
 void StartUp::Form_Load()
 {
     ErrorGuard guard(*m_services.boxes, OperationNames::Form_Load);
+    guard.run(102, [&] {
+        if (m_services.runCommand)
+            OnlineCheck::CheckOnline(*m_services.boxes, m_services.runCommand);
+    });
+    guard.run(104, [&] { ApplySkin(); });
+    bool pointerFileExists = true;
+    guard.run(106, [&] { pointerFileExists = FileExists(pointerFilePath()); });
+    if (pointerFileExists)
+        guard.run(108, [&] { m_view.loadMouseIcon(pointerFilePath()); });
     guard.run(128, [&] { m_view.setCaption(ApplicationTitle::productDisplayName()); });
-    guard.run([&] {
-        ApplicationTitle::set(ApplicationTitle::derive(ApplicationTitle::productDisplayName()));
+    guard.run([&] { m_view.setProductIcon(); });
+    guard.run([&] { SetApplicationTitle(); });
+    guard.run(130, [&] {
+        const QString defaultFolder = DesktopFolderPath();
+        const QString folder = m_services.settings
+            ? m_services.settings->read(SettingsKeys::DownloadLocation, defaultFolder)
+            : defaultFolder;
+        m_view.setFolderText(folder);
     });
     guard.run(132, [&] { m_list.addColumnHeader(columnHeaderText()); });
     guard.run(134, [&] { m_list.setColumnWidth(1, ColumnWidthTwips); });
+}
+
+void StartUp::ApplySkin()
+{
+    const QString skinFile = skinFilePath();
+    if (!findsOrdinaryFile(skinFile))
+        return;
+    m_view.setBackColor(ButtonFaceColour);
+    m_view.setPlainControlsBackColor(ButtonFaceColour);
+    ISkinEngine *skin = m_services.skin;
+    if (!skin)
+        return;
+    skin->LoadSkin(skinFile, QString());
+    skin->SetApplyOptions(skin->ApplyOptions() | ISkinEngine::ApplyToApplication);
+    skin->SetSkinDialogs(true);
+    skin->SetSkinFrames(true);
+    skin->ApplyWindow(m_view.windowHandle());
+}
+
+void StartUp::SetApplicationTitle()
+{
+    ApplicationTitle::set(ApplicationTitle::derive(ApplicationTitle::productDisplayName()));
 }

@@ -14,6 +14,12 @@ public:
     StartUp(IFormView &view, UrlListModel &list, const FormServices &services);
 
     void Form_Load();
+    // Applies the skin file beside the program, when there is one.
+    void ApplySkin();
+    static void SetApplicationTitle();
+
+    QString skinFilePath() const;
+    QString pointerFilePath() const;
 
     static constexpr double ColumnWidthTwips = 7000.0;
     static QString columnHeaderText();

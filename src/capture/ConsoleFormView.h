@@ -18,6 +18,12 @@ public:
     void setProgressCaption(const QString &caption) override { m_caption = caption; }
     QString caption() const override { return QString(); }
     void setCaption(const QString &) override {}
+    void setBackColor(quint32) override {}
+    void setPlainControlsBackColor(quint32) override {}
+    void loadMouseIcon(const QString &) override {}
+    bool hasMouseIcon() const override { return false; }
+    void setProductIcon() override {}
+    quintptr windowHandle() const override { return 0; }
 
 private:
     QString m_folder;

@@ -2,9 +2,14 @@
 
 #include "platform/EngineEnvironment.h"
 
+#include "support/OnlineCheck.h"
+
 #include <QApplication>
 #include <QScreen>
 #include <QStyleFactory>
+
+#include <cstdio>
+#include <cstdlib>
 
 Application::Application() : m_window(m_list)
 {
@@ -20,6 +25,10 @@ FormServices Application::services()
     services.pump = &m_pump;
     services.settings = &m_settings;
     services.browser = &m_browser;
+    services.skin = &m_skin;
+    services.runCommand = OnlineCheck::consoleRunner(&m_pump);
+    services.applicationFolder = QCoreApplication::applicationDirPath();
+    services.endProgram = [] { endProgram(); };
     return services;
 }
 
@@ -44,4 +53,12 @@ void Application::start()
         m_window.move(frame.topLeft());
     }
     m_window.show();
+}
+
+void Application::endProgram()
+{
+    // Settings are written as they change and output files are never open
+    // across a wait, so nothing is left half-done.
+    std::fflush(nullptr);
+    std::_Exit(0);
 }

@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "platform/MainWindow.h"
 #include "platform/QtMessageBoxes.h"
+#include "platform/StyleSheetSkin.h"
 #include "platform/WebEngineBrowser.h"
 #include "support/QtEventPump.h"
 #include "support/SettingsStore.h"
@@ -27,6 +28,8 @@ public:
     // Style, palette and engine settings; call before creating QApplication's windows.
     static void prepareProcess();
     static void configureApplication();
+    // Ends the process at once: no handler runs afterwards, wherever it was waiting.
+    [[noreturn]] static void endProgram();
 
 private:
     FormServices services();
@@ -36,6 +39,7 @@ private:
     QtEventPump m_pump;
     SettingsStore m_settings;
     WebEngineBrowser m_browser;
+    StyleSheetSkin m_skin;
     MainWindow m_window;
     std::unique_ptr<Form1> m_logic;
 };

@@ -3,10 +3,13 @@
 #include "app/Form1.h"
 #include "app/MousePointer.h"
 #include "platform/CaptionProgressBar.h"
+#include "platform/ColourValue.h"
+#include "platform/CursorFile.h"
 #include "platform/Twips.h"
 #include "platform/UrlListView.h"
 #include "urllist/UrlListModel.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -32,13 +35,20 @@ QFont buttonFont()
     return font;
 }
 
-void paintWhite(QWidget *widget)
+void paintBackground(QWidget *widget, const QColor &colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Button, Qt::white);
+    palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+void paintWhite(QWidget *widget)
+{
+    paintBackground(widget, Qt::white);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Button, Qt::white);
+    widget->setPalette(palette);
 }
 
 } // namespace
@@ -280,4 +290,29 @@ void MainWindow::syncColumnWidths()
 {
     for (int column = 1; column <= m_list.columnHeaderCount(); ++column)
         m_listView->setColumnWidth(column - 1, Twips::toPixels(m_list.columnWidth(column)));
+}
+
+void MainWindow::setBackColor(quint32 colour)
+{
+    paintBackground(this, ColourValue::toColor(colour, QApplication::palette()));
+}
+
+void MainWindow::setPlainControlsBackColor(quint32 colour)
+{
+    paintBackground(m_frame, ColourValue::toColor(colour, QApplication::palette()));
+}
+
+void MainWindow::loadMouseIcon(const QString &cursorFile)
+{
+    setMouseIcon(CursorFile::load(cursorFile));
+}
+
+void MainWindow::setProductIcon()
+{
+    setWindowIcon(QIcon(QStringLiteral(":/textorin/textorin.ico")));
+}
+
+quintptr MainWindow::windowHandle() const
+{
+    return quintptr(winId());
 }

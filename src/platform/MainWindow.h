@@ -37,9 +37,15 @@ public:
     QString caption() const override;
     void setCaption(const QString &caption) override;
 
+    void setBackColor(quint32 colour) override;
+    void setPlainControlsBackColor(quint32 colour) override;
+    void loadMouseIcon(const QString &cursorFile) override;
+    bool hasMouseIcon() const override { return m_mouseIcon.has_value(); }
+    void setProductIcon() override;
+    quintptr windowHandle() const override;
+
     // The custom pointer image shown for pointer value 99.
     void setMouseIcon(const QCursor &cursor);
-    bool hasMouseIcon() const { return m_mouseIcon.has_value(); }
 
     static QSize clientSize();
     static QString listToolTip();

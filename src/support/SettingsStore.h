@@ -6,7 +6,8 @@
 class SettingsStore
 {
 public:
-    // The user's own store in the platform's per-user configuration location.
+    // The user's own store in the per-user configuration location:
+    // <config>/Tavrine/Tavrine.ini, section [Textorin].
     SettingsStore();
     // A store kept in the given INI file (tests, other profiles).
     explicit SettingsStore(const QString &iniFile);
@@ -21,6 +22,9 @@ public:
     static QString defaultFileName();
 
 private:
+    // A file QSettings cannot parse is kept beside the store and a fresh one begun.
+    void setAsideDamagedFile() const;
+
     QString m_fileName;
 };
 

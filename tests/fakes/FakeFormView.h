@@ -38,6 +38,17 @@ public:
     }
     QString caption() const override { return windowCaption; }
     void setCaption(const QString &caption) override { windowCaption = caption; }
+    void setBackColor(quint32 colour) override { backColor = colour; }
+    void setPlainControlsBackColor(quint32 colour) override { frameBackColor = colour; }
+    void loadMouseIcon(const QString &cursorFile) override
+    {
+        if (onLoadMouseIcon)
+            onLoadMouseIcon(cursorFile);
+        mouseIcon = cursorFile;
+    }
+    bool hasMouseIcon() const override { return !mouseIcon.isEmpty(); }
+    void setProductIcon() override { productIcon = true; }
+    quintptr windowHandle() const override { return 42; }
 
     int pointer = 0;
     QString folder;
@@ -48,4 +59,9 @@ public:
     QVector<int> valueHistory;
     QStringList captionHistory;
     std::function<void()> onFolderChange;
+    std::function<void(const QString &)> onLoadMouseIcon;
+    quint32 backColor = 0xFFFFFF;
+    quint32 frameBackColor = 0xFFFFFF;
+    QString mouseIcon;
+    bool productIcon = false;
 };
