@@ -17,8 +17,16 @@ xvfb-run -a -s "-screen 0 720x520x24 -dpi 96" bash -c '
   for _ in $(seq 1 60); do
     sleep 0.5
     for candidate in $(xdotool search --name "^Textorin$" 2>/dev/null || true); do
-      if xdotool getwindowgeometry "$candidate" 2>/dev/null | grep -q "Geometry: 536x377"; then
+      geometry=$(xdotool getwindowgeometry "$candidate" 2>/dev/null || true)
+      if grep -q "Geometry: 536x377" <<<"$geometry"; then
         id=$candidate
+      elif [ -n "${TEXTORIN_SHOT_BOX:-}" ] && ! grep -q "Geometry: 1x1" <<<"$geometry"; then
+        # The offline notice comes before the window: keep a picture of it, then close it.
+        import -window root "$TEXTORIN_SHOT_BOX" 2>/dev/null || true
+        TEXTORIN_SHOT_BOX=""
+        xdotool windowactivate --sync "$candidate" key Return 2>/dev/null || true
+      elif ! grep -q "Geometry: 1x1" <<<"$geometry"; then
+        xdotool windowactivate --sync "$candidate" key Return 2>/dev/null || true
       fi
     done
     [ -n "$id" ] && break

@@ -1,5 +1,6 @@
 #include "platform/Application.h"
 
+#include "platform/ChildProcesses.h"
 #include "platform/EngineEnvironment.h"
 
 #include "support/OnlineCheck.h"
@@ -59,6 +60,7 @@ void Application::endProgram()
 {
     // Settings are written as they change and output files are never open
     // across a wait, so nothing is left half-done.
+    ChildProcesses::endAll();
     std::fflush(nullptr);
     std::_Exit(0);
 }

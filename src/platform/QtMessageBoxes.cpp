@@ -2,6 +2,7 @@
 
 #include "support/ApplicationTitle.h"
 
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -11,6 +12,14 @@ QtMessageBoxes::Responder &responder()
 {
     static QtMessageBoxes::Responder instance;
     return instance;
+}
+
+// A short text makes a narrow box whose title bar has no room for its caption.
+void keepCaptionVisible(QMessageBox &box)
+{
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(260, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 } // namespace
@@ -40,6 +49,7 @@ void QtMessageBoxes::information(const QString &text)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, displayText(text), QMessageBox::Ok, m_owner);
+    keepCaptionVisible(box);
     box.exec();
 }
 
