@@ -53,11 +53,18 @@ void paintWhite(QWidget *widget)
 
 } // namespace
 
+// The resources of a static library are registered by hand.
+static void registerResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 MainWindow::MainWindow(UrlListModel &list, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_list(list)
 {
+    registerResources();
     setObjectName(QStringLiteral("Form1"));
     setFont(formFont());
     paintWhite(this);
