@@ -4,6 +4,10 @@
 #include "app/MousePointer.h"
 #include "app/StartUp.h"
 #include "capture/CaptureRun.h"
+#include "capture/OutputFolderChoice.h"
+#include "support/ErrorGuard.h"
+#include "support/OperationNames.h"
+#include "urllist/ListImport.h"
 #include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
 
@@ -16,6 +20,13 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
     if (services.browser && services.pump)
         m_captureRun = std::make_unique<CaptureRun>(view, list, *services.boxes,
                                                     *services.browser, *services.pump);
+    if (services.folderBrowser && services.settings)
+        m_folderChoice = std::make_unique<OutputFolderChoice>(view, *services.boxes,
+                                                              *services.folderBrowser,
+                                                              *services.settings);
+    if (services.openFileDialog)
+        m_listImport = std::make_unique<ListImport>(list, *services.boxes,
+                                                    *services.openFileDialog, services.pump);
 }
 
 Form1::~Form1() = default;
@@ -70,6 +81,8 @@ void Form1::PushButton4_Click()
 
 void Form1::PushButton6_Click()
 {
+    if (m_listImport)
+        m_listImport->PushButton6_Click();
 }
 
 void Form1::PushButton7_Click()
@@ -79,6 +92,8 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton8_Click()
 {
+    if (m_folderChoice)
+        m_folderChoice->PushButton8_Click();
 }
 
 void Form1::ListView1_KeyDown(int keyCode, int shift)
@@ -111,4 +126,13 @@ void Form1::hover(int pointer)
 {
     if (m_view.mousePointer() != MousePointer::Hourglass)
         m_view.setMousePointer(pointer);
+}
+
+void Form1::ListView1_OLEDragDrop(const QStringList &files, const QStringList &texts)
+{
+    ErrorGuard guard(*m_services.boxes, OperationNames::ListView1_OLEDragDrop);
+    for (const QString &file : files)
+        guard.run(100, [&] { LoadFileToList(m_list, file, *m_services.boxes, m_services.pump); });
+    for (const QString &text : texts)
+        guard.run(102, [&] { m_list.append(text); });
 }

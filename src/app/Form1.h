@@ -4,10 +4,13 @@
 #include "urllist/UrlListCommands.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
 class CaptureRun;
+class ListImport;
+class OutputFolderChoice;
 class IFormView;
 class UrlListModel;
 
@@ -36,6 +39,8 @@ public:
     void ListView1_KeyDown(int keyCode, int shift);
     void ListView1_DblClick();
     void Text1_Change();
+    // Files dropped on the list are imported in order; links and texts become rows.
+    void ListView1_OLEDragDrop(const QStringList &files, const QStringList &texts);
 
     bool isBusy() const;
     CaptureRun *captureRun() const { return m_captureRun.get(); }
@@ -48,4 +53,6 @@ private:
     FormServices m_services;
     UrlListCommands m_listCommands;
     std::unique_ptr<CaptureRun> m_captureRun;
+    std::unique_ptr<OutputFolderChoice> m_folderChoice;
+    std::unique_ptr<ListImport> m_listImport;
 };

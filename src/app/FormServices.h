@@ -6,6 +6,8 @@
 
 class IBrowser;
 class IEventPump;
+class IFolderBrowser;
+class IOpenFileDialog;
 class IMessageBoxes;
 class ISkinEngine;
 class SettingsStore;
@@ -18,6 +20,8 @@ struct FormServices {
     SettingsStore *settings = nullptr;
     IBrowser *browser = nullptr;
     ISkinEngine *skin = nullptr;
+    IFolderBrowser *folderBrowser = nullptr;
+    IOpenFileDialog *openFileDialog = nullptr;
     // Runs a console command and returns its output (the online check).
     std::function<QString(const QString &commandLine)> runCommand;
     // The folder that holds the program; optional files are found beside it.

@@ -15,6 +15,8 @@
 Application::Application() : m_window(m_list)
 {
     m_boxes.setOwner(&m_window);
+    m_folderBrowser.setOwner(&m_window);
+    m_openFileDialog.setOwner(&m_window);
     m_logic = std::make_unique<Form1>(m_window, m_list, services());
     m_window.setLogic(m_logic.get());
 }
@@ -27,6 +29,8 @@ FormServices Application::services()
     services.settings = &m_settings;
     services.browser = &m_browser;
     services.skin = &m_skin;
+    services.folderBrowser = &m_folderBrowser;
+    services.openFileDialog = &m_openFileDialog;
     services.runCommand = OnlineCheck::consoleRunner(&m_pump);
     services.applicationFolder = QCoreApplication::applicationDirPath();
     services.endProgram = [] { endProgram(); };

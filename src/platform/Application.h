@@ -2,7 +2,9 @@
 
 #include "app/Form1.h"
 #include "platform/MainWindow.h"
+#include "platform/QtFolderBrowser.h"
 #include "platform/QtMessageBoxes.h"
+#include "platform/QtOpenFileDialog.h"
 #include "platform/StyleSheetSkin.h"
 #include "platform/WebEngineBrowser.h"
 #include "support/QtEventPump.h"
@@ -40,6 +42,8 @@ private:
     SettingsStore m_settings;
     WebEngineBrowser m_browser;
     StyleSheetSkin m_skin;
+    QtFolderBrowser m_folderBrowser;
+    QtOpenFileDialog m_openFileDialog;
     MainWindow m_window;
     std::unique_ptr<Form1> m_logic;
 };

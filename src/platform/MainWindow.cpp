@@ -181,6 +181,10 @@ void MainWindow::connectHandlers()
     connect(m_listView, &UrlListView::listDoubleClicked, this,
             [this] { m_logic->ListView1_DblClick(); });
     connect(m_folderBox, &QLineEdit::textChanged, this, [this] { m_logic->Text1_Change(); });
+    connect(m_listView, &UrlListView::dropped, this,
+            [this](const QStringList &files, const QStringList &texts) {
+                m_logic->ListView1_OLEDragDrop(files, texts);
+            });
 }
 
 void MainWindow::watchHover(QWidget *widget)

@@ -1,7 +1,9 @@
 #include "platform/UrlListView.h"
 
 #include <QHeaderView>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 
 UrlListView::UrlListView(QWidget *parent) : QTreeView(parent)
 {
@@ -20,6 +22,10 @@ UrlListView::UrlListView(QWidget *parent) : QTreeView(parent)
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DropOnly);
 }
 
 int UrlListView::shiftState(Qt::KeyboardModifiers modifiers)
@@ -61,4 +67,54 @@ void UrlListView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTreeView::mouseDoubleClickEvent(event);
     Q_EMIT listDoubleClicked();
+}
+
+bool UrlListView::canTake(const QMimeData *data)
+{
+    return data && (data->hasUrls() || data->hasText());
+}
+
+void UrlListView::split(const QMimeData *data, QStringList &files, QStringList &texts)
+{
+    if (data->hasUrls()) {
+        for (const QUrl &url : data->urls()) {
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+            else
+                texts << url.toString();
+        }
+        return;
+    }
+    const QString text = data->text().trimmed();
+    if (!text.isEmpty())
+        texts << text;
+}
+
+void UrlListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (canTake(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void UrlListView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (canTake(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void UrlListView::dropEvent(QDropEvent *event)
+{
+    if (!canTake(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    QStringList files;
+    QStringList texts;
+    split(event->mimeData(), files, texts);
+    event->acceptProposedAction();
+    Q_EMIT dropped(files, texts);
 }

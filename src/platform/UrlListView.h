@@ -18,8 +18,17 @@ public:
 Q_SIGNALS:
     void keyDown(int keyCode, int shift);
     void listDoubleClicked();
+    // Local files, and the links or texts that came with a drop.
+    void dropped(const QStringList &files, const QStringList &texts);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+public:
+    static bool canTake(const QMimeData *data);
+    static void split(const QMimeData *data, QStringList &files, QStringList &texts);
 };

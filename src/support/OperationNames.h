@@ -11,6 +11,7 @@ inline const QString PushButton4_Click = QStringLiteral("in TextorinApp2021/08/3
 inline const QString PushButton6_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton6_Click ");
 inline const QString PushButton7_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton7_Click ");
 inline const QString PushButton8_Click = QStringLiteral("in TextorinApp2021/08/31.Form1.PushButton8_Click ");
+inline const QString ListView1_OLEDragDrop = QStringLiteral("in TextorinApp2021/08/31.Form1.ListView1_OLEDragDrop ");
 inline const QString Form_Load = QStringLiteral("in TextorinApp2021/08/31.Form1.Form_Load ");
 
 } // namespace OperationNames
