@@ -1,10 +1,18 @@
 #include "fakes/CountingEventPump.h"
-#include "fakes/FakeMessageBoxes.h"
 #include "support/CmdOutput.h"
-#include "support/OnlineCheck.h"
 #include "support/RuntimeError.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+QString shell(const QString &script)
+{
+    return QStringLiteral("sh -c \"%1\"").arg(script);
+}
+
+} // namespace
 
 class TestCmdOutput : public QObject
 {
@@ -12,97 +20,98 @@ class TestCmdOutput : public QObject
 
 private Q_SLOTS:
     void capturesTheChosenStreams();
-    void neitherStreamIsAnInvalidArgument();
-    void missingProgramGivesTheFailureText();
+    void neitherStreamRaisesErrorFive();
+    void missingProgramGivesTheFixedText();
+    void argumentsAreSplitLikeAShell();
     void longOutputIsJoinedInOrder();
-    void multiByteCharactersSurviveReadBoundaries();
-    void eventsAreServedWhileTheChildRuns();
-    void onlineCheckWarnsOnlyWithoutAReply();
-    void probesPerPlatform();
+    void multiByteCharactersAcrossAReadBoundaryStayWhole();
+    void servesTheUserInterfaceWhileTheChildRuns();
+    void standardInputIsClosed();
 };
 
 void TestCmdOutput::capturesTheChosenStreams()
 {
-    const QString both = QStringLiteral("sh -c \"echo out; echo err >&2\"");
+    const QString both = shell(QStringLiteral("echo out; echo err 1>&2"));
     QCOMPARE(CaptureCommandOutput(both), QStringLiteral("out\n"));
     QCOMPARE(CaptureCommandOutput(both, false, true), QStringLiteral("err\n"));
     const QString merged = CaptureCommandOutput(both, true, true);
-    QVERIFY(merged.contains(QStringLiteral("out\n")));
-    QVERIFY(merged.contains(QStringLiteral("err\n")));
+    QVERIFY2(merged.contains(QStringLiteral("out\n")) && merged.contains(QStringLiteral("err\n")),
+             qPrintable(merged));
     QCOMPARE(merged.size(), 8);
-    // Standard input is closed: a child that reads it ends at once.
-    QCOMPARE(CaptureCommandOutput(QStringLiteral("sh -c \"cat; echo end\"")), QStringLiteral("end\n"));
+    QCOMPARE(CaptureCommandOutput(shell(QStringLiteral("true"))), QString());
+    // The conversion option changes nothing where both code pages are UTF-8.
+    QCOMPARE(CaptureCommandOutput(shell(QStringLiteral("printf 'ä'")), true, false, false),
+             QStringLiteral("ä"));
 }
 
-void TestCmdOutput::neitherStreamIsAnInvalidArgument()
+void TestCmdOutput::neitherStreamRaisesErrorFive()
 {
+    bool raised = false;
     try {
-        CaptureCommandOutput(QStringLiteral("echo x"), false, false);
-        QFAIL("no error raised");
+        CaptureCommandOutput(QStringLiteral("/no/such/program"), false, false);
     } catch (const RuntimeError &error) {
+        raised = true;
         QCOMPARE(error.number(), 5);
     }
+    QVERIFY(raised);
 }
 
-void TestCmdOutput::missingProgramGivesTheFailureText()
+void TestCmdOutput::missingProgramGivesTheFixedText()
 {
-    QCOMPARE(CaptureCommandOutput(QStringLiteral("/nonexistent/program -x")),
-             QStringLiteral("Failed to create process, check the path of the command line."));
-    QCOMPARE(CaptureCommandOutput(QString()), CreateProcessFailedText);
+    const QString expected = QStringLiteral("Failed to create process, check the path of the command line.");
+    QCOMPARE(CaptureCommandOutput(QStringLiteral("/no/such/program -n 1")), expected);
+    QCOMPARE(CaptureCommandOutput(QStringLiteral("textorin-no-such-command")), expected);
+    QCOMPARE(CaptureCommandOutput(QString()), expected);
+    QCOMPARE(CaptureCommandOutput(QStringLiteral("/no/such/program"), false, true), expected);
+}
+
+void TestCmdOutput::argumentsAreSplitLikeAShell()
+{
+    QCOMPARE(CaptureCommandOutput(QStringLiteral("printf \"%s|\" one \"two words\" three")),
+             QStringLiteral("one|two words|three|"));
 }
 
 void TestCmdOutput::longOutputIsJoinedInOrder()
 {
-    const QString output = CaptureCommandOutput(QStringLiteral("seq 1 20000"));
+    // 20,000 numbered lines in bursts, far more than one 1,024-byte read.
+    const QString output = CaptureCommandOutput(
+        shell(QStringLiteral("i=0; while [ $i -lt 20000 ]; do echo line$i; i=$((i+1)); done")));
     const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 20000);
-    for (int i = 0; i < lines.size(); ++i)
-        QCOMPARE(lines.at(i).toInt(), i + 1);
-}
-
-void TestCmdOutput::multiByteCharactersSurviveReadBoundaries()
-{
-    // 1023 ASCII bytes put the first "é" across the first 1024-byte read.
-    const QString output = CaptureCommandOutput(
-        QStringLiteral("sh -c \"printf %01023d 0 | tr 0 a; printf 'éé€'\""));
-    QCOMPARE(output, QString(1023, QLatin1Char('a')) + QStringLiteral("éé€"));
-}
-
-void TestCmdOutput::eventsAreServedWhileTheChildRuns()
-{
-    CountingEventPump pump;
-    CaptureCommandOutput(QStringLiteral("sleep 0.3"), true, false, true, &pump);
-    QVERIFY(pump.pending >= 3);
-}
-
-void TestCmdOutput::onlineCheckWarnsOnlyWithoutAReply()
-{
-    QStringList commands;
-    auto answer = [&](const QString &output) {
-        return [&commands, output](const QString &commandLine) {
-            commands << commandLine;
-            return output;
-        };
-    };
-    FakeMessageBoxes online;
-    OnlineCheck::CheckOnline(online, answer(QStringLiteral("64 Bytes From 1.2.3.4: icmp_seq=1")));
-    QVERIFY(online.boxes.isEmpty());
-    QCOMPARE(commands.first(), QStringLiteral("ping -c 1 -W 2 www.yahoo.com"));
-
-    for (const QString &output : {QStringLiteral("ping: unknown host"), QString(), CreateProcessFailedText}) {
-        FakeMessageBoxes offline;
-        OnlineCheck::CheckOnline(offline, answer(output));
-        QCOMPARE(offline.informations(), QStringList{QStringLiteral("You must be online to use this software accurately.")});
-        QCOMPARE(offline.boxes.first().caption, QStringLiteral("Textorin"));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i) != QStringLiteral("line%1").arg(i))
+            QFAIL(qPrintable(QStringLiteral("line %1 reads %2").arg(i).arg(lines.at(i))));
     }
 }
 
-void TestCmdOutput::probesPerPlatform()
+void TestCmdOutput::multiByteCharactersAcrossAReadBoundaryStayWhole()
 {
-    const OnlineCheck::Probe windows = OnlineCheck::windowsProbe(QStringLiteral("h"));
-    QCOMPARE(windows.commandLine, QStringLiteral("ping h -n 1"));
-    QVERIFY(OnlineCheck::isOnline(QStringLiteral("Reply from h: Bytes=32"), windows.replyMarker));
-    QVERIFY(!OnlineCheck::isOnline(QStringLiteral("Request timed out."), windows.replyMarker));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // One ASCII byte first, so every two-byte letter straddles the 1,024-byte chunks.
+    const QString text = QStringLiteral("x") + QString(3000, QChar(0x00E9)) + QString(500, QChar(0x2500));
+    QFile file(dir.filePath(QStringLiteral("chars.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+    file.close();
+    QCOMPARE(CaptureCommandOutput(QStringLiteral("cat ") + file.fileName()), text);
+}
+
+void TestCmdOutput::servesTheUserInterfaceWhileTheChildRuns()
+{
+    CountingEventPump pump;
+    QStringList seen;
+    pump.onPass = [&] { seen << QStringLiteral("pass"); };
+    const QString output =
+        CaptureCommandOutput(shell(QStringLiteral("echo a; sleep 0.6; echo b")), true, false, true, &pump);
+    QCOMPARE(output, QStringLiteral("a\nb\n"));
+    QVERIFY2(pump.pending >= 5, qPrintable(QString::number(pump.pending)));
+}
+
+void TestCmdOutput::standardInputIsClosed()
+{
+    // A child that reads its input ends at once instead of waiting for a user.
+    QCOMPARE(CaptureCommandOutput(shell(QStringLiteral("cat; echo done"))), QStringLiteral("done\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCmdOutput)

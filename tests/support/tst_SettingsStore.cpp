@@ -1,86 +1,138 @@
+#include "support/RuntimeError.h"
 #include "support/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+} // namespace
 
 class TestSettingsStore : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void absentEmptyAndStoredValues();
-    void valuesRoundTripExactly_data();
-    void valuesRoundTripExactly();
-    void damagedFileGivesDefaultsAndTheNextChangeIsSaved();
-    void eachUserHasOwnStoreInTheConfigurationLocation();
+    void init();
+    void absentFileAndAbsentKeyGiveTheDefault();
+    void storedValuesComeBackExactlyAndEmptyIsNotTheDefault();
+    void valuesLiveInTheTextorinSectionOfTheTavrineFile();
+    void textThatLooksLikeAListStaysText();
+    void corruptFileGivesDefaultsAndTheNextChangeIsSaved();
+    void unwritableStoreRaisesAnError();
+    void eachUserHasTheirOwnStore();
+
+private:
+    QString iniPath() const { return m_dir.path() + QStringLiteral("/Tavrine.ini"); }
+
+    QTemporaryDir m_dir;
 };
 
-void TestSettingsStore::absentEmptyAndStoredValues()
+void TestSettingsStore::init()
 {
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("t.ini")));
-    QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("/desk/")), QStringLiteral("/desk/"));
+    QVERIFY(m_dir.isValid());
+    QFile::remove(iniPath());
+}
+
+void TestSettingsStore::absentFileAndAbsentKeyGiveTheDefault()
+{
+    SettingsStore store(iniPath());
+    QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("/home/u/Desktop/")),
+             QStringLiteral("/home/u/Desktop/"));
     QCOMPARE(store.read(SettingsKeys::LastFolderDot), QString());
+    QVERIFY(!QFile::exists(iniPath())); // reading creates nothing
+
+    store.write(SettingsKeys::LastFolderDot, QStringLiteral("/data"));
+    QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("dflt")), QStringLiteral("dflt"));
+}
+
+void TestSettingsStore::storedValuesComeBackExactlyAndEmptyIsNotTheDefault()
+{
+    const QStringList values = {QStringLiteral("C:\\Data\\"), QStringLiteral("/tmp/a b/ü/"),
+                                QStringLiteral("  padded  "), QStringLiteral("a=b;c#d"),
+                                QStringLiteral("123"), QStringLiteral("true")};
+    for (const QString &value : values) {
+        SettingsStore(iniPath()).write(SettingsKeys::DownloadLocation, value);
+        QCOMPARE(SettingsStore(iniPath()).read(SettingsKeys::DownloadLocation, QStringLiteral("x")), value);
+    }
+    SettingsStore store(iniPath());
     store.write(SettingsKeys::DownloadLocation, QString());
     QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("/desk/")), QString());
-    store.write(SettingsKeys::LastFolderDot, QStringLiteral("/data"));
-    QCOMPARE(SettingsStore(store.fileName()).read(SettingsKeys::LastFolderDot), QStringLiteral("/data"));
-    QFile file(store.fileName());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("[Textorin]"));
+    // The two keys are independent.
+    store.write(SettingsKeys::LastFolderDot, QStringLiteral("/chosen"));
+    QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("/desk/")), QString());
+    QCOMPARE(store.read(SettingsKeys::LastFolderDot), QStringLiteral("/chosen"));
 }
 
-void TestSettingsStore::valuesRoundTripExactly_data()
+void TestSettingsStore::valuesLiveInTheTextorinSectionOfTheTavrineFile()
 {
-    QTest::addColumn<QString>("value");
-    QTest::newRow("comma") << QStringLiteral("/a, b/c");
-    QTest::newRow("at sign") << QStringLiteral("@Variant(x)");
-    QTest::newRow("blanks") << QStringLiteral("  /x  ");
-    QTest::newRow("unicode") << QStringLiteral("/home/ü/日本/");
-    QTest::newRow("quotes and semicolon") << QStringLiteral("/a\"b;c=d");
-    QTest::newRow("backslashes") << QStringLiteral("C:\\Data\\");
+    SettingsStore(iniPath()).write(SettingsKeys::DownloadLocation, QStringLiteral("/out/"));
+    QSettings raw(iniPath(), QSettings::IniFormat);
+    QCOMPARE(raw.value(QStringLiteral("Textorin/Download Location")).toString(), QStringLiteral("/out/"));
+    QVERIFY(SettingsStore::defaultFileName().endsWith(QStringLiteral("/Tavrine/Tavrine.ini")));
 }
 
-void TestSettingsStore::valuesRoundTripExactly()
+void TestSettingsStore::textThatLooksLikeAListStaysText()
 {
-    QFETCH(QString, value);
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("t.ini")));
-    store.write(SettingsKeys::DownloadLocation, value);
-    QCOMPARE(SettingsStore(store.fileName()).read(SettingsKeys::DownloadLocation), value);
+    // Written by hand or by another tool: an unquoted comma makes QSettings see a list.
+    writeBytes(iniPath(), "[Textorin]\nDownload Location=/a, b/\n");
+    QCOMPARE(SettingsStore(iniPath()).read(SettingsKeys::DownloadLocation), QStringLiteral("/a, b/"));
+    SettingsStore(iniPath()).write(SettingsKeys::DownloadLocation, QStringLiteral("x, y"));
+    QCOMPARE(SettingsStore(iniPath()).read(SettingsKeys::DownloadLocation), QStringLiteral("x, y"));
 }
 
-void TestSettingsStore::damagedFileGivesDefaultsAndTheNextChangeIsSaved()
+void TestSettingsStore::corruptFileGivesDefaultsAndTheNextChangeIsSaved()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("t.ini"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Textorin\n\x01\x02\xff\xfe garbage = = =\n[[[\n");
-    file.close();
-    SettingsStore store(path);
-    QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("/default/")), QStringLiteral("/default/"));
-    store.write(SettingsKeys::DownloadLocation, QStringLiteral("/saved/"));
-    QCOMPARE(SettingsStore(path).read(SettingsKeys::DownloadLocation), QStringLiteral("/saved/"));
-
-    // A store that cannot be written raises, so its callers can decide.
-    SettingsStore blocked(dir.path()); // a folder, not a file
-    QVERIFY_THROWS_EXCEPTION(std::exception, blocked.write(SettingsKeys::LastFolderDot, QStringLiteral("x")));
+    writeBytes(iniPath(), QByteArray("[Textorin\n\x01\x02garbage=\n[[[\n", 24) + QByteArray(4096, '\0'));
+    SettingsStore store(iniPath());
+    QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("/desk/")), QStringLiteral("/desk/"));
+    store.write(SettingsKeys::DownloadLocation, QStringLiteral("/new/"));
+    QCOMPARE(SettingsStore(iniPath()).read(SettingsKeys::DownloadLocation), QStringLiteral("/new/"));
+    QSettings raw(iniPath(), QSettings::IniFormat);
+    QCOMPARE(raw.status(), QSettings::NoError);
 }
 
-void TestSettingsStore::eachUserHasOwnStoreInTheConfigurationLocation()
+void TestSettingsStore::unwritableStoreRaisesAnError()
 {
-    QTemporaryDir alice;
-    QTemporaryDir bob;
-    qputenv("XDG_CONFIG_HOME", alice.path().toUtf8());
-    QCOMPARE(SettingsStore::defaultFileName(), alice.filePath(QStringLiteral("Tavrine/Tavrine.ini")));
-    SettingsStore().write(SettingsKeys::DownloadLocation, QStringLiteral("/alice/"));
-    qputenv("XDG_CONFIG_HOME", bob.path().toUtf8());
-    QCOMPARE(SettingsStore().read(SettingsKeys::DownloadLocation, QStringLiteral("none")), QStringLiteral("none"));
-    qputenv("XDG_CONFIG_HOME", alice.path().toUtf8());
-    QCOMPARE(SettingsStore().read(SettingsKeys::DownloadLocation), QStringLiteral("/alice/"));
-    qunsetenv("XDG_CONFIG_HOME");
+    // A folder where the file should be: nothing can be written there.
+    QVERIFY(QDir().mkpath(iniPath()));
+    SettingsStore store(iniPath());
+    QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("d")), QStringLiteral("d"));
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, store.write(SettingsKeys::DownloadLocation, QStringLiteral("v")));
+    QVERIFY(QDir(iniPath()).removeRecursively());
+}
+
+void TestSettingsStore::eachUserHasTheirOwnStore()
+{
+    QTemporaryDir first;
+    QTemporaryDir second;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", first.path().toLocal8Bit());
+    SettingsStore firstUser;
+    QVERIFY(firstUser.fileName().startsWith(first.path()));
+    firstUser.write(SettingsKeys::DownloadLocation, QStringLiteral("/first/"));
+
+    qputenv("XDG_CONFIG_HOME", second.path().toLocal8Bit());
+    SettingsStore secondUser;
+    QCOMPARE(secondUser.read(SettingsKeys::DownloadLocation, QStringLiteral("none")), QStringLiteral("none"));
+    secondUser.write(SettingsKeys::DownloadLocation, QStringLiteral("/second/"));
+    QCOMPARE(firstUser.read(SettingsKeys::DownloadLocation), QStringLiteral("/first/"));
+    QVERIFY(QFile::exists(first.path() + QStringLiteral("/Tavrine/Tavrine.ini")));
+
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", saved);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
