@@ -1,0 +1,152 @@
+#include "app/Form1.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "platform/MainWindow.h"
+#include "platform/QtFolderBrowser.h"
+#include "platform/QtOpenFileDialog.h"
+#include "platform/UrlListView.h"
+#include "support/QtEventPump.h"
+#include "urllist/UrlListModel.h"
+
+#include <QFileDialog>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestDialogsAndDrops : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+    void folderDialogShowsThePromptAndPreselectsTheStart();
+    void folderDialogAnswers();
+    void openDialogOffersTextFilesFirstAndAcceptsTypedNames();
+    void droppedFilesAreImportedAndLinksAppended();
+};
+
+void TestDialogsAndDrops::cleanup()
+{
+    QtFolderBrowser::setResponder({});
+    QtOpenFileDialog::setResponder({});
+}
+
+void TestDialogsAndDrops::folderDialogShowsThePromptAndPreselectsTheStart()
+{
+    QTemporaryDir dir;
+    const QString start = dir.filePath(QStringLiteral("Start"));
+    QVERIFY(QDir().mkpath(start));
+    QString title;
+    QString shownDirectory;
+    QStringList selected;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    QtFolderBrowser::setResponder([&](QFileDialog &dialog) {
+        title = dialog.windowTitle();
+        shownDirectory = dialog.directory().absolutePath();
+        selected = dialog.selectedFiles();
+        mode = dialog.fileMode();
+        return QString();
+    });
+    QtFolderBrowser browser;
+    QCOMPARE(browser.BrowseForFolderPath(QStringLiteral("Please select folder:"), start), QString());
+    QCOMPARE(title, QStringLiteral("Please select folder:"));
+    QCOMPARE(mode, QFileDialog::Directory);
+    QCOMPARE(shownDirectory, dir.path());
+    QCOMPARE(selected.value(0), start);
+
+    // A start folder that does not exist leaves the dialog at its default.
+    browser.BrowseForFolderPath(QStringLiteral("Please select folder:"), QStringLiteral("/no/such/folder"));
+    QVERIFY(shownDirectory != QStringLiteral("/no/such/folder"));
+}
+
+void TestDialogsAndDrops::folderDialogAnswers()
+{
+    QtFolderBrowser browser;
+    for (const auto &[answer, expected] : {std::pair{QStringLiteral("/data/out/"), QStringLiteral("/data/out")},
+                                           std::pair{QStringLiteral("/"), QStringLiteral("/")},
+                                           std::pair{QString(), QString()}}) {
+        QtFolderBrowser::setResponder([answer = answer](QFileDialog &) { return answer; });
+        QCOMPARE(browser.BrowseForFolderPath(QStringLiteral("p"), QString()), expected);
+    }
+}
+
+void TestDialogsAndDrops::openDialogOffersTextFilesFirstAndAcceptsTypedNames()
+{
+    QCOMPARE(QtOpenFileDialog::nameFilters(QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*")),
+             (QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}));
+    QtOpenFileDialog dialog;
+    dialog.SetDialogTitle(QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
+    dialog.SetFilter(QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*"));
+    QString title;
+    QFileDialog::FileMode mode = QFileDialog::Directory;
+    QStringList filters;
+    QtOpenFileDialog::setResponder([&](QFileDialog &shown) {
+        title = shown.windowTitle();
+        mode = shown.fileMode();
+        filters = shown.nameFilters();
+        return QStringLiteral("/typed/missing.txt");
+    });
+    dialog.ShowOpen();
+    QCOMPARE(title, QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
+    QCOMPARE(mode, QFileDialog::AnyFile);
+    QCOMPARE(filters.first(), QStringLiteral("Text Files (*.txt)"));
+    QCOMPARE(dialog.FileName(), QStringLiteral("/typed/missing.txt"));
+    QtOpenFileDialog::setResponder([](QFileDialog &) { return QString(); });
+    dialog.SetFileName(QString());
+    dialog.ShowOpen();
+    QCOMPARE(dialog.FileName(), QString());
+}
+
+void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("a.txt"));
+    const QString second = dir.filePath(QStringLiteral("b.txt"));
+    for (const auto &[path, bytes] : {std::pair{first, QByteArray("a1\r\na2")}, std::pair{second, QByteArray("b1\n")}}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    UrlListModel list;
+    list.addColumnHeader(QStringLiteral(" Web Site(s)"));
+    FakeMessageBoxes boxes;
+    QtEventPump pump;
+    FormServices services;
+    services.boxes = &boxes;
+    services.pump = &pump;
+    MainWindow window(list);
+    Form1 logic(window, list, services);
+    window.setLogic(&logic);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QWidget *target = window.ListView1()->viewport();
+    auto drop = [&](QMimeData *data) {
+        const QPoint at(10, 10);
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropEvent(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropEvent);
+        delete data;
+    };
+
+    auto *files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+    drop(files);
+    QCOMPARE(list.rows(), (QStringList{"a1", "a2", "b1", ""}));
+
+    auto *link = new QMimeData;
+    link->setUrls({QUrl(QStringLiteral("https://www.example.com/page?q=1"))});
+    drop(link);
+    auto *text = new QMimeData;
+    text->setText(QStringLiteral("www.example.org/"));
+    drop(text);
+    QCOMPARE(list.rows().mid(4), (QStringList{"https://www.example.com/page?q=1", "www.example.org/"}));
+
+    auto *missing = new QMimeData;
+    missing->setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.txt")))});
+    drop(missing);
+    QCOMPARE(boxes.informations(), QStringList{QStringLiteral("File not found")});
+}
+
+QTEST_MAIN(TestDialogsAndDrops)
+#include "tst_DialogsAndDrops.moc"
