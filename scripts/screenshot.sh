@@ -8,7 +8,9 @@ build="${1:-$root/build}"
 output="$(realpath -m "${2:-$root/docs/screenshot.png}")"
 "$root/scripts/setup.sh" --screenshot
 mkdir -p "$(dirname "$output")"
-export TEXTORIN_SHOT="$output" TEXTORIN_BIN="$build/src/textorin"
+config="$(mktemp -d)"
+trap 'rm -rf "$config"' EXIT
+export XDG_CONFIG_HOME="$config" TEXTORIN_SHOT="$output" TEXTORIN_BIN="$build/src/textorin"
 xvfb-run -a -s "-screen 0 720x520x24 -dpi 96" bash -c '
   set -u
   openbox >/dev/null 2>&1 & wm=$!

@@ -5,27 +5,39 @@
 #include <QKeyEvent>
 #include <QMimeData>
 
-UrlListView::UrlListView(QWidget *parent) : QTreeView(parent)
+UrlListView::UrlListView(QWidget *parent) : QTableView(parent)
 {
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
     setSortingEnabled(false);
-    setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setTextElideMode(Qt::ElideNone);
-    header()->setVisible(true);
-    header()->setStretchLastSection(false);
-    header()->setSectionsMovable(false);
-    header()->setSectionResizeMode(QHeaderView::Interactive);
+    verticalHeader()->setVisible(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    horizontalHeader()->setVisible(true);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setSectionsMovable(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
+}
+
+void UrlListView::changeEvent(QEvent *event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
 }
 
 int UrlListView::shiftState(Qt::KeyboardModifiers modifiers)
@@ -60,12 +72,12 @@ int UrlListView::keyCode(int qtKey)
 void UrlListView::keyPressEvent(QKeyEvent *event)
 {
     Q_EMIT keyDown(keyCode(event->key()), shiftState(event->modifiers()));
-    QTreeView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
 }
 
 void UrlListView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    QTreeView::mouseDoubleClickEvent(event);
+    QTableView::mouseDoubleClickEvent(event);
     Q_EMIT listDoubleClicked();
 }
 

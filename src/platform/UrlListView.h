@@ -1,14 +1,17 @@
 #pragma once
 
-#include <QTreeView>
+#include <QTableView>
 
 // The list view of the URL list: a report view with one draggable column header.
-class UrlListView : public QTreeView
+// A table view keeps appending cheap however long the list grows.
+class UrlListView : public QTableView
 {
     Q_OBJECT
 
 public:
     explicit UrlListView(QWidget *parent = nullptr);
+
+    QHeaderView *header() const { return horizontalHeader(); }
 
     // Shift state bits of a key event: 1 Shift, 2 Ctrl, 4 Alt.
     static int shiftState(Qt::KeyboardModifiers modifiers);
@@ -22,6 +25,7 @@ Q_SIGNALS:
     void dropped(const QStringList &files, const QStringList &texts);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;

@@ -8,6 +8,10 @@ namespace {
 
 // The list view's default column width: 1440 twips (one inch).
 constexpr double DefaultColumnWidth = 1440.0;
+// Rows shown at once within one burst before the rest are batched.
+constexpr int ImmediateRows = 64;
+constexpr int BurstWindowMs = 50;
+constexpr int FlushIntervalMs = 40;
 
 RuntimeError indexOutOfBounds()
 {
@@ -19,23 +23,39 @@ RuntimeError indexOutOfBounds()
 UrlListModel::UrlListModel(QObject *parent)
     : QAbstractTableModel(parent), m_selection(new QItemSelectionModel(this, this))
 {
+    m_flush.setSingleShot(true);
+    m_flush.setInterval(FlushIntervalMs);
+    connect(&m_flush, &QTimer::timeout, this, &UrlListModel::announcePending);
+    m_burst.start();
 }
 
 void UrlListModel::append(const QString &text)
 {
-    const int row = int(m_rows.size());
-    beginInsertRows(QModelIndex(), row, row);
+    if (m_burst.elapsed() > BurstWindowMs) {
+        m_burst.restart();
+        m_burstRows = 0;
+    }
     m_rows.append(text);
-    endInsertRows();
+    if (++m_burstRows <= ImmediateRows)
+        announcePending();
+    else if (!m_flush.isActive())
+        m_flush.start();
 }
 
 void UrlListModel::appendRows(const QStringList &texts)
 {
-    if (texts.isEmpty())
-        return;
-    const int first = int(m_rows.size());
-    beginInsertRows(QModelIndex(), first, first + int(texts.size()) - 1);
     m_rows.append(texts);
+    announcePending();
+}
+
+void UrlListModel::announcePending()
+{
+    m_flush.stop();
+    const int total = int(m_rows.size());
+    if (m_announced >= total)
+        return;
+    beginInsertRows(QModelIndex(), m_announced, total - 1);
+    m_announced = total;
     endInsertRows();
 }
 
@@ -53,8 +73,10 @@ QString UrlListModel::text(int row) const
 void UrlListModel::remove(int row)
 {
     checkRow(row);
+    announcePending();
     beginRemoveRows(QModelIndex(), row - 1, row - 1);
     m_rows.removeAt(row - 1);
+    --m_announced;
     endRemoveRows();
 }
 
@@ -63,7 +85,9 @@ void UrlListModel::clear()
     if (m_rows.isEmpty())
         return;
     beginResetModel();
+    m_flush.stop();
     m_rows.clear();
+    m_announced = 0;
     endResetModel();
 }
 
@@ -77,6 +101,7 @@ int UrlListModel::selectedRow() const
 
 void UrlListModel::select(int row)
 {
+    announcePending();
     if (row < 1 || row > count() || m_columns.isEmpty()) {
         m_selection->clearSelection();
         return;
@@ -120,7 +145,7 @@ void UrlListModel::setColumnWidth(int column, double twips)
 
 int UrlListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : count();
+    return parent.isValid() ? 0 : m_announced;
 }
 
 int UrlListModel::columnCount(const QModelIndex &parent) const
@@ -130,7 +155,7 @@ int UrlListModel::columnCount(const QModelIndex &parent) const
 
 QVariant UrlListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= count() || index.column() != 0)
+    if (!index.isValid() || index.row() >= m_announced || index.column() != 0)
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return m_rows.at(index.row());

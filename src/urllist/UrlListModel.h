@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 
 class QItemSelectionModel;
@@ -53,10 +55,17 @@ private:
         double width;
     };
 
+    // Views learn of rows appended in a burst (an import) in batches, so a long
+    // import does not redo their layout once per row.
+    void announcePending();
     void checkRow(int row) const;
     void checkColumn(int column) const;
 
     QStringList m_rows;
+    int m_announced = 0;
+    int m_burstRows = 0;
+    QElapsedTimer m_burst;
+    QTimer m_flush;
     QVector<Column> m_columns;
     QItemSelectionModel *m_selection;
 };

@@ -15,6 +15,7 @@ private Q_SLOTS:
     void selectionIsOneRowOrNone();
     void outOfRangeRowsAndColumnsRaise();
     void columnHeaderAndWidth();
+    void burstsReachViewsInBatches();
 };
 
 void TestUrlListModel::keepsTextsExactlyInOrderWithDuplicates()
@@ -90,6 +91,23 @@ void TestUrlListModel::columnHeaderAndWidth()
     QCOMPARE(list.headerData(0, Qt::Horizontal).toString(), QStringLiteral(" Web Site(s)"));
     QCOMPARE(list.columnWidth(1), 7000.0);
     QCOMPARE(widths.count(), 1);
+}
+
+void TestUrlListModel::burstsReachViewsInBatches()
+{
+    UrlListModel list;
+    list.addColumnHeader(QStringLiteral(" Web Site(s)"));
+    QSignalSpy inserts(&list, &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 1000; ++i)
+        list.append(QString::number(i));
+    QCOMPARE(list.count(), 1000);          // the rows are there at once
+    QCOMPARE(list.text(1000), QStringLiteral("999"));
+    QVERIFY(inserts.count() < 100);         // views hear of them in a few batches
+    QTRY_COMPARE(list.rowCount(), 1000);    // and see all of them soon after
+    list.select(1000);
+    QCOMPARE(list.selectedRow(), 1000);
+    list.remove(1000);
+    QCOMPARE(list.rowCount(), 999);
 }
 
 QTEST_GUILESS_MAIN(TestUrlListModel)
