@@ -16,7 +16,6 @@ public:
     QString inputBox(const QString &prompt) override;
 
     int warningCount() const { return m_warnings; }
-    static QString plainLines(const QString &text);
 
 private:
     QTextStream &m_out;

@@ -1,5 +1,6 @@
 #include "platform/QtMessageBoxes.h"
 
+#include "support/ApplicationError.h"
 #include "support/ApplicationTitle.h"
 
 #include <QGridLayout>
@@ -35,10 +36,7 @@ void QtMessageBoxes::setResponder(Responder value)
 
 QString QtMessageBoxes::displayText(const QString &text)
 {
-    QString result = text;
-    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return result;
+    return WithLineFeeds(text);
 }
 
 void QtMessageBoxes::information(const QString &text)

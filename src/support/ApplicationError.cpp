@@ -21,3 +21,11 @@ void ShowApplicationError(IMessageBoxes &boxes, const QString &description,
     boxes.warning(ApplicationErrorCaption,
                   ComposeApplicationErrorMessage(description, qualifiedName, line));
 }
+
+QString WithLineFeeds(const QString &text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return lines;
+}

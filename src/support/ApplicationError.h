@@ -11,4 +11,7 @@ QString ComposeApplicationErrorMessage(const QString &description, const QString
 void ShowApplicationError(IMessageBoxes &boxes, const QString &description,
                           const QString &qualifiedName, int line);
 
+// The text with every carriage return, alone or before a line feed, as one line feed.
+QString WithLineFeeds(const QString &text);
+
 inline const QString ApplicationErrorCaption = QStringLiteral("Application Error");
