@@ -14,7 +14,6 @@ void ConsoleMessageBoxes::information(const QString &text)
 
 void ConsoleMessageBoxes::warning(const QString &caption, const QString &text)
 {
-    ++m_warnings;
     m_err << caption << ": " << WithLineFeeds(text) << Qt::endl;
 }
 

@@ -15,10 +15,7 @@ public:
     void warning(const QString &caption, const QString &text) override;
     QString inputBox(const QString &prompt) override;
 
-    int warningCount() const { return m_warnings; }
-
 private:
     QTextStream &m_out;
     QTextStream &m_err;
-    int m_warnings = 0;
 };

@@ -104,10 +104,7 @@ void UrlListView::split(const QMimeData *data, QStringList &files, QStringList &
 
 void UrlListView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (canTake(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event);
 }
 
 void UrlListView::dragMoveEvent(QDragMoveEvent *event)

@@ -67,7 +67,6 @@ void WebEngineBrowser::Navigate(const QString &url)
     m_started = false;
     m_text.clear();
     m_error.clear();
-    m_hasText = false;
     m_readyState = Loading;
     const QUrl address = QUrl::fromUserInput(url);
     if (url.trimmed().isEmpty() || !address.isValid()) {
@@ -119,7 +118,6 @@ void WebEngineBrowser::takeText()
                                   m_error = noBody().description();
                               else
                                   m_text = result.toString();
-                              m_hasText = m_error.isEmpty();
                               m_readyState = Complete;
                           });
 }
@@ -127,7 +125,6 @@ void WebEngineBrowser::takeText()
 void WebEngineBrowser::fail(const QString &description)
 {
     m_error = description;
-    m_hasText = false;
     m_readyState = Complete;
 }
 

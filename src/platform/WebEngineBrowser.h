@@ -3,7 +3,6 @@
 #include "capture/IBrowser.h"
 
 #include <QObject>
-#include <QPointer>
 
 class HiddenWebPage;
 class QWebEngineLoadingInfo;
@@ -42,6 +41,5 @@ private:
     int m_readyState = Uninitialized;
     QString m_text;
     QString m_error;
-    bool m_hasText = false;
     int m_textTimeout = 5000;
 };
