@@ -3,7 +3,6 @@
 #include "capture/CaptureRun.h"
 #include "capture/ConsoleFormView.h"
 #include "capture/ConsoleMessageBoxes.h"
-#include "capture/OutputFile.h"
 #include "support/PathHelpers.h"
 #include "urllist/SplitListLines.h"
 #include "urllist/UrlListModel.h"
@@ -85,11 +84,12 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     ConsoleMessageBoxes boxes(m_out, m_err);
     CaptureRun capture(view, list, boxes, m_browser, m_pump);
     const qint64 total = rows.size();
-    capture.setRowObserver([&](qint64 row, const QString &url, CaptureRun::RowOutcome outcome) {
+    capture.setRowObserver([&](qint64 row, const QString &url, CaptureRun::RowOutcome outcome,
+                               const QString &outputPath) {
         const bool saved = outcome == CaptureRun::RowOutcome::Saved;
         m_out << '[' << row << '/' << total << "] " << (saved ? "saved " : "FAILED ") << url;
         if (saved)
-            m_out << " -> " << MakeOutputPath(view.folderText(), FitOutputFileName(MakeOutputFileName(url)));
+            m_out << " -> " << outputPath;
         m_out << Qt::endl;
     });
     capture.PushButton2_Click();

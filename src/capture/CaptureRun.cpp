@@ -99,9 +99,9 @@ void CaptureRun::run()
         guard.run(140, setBusy);
 
         bool saved = false;
+        QString outputPath;
         if (taken) {
             QString outputFileName;
-            QString outputPath;
             guard.run(142, [&] { outputFileName = FitOutputFileName(MakeOutputFileName(url)); });
             guard.run(160, [&] { outputPath = MakeOutputPath(m_view.folderText(), outputFileName); });
             OutputFileWriter writer;
@@ -113,7 +113,8 @@ void CaptureRun::run()
         guard.run(168, setBusy);
         saved ? ++m_summary.saved : ++m_summary.failed;
         if (m_observer)
-            m_observer(row, url, saved ? RowOutcome::Saved : RowOutcome::Failed);
+            m_observer(row, url, saved ? RowOutcome::Saved : RowOutcome::Failed,
+                       saved ? outputPath : QString());
     }
     guard.run(176, [&] { m_view.setMousePointer(MousePointer::Default); });
     guard.run(178, [&] { m_view.setProgressValue(0); });

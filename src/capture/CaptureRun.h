@@ -21,7 +21,9 @@ public:
         qint64 saved = 0;
         qint64 failed = 0;
     };
-    using RowObserver = std::function<void(qint64 row, const QString &url, RowOutcome outcome)>;
+    // Told of every finished row; `outputPath` is the file written, empty when none was.
+    using RowObserver = std::function<void(qint64 row, const QString &url, RowOutcome outcome,
+                                           const QString &outputPath)>;
 
     CaptureRun(IFormView &view, UrlListModel &list, IMessageBoxes &boxes, IBrowser &browser,
                IEventPump &pump);
