@@ -1,5 +1,6 @@
 #include "platform/QtFolderBrowser.h"
 
+#include "platform/FileDialogAnswer.h"
 #include "support/PathHelpers.h"
 
 #include <QDir>
@@ -48,9 +49,5 @@ QString QtFolderBrowser::BrowseForFolderPath(const QString &prompt, const QStrin
             dialog.setDirectory(start);
         }
     }
-    if (responder())
-        return cleanPath(responder()(dialog));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return cleanPath(dialog.selectedFiles().first());
+    return cleanPath(FileDialogAnswer::ask(dialog, responder()));
 }

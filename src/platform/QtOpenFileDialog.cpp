@@ -1,5 +1,7 @@
 #include "platform/QtOpenFileDialog.h"
 
+#include "platform/FileDialogAnswer.h"
+
 #include <QFileDialog>
 
 namespace {
@@ -53,10 +55,5 @@ void QtOpenFileDialog::ShowOpen()
     dialog.setWindowModality(Qt::ApplicationModal);
     if (!m_fileName.isEmpty())
         dialog.selectFile(m_fileName);
-    QString chosen;
-    if (responder())
-        chosen = responder()(dialog);
-    else if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        chosen = dialog.selectedFiles().first();
-    m_fileName = chosen;
+    m_fileName = FileDialogAnswer::ask(dialog, responder());
 }

@@ -1,20 +1,17 @@
 #pragma once
 
+#include "platform/FileDialogAnswer.h"
 #include "urllist/IOpenFileDialog.h"
 
 #include <QStringList>
 
-#include <functional>
-
-class QFileDialog;
 class QWidget;
 
 // The open-file dialog as a Qt file dialog for one file, modal over its owner.
 class QtOpenFileDialog : public IOpenFileDialog
 {
 public:
-    // Answers the dialog instead of the user (tests): the chosen path or empty text.
-    using Responder = std::function<QString(QFileDialog &dialog)>;
+    using Responder = FileDialogAnswer::Responder;
 
     explicit QtOpenFileDialog(QWidget *owner = nullptr) : m_owner(owner) {}
 
@@ -29,6 +26,7 @@ public:
     void SetFilter(const QString &filter) override { m_filter = filter; }
     void ShowOpen() override;
 
+    // Answers the dialog instead of the user (tests).
     static void setResponder(Responder responder);
     // "Text Files (*.txt)|*.txt|All Files (*.*)|*.*" as Qt name filters.
     static QStringList nameFilters(const QString &filter);
