@@ -3,6 +3,7 @@
 #include "app/StartUp.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/TestFiles.h"
 #include "support/ApplicationTitle.h"
 #include "support/PathHelpers.h"
 #include "support/RuntimeError.h"
@@ -60,9 +61,7 @@ struct Fixture {
     void putFile(const QString &relative, const QByteArray &bytes = "x")
     {
         QDir(appFolder.path()).mkpath(QFileInfo(relative).path());
-        QFile file(appFolder.filePath(relative));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        QVERIFY(writeTestFile(appFolder.filePath(relative), bytes));
     }
     void load() { form.Form_Load(); }
     QStringList reportedLines() const

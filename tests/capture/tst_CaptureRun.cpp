@@ -5,6 +5,7 @@
 #include "fakes/FakeBrowser.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/TestFiles.h"
 #include "urllist/UrlListModel.h"
 
 #include <QDir>
@@ -23,8 +24,8 @@ struct Fixture {
     }
     QString file(const QString &url, const QString &in = {}) const
     {
-        QFile f(MakeOutputPath(in.isEmpty() ? folder.path() : in, MakeOutputFileName(url)));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<none>");
+        return QString::fromUtf8(
+            readTestFile(MakeOutputPath(in.isEmpty() ? folder.path() : in, MakeOutputFileName(url))));
     }
     QStringList files() const { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); }
 
@@ -84,8 +85,7 @@ void TestCaptureRun::unusableFolderIsRefused()
     Fixture f;
     if (folder == QStringLiteral("FILE")) {
         folder = f.folder.filePath(QStringLiteral("plain.txt"));
-        QFile file(folder);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(writeTestFile(folder));
     }
     f.view.folder = folder;
     f.add(QStringLiteral("http://a/"), QStringLiteral("A"));

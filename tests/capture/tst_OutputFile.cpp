@@ -1,19 +1,11 @@
 #include "capture/OutputFile.h"
+#include "fakes/TestFiles.h"
 #include "support/RuntimeError.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-} // namespace
 
 class TestOutputFile : public QObject
 {
@@ -68,7 +60,7 @@ void TestOutputFile::longNamesAreShortenedOthersKept()
     QTemporaryDir dir;
     const QString path = MakeOutputPath(dir.path(), fitted);
     WritePageTextFile(path, QStringLiteral("saved"));
-    QCOMPARE(contents(path), QByteArray("saved"));
+    QCOMPARE(readTestFile(path), QByteArray("saved"));
 }
 
 void TestOutputFile::pathAlwaysAddsOneSeparator()
@@ -83,9 +75,9 @@ void TestOutputFile::writesExactUtf8AndReplacesEarlierFiles()
     const QString path = MakeOutputPath(dir.path() + QLatin1Char('/'), QStringLiteral("p.txt"));
     WritePageTextFile(path, QStringLiteral("a much longer earlier text"));
     WritePageTextFile(path, QStringLiteral("Grüße\n日本 ✓"));
-    QCOMPARE(contents(path), QStringLiteral("Grüße\n日本 ✓").toUtf8());
+    QCOMPARE(readTestFile(path), QStringLiteral("Grüße\n日本 ✓").toUtf8());
     WritePageTextFile(path, QString());
-    QCOMPARE(contents(path), QByteArray());
+    QCOMPARE(readTestFile(path), QByteArray());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("p.txt")});
 }
 
@@ -100,7 +92,7 @@ void TestOutputFile::refusesReadOnlyFilesAndMissingFolders()
     QVERIFY_THROWS_EXCEPTION(RuntimeError, writer.open(path));
     QVERIFY_THROWS_EXCEPTION(RuntimeError, writer.write(QStringLiteral("new"))); // not open
     writer.close();                                                              // does nothing
-    QCOMPARE(contents(path), QByteArray("kept"));
+    QCOMPARE(readTestFile(path), QByteArray("kept"));
 
     QVERIFY_THROWS_EXCEPTION(RuntimeError,
                              WritePageTextFile(dir.filePath(QStringLiteral("missing/x.txt")), QStringLiteral("x")));

@@ -1,4 +1,5 @@
 #include "fakes/LocalHttpServer.h"
+#include "fakes/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,9 +70,7 @@ QString TestBatchFrontEnd::writeList(const QByteArray &bytes)
 {
     static int count = 0;
     const QString path = m_dir.filePath(QStringLiteral("list%1.txt").arg(++count));
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+    writeTestFile(path, bytes);
     return path;
 }
 

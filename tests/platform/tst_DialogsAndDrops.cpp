@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/TestFiles.h"
 #include "platform/MainWindow.h"
 #include "platform/QtFolderBrowser.h"
 #include "platform/QtOpenFileDialog.h"
@@ -101,11 +102,8 @@ void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("a.txt"));
     const QString second = dir.filePath(QStringLiteral("b.txt"));
-    for (const auto &[path, bytes] : {std::pair{first, QByteArray("a1\r\na2")}, std::pair{second, QByteArray("b1\n")}}) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    QVERIFY(writeTestFile(first, "a1\r\na2"));
+    QVERIFY(writeTestFile(second, "b1\n"));
     UrlListModel list;
     list.addColumnHeader(QStringLiteral(" Web Site(s)"));
     FakeMessageBoxes boxes;

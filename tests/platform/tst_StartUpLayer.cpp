@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 #include "app/IFormView.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/TestFiles.h"
 #include "platform/ColourValue.h"
 #include "platform/CursorFile.h"
 #include "platform/MainWindow.h"
@@ -59,10 +60,7 @@ void TestStartUpLayer::unreadablePointerFileRaises()
 {
     QTemporaryDir dir;
     const QString bad = dir.filePath(QStringLiteral("HAND-M.CUR"));
-    QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not a cursor");
-    file.close();
+    QVERIFY(writeTestFile(bad, "not a cursor"));
     QVERIFY_THROWS_EXCEPTION(RuntimeError, CursorFile::load(bad));
     QVERIFY_THROWS_EXCEPTION(RuntimeError, CursorFile::load(dir.filePath(QStringLiteral("missing.cur"))));
 }

@@ -3,6 +3,7 @@
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/LocalHttpServer.h"
+#include "fakes/TestFiles.h"
 #include "platform/EngineEnvironment.h"
 #include "platform/WebEngineBrowser.h"
 #include "support/QtEventPump.h"
@@ -20,14 +21,6 @@ QByteArray html(const QByteArray &body, const QByteArray &head = {})
     return "<!DOCTYPE html><html><head>" + head + "</head><body>" + body + "</body></html>";
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
-}
-
 // A capture run over pages of the test's own server, with the real engine.
 struct Run {
     Run(WebEngineBrowser &browser) : browser(browser)
@@ -41,14 +34,12 @@ struct Run {
             list.append(url);
         run.PushButton2_Click();
     }
-    QByteArray file(const QString &url) const
+    QString path(const QString &url) const
     {
-        return readFile(MakeOutputPath(folder.path(), MakeOutputFileName(url)));
+        return MakeOutputPath(folder.path(), MakeOutputFileName(url));
     }
-    bool exists(const QString &url) const
-    {
-        return QFile::exists(MakeOutputPath(folder.path(), MakeOutputFileName(url)));
-    }
+    QByteArray file(const QString &url) const { return readTestFile(path(url)); }
+    bool exists(const QString &url) const { return QFile::exists(path(url)); }
 
     WebEngineBrowser &browser;
     QTemporaryDir folder;
@@ -153,10 +144,7 @@ void TestWebEngineBrowser::failedLoadsAreReportedAndWriteNoFile()
     const QString gone = m_server.url("/gone");
     const QString broken = m_server.url("/broken");
     // An earlier file of the same name stays untouched.
-    QFile earlier(MakeOutputPath(r.folder.path(), MakeOutputFileName(gone)));
-    QVERIFY(earlier.open(QIODevice::WriteOnly));
-    earlier.write("earlier");
-    earlier.close();
+    QVERIFY(writeTestFile(r.path(gone), "earlier"));
 
     r.start({gone, broken, refused, m_server.url("/plain")});
     const QStringList warnings = r.boxes.warnings();

@@ -1,4 +1,5 @@
 #include "fakes/CountingEventPump.h"
+#include "fakes/TestFiles.h"
 #include "support/CmdOutput.h"
 #include "support/RuntimeError.h"
 
@@ -90,11 +91,9 @@ void TestCmdOutput::multiByteCharactersAcrossAReadBoundaryStayWhole()
     QVERIFY(dir.isValid());
     // One ASCII byte first, so every two-byte letter straddles the 1,024-byte chunks.
     const QString text = QStringLiteral("x") + QString(3000, QChar(0x00E9)) + QString(500, QChar(0x2500));
-    QFile file(dir.filePath(QStringLiteral("chars.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text.toUtf8());
-    file.close();
-    QCOMPARE(CaptureCommandOutput(QStringLiteral("cat ") + file.fileName()), text);
+    const QString path = dir.filePath(QStringLiteral("chars.txt"));
+    QVERIFY(writeTestFile(path, text.toUtf8()));
+    QCOMPARE(CaptureCommandOutput(QStringLiteral("cat ") + path), text);
 }
 
 void TestCmdOutput::servesTheUserInterfaceWhileTheChildRuns()

@@ -1,3 +1,4 @@
+#include "fakes/TestFiles.h"
 #include "support/PathHelpers.h"
 
 #include <QStandardPaths>
@@ -18,9 +19,7 @@ void TestPathHelpers::existenceAndFolderTests()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("f.txt"));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
+    QVERIFY(writeTestFile(file));
 
     QVERIFY(FileExists(file));
     QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing.txt"))));

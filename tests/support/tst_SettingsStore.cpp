@@ -1,3 +1,4 @@
+#include "fakes/TestFiles.h"
 #include "support/RuntimeError.h"
 #include "support/SettingsStore.h"
 
@@ -6,17 +7,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-} // namespace
 
 class TestSettingsStore : public QObject
 {
@@ -85,7 +75,7 @@ void TestSettingsStore::valuesLiveInTheTextorinSectionOfTheTavrineFile()
 void TestSettingsStore::textThatLooksLikeAListStaysText()
 {
     // Written by hand or by another tool: an unquoted comma makes QSettings see a list.
-    writeBytes(iniPath(), "[Textorin]\nDownload Location=/a, b/\n");
+    QVERIFY(writeTestFile(iniPath(), "[Textorin]\nDownload Location=/a, b/\n"));
     QCOMPARE(SettingsStore(iniPath()).read(SettingsKeys::DownloadLocation), QStringLiteral("/a, b/"));
     SettingsStore(iniPath()).write(SettingsKeys::DownloadLocation, QStringLiteral("x, y"));
     QCOMPARE(SettingsStore(iniPath()).read(SettingsKeys::DownloadLocation), QStringLiteral("x, y"));
@@ -93,7 +83,7 @@ void TestSettingsStore::textThatLooksLikeAListStaysText()
 
 void TestSettingsStore::corruptFileGivesDefaultsAndTheNextChangeIsSaved()
 {
-    writeBytes(iniPath(), QByteArray("[Textorin\n\x01\x02garbage=\n[[[\n", 24) + QByteArray(4096, '\0'));
+    QVERIFY(writeTestFile(iniPath(), QByteArray("[Textorin\n\x01\x02garbage=\n[[[\n", 24) + QByteArray(4096, '\0')));
     SettingsStore store(iniPath());
     QCOMPARE(store.read(SettingsKeys::DownloadLocation, QStringLiteral("/desk/")), QStringLiteral("/desk/"));
     store.write(SettingsKeys::DownloadLocation, QStringLiteral("/new/"));

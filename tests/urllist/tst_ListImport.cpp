@@ -1,6 +1,7 @@
 #include "fakes/CountingEventPump.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeOpenFileDialog.h"
+#include "fakes/TestFiles.h"
 #include "urllist/ListImport.h"
 #include "urllist/UrlListModel.h"
 
@@ -13,9 +14,7 @@ struct Fixture {
     QString file(const QByteArray &bytes)
     {
         const QString path = dir.filePath(QStringLiteral("list%1.txt").arg(++files));
-        QFile out(path);
-        if (out.open(QIODevice::WriteOnly))
-            out.write(bytes);
+        writeTestFile(path, bytes);
         return path;
     }
     void importFile(const QString &path)
