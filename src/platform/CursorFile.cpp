@@ -2,6 +2,7 @@
 
 #include "support/RuntimeError.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QPixmap>
@@ -25,9 +26,9 @@ QCursor CursorFile::load(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw RuntimeError(QStringLiteral("File not found: %1").arg(path), RuntimeError::FileNotFound);
-    const QByteArray bytes = file.readAll();
-    file.seek(0);
-    QImageReader reader(&file, "cur");
+    QByteArray bytes = file.readAll();
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "cur");
     const QImage image = reader.read();
     if (image.isNull())
         throw RuntimeError(QStringLiteral("Invalid picture: %1").arg(path), 481);
