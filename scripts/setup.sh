@@ -5,14 +5,14 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin
-  libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+  chromium
   xvfb xauth imagemagick fonts-liberation
   iputils-ping python3
 )
 
 case "${1:-}" in
-  --bench) PACKAGES+=(chromium lynx) ;;
+  --bench) PACKAGES+=(lynx) ;;
   --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
 esac
 

@@ -4,7 +4,6 @@
 
 int main(int argc, char *argv[])
 {
-    Application::prepareProcess();
     QApplication qtApplication(argc, argv);
     Application::configureApplication();
     Application application;

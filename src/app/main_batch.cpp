@@ -1,15 +1,18 @@
 #include "capture/BatchRun.h"
-#include "platform/EngineEnvironment.h"
-#include "platform/WebEngineBrowser.h"
+#include "engine/ChromiumBrowser.h"
+#include "platform/ChromiumProcess.h"
+#include "platform/TerminationSignals.h"
 #include "support/PathHelpers.h"
 #include "support/QtEventPump.h"
 #include "support/SettingsStore.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QRegularExpression>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -24,15 +27,36 @@ QString storedFolder()
     return SettingsStore().read(SettingsKeys::DownloadLocation, fallback);
 }
 
+// Seconds as milliseconds; false for anything but a number within the bounds.
+bool parseSeconds(const QString &text, double least, int *milliseconds)
+{
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < least || seconds > 86'400)
+        return false;
+    *milliseconds = int(std::lround(seconds * 1000));
+    return true;
+}
+
+bool parseSize(const QString &text, QSize *size)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{2,5})[xX](\\d{2,5})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    const int width = match.captured(1).toInt();
+    const int height = match.captured(2).toInt();
+    if (width < 100 || height < 100 || width > 10'000 || height > 10'000)
+        return false;
+    *size = QSize(width, height);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // A run without a window never needs a display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    EngineEnvironment::prepare();
-    QGuiApplication application(argc, argv);
+    QCoreApplication application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QString program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
@@ -41,27 +65,45 @@ int main(int argc, char *argv[])
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption folder(QStringLiteral("folder"), QString(), QStringLiteral("DIR"));
-    parser.addOption(help);
-    parser.addOption(folder);
-    if (!parser.parse(application.arguments())) {
-        err << program << ": " << parser.errorText() << "\n\n" << BatchRun::usage(program);
-        return BatchRun::NothingRun;
-    }
+    const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
+    const QCommandLineOption settle(QStringLiteral("settle"), QString(), QStringLiteral("SECONDS"));
+    const QCommandLineOption windowSize(QStringLiteral("window-size"), QString(), QStringLiteral("WxH"));
+    parser.addOptions({help, folder, timeout, settle, windowSize});
+    const auto usageError = [&](const QString &text) {
+        err << program << ": " << text << "\n\n" << BatchRun::usage(program);
+        return int(BatchRun::NothingRun);
+    };
+    if (!parser.parse(application.arguments()))
+        return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out << BatchRun::usage(program);
         return BatchRun::AllSaved;
     }
+    EngineOptions options;
+    if (parser.isSet(timeout) && !parseSeconds(parser.value(timeout), 0.1, &options.pageLimitMs))
+        return usageError(QStringLiteral("--timeout wants a number of seconds, not \"%1\"")
+                              .arg(parser.value(timeout)));
+    if (parser.isSet(settle) && !parseSeconds(parser.value(settle), 0, &options.settleMs))
+        return usageError(QStringLiteral("--settle wants a number of seconds, not \"%1\"")
+                              .arg(parser.value(settle)));
+    if (parser.isSet(windowSize) && !parseSize(parser.value(windowSize), &options.windowSize))
+        return usageError(QStringLiteral("--window-size wants WIDTHxHEIGHT, such as 1280x800, not \"%1\"")
+                              .arg(parser.value(windowSize)));
     if (parser.positionalArguments().isEmpty()) {
         err << BatchRun::usage(program);
         return BatchRun::NothingRun;
     }
 
-    WebEngineBrowser browser;
+    ChromiumProcess engine;
+    ChromiumBrowser browser(engine, options);
+    TerminationSignals::install([&browser] { browser.shutdown(); });
     QtEventPump pump;
+    QObject::connect(&browser, &ChromiumBrowser::readyStateChanged, [&pump] { pump.wake(); });
     QFile input;
     input.open(stdin, QIODevice::ReadOnly);
     BatchRun batch(browser, pump, out, err);
     batch.setStandardInput(&input);
+    batch.setRowWaitLimit(options.longestRowMs());
     const QString destination = parser.isSet(folder) ? parser.value(folder) : storedFolder();
     return batch.run(parser.positionalArguments(), destination);
 }

@@ -1,6 +1,7 @@
 #include "capture/BatchRun.h"
 
 #include "capture/CaptureRun.h"
+#include "capture/IBrowser.h"
 #include "capture/ConsoleFormView.h"
 #include "capture/ConsoleMessageBoxes.h"
 #include "support/PathHelpers.h"
@@ -17,7 +18,8 @@ BatchRun::BatchRun(IBrowser &browser, IEventPump &pump, QTextStream &out, QTextS
 QString BatchRun::usage(const QString &program)
 {
     return QStringLiteral(
-               "Usage: %1 [--folder DIR] LISTFILE...\n"
+               "Usage: %1 [--folder DIR] [--timeout SECONDS] [--settle SECONDS]\n"
+               "       [--window-size WxH] LISTFILE...\n"
                "\n"
                "Loads every address listed in the LISTFILEs in a hidden browser engine and saves\n"
                "the text of each page's body as one .txt file in DIR, named after the address,\n"
@@ -28,13 +30,25 @@ QString BatchRun::usage(const QString &program)
                "                skipped and counted.\n"
                "  --folder DIR  the destination folder; by default the folder the window uses\n"
                "                (its stored \"Download Location\").\n"
+               "  --timeout SECONDS\n"
+               "                time for each page's document to arrive (default 60). A page\n"
+               "                whose document is in but whose load never ends is saved as it\n"
+               "                stands, marked \"load incomplete\".\n"
+               "  --settle SECONDS\n"
+               "                after the load event, wait until the page has been quiet for\n"
+               "                300 ms (no requests, no changes), at most this long (default 3;\n"
+               "                0 takes the text at the load event).\n"
+               "  --window-size WxH\n"
+               "                the window the pages are laid out in (default 1280x800).\n"
                "  --help        shows this text.\n"
                "\n"
                "One progress line per address goes to standard output, each error report to\n"
                "standard error, then \"Done.\" and a summary of saved, failed and skipped rows.\n"
+               "A page that cannot be had (no answer, an HTTP error, a download, a time-out)\n"
+               "writes no file. The browser engine is Debian's chromium, run headless.\n"
                "\n"
                "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing\n"
-               "list file, an empty list or an unusable folder.\n")
+               "list file, an empty list, an unusable folder or no browser engine.\n")
         .arg(program);
 }
 
@@ -77,19 +91,28 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
         m_err << "Folder does not exist. Please select another folder." << Qt::endl;
         return NothingRun;
     }
+    const QString unavailable = m_browser.unavailableReason();
+    if (!unavailable.isEmpty()) {
+        m_err << unavailable << Qt::endl;
+        return NothingRun;
+    }
 
     UrlListModel list;
     list.appendRows(rows);
     ConsoleFormView view(folder);
     ConsoleMessageBoxes boxes(m_out, m_err);
     CaptureRun capture(view, list, boxes, m_browser, m_pump);
+    if (m_rowWaitLimitMs > 0)
+        capture.setWaitLimit(std::chrono::milliseconds(m_rowWaitLimitMs));
     const qint64 total = rows.size();
     capture.setRowObserver([&](qint64 row, const QString &url, CaptureRun::RowOutcome outcome,
-                               const QString &outputPath) {
+                               const QString &outputPath, const QString &note) {
         const bool saved = outcome == CaptureRun::RowOutcome::Saved;
         m_out << '[' << row << '/' << total << "] " << (saved ? "saved " : "FAILED ") << url;
         if (saved)
             m_out << " -> " << outputPath;
+        if (!note.isEmpty())
+            m_out << " (" << note << ')';
         m_out << Qt::endl;
     });
     capture.PushButton2_Click();

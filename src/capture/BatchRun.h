@@ -17,6 +17,8 @@ public:
 
     // Reads standard input for the list file "-".
     void setStandardInput(QIODevice *input) { m_stdin = input; }
+    // The longest wait for one row; the browser normally ends it sooner.
+    void setRowWaitLimit(int milliseconds) { m_rowWaitLimitMs = milliseconds; }
     int run(const QStringList &listFiles, const QString &folder);
 
     static QString usage(const QString &program);
@@ -29,4 +31,5 @@ private:
     QTextStream &m_out;
     QTextStream &m_err;
     QIODevice *m_stdin = nullptr;
+    int m_rowWaitLimitMs = 0;
 };

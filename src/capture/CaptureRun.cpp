@@ -49,6 +49,16 @@ void CaptureRun::PushButton2_Click()
     m_running = false;
 }
 
+void CaptureRun::skipRemainingRows(qint64 lastRow, qint64 rowCount)
+{
+    for (qint64 row = lastRow + 1; row <= rowCount; ++row) {
+        ++m_summary.failed;
+        if (m_observer)
+            m_observer(row, row <= m_list.count() ? m_list.text(int(row)) : QString(),
+                       RowOutcome::Failed, QString(), QString());
+    }
+}
+
 void CaptureRun::run()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton2_Click);
@@ -114,7 +124,12 @@ void CaptureRun::run()
         saved ? ++m_summary.saved : ++m_summary.failed;
         if (m_observer)
             m_observer(row, url, saved ? RowOutcome::Saved : RowOutcome::Failed,
-                       saved ? outputPath : QString());
+                       saved ? outputPath : QString(), saved ? m_browser.loadNote() : QString());
+        // Without an engine no later row can load: its one report has been shown.
+        if (!saved && !m_browser.unavailableReason().isEmpty()) {
+            skipRemainingRows(row, rowCount);
+            break;
+        }
     }
     guard.run(176, [&] { m_view.setMousePointer(MousePointer::Default); });
     guard.run(178, [&] { m_view.setProgressValue(0); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/EngineOptions.h"
+
 #include <QString>
 
 #include <chrono>
@@ -21,9 +23,10 @@ public:
         qint64 saved = 0;
         qint64 failed = 0;
     };
-    // Told of every finished row; `outputPath` is the file written, empty when none was.
+    // Told of every finished row; `outputPath` is the file written, empty when none was;
+    // `note` is the browser's remark on the page ("load incomplete").
     using RowObserver = std::function<void(qint64 row, const QString &url, RowOutcome outcome,
-                                           const QString &outputPath)>;
+                                           const QString &outputPath, const QString &note)>;
 
     CaptureRun(IFormView &view, UrlListModel &list, IMessageBoxes &boxes, IBrowser &browser,
                IEventPump &pump);
@@ -42,6 +45,7 @@ public:
 
 private:
     void run();
+    void skipRemainingRows(qint64 lastRow, qint64 rowCount);
 
     IFormView &m_view;
     UrlListModel &m_list;
@@ -50,7 +54,8 @@ private:
     IEventPump &m_pump;
     RowObserver m_observer;
     Summary m_summary;
-    std::chrono::milliseconds m_waitLimit{std::chrono::seconds(60)};
-    int m_waitSlice = 20;
+    // The browser bounds each row itself; this only ends a wait it never ends.
+    std::chrono::milliseconds m_waitLimit{EngineOptions().longestRowMs()};
+    int m_waitSlice = 100;
     bool m_running = false;
 };

@@ -1,7 +1,7 @@
 #include "platform/Application.h"
 
 #include "platform/ChildProcesses.h"
-#include "platform/EngineEnvironment.h"
+#include "platform/TerminationSignals.h"
 
 #include "support/OnlineCheck.h"
 
@@ -12,13 +12,31 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+// The engine to end with the program (its profile folder goes with it).
+ChromiumBrowser *runningBrowser = nullptr;
+
+} // namespace
+
 Application::Application() : m_window(m_list)
 {
+    runningBrowser = &m_browser;
+    TerminationSignals::install([] {
+        if (runningBrowser)
+            runningBrowser->shutdown();
+    });
+    QObject::connect(&m_browser, &ChromiumBrowser::readyStateChanged, [this] { m_pump.wake(); });
     m_boxes.setOwner(&m_window);
     m_folderBrowser.setOwner(&m_window);
     m_openFileDialog.setOwner(&m_window);
     m_logic = std::make_unique<Form1>(m_window, m_list, services());
     m_window.setLogic(m_logic.get());
+}
+
+Application::~Application()
+{
+    runningBrowser = nullptr;
 }
 
 FormServices Application::services()
@@ -35,11 +53,6 @@ FormServices Application::services()
     services.applicationFolder = QCoreApplication::applicationDirPath();
     services.endProgram = [] { endProgram(); };
     return services;
-}
-
-void Application::prepareProcess()
-{
-    EngineEnvironment::prepare();
 }
 
 void Application::configureApplication()
@@ -64,6 +77,8 @@ void Application::endProgram()
 {
     // Settings are written as they change and output files are never open
     // across a wait, so nothing is left half-done.
+    if (runningBrowser)
+        runningBrowser->shutdown();
     ChildProcesses::endAll();
     std::fflush(nullptr);
     std::_Exit(0);

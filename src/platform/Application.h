@@ -6,7 +6,8 @@
 #include "platform/QtMessageBoxes.h"
 #include "platform/QtOpenFileDialog.h"
 #include "platform/StyleSheetSkin.h"
-#include "platform/WebEngineBrowser.h"
+#include "engine/ChromiumBrowser.h"
+#include "platform/ChromiumProcess.h"
 #include "support/QtEventPump.h"
 #include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
@@ -18,6 +19,7 @@ class Application
 {
 public:
     Application();
+    ~Application();
 
     // Runs the start-up sequence, then shows the window centred on the screen.
     void start();
@@ -27,8 +29,9 @@ public:
     UrlListModel &list() { return m_list; }
     QtMessageBoxes &boxes() { return m_boxes; }
 
-    // Style, palette and engine settings; call before creating QApplication's windows.
-    static void prepareProcess();
+    ChromiumBrowser &browser() { return m_browser; }
+
+    // Process-wide settings; call before creating QApplication's windows.
     static void configureApplication();
     // Ends the process at once: no handler runs afterwards, wherever it was waiting.
     [[noreturn]] static void endProgram();
@@ -40,7 +43,8 @@ private:
     QtMessageBoxes m_boxes;
     QtEventPump m_pump;
     SettingsStore m_settings;
-    WebEngineBrowser m_browser;
+    ChromiumProcess m_engine;
+    ChromiumBrowser m_browser{m_engine};
     StyleSheetSkin m_skin;
     QtFolderBrowser m_folderBrowser;
     QtOpenFileDialog m_openFileDialog;

@@ -11,12 +11,27 @@ void QtEventPump::processPendingEvents()
 
 void QtEventPump::waitForEvents(int maxMilliseconds)
 {
-    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (m_woken) {
+        m_woken = false;
+        return;
+    }
     QEventLoop loop;
     QTimer wakeUp;
     wakeUp.setSingleShot(true);
     QObject::connect(&wakeUp, &QTimer::timeout, &loop, &QEventLoop::quit);
     wakeUp.start(maxMilliseconds);
-    // One pass that blocks until something arrives (the timer at the latest).
-    loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QEventLoop *outer = m_waiting;
+    m_waiting = &loop;
+    loop.exec();
+    m_waiting = outer;
+    m_woken = false;
+}
+
+void QtEventPump::wake()
+{
+    if (m_waiting)
+        m_waiting->quit();
+    else
+        m_woken = true;
 }

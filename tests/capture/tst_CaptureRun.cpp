@@ -259,7 +259,7 @@ void TestCaptureRun::visitsListsBeyondSixteenBitRows()
     f.list.appendRows(rows);
     f.browser.pages.insert(QStringLiteral("http://row/39999"), {QStringLiteral("last"), 0, {}});
     qint64 visited = 0;
-    f.run.setRowObserver([&](qint64, const QString &, CaptureRun::RowOutcome, const QString &) { ++visited; });
+    f.run.setRowObserver([&](qint64, const QString &, CaptureRun::RowOutcome, const QString &, const QString &) { ++visited; });
     f.view.folder = f.folder.path();
     f.run.PushButton2_Click();
     QCOMPARE(visited, 40000);

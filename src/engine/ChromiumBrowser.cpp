@@ -1,0 +1,668 @@
+#include "engine/ChromiumBrowser.h"
+
+#include "engine/DevToolsConnection.h"
+#include "engine/IEngineProcess.h"
+#include "engine/PageAddress.h"
+#include "support/RuntimeError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+static void initEngineResources()
+{
+    Q_INIT_RESOURCE(engine);
+}
+
+namespace {
+
+const QString AboutBlank = QStringLiteral("about:blank");
+const QString DefaultProgram = QStringLiteral("/usr/lib/chromium/chromium");
+constexpr int PollMs = 25;
+constexpr int EngineStartMs = 30'000;
+
+QString resourceText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+bool hasAttachmentHeader(const QJsonObject &headers)
+{
+    for (auto it = headers.begin(); it != headers.end(); ++it) {
+        if (it.key().compare(QLatin1String("content-disposition"), Qt::CaseInsensitive) == 0)
+            return it.value().toString().trimmed().startsWith(QLatin1String("attachment"),
+                                                              Qt::CaseInsensitive);
+    }
+    return false;
+}
+
+qint64 contentLength(const QJsonObject &headers)
+{
+    for (auto it = headers.begin(); it != headers.end(); ++it) {
+        if (it.key().compare(QLatin1String("content-length"), Qt::CaseInsensitive) == 0)
+            return it.value().toString().trimmed().toLongLong();
+    }
+    return 0;
+}
+
+} // namespace
+
+ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &options,
+                                 QObject *parent)
+    : QObject(parent),
+      m_process(process),
+      m_connection(new DevToolsConnection(process, this)),
+      m_options(options),
+      m_load(options.pageCap)
+{
+    initEngineResources();
+    m_settleScript = resourceText(QStringLiteral(":/engine/settle.js"))
+                         .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
+    m_textScript = resourceText(QStringLiteral(":/engine/text.js"))
+                       .replace(QLatin1String("PAGE_CAP"), QString::number(m_options.pageCap));
+    m_clock.start();
+    for (QTimer *timer : {&m_limit, &m_stage, &m_poll})
+        timer->setSingleShot(true);
+    connect(&m_limit, &QTimer::timeout, this, &ChromiumBrowser::onLimit);
+    connect(&m_stage, &QTimer::timeout, this, &ChromiumBrowser::onStageLimit);
+    connect(&m_poll, &QTimer::timeout, this, &ChromiumBrowser::pollSettle);
+    connect(m_connection, &DevToolsConnection::event, this, &ChromiumBrowser::onEvent);
+    connect(&m_process, &IEngineProcess::ended, this, &ChromiumBrowser::onEngineEnded);
+}
+
+ChromiumBrowser::~ChromiumBrowser()
+{
+    shutdown();
+}
+
+QString ChromiumBrowser::program()
+{
+    const QString chosen = qEnvironmentVariable("TEXTORIN_CHROMIUM");
+    return chosen.isEmpty() ? DefaultProgram : chosen;
+}
+
+QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
+{
+    QStringList arguments{
+        QStringLiteral("--headless"),
+        QStringLiteral("--remote-debugging-pipe"),
+        QStringLiteral("--user-data-dir=") + profileFolder,
+        QStringLiteral("--no-first-run"),
+        QStringLiteral("--no-default-browser-check"),
+        QStringLiteral("--disable-background-networking"),
+        QStringLiteral("--disable-background-timer-throttling"),
+        QStringLiteral("--disable-backgrounding-occluded-windows"),
+        QStringLiteral("--disable-renderer-backgrounding"),
+        QStringLiteral("--disable-breakpad"),
+        QStringLiteral("--disable-client-side-phishing-detection"),
+        QStringLiteral("--disable-component-extensions-with-background-pages"),
+        QStringLiteral("--disable-component-update"),
+        QStringLiteral("--disable-default-apps"),
+        QStringLiteral("--disable-extensions"),
+        QStringLiteral("--disable-domain-reliability"),
+        QStringLiteral("--disable-hang-monitor"),
+        QStringLiteral("--disable-ipc-flooding-protection"),
+        QStringLiteral("--disable-prompt-on-repost"),
+        QStringLiteral("--disable-sync"),
+        QStringLiteral("--disable-gpu"),
+        QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,"
+                       "BackForwardCache,AcceptCHFrame,HttpsUpgrades,"
+                       "HttpsFirstBalancedModeAutoEnable,InterestFeedContentSuggestions"),
+        QStringLiteral("--metrics-recording-only"),
+        QStringLiteral("--no-pings"),
+        QStringLiteral("--password-store=basic"),
+        QStringLiteral("--use-mock-keychain"),
+        QStringLiteral("--force-color-profile=srgb"),
+        QStringLiteral("--mute-audio"),
+        QStringLiteral("--hide-scrollbars"),
+        QStringLiteral("--deny-permission-prompts"),
+        QStringLiteral("--window-size=%1,%2")
+            .arg(m_options.windowSize.width())
+            .arg(m_options.windowSize.height()),
+    };
+    // Chromium refuses to run as root inside its sandbox.
+    if (geteuid() == 0)
+        arguments << QStringLiteral("--no-sandbox");
+    arguments << AboutBlank;
+    return arguments;
+}
+
+QString ChromiumBrowser::unavailableReason() const
+{
+    const QFileInfo file(program());
+    if (file.isFile() && file.isExecutable())
+        return {};
+    return QStringLiteral("The browser engine %1 is missing: install the Debian package "
+                          "\"chromium\" (apt install chromium)")
+        .arg(program());
+}
+
+bool ChromiumBrowser::engineRunning() const
+{
+    return m_engineStarted && m_process.isRunning();
+}
+
+void ChromiumBrowser::shutdown()
+{
+    m_limit.stop();
+    m_stage.stop();
+    m_poll.stop();
+    if (m_engineStarted) {
+        m_engineStarted = false;
+        m_process.stop();
+    }
+    m_connection->reset();
+    dropPage();
+    m_profile.reset();
+}
+
+// --- rows ---------------------------------------------------------------------------
+
+void ChromiumBrowser::Navigate(const QString &url)
+{
+    ++m_row;
+    m_limit.stop();
+    m_stage.stop();
+    m_poll.stop();
+    m_rowText = url;
+    m_text.clear();
+    m_error.clear();
+    m_note.clear();
+    m_phase = Phase::WaitingForPage;
+    m_readyState = 1;
+    m_rowStart = now();
+
+    const PageAddress address = PageAddress::fromRow(url);
+    if (address.kind == PageAddress::Refuse) {
+        fail(address.reason);
+        return;
+    }
+    m_address = address.url;
+    if (!ensureEngine())
+        return;
+    m_stage.start(EngineStartMs);
+    proceed();
+}
+
+QString ChromiumBrowser::DocumentBodyInnerText()
+{
+    if (rowActive()) {
+        // The caller stopped waiting first.
+        fail(QStringLiteral("timed out after %1").arg(secondsText(now() - m_rowStart)));
+        recyclePage();
+    }
+    if (!m_error.isEmpty())
+        throw RuntimeError(m_error);
+    return m_text;
+}
+
+bool ChromiumBrowser::ensureEngine()
+{
+    if (m_engineStarted && m_process.isRunning())
+        return true;
+    const QString missing = unavailableReason();
+    if (!missing.isEmpty()) {
+        fail(missing);
+        return false;
+    }
+    m_connection->reset();
+    dropPage();
+    m_profile = std::make_unique<QTemporaryDir>(QDir::tempPath()
+                                                + QStringLiteral("/textorin-engine-XXXXXX"));
+    QString error;
+    if (!m_profile->isValid()
+        || !m_process.start(program(), arguments(m_profile->path()), &error)) {
+        m_profile.reset();
+        fail(QStringLiteral("the browser engine %1 could not be started: %2")
+                 .arg(program(), error.isEmpty() ? QStringLiteral("no profile folder") : error));
+        return false;
+    }
+    m_engineStarted = true;
+    m_connection->send(QStringLiteral("Target.setDiscoverTargets"),
+                       {{QStringLiteral("discover"), true}});
+    createPage();
+    return true;
+}
+
+void ChromiumBrowser::createPage()
+{
+    m_pageState = PageState::Creating;
+    const quint64 epoch = ++m_pageEpoch;
+    const auto broken = [this](const QString &step, const QString &error) {
+        m_pageState = PageState::None;
+        if (rowActive())
+            fail(QStringLiteral("the browser engine could not open a page (%1: %2)").arg(step, error));
+        shutdown();
+    };
+    m_connection->send(
+        QStringLiteral("Target.createBrowserContext"), {}, {},
+        [this, epoch, broken](const QJsonObject &result, const QString &error) {
+            if (epoch != m_pageEpoch)
+                return;
+            if (!error.isEmpty())
+                return broken(QStringLiteral("context"), error);
+            m_contextId = result.value(QStringLiteral("browserContextId")).toString();
+            m_connection->send(QStringLiteral("Browser.setDownloadBehavior"),
+                               {{QStringLiteral("behavior"), QStringLiteral("deny")},
+                                {QStringLiteral("browserContextId"), m_contextId},
+                                {QStringLiteral("eventsEnabled"), true}});
+            m_connection->send(
+                QStringLiteral("Target.createTarget"),
+                {{QStringLiteral("url"), AboutBlank}, {QStringLiteral("browserContextId"), m_contextId}},
+                {}, [this, epoch, broken](const QJsonObject &result, const QString &error) {
+                    if (epoch != m_pageEpoch)
+                        return;
+                    if (!error.isEmpty())
+                        return broken(QStringLiteral("target"), error);
+                    m_targetId = result.value(QStringLiteral("targetId")).toString();
+                    m_connection->send(
+                        QStringLiteral("Target.attachToTarget"),
+                        {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}},
+                        {}, [this, epoch, broken](const QJsonObject &result, const QString &error) {
+                            if (epoch != m_pageEpoch)
+                                return;
+                            if (!error.isEmpty())
+                                return broken(QStringLiteral("session"), error);
+                            m_sessionId = result.value(QStringLiteral("sessionId")).toString();
+                            pageReady();
+                        });
+                });
+        });
+}
+
+void ChromiumBrowser::pageReady()
+{
+    const QString session = m_sessionId;
+    const quint64 epoch = m_pageEpoch;
+    m_connection->send(QStringLiteral("Page.enable"), {}, session);
+    m_connection->send(QStringLiteral("Network.enable"), {}, session);
+    m_connection->send(QStringLiteral("Page.setLifecycleEventsEnabled"),
+                       {{QStringLiteral("enabled"), true}}, session);
+    if (m_options.settleMs > 0)
+        m_connection->send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
+                           {{QStringLiteral("source"), m_settleScript}}, session);
+    m_connection->send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+                       {{QStringLiteral("width"), m_options.windowSize.width()},
+                        {QStringLiteral("height"), m_options.windowSize.height()},
+                        {QStringLiteral("deviceScaleFactor"), 1},
+                        {QStringLiteral("mobile"), false}},
+                       session, [this, epoch, session](const QJsonObject &, const QString &) {
+                           if (epoch != m_pageEpoch)
+                               return;
+                           m_pageState = PageState::Ready;
+                           proceed();
+                       });
+}
+
+void ChromiumBrowser::proceed()
+{
+    if (m_phase != Phase::WaitingForPage)
+        return;
+    if (!m_engineStarted) {
+        if (!ensureEngine())
+            return;
+    }
+    if (m_pageState == PageState::None)
+        createPage();
+    if (m_pageState == PageState::Ready && !m_blankPending)
+        sendNavigate();
+}
+
+void ChromiumBrowser::sendNavigate()
+{
+    m_stage.stop();
+    m_phase = Phase::Loading;
+    m_load = PageLoad(m_options.pageCap);
+    m_settle = std::make_unique<SettleTracker>(m_options.quietSpellMs, m_options.settleMs);
+    m_documentRequests.clear();
+    m_committed = false;
+    m_follows = 0;
+    m_limit.start(m_options.pageLimitMs);
+    const quint64 row = m_row;
+    m_connection->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_address}},
+                       m_sessionId, [this, row](const QJsonObject &result, const QString &error) {
+                           if (row != m_row || m_phase != Phase::Loading)
+                               return;
+                           if (!error.isEmpty()) {
+                               fail(error);
+                               cleanPage();
+                               return;
+                           }
+                           m_load.navigated(result.value(QStringLiteral("loaderId")).toString(),
+                                            result.value(QStringLiteral("errorText")).toString(),
+                                            result.value(QStringLiteral("isDownload")).toBool());
+                           check();
+                       });
+}
+
+// --- events ---------------------------------------------------------------------------
+
+void ChromiumBrowser::onEvent(const QString &method, const QJsonObject &params,
+                              const QString &sessionId)
+{
+    if (!sessionId.isEmpty()) {
+        if (sessionId == m_sessionId)
+            onPageEvent(method, params);
+        return;
+    }
+    const QString targetId = params.value(QStringLiteral("targetId")).toString();
+    if (method == QLatin1String("Target.targetCreated")) {
+        // Windows the page opens are closed at once.
+        const QJsonObject info = params.value(QStringLiteral("targetInfo")).toObject();
+        const QString created = info.value(QStringLiteral("targetId")).toString();
+        if (info.value(QStringLiteral("type")).toString() == QLatin1String("page")
+            && !m_targetId.isEmpty() && created != m_targetId
+            && (info.value(QStringLiteral("openerId")).toString() == m_targetId
+                || info.value(QStringLiteral("browserContextId")).toString() == m_contextId))
+            m_connection->send(QStringLiteral("Target.closeTarget"),
+                               {{QStringLiteral("targetId"), created}});
+    } else if (method == QLatin1String("Target.targetCrashed") && targetId == m_targetId) {
+        if (rowActive())
+            fail(QStringLiteral("the page's renderer crashed (%1)")
+                     .arg(params.value(QStringLiteral("status")).toString()));
+        recyclePage();
+    } else if ((method == QLatin1String("Target.detachedFromTarget")
+                && params.value(QStringLiteral("sessionId")).toString() == m_sessionId)
+               || (method == QLatin1String("Target.targetDestroyed") && targetId == m_targetId)) {
+        if (m_targetId.isEmpty())
+            return;
+        if (rowActive())
+            fail(QStringLiteral("the page was closed by the browser engine"));
+        recyclePage();
+    } else if (method == QLatin1String("Browser.downloadWillBegin")
+               && params.value(QStringLiteral("frameId")).toString() == m_targetId) {
+        m_load.download();
+        check();
+    }
+}
+
+void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &params)
+{
+    const QString requestId = params.value(QStringLiteral("requestId")).toString();
+    const bool mainFrame = params.value(QStringLiteral("frameId")).toString() == m_targetId;
+    if (method == QLatin1String("Network.requestWillBeSent")) {
+        const QString type = params.value(QStringLiteral("type")).toString();
+        if (type == QLatin1String("Document") && mainFrame)
+            m_documentRequests.insert(requestId);
+        else if (m_settle)
+            m_settle->requestStarted(requestId, type,
+                                     params.value(QStringLiteral("request")).toObject()
+                                         .value(QStringLiteral("url")).toString(),
+                                     now());
+    } else if (method == QLatin1String("Network.responseReceived")) {
+        if (!m_documentRequests.contains(requestId))
+            return;
+        const QJsonObject response = params.value(QStringLiteral("response")).toObject();
+        const QJsonObject headers = response.value(QStringLiteral("headers")).toObject();
+        m_load.documentResponse(requestId, response.value(QStringLiteral("status")).toInt(),
+                                response.value(QStringLiteral("statusText")).toString(),
+                                hasAttachmentHeader(headers), contentLength(headers));
+    } else if (method == QLatin1String("Network.dataReceived")) {
+        if (m_documentRequests.contains(requestId))
+            m_load.documentData(requestId, qint64(params.value(QStringLiteral("dataLength")).toDouble()));
+    } else if (method == QLatin1String("Network.loadingFinished")) {
+        if (m_settle)
+            m_settle->requestEnded(requestId, now());
+        return;
+    } else if (method == QLatin1String("Network.loadingFailed")) {
+        if (m_documentRequests.contains(requestId))
+            m_load.documentFailed(requestId, params.value(QStringLiteral("errorText")).toString());
+        else if (m_settle)
+            m_settle->requestEnded(requestId, now());
+    } else if (method == QLatin1String("Page.lifecycleEvent")) {
+        if (!mainFrame)
+            return;
+        m_load.lifecycle(params.value(QStringLiteral("loaderId")).toString(),
+                         params.value(QStringLiteral("name")).toString());
+    } else if (method == QLatin1String("Page.frameNavigated")) {
+        const QJsonObject frame = params.value(QStringLiteral("frame")).toObject();
+        if (frame.contains(QStringLiteral("parentId")))
+            return;
+        const QString loaderId = frame.value(QStringLiteral("loaderId")).toString();
+        if (loaderId == m_load.loaderId()) {
+            m_committed = true;
+        } else if (m_committed && (m_phase == Phase::Loading || m_phase == Phase::Settling)
+                   && m_follows < 5) {
+            // The page moved on by itself (script or refresh): its new document is the row's.
+            ++m_follows;
+            m_poll.stop();
+            m_stage.stop();
+            m_pollInFlight = false;
+            m_load.follow(loaderId);
+            m_phase = Phase::Loading;
+            m_limit.start(std::max(m_limit.remainingTime(), 5000));
+        }
+    } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
+        const bool leave = params.value(QStringLiteral("type")).toString() == QLatin1String("beforeunload");
+        m_connection->send(QStringLiteral("Page.handleJavaScriptDialog"),
+                           {{QStringLiteral("accept"), leave}}, m_sessionId);
+        return;
+    } else if (method == QLatin1String("Page.downloadWillBegin")) {
+        m_load.download();
+    } else if (method == QLatin1String("Inspector.targetCrashed")) {
+        if (rowActive())
+            fail(QStringLiteral("the page's renderer crashed"));
+        recyclePage();
+        return;
+    } else {
+        return;
+    }
+    check();
+}
+
+void ChromiumBrowser::onEngineEnded(const QString &reason)
+{
+    if (!m_engineStarted)
+        return;
+    m_engineStarted = false;
+    m_connection->reset();
+    dropPage();
+    m_profile.reset();
+    if (rowActive())
+        fail(QStringLiteral("the browser engine stopped unexpectedly (%1)").arg(reason));
+}
+
+void ChromiumBrowser::onLimit()
+{
+    if (m_phase != Phase::Loading)
+        return;
+    if (m_load.parsed() && !m_load.failed()) {
+        // The document is in; a stalled subresource keeps the load event away.
+        m_note = QStringLiteral("load incomplete");
+        m_connection->send(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
+        startSettle();
+        return;
+    }
+    fail(QStringLiteral("timed out after %1").arg(secondsText(m_options.pageLimitMs)));
+    recyclePage();
+}
+
+void ChromiumBrowser::onStageLimit()
+{
+    if (!rowActive())
+        return;
+    if (m_phase == Phase::WaitingForPage) {
+        fail(QStringLiteral("timed out after %1 waiting for the browser engine")
+                 .arg(secondsText(now() - m_rowStart)));
+        shutdown();
+        return;
+    }
+    fail(QStringLiteral("timed out after %1 (the page's scripts did not yield)")
+             .arg(secondsText(now() - m_rowStart)));
+    recyclePage();
+}
+
+void ChromiumBrowser::check()
+{
+    if (m_phase != Phase::Loading)
+        return;
+    if (m_load.failed()) {
+        fail(m_load.failure());
+        cleanPage();
+    } else if (m_load.loaded()) {
+        startSettle();
+    }
+}
+
+// --- settle and text ------------------------------------------------------------------
+
+void ChromiumBrowser::startSettle()
+{
+    m_limit.stop();
+    m_phase = Phase::Settling;
+    if (m_options.settleMs <= 0 || m_load.withinDocument()) {
+        takeText();
+        return;
+    }
+    m_settle->start(now());
+    m_stage.start(m_options.settleMs + m_options.scriptLimitMs);
+    m_pollInFlight = false;
+    pollSettle();
+}
+
+void ChromiumBrowser::pollSettle()
+{
+    if (m_phase != Phase::Settling || m_pollInFlight)
+        return;
+    if (m_settle->timeIsUp(now())) {
+        takeText();
+        return;
+    }
+    m_pollInFlight = true;
+    const quint64 row = m_row;
+    m_connection->send(
+        QStringLiteral("Runtime.evaluate"),
+        {{QStringLiteral("expression"),
+          QStringLiteral("window.__textorinSettle ? window.__textorinSettle() : null")},
+         {QStringLiteral("returnByValue"), true}},
+        m_sessionId, [this, row](const QJsonObject &result, const QString &) {
+            if (row != m_row || m_phase != Phase::Settling)
+                return;
+            m_pollInFlight = false;
+            const QJsonArray values = result.value(QStringLiteral("result")).toObject()
+                                          .value(QStringLiteral("value")).toArray();
+            SettleTracker::PageSample sample;
+            // Without the page's tracker only the requests count.
+            sample.msSinceMutation = values.size() == 3 ? qint64(values.at(0).toDouble()) : 1'000'000;
+            sample.msSinceActivity = values.size() == 3 ? qint64(values.at(1).toDouble()) : 1'000'000;
+            sample.pending = values.size() == 3 ? values.at(2).toInt() : 0;
+            if (m_settle->settled(sample, now()))
+                takeText();
+            else
+                m_poll.start(PollMs);
+        });
+}
+
+void ChromiumBrowser::takeText()
+{
+    m_poll.stop();
+    m_phase = Phase::TakingText;
+    m_stage.start(m_options.scriptLimitMs);
+    const quint64 row = m_row;
+    m_connection->send(
+        QStringLiteral("Runtime.evaluate"),
+        {{QStringLiteral("expression"), m_textScript}, {QStringLiteral("returnByValue"), true}},
+        m_sessionId, [this, row](const QJsonObject &result, const QString &error) {
+            if (row != m_row || m_phase != Phase::TakingText)
+                return;
+            if (!error.isEmpty()) {
+                fail(QStringLiteral("the page's text could not be read (%1)").arg(error));
+                cleanPage();
+                return;
+            }
+            const QJsonObject value = result.value(QStringLiteral("result")).toObject()
+                                          .value(QStringLiteral("value")).toObject();
+            if (result.contains(QStringLiteral("exceptionDetails")) || value.isEmpty()) {
+                fail(QStringLiteral("the page's text could not be read"));
+                cleanPage();
+            } else if (value.contains(QStringLiteral("noBody"))) {
+                fail(QStringLiteral("the document has no body"));
+                cleanPage();
+            } else if (value.contains(QStringLiteral("tooLarge"))) {
+                fail(m_load.tooLargeText());
+                cleanPage();
+            } else {
+                finish(value.value(QStringLiteral("text")).toString());
+            }
+        });
+}
+
+void ChromiumBrowser::finish(const QString &text)
+{
+    m_text = text;
+    m_phase = Phase::Done;
+    m_readyState = ReadyStateComplete;
+    m_limit.stop();
+    m_stage.stop();
+    m_poll.stop();
+    Q_EMIT readyStateChanged();
+}
+
+void ChromiumBrowser::fail(const QString &reason)
+{
+    m_error = QStringLiteral("Could not load %1: %2")
+                  .arg(m_rowText.trimmed().isEmpty() ? QStringLiteral("\"%1\"").arg(m_rowText)
+                                                     : m_rowText,
+                       reason);
+    m_text.clear();
+    m_note.clear();
+    m_phase = Phase::Done;
+    m_readyState = ReadyStateComplete;
+    m_limit.stop();
+    m_stage.stop();
+    m_poll.stop();
+    Q_EMIT readyStateChanged();
+}
+
+// --- the page -------------------------------------------------------------------------
+
+void ChromiumBrowser::cleanPage()
+{
+    // A failed row leaves its error document behind; the next row starts on a blank one.
+    if (m_pageState != PageState::Ready)
+        return;
+    m_blankPending = true;
+    const quint64 epoch = m_pageEpoch;
+    m_connection->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), AboutBlank}},
+                       m_sessionId, [this, epoch](const QJsonObject &, const QString &) {
+                           if (epoch != m_pageEpoch)
+                               return;
+                           m_blankPending = false;
+                           proceed();
+                       });
+}
+
+void ChromiumBrowser::recyclePage()
+{
+    // A hung or crashed page goes with its context, renderer and all.
+    if (!m_contextId.isEmpty() && m_engineStarted) {
+        if (!m_sessionId.isEmpty())
+            m_connection->send(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
+        m_connection->send(QStringLiteral("Target.disposeBrowserContext"),
+                           {{QStringLiteral("browserContextId"), m_contextId}});
+    }
+    dropPage();
+    if (m_engineStarted)
+        createPage();
+}
+
+void ChromiumBrowser::dropPage()
+{
+    ++m_pageEpoch;
+    m_pageState = PageState::None;
+    m_contextId.clear();
+    m_targetId.clear();
+    m_sessionId.clear();
+    m_blankPending = false;
+    m_pollInFlight = false;
+}
+
+QString ChromiumBrowser::secondsText(qint64 ms) const
+{
+    return QStringLiteral("%1 s").arg(qMax<qint64>(1, (ms + 500) / 1000));
+}

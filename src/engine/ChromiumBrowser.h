@@ -1,0 +1,115 @@
+#pragma once
+
+#include "capture/IBrowser.h"
+#include "engine/EngineOptions.h"
+#include "engine/PageLoad.h"
+#include "engine/SettleTracker.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+class DevToolsConnection;
+class IEngineProcess;
+class QTemporaryDir;
+
+// The hidden browser: one headless Chromium, started at the first navigation,
+// driven over its DevTools pipe. Each row's page is followed by the identity of
+// its own navigation; the row completes with the settled body text or with a
+// failure that names the address.
+class ChromiumBrowser : public QObject, public IBrowser
+{
+    Q_OBJECT
+
+public:
+    explicit ChromiumBrowser(IEngineProcess &process, const EngineOptions &options = {},
+                             QObject *parent = nullptr);
+    ~ChromiumBrowser() override;
+
+    void Navigate(const QString &url) override;
+    int ReadyState() const override { return m_readyState; }
+    QString DocumentBodyInnerText() override;
+    QString loadNote() const override { return m_note; }
+    QString unavailableReason() const override;
+
+    const EngineOptions &options() const { return m_options; }
+    // Ends the engine and removes its profile; the next navigation starts it again.
+    void shutdown();
+    bool engineRunning() const;
+
+    // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
+    static QString program();
+    QStringList arguments(const QString &profileFolder) const;
+
+Q_SIGNALS:
+    // The ready state changed; a waiting run may look again.
+    void readyStateChanged();
+
+private:
+    enum class Phase { Idle, WaitingForPage, Loading, Settling, TakingText, Done };
+    enum class PageState { None, Creating, Ready };
+
+    bool ensureEngine();
+    void createPage();
+    void pageReady();
+    void proceed();
+    void sendNavigate();
+    void onEvent(const QString &method, const QJsonObject &params, const QString &sessionId);
+    void onPageEvent(const QString &method, const QJsonObject &params);
+    void onEngineEnded(const QString &reason);
+    void onLimit();
+    void onStageLimit();
+    void check();
+    void startSettle();
+    void pollSettle();
+    void takeText();
+    void finish(const QString &text);
+    void fail(const QString &reason);
+    void cleanPage();
+    void recyclePage();
+    void dropPage();
+    bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
+    qint64 now() const { return m_clock.elapsed(); }
+    QString secondsText(qint64 ms) const;
+
+    IEngineProcess &m_process;
+    DevToolsConnection *m_connection;
+    EngineOptions m_options;
+    std::unique_ptr<QTemporaryDir> m_profile;
+    bool m_engineStarted = false;
+
+    PageState m_pageState = PageState::None;
+    quint64 m_pageEpoch = 0;
+    QString m_contextId;
+    QString m_targetId;
+    QString m_sessionId;
+    bool m_blankPending = false;
+
+    quint64 m_row = 0;
+    Phase m_phase = Phase::Idle;
+    int m_readyState = 0;
+    QString m_rowText;
+    QString m_address;
+    PageLoad m_load;
+    std::unique_ptr<SettleTracker> m_settle;
+    QSet<QString> m_documentRequests;
+    bool m_committed = false;
+    int m_follows = 0;
+    bool m_pollInFlight = false;
+    QString m_text;
+    QString m_error;
+    QString m_note;
+
+    QElapsedTimer m_clock;
+    qint64 m_rowStart = 0;
+    QTimer m_limit;
+    QTimer m_stage;
+    QTimer m_poll;
+    QString m_settleScript;
+    QString m_textScript;
+};

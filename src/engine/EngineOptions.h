@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QSize>
+
+// How the hidden browser loads each page.
+struct EngineOptions {
+    // Time for the main document to arrive and be parsed.
+    int pageLimitMs = 60'000;
+    // Longest settle after the load event; 0 takes the text at the load event.
+    int settleMs = 3'000;
+    // The quiet spell that ends the settle.
+    int quietSpellMs = 300;
+    // Layout viewport in CSS pixels.
+    QSize windowSize{1280, 800};
+    // Largest main document and largest text, in bytes and characters.
+    qint64 pageCap = 16 * 1024 * 1024;
+    // How long a script run in the page may take before the page counts as hung.
+    int scriptLimitMs = 10'000;
+
+    // The longest a row can take, engine start included.
+    int longestRowMs() const { return pageLimitMs + settleMs + scriptLimitMs + 15'000; }
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The browser engine's process and its DevTools pipe.
+class IEngineProcess : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Starts the program with its pipe on descriptors 3 and 4; false with a
+    // reason when it cannot be started.
+    virtual bool start(const QString &program, const QStringList &arguments, QString *error) = 0;
+    virtual bool isRunning() const = 0;
+    virtual void write(const QByteArray &bytes) = 0;
+    // Ends the engine and every process it started, and waits for them.
+    virtual void stop() = 0;
+
+Q_SIGNALS:
+    void bytesReceived(const QByteArray &bytes);
+    // The engine ended without being asked to.
+    void ended(const QString &reason);
+};

@@ -1,0 +1,55 @@
+#include "engine/PageAddress.h"
+
+#include <QUrl>
+
+namespace {
+
+const QString AboutBlank = QStringLiteral("about:blank");
+
+PageAddress refuse(const QString &reason)
+{
+    PageAddress address;
+    address.kind = PageAddress::Refuse;
+    address.reason = reason;
+    return address;
+}
+
+PageAddress load(const QString &url)
+{
+    PageAddress address;
+    address.url = url;
+    return address;
+}
+
+} // namespace
+
+PageAddress PageAddress::fromRow(const QString &row)
+{
+    const QString text = row.trimmed();
+    if (text.isEmpty())
+        return load(AboutBlank);
+    const QUrl typed(text, QUrl::StrictMode);
+    const QString scheme = typed.isValid() ? typed.scheme().toLower() : QString();
+    if (scheme == QLatin1String("javascript"))
+        return refuse(QStringLiteral("javascript: addresses run script and are not loaded"));
+    if (scheme == QLatin1String("about")) {
+        if (typed.path() == QLatin1String("blank"))
+            return load(typed.toString(QUrl::FullyEncoded));
+        return refuse(QStringLiteral("unsupported address \"%1\"").arg(text));
+    }
+    if (scheme == QLatin1String("data"))
+        return load(text);
+    QUrl url = typed;
+    // "localhost:8080/x" and "example.com" carry no scheme of their own.
+    const bool knownScheme = scheme == QLatin1String("http") || scheme == QLatin1String("https")
+        || scheme == QLatin1String("file");
+    if (!knownScheme && (scheme.isEmpty() || !text.contains(QLatin1String("://"))))
+        url = QUrl::fromUserInput(text);
+    const QString finalScheme = url.scheme().toLower();
+    if (!url.isValid() || (url.host().isEmpty() && finalScheme != QLatin1String("file")))
+        return refuse(QStringLiteral("invalid address \"%1\"").arg(text));
+    if (finalScheme != QLatin1String("http") && finalScheme != QLatin1String("https")
+        && finalScheme != QLatin1String("file"))
+        return refuse(QStringLiteral("unsupported scheme \"%1:\"").arg(finalScheme));
+    return load(url.toString(QUrl::FullyEncoded));
+}

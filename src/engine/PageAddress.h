@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// What the hidden browser does with the text of one row.
+struct PageAddress {
+    enum Kind { Load, Refuse };
+
+    Kind kind = Load;
+    QString url;    // the address to load (Load)
+    QString reason; // why it is not loaded (Refuse)
+
+    // Empty and blank rows load about:blank; rows without a scheme are taken as
+    // typed into an address bar; only http, https, file, data and about:blank load.
+    static PageAddress fromRow(const QString &row);
+};

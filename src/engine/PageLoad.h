@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+// One row's main-frame navigation, followed through the DevTools events that
+// carry its loader id. Events of other documents never change it; events that
+// arrive before the id is known are kept and applied once it is.
+class PageLoad
+{
+public:
+    explicit PageLoad(qint64 pageCap = 16 * 1024 * 1024) : m_pageCap(pageCap) {}
+
+    // The reply to the navigate command: an error name, or the new document's
+    // loader id (none for a change within the current document).
+    void navigated(const QString &loaderId, const QString &errorText, bool isDownload);
+    // A navigation the page started itself after the row's document arrived.
+    void follow(const QString &loaderId);
+
+    void documentResponse(const QString &requestId, int status, const QString &statusText,
+                          bool attachment, qint64 contentLength);
+    void documentData(const QString &requestId, qint64 bytes);
+    void documentFailed(const QString &requestId, const QString &errorText);
+    void lifecycle(const QString &loaderId, const QString &name);
+    void download();
+
+    const QString &loaderId() const { return m_loaderId; }
+    bool withinDocument() const { return m_withinDocument; }
+    bool failed() const { return !m_failure.isEmpty(); }
+    // Why the page cannot be saved, or empty.
+    QString failure() const { return m_failure; }
+    bool parsed() const { return m_withinDocument || current().parsed; }
+    bool loaded() const { return m_withinDocument || current().loaded; }
+    int httpStatus() const { return current().status; }
+
+    static QString httpStatusText(int status, const QString &statusText = {});
+    QString tooLargeText() const;
+
+private:
+    struct Document {
+        int status = 0;
+        QString statusText;
+        bool attachment = false;
+        qint64 bytes = 0;
+        QString errorText;
+        bool parsed = false;
+        bool loaded = false;
+    };
+
+    const Document &current() const;
+    void update();
+
+    qint64 m_pageCap;
+    QHash<QString, Document> m_documents;
+    QString m_loaderId;
+    QString m_failure;
+    bool m_replied = false;
+    bool m_withinDocument = false;
+    bool m_download = false;
+};

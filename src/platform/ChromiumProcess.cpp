@@ -1,0 +1,195 @@
+#include "platform/ChromiumProcess.h"
+
+#include "platform/ChildProcesses.h"
+#include "platform/TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ChildCommandFd = 3;
+constexpr int ChildReplyFd = 4;
+
+void closeFd(int &fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+ChromiumProcess::ChromiumProcess(QObject *parent) : IEngineProcess(parent)
+{
+    // A write to an engine that just died must fail, not end this program.
+    std::signal(SIGPIPE, SIG_IGN);
+    connect(&m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        if (m_stopping)
+            return;
+        lost(status == QProcess::CrashExit ? QStringLiteral("it crashed")
+                                           : QStringLiteral("exit status %1").arg(code));
+    });
+}
+
+ChromiumProcess::~ChromiumProcess()
+{
+    stop();
+}
+
+bool ChromiumProcess::start(const QString &program, const QStringList &arguments, QString *error)
+{
+    stop();
+    int commands[2];
+    int replies[2];
+    if (::pipe2(commands, O_CLOEXEC) != 0) {
+        *error = QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    if (::pipe2(replies, O_CLOEXEC) != 0) {
+        *error = QString::fromLocal8Bit(strerror(errno));
+        ::close(commands[0]);
+        ::close(commands[1]);
+        return false;
+    }
+    // The child's ends move above the descriptors they are given to in the child.
+    int childIn = ::fcntl(commands[0], F_DUPFD_CLOEXEC, 10);
+    int childOut = ::fcntl(replies[1], F_DUPFD_CLOEXEC, 10);
+    ::close(commands[0]);
+    ::close(replies[1]);
+    m_commandFd = commands[1];
+    m_replyFd = replies[0];
+
+    m_process.setProgram(program);
+    m_process.setArguments(arguments);
+    m_process.setStandardInputFile(QProcess::nullDevice());
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    const QString log = qEnvironmentVariable("TEXTORIN_ENGINE_LOG");
+    m_process.setStandardErrorFile(log.isEmpty() ? QProcess::nullDevice() : log, QIODevice::Append);
+    m_process.setChildProcessModifier([childIn, childOut] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::dup2(childIn, ChildCommandFd);
+        ::dup2(childOut, ChildReplyFd);
+    });
+    m_process.start();
+    const bool started = m_process.waitForStarted(10'000);
+    closeFd(childIn);
+    closeFd(childOut);
+    if (!started) {
+        *error = m_process.errorString();
+        closePipe();
+        return false;
+    }
+    TerminationSignals::addGroup(int(m_process.processId()));
+    ::fcntl(m_commandFd, F_SETFL, ::fcntl(m_commandFd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_replyFd, F_SETFL, ::fcntl(m_replyFd, F_GETFL) | O_NONBLOCK);
+    m_replyNotifier = new QSocketNotifier(m_replyFd, QSocketNotifier::Read, this);
+    connect(m_replyNotifier, &QSocketNotifier::activated, this, &ChromiumProcess::readReplies);
+    m_commandNotifier = new QSocketNotifier(m_commandFd, QSocketNotifier::Write, this);
+    m_commandNotifier->setEnabled(false);
+    connect(m_commandNotifier, &QSocketNotifier::activated, this, &ChromiumProcess::flush);
+    return true;
+}
+
+bool ChromiumProcess::isRunning() const
+{
+    return m_replyFd >= 0 && m_process.state() == QProcess::Running;
+}
+
+void ChromiumProcess::write(const QByteArray &bytes)
+{
+    if (m_commandFd < 0)
+        return;
+    m_unsent.append(bytes);
+    flush();
+}
+
+void ChromiumProcess::flush()
+{
+    while (!m_unsent.isEmpty() && m_commandFd >= 0) {
+        const ssize_t written = ::write(m_commandFd, m_unsent.constData(), size_t(m_unsent.size()));
+        if (written > 0) {
+            m_unsent.remove(0, written);
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else if (written < 0 && errno == EAGAIN) {
+            m_commandNotifier->setEnabled(true);
+            return;
+        } else {
+            lost(QStringLiteral("its pipe closed"));
+            return;
+        }
+    }
+    if (m_commandNotifier)
+        m_commandNotifier->setEnabled(false);
+}
+
+void ChromiumProcess::readReplies()
+{
+    char buffer[65536];
+    QByteArray received;
+    for (;;) {
+        const ssize_t count = ::read(m_replyFd, buffer, sizeof buffer);
+        if (count > 0) {
+            received.append(buffer, count);
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        const bool closed = count == 0 || errno != EAGAIN;
+        if (!received.isEmpty())
+            Q_EMIT bytesReceived(received);
+        if (closed && m_replyFd >= 0 && !m_stopping)
+            lost(QStringLiteral("its pipe closed"));
+        return;
+    }
+}
+
+void ChromiumProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning && m_replyFd < 0)
+        return;
+    m_stopping = true;
+    const int group = int(m_process.processId());
+    if (group > 0) {
+        // Helpers that left the group still count as the engine's.
+        const QList<int> helpers = ChildProcesses::descendants(group);
+        ::kill(-group, SIGKILL);
+        for (int helper : helpers)
+            ::kill(helper, SIGKILL);
+        TerminationSignals::removeGroup(group);
+    }
+    m_process.waitForFinished(5'000);
+    closePipe();
+    m_stopping = false;
+}
+
+void ChromiumProcess::closePipe()
+{
+    // The notifiers may be signalling right now: they go once that is over.
+    for (QSocketNotifier *notifier : {m_replyNotifier, m_commandNotifier}) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
+    m_replyNotifier = nullptr;
+    m_commandNotifier = nullptr;
+    closeFd(m_commandFd);
+    closeFd(m_replyFd);
+    m_unsent.clear();
+}
+
+void ChromiumProcess::lost(const QString &reason)
+{
+    if (m_stopping)
+        return;
+    stop();
+    Q_EMIT ended(reason);
+}

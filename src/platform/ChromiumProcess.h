@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/IEngineProcess.h"
+
+#include <QProcess>
+
+class QSocketNotifier;
+
+// Chromium as a child process in a process group of its own, with its DevTools
+// pipe on descriptors 3 (commands in) and 4 (replies out). It dies with this
+// process and with the termination signals (see TerminationSignals).
+class ChromiumProcess : public IEngineProcess
+{
+    Q_OBJECT
+
+public:
+    explicit ChromiumProcess(QObject *parent = nullptr);
+    ~ChromiumProcess() override;
+
+    bool start(const QString &program, const QStringList &arguments, QString *error) override;
+    bool isRunning() const override;
+    void write(const QByteArray &bytes) override;
+    void stop() override;
+
+    qint64 processId() const { return m_process.processId(); }
+
+private:
+    void readReplies();
+    void flush();
+    void closePipe();
+    void lost(const QString &reason);
+
+    QProcess m_process;
+    int m_commandFd = -1;
+    int m_replyFd = -1;
+    QSocketNotifier *m_replyNotifier = nullptr;
+    QSocketNotifier *m_commandNotifier = nullptr;
+    QByteArray m_unsent;
+    bool m_stopping = false;
+};
