@@ -86,6 +86,16 @@ QString ChromiumBrowser::program()
     return chosen.isEmpty() ? DefaultProgram : chosen;
 }
 
+QString ChromiumBrowser::engineFolderBase()
+{
+    // The engine puts sockets below its temporary folder, whose paths may not
+    // exceed 107 bytes: a long $TMPDIR gives way to /tmp.
+    const QString base = QDir::tempPath();
+    if (base.toLocal8Bit().size() <= 40 || !QFileInfo(QStringLiteral("/tmp")).isWritable())
+        return base;
+    return QStringLiteral("/tmp");
+}
+
 QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
 {
     QStringList arguments{
@@ -212,11 +222,14 @@ bool ChromiumBrowser::ensureEngine()
     }
     m_connection->reset();
     dropPage();
-    m_profile = std::make_unique<QTemporaryDir>(QDir::tempPath()
-                                                + QStringLiteral("/textorin-engine-XXXXXX"));
+    m_profile = std::make_unique<QTemporaryDir>(engineFolderBase() + QStringLiteral("/textorin-XXXXXX"));
+    // The engine's own temporary files go with the profile.
+    const QString profile = m_profile->path();
+    const QString temporary = profile + QStringLiteral("/t");
     QString error;
-    if (!m_profile->isValid()
-        || !m_process.start(program(), arguments(m_profile->path()), &error)) {
+    if (!m_profile->isValid() || !QDir().mkpath(temporary)
+        || !m_process.start(program(), arguments(profile + QStringLiteral("/p")),
+                            {QStringLiteral("TMPDIR=") + temporary}, &error)) {
         m_profile.reset();
         fail(QStringLiteral("the browser engine %1 could not be started: %2")
                  .arg(program(), error.isEmpty() ? QStringLiteral("no profile folder") : error));
@@ -323,6 +336,7 @@ void ChromiumBrowser::sendNavigate()
     m_committed = false;
     m_follows = 0;
     m_limit.start(m_options.pageLimitMs);
+    m_limitDeadline = now() + m_options.pageLimitMs;
     const quint64 row = m_row;
     m_connection->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_address}},
                        m_sessionId, [this, row](const QJsonObject &result, const QString &error) {
@@ -436,6 +450,7 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
             m_load.follow(loaderId);
             m_phase = Phase::Loading;
             m_limit.start(std::max(m_limit.remainingTime(), 5000));
+            m_limitDeadline = now() + m_limit.remainingTime();
         }
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         const bool leave = params.value(QStringLiteral("type")).toString() == QLatin1String("beforeunload");
@@ -520,7 +535,6 @@ void ChromiumBrowser::startSettle()
         return;
     }
     m_settle->start(now());
-    m_stage.start(m_options.settleMs + m_options.scriptLimitMs);
     m_pollInFlight = false;
     pollSettle();
 }
@@ -534,6 +548,7 @@ void ChromiumBrowser::pollSettle()
         return;
     }
     m_pollInFlight = true;
+    m_stage.start(hangBoundMs(1000));
     const quint64 row = m_row;
     m_connection->send(
         QStringLiteral("Runtime.evaluate"),
@@ -544,6 +559,7 @@ void ChromiumBrowser::pollSettle()
             if (row != m_row || m_phase != Phase::Settling)
                 return;
             m_pollInFlight = false;
+            m_stage.stop();
             const QJsonArray values = result.value(QStringLiteral("result")).toObject()
                                           .value(QStringLiteral("value")).toArray();
             SettleTracker::PageSample sample;
@@ -562,7 +578,7 @@ void ChromiumBrowser::takeText()
 {
     m_poll.stop();
     m_phase = Phase::TakingText;
-    m_stage.start(m_options.scriptLimitMs);
+    m_stage.start(hangBoundMs(m_options.scriptLimitMs));
     const quint64 row = m_row;
     m_connection->send(
         QStringLiteral("Runtime.evaluate"),
@@ -660,6 +676,12 @@ void ChromiumBrowser::dropPage()
     m_sessionId.clear();
     m_blankPending = false;
     m_pollInFlight = false;
+}
+
+int ChromiumBrowser::hangBoundMs(int least) const
+{
+    // A page that does not answer is hung once its limit is up.
+    return int(std::max<qint64>(least, m_limitDeadline - now()));
 }
 
 QString ChromiumBrowser::secondsText(qint64 ms) const

@@ -45,6 +45,8 @@ public:
     // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
     static QString program();
     QStringList arguments(const QString &profileFolder) const;
+    // Where the engine's profile folder is made.
+    static QString engineFolderBase();
 
 Q_SIGNALS:
     // The ready state changed; a waiting run may look again.
@@ -75,6 +77,7 @@ private:
     void dropPage();
     bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
     qint64 now() const { return m_clock.elapsed(); }
+    int hangBoundMs(int least) const;
     QString secondsText(qint64 ms) const;
 
     IEngineProcess &m_process;
@@ -107,6 +110,7 @@ private:
 
     QElapsedTimer m_clock;
     qint64 m_rowStart = 0;
+    qint64 m_limitDeadline = 0;
     QTimer m_limit;
     QTimer m_stage;
     QTimer m_poll;

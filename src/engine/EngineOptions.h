@@ -15,7 +15,7 @@ struct EngineOptions {
     // Largest main document and largest text, in bytes and characters.
     qint64 pageCap = 16 * 1024 * 1024;
     // How long a script run in the page may take before the page counts as hung.
-    int scriptLimitMs = 10'000;
+    int scriptLimitMs = 5'000;
 
     // The longest a row can take, engine start included.
     int longestRowMs() const { return pageLimitMs + settleMs + scriptLimitMs + 15'000; }

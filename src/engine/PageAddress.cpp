@@ -1,5 +1,6 @@
 #include "engine/PageAddress.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -28,12 +29,13 @@ PageAddress PageAddress::fromRow(const QString &row)
     const QString text = row.trimmed();
     if (text.isEmpty())
         return load(AboutBlank);
-    const QUrl typed(text, QUrl::StrictMode);
-    const QString scheme = typed.isValid() ? typed.scheme().toLower() : QString();
+    static const QRegularExpression schemePattern(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
+    const QString scheme = schemePattern.match(text).captured(1).toLower();
+    const QUrl typed(text);
     if (scheme == QLatin1String("javascript"))
         return refuse(QStringLiteral("javascript: addresses run script and are not loaded"));
     if (scheme == QLatin1String("about")) {
-        if (typed.path() == QLatin1String("blank"))
+        if (typed.isValid() && typed.path() == QLatin1String("blank"))
             return load(typed.toString(QUrl::FullyEncoded));
         return refuse(QStringLiteral("unsupported address \"%1\"").arg(text));
     }
@@ -46,10 +48,10 @@ PageAddress PageAddress::fromRow(const QString &row)
     if (!knownScheme && (scheme.isEmpty() || !text.contains(QLatin1String("://"))))
         url = QUrl::fromUserInput(text);
     const QString finalScheme = url.scheme().toLower();
-    if (!url.isValid() || (url.host().isEmpty() && finalScheme != QLatin1String("file")))
-        return refuse(QStringLiteral("invalid address \"%1\"").arg(text));
-    if (finalScheme != QLatin1String("http") && finalScheme != QLatin1String("https")
+    if (url.isValid() && finalScheme != QLatin1String("http") && finalScheme != QLatin1String("https")
         && finalScheme != QLatin1String("file"))
         return refuse(QStringLiteral("unsupported scheme \"%1:\"").arg(finalScheme));
+    if (!url.isValid() || (url.host().isEmpty() && finalScheme != QLatin1String("file")))
+        return refuse(QStringLiteral("invalid address \"%1\"").arg(text));
     return load(url.toString(QUrl::FullyEncoded));
 }

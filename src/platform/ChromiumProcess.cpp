@@ -42,7 +42,8 @@ ChromiumProcess::~ChromiumProcess()
     stop();
 }
 
-bool ChromiumProcess::start(const QString &program, const QStringList &arguments, QString *error)
+bool ChromiumProcess::start(const QString &program, const QStringList &arguments,
+                            const QStringList &environment, QString *error)
 {
     stop();
     int commands[2];
@@ -67,6 +68,10 @@ bool ChromiumProcess::start(const QString &program, const QStringList &arguments
 
     m_process.setProgram(program);
     m_process.setArguments(arguments);
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry : environment)
+        childEnvironment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    m_process.setProcessEnvironment(childEnvironment);
     m_process.setStandardInputFile(QProcess::nullDevice());
     m_process.setStandardOutputFile(QProcess::nullDevice());
     const QString log = qEnvironmentVariable("TEXTORIN_ENGINE_LOG");

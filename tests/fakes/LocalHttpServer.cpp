@@ -40,6 +40,14 @@ void LocalHttpServer::page(const QString &path, const QByteArray &html)
     route(path, reply);
 }
 
+LocalHttpServer::Reply LocalHttpServer::missing()
+{
+    Reply reply;
+    reply.status = 404;
+    reply.body = "<html><body>missing</body></html>";
+    return reply;
+}
+
 void LocalHttpServer::onConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
@@ -64,7 +72,9 @@ void LocalHttpServer::onReadyRead(QTcpSocket *socket)
     const QList<QByteArray> parts = requestLine.split(' ');
     const QString path = parts.size() > 1 ? QString::fromLatin1(parts.at(1)) : QString();
     ++m_hits[path];
-    const Reply reply = m_routes.value(path, Reply{404, "text/html", "<html><body>missing</body></html>", {}, false, 0});
+    const Reply reply = m_routes.value(path, missing());
+    if (reply.silent)
+        return;
     if (reply.delayMs > 0)
         QTimer::singleShot(reply.delayMs, socket, [this, socket, path] { answer(socket, path); });
     else
@@ -73,11 +83,12 @@ void LocalHttpServer::onReadyRead(QTcpSocket *socket)
 
 void LocalHttpServer::answer(QTcpSocket *socket, const QString &path)
 {
-    const Reply reply = m_routes.value(path, Reply{404, "text/html", "<html><body>missing</body></html>", {}, false, 0});
+    const Reply reply = m_routes.value(path, missing());
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " X\r\n";
     head += "Content-Type: " + reply.contentType + "\r\n";
     if (!reply.location.isEmpty())
         head += "Location: " + reply.location + "\r\n";
+    head += reply.headers;
     if (reply.neverFinish) {
         head += "Content-Length: " + QByteArray::number(reply.body.size() + 100000) + "\r\n\r\n";
         socket->write(head + reply.body);

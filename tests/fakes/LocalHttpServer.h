@@ -20,7 +20,9 @@ public:
         QByteArray body;
         QByteArray location;   // for redirects
         bool neverFinish = false; // sends the head and part of the body, then stalls
+        bool silent = false;      // takes the request and never answers
         int delayMs = 0;
+        QByteArray headers;       // further header lines, each ending in CRLF
     };
 
     explicit LocalHttpServer(QObject *parent = nullptr);
@@ -34,6 +36,7 @@ public:
     int hits(const QString &path) const { return m_hits.value(path); }
 
 private:
+    static Reply missing();
     void onConnection();
     void onReadyRead(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const QString &path);

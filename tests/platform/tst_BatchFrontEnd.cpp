@@ -1,5 +1,6 @@
 #include "fakes/LocalHttpServer.h"
 #include "fakes/TestFiles.h"
+#include "platform/ChildProcesses.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,9 +28,13 @@ private Q_SLOTS:
     void readsStandardInputAndReportsFailures();
     void refusesBadUsageMissingListsEmptyListsAndBadFolders();
     void helpExplainsTheOptions();
+    void optionsShapeTheLoadAndBadValuesAreRefused();
+    void missingEngineIsOneClearError();
+    void terminationEndsTheEngineAndItsProfile();
 
 private:
-    Result runBatch(const QStringList &arguments, const QByteArray &input = {});
+    Result runBatch(const QStringList &arguments, const QByteArray &input = {},
+                    const QProcessEnvironment &extra = {});
     QString writeList(const QByteArray &bytes);
 
     LocalHttpServer m_server;
@@ -42,12 +47,21 @@ void TestBatchFrontEnd::initTestCase()
     QVERIFY(m_server.listen());
     m_server.page("/one", "<html><body><p>one</p></body></html>");
     m_server.page("/two", "<html><body><p>two ✓</p></body></html>");
+    m_server.page("/width", "<html><body><script>document.write(innerWidth + 'x' + innerHeight)"
+                            "</script></body></html>");
+    LocalHttpServer::Reply silent;
+    silent.silent = true;
+    m_server.route("/silent", silent);
+    m_server.route("/never", silent);
+    m_server.page("/image", "<html><body><p>image page</p><img src=/silent></body></html>");
 }
 
-Result TestBatchFrontEnd::runBatch(const QStringList &arguments, const QByteArray &input)
+Result TestBatchFrontEnd::runBatch(const QStringList &arguments, const QByteArray &input,
+                                   const QProcessEnvironment &extra)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
     environment.insert(QStringLiteral("HOME"), m_config.path());
     process.setProcessEnvironment(environment);
@@ -129,6 +143,67 @@ void TestBatchFrontEnd::helpExplainsTheOptions()
     QCOMPARE(result.exitCode, 0);
     for (const char *word : {"--folder", "LISTFILE", "standard input", "Exit status"})
         QVERIFY2(result.out.contains(QLatin1String(word)), word);
+}
+
+void TestBatchFrontEnd::optionsShapeTheLoadAndBadValuesAreRefused()
+{
+    QTemporaryDir out;
+    const QString list = writeList((m_server.url("/width") + "\n" + m_server.url("/image")).toUtf8());
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--timeout"),
+                                    QStringLiteral("1.5"), QStringLiteral("--settle"), QStringLiteral("0"),
+                                    QStringLiteral("--window-size"), QStringLiteral("1024x700"), list});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_width.txt").arg(m_server.port()))),
+             QByteArray("1024x700"));
+    QVERIFY2(result.out.contains(QStringLiteral("_image.txt (load incomplete)\n")), qPrintable(result.out));
+
+    for (const QStringList &bad : {QStringList{QStringLiteral("--timeout"), QStringLiteral("soon")},
+                                   QStringList{QStringLiteral("--timeout"), QStringLiteral("0")},
+                                   QStringList{QStringLiteral("--settle"), QStringLiteral("-1")},
+                                   QStringList{QStringLiteral("--window-size"), QStringLiteral("1280")}}) {
+        const Result refused = runBatch(bad + QStringList{list});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains(bad.first()), qPrintable(refused.err));
+    }
+}
+
+void TestBatchFrontEnd::missingEngineIsOneClearError()
+{
+    QTemporaryDir out;
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("TEXTORIN_CHROMIUM"), QStringLiteral("/nonexistent/chromium"));
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), writeList("http://a/\nhttp://b/")},
+                                   {}, environment);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err.count(QStringLiteral("package \"chromium\"")), 1);
+}
+
+void TestBatchFrontEnd::terminationEndsTheEngineAndItsProfile()
+{
+    QTemporaryDir out;
+    QTemporaryDir temp(QStringLiteral("/tmp/tb-XXXXXX"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TEXTORIN_BATCH_PATH),
+                  {QStringLiteral("--folder"), out.path(), writeList(m_server.url("/never").toUtf8())});
+    QTRY_VERIFY_WITH_TIMEOUT(m_server.hits(QStringLiteral("/never")) > 0, 20000);
+    const QList<int> engine = ChildProcesses::descendants(int(process.processId()));
+    QVERIFY2(engine.size() > 2, qPrintable(QString::number(engine.size())));
+    process.terminate();
+    QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 10000);
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    const auto alive = [&] {
+        int count = 0;
+        for (int pid : engine)
+            count += QFile::exists(QStringLiteral("/proc/%1").arg(pid));
+        return count;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(alive(), 0, 5000);
+    QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
