@@ -223,13 +223,16 @@ bool ChromiumBrowser::ensureEngine()
     m_connection->reset();
     dropPage();
     m_profile = std::make_unique<QTemporaryDir>(engineFolderBase() + QStringLiteral("/textorin-XXXXXX"));
-    // The engine's own temporary files go with the profile.
+    // The engine's temporary files, crash reports and caches go with the profile,
+    // never into the user's own browser folders.
     const QString profile = m_profile->path();
-    const QString temporary = profile + QStringLiteral("/t");
+    const QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
+                                  QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
+                                  QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c")};
     QString error;
-    if (!m_profile->isValid() || !QDir().mkpath(temporary)
-        || !m_process.start(program(), arguments(profile + QStringLiteral("/p")),
-                            {QStringLiteral("TMPDIR=") + temporary}, &error)) {
+    if (!m_profile->isValid() || !QDir().mkpath(profile + QStringLiteral("/t"))
+        || !m_process.start(program(), arguments(profile + QStringLiteral("/p")), environment,
+                            &error)) {
         m_profile.reset();
         fail(QStringLiteral("the browser engine %1 could not be started: %2")
                  .arg(program(), error.isEmpty() ? QStringLiteral("no profile folder") : error));

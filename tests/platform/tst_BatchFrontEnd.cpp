@@ -204,6 +204,8 @@ void TestBatchFrontEnd::terminationEndsTheEngineAndItsProfile()
     QTRY_COMPARE_WITH_TIMEOUT(alive(), 0, 5000);
     QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
+    // Nothing of the engine lands in the user's own browser folders.
+    QVERIFY(!QFile::exists(m_config.filePath(QStringLiteral("chromium"))));
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
