@@ -159,9 +159,7 @@ bool ChromiumBrowser::engineRunning() const
 
 void ChromiumBrowser::shutdown()
 {
-    m_limit.stop();
-    m_stage.stop();
-    m_poll.stop();
+    stopTimers();
     if (m_engineStarted) {
         m_engineStarted = false;
         m_process.stop();
@@ -176,9 +174,7 @@ void ChromiumBrowser::shutdown()
 void ChromiumBrowser::Navigate(const QString &url)
 {
     ++m_row;
-    m_limit.stop();
-    m_stage.stop();
-    m_poll.stop();
+    stopTimers();
     m_rowText = url;
     m_text.clear();
     m_error.clear();
@@ -249,46 +245,45 @@ void ChromiumBrowser::createPage()
 {
     m_pageState = PageState::Creating;
     const quint64 epoch = ++m_pageEpoch;
-    const auto broken = [this](const QString &step, const QString &error) {
+    pageStep(epoch, QStringLiteral("Target.createBrowserContext"), {},
+             QStringLiteral("browserContextId"), [this, epoch](const QString &context) {
+        m_contextId = context;
+        m_connection->send(QStringLiteral("Browser.setDownloadBehavior"),
+                           {{QStringLiteral("behavior"), QStringLiteral("deny")},
+                            {QStringLiteral("browserContextId"), m_contextId},
+                            {QStringLiteral("eventsEnabled"), true}});
+        pageStep(epoch, QStringLiteral("Target.createTarget"),
+                 {{QStringLiteral("url"), AboutBlank}, {QStringLiteral("browserContextId"), context}},
+                 QStringLiteral("targetId"), [this, epoch](const QString &target) {
+            m_targetId = target;
+            pageStep(epoch, QStringLiteral("Target.attachToTarget"),
+                     {{QStringLiteral("targetId"), target}, {QStringLiteral("flatten"), true}},
+                     QStringLiteral("sessionId"), [this](const QString &session) {
+                m_sessionId = session;
+                pageReady();
+            });
+        });
+    });
+}
+
+void ChromiumBrowser::pageStep(quint64 epoch, const QString &method, const QJsonObject &params,
+                               const QString &resultKey, std::function<void(const QString &)> next)
+{
+    m_connection->send(method, params, {},
+                       [this, epoch, method, resultKey, next](const QJsonObject &result,
+                                                              const QString &error) {
+        if (epoch != m_pageEpoch)
+            return;
+        if (error.isEmpty()) {
+            next(result.value(resultKey).toString());
+            return;
+        }
+        // An engine that cannot open a page is of no use: the next row starts another.
         m_pageState = PageState::None;
         if (rowActive())
-            fail(QStringLiteral("the browser engine could not open a page (%1: %2)").arg(step, error));
+            fail(QStringLiteral("the browser engine could not open a page (%1: %2)").arg(method, error));
         shutdown();
-    };
-    m_connection->send(
-        QStringLiteral("Target.createBrowserContext"), {}, {},
-        [this, epoch, broken](const QJsonObject &result, const QString &error) {
-            if (epoch != m_pageEpoch)
-                return;
-            if (!error.isEmpty())
-                return broken(QStringLiteral("context"), error);
-            m_contextId = result.value(QStringLiteral("browserContextId")).toString();
-            m_connection->send(QStringLiteral("Browser.setDownloadBehavior"),
-                               {{QStringLiteral("behavior"), QStringLiteral("deny")},
-                                {QStringLiteral("browserContextId"), m_contextId},
-                                {QStringLiteral("eventsEnabled"), true}});
-            m_connection->send(
-                QStringLiteral("Target.createTarget"),
-                {{QStringLiteral("url"), AboutBlank}, {QStringLiteral("browserContextId"), m_contextId}},
-                {}, [this, epoch, broken](const QJsonObject &result, const QString &error) {
-                    if (epoch != m_pageEpoch)
-                        return;
-                    if (!error.isEmpty())
-                        return broken(QStringLiteral("target"), error);
-                    m_targetId = result.value(QStringLiteral("targetId")).toString();
-                    m_connection->send(
-                        QStringLiteral("Target.attachToTarget"),
-                        {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}},
-                        {}, [this, epoch, broken](const QJsonObject &result, const QString &error) {
-                            if (epoch != m_pageEpoch)
-                                return;
-                            if (!error.isEmpty())
-                                return broken(QStringLiteral("session"), error);
-                            m_sessionId = result.value(QStringLiteral("sessionId")).toString();
-                            pageReady();
-                        });
-                });
-        });
+    });
 }
 
 void ChromiumBrowser::pageReady()
@@ -614,12 +609,7 @@ void ChromiumBrowser::takeText()
 void ChromiumBrowser::finish(const QString &text)
 {
     m_text = text;
-    m_phase = Phase::Done;
-    m_readyState = ReadyStateComplete;
-    m_limit.stop();
-    m_stage.stop();
-    m_poll.stop();
-    Q_EMIT readyStateChanged();
+    complete();
 }
 
 void ChromiumBrowser::fail(const QString &reason)
@@ -630,12 +620,22 @@ void ChromiumBrowser::fail(const QString &reason)
                        reason);
     m_text.clear();
     m_note.clear();
+    complete();
+}
+
+void ChromiumBrowser::complete()
+{
     m_phase = Phase::Done;
     m_readyState = ReadyStateComplete;
+    stopTimers();
+    Q_EMIT readyStateChanged();
+}
+
+void ChromiumBrowser::stopTimers()
+{
     m_limit.stop();
     m_stage.stop();
     m_poll.stop();
-    Q_EMIT readyStateChanged();
 }
 
 // --- the page -------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class DevToolsConnection;
@@ -58,6 +59,9 @@ private:
 
     bool ensureEngine();
     void createPage();
+    // One command of opening the page; `next` gets the named result.
+    void pageStep(quint64 epoch, const QString &method, const QJsonObject &params,
+                  const QString &resultKey, std::function<void(const QString &)> next);
     void pageReady();
     void proceed();
     void sendNavigate();
@@ -72,6 +76,8 @@ private:
     void takeText();
     void finish(const QString &text);
     void fail(const QString &reason);
+    void complete();
+    void stopTimers();
     void cleanPage();
     void recyclePage();
     void dropPage();

@@ -11,5 +11,5 @@
   const text = String(body.innerText);
   if (text.length > PAGE_CAP)
     return { tooLarge: text.length };
-  return { text, url: location.href };
+  return { text };
 })()
