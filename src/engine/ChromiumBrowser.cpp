@@ -121,7 +121,7 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
         QStringLiteral("--disable-sync"),
         QStringLiteral("--disable-gpu"),
         QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,"
-                       "BackForwardCache,AcceptCHFrame,HttpsUpgrades,"
+                       "BackForwardCache,RenderDocument,AcceptCHFrame,HttpsUpgrades,"
                        "HttpsFirstBalancedModeAutoEnable,InterestFeedContentSuggestions"),
         QStringLiteral("--metrics-recording-only"),
         QStringLiteral("--no-pings"),
