@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/IFormView.h"
-#include "app/MousePointer.h"
+#include "capture/MousePointer.h"
 #include "app/StartUp.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputFolderChoice.h"
@@ -34,7 +34,7 @@ Form1::~Form1() = default;
 void Form1::Form_Load()
 {
     StartUp startUp(m_view, m_list, m_services);
-    startUp.Form_Load();
+    startUp.run();
 }
 
 void Form1::Form_Unload()
@@ -65,45 +65,45 @@ void Form1::PushButton_MouseMove()
 
 void Form1::PushButton1_Click()
 {
-    m_listCommands.PushButton1_Click();
+    m_listCommands.addOne();
 }
 
 void Form1::PushButton2_Click()
 {
     if (m_captureRun)
-        m_captureRun->PushButton2_Click();
+        m_captureRun->start();
 }
 
 void Form1::PushButton4_Click()
 {
-    m_listCommands.PushButton4_Click();
+    m_listCommands.addSamples();
 }
 
 void Form1::PushButton6_Click()
 {
     if (m_listImport)
-        m_listImport->PushButton6_Click();
+        m_listImport->chooseAndImport();
 }
 
 void Form1::PushButton7_Click()
 {
-    m_listCommands.PushButton7_Click();
+    m_listCommands.clear();
 }
 
 void Form1::PushButton8_Click()
 {
     if (m_folderChoice)
-        m_folderChoice->PushButton8_Click();
+        m_folderChoice->browse();
 }
 
-void Form1::ListView1_KeyDown(int keyCode, int shift)
+void Form1::ListView1_KeyDown(int keyCode, int /*shift*/)
 {
-    m_listCommands.ListView1_KeyDown(keyCode, shift);
+    m_listCommands.keyPressed(keyCode);
 }
 
 void Form1::ListView1_DblClick()
 {
-    m_listCommands.ListView1_DblClick();
+    m_listCommands.removeSelected();
 }
 
 void Form1::Text1_Change()

@@ -43,12 +43,12 @@ QString StartUp::pointerFilePath() const
     return m_services.applicationFolder + QStringLiteral("/HAND-M.CUR");
 }
 
-void StartUp::Form_Load()
+void StartUp::run()
 {
     ErrorGuard guard(*m_services.boxes, OperationNames::Form_Load);
     guard.run(102, [&] {
         if (m_services.runCommand)
-            OnlineCheck::CheckOnline(*m_services.boxes, m_services.runCommand);
+            OnlineCheck::warnWhenOffline(*m_services.boxes, m_services.runCommand);
     });
     guard.run(104, [&] { ApplySkin(); });
     bool pointerFileExists = true;
@@ -79,11 +79,11 @@ void StartUp::ApplySkin()
     ISkinEngine *skin = m_services.skin;
     if (!skin)
         return;
-    skin->LoadSkin(skinFile, QString());
-    skin->SetApplyOptions(skin->ApplyOptions() | ISkinEngine::ApplyToApplication);
-    skin->SetSkinDialogs(true);
-    skin->SetSkinFrames(true);
-    skin->ApplyWindow(m_view.windowHandle());
+    skin->loadSkin(skinFile, QString());
+    skin->setApplyOptions(skin->applyOptions() | ISkinEngine::ApplyToApplication);
+    skin->setSkinDialogs(true);
+    skin->setSkinFrames(true);
+    skin->applyWindow(m_view.windowHandle());
 }
 
 void StartUp::SetApplicationTitle()

@@ -13,7 +13,8 @@ class StartUp
 public:
     StartUp(IFormView &view, UrlListModel &list, const FormServices &services);
 
-    void Form_Load();
+    // The start-up steps, in order.
+    void run();
     // Applies the skin file beside the program, when there is one.
     void ApplySkin();
     static void SetApplicationTitle();

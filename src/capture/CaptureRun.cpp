@@ -1,8 +1,8 @@
 #include "capture/CaptureRun.h"
 
-#include "app/IFormView.h"
-#include "app/MousePointer.h"
-#include "capture/IBrowser.h"
+#include "capture/IRunView.h"
+#include "capture/MousePointer.h"
+#include "engine/IBrowser.h"
 #include "capture/OutputFile.h"
 #include "support/ErrorGuard.h"
 #include "support/IEventPump.h"
@@ -22,7 +22,7 @@ const QString IdleCaption = QStringLiteral("Progress Bar");
 
 } // namespace
 
-CaptureRun::CaptureRun(IFormView &view, UrlListModel &list, IMessageBoxes &boxes,
+CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes,
                        IBrowser &browser, IEventPump &pump)
     : m_view(view), m_list(list), m_boxes(boxes), m_browser(browser), m_pump(pump)
 {
@@ -35,7 +35,7 @@ int CaptureRun::progressValue(qint64 row, qint64 count)
     return int(std::floor(double(row) / double(count) * 100.0));
 }
 
-void CaptureRun::PushButton2_Click()
+void CaptureRun::start()
 {
     // A second press during a run would drive the same browser twice.
     if (m_running)
@@ -86,7 +86,7 @@ void CaptureRun::run()
         guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(url)); });
         guard.run([&] { m_pump.processPendingEvents(); });
         guard.run(110, setBusy);
-        guard.run(116, [&] { m_browser.Navigate(url); });
+        guard.run(116, [&] { m_browser.navigate(url); });
 
         qint32 waitPolls = 0;
         guard.run(118, [&] { waitPolls = 0; });
@@ -94,18 +94,18 @@ void CaptureRun::run()
         waited.start();
         // A failed test ends the wait rather than polling without a bound.
         while (guard.lineIf(120, [&] {
-            const bool loading = m_browser.ReadyState() != IBrowser::ReadyStateComplete;
+            const bool loading = m_browser.readyState() != IBrowser::ReadyStateComplete;
             const bool withinBound = waitPolls < MaxWaitPolls
                 && waited.elapsed() < m_waitLimit.count();
             return loading && withinBound;
         })) {
-            guard.run(122, [&] { m_pump.waitForEvents(m_waitSlice); });
+            guard.run(122, [&] { m_pump.waitForEvents(WaitSliceMs); });
             guard.run(124, [&] { ++waitPolls; });
             guard.run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(waitPolls)); });
             guard.run(128, setBusy);
         }
         guard.run(132, setBusy);
-        const bool taken = guard.run(134, [&] { pageText = m_browser.DocumentBodyInnerText(); });
+        const bool taken = guard.run(134, [&] { pageText = m_browser.bodyInnerText(); });
         guard.run(140, setBusy);
 
         bool saved = false;

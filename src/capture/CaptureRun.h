@@ -9,7 +9,7 @@
 
 class IBrowser;
 class IEventPump;
-class IFormView;
+class IRunView;
 class IMessageBoxes;
 class UrlListModel;
 
@@ -28,17 +28,16 @@ public:
     using RowObserver = std::function<void(qint64 row, const QString &url, RowOutcome outcome,
                                            const QString &outputPath, const QString &note)>;
 
-    CaptureRun(IFormView &view, UrlListModel &list, IMessageBoxes &boxes, IBrowser &browser,
+    CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, IBrowser &browser,
                IEventPump &pump);
 
-    // `PushButton2_Click`: does nothing while a run is already active.
-    void PushButton2_Click();
+    // Runs over every row; does nothing while a run is already active.
+    void start();
 
     bool isRunning() const { return m_running; }
     Summary lastSummary() const { return m_summary; }
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
-    void setWaitSlice(int milliseconds) { m_waitSlice = milliseconds; }
 
     static constexpr qint32 MaxWaitPolls = 10'000'000;
     static int progressValue(qint64 row, qint64 count);
@@ -47,7 +46,7 @@ private:
     void run();
     void skipRemainingRows(qint64 lastRow, qint64 rowCount);
 
-    IFormView &m_view;
+    IRunView &m_view;
     UrlListModel &m_list;
     IMessageBoxes &m_boxes;
     IBrowser &m_browser;
@@ -56,6 +55,6 @@ private:
     Summary m_summary;
     // The browser bounds each row itself; this only ends a wait it never ends.
     std::chrono::milliseconds m_waitLimit{EngineOptions().longestRowMs()};
-    int m_waitSlice = 100;
+    static constexpr int WaitSliceMs = 100;
     bool m_running = false;
 };

@@ -109,11 +109,3 @@ void OutputFileWriter::close()
     if (!file->commit())
         throw fileError(QStringLiteral("Cannot save file"), file->fileName(), file->errorString());
 }
-
-void WritePageTextFile(const QString &outputPath, const QString &pageText)
-{
-    OutputFileWriter writer;
-    writer.open(outputPath);
-    writer.write(pageText);
-    writer.close();
-}

@@ -33,6 +33,3 @@ private:
     std::unique_ptr<QSaveFile> m_file;
     bool m_failed = false;
 };
-
-// Creates or replaces the file with the page text as UTF-8, nothing added.
-void WritePageTextFile(const QString &outputPath, const QString &pageText);

@@ -1,6 +1,6 @@
 #include "capture/OutputFolderChoice.h"
 
-#include "app/IFormView.h"
+#include "capture/IRunView.h"
 #include "support/ErrorGuard.h"
 #include "support/IFolderBrowser.h"
 #include "support/OperationNames.h"
@@ -12,13 +12,13 @@ const QChar Separator = QLatin1Char('/');
 
 } // namespace
 
-OutputFolderChoice::OutputFolderChoice(IFormView &view, IMessageBoxes &boxes,
+OutputFolderChoice::OutputFolderChoice(IRunView &view, IMessageBoxes &boxes,
                                        IFolderBrowser &browser, SettingsStore &settings)
     : m_view(view), m_boxes(boxes), m_browser(browser), m_settings(settings)
 {
 }
 
-void OutputFolderChoice::PushButton8_Click()
+void OutputFolderChoice::browse()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton8_Click);
     QString result;

@@ -3,7 +3,7 @@
 #include <QString>
 
 class IFolderBrowser;
-class IFormView;
+class IRunView;
 class IMessageBoxes;
 class SettingsStore;
 
@@ -11,16 +11,15 @@ class SettingsStore;
 class OutputFolderChoice
 {
 public:
-    OutputFolderChoice(IFormView &view, IMessageBoxes &boxes, IFolderBrowser &browser,
+    OutputFolderChoice(IRunView &view, IMessageBoxes &boxes, IFolderBrowser &browser,
                        SettingsStore &settings);
 
-    void PushButton8_Click();
-    QString LastFolder() const { return m_lastFolder; }
+    void browse();
 
     static QString prompt() { return QStringLiteral("Please select folder:"); }
 
 private:
-    IFormView &m_view;
+    IRunView &m_view;
     IMessageBoxes &m_boxes;
     IFolderBrowser &m_browser;
     SettingsStore &m_settings;

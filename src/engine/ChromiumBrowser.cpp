@@ -171,7 +171,7 @@ void ChromiumBrowser::shutdown()
 
 // --- rows ---------------------------------------------------------------------------
 
-void ChromiumBrowser::Navigate(const QString &url)
+void ChromiumBrowser::navigate(const QString &url)
 {
     ++m_row;
     stopTimers();
@@ -195,7 +195,7 @@ void ChromiumBrowser::Navigate(const QString &url)
     proceed();
 }
 
-QString ChromiumBrowser::DocumentBodyInnerText()
+QString ChromiumBrowser::bodyInnerText()
 {
     if (rowActive()) {
         // The caller stopped waiting first.

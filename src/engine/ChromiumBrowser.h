@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/IBrowser.h"
+#include "engine/IBrowser.h"
 #include "engine/EngineOptions.h"
 #include "engine/PageLoad.h"
 #include "engine/SettleTracker.h"
@@ -32,9 +32,9 @@ public:
                              QObject *parent = nullptr);
     ~ChromiumBrowser() override;
 
-    void Navigate(const QString &url) override;
-    int ReadyState() const override { return m_readyState; }
-    QString DocumentBodyInnerText() override;
+    void navigate(const QString &url) override;
+    int readyState() const override { return m_readyState; }
+    QString bodyInnerText() override;
     QString loadNote() const override { return m_note; }
     QString unavailableReason() const override;
 

@@ -30,17 +30,17 @@ public:
     void setMousePointer(int value) override;
     QString folderText() const override;
     void setFolderText(const QString &text) override;
-    int progressValue() const override;
+    int progressValue() const;
     void setProgressValue(int value) override;
-    QString progressCaption() const override;
+    QString progressCaption() const;
     void setProgressCaption(const QString &caption) override;
-    QString caption() const override;
+    QString caption() const;
     void setCaption(const QString &caption) override;
 
     void setBackColor(quint32 colour) override;
     void setPlainControlsBackColor(quint32 colour) override;
     void loadMouseIcon(const QString &cursorFile) override;
-    bool hasMouseIcon() const override { return m_mouseIcon.has_value(); }
+    bool hasMouseIcon() const { return m_mouseIcon.has_value(); }
     void setProductIcon() override;
     quintptr windowHandle() const override;
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QWidget>
 
-bool StyleSheetSkin::LoadSkin(const QString &path, const QString &)
+bool StyleSheetSkin::loadSkin(const QString &path, const QString &)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -13,7 +13,7 @@ bool StyleSheetSkin::LoadSkin(const QString &path, const QString &)
     return true;
 }
 
-void StyleSheetSkin::ApplyWindow(quintptr windowHandle)
+void StyleSheetSkin::applyWindow(quintptr windowHandle)
 {
     if (m_styleSheet.isEmpty())
         return;

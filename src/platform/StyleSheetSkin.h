@@ -6,12 +6,13 @@
 class StyleSheetSkin : public ISkinEngine
 {
 public:
-    bool LoadSkin(const QString &path, const QString &part) override;
-    qint32 ApplyOptions() const override { return m_options; }
-    void SetApplyOptions(qint32 options) override { m_options = options; }
-    void SetSkinDialogs(bool on) override { m_dialogs = on; }
-    void SetSkinFrames(bool on) override { m_frames = on; }
-    void ApplyWindow(quintptr windowHandle) override;
+    bool loadSkin(const QString &path, const QString &part) override;
+    qint32 applyOptions() const override { return m_options; }
+    void setApplyOptions(qint32 options) override { m_options = options; }
+    void setSkinDialogs(bool on) override { m_dialogs = on; }
+    // Frames belong to the window manager.
+    void setSkinFrames(bool) override {}
+    void applyWindow(quintptr windowHandle) override;
 
     QString styleSheet() const { return m_styleSheet; }
 
@@ -19,5 +20,4 @@ private:
     QString m_styleSheet;
     qint32 m_options = 0;
     bool m_dialogs = false;
-    bool m_frames = false;
 };

@@ -14,11 +14,6 @@ inline int toPixels(double twips)
     return int(std::lround(twips / PerPixel));
 }
 
-inline double fromPixels(int pixels)
-{
-    return double(pixels) * PerPixel;
-}
-
 inline QRect rect(int left, int top, int width, int height)
 {
     return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));

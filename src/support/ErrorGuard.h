@@ -31,15 +31,6 @@ public:
     // One-line condition: a failed test goes on with the next line (false).
     bool lineIf(int line, const Test &test);
 
-    // Evaluates an expression; on failure reports and returns `fallback`.
-    template<typename T>
-    T value(int line, const std::function<T()> &expression, T fallback = T())
-    {
-        T result = fallback;
-        run(line, [&] { result = expression(); });
-        return result;
-    }
-
 private:
     bool guarded(const Statement &statement);
     void report(const QString &description);

@@ -17,15 +17,14 @@ public:
     };
     using CommandRunner = std::function<QString(const QString &commandLine)>;
 
-    // The ping command and its reply marker on the platform at hand.
+    // The ping command and its reply marker.
     static Probe probeFor(const QString &host);
-    static Probe linuxProbe(const QString &host);
-    static Probe windowsProbe(const QString &host);
-    static QString host();
+    // The host pinged: the second sample site's.
+    static QString host() { return QStringLiteral("www.yahoo.com"); }
     static bool isOnline(const QString &output, const QString &marker);
 
-    // `CheckOnline`: shows the offline warning when the captured output lacks a reply.
-    static void CheckOnline(IMessageBoxes &boxes, const CommandRunner &run);
+    // Shows the offline warning when the captured output lacks a reply.
+    static void warnWhenOffline(IMessageBoxes &boxes, const CommandRunner &run);
     // Runs the probe through the console capture, serving events meanwhile.
     static CommandRunner consoleRunner(IEventPump *pump);
 

@@ -11,7 +11,6 @@ class RuntimeError : public std::exception
 public:
     enum Number {
         InvalidArgument = 5,
-        Overflow = 6,
         FileNotFound = 53,
         PathFileAccess = 75,
         ObjectNotSet = 91,

@@ -49,7 +49,7 @@ QString ListImport::filter()
     return QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
 }
 
-void ListImport::PushButton6_Click()
+void ListImport::chooseAndImport()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton6_Click);
     guard.run(100, [&] { m_dialog.SetFileName(QString()); });

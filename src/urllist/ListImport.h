@@ -13,7 +13,8 @@ class ListImport
 public:
     ListImport(UrlListModel &list, IMessageBoxes &boxes, IOpenFileDialog &dialog, IEventPump *pump);
 
-    void PushButton6_Click();
+    // Asks for one list file and appends its lines.
+    void chooseAndImport();
 
     static constexpr quint32 OpenFlags = 0x280001;
     static QString dialogTitle();

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The two built-in sample addresses; the second one's host is the online check's.
+// The two built-in sample addresses.
 namespace SampleSites {
 
 inline const QString FirstHost = QStringLiteral("www.msn.com");

@@ -13,7 +13,7 @@ UrlListCommands::UrlListCommands(UrlListModel &list, IMessageBoxes &boxes, BusyT
 {
 }
 
-void UrlListCommands::PushButton1_Click()
+void UrlListCommands::addOne()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton1_Click);
     QString answer;
@@ -23,14 +23,14 @@ void UrlListCommands::PushButton1_Click()
     guard.run(104, [&] { m_list.append(answer); });
 }
 
-void UrlListCommands::PushButton4_Click()
+void UrlListCommands::addSamples()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton4_Click);
     guard.run(100, [&] { m_list.append(SampleSites::First); });
     guard.run(102, [&] { m_list.append(SampleSites::Second); });
 }
 
-void UrlListCommands::PushButton7_Click()
+void UrlListCommands::clear()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton7_Click);
     guard.run(100, [&] {
@@ -39,15 +39,10 @@ void UrlListCommands::PushButton7_Click()
     });
 }
 
-void UrlListCommands::ListView1_KeyDown(int keyCode, int /*shift*/)
+void UrlListCommands::keyPressed(int keyCode)
 {
     if (keyCode == KeyDelete)
         removeSelected();
-}
-
-void UrlListCommands::ListView1_DblClick()
-{
-    removeSelected();
 }
 
 void UrlListCommands::removeSelected()

@@ -13,16 +13,19 @@ public:
 
     UrlListCommands(UrlListModel &list, IMessageBoxes &boxes, BusyTest isBusy);
 
-    void PushButton1_Click(); // "Add One URL"
-    void PushButton4_Click(); // "Load Sample/Example Sites"
-    void PushButton7_Click(); // "Clear List"
-    void ListView1_KeyDown(int keyCode, int shift);
-    void ListView1_DblClick();
+    // Asks for one address and appends it as typed.
+    void addOne();
+    void addSamples();
+    // Empties the list unless a run is busy.
+    void clear();
+    // The Delete key removes the selected row.
+    void keyPressed(int keyCode);
+    // Removes the selected row unless a run is busy.
+    void removeSelected();
 
     static constexpr int KeyDelete = 46;
 
 private:
-    void removeSelected();
 
     UrlListModel &m_list;
     IMessageBoxes &m_boxes;

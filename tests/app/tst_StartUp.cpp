@@ -19,18 +19,18 @@ namespace {
 class FakeSkin : public ISkinEngine
 {
 public:
-    bool LoadSkin(const QString &path, const QString &part) override
+    bool loadSkin(const QString &path, const QString &part) override
     {
         calls << QStringLiteral("load %1 [%2]").arg(QFileInfo(path).fileName(), part);
         if (failLoad)
             throw RuntimeError(QStringLiteral("Skin engine failed"));
         return true;
     }
-    qint32 ApplyOptions() const override { return options; }
-    void SetApplyOptions(qint32 value) override { options = value; calls << QStringLiteral("options %1").arg(value); }
-    void SetSkinDialogs(bool on) override { calls << QStringLiteral("dialogs %1").arg(on); }
-    void SetSkinFrames(bool on) override { calls << QStringLiteral("frames %1").arg(on); }
-    void ApplyWindow(quintptr handle) override { calls << QStringLiteral("apply %1").arg(handle); }
+    qint32 applyOptions() const override { return options; }
+    void setApplyOptions(qint32 value) override { options = value; calls << QStringLiteral("options %1").arg(value); }
+    void setSkinDialogs(bool on) override { calls << QStringLiteral("dialogs %1").arg(on); }
+    void setSkinFrames(bool on) override { calls << QStringLiteral("frames %1").arg(on); }
+    void applyWindow(quintptr handle) override { calls << QStringLiteral("apply %1").arg(handle); }
 
     QStringList calls;
     qint32 options = 4;

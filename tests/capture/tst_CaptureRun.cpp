@@ -1,4 +1,4 @@
-#include "app/MousePointer.h"
+#include "capture/MousePointer.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
 #include "fakes/CountingEventPump.h"
@@ -65,7 +65,7 @@ void TestCaptureRun::emptyListIsRefusedFirst()
 {
     Fixture f;
     f.view.folder.clear();
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("No files added.")});
     QVERIFY(f.view.pointerHistory.isEmpty());
     QVERIFY(f.view.valueHistory.isEmpty());
@@ -89,7 +89,7 @@ void TestCaptureRun::unusableFolderIsRefused()
     }
     f.view.folder = folder;
     f.add(QStringLiteral("http://a/"), QStringLiteral("A"));
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(f.boxes.informations(),
              QStringList{QStringLiteral("Folder does not exist. Please select another folder.")});
     QVERIFY(f.browser.navigated.isEmpty());
@@ -104,7 +104,7 @@ void TestCaptureRun::savesEveryRowWithProgressAndFinishes()
     f.add(QStringLiteral("http://h/"), QString());
     int pointerDuringRun = -1;
     f.browser.onPoll = [&](const QString &, int) { pointerDuringRun = f.view.pointer; };
-    f.run.PushButton2_Click();
+    f.run.start();
 
     QCOMPARE(f.view.valueHistory, (QVector<int>{33, 66, 100, 0}));
     QCOMPARE(pointerDuringRun, MousePointer::Hourglass);
@@ -126,7 +126,7 @@ void TestCaptureRun::countsPollsFromOneAndSkipsWaitWhenReady()
     Fixture f;
     f.add(QStringLiteral("http://slow/"), QStringLiteral("s"), 3);
     f.add(QStringLiteral("http://fast/"), QStringLiteral("f"), 0);
-    f.run.PushButton2_Click();
+    f.run.start();
     const QStringList expected = {QStringLiteral("Processing: http://slow/"),
                                   QStringLiteral("Please wait: 1"), QStringLiteral("Please wait: 2"),
                                   QStringLiteral("Please wait: 3"),
@@ -141,7 +141,7 @@ void TestCaptureRun::captionShowsTheTextAfterTheLastBackslash()
 {
     Fixture f;
     f.add(QStringLiteral("a\\b"), QStringLiteral("x"));
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(f.view.captionHistory.first(), QStringLiteral("Processing: b"));
     QCOMPARE(f.browser.navigated, QStringList{QStringLiteral("a\\b")});
 }
@@ -152,7 +152,7 @@ void TestCaptureRun::failedTextWritesNoFileAndTheRunGoesOn()
     f.add(QStringLiteral("http://one/"), QStringLiteral("one"));
     f.add(QStringLiteral("http://two/"), QString(), 0, QStringLiteral("HTTP error 404 Not Found"));
     f.add(QStringLiteral("http://three/"), QStringLiteral("three"));
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(f.boxes.warnings().size(), 1);
     QVERIFY(f.boxes.warnings().first().startsWith(QStringLiteral(
         "HTTP error 404 Not Found\r\nin TextorinApp2021/08/31.Form1.PushButton2_Click at line 134\r\r")));
@@ -168,7 +168,7 @@ void TestCaptureRun::failedStepsResumeInTheSameRow()
     Fixture f;
     f.add(QStringLiteral("http://a/"), QStringLiteral("a"));
     f.browser.failNavigate = true;
-    f.run.PushButton2_Click();
+    f.run.start();
     // The navigation is reported and the row still goes on to take the text.
     QCOMPARE(f.boxes.warnings().size(), 1);
     QVERIFY(f.boxes.warnings().first().contains(QStringLiteral("at line 116\r")));
@@ -181,7 +181,7 @@ void TestCaptureRun::pageThatNeverCompletesIsTakenAtTheBound()
     Fixture f;
     f.run.setWaitLimit(std::chrono::milliseconds(30));
     f.add(QStringLiteral("http://never/"), QStringLiteral("as it stands"), 1 << 30);
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(f.file(QStringLiteral("http://never/")), QStringLiteral("as it stands"));
     QVERIFY(f.pump.waits > 0);
 }
@@ -191,8 +191,8 @@ void TestCaptureRun::secondPressDuringARunDoesNothing()
     Fixture f;
     f.add(QStringLiteral("http://a/"), QStringLiteral("a"), 2);
     f.add(QStringLiteral("http://b/"), QStringLiteral("b"), 2);
-    f.pump.onPass = [&] { f.run.PushButton2_Click(); };
-    f.run.PushButton2_Click();
+    f.pump.onPass = [&] { f.run.start(); };
+    f.run.start();
     QCOMPARE(f.browser.navigated, (QStringList{QStringLiteral("http://a/"), QStringLiteral("http://b/")}));
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
     QVERIFY(!f.run.isRunning());
@@ -211,7 +211,7 @@ void TestCaptureRun::rowsAddedDuringARunAreLeftForTheNext()
             f.add(QStringLiteral("http://late2/"), QStringLiteral("late"));
         }
     };
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(f.browser.navigated.size(), 2);
     // Row 1 of 2 showed 50 before the rows came; row 2 of now 4 shows 50.
     QCOMPARE(f.view.valueHistory, (QVector<int>{50, 50, 0}));
@@ -227,7 +227,7 @@ void TestCaptureRun::folderChangedDuringARunTakesTheRemainingRows()
         if (url == QStringLiteral("http://b/"))
             f.view.folder = other.path();
     };
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(f.file(QStringLiteral("http://a/")), QStringLiteral("a"));
     QCOMPARE(f.file(QStringLiteral("http://b/"), other.path()), QStringLiteral("b"));
 }
@@ -241,7 +241,7 @@ void TestCaptureRun::removedFolderIsReportedWithoutPartialFiles()
     f.view.folder = doomed;
     f.add(QStringLiteral("http://a/"), QStringLiteral("a"));
     f.browser.onPoll = [&](const QString &, int) { QDir(doomed).removeRecursively(); };
-    f.run.PushButton2_Click();
+    f.run.start();
     const QStringList warnings = f.boxes.warnings();
     QCOMPARE(warnings.size(), 2);
     QVERIFY(warnings.at(0).contains(QStringLiteral("at line 162\r")));
@@ -261,7 +261,7 @@ void TestCaptureRun::visitsListsBeyondSixteenBitRows()
     qint64 visited = 0;
     f.run.setRowObserver([&](qint64, const QString &, CaptureRun::RowOutcome, const QString &, const QString &) { ++visited; });
     f.view.folder = f.folder.path();
-    f.run.PushButton2_Click();
+    f.run.start();
     QCOMPARE(visited, 40000);
     QCOMPARE(f.browser.navigated.size(), 40000);
     QCOMPARE(f.file(QStringLiteral("http://row/39999")), QStringLiteral("last"));

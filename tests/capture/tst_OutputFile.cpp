@@ -6,6 +6,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+namespace {
+
+// Creates or replaces the file with the text, as a run writes one page.
+void writePage(const QString &path, const QString &text)
+{
+    OutputFileWriter writer;
+    writer.open(path);
+    writer.write(text);
+    writer.close();
+}
+
+} // namespace
+
 
 class TestOutputFile : public QObject
 {
@@ -59,7 +72,7 @@ void TestOutputFile::longNamesAreShortenedOthersKept()
 
     QTemporaryDir dir;
     const QString path = MakeOutputPath(dir.path(), fitted);
-    WritePageTextFile(path, QStringLiteral("saved"));
+    writePage(path, QStringLiteral("saved"));
     QCOMPARE(readTestFile(path), QByteArray("saved"));
 }
 
@@ -73,10 +86,10 @@ void TestOutputFile::writesExactUtf8AndReplacesEarlierFiles()
 {
     QTemporaryDir dir;
     const QString path = MakeOutputPath(dir.path() + QLatin1Char('/'), QStringLiteral("p.txt"));
-    WritePageTextFile(path, QStringLiteral("a much longer earlier text"));
-    WritePageTextFile(path, QStringLiteral("Grüße\n日本 ✓"));
+    writePage(path, QStringLiteral("a much longer earlier text"));
+    writePage(path, QStringLiteral("Grüße\n日本 ✓"));
     QCOMPARE(readTestFile(path), QStringLiteral("Grüße\n日本 ✓").toUtf8());
-    WritePageTextFile(path, QString());
+    writePage(path, QString());
     QCOMPARE(readTestFile(path), QByteArray());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("p.txt")});
 }
@@ -85,7 +98,7 @@ void TestOutputFile::refusesReadOnlyFilesAndMissingFolders()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ro.txt"));
-    WritePageTextFile(path, QStringLiteral("kept"));
+    writePage(path, QStringLiteral("kept"));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
 
     OutputFileWriter writer;
@@ -95,7 +108,7 @@ void TestOutputFile::refusesReadOnlyFilesAndMissingFolders()
     QCOMPARE(readTestFile(path), QByteArray("kept"));
 
     QVERIFY_THROWS_EXCEPTION(RuntimeError,
-                             WritePageTextFile(dir.filePath(QStringLiteral("missing/x.txt")), QStringLiteral("x")));
+                             writePage(dir.filePath(QStringLiteral("missing/x.txt")), QStringLiteral("x")));
 }
 
 void TestOutputFile::failedSaveLeavesNothingPartial()

@@ -2,7 +2,7 @@
 
 #include "support/RuntimeError.h"
 
-void FakeBrowser::Navigate(const QString &url)
+void FakeBrowser::navigate(const QString &url)
 {
     if (failNavigate)
         throw RuntimeError(QStringLiteral("Navigation refused"));
@@ -11,7 +11,7 @@ void FakeBrowser::Navigate(const QString &url)
     m_queries = 0;
 }
 
-int FakeBrowser::ReadyState() const
+int FakeBrowser::readyState() const
 {
     const int query = ++m_queries;
     if (onPoll)
@@ -20,7 +20,7 @@ int FakeBrowser::ReadyState() const
     return query > page.pollsUntilReady ? ReadyStateComplete : 1;
 }
 
-QString FakeBrowser::DocumentBodyInnerText()
+QString FakeBrowser::bodyInnerText()
 {
     const Page page = pages.value(m_current);
     if (!page.error.isEmpty())

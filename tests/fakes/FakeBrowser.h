@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/IBrowser.h"
+#include "engine/IBrowser.h"
 
 #include <QHash>
 #include <QStringList>
@@ -16,9 +16,9 @@ public:
         QString error;           // taking the text fails with this description
     };
 
-    void Navigate(const QString &url) override;
-    int ReadyState() const override;
-    QString DocumentBodyInnerText() override;
+    void navigate(const QString &url) override;
+    int readyState() const override;
+    QString bodyInnerText() override;
 
     QHash<QString, Page> pages;
     QStringList navigated;

@@ -24,19 +24,19 @@ public:
         if (changed && onFolderChange)
             onFolderChange();
     }
-    int progressValue() const override { return value; }
+    int progressValue() const { return value; }
     void setProgressValue(int newValue) override
     {
         value = newValue;
         valueHistory.append(newValue);
     }
-    QString progressCaption() const override { return progress; }
+    QString progressCaption() const { return progress; }
     void setProgressCaption(const QString &caption) override
     {
         progress = caption;
         captionHistory.append(caption);
     }
-    QString caption() const override { return windowCaption; }
+    QString caption() const { return windowCaption; }
     void setCaption(const QString &caption) override { windowCaption = caption; }
     void setBackColor(quint32 colour) override { backColor = colour; }
     void setPlainControlsBackColor(quint32 colour) override { frameBackColor = colour; }
@@ -46,7 +46,7 @@ public:
             onLoadMouseIcon(cursorFile);
         mouseIcon = cursorFile;
     }
-    bool hasMouseIcon() const override { return !mouseIcon.isEmpty(); }
+    bool hasMouseIcon() const { return !mouseIcon.isEmpty(); }
     void setProductIcon() override { productIcon = true; }
     quintptr windowHandle() const override { return 42; }
 

@@ -44,7 +44,7 @@ struct Run {
         for (const QString &url : urls)
             list.append(url);
         clock.start();
-        run.PushButton2_Click();
+        run.start();
     }
     QString path(const QString &url) const
     {

@@ -1,5 +1,5 @@
 #include "app/Form1.h"
-#include "app/MousePointer.h"
+#include "capture/MousePointer.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "platform/CaptionProgressBar.h"
 #include "platform/MainWindow.h"

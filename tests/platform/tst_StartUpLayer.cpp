@@ -93,16 +93,16 @@ void TestStartUpLayer::buttonFaceIsThePaletteButtonColour()
 void TestStartUpLayer::skinAppliesTheStyleSheet()
 {
     StyleSheetSkin skin;
-    QVERIFY(!skin.LoadSkin(QStringLiteral("/nonexistent.cjs"), QString()));
-    QVERIFY(skin.LoadSkin(sourceFile(QStringLiteral("resources/skins/o.cjs")), QString()));
+    QVERIFY(!skin.loadSkin(QStringLiteral("/nonexistent.cjs"), QString()));
+    QVERIFY(skin.loadSkin(sourceFile(QStringLiteral("resources/skins/o.cjs")), QString()));
     QVERIFY(skin.styleSheet().contains(QStringLiteral("QPushButton")));
     UrlListModel list;
     MainWindow window(list);
-    skin.ApplyWindow(window.windowHandle()); // options off: only that window
+    skin.applyWindow(window.windowHandle()); // options off: only that window
     QCOMPARE(window.styleSheet(), skin.styleSheet());
-    skin.SetApplyOptions(skin.ApplyOptions() | ISkinEngine::ApplyToApplication);
-    skin.SetSkinDialogs(true);
-    skin.ApplyWindow(window.windowHandle());
+    skin.setApplyOptions(skin.applyOptions() | ISkinEngine::ApplyToApplication);
+    skin.setSkinDialogs(true);
+    skin.applyWindow(window.windowHandle());
     QCOMPARE(qApp->styleSheet(), skin.styleSheet());
     qApp->setStyleSheet(QString());
 }

@@ -20,7 +20,7 @@ struct Fixture {
     void importFile(const QString &path)
     {
         dialog.answer = path;
-        command.PushButton6_Click();
+        command.chooseAndImport();
     }
 
     QTemporaryDir dir;
@@ -52,7 +52,7 @@ private Q_SLOTS:
 void TestListImport::setsTheDialogUpAfreshEachTime()
 {
     Fixture f;
-    f.command.PushButton6_Click();
+    f.command.chooseAndImport();
     QCOMPARE(f.dialog.shown, 1);
     QCOMPARE(f.dialog.fileNameWhenShown, QString());
     QCOMPARE(f.dialog.flags, 0x280001u);

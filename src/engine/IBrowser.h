@@ -11,12 +11,12 @@ public:
     static constexpr int ReadyStateComplete = 4;
 
     // Starts loading the address; from here on the ready state is that of the new page.
-    virtual void Navigate(const QString &url) = 0;
+    virtual void navigate(const QString &url) = 0;
     // 4 once the row's outcome is known: its text taken, or its failure.
-    virtual int ReadyState() const = 0;
+    virtual int readyState() const = 0;
     // The rendered text of the loaded document's body. Raises a RuntimeError
     // naming the address when the page could not be had.
-    virtual QString DocumentBodyInnerText() = 0;
+    virtual QString bodyInnerText() = 0;
     // A remark on the last page saved ("load incomplete"), or empty.
     virtual QString loadNote() const { return {}; }
     // Why no page can be loaded at all (the engine is missing), or empty.

@@ -1,9 +1,9 @@
-#include "capture/BatchRun.h"
+#include "batch/BatchRun.h"
 
 #include "capture/CaptureRun.h"
-#include "capture/IBrowser.h"
-#include "capture/ConsoleFormView.h"
-#include "capture/ConsoleMessageBoxes.h"
+#include "engine/IBrowser.h"
+#include "batch/ConsoleRunView.h"
+#include "batch/ConsoleMessageBoxes.h"
 #include "support/PathHelpers.h"
 #include "urllist/SplitListLines.h"
 #include "urllist/UrlListModel.h"
@@ -99,7 +99,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
 
     UrlListModel list;
     list.appendRows(rows);
-    ConsoleFormView view(folder);
+    ConsoleRunView view(folder);
     ConsoleMessageBoxes boxes(m_out, m_err);
     CaptureRun capture(view, list, boxes, m_browser, m_pump);
     if (m_rowWaitLimitMs > 0)
@@ -115,7 +115,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             m_out << " (" << note << ')';
         m_out << Qt::endl;
     });
-    capture.PushButton2_Click();
+    capture.start();
 
     const CaptureRun::Summary summary = capture.lastSummary();
     m_out << "Saved " << summary.saved << ", failed " << summary.failed << ", skipped " << skipped

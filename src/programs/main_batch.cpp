@@ -1,4 +1,4 @@
-#include "capture/BatchRun.h"
+#include "batch/BatchRun.h"
 #include "engine/ChromiumBrowser.h"
 #include "platform/ChromiumProcess.h"
 #include "platform/TerminationSignals.h"

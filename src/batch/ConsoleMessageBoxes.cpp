@@ -1,4 +1,4 @@
-#include "capture/ConsoleMessageBoxes.h"
+#include "batch/ConsoleMessageBoxes.h"
 
 #include "support/ApplicationError.h"
 
