@@ -3,6 +3,7 @@
 // gap between two ticks of a 10 ms timer during the import).
 
 #include "app/Form1.h"
+#include "fakes/StandInServices.h"
 #include "fakes/FakeOpenFileDialog.h"
 #include "platform/MainWindow.h"
 #include "platform/QtMessageBoxes.h"
@@ -39,10 +40,9 @@ int main(int argc, char *argv[])
     QtEventPump pump;
     FakeOpenFileDialog dialog;
     dialog.answer = path;
-    FormServices services;
-    services.boxes = &boxes;
-    services.pump = &pump;
-    services.openFileDialog = &dialog;
+    StandInServices standIns;
+    const FormServices services{boxes, pump, standIns.settings, standIns.browser, standIns.skin,
+                                standIns.folderBrowser, dialog, {}, {}, {}};
     MainWindow window(list);
     Form1 logic(window, list, services);
     window.setLogic(&logic);

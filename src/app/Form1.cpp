@@ -15,18 +15,14 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
     : m_view(view),
       m_list(list),
       m_services(services),
-      m_listCommands(list, *services.boxes, [this] { return isBusy(); })
+      m_listCommands(list, services.boxes, [this] { return isBusy(); }),
+      m_captureRun(std::make_unique<CaptureRun>(view, list, services.boxes, services.browser,
+                                                services.pump)),
+      m_folderChoice(std::make_unique<OutputFolderChoice>(view, services.boxes,
+                                                          services.folderBrowser, services.settings)),
+      m_listImport(std::make_unique<ListImport>(list, services.boxes, services.openFileDialog,
+                                                &services.pump))
 {
-    if (services.browser && services.pump)
-        m_captureRun = std::make_unique<CaptureRun>(view, list, *services.boxes,
-                                                    *services.browser, *services.pump);
-    if (services.folderBrowser && services.settings)
-        m_folderChoice = std::make_unique<OutputFolderChoice>(view, *services.boxes,
-                                                              *services.folderBrowser,
-                                                              *services.settings);
-    if (services.openFileDialog)
-        m_listImport = std::make_unique<ListImport>(list, *services.boxes,
-                                                    *services.openFileDialog, services.pump);
 }
 
 Form1::~Form1() = default;
@@ -70,8 +66,7 @@ void Form1::PushButton1_Click()
 
 void Form1::PushButton2_Click()
 {
-    if (m_captureRun)
-        m_captureRun->start();
+    m_captureRun->start();
 }
 
 void Form1::PushButton4_Click()
@@ -81,8 +76,7 @@ void Form1::PushButton4_Click()
 
 void Form1::PushButton6_Click()
 {
-    if (m_listImport)
-        m_listImport->chooseAndImport();
+    m_listImport->chooseAndImport();
 }
 
 void Form1::PushButton7_Click()
@@ -92,8 +86,7 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton8_Click()
 {
-    if (m_folderChoice)
-        m_folderChoice->browse();
+    m_folderChoice->browse();
 }
 
 void Form1::ListView1_KeyDown(int keyCode, int /*shift*/)
@@ -108,10 +101,8 @@ void Form1::ListView1_DblClick()
 
 void Form1::Text1_Change()
 {
-    if (!m_services.settings)
-        return;
     try {
-        m_services.settings->write(SettingsKeys::DownloadLocation, m_view.folderText());
+        m_services.settings.write(SettingsKeys::DownloadLocation, m_view.folderText());
     } catch (...) {
         // The next change stores the text again.
     }
@@ -130,9 +121,9 @@ void Form1::hover(int pointer)
 
 void Form1::ListView1_OLEDragDrop(const QStringList &files, const QStringList &texts)
 {
-    ErrorGuard guard(*m_services.boxes, OperationNames::ListView1_OLEDragDrop);
+    ErrorGuard guard(m_services.boxes, OperationNames::ListView1_OLEDragDrop);
     for (const QString &file : files)
-        guard.run(100, [&] { LoadFileToList(m_list, file, *m_services.boxes, m_services.pump); });
+        guard.run(100, [&] { LoadFileToList(m_list, file, m_services.boxes, &m_services.pump); });
     for (const QString &text : texts)
         guard.run(102, [&] { m_list.append(text); });
 }

@@ -12,16 +12,15 @@ class IMessageBoxes;
 class ISkinEngine;
 class SettingsStore;
 
-// The platform services the main window's logic talks to. Optional members may
-// be null where a caller does not need them.
+// The platform services the main window's logic talks to.
 struct FormServices {
-    IMessageBoxes *boxes = nullptr;
-    IEventPump *pump = nullptr;
-    SettingsStore *settings = nullptr;
-    IBrowser *browser = nullptr;
-    ISkinEngine *skin = nullptr;
-    IFolderBrowser *folderBrowser = nullptr;
-    IOpenFileDialog *openFileDialog = nullptr;
+    IMessageBoxes &boxes;
+    IEventPump &pump;
+    SettingsStore &settings;
+    IBrowser &browser;
+    ISkinEngine &skin;
+    IFolderBrowser &folderBrowser;
+    IOpenFileDialog &openFileDialog;
     // Runs a console command and returns its output (the online check).
     std::function<QString(const QString &commandLine)> runCommand;
     // The folder that holds the program; optional files are found beside it.

@@ -45,10 +45,10 @@ QString StartUp::pointerFilePath() const
 
 void StartUp::run()
 {
-    ErrorGuard guard(*m_services.boxes, OperationNames::Form_Load);
+    ErrorGuard guard(m_services.boxes, OperationNames::Form_Load);
     guard.run(102, [&] {
         if (m_services.runCommand)
-            OnlineCheck::warnWhenOffline(*m_services.boxes, m_services.runCommand);
+            OnlineCheck::warnWhenOffline(m_services.boxes, m_services.runCommand);
     });
     guard.run(104, [&] { ApplySkin(); });
     bool pointerFileExists = true;
@@ -60,10 +60,7 @@ void StartUp::run()
     guard.run([&] { SetApplicationTitle(); });
     guard.run(130, [&] {
         const QString defaultFolder = DesktopFolderPath();
-        const QString folder = m_services.settings
-            ? m_services.settings->read(SettingsKeys::DownloadLocation, defaultFolder)
-            : defaultFolder;
-        m_view.setFolderText(folder);
+        m_view.setFolderText(m_services.settings.read(SettingsKeys::DownloadLocation, defaultFolder));
     });
     guard.run(132, [&] { m_list.addColumnHeader(columnHeaderText()); });
     guard.run(134, [&] { m_list.setColumnWidth(1, ColumnWidthTwips); });
@@ -76,14 +73,12 @@ void StartUp::ApplySkin()
         return;
     m_view.setBackColor(ButtonFaceColour);
     m_view.setPlainControlsBackColor(ButtonFaceColour);
-    ISkinEngine *skin = m_services.skin;
-    if (!skin)
-        return;
-    skin->loadSkin(skinFile, QString());
-    skin->setApplyOptions(skin->applyOptions() | ISkinEngine::ApplyToApplication);
-    skin->setSkinDialogs(true);
-    skin->setSkinFrames(true);
-    skin->applyWindow(m_view.windowHandle());
+    ISkinEngine &skin = m_services.skin;
+    skin.loadSkin(skinFile, QString());
+    skin.setApplyOptions(skin.applyOptions() | ISkinEngine::ApplyToApplication);
+    skin.setSkinDialogs(true);
+    skin.setSkinFrames(true);
+    skin.applyWindow(m_view.windowHandle());
 }
 
 void StartUp::SetApplicationTitle()

@@ -23,7 +23,7 @@ void OutputFolderChoice::browse()
     ErrorGuard guard(m_boxes, OperationNames::PushButton8_Click);
     QString result;
     guard.run(100, [&] { m_lastFolder = m_settings.read(SettingsKeys::LastFolderDot, QString()); });
-    guard.run([&] { result = m_browser.BrowseForFolderPath(prompt(), m_lastFolder); });
+    guard.run([&] { result = m_browser.browseForFolder(prompt(), m_lastFolder); });
     if (guard.lineIf(102, [&] { return result.isEmpty(); }))
         return;
     guard.run(104, [&] { m_lastFolder = result; });

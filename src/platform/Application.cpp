@@ -19,7 +19,8 @@ ChromiumBrowser *runningBrowser = nullptr;
 
 } // namespace
 
-Application::Application() : m_window(m_list)
+Application::Application(OnlineCheck::CommandRunner runCommand)
+    : m_runCommand(std::move(runCommand)), m_window(m_list)
 {
     runningBrowser = &m_browser;
     TerminationSignals::install([] {
@@ -41,18 +42,16 @@ Application::~Application()
 
 FormServices Application::services()
 {
-    FormServices services;
-    services.boxes = &m_boxes;
-    services.pump = &m_pump;
-    services.settings = &m_settings;
-    services.browser = &m_browser;
-    services.skin = &m_skin;
-    services.folderBrowser = &m_folderBrowser;
-    services.openFileDialog = &m_openFileDialog;
-    services.runCommand = OnlineCheck::consoleRunner(&m_pump);
-    services.applicationFolder = QCoreApplication::applicationDirPath();
-    services.endProgram = [] { endProgram(); };
-    return services;
+    return FormServices{m_boxes,
+                        m_pump,
+                        m_settings,
+                        m_browser,
+                        m_skin,
+                        m_folderBrowser,
+                        m_openFileDialog,
+                        m_runCommand ? m_runCommand : OnlineCheck::consoleRunner(&m_pump),
+                        QCoreApplication::applicationDirPath(),
+                        [] { endProgram(); }};
 }
 
 void Application::configureApplication()

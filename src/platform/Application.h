@@ -8,6 +8,7 @@
 #include "platform/StyleSheetSkin.h"
 #include "engine/ChromiumBrowser.h"
 #include "platform/ChromiumProcess.h"
+#include "support/OnlineCheck.h"
 #include "support/QtEventPump.h"
 #include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
@@ -18,7 +19,8 @@
 class Application
 {
 public:
-    Application();
+    // `runCommand` stands in for the console (tests); by default commands run for real.
+    explicit Application(OnlineCheck::CommandRunner runCommand = {});
     ~Application();
 
     // Runs the start-up sequence, then shows the window centred on the screen.
@@ -39,6 +41,7 @@ public:
 private:
     FormServices services();
 
+    OnlineCheck::CommandRunner m_runCommand;
     UrlListModel m_list;
     QtMessageBoxes m_boxes;
     QtEventPump m_pump;

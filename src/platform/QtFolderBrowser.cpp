@@ -1,25 +1,10 @@
 #include "platform/QtFolderBrowser.h"
 
-#include "platform/FileDialogAnswer.h"
+#include "platform/DialogStandIn.h"
 #include "support/PathHelpers.h"
 
 #include <QDir>
 #include <QFileDialog>
-
-namespace {
-
-QtFolderBrowser::Responder &responder()
-{
-    static QtFolderBrowser::Responder instance;
-    return instance;
-}
-
-} // namespace
-
-void QtFolderBrowser::setResponder(Responder value)
-{
-    responder() = std::move(value);
-}
 
 QString QtFolderBrowser::cleanPath(const QString &path)
 {
@@ -29,7 +14,7 @@ QString QtFolderBrowser::cleanPath(const QString &path)
     return clean.isEmpty() ? QStringLiteral("/") : clean;
 }
 
-QString QtFolderBrowser::BrowseForFolderPath(const QString &prompt, const QString &startPath)
+QString QtFolderBrowser::browseForFolder(const QString &prompt, const QString &startPath)
 {
     QFileDialog dialog(m_owner, prompt);
     dialog.setFileMode(QFileDialog::Directory);
@@ -49,5 +34,5 @@ QString QtFolderBrowser::BrowseForFolderPath(const QString &prompt, const QStrin
             dialog.setDirectory(start);
         }
     }
-    return cleanPath(FileDialogAnswer::ask(dialog, responder()));
+    return cleanPath(DialogStandIn::askFile(DialogStandIn::Kind::Folder, dialog));
 }

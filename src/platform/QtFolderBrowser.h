@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/FileDialogAnswer.h"
 #include "support/IFolderBrowser.h"
 
 class QWidget;
@@ -9,15 +8,11 @@ class QWidget;
 class QtFolderBrowser : public IFolderBrowser
 {
 public:
-    using Responder = FileDialogAnswer::Responder;
-
     explicit QtFolderBrowser(QWidget *owner = nullptr) : m_owner(owner) {}
 
     void setOwner(QWidget *owner) { m_owner = owner; }
-    QString BrowseForFolderPath(const QString &prompt, const QString &startPath) override;
+    QString browseForFolder(const QString &prompt, const QString &startPath) override;
 
-    // Answers the dialog instead of the user (tests).
-    static void setResponder(Responder responder);
     // The path as returned: the root stays "/", other folders lose a trailing separator.
     static QString cleanPath(const QString &path);
 

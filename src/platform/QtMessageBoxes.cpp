@@ -1,5 +1,7 @@
 #include "platform/QtMessageBoxes.h"
 
+#include "platform/DialogStandIn.h"
+
 #include "support/ApplicationError.h"
 #include "support/ApplicationTitle.h"
 
@@ -8,12 +10,6 @@
 #include <QMessageBox>
 
 namespace {
-
-QtMessageBoxes::Responder &responder()
-{
-    static QtMessageBoxes::Responder instance;
-    return instance;
-}
 
 // A short text makes a narrow box whose title bar has no room for its caption.
 void keepCaptionVisible(QMessageBox &box)
@@ -29,11 +25,6 @@ QtMessageBoxes::QtMessageBoxes(QWidget *owner) : m_owner(owner)
 {
 }
 
-void QtMessageBoxes::setResponder(Responder value)
-{
-    responder() = std::move(value);
-}
-
 QString QtMessageBoxes::displayText(const QString &text)
 {
     return WithLineFeeds(text);
@@ -42,8 +33,8 @@ QString QtMessageBoxes::displayText(const QString &text)
 void QtMessageBoxes::information(const QString &text)
 {
     const QString caption = ApplicationTitle::current();
-    if (responder()) {
-        responder()({Kind::Information, caption, text});
+    if (DialogStandIn::isSet()) {
+        DialogStandIn::answer({DialogStandIn::Kind::Information, caption, text});
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, displayText(text), QMessageBox::Ok, m_owner);
@@ -53,8 +44,8 @@ void QtMessageBoxes::information(const QString &text)
 
 void QtMessageBoxes::warning(const QString &caption, const QString &text)
 {
-    if (responder()) {
-        responder()({Kind::Warning, caption, text});
+    if (DialogStandIn::isSet()) {
+        DialogStandIn::answer({DialogStandIn::Kind::Warning, caption, text});
         return;
     }
     QMessageBox box(QMessageBox::Warning, caption, displayText(text), QMessageBox::Ok, m_owner);
@@ -64,8 +55,8 @@ void QtMessageBoxes::warning(const QString &caption, const QString &text)
 QString QtMessageBoxes::inputBox(const QString &prompt)
 {
     const QString caption = ApplicationTitle::current();
-    if (responder())
-        return responder()({Kind::Input, caption, prompt});
+    if (DialogStandIn::isSet())
+        return DialogStandIn::answer({DialogStandIn::Kind::Input, caption, prompt});
     QInputDialog dialog(m_owner);
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);

@@ -1,16 +1,10 @@
 #include "platform/QtOpenFileDialog.h"
 
-#include "platform/FileDialogAnswer.h"
+#include "platform/DialogStandIn.h"
 
 #include <QFileDialog>
 
 namespace {
-
-QtOpenFileDialog::Responder &responder()
-{
-    static QtOpenFileDialog::Responder instance;
-    return instance;
-}
 
 // "*.*" means every file, also those without a dot in their name.
 QString qtPattern(const QString &pattern)
@@ -26,11 +20,6 @@ QString qtPattern(const QString &pattern)
 
 } // namespace
 
-void QtOpenFileDialog::setResponder(Responder value)
-{
-    responder() = std::move(value);
-}
-
 QStringList QtOpenFileDialog::nameFilters(const QString &filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -45,15 +34,16 @@ QStringList QtOpenFileDialog::nameFilters(const QString &filter)
     return filters;
 }
 
-void QtOpenFileDialog::ShowOpen()
+QString QtOpenFileDialog::chooseFile(const OpenFileRequest &request)
 {
-    QFileDialog dialog(m_owner, m_title);
+    // The flags ask for one existing file with the read-only box hidden: as here.
+    QFileDialog dialog(m_owner, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile); // a typed name need not exist
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setNameFilters(nameFilters(m_filter));
+    dialog.setNameFilters(nameFilters(request.filter));
     dialog.setWindowModality(Qt::ApplicationModal);
-    if (!m_fileName.isEmpty())
-        dialog.selectFile(m_fileName);
-    m_fileName = FileDialogAnswer::ask(dialog, responder());
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    return DialogStandIn::askFile(DialogStandIn::Kind::OpenFile, dialog);
 }

@@ -11,5 +11,5 @@ public:
 
     // The confirmed folder's path ("/" for the root, others without a trailing
     // separator), or empty text when the user cancels.
-    virtual QString BrowseForFolderPath(const QString &prompt, const QString &startPath) = 0;
+    virtual QString browseForFolder(const QString &prompt, const QString &startPath) = 0;
 };

@@ -52,15 +52,17 @@ QString ListImport::filter()
 void ListImport::chooseAndImport()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton6_Click);
-    guard.run(100, [&] { m_dialog.SetFileName(QString()); });
-    guard.run(102, [&] { m_dialog.SetFlags(OpenFlags); });
-    guard.run(104, [&] { m_dialog.SetDialogTitle(dialogTitle()); });
-    guard.run(106, [&] { m_dialog.SetFilter(filter()); });
-    guard.run(108, [&] { m_dialog.ShowOpen(); });
-    if (guard.lineIf(110, [&] { return m_dialog.FileName().isEmpty(); }))
+    OpenFileRequest request;
+    QString fileName;
+    guard.run(100, [&] { request.fileName = QString(); });
+    guard.run(102, [&] { request.flags = OpenFlags; });
+    guard.run(104, [&] { request.title = dialogTitle(); });
+    guard.run(106, [&] { request.filter = filter(); });
+    guard.run(108, [&] { fileName = m_dialog.chooseFile(request); });
+    if (guard.lineIf(110, [&] { return fileName.isEmpty(); }))
         return;
     QStringList parts;
-    guard.run(112, [&] { parts = m_dialog.FileName().split(QChar(0)); });
+    guard.run(112, [&] { parts = fileName.split(QChar(0)); });
     if (!guard.lineIf(114, [&] { return parts.size() > 1; })) {
         QString path;
         guard.run(116, [&] { path = parts.value(0); });

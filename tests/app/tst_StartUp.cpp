@@ -1,8 +1,9 @@
 #include "app/Form1.h"
-#include "app/ISkinEngine.h"
 #include "app/StartUp.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeSkin.h"
+#include "fakes/StandInServices.h"
 #include "fakes/TestFiles.h"
 #include "support/ApplicationTitle.h"
 #include "support/PathHelpers.h"
@@ -16,27 +17,6 @@
 
 namespace {
 
-class FakeSkin : public ISkinEngine
-{
-public:
-    bool loadSkin(const QString &path, const QString &part) override
-    {
-        calls << QStringLiteral("load %1 [%2]").arg(QFileInfo(path).fileName(), part);
-        if (failLoad)
-            throw RuntimeError(QStringLiteral("Skin engine failed"));
-        return true;
-    }
-    qint32 applyOptions() const override { return options; }
-    void setApplyOptions(qint32 value) override { options = value; calls << QStringLiteral("options %1").arg(value); }
-    void setSkinDialogs(bool on) override { calls << QStringLiteral("dialogs %1").arg(on); }
-    void setSkinFrames(bool on) override { calls << QStringLiteral("frames %1").arg(on); }
-    void applyWindow(quintptr handle) override { calls << QStringLiteral("apply %1").arg(handle); }
-
-    QStringList calls;
-    qint32 options = 4;
-    bool failLoad = false;
-};
-
 struct Fixture {
     Fixture() : store(config.filePath(QStringLiteral("t.ini")))
     {
@@ -44,19 +24,21 @@ struct Fixture {
     }
     FormServices services()
     {
-        FormServices result;
-        result.boxes = &boxes;
-        result.settings = &store;
-        result.skin = &skin;
-        result.applicationFolder = appFolder.path();
-        result.runCommand = [this](const QString &commandLine) {
-            events << QStringLiteral("ping");
-            if (failOnlineCheck)
-                throw RuntimeError(QStringLiteral("No console"));
-            return commandLine.contains(QStringLiteral("ping")) ? pingOutput : QString();
-        };
-        result.endProgram = [this] { events << QStringLiteral("end"); };
-        return result;
+        return {boxes,
+                standIns.pump,
+                store,
+                standIns.browser,
+                skin,
+                standIns.folderBrowser,
+                standIns.openFileDialog,
+                [this](const QString &commandLine) {
+                    events << QStringLiteral("ping");
+                    if (failOnlineCheck)
+                        throw RuntimeError(QStringLiteral("No console"));
+                    return commandLine.contains(QStringLiteral("ping")) ? pingOutput : QString();
+                },
+                appFolder.path(),
+                [this] { events << QStringLiteral("end"); }};
     }
     void putFile(const QString &relative, const QByteArray &bytes = "x")
     {
@@ -79,6 +61,7 @@ struct Fixture {
     UrlListModel list;
     FakeMessageBoxes boxes;
     FakeSkin skin;
+    StandInServices standIns;
     QStringList events;
     QString pingOutput = QStringLiteral("64 bytes from 1.2.3.4: icmp_seq=1 ttl=50");
     bool failOnlineCheck = false;

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "capture/OutputFolderChoice.h"
+#include "fakes/StandInServices.h"
 #include "fakes/FakeFolderBrowser.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
@@ -19,11 +20,8 @@ struct Fixture {
     }
     FormServices services()
     {
-        FormServices result;
-        result.boxes = &boxes;
-        result.settings = &store;
-        result.folderBrowser = &browser;
-        return result;
+        return {boxes, standIns.pump, store, standIns.browser, standIns.skin, browser,
+                standIns.openFileDialog, {}, {}, {}};
     }
 
     QTemporaryDir config;
@@ -32,6 +30,7 @@ struct Fixture {
     UrlListModel list;
     FakeMessageBoxes boxes;
     FakeFolderBrowser browser;
+    StandInServices standIns;
     Form1 form{view, list, services()};
 };
 

@@ -8,7 +8,7 @@
 class FakeFolderBrowser : public IFolderBrowser
 {
 public:
-    QString BrowseForFolderPath(const QString &prompt, const QString &startPath) override
+    QString browseForFolder(const QString &prompt, const QString &startPath) override
     {
         prompts << prompt;
         startPaths << startPath;

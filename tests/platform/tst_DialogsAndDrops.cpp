@@ -1,6 +1,8 @@
 #include "app/Form1.h"
+#include "fakes/StandInServices.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/TestFiles.h"
+#include "platform/DialogStandIn.h"
 #include "platform/MainWindow.h"
 #include "platform/QtFolderBrowser.h"
 #include "platform/QtOpenFileDialog.h"
@@ -27,8 +29,7 @@ private Q_SLOTS:
 
 void TestDialogsAndDrops::cleanup()
 {
-    QtFolderBrowser::setResponder({});
-    QtOpenFileDialog::setResponder({});
+    DialogStandIn::set({});
 }
 
 void TestDialogsAndDrops::folderDialogShowsThePromptAndPreselectsTheStart()
@@ -40,7 +41,8 @@ void TestDialogsAndDrops::folderDialogShowsThePromptAndPreselectsTheStart()
     QString shownDirectory;
     QStringList selected;
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    QtFolderBrowser::setResponder([&](QFileDialog &dialog) {
+    DialogStandIn::set([&](const DialogStandIn::Request &request) {
+        QFileDialog &dialog = *request.fileDialog;
         title = dialog.windowTitle();
         shownDirectory = dialog.directory().absolutePath();
         selected = dialog.selectedFiles();
@@ -48,14 +50,14 @@ void TestDialogsAndDrops::folderDialogShowsThePromptAndPreselectsTheStart()
         return QString();
     });
     QtFolderBrowser browser;
-    QCOMPARE(browser.BrowseForFolderPath(QStringLiteral("Please select folder:"), start), QString());
+    QCOMPARE(browser.browseForFolder(QStringLiteral("Please select folder:"), start), QString());
     QCOMPARE(title, QStringLiteral("Please select folder:"));
     QCOMPARE(mode, QFileDialog::Directory);
     QCOMPARE(shownDirectory, dir.path());
     QCOMPARE(selected.value(0), start);
 
     // A start folder that does not exist leaves the dialog at its default.
-    browser.BrowseForFolderPath(QStringLiteral("Please select folder:"), QStringLiteral("/no/such/folder"));
+    browser.browseForFolder(QStringLiteral("Please select folder:"), QStringLiteral("/no/such/folder"));
     QVERIFY(shownDirectory != QStringLiteral("/no/such/folder"));
 }
 
@@ -65,8 +67,8 @@ void TestDialogsAndDrops::folderDialogAnswers()
     for (const auto &[answer, expected] : {std::pair{QStringLiteral("/data/out/"), QStringLiteral("/data/out")},
                                            std::pair{QStringLiteral("/"), QStringLiteral("/")},
                                            std::pair{QString(), QString()}}) {
-        QtFolderBrowser::setResponder([answer = answer](QFileDialog &) { return answer; });
-        QCOMPARE(browser.BrowseForFolderPath(QStringLiteral("p"), QString()), expected);
+        DialogStandIn::set([answer = answer](const DialogStandIn::Request &) { return answer; });
+        QCOMPARE(browser.browseForFolder(QStringLiteral("p"), QString()), expected);
     }
 }
 
@@ -75,26 +77,25 @@ void TestDialogsAndDrops::openDialogOffersTextFilesFirstAndAcceptsTypedNames()
     QCOMPARE(QtOpenFileDialog::nameFilters(QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*")),
              (QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}));
     QtOpenFileDialog dialog;
-    dialog.SetDialogTitle(QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
-    dialog.SetFilter(QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*"));
+    OpenFileRequest request;
+    request.title = QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files");
+    request.filter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
     QString title;
     QFileDialog::FileMode mode = QFileDialog::Directory;
     QStringList filters;
-    QtOpenFileDialog::setResponder([&](QFileDialog &shown) {
+    DialogStandIn::set([&](const DialogStandIn::Request &asked) {
+        QFileDialog &shown = *asked.fileDialog;
         title = shown.windowTitle();
         mode = shown.fileMode();
         filters = shown.nameFilters();
         return QStringLiteral("/typed/missing.txt");
     });
-    dialog.ShowOpen();
+    QCOMPARE(dialog.chooseFile(request), QStringLiteral("/typed/missing.txt"));
     QCOMPARE(title, QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
     QCOMPARE(mode, QFileDialog::AnyFile);
     QCOMPARE(filters.first(), QStringLiteral("Text Files (*.txt)"));
-    QCOMPARE(dialog.FileName(), QStringLiteral("/typed/missing.txt"));
-    QtOpenFileDialog::setResponder([](QFileDialog &) { return QString(); });
-    dialog.SetFileName(QString());
-    dialog.ShowOpen();
-    QCOMPARE(dialog.FileName(), QString());
+    DialogStandIn::set([](const DialogStandIn::Request &) { return QString(); });
+    QCOMPARE(dialog.chooseFile(request), QString());
 }
 
 void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
@@ -108,9 +109,9 @@ void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
     list.addColumnHeader(QStringLiteral(" Web Site(s)"));
     FakeMessageBoxes boxes;
     QtEventPump pump;
-    FormServices services;
-    services.boxes = &boxes;
-    services.pump = &pump;
+    StandInServices standIns;
+    const FormServices services{boxes, pump, standIns.settings, standIns.browser, standIns.skin,
+                                standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}};
     MainWindow window(list);
     Form1 logic(window, list, services);
     window.setLogic(&logic);

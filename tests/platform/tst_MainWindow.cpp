@@ -1,7 +1,9 @@
 #include "app/Form1.h"
 #include "capture/MousePointer.h"
+#include "fakes/StandInServices.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "platform/CaptionProgressBar.h"
+#include "platform/DialogStandIn.h"
 #include "platform/MainWindow.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/Twips.h"
@@ -38,12 +40,9 @@ struct Window {
     UrlListModel list;
     FakeMessageBoxes boxes;
     QtEventPump pump;
-    FormServices services = [this] {
-        FormServices result;
-        result.boxes = &boxes;
-        result.pump = &pump;
-        return result;
-    }();
+    StandInServices standIns;
+    FormServices services{boxes, pump, standIns.settings, standIns.browser, standIns.skin,
+                          standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}};
     MainWindow window{list};
     Form1 logic{window, list, services};
 };
@@ -258,19 +257,19 @@ void TestMainWindow::boxesShowLoneCarriageReturnsAsLineBreaks()
 {
     QCOMPARE(QtMessageBoxes::displayText(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
     QtMessageBoxes boxes;
-    QVector<QtMessageBoxes::Request> seen;
-    QtMessageBoxes::setResponder([&](const QtMessageBoxes::Request &request) {
+    QVector<DialogStandIn::Request> seen;
+    DialogStandIn::set([&](const DialogStandIn::Request &request) {
         seen.append(request);
         return QStringLiteral("answer");
     });
     boxes.information(QStringLiteral("Done."));
     boxes.warning(QStringLiteral("Application Error"), QStringLiteral("x"));
     QCOMPARE(boxes.inputBox(QStringLiteral("Enter URL to add: ")), QStringLiteral("answer"));
-    QtMessageBoxes::setResponder({});
+    DialogStandIn::set({});
     QCOMPARE(seen.size(), 3);
     QCOMPARE(seen.at(0).caption, QStringLiteral("Textorin"));
     QCOMPARE(seen.at(1).caption, QStringLiteral("Application Error"));
-    QVERIFY(seen.at(2).kind == QtMessageBoxes::Kind::Input);
+    QVERIFY(seen.at(2).kind == DialogStandIn::Kind::Input);
 }
 
 QTEST_MAIN(TestMainWindow)

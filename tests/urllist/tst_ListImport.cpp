@@ -54,10 +54,10 @@ void TestListImport::setsTheDialogUpAfreshEachTime()
     Fixture f;
     f.command.chooseAndImport();
     QCOMPARE(f.dialog.shown, 1);
-    QCOMPARE(f.dialog.fileNameWhenShown, QString());
-    QCOMPARE(f.dialog.flags, 0x280001u);
-    QCOMPARE(f.dialog.title, QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
-    QCOMPARE(f.dialog.filter, QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*"));
+    QCOMPARE(f.dialog.shownWith.fileName, QString());
+    QCOMPARE(f.dialog.shownWith.flags, 0x280001u);
+    QCOMPARE(f.dialog.shownWith.title, QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
+    QCOMPARE(f.dialog.shownWith.filter, QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*"));
 }
 
 void TestListImport::appendsEveryLineAfterTheRowsPresent()

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/FormServices.h"
+#include "fakes/CountingEventPump.h"
+#include "fakes/FakeBrowser.h"
+#include "fakes/FakeFolderBrowser.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeOpenFileDialog.h"
+#include "fakes/FakeSkin.h"
+#include "support/SettingsStore.h"
+
+#include <QTemporaryDir>
+
+// Fakes for the window's services that a test does not look at.
+struct StandInServices {
+    StandInServices() : settings(config.filePath(QStringLiteral("stand-in.ini"))) {}
+
+    FormServices services()
+    {
+        return {boxes, pump, settings, browser, skin, folderBrowser, openFileDialog, {}, {}, {}};
+    }
+
+    QTemporaryDir config;
+    SettingsStore settings;
+    FakeMessageBoxes boxes;
+    CountingEventPump pump;
+    FakeBrowser browser;
+    FakeSkin skin;
+    FakeFolderBrowser folderBrowser;
+    FakeOpenFileDialog openFileDialog;
+};
