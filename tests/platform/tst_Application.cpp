@@ -1,0 +1,89 @@
+#include "fakes/LocalHttpServer.h"
+#include "fakes/TestFiles.h"
+#include "platform/Application.h"
+#include "platform/DialogStandIn.h"
+#include "support/SettingsStore.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The real window with its real services; only the console and the dialogs'
+// answers stand in for the machine and the user.
+class TestApplication : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyControlReachesItsOperation();
+};
+
+void TestApplication::everyControlReachesItsOperation()
+{
+    QTemporaryDir config;
+    QTemporaryDir out;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    LocalHttpServer server;
+    QVERIFY(server.listen());
+    server.page("/page", "<html><body><p>from the window</p></body></html>");
+    const QString list = config.filePath(QStringLiteral("list.txt"));
+    QVERIFY(writeTestFile(list, "http://a.example/\nhttp://b.example/\n"));
+
+    QStringList commands;
+    QStringList informations;
+    DialogStandIn::set([&](const DialogStandIn::Request &request) {
+        switch (request.kind) {
+        case DialogStandIn::Kind::Input:
+            return server.url(QStringLiteral("/page"));
+        case DialogStandIn::Kind::Folder:
+            return out.path();
+        case DialogStandIn::Kind::OpenFile:
+            return list;
+        case DialogStandIn::Kind::Information:
+            informations << request.text;
+            break;
+        case DialogStandIn::Kind::Warning:
+            informations << QStringLiteral("warning: ") + request.text;
+            break;
+        }
+        return QString();
+    });
+    Application app([&](const QString &command) {
+        commands << command;
+        return QStringLiteral("64 bytes from 1.2.3.4: icmp_seq=1");
+    });
+    app.start();
+    MainWindow &window = app.window();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(commands.size(), 1);
+
+    QTest::mouseClick(window.PushButton4(), Qt::LeftButton);
+    QCOMPARE(app.list().count(), 2);
+    QTest::mouseClick(window.PushButton7(), Qt::LeftButton);
+    QCOMPARE(app.list().count(), 0);
+    QTest::mouseClick(window.PushButton6(), Qt::LeftButton);
+    QCOMPARE(app.list().rows().mid(0, 2),
+             (QStringList{QStringLiteral("http://a.example/"), QStringLiteral("http://b.example/")}));
+    QTest::mouseClick(window.PushButton7(), Qt::LeftButton);
+    QTest::mouseClick(window.PushButton1(), Qt::LeftButton);
+    QCOMPARE(app.list().rows(), QStringList{server.url(QStringLiteral("/page"))});
+
+    QTest::mouseClick(window.PushButton8(), Qt::LeftButton);
+    QCOMPARE(window.Text1()->text(), out.path() + QLatin1Char('/'));
+    QCOMPARE(SettingsStore().read(SettingsKeys::DownloadLocation), out.path() + QLatin1Char('/'));
+    window.Text1()->clear();
+    QTest::keyClicks(window.Text1(), out.path());
+    QCOMPARE(SettingsStore().read(SettingsKeys::DownloadLocation), out.path());
+
+    QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
+    QCOMPARE(informations, QStringList{QStringLiteral("Done.")});
+    QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_page.txt").arg(server.port()))),
+             QByteArray("from the window"));
+    DialogStandIn::set({});
+    app.browser().shutdown();
+}
+
+QTEST_MAIN(TestApplication)
+#include "tst_Application.moc"
