@@ -50,14 +50,14 @@ void StartUp::run()
         if (m_services.runCommand)
             OnlineCheck::warnWhenOffline(m_services.boxes, m_services.runCommand);
     });
-    guard.run(104, [&] { ApplySkin(); });
+    guard.run(104, [&] { applySkin(); });
     bool pointerFileExists = true;
     guard.run(106, [&] { pointerFileExists = FileExists(pointerFilePath()); });
     if (pointerFileExists)
         guard.run(108, [&] { m_view.loadMouseIcon(pointerFilePath()); });
     guard.run(128, [&] { m_view.setCaption(ApplicationTitle::productDisplayName()); });
     guard.run([&] { m_view.setProductIcon(); });
-    guard.run([&] { SetApplicationTitle(); });
+    guard.run([&] { setApplicationTitle(); });
     guard.run(130, [&] {
         const QString defaultFolder = DesktopFolderPath();
         m_view.setFolderText(m_services.settings.read(SettingsKeys::DownloadLocation, defaultFolder));
@@ -66,7 +66,7 @@ void StartUp::run()
     guard.run(134, [&] { m_list.setColumnWidth(1, ColumnWidthTwips); });
 }
 
-void StartUp::ApplySkin()
+void StartUp::applySkin()
 {
     const QString skinFile = skinFilePath();
     if (!findsOrdinaryFile(skinFile))
@@ -81,7 +81,7 @@ void StartUp::ApplySkin()
     skin.applyWindow(m_view.windowHandle());
 }
 
-void StartUp::SetApplicationTitle()
+void StartUp::setApplicationTitle()
 {
     ApplicationTitle::set(ApplicationTitle::derive(ApplicationTitle::productDisplayName()));
 }

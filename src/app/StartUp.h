@@ -16,8 +16,8 @@ public:
     // The start-up steps, in order.
     void run();
     // Applies the skin file beside the program, when there is one.
-    void ApplySkin();
-    static void SetApplicationTitle();
+    void applySkin();
+    static void setApplicationTitle();
 
     QString skinFilePath() const;
     QString pointerFilePath() const;
