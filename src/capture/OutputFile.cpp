@@ -3,8 +3,17 @@
 #include "support/RuntimeError.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -16,15 +25,65 @@ RuntimeError fileError(const QString &what, const QString &path, const QString &
                         RuntimeError::PathFileAccess);
 }
 
+// The longest start of the text within the bytes, surrogate pairs kept whole.
+QString utf8Start(const QString &text, int budget)
+{
+    QString start;
+    int bytes = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const int length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString piece = text.mid(i, length);
+        const int pieceBytes = int(piece.toUtf8().size());
+        if (bytes + pieceBytes > budget)
+            break;
+        start += piece;
+        bytes += pieceBytes;
+        i += length - 1;
+    }
+    return start;
+}
+
+// The start of `start`, a short hash of the whole name and the ending, within the limit.
+QString shortenedName(const QString &fileName, const QString &start, const QString &ending)
+{
+    const QString hash = QString::fromLatin1(
+        QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
+    const QString tail = QLatin1Char('~') + hash + ending;
+    return utf8Start(start, OutputFileWriter::MaxFileNameBytes - int(tail.toUtf8().size())) + tail;
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A new file in the target's folder under a short unique name: a long target
+// name leaves no room for a suffix. Returns the descriptor, or -1 with errno set.
+int createTemporaryFile(const QByteArray &target, QByteArray &temporaryPath)
+{
+    const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = folder + ".textorin-"
+            + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        const int descriptor = ::open(temporaryPath.constData(),
+                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
+}
+
 } // namespace
 
 QString MakeOutputFileName(const QString &url)
 {
     QString name = url;
+    if (name.startsWith(QChar(0xfeff))) // a byte-order mark, not part of the address
+        name.remove(0, 1);
     name.remove(QStringLiteral("http://"));
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name += TextSuffix;
-    for (const QChar unsafe : {u'\\', u'*', u':', u'?', u'<', u'>', u'|'})
+    for (const QChar unsafe : {u'\0', u'\\', u'*', u':', u'?', u'<', u'>', u'|'})
         name.replace(unsafe, QLatin1Char(' '));
     return name;
 }
@@ -33,24 +92,20 @@ QString FitOutputFileName(const QString &fileName)
 {
     if (fileName.toUtf8().size() <= OutputFileWriter::MaxFileNameBytes)
         return fileName;
-    const QString hash = QString::fromLatin1(
-        QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
-    const QString tail = QLatin1Char('~') + hash + TextSuffix;
-    const int budget = OutputFileWriter::MaxFileNameBytes - int(tail.toUtf8().size());
-    QString start;
-    int bytes = 0;
-    for (int i = 0; i < fileName.size(); ++i) {
-        // Keep surrogate pairs together.
-        const int length = fileName.at(i).isHighSurrogate() && i + 1 < fileName.size() ? 2 : 1;
-        const QString piece = fileName.mid(i, length);
-        const int pieceBytes = int(piece.toUtf8().size());
-        if (bytes + pieceBytes > budget)
-            break;
-        start += piece;
-        bytes += pieceBytes;
-        i += length - 1;
-    }
-    return start + tail;
+    return shortenedName(fileName, fileName, TextSuffix);
+}
+
+QString NumberedOutputFileName(const QString &fileName, int number)
+{
+    if (number < 2)
+        return FitOutputFileName(fileName);
+    const bool text = fileName.endsWith(TextSuffix);
+    const QString stem = text ? fileName.chopped(TextSuffix.size()) : fileName;
+    const QString ending = QStringLiteral(" (%1)").arg(number) + (text ? TextSuffix : QString());
+    const QString numbered = stem + ending;
+    if (numbered.toUtf8().size() <= OutputFileWriter::MaxFileNameBytes)
+        return numbered;
+    return shortenedName(fileName, stem, ending);
 }
 
 QString MakeOutputPath(const QString &folder, const QString &fileName)
@@ -62,15 +117,17 @@ OutputFileWriter::OutputFileWriter() = default;
 
 OutputFileWriter::~OutputFileWriter()
 {
-    if (m_file && m_file->isOpen())
-        m_file->cancelWriting();
+    discard();
 }
 
 void OutputFileWriter::open(const QString &path)
 {
-    m_file.reset();
+    discard();
     m_failed = false;
     const QFileInfo existing(path);
+    if (existing.isSymLink())
+        throw RuntimeError(QStringLiteral("Permission denied: %1 is a symbolic link").arg(path),
+                           RuntimeError::PathFileAccess);
     // A file without its owner's write bit is read-only, also for the superuser.
     const bool readOnly = !existing.isWritable()
         || !(existing.permissions() & QFileDevice::WriteOwner);
@@ -78,34 +135,66 @@ void OutputFileWriter::open(const QString &path)
         throw fileError(QStringLiteral("Permission denied"), path,
                         existing.isFile() ? QStringLiteral("the file is read-only")
                                           : QStringLiteral("not a file"));
-    auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly))
-        throw fileError(QStringLiteral("Cannot create file"), path, file->errorString());
-    m_file = std::move(file);
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporaryPath;
+    const int descriptor = createTemporaryFile(target, temporaryPath);
+    if (descriptor < 0)
+        throw fileError(QStringLiteral("Cannot create file"), path, systemReason(errno));
+    // A replaced file keeps its permissions; a new one gets 0666 less the umask.
+    struct stat status;
+    if (::stat(target.constData(), &status) == 0)
+        ::fchmod(descriptor, status.st_mode & 0777);
+    m_path = path;
+    m_temporaryPath = temporaryPath;
+    m_descriptor = descriptor;
 }
 
 void OutputFileWriter::write(const QString &pageText)
 {
-    if (!m_file || !m_file->isOpen())
+    if (m_descriptor < 0)
         throw RuntimeError(QStringLiteral("Bad file name or number"), 52);
     const QByteArray bytes = pageText.toUtf8();
-    if (m_file->write(bytes) != bytes.size()) {
-        m_failed = true;
-        throw fileError(QStringLiteral("Cannot write file"), m_file->fileName(),
-                        m_file->errorString());
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_descriptor, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0) {
+            m_failed = true;
+            throw fileError(QStringLiteral("Cannot write file"), m_path, systemReason(errno));
+        }
+        data += written;
+        left -= written;
     }
 }
 
 void OutputFileWriter::close()
 {
-    if (!m_file || !m_file->isOpen())
+    if (m_descriptor < 0)
         return;
-    std::unique_ptr<QSaveFile> file = std::move(m_file);
     if (m_failed) {
-        file->cancelWriting(); // nothing partial replaces the earlier file
-        file->commit();
+        discard(); // nothing partial replaces the earlier file
         return;
     }
-    if (!file->commit())
-        throw fileError(QStringLiteral("Cannot save file"), file->fileName(), file->errorString());
+    const int descriptor = std::exchange(m_descriptor, -1);
+    const QByteArray temporaryPath = std::exchange(m_temporaryPath, {});
+    int error = ::fsync(descriptor) == 0 ? 0 : errno;
+    if (::close(descriptor) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    // rename() replaces a link that took the final name meanwhile, not its target.
+    if (error == 0 && ::rename(temporaryPath.constData(), QFile::encodeName(m_path).constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporaryPath.constData());
+        throw fileError(QStringLiteral("Cannot save file"), m_path, systemReason(error));
+    }
+}
+
+void OutputFileWriter::discard()
+{
+    if (m_descriptor < 0)
+        return;
+    ::close(std::exchange(m_descriptor, -1));
+    ::unlink(std::exchange(m_temporaryPath, {}).constData());
 }

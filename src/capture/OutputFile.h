@@ -3,20 +3,22 @@
 #include <QByteArray>
 #include <QString>
 
-#include <memory>
-
-class QSaveFile;
-
-// The name of a row's output file, made from its address alone.
+// The name of a row's output file, made from its address alone (one leading
+// byte-order mark is not part of the address).
 QString MakeOutputFileName(const QString &url);
 // A name the file system accepts: names within its limit stay as they are,
 // longer ones keep their start, gain a short hash of the whole name and ".txt".
 QString FitOutputFileName(const QString &fileName);
+// The name's n-th form: number 1 is FitOutputFileName's; a later one puts " (n)"
+// before ".txt" (or at the end) and, when too long, shortens the part before it
+// as FitOutputFileName does (start and hash), never the " (n).txt".
+QString NumberedOutputFileName(const QString &fileName, int number);
 // The folder box text, the separator and the file name.
 QString MakeOutputPath(const QString &folder, const QString &fileName);
 
-// Writes one output file in three steps. The text goes to a file beside the
-// final name and replaces it only once all of it is on disk.
+// Writes one output file in three steps. The text goes to a file with a short
+// name beside the final one and replaces it only once all of it is on disk;
+// a symbolic link in the final name's place is refused, never written through.
 class OutputFileWriter
 {
 public:
@@ -30,6 +32,10 @@ public:
     static constexpr int MaxFileNameBytes = 255;
 
 private:
-    std::unique_ptr<QSaveFile> m_file;
+    void discard();
+
+    QString m_path;
+    QByteArray m_temporaryPath;
+    int m_descriptor = -1;
     bool m_failed = false;
 };

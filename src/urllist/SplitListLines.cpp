@@ -16,31 +16,33 @@ QString decodeRow(const char *bytes, qsizetype size)
 void SplitListLines(const QByteArray &bytes, const std::function<void()> &beforeLine,
                     const std::function<void(const QString &row)> &row)
 {
+    const char *const data = bytes.constData();
     const qsizetype size = bytes.size();
     qsizetype position = 0;
     while (position < size) {
         if (beforeLine)
             beforeLine();
-        // A line read ends at a carriage return (with a line feed after it, if any).
-        qsizetype end = bytes.indexOf('\r', position);
-        qsizetype next = end + 1;
-        if (end < 0) {
-            end = size;
-            next = size;
-        } else if (next < size && bytes.at(next) == '\n') {
-            ++next;
-        }
-        // Lone line feeds inside that line split it further.
+        // A line read ends at a carriage return (with a line feed after it, if
+        // any); lone line feeds inside it split it further. One pass over the
+        // bytes, whatever the line ends.
         qsizetype start = position;
-        for (qsizetype feed = bytes.indexOf('\n', start); feed >= 0 && feed < end;
-             feed = bytes.indexOf('\n', start)) {
-            if (beforeLine)
-                beforeLine();
-            row(decodeRow(bytes.constData() + start, feed - start));
-            start = feed + 1;
+        for (;;) {
+            qsizetype end = start;
+            while (end < size && data[end] != '\r' && data[end] != '\n')
+                ++end;
+            if (end < size && data[end] == '\n') {
+                if (beforeLine)
+                    beforeLine();
+                row(decodeRow(data + start, end - start));
+                start = end + 1;
+                continue;
+            }
+            row(decodeRow(data + start, end - start));
+            position = end < size ? end + 1 : size;
+            if (position < size && data[position] == '\n')
+                ++position;
+            break;
         }
-        row(decodeRow(bytes.constData() + start, end - start));
-        position = next;
     }
 }
 

@@ -6,6 +6,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 namespace {
 
 // Creates or replaces the file with the text, as a run writes one page.
@@ -15,6 +21,22 @@ void writePage(const QString &path, const QString &text)
     writer.open(path);
     writer.write(text);
     writer.close();
+}
+
+// The description of the error writing the page raises, or an empty string.
+QString saveError(const QString &path, const QString &text)
+{
+    try {
+        writePage(path, text);
+    } catch (const RuntimeError &error) {
+        return error.description();
+    }
+    return {};
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -32,6 +54,12 @@ private Q_SLOTS:
     void writesExactUtf8AndReplacesEarlierFiles();
     void refusesReadOnlyFilesAndMissingFolders();
     void failedSaveLeavesNothingPartial();
+    void neverWritesThroughSymbolicLinks();
+    void nulBecomesABlankOtherControlsPass();
+    void leadingByteOrderMarkIsIgnored();
+    void longNamesAreReplacedOnLaterRuns();
+    void writeErrorsGiveTheSystemsReason();
+    void numberedNamesKeepTheirNumberWithinTheLimit();
 };
 
 void TestOutputFile::namesFollowTheRule_data()
@@ -89,8 +117,11 @@ void TestOutputFile::writesExactUtf8AndReplacesEarlierFiles()
     writePage(path, QStringLiteral("a much longer earlier text"));
     writePage(path, QStringLiteral("Grüße\n日本 ✓"));
     QCOMPARE(readTestFile(path), QStringLiteral("Grüße\n日本 ✓").toUtf8());
+    const QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, mode));
     writePage(path, QString());
     QCOMPARE(readTestFile(path), QByteArray());
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser), mode);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("p.txt")});
 }
 
@@ -122,6 +153,117 @@ void TestOutputFile::failedSaveLeavesNothingPartial()
     QVERIFY(QDir(folder).removeRecursively());
     QVERIFY_THROWS_EXCEPTION(RuntimeError, writer.close());
     QVERIFY(!QFileInfo::exists(folder));
+}
+
+void TestOutputFile::neverWritesThroughSymbolicLinks()
+{
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("target"));
+    QVERIFY(writeTestFile(target, "kept"));
+    const QString link = dir.filePath(QStringLiteral("p.txt"));
+    QVERIFY(QFile::link(target, link));
+    QString error = saveError(link, QStringLiteral("new"));
+    QVERIFY2(error.endsWith(link + QStringLiteral(" is a symbolic link")), qPrintable(error));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+    QCOMPARE(readTestFile(target), QByteArray("kept"));
+
+    const QString dangling = dir.filePath(QStringLiteral("d.txt"));
+    const QString nothing = elsewhere.filePath(QStringLiteral("nothing"));
+    QVERIFY(QFile::link(nothing, dangling));
+    error = saveError(dangling, QStringLiteral("new"));
+    QVERIFY2(error.endsWith(QStringLiteral(" is a symbolic link")), qPrintable(error));
+    QVERIFY(QFileInfo(dangling).isSymLink());
+    QVERIFY(!QFileInfo::exists(nothing));
+
+    // A link swapped in while the text is written is replaced itself.
+    const QString swapped = dir.filePath(QStringLiteral("s.txt"));
+    OutputFileWriter writer;
+    writer.open(swapped);
+    writer.write(QStringLiteral("new"));
+    QVERIFY(QFile::link(target, swapped));
+    writer.close();
+    QVERIFY(!QFileInfo(swapped).isSymLink());
+    QCOMPARE(readTestFile(swapped), QByteArray("new"));
+    QCOMPARE(readTestFile(target), QByteArray("kept"));
+}
+
+void TestOutputFile::nulBecomesABlankOtherControlsPass()
+{
+    QCOMPARE(MakeOutputFileName(QStringLiteral("http://h/a") + QChar(0) + QStringLiteral("b")),
+             QStringLiteral("h_a b.txt"));
+    QCOMPARE(MakeOutputFileName(QStringLiteral("h\x01\t\x1f\x7f")), QStringLiteral("h\x01\t\x1f\x7f.txt"));
+}
+
+void TestOutputFile::leadingByteOrderMarkIsIgnored()
+{
+    QCOMPARE(MakeOutputFileName(QStringLiteral("\ufeffhttp://h/")), QStringLiteral("h_.txt"));
+    QCOMPARE(MakeOutputFileName(QStringLiteral("\ufeff\ufeffh")), QStringLiteral("\ufeffh.txt"));
+    QCOMPARE(MakeOutputFileName(QStringLiteral("h\ufeff")), QStringLiteral("h\ufeff.txt"));
+}
+
+void TestOutputFile::longNamesAreReplacedOnLaterRuns()
+{
+    QTemporaryDir dir;
+    for (const int bytes : {249, 255}) {
+        const QString path = dir.filePath(QString(bytes - 4, QLatin1Char('a')) + QStringLiteral(".txt"));
+        writePage(path, QStringLiteral("first"));
+        writePage(path, QStringLiteral("second"));
+        QCOMPARE(readTestFile(path), QByteArray("second"));
+    }
+    // The earlier file stays until the whole text is written.
+    const QString path = dir.filePath(QStringLiteral("p.txt"));
+    writePage(path, QStringLiteral("earlier"));
+    OutputFileWriter writer;
+    writer.open(path);
+    writer.write(QStringLiteral("later"));
+    QCOMPARE(readTestFile(path), QByteArray("earlier"));
+    writer.close();
+    QCOMPARE(readTestFile(path), QByteArray("later"));
+    QCOMPARE(entries(dir.path()).size(), 3); // no temporary file left
+}
+
+void TestOutputFile::writeErrorsGiveTheSystemsReason()
+{
+    // A file size limit fails a write as a full disk does, without a small file system.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.txt"));
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString error = saveError(path, QString(10000, QLatin1Char('x')));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    QCOMPARE(error, QStringLiteral("Cannot write file: %1 (%2)")
+                        .arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    QCOMPARE(entries(dir.path()), QStringList());
+}
+
+void TestOutputFile::numberedNamesKeepTheirNumberWithinTheLimit()
+{
+    const QString longName = QString(300, QChar(0x00e9)) + QStringLiteral(".txt");
+    QCOMPARE(NumberedOutputFileName(QStringLiteral("a.txt"), 1), QStringLiteral("a.txt"));
+    QCOMPARE(NumberedOutputFileName(longName, 1), FitOutputFileName(longName));
+    QCOMPARE(NumberedOutputFileName(QStringLiteral("a.txt"), 2), QStringLiteral("a (2).txt"));
+    QCOMPARE(NumberedOutputFileName(QStringLiteral("a"), 12), QStringLiteral("a (12)"));
+    const QString full = QString(251, QLatin1Char('a')) + QStringLiteral(".txt");
+    QCOMPARE(NumberedOutputFileName(full.mid(4), 2), full.mid(4, 247) + QStringLiteral(" (2).txt"));
+
+    const QString emoji = QString(QStringLiteral("\U0001F600")).repeated(100) + QStringLiteral(".txt");
+    for (const QString &name : {full, longName, emoji}) {
+        const QString numbered = NumberedOutputFileName(name, 10);
+        QVERIFY(numbered.toUtf8().size() <= 255);
+        QVERIFY(numbered.endsWith(QStringLiteral(" (10).txt")));
+        QCOMPARE(QString::fromUtf8(numbered.toUtf8()), numbered); // no character split
+        QVERIFY(numbered.startsWith(name.left(100)));
+        QVERIFY(numbered != NumberedOutputFileName(name, 11));
+    }
+    // Long names that differ only past the kept start still differ.
+    QVERIFY(NumberedOutputFileName(longName, 2)
+            != NumberedOutputFileName(QString(300, QChar(0x00e9)) + QStringLiteral("x.txt"), 2));
 }
 
 QTEST_GUILESS_MAIN(TestOutputFile)

@@ -10,6 +10,7 @@ private Q_SLOTS:
     void lineEnds_data();
     void lineEnds();
     void yieldsBeforeEveryLineAndSplit();
+    void mixedLineEndsInOneList();
 };
 
 void TestSplitListLines::lineEnds_data()
@@ -45,6 +46,16 @@ void TestSplitListLines::yieldsBeforeEveryLineAndSplit()
         QByteArray("a\nb\r\nc"), [&] { events << QStringLiteral("yield"); },
         [&](const QString &row) { events << row; });
     QCOMPARE(events, (QStringList{"yield", "yield", "a", "b", "yield", "c"}));
+}
+
+void TestSplitListLines::mixedLineEndsInOneList()
+{
+    QStringList events;
+    SplitListLines(
+        QByteArray("a\rb\rc\n\nd\r\r\ne\n\r\nf"), [&] { events << QStringLiteral("yield"); },
+        [&](const QString &row) { events << row; });
+    QCOMPARE(events, (QStringList{"yield", "a", "yield", "b", "yield", "yield", "c", "yield", "", "d",
+                                  "yield", "", "yield", "yield", "e", "", "yield", "f"}));
 }
 
 QTEST_GUILESS_MAIN(TestSplitListLines)
