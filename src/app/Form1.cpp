@@ -39,6 +39,12 @@ void Form1::Form_Unload()
         m_services.endProgram();
 }
 
+void Form1::Form_KeyDown(int keyCode, int /*shift*/)
+{
+    if (keyCode == KeyEscape)
+        m_captureRun->requestStop();
+}
+
 void Form1::Form_MouseMove()
 {
     hover(MousePointer::Default);

@@ -23,6 +23,8 @@ public:
 
     void Form_Load();
     void Form_Unload();
+    // Keys pressed anywhere in the window: Escape stops a run after its current row.
+    void Form_KeyDown(int keyCode, int shift);
 
     // Hover handlers: set the window's pointer unless a run holds the hourglass.
     void Form_MouseMove();
@@ -43,6 +45,8 @@ public:
     void ListView1_OLEDragDrop(const QStringList &files, const QStringList &texts);
 
     bool isBusy() const;
+
+    static constexpr int KeyEscape = 27;
     CaptureRun *captureRun() const { return m_captureRun.get(); }
 
 private:

@@ -1,14 +1,37 @@
 #include "batch/BatchRun.h"
 
-#include "capture/CaptureRun.h"
-#include "engine/IBrowser.h"
-#include "batch/ConsoleRunView.h"
+#include "batch/ChunkMessageBoxes.h"
 #include "batch/ConsoleMessageBoxes.h"
+#include "batch/ConsoleRunView.h"
+#include "batch/ListRows.h"
+#include "capture/CaptureRun.h"
+#include "capture/OutputNames.h"
+#include "engine/IBrowser.h"
+#include "support/IEventPump.h"
 #include "support/PathHelpers.h"
-#include "urllist/SplitListLines.h"
 #include "urllist/UrlListModel.h"
 
-#include <QFile>
+namespace {
+
+// The text a chunk holds at most, so that a chunk of long rows stays small.
+constexpr qsizetype MaxChunkChars = 8 * 1024 * 1024;
+
+// The first characters of a row too long to show, unprintable ones replaced.
+QString addressStart(const QString &text)
+{
+    constexpr qsizetype Shown = 80;
+    qsizetype size = qMin(text.size(), Shown);
+    if (size > 0 && size < text.size() && text.at(size - 1).isHighSurrogate())
+        --size;
+    QString start = text.left(size);
+    for (QChar &character : start) {
+        if (character.category() == QChar::Other_Control)
+            character = QChar::ReplacementCharacter;
+    }
+    return start + QStringLiteral("…");
+}
+
+} // namespace
 
 BatchRun::BatchRun(IBrowser &browser, IEventPump &pump, QTextStream &out, QTextStream &err)
     : m_browser(browser), m_pump(pump), m_out(out), m_err(err)
@@ -27,7 +50,8 @@ QString BatchRun::usage(const QString &program)
                "\n"
                "  LISTFILE      a text file with one address per line (CR LF, CR or LF line\n"
                "                ends); \"-\" reads the list from standard input. Blank lines are\n"
-               "                skipped and counted.\n"
+               "                skipped and counted. Lists are read as the run goes and may be of\n"
+               "                any length; a line over 2 MiB fails as \"address too long\".\n"
                "  --folder DIR  the destination folder; by default the folder the window uses\n"
                "                (its stored \"Download Location\").\n"
                "  --timeout SECONDS\n"
@@ -42,8 +66,9 @@ QString BatchRun::usage(const QString &program)
                "                the window the pages are laid out in (default 1280x800).\n"
                "  --help        shows this text.\n"
                "\n"
-               "One progress line per address goes to standard output, each error report to\n"
-               "standard error, then \"Done.\" and a summary of saved, failed and skipped rows.\n"
+               "One progress line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for\n"
+               "the total until the lists are counted), each error report to standard error,\n"
+               "then \"Done.\" and a summary of saved, failed and skipped rows.\n"
                "A page that cannot be had (no answer, an HTTP error, a download, a time-out)\n"
                "writes no file. The browser engine is Debian's chromium, run headless.\n"
                "\n"
@@ -52,38 +77,33 @@ QString BatchRun::usage(const QString &program)
         .arg(program);
 }
 
-bool BatchRun::readRows(const QStringList &listFiles, QStringList &rows, int &skipped)
+void BatchRun::printRow(qint64 row, qint64 total, const QString &url, bool saved,
+                        const QString &outputPath, const QString &note)
 {
-    for (const QString &listFile : listFiles) {
-        QByteArray bytes;
-        if (listFile == QStringLiteral("-")) {
-            if (m_stdin)
-                bytes = m_stdin->readAll();
-        } else {
-            QFile file(listFile);
-            if (!FileExists(listFile) || !file.open(QIODevice::ReadOnly)) {
-                m_err << "File not found: " << listFile << Qt::endl;
-                return false;
-            }
-            bytes = file.readAll();
-        }
-        for (const QString &row : SplitListLines(bytes)) {
-            if (row.trimmed().isEmpty())
-                ++skipped;
-            else
-                rows.append(row);
-        }
-    }
-    return true;
+    m_out << '[' << row << '/' << (total < 0 ? QStringLiteral("?") : QString::number(total)) << "] "
+          << (saved ? "saved " : "FAILED ") << url;
+    if (saved)
+        m_out << " -> " << outputPath;
+    if (!note.isEmpty())
+        m_out << " (" << note << ')';
+    m_out << Qt::endl;
 }
 
 int BatchRun::run(const QStringList &listFiles, const QString &folder)
 {
-    QStringList rows;
-    int skipped = 0;
-    if (!readRows(listFiles, rows, skipped))
-        return NothingRun;
-    if (rows.isEmpty()) {
+    // Every list is checked before any row runs.
+    for (const QString &listFile : listFiles) {
+        const QString problem = ListRows::problem(listFile);
+        if (!problem.isEmpty()) {
+            m_err << problem << Qt::endl;
+            return NothingRun;
+        }
+    }
+    ListRows rows(listFiles, m_stdin, m_err);
+    rows.setAfterRead([this] { m_pump.processPendingEvents(); });
+    ListRows::Row row;
+    bool more = rows.next(row);
+    if (!more) {
         m_err << "No files added." << Qt::endl;
         return NothingRun;
     }
@@ -98,27 +118,65 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     }
 
     UrlListModel list;
-    list.appendRows(rows);
     ConsoleRunView view(folder);
-    ConsoleMessageBoxes boxes(m_out, m_err);
+    ConsoleMessageBoxes console(m_out, m_err);
+    ChunkMessageBoxes boxes(console);
     CaptureRun capture(view, list, boxes, m_browser, m_pump);
+    // Names are reserved over the whole list, not per chunk.
+    OutputNames names;
+    capture.setOutputNames(&names);
     if (m_rowWaitLimitMs > 0)
         capture.setWaitLimit(std::chrono::milliseconds(m_rowWaitLimitMs));
-    const qint64 total = rows.size();
-    capture.setRowObserver([&](qint64 row, const QString &url, CaptureRun::RowOutcome outcome,
+    qint64 before = 0;   // rows of the chunks before this one
+    qint64 reported = 0; // rows of this chunk the run has finished
+    capture.setRowObserver([&](qint64 chunkRow, const QString &url, CaptureRun::RowOutcome outcome,
                                const QString &outputPath, const QString &note) {
-        const bool saved = outcome == CaptureRun::RowOutcome::Saved;
-        m_out << '[' << row << '/' << total << "] " << (saved ? "saved " : "FAILED ") << url;
-        if (saved)
-            m_out << " -> " << outputPath;
-        if (!note.isEmpty())
-            m_out << " (" << note << ')';
-        m_out << Qt::endl;
+        ++reported;
+        printRow(before + chunkRow, rows.total(), url, outcome == CaptureRun::RowOutcome::Saved,
+                 outputPath, note);
     });
-    capture.start();
 
-    const CaptureRun::Summary summary = capture.lastSummary();
-    m_out << "Saved " << summary.saved << ", failed " << summary.failed << ", skipped " << skipped
-          << '.' << Qt::endl;
-    return summary.failed == 0 ? AllSaved : SomeFailed;
+    qint64 saved = 0;
+    qint64 failed = 0;
+    // Once a run ends short of its rows (no engine, no folder), no further row is loaded.
+    bool loading = true;
+    while (more) {
+        QStringList chunk;
+        qsizetype chunkChars = 0;
+        while (more && !row.tooLong && chunk.size() < m_chunkRows && chunkChars < MaxChunkChars) {
+            chunkChars += row.text.size();
+            chunk.append(std::move(row.text));
+            more = rows.next(row);
+        }
+        if (!chunk.isEmpty()) {
+            reported = 0;
+            if (loading) {
+                list.clear();
+                list.appendRows(chunk);
+                capture.start();
+                saved += capture.lastSummary().saved;
+                failed += capture.lastSummary().failed;
+                loading = reported == chunk.size() && m_browser.unavailableReason().isEmpty();
+            }
+            for (qint64 index = reported; index < chunk.size(); ++index) {
+                ++failed;
+                printRow(before + index + 1, rows.total(), chunk.at(index), false);
+            }
+            before += chunk.size();
+        }
+        // A row too long never reaches the engine.
+        if (more && row.tooLong) {
+            ++before;
+            ++failed;
+            const QString start = addressStart(row.text);
+            m_err << "Row " << before << ": address too long (more than 2 MiB): " << start << Qt::endl;
+            printRow(before, rows.total(), start, false, {}, QStringLiteral("address too long"));
+            more = rows.next(row);
+        }
+    }
+
+    console.information(QStringLiteral("Done."));
+    m_out << "Saved " << saved << ", failed " << failed << ", skipped " << rows.skipped() << '.'
+          << Qt::endl;
+    return failed == 0 && !rows.readFailed() ? AllSaved : SomeFailed;
 }

@@ -42,11 +42,43 @@ void CaptureRun::start()
         return;
     m_running = true;
     m_summary = Summary();
+    m_ownNames = OutputNames();
     try {
         run();
     } catch (...) {
     }
     m_running = false;
+}
+
+OutputNames &CaptureRun::names()
+{
+    return m_sharedNames ? *m_sharedNames : m_ownNames;
+}
+
+QString CaptureRun::rowNote(const QString &url) const
+{
+    QStringList notes;
+    if (!m_browser.loadNote().isEmpty())
+        notes << m_browser.loadNote();
+    const OutputNames &names = m_sharedNames ? *m_sharedNames : m_ownNames;
+    if (names.numbered(url))
+        notes << QStringLiteral("numbered: an earlier row has the plain name");
+    return notes.join(QStringLiteral("; "));
+}
+
+ErrorGuard::Statement CaptureRun::forRow(const QString &url, ErrorGuard::Statement statement)
+{
+    // Reports of a row's steps name its address.
+    return [url, statement] {
+        try {
+            statement();
+        } catch (const RuntimeError &error) {
+            if (error.description().contains(url))
+                throw;
+            throw RuntimeError(IBrowser::shownAddress(url) + QStringLiteral(": ") + error.description(),
+                               error.number());
+        }
+    };
 }
 
 void CaptureRun::skipRemainingRows(qint64 lastRow, qint64 rowCount)
@@ -77,16 +109,20 @@ void CaptureRun::run()
     guard.run(104, setBusy);
 
     qint64 rowCount = 0;
+    qint64 finished = 0;
+    m_stopRequested = false;
     guard.run(108, [&] { rowCount = m_list.count(); });
     for (qint64 row = 1; row <= rowCount; ++row) {
         QString url;
         QString pageText; // cleared for every row: a row never gets another row's text
+        QString reservedName;
         guard.run(112, [&] { url = m_list.text(int(row)); });
+        guard.run([&] { reservedName = names().reserve(url); });
         guard.run([&] { m_view.setProgressValue(progressValue(row, m_list.count())); });
         guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(url)); });
         guard.run([&] { m_pump.processPendingEvents(); });
         guard.run(110, setBusy);
-        guard.run(116, [&] { m_browser.navigate(url); });
+        guard.run(116, forRow(url, [&] { m_browser.navigate(url); }));
 
         qint32 waitPolls = 0;
         guard.run(118, [&] { waitPolls = 0; });
@@ -112,27 +148,34 @@ void CaptureRun::run()
         QString outputPath;
         if (taken) {
             QString outputFileName;
-            guard.run(142, [&] { outputFileName = FitOutputFileName(MakeOutputFileName(url)); });
+            guard.run(142, [&] { outputFileName = reservedName; });
             guard.run(160, [&] { outputPath = MakeOutputPath(m_view.folderText(), outputFileName); });
             OutputFileWriter writer;
-            const bool opened = guard.run(162, [&] { writer.open(outputPath); });
-            const bool written = guard.run(164, [&] { writer.write(pageText); });
-            const bool closed = guard.run(166, [&] { writer.close(); });
+            const bool opened = guard.run(162, forRow(url, [&] { writer.open(outputPath); }));
+            const bool written = guard.run(164, forRow(url, [&] { writer.write(pageText); }));
+            const bool closed = guard.run(166, forRow(url, [&] { writer.close(); }));
             saved = opened && written && closed;
         }
         guard.run(168, setBusy);
         saved ? ++m_summary.saved : ++m_summary.failed;
         if (m_observer)
             m_observer(row, url, saved ? RowOutcome::Saved : RowOutcome::Failed,
-                       saved ? outputPath : QString(), saved ? m_browser.loadNote() : QString());
+                       saved ? outputPath : QString(), saved ? rowNote(url) : QString());
+        ++finished;
         // Without an engine no later row can load: its one report has been shown.
         if (!saved && !m_browser.unavailableReason().isEmpty()) {
             skipRemainingRows(row, rowCount);
             break;
         }
+        if (m_stopRequested && row < rowCount)
+            break;
     }
     guard.run(176, [&] { m_view.setMousePointer(MousePointer::Default); });
     guard.run(178, [&] { m_view.setProgressValue(0); });
     guard.run(180, [&] { m_view.setProgressCaption(IdleCaption); });
-    guard.run(186, [&] { m_boxes.information(QStringLiteral("Done.")); });
+    const QString closing = finished < rowCount && m_stopRequested
+        ? QStringLiteral("Stopped after %1 of %2 rows.").arg(finished).arg(rowCount)
+        : QStringLiteral("Done.");
+    m_stopRequested = false;
+    guard.run(186, [&] { m_boxes.information(closing); });
 }

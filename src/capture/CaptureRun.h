@@ -1,6 +1,8 @@
 #pragma once
 
+#include "capture/OutputNames.h"
 #include "engine/EngineOptions.h"
+#include "support/ErrorGuard.h"
 
 #include <QString>
 
@@ -37,6 +39,10 @@ public:
     bool isRunning() const { return m_running; }
     Summary lastSummary() const { return m_summary; }
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
+    // Names reserved across several runs (one list run in parts); by default each run has its own.
+    void setOutputNames(OutputNames *names) { m_sharedNames = names; }
+    // Ends the run after the row being loaded.
+    void requestStop() { if (m_running) m_stopRequested = true; }
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
 
     static constexpr qint32 MaxWaitPolls = 10'000'000;
@@ -44,6 +50,9 @@ public:
 
 private:
     void run();
+    OutputNames &names();
+    QString rowNote(const QString &url) const;
+    static ErrorGuard::Statement forRow(const QString &url, ErrorGuard::Statement statement);
     void skipRemainingRows(qint64 lastRow, qint64 rowCount);
 
     IRunView &m_view;
@@ -57,4 +66,7 @@ private:
     std::chrono::milliseconds m_waitLimit{EngineOptions().longestRowMs()};
     static constexpr int WaitSliceMs = 100;
     bool m_running = false;
+    bool m_stopRequested = false;
+    OutputNames m_ownNames;
+    OutputNames *m_sharedNames = nullptr;
 };

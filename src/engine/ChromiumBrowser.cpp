@@ -614,10 +614,7 @@ void ChromiumBrowser::finish(const QString &text)
 
 void ChromiumBrowser::fail(const QString &reason)
 {
-    m_error = QStringLiteral("Could not load %1: %2")
-                  .arg(m_rowText.trimmed().isEmpty() ? QStringLiteral("\"%1\"").arg(m_rowText)
-                                                     : m_rowText,
-                       reason);
+    m_error = QStringLiteral("Could not load %1: %2").arg(shownAddress(m_rowText), reason);
     m_text.clear();
     m_note.clear();
     complete();

@@ -21,4 +21,12 @@ public:
     virtual QString loadNote() const { return {}; }
     // Why no page can be loaded at all (the engine is missing), or empty.
     virtual QString unavailableReason() const { return {}; }
+
+    // The address as messages show it: quoted when blank, shortened when huge.
+    static QString shownAddress(const QString &row)
+    {
+        if (row.trimmed().isEmpty())
+            return QStringLiteral("\"%1\"").arg(row);
+        return row.size() > 2000 ? row.left(2000) + QStringLiteral("…") : row;
+    }
 };

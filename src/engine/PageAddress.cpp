@@ -26,7 +26,10 @@ PageAddress load(const QString &url)
 
 PageAddress PageAddress::fromRow(const QString &row)
 {
-    const QString text = row.trimmed();
+    if (row.size() > MaxLength)
+        return refuse(QStringLiteral("address too long (more than 2 MiB)"));
+    // A byte-order mark left by the list file is no part of the address.
+    const QString text = (row.startsWith(QChar(0xFEFF)) ? row.mid(1) : row).trimmed();
     if (text.isEmpty())
         return load(AboutBlank);
     static const QRegularExpression schemePattern(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));

@@ -13,4 +13,7 @@ struct PageAddress {
     // Empty and blank rows load about:blank; rows without a scheme are taken as
     // typed into an address bar; only http, https, file, data and about:blank load.
     static PageAddress fromRow(const QString &row);
+
+    // The engine's own limit on an address.
+    static constexpr qsizetype MaxLength = 2 * 1024 * 1024;
 };

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QMouseEvent>
 #include <QPushButton>
 
@@ -181,6 +182,10 @@ void MainWindow::connectHandlers()
     connect(m_listView, &UrlListView::listDoubleClicked, this,
             [this] { m_logic->ListView1_DblClick(); });
     connect(m_folderBox, &QLineEdit::textChanged, this, [this] { m_logic->Text1_Change(); });
+    // Escape anywhere in the window, whichever control has the focus.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] { m_logic->Form_KeyDown(27, 0); });
     connect(m_listView, &UrlListView::dropped, this,
             [this](const QStringList &files, const QStringList &texts) {
                 m_logic->ListView1_OLEDragDrop(files, texts);

@@ -64,8 +64,13 @@ int UrlListView::keyCode(int qtKey)
         return 13;
     case Qt::Key_Escape:
         return 27;
+    case Qt::Key_Space:
+        return 32;
     default:
-        return qtKey & 0xffff;
+        // Letters and digits keep their codes; other keys have none the list acts on.
+        if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+            return qtKey;
+        return 0;
     }
 }
 

@@ -12,10 +12,28 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
+
+// Opens /dev/null on every standard descriptor that is closed, so that no
+// descriptor opened later lands on one; a closed standard input reads as empty.
+void openClosedStandardDescriptors()
+{
+    for (int descriptor = STDIN_FILENO; descriptor <= STDERR_FILENO; ++descriptor) {
+        if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int opened = ::open("/dev/null", descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened > descriptor) {
+            ::dup2(opened, descriptor);
+            ::close(opened);
+        }
+    }
+}
 
 QString storedFolder()
 {
@@ -56,6 +74,7 @@ bool parseSize(const QString &text, QSize *size)
 
 int main(int argc, char *argv[])
 {
+    openClosedStandardDescriptors();
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -100,7 +119,7 @@ int main(int argc, char *argv[])
     QtEventPump pump;
     QObject::connect(&browser, &ChromiumBrowser::readyStateChanged, [&pump] { pump.wake(); });
     QFile input;
-    input.open(stdin, QIODevice::ReadOnly);
+    input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
     BatchRun batch(browser, pump, out, err);
     batch.setStandardInput(&input);
     batch.setRowWaitLimit(options.longestRowMs());

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 struct Result {
@@ -31,10 +33,13 @@ private Q_SLOTS:
     void optionsShapeTheLoadAndBadValuesAreRefused();
     void missingEngineIsOneClearError();
     void terminationEndsTheEngineAndItsProfile();
+    void terminationEndsTheReadingOfAnEndlessList();
+    void runsWithStandardDescriptorsClosed();
+    void collidingNamesKeepEveryPage();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
-                    const QProcessEnvironment &extra = {});
+                    const QProcessEnvironment &extra = {}, const QList<int> &closed = {});
     QString writeList(const QByteArray &bytes);
 
     LocalHttpServer m_server;
@@ -57,9 +62,14 @@ void TestBatchFrontEnd::initTestCase()
 }
 
 Result TestBatchFrontEnd::runBatch(const QStringList &arguments, const QByteArray &input,
-                                   const QProcessEnvironment &extra)
+                                   const QProcessEnvironment &extra, const QList<int> &closed)
 {
     QProcess process;
+    // Standard descriptors the program starts without.
+    process.setChildProcessModifier([closed] {
+        for (int descriptor : closed)
+            ::close(descriptor);
+    });
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(extra);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
@@ -111,7 +121,7 @@ void TestBatchFrontEnd::readsStandardInputAndReportsFailures()
     const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, list);
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.err.contains(QStringLiteral("HTTP error 404 Not Found\nin TextorinApp2021/08/31.Form1.PushButton2_Click at line 134")));
-    QVERIFY(result.out.contains(QStringLiteral("Saved 1, failed 1, skipped 1.")));
+    QVERIFY(result.out.contains(QStringLiteral("Saved 1, failed 1, skipped 0.")));
 }
 
 void TestBatchFrontEnd::refusesBadUsageMissingListsEmptyListsAndBadFolders()
@@ -206,6 +216,58 @@ void TestBatchFrontEnd::terminationEndsTheEngineAndItsProfile()
              QStringList());
     // Nothing of the engine lands in the user's own browser folders.
     QVERIFY(!QFile::exists(m_config.filePath(QStringLiteral("chromium"))));
+}
+
+void TestBatchFrontEnd::terminationEndsTheReadingOfAnEndlessList()
+{
+    QTemporaryDir out;
+    QProcess process;
+    process.start(QStringLiteral(TEXTORIN_BATCH_PATH),
+                  {QStringLiteral("--folder"), out.path(), QStringLiteral("/dev/zero")});
+    QVERIFY(process.waitForStarted());
+    const auto readBytes = [&] {
+        QFile io(QStringLiteral("/proc/%1/io").arg(process.processId()));
+        if (!io.open(QIODevice::ReadOnly))
+            return qint64(0);
+        const QByteArray text = io.readAll();
+        const qsizetype at = text.indexOf("rchar: ");
+        return at < 0 ? 0 : text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(readBytes() > 256 * 1024 * 1024, 20000);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+}
+
+void TestBatchFrontEnd::runsWithStandardDescriptorsClosed()
+{
+    QTemporaryDir out;
+    Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, {}, {}, {0});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, QStringLiteral("No files added.\n"));
+
+    result = runBatch({QStringLiteral("--folder"), out.path(), writeList(m_server.url("/one").toUtf8())},
+                      {}, {}, {1, 2});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_one.txt").arg(m_server.port()))),
+             QByteArray("one"));
+}
+
+void TestBatchFrontEnd::collidingNamesKeepEveryPage()
+{
+    QTemporaryDir out;
+    m_server.page("/a/b", "<html><body>slash</body></html>");
+    m_server.page("/a_b", "<html><body>underscore</body></html>");
+    const QString base = QStringLiteral("127.0.0.1 %1_a_b").arg(m_server.port());
+    const QString list = m_server.url("/a/b") + "\n" + m_server.url("/a_b") + "\n" + m_server.url("/a/b");
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--settle"),
+                                    QStringLiteral("0"), writeList(list.toUtf8())});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readTestFile(out.filePath(base + ".txt")), QByteArray("slash"));
+    QCOMPARE(readTestFile(out.filePath(base + " (2).txt")), QByteArray("underscore"));
+    QVERIFY2(result.out.contains(base + " (2).txt (numbered: an earlier row has the plain name)"),
+             qPrintable(result.out));
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)

@@ -9,6 +9,7 @@
 #include "urllist/UrlListModel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -59,6 +60,8 @@ private Q_SLOTS:
     void folderChangedDuringARunTakesTheRemainingRows();
     void removedFolderIsReportedWithoutPartialFiles();
     void visitsListsBeyondSixteenBitRows();
+    void collidingNamesAreNumberedInListOrder();
+    void stopEndsTheRunAfterTheCurrentRow();
 };
 
 void TestCaptureRun::emptyListIsRefusedFirst()
@@ -265,6 +268,50 @@ void TestCaptureRun::visitsListsBeyondSixteenBitRows()
     QCOMPARE(visited, 40000);
     QCOMPARE(f.browser.navigated.size(), 40000);
     QCOMPARE(f.file(QStringLiteral("http://row/39999")), QStringLiteral("last"));
+}
+
+void TestCaptureRun::collidingNamesAreNumberedInListOrder()
+{
+    Fixture f;
+    f.add(QStringLiteral("http://h/a/b"), QStringLiteral("first"));
+    f.add(QStringLiteral("http://h/a_b"), QStringLiteral("second"), 0, QStringLiteral("gone"));
+    f.add(QStringLiteral("h/a_b"), QStringLiteral("third"));
+    f.add(QStringLiteral("http://h/a/b"), QStringLiteral("first again"));
+    f.add(QStringLiteral("q?x=1"), QStringLiteral("query"));
+    f.add(QStringLiteral("q x=1"), QStringLiteral("blank"));
+    QStringList notes;
+    f.run.setRowObserver([&](qint64, const QString &, CaptureRun::RowOutcome, const QString &path,
+                             const QString &note) { notes << QFileInfo(path).fileName() + QLatin1Char('|') + note; });
+    QVERIFY(writeTestFile(f.folder.filePath(QStringLiteral("h_a_b.txt")), "left by an earlier run"));
+    f.run.start();
+    // The failed second row keeps its name: the third does not move into it.
+    QCOMPARE(f.files(), (QStringList{QStringLiteral("h_a_b (3).txt"), QStringLiteral("h_a_b.txt"),
+                                     QStringLiteral("q x=1 (2).txt"), QStringLiteral("q x=1.txt")}));
+    QCOMPARE(f.file(QStringLiteral("http://h/a/b")), QStringLiteral("first again"));
+    QCOMPARE(readTestFile(f.folder.filePath(QStringLiteral("h_a_b (3).txt"))), QByteArray("third"));
+    QCOMPARE(readTestFile(f.folder.filePath(QStringLiteral("q x=1.txt"))), QByteArray("query"));
+    QCOMPARE(notes.value(2), QStringLiteral("h_a_b (3).txt|numbered: an earlier row has the plain name"));
+    QCOMPARE(notes.value(0), QStringLiteral("h_a_b.txt|"));
+}
+
+void TestCaptureRun::stopEndsTheRunAfterTheCurrentRow()
+{
+    Fixture f;
+    for (const QString &row : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
+        f.add(row, row, 3);
+    f.browser.onPoll = [&](const QString &url, int query) {
+        if (url == QLatin1String("a") && query == 2)
+            f.run.requestStop();
+    };
+    f.run.start();
+    QCOMPARE(f.files(), QStringList{QStringLiteral("a.txt")});
+    QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Stopped after 1 of 3 rows.")});
+    QCOMPARE(f.view.pointer, 0);
+    QCOMPARE(f.view.progress, QStringLiteral("Progress Bar"));
+    // The next run goes through again.
+    f.browser.onPoll = {};
+    f.run.start();
+    QCOMPARE(f.boxes.informations().last(), QStringLiteral("Done."));
 }
 
 QTEST_GUILESS_MAIN(TestCaptureRun)

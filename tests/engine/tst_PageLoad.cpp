@@ -105,6 +105,9 @@ void TestPageLoad::rowsBecomeAddresses_data()
     QTest::newRow("mailto") << "mailto:a@b" << "" << "unsupported scheme \"mailto:\"";
     QTest::newRow("chrome") << "chrome://settings" << "" << "unsupported scheme";
     QTest::newRow("about") << "about:srcdoc" << "" << "unsupported address";
+    QTest::newRow("byte-order mark") << QString(QChar(0xFEFF)) + "http://h/" << "http://h/" << "";
+    QTest::newRow("too long") << "http://h/" + QString(2 * 1024 * 1024, QLatin1Char('a')) << ""
+                              << "address too long";
 }
 
 void TestPageLoad::rowsBecomeAddresses()

@@ -2,6 +2,7 @@
 #include "fakes/TestFiles.h"
 #include "platform/Application.h"
 #include "platform/DialogStandIn.h"
+#include "platform/CaptionProgressBar.h"
 #include "support/SettingsStore.h"
 
 #include <QApplication>
@@ -81,6 +82,20 @@ void TestApplication::everyControlReachesItsOperation()
     QCOMPARE(informations, QStringList{QStringLiteral("Done.")});
     QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_page.txt").arg(server.port()))),
              QByteArray("from the window"));
+
+    // Escape, wherever the focus is, stops a run after its current row.
+    LocalHttpServer::Reply slow;
+    slow.delayMs = 1500;
+    slow.body = "<html><body>slow</body></html>";
+    server.route(QStringLiteral("/slow"), slow);
+    app.list().append(server.url(QStringLiteral("/slow")));
+    app.list().append(server.url(QStringLiteral("/never-visited")));
+    window.Text1()->setFocus();
+    QTimer::singleShot(300, &window, [&] { QTest::keyClick(window.Text1(), Qt::Key_Escape); });
+    QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
+    QCOMPARE(informations.last(), QStringLiteral("Stopped after 2 of 3 rows."));
+    QCOMPARE(server.hits(QStringLiteral("/never-visited")), 0);
+    QCOMPARE(window.ProgressBar1()->caption(), QStringLiteral("Progress Bar"));
     DialogStandIn::set({});
     app.browser().shutdown();
 }

@@ -230,6 +230,7 @@ void TestMainWindow::deleteKeyAndDoubleClickRemoveRows()
     QTest::keyClick(view, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(w.list.rows(), (QStringList{"row 1", "row 3", "row 4"}));
     w.list.select(1);
+    QTest::keyClick(view, Qt::Key_Period); // its code is the Delete key's after masking
     QTest::keyClick(view, Qt::Key_Backspace);
     QCOMPARE(w.list.count(), 3);
 

@@ -1,0 +1,45 @@
+#include "capture/OutputNames.h"
+
+#include "capture/OutputFile.h"
+
+#include <QCryptographicHash>
+
+#include <cstring>
+
+OutputNames::Key OutputNames::keyOf(const QString &text)
+{
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2),
+        QCryptographicHash::Md5);
+    Key key;
+    std::memcpy(&key.high, digest.constData(), 8);
+    std::memcpy(&key.low, digest.constData() + 8, 8);
+    return key;
+}
+
+QString OutputNames::reserve(const QString &address)
+{
+    const QString plain = MakeOutputFileName(address);
+    const Key addressKey = keyOf(address);
+    const auto known = m_numberByAddress.find(addressKey);
+    if (known != m_numberByAddress.end())
+        return NumberedOutputFileName(plain, known->second);
+    const Key plainKey = keyOf(NumberedOutputFileName(plain, 1));
+    int number = 1;
+    if (m_names.count(plainKey)) {
+        int &next = m_nextNumber.try_emplace(plainKey, 2).first->second;
+        while (m_names.count(keyOf(NumberedOutputFileName(plain, next))))
+            ++next;
+        number = next++;
+    }
+    const QString name = NumberedOutputFileName(plain, number);
+    m_names.insert(number == 1 ? plainKey : keyOf(name));
+    m_numberByAddress.emplace(addressKey, number);
+    return name;
+}
+
+bool OutputNames::numbered(const QString &address) const
+{
+    const auto known = m_numberByAddress.find(keyOf(address));
+    return known != m_numberByAddress.end() && known->second > 1;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <unordered_map>
+#include <unordered_set>
+
+// The output names of one run, reserved in list order: a row gets the first of
+// NAME.txt, NAME (2).txt, … that no row with another address has, so the names
+// never depend on which page finishes first. Rows with the same address text
+// share their name. Addresses and names are kept as 128-bit digests, so a long
+// list costs a few dozen bytes a row.
+class OutputNames
+{
+public:
+    QString reserve(const QString &address);
+    // True when the address got a number because its plain name was taken.
+    bool numbered(const QString &address) const;
+
+private:
+    struct Key {
+        quint64 high = 0;
+        quint64 low = 0;
+        bool operator==(const Key &other) const { return high == other.high && low == other.low; }
+    };
+    struct KeyHash {
+        size_t operator()(const Key &key) const { return size_t(key.low ^ (key.high * 31)); }
+    };
+    static Key keyOf(const QString &text);
+
+    std::unordered_map<Key, int, KeyHash> m_numberByAddress;
+    std::unordered_set<Key, KeyHash> m_names;
+    std::unordered_map<Key, int, KeyHash> m_nextNumber; // plain names already taken: where to go on
+};
