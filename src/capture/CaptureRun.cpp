@@ -13,6 +13,7 @@
 #include "urllist/UrlListModel.h"
 
 #include <QElapsedTimer>
+#include <QUrl>
 
 #include <cmath>
 
@@ -48,6 +49,37 @@ void CaptureRun::start()
     } catch (...) {
     }
     m_running = false;
+}
+
+int CaptureRun::retryPauseMs(int tries) const
+{
+    // 1 s before the second try, doubling up to 30 s; a server's own wish up to 60 s.
+    const int backoff = int(qMin<qint64>(30'000, qint64(m_firstPauseMs) << qMin(tries - 1, 20)));
+    const int asked = m_browser.retryAfterMs();
+    if (asked > 60'000)
+        return -1;
+    return qMax(backoff, asked);
+}
+
+void CaptureRun::pause(int milliseconds)
+{
+    QElapsedTimer paused;
+    paused.start();
+    while (paused.elapsed() < milliseconds && !m_stopRequested)
+        m_pump.waitForEvents(int(qMin<qint64>(WaitSliceMs, milliseconds - paused.elapsed())));
+}
+
+void CaptureRun::waitForHost(const QString &url)
+{
+    if (m_hostWaitMs <= 0)
+        return;
+    const QString host = QUrl::fromUserInput(url.trimmed()).host();
+    if (!m_hostClock.isValid())
+        m_hostClock.start();
+    const auto last = m_lastLoadByHost.constFind(host);
+    if (last != m_lastLoadByHost.constEnd())
+        pause(int(qMax<qint64>(0, *last + m_hostWaitMs - m_hostClock.elapsed())));
+    m_lastLoadByHost.insert(host, m_hostClock.elapsed());
 }
 
 OutputNames &CaptureRun::names()
@@ -122,26 +154,45 @@ void CaptureRun::run()
         guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(url)); });
         guard.run([&] { m_pump.processPendingEvents(); });
         guard.run(110, setBusy);
-        guard.run(116, forRow(url, [&] { m_browser.navigate(url); }));
+        bool taken = false;
+        for (int tries = 1;; ++tries) {
+            waitForHost(url);
+            guard.run(116, forRow(url, [&] { m_browser.navigate(url); }));
 
-        qint32 waitPolls = 0;
-        guard.run(118, [&] { waitPolls = 0; });
-        QElapsedTimer waited;
-        waited.start();
-        // A failed test ends the wait rather than polling without a bound.
-        while (guard.lineIf(120, [&] {
-            const bool loading = m_browser.readyState() != IBrowser::ReadyStateComplete;
-            const bool withinBound = waitPolls < MaxWaitPolls
-                && waited.elapsed() < m_waitLimit.count();
-            return loading && withinBound;
-        })) {
-            guard.run(122, [&] { m_pump.waitForEvents(WaitSliceMs); });
-            guard.run(124, [&] { ++waitPolls; });
-            guard.run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(waitPolls)); });
-            guard.run(128, setBusy);
+            qint32 waitPolls = 0;
+            guard.run(118, [&] { waitPolls = 0; });
+            QElapsedTimer waited;
+            waited.start();
+            // A failed test ends the wait rather than polling without a bound.
+            while (guard.lineIf(120, [&] {
+                const bool loading = m_browser.readyState() != IBrowser::ReadyStateComplete;
+                const bool withinBound = waitPolls < MaxWaitPolls
+                    && waited.elapsed() < m_waitLimit.count();
+                return loading && withinBound;
+            })) {
+                guard.run(122, [&] { m_pump.waitForEvents(WaitSliceMs); });
+                guard.run(124, [&] { ++waitPolls; });
+                guard.run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(waitPolls)); });
+                guard.run(128, setBusy);
+            }
+            guard.run(132, setBusy);
+            // A failure that may pass is tried again without a report.
+            const int pauseMs = tries < m_tries ? retryPauseMs(tries) : -1;
+            if (pauseMs >= 0) {
+                try {
+                    pageText = m_browser.bodyInnerText();
+                    taken = true;
+                    break;
+                } catch (const RuntimeError &) {
+                    if (m_browser.failureMayPass() && !m_stopRequested) {
+                        pause(pauseMs);
+                        continue;
+                    }
+                }
+            }
+            taken = guard.run(134, [&] { pageText = m_browser.bodyInnerText(); });
+            break;
         }
-        guard.run(132, setBusy);
-        const bool taken = guard.run(134, [&] { pageText = m_browser.bodyInnerText(); });
         guard.run(140, setBusy);
 
         bool saved = false;

@@ -4,6 +4,8 @@
 #include "engine/EngineOptions.h"
 #include "support/ErrorGuard.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 
 #include <chrono>
@@ -41,6 +43,14 @@ public:
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     // Names reserved across several runs (one list run in parts); by default each run has its own.
     void setOutputNames(OutputNames *names) { m_sharedNames = names; }
+    // Up to `tries` loads of a row whose failure may pass; pauses start at `firstPauseMs`.
+    void setTries(int tries, int firstPauseMs = 1000)
+    {
+        m_tries = qMax(tries, 1);
+        m_firstPauseMs = qMax(firstPauseMs, 0);
+    }
+    // At least this long between two loads of the same host.
+    void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
     // Ends the run after the row being loaded.
     void requestStop() { if (m_running) m_stopRequested = true; }
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
@@ -51,6 +61,9 @@ public:
 private:
     void run();
     OutputNames &names();
+    int retryPauseMs(int tries) const;
+    void pause(int milliseconds);
+    void waitForHost(const QString &url);
     QString rowNote(const QString &url) const;
     static ErrorGuard::Statement forRow(const QString &url, ErrorGuard::Statement statement);
     void skipRemainingRows(qint64 lastRow, qint64 rowCount);
@@ -67,6 +80,11 @@ private:
     static constexpr int WaitSliceMs = 100;
     bool m_running = false;
     bool m_stopRequested = false;
+    int m_tries = 1;
+    int m_firstPauseMs = 1000;
+    int m_hostWaitMs = 0;
+    QElapsedTimer m_hostClock;
+    QHash<QString, qint64> m_lastLoadByHost;
     OutputNames m_ownNames;
     OutputNames *m_sharedNames = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "engine/PageAddress.h"
 #include "support/RuntimeError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <unistd.h>
+
+#include <algorithm>
 
 static void initEngineResources()
 {
@@ -39,6 +42,24 @@ bool hasAttachmentHeader(const QJsonObject &headers)
                                                               Qt::CaseInsensitive);
     }
     return false;
+}
+
+// Retry-After in seconds or as an HTTP date; -1 when absent or unreadable.
+int retryAfter(const QJsonObject &headers)
+{
+    for (auto it = headers.begin(); it != headers.end(); ++it) {
+        if (it.key().compare(QLatin1String("retry-after"), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString value = it.value().toString().trimmed();
+        bool number = false;
+        const qint64 seconds = value.toLongLong(&number);
+        if (number)
+            return seconds < 0 ? -1 : int(qMin<qint64>(seconds, 86'400) * 1000);
+        const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
+        if (when.isValid())
+            return int(std::clamp<qint64>(QDateTime::currentDateTimeUtc().msecsTo(when), 0, 86'400'000));
+    }
+    return -1;
 }
 
 qint64 contentLength(const QJsonObject &headers)
@@ -179,6 +200,8 @@ void ChromiumBrowser::navigate(const QString &url)
     m_text.clear();
     m_error.clear();
     m_note.clear();
+    m_mayPass = false;
+    m_retryAfterMs = -1;
     m_phase = Phase::WaitingForPage;
     m_readyState = 1;
     m_rowStart = now();
@@ -413,7 +436,8 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
         const QJsonObject headers = response.value(QStringLiteral("headers")).toObject();
         m_load.documentResponse(requestId, response.value(QStringLiteral("status")).toInt(),
                                 response.value(QStringLiteral("statusText")).toString(),
-                                hasAttachmentHeader(headers), contentLength(headers));
+                                hasAttachmentHeader(headers), contentLength(headers),
+                                retryAfter(headers));
     } else if (method == QLatin1String("Network.dataReceived")) {
         if (m_documentRequests.contains(requestId))
             m_load.documentData(requestId, qint64(params.value(QStringLiteral("dataLength")).toDouble()));
@@ -491,6 +515,7 @@ void ChromiumBrowser::onLimit()
         startSettle();
         return;
     }
+    m_mayPass = true;
     fail(QStringLiteral("timed out after %1").arg(secondsText(m_options.pageLimitMs)));
     recyclePage();
 }
@@ -515,6 +540,8 @@ void ChromiumBrowser::check()
     if (m_phase != Phase::Loading)
         return;
     if (m_load.failed()) {
+        m_mayPass = m_load.mayPass();
+        m_retryAfterMs = m_load.retryAfterMs();
         fail(m_load.failure());
         cleanPage();
     } else if (m_load.loaded()) {

@@ -37,6 +37,8 @@ public:
     QString bodyInnerText() override;
     QString loadNote() const override { return m_note; }
     QString unavailableReason() const override;
+    bool failureMayPass() const override { return m_mayPass; }
+    int retryAfterMs() const override { return m_retryAfterMs; }
 
     const EngineOptions &options() const { return m_options; }
     // Ends the engine and removes its profile; the next navigation starts it again.
@@ -113,6 +115,8 @@ private:
     QString m_text;
     QString m_error;
     QString m_note;
+    bool m_mayPass = false;
+    int m_retryAfterMs = -1;
 
     QElapsedTimer m_clock;
     qint64 m_rowStart = 0;

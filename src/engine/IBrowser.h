@@ -21,6 +21,11 @@ public:
     virtual QString loadNote() const { return {}; }
     // Why no page can be loaded at all (the engine is missing), or empty.
     virtual QString unavailableReason() const { return {}; }
+    // Whether the last page's failure may pass on another try (a reset
+    // connection, a time-out, HTTP 408, 429, 502, 503 or 504).
+    virtual bool failureMayPass() const { return false; }
+    // The pause the last page's server asked for (Retry-After), or -1.
+    virtual int retryAfterMs() const { return -1; }
 
     // The address as messages show it: quoted when blank, shortened when huge.
     static QString shownAddress(const QString &row)

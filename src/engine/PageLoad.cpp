@@ -1,5 +1,7 @@
 #include "engine/PageLoad.h"
 
+#include <QSet>
+
 namespace {
 
 const QString Aborted = QStringLiteral("net::ERR_ABORTED");
@@ -30,9 +32,10 @@ void PageLoad::follow(const QString &loaderId)
 }
 
 void PageLoad::documentResponse(const QString &requestId, int status, const QString &statusText,
-                                bool attachment, qint64 contentLength)
+                                bool attachment, qint64 contentLength, int retryAfterMs)
 {
     Document &document = m_documents[requestId];
+    document.retryAfterMs = retryAfterMs;
     document.status = status;
     document.statusText = statusText;
     document.attachment = attachment;
@@ -94,6 +97,21 @@ QString PageLoad::httpStatusText(int status, const QString &statusText)
         reason = statusText.simplified();
     return reason.isEmpty() ? QStringLiteral("HTTP error %1").arg(status)
                             : QStringLiteral("HTTP error %1 %2").arg(status).arg(reason);
+}
+
+bool PageLoad::mayPass() const
+{
+    static const QSet<int> statuses{408, 429, 502, 503, 504};
+    static const QSet<QString> errors{
+        QStringLiteral("net::ERR_CONNECTION_RESET"),   QStringLiteral("net::ERR_CONNECTION_CLOSED"),
+        QStringLiteral("net::ERR_CONNECTION_ABORTED"), QStringLiteral("net::ERR_EMPTY_RESPONSE"),
+        QStringLiteral("net::ERR_TIMED_OUT"),          QStringLiteral("net::ERR_CONNECTION_TIMED_OUT"),
+        QStringLiteral("net::ERR_NETWORK_CHANGED"),
+    };
+    const Document &document = current();
+    if (document.status >= 400)
+        return statuses.contains(document.status);
+    return errors.contains(document.errorText) || errors.contains(m_failure);
 }
 
 QString PageLoad::tooLargeText() const

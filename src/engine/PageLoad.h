@@ -18,7 +18,7 @@ public:
     void follow(const QString &loaderId);
 
     void documentResponse(const QString &requestId, int status, const QString &statusText,
-                          bool attachment, qint64 contentLength);
+                          bool attachment, qint64 contentLength, int retryAfterMs = -1);
     void documentData(const QString &requestId, qint64 bytes);
     void documentFailed(const QString &requestId, const QString &errorText);
     void lifecycle(const QString &loaderId, const QString &name);
@@ -32,6 +32,9 @@ public:
     bool parsed() const { return m_withinDocument || current().parsed; }
     bool loaded() const { return m_withinDocument || current().loaded; }
     int httpStatus() const { return current().status; }
+    int retryAfterMs() const { return current().retryAfterMs; }
+    // Whether the failure may pass on another try.
+    bool mayPass() const;
 
     static QString httpStatusText(int status, const QString &statusText = {});
     QString tooLargeText() const;
@@ -45,6 +48,7 @@ private:
         QString errorText;
         bool parsed = false;
         bool loaded = false;
+        int retryAfterMs = -1;
     };
 
     const Document &current() const;

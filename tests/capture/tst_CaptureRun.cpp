@@ -9,6 +9,7 @@
 #include "urllist/UrlListModel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void visitsListsBeyondSixteenBitRows();
     void collidingNamesAreNumberedInListOrder();
     void stopEndsTheRunAfterTheCurrentRow();
+    void failuresThatMayPassAreTriedAgain();
 };
 
 void TestCaptureRun::emptyListIsRefusedFirst()
@@ -312,6 +314,36 @@ void TestCaptureRun::stopEndsTheRunAfterTheCurrentRow()
     f.browser.onPoll = {};
     f.run.start();
     QCOMPARE(f.boxes.informations().last(), QStringLiteral("Done."));
+}
+
+void TestCaptureRun::failuresThatMayPassAreTriedAgain()
+{
+    Fixture f;
+    f.list.append(QStringLiteral("flaky"));
+    f.browser.pages.insert(QStringLiteral("flaky"), {QStringLiteral("at last"), 0, QStringLiteral("HTTP error 503"), 2});
+    f.add(QStringLiteral("gone"), {}, 0, QStringLiteral("HTTP error 404 Not Found"));
+    f.add(QStringLiteral("other"), QStringLiteral("other"));
+    f.run.setTries(3, 1);
+    f.run.setHostWait(150);
+    QElapsedTimer clock;
+    clock.start();
+    f.run.start();
+    QCOMPARE(f.file(QStringLiteral("flaky")), QStringLiteral("at last"));
+    QCOMPARE(f.browser.navigated.count(QStringLiteral("flaky")), 3);
+    // A failure that cannot pass is loaded once and reported once.
+    QCOMPARE(f.browser.navigated.count(QStringLiteral("gone")), 1);
+    QCOMPARE(f.boxes.warnings().size(), 1);
+    // The three loads of one host at least 150 ms apart.
+    QVERIFY(clock.elapsed() >= 2 * 150);
+
+    // Out of tries: the last failure is reported.
+    Fixture g;
+    g.list.append(QStringLiteral("flaky"));
+    g.browser.pages.insert(QStringLiteral("flaky"), {QString(), 0, QStringLiteral("HTTP error 503"), 5});
+    g.run.setTries(2, 1);
+    g.run.start();
+    QCOMPARE(g.browser.navigated.size(), 2);
+    QCOMPARE(g.boxes.warnings().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCaptureRun)

@@ -83,7 +83,11 @@ void LocalHttpServer::onReadyRead(QTcpSocket *socket)
 
 void LocalHttpServer::answer(QTcpSocket *socket, const QString &path)
 {
-    const Reply reply = m_routes.value(path, missing());
+    Reply reply = m_routes.value(path, missing());
+    if (m_hits.value(path) <= reply.failFirst) {
+        reply.status = 503;
+        reply.headers += "Retry-After: 1\r\n";
+    }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " X\r\n";
     head += "Content-Type: " + reply.contentType + "\r\n";
     if (!reply.location.isEmpty())

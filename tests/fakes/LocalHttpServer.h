@@ -23,6 +23,7 @@ public:
         bool silent = false;      // takes the request and never answers
         int delayMs = 0;
         QByteArray headers;       // further header lines, each ending in CRLF
+        int failFirst = 0;        // the first hits answer 503 with "Retry-After: 1"
     };
 
     explicit LocalHttpServer(QObject *parent = nullptr);

@@ -117,6 +117,7 @@ private Q_SLOTS:
     void killedEngineProcessesFailOnlyTheirRow();
     void oversizedPageFailsWithoutFollowingIt();
     void missingEngineIsReportedOnce();
+    void busyServersAreTriedAgainAfterTheirPause();
 
 private:
     LocalHttpServer m_server;
@@ -336,6 +337,26 @@ void TestChromiumBrowser::missingEngineIsReportedOnce()
     QVERIFY(r.boxes.warnings().first().contains(QStringLiteral("package \"chromium\"")));
     QCOMPARE(r.run.lastSummary().failed, 2);
     QCOMPARE(r.boxes.informations(), QStringList{QStringLiteral("Done.")});
+}
+
+void TestChromiumBrowser::busyServersAreTriedAgainAfterTheirPause()
+{
+    LocalHttpServer::Reply busy;
+    busy.failFirst = 1;
+    busy.body = html("<p>answered</p>");
+    m_server.route("/busy", busy);
+    LocalHttpServer::Reply gone;
+    gone.status = 404;
+    m_server.route("/gone-for-good", gone);
+    Run r(*m_browser);
+    r.run.setTries(3, 10);
+    r.start({m_server.url("/busy"), m_server.url("/gone-for-good")});
+    QCOMPARE(r.file(m_server.url("/busy")), QByteArray("answered"));
+    QCOMPARE(m_server.hits(QStringLiteral("/busy")), 2);
+    // The server asked for a second.
+    QVERIFY(r.finishedAt.value(m_server.url("/busy")) >= 1000);
+    QCOMPARE(m_server.hits(QStringLiteral("/gone-for-good")), 1);
+    QCOMPARE(r.boxes.warnings().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestChromiumBrowser)
