@@ -150,6 +150,16 @@ void CaptureRun::run()
         QString reservedName;
         guard.run(112, [&] { url = m_list.text(int(row)); });
         guard.run([&] { reservedName = names().reserve(url); });
+        if (m_skipTest) {
+            const QString path = MakeOutputPath(m_view.folderText(), reservedName);
+            if (m_skipTest(url, path)) {
+                ++m_summary.skipped;
+                ++finished;
+                if (m_observer)
+                    m_observer(row, url, RowOutcome::Skipped, path, QString());
+                continue;
+            }
+        }
         guard.run([&] { m_view.setProgressValue(progressValue(row, m_list.count())); });
         guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(url)); });
         guard.run([&] { m_pump.processPendingEvents(); });

@@ -22,11 +22,14 @@ class UrlListModel;
 class CaptureRun
 {
 public:
-    enum class RowOutcome { Saved, Failed };
+    enum class RowOutcome { Saved, Failed, Skipped };
     struct Summary {
         qint64 saved = 0;
         qint64 failed = 0;
+        qint64 skipped = 0;
     };
+    // True for a row to leave out: its address and the path its file would have.
+    using SkipTest = std::function<bool(const QString &url, const QString &outputPath)>;
     // Told of every finished row; `outputPath` is the file written, empty when none was;
     // `note` is the browser's remark on the page ("load incomplete").
     using RowObserver = std::function<void(qint64 row, const QString &url, RowOutcome outcome,
@@ -51,6 +54,8 @@ public:
     }
     // At least this long between two loads of the same host.
     void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
+    // Rows the test holds true for are counted as skipped, never loaded.
+    void setSkipTest(SkipTest test) { m_skipTest = std::move(test); }
     // Ends the run after the row being loaded.
     void requestStop() { if (m_running) m_stopRequested = true; }
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
@@ -74,6 +79,7 @@ private:
     IBrowser &m_browser;
     IEventPump &m_pump;
     RowObserver m_observer;
+    SkipTest m_skipTest;
     Summary m_summary;
     // The browser bounds each row itself; this only ends a wait it never ends.
     std::chrono::milliseconds m_waitLimit{EngineOptions().longestRowMs()};

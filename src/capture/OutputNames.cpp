@@ -3,6 +3,7 @@
 #include "capture/OutputFile.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 
 #include <cstring>
 
@@ -36,6 +37,14 @@ QString OutputNames::reserve(const QString &address)
     m_names.insert(number == 1 ? plainKey : keyOf(name));
     m_numberByAddress.emplace(addressKey, number);
     return name;
+}
+
+void OutputNames::take(const QString &address, const QString &fileName)
+{
+    static const QRegularExpression numbered(QStringLiteral(" \\((\\d{1,9})\\)(\\.txt)?$"));
+    const int number = qMax(1, numbered.match(fileName).captured(1).toInt());
+    m_numberByAddress.emplace(keyOf(address), number);
+    m_names.insert(keyOf(fileName));
 }
 
 bool OutputNames::numbered(const QString &address) const

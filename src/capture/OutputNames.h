@@ -14,6 +14,8 @@ class OutputNames
 {
 public:
     QString reserve(const QString &address);
+    // Marks the name as the address's (a name an earlier run of the same list gave it).
+    void take(const QString &address, const QString &fileName);
     // True when the address got a number because its plain name was taken.
     bool numbered(const QString &address) const;
 

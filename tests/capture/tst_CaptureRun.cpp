@@ -1,5 +1,6 @@
 #include "capture/MousePointer.h"
 #include "capture/CaptureRun.h"
+#include "capture/OutputNames.h"
 #include "capture/OutputFile.h"
 #include "fakes/CountingEventPump.h"
 #include "fakes/FakeBrowser.h"
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void collidingNamesAreNumberedInListOrder();
     void stopEndsTheRunAfterTheCurrentRow();
     void failuresThatMayPassAreTriedAgain();
+    void skippedRowsAreNeitherLoadedNorWritten();
 };
 
 void TestCaptureRun::emptyListIsRefusedFirst()
@@ -344,6 +346,27 @@ void TestCaptureRun::failuresThatMayPassAreTriedAgain()
     g.run.start();
     QCOMPARE(g.browser.navigated.size(), 2);
     QCOMPARE(g.boxes.warnings().size(), 1);
+}
+
+void TestCaptureRun::skippedRowsAreNeitherLoadedNorWritten()
+{
+    Fixture f;
+    f.add(QStringLiteral("h/a"), QStringLiteral("a"));
+    f.add(QStringLiteral("h/b"), QStringLiteral("b"));
+    OutputNames names;
+    names.take(QStringLiteral("http://h/a"), QStringLiteral("h_a.txt")); // an earlier run's
+    f.run.setOutputNames(&names);
+    QStringList skipped;
+    f.run.setSkipTest([&](const QString &url, const QString &path) {
+        skipped << QFileInfo(path).fileName();
+        return url == QLatin1String("h/b");
+    });
+    f.run.start();
+    QCOMPARE(skipped, (QStringList{QStringLiteral("h_a (2).txt"), QStringLiteral("h_b.txt")}));
+    QCOMPARE(f.browser.navigated, QStringList{QStringLiteral("h/a")});
+    QCOMPARE(f.files(), QStringList{QStringLiteral("h_a (2).txt")});
+    QCOMPARE(f.run.lastSummary().skipped, 1);
+    QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
 }
 
 QTEST_GUILESS_MAIN(TestCaptureRun)
