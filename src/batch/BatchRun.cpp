@@ -4,12 +4,16 @@
 #include "batch/ConsoleMessageBoxes.h"
 #include "batch/ConsoleRunView.h"
 #include "batch/ListRows.h"
+#include "batch/ProgressLine.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputNames.h"
 #include "engine/IBrowser.h"
 #include "support/IEventPump.h"
 #include "support/PathHelpers.h"
 #include "urllist/UrlListModel.h"
+
+#include <QDir>
+#include <QScopeGuard>
 
 namespace {
 
@@ -31,6 +35,20 @@ QString addressStart(const QString &text)
     return start + QStringLiteral("…");
 }
 
+// A row's error report as its line shows it: on one line, without the address.
+QString failureReason(const QString &url, const QString &report)
+{
+    const QString address = IBrowser::shownAddress(url) + QStringLiteral(": ");
+    QString reason = report;
+    for (const QString &prefix : {QStringLiteral("Could not load ") + address, address}) {
+        if (reason.startsWith(prefix)) {
+            reason.remove(0, prefix.size());
+            break;
+        }
+    }
+    return reason.simplified();
+}
+
 } // namespace
 
 BatchRun::BatchRun(IBrowser &browser, IEventPump &pump, QTextStream &out, QTextStream &err)
@@ -41,19 +59,21 @@ BatchRun::BatchRun(IBrowser &browser, IEventPump &pump, QTextStream &out, QTextS
 QString BatchRun::usage(const QString &program)
 {
     return QStringLiteral(
-               "Usage: %1 [--folder DIR] [--timeout SECONDS] [--settle SECONDS]\n"
-               "       [--window-size WxH] LISTFILE...\n"
+               "Usage: %1 [OPTION]... [LISTFILE]...\n"
                "\n"
-               "Loads every address listed in the LISTFILEs in a hidden browser engine and saves\n"
-               "the text of each page's body as one .txt file in DIR, named after the address,\n"
-               "exactly as the Textorin window does.\n"
+               "Loads every address given with -u, then every address listed in the LISTFILEs,\n"
+               "in a hidden browser engine and saves the text of each page's body as one .txt\n"
+               "file in DIR, named after the address, exactly as the Textorin window does.\n"
                "\n"
                "  LISTFILE      a text file with one address per line (CR LF, CR or LF line\n"
                "                ends); \"-\" reads the list from standard input. Blank lines are\n"
                "                skipped and counted. Lists are read as the run goes and may be of\n"
                "                any length; a line over 2 MiB fails as \"address too long\".\n"
-               "  --folder DIR  the destination folder; by default the folder the window uses\n"
-               "                (its stored \"Download Location\").\n"
+               "  -u, --url URL one address, saved before those of the LISTFILEs; give it as\n"
+               "                often as needed. With -u no LISTFILE is needed.\n"
+               "  --folder DIR  the destination folder, created with its parents when missing;\n"
+               "                by default the folder the window uses (its stored \"Download\n"
+               "                Location\"), which must exist.\n"
                "  --timeout SECONDS\n"
                "                time for each page's document to arrive (default 60). A page\n"
                "                whose document is in but whose load never ends is saved as it\n"
@@ -64,13 +84,33 @@ QString BatchRun::usage(const QString &program)
                "                0 takes the text at the load event).\n"
                "  --window-size WxH\n"
                "                the window the pages are laid out in (default 1280x800).\n"
-               "  --help        shows this text.\n"
+               "  -q, --quiet   prints only failed rows, error reports and the summary.\n"
+               "  -v, --verbose adds the browser engine's own diagnostics to standard error\n"
+               "                (TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead).\n"
+               "  --version     prints the version.\n"
+               "  -h, --help    shows this text.\n"
                "\n"
-               "One progress line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for\n"
-               "the total until the lists are counted), each error report to standard error,\n"
-               "then \"Done.\" and a summary of saved, failed and skipped rows.\n"
-               "A page that cannot be had (no answer, an HTTP error, a download, a time-out)\n"
-               "writes no file. The browser engine is Debian's chromium, run headless.\n"
+               "One line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for the\n"
+               "total until the lists are counted), a failed one with its reason; each error\n"
+               "report goes to standard error; then \"Done.\" and a summary of saved, failed\n"
+               "and skipped rows. When standard error is a terminal it also shows one line of\n"
+               "progress: rows done, saved and failed, pages per minute, the time taken and\n"
+               "left, and the address loading. A page that cannot be had (no answer, an HTTP\n"
+               "error, a download, a time-out) writes no file. Ctrl-C (or SIGTERM) stops the\n"
+               "run, printing \"Stopped by signal.\" and the summary so far. The browser\n"
+               "engine is Debian's chromium, run headless.\n"
+               "\n"
+               "Examples:\n"
+               "  %1 urls.txt                        into the stored folder\n"
+               "  printf 'example.com\\n' | %1 -      the list on standard input\n"
+               "  %1 -u example.com -u example.org   two addresses, no list file\n"
+               "  %1 --folder ~/pages urls.txt       into ~/pages\n"
+               "  %1 --timeout 20 urls.txt           20 s for each document\n"
+               "  %1 --settle 0 urls.txt             the text at the load event\n"
+               "  %1 --window-size 390x844 urls.txt  laid out as on a phone\n"
+               "  %1 -q urls.txt                     only what went wrong\n"
+               "  %1 -v urls.txt 2>run.log           with the engine's diagnostics\n"
+               "  %1 --version\n"
                "\n"
                "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing\n"
                "list file, an empty list, an unusable folder or no browser engine.\n")
@@ -80,6 +120,10 @@ QString BatchRun::usage(const QString &program)
 void BatchRun::printRow(qint64 row, qint64 total, const QString &url, bool saved,
                         const QString &outputPath, const QString &note)
 {
+    if (saved && m_quiet)
+        return;
+    if (m_progress)
+        m_progress->hideForOut();
     m_out << '[' << row << '/' << (total < 0 ? QStringLiteral("?") : QString::number(total)) << "] "
           << (saved ? "saved " : "FAILED ") << url;
     if (saved)
@@ -87,6 +131,35 @@ void BatchRun::printRow(qint64 row, qint64 total, const QString &url, bool saved
     if (!note.isEmpty())
         m_out << " (" << note << ')';
     m_out << Qt::endl;
+}
+
+void BatchRun::printSummary()
+{
+    if (m_progress)
+        m_progress->hideForOut();
+    m_out << "Saved " << m_saved << ", failed " << m_failed << ", skipped "
+          << (m_rows ? m_rows->skipped() : 0) << '.' << Qt::endl;
+}
+
+void BatchRun::printStoppedBySignal()
+{
+    if (m_progress)
+        m_progress->finish();
+    m_out << "Stopped by signal." << Qt::endl;
+    printSummary();
+}
+
+void BatchRun::showProgress(const QString &loading)
+{
+    if (!m_progress || !m_rows)
+        return;
+    ProgressLine::State state;
+    state.done = m_saved + m_failed;
+    state.total = m_rows->total();
+    state.saved = m_saved;
+    state.failed = m_failed;
+    state.loading = loading;
+    m_progress->update(state);
 }
 
 int BatchRun::run(const QStringList &listFiles, const QString &folder)
@@ -99,15 +172,19 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             return NothingRun;
         }
     }
-    ListRows rows(listFiles, m_stdin, m_err);
+    ListRows rows(m_addresses, listFiles, m_stdin, m_err);
     rows.setAfterRead([this] { m_pump.processPendingEvents(); });
+    m_rows = &rows;
+    m_saved = 0;
+    m_failed = 0;
+    const auto forgetRows = qScopeGuard([this] { m_rows = nullptr; });
     ListRows::Row row;
     bool more = rows.next(row);
     if (!more) {
         m_err << "No files added." << Qt::endl;
         return NothingRun;
     }
-    if (!IsFolder(folder)) {
+    if (!IsFolder(folder) && !(m_createsFolder && !folder.isEmpty() && QDir().mkpath(folder))) {
         m_err << "Folder does not exist. Please select another folder." << Qt::endl;
         return NothingRun;
     }
@@ -120,6 +197,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     UrlListModel list;
     ConsoleRunView view(folder);
     ConsoleMessageBoxes console(m_out, m_err);
+    console.setProgressLine(m_progress);
     ChunkMessageBoxes boxes(console);
     CaptureRun capture(view, list, boxes, m_browser, m_pump);
     // Names are reserved over the whole list, not per chunk.
@@ -127,21 +205,24 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     capture.setOutputNames(&names);
     if (m_rowWaitLimitMs > 0)
         capture.setWaitLimit(std::chrono::milliseconds(m_rowWaitLimitMs));
+    QStringList chunk;
     qint64 before = 0;   // rows of the chunks before this one
     qint64 reported = 0; // rows of this chunk the run has finished
     capture.setRowObserver([&](qint64 chunkRow, const QString &url, CaptureRun::RowOutcome outcome,
                                const QString &outputPath, const QString &note) {
         ++reported;
-        printRow(before + chunkRow, rows.total(), url, outcome == CaptureRun::RowOutcome::Saved,
-                 outputPath, note);
+        const bool saved = outcome == CaptureRun::RowOutcome::Saved;
+        ++(saved ? m_saved : m_failed);
+        const QString report = boxes.takeLastReport();
+        printRow(before + chunkRow, rows.total(), url, saved, outputPath,
+                 saved ? note : failureReason(url, report));
+        showProgress(chunkRow < chunk.size() ? chunk.at(chunkRow) : QString());
     });
 
-    qint64 saved = 0;
-    qint64 failed = 0;
     // Once a run ends short of its rows (no engine, no folder), no further row is loaded.
     bool loading = true;
     while (more) {
-        QStringList chunk;
+        chunk.clear();
         qsizetype chunkChars = 0;
         while (more && !row.tooLong && chunk.size() < m_chunkRows && chunkChars < MaxChunkChars) {
             chunkChars += row.text.size();
@@ -153,13 +234,12 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             if (loading) {
                 list.clear();
                 list.appendRows(chunk);
+                showProgress(chunk.first());
                 capture.start();
-                saved += capture.lastSummary().saved;
-                failed += capture.lastSummary().failed;
                 loading = reported == chunk.size() && m_browser.unavailableReason().isEmpty();
             }
             for (qint64 index = reported; index < chunk.size(); ++index) {
-                ++failed;
+                ++m_failed;
                 printRow(before + index + 1, rows.total(), chunk.at(index), false);
             }
             before += chunk.size();
@@ -167,16 +247,21 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
         // A row too long never reaches the engine.
         if (more && row.tooLong) {
             ++before;
-            ++failed;
+            ++m_failed;
             const QString start = addressStart(row.text);
+            if (m_progress)
+                m_progress->hide();
             m_err << "Row " << before << ": address too long (more than 2 MiB): " << start << Qt::endl;
             printRow(before, rows.total(), start, false, {}, QStringLiteral("address too long"));
             more = rows.next(row);
         }
+        showProgress({});
     }
 
-    console.information(QStringLiteral("Done."));
-    m_out << "Saved " << saved << ", failed " << failed << ", skipped " << rows.skipped() << '.'
-          << Qt::endl;
-    return failed == 0 && !rows.readFailed() ? AllSaved : SomeFailed;
+    if (m_progress)
+        m_progress->finish();
+    if (!m_quiet)
+        console.information(QStringLiteral("Done."));
+    printSummary();
+    return m_failed == 0 && !rows.readFailed() ? AllSaved : SomeFailed;
 }

@@ -5,6 +5,8 @@
 
 class IBrowser;
 class IEventPump;
+class ListRows;
+class ProgressLine;
 class QIODevice;
 
 // Saves the pages of list files without a window, as the start button does.
@@ -19,23 +21,43 @@ public:
 
     // Reads standard input for the list file "-"; without one, "-" is an empty list.
     void setStandardInput(QIODevice *input) { m_stdin = input; }
+    // Rows run before those of the list files, one for each address.
+    void setAddresses(const QStringList &addresses) { m_addresses = addresses; }
+    // Creates a missing folder, with its parents, rather than refusing it.
+    void setCreatesFolder(bool creates) { m_createsFolder = creates; }
+    // Prints only failed rows, error reports and the summary.
+    void setQuiet(bool quiet) { m_quiet = quiet; }
+    // The terminal's progress line, kept up to date while rows run; none by default.
+    void setProgressLine(ProgressLine *progress) { m_progress = progress; }
     // The longest wait for one row; the browser normally ends it sooner.
     void setRowWaitLimit(int milliseconds) { m_rowWaitLimitMs = milliseconds; }
     // The most rows one capture run takes.
     void setChunkRows(int rows) { m_chunkRows = qMax(rows, 1); }
     int run(const QStringList &listFiles, const QString &folder);
+    // Ends the output of a run stopped by a signal: the rows finished so far.
+    void printStoppedBySignal();
 
     static QString usage(const QString &program);
 
 private:
     void printRow(qint64 row, qint64 total, const QString &url, bool saved,
                   const QString &outputPath = {}, const QString &note = {});
+    void printSummary();
+    void showProgress(const QString &loading);
 
     IBrowser &m_browser;
     IEventPump &m_pump;
     QTextStream &m_out;
     QTextStream &m_err;
     QIODevice *m_stdin = nullptr;
+    QStringList m_addresses;
+    bool m_createsFolder = false;
+    bool m_quiet = false;
+    ProgressLine *m_progress = nullptr;
     int m_rowWaitLimitMs = 0;
     int m_chunkRows = 500;
+    // The run going on.
+    const ListRows *m_rows = nullptr;
+    qint64 m_saved = 0;
+    qint64 m_failed = 0;
 };

@@ -1,5 +1,6 @@
 #include "batch/ConsoleMessageBoxes.h"
 
+#include "batch/ProgressLine.h"
 #include "support/ApplicationError.h"
 
 ConsoleMessageBoxes::ConsoleMessageBoxes(QTextStream &out, QTextStream &err)
@@ -9,11 +10,15 @@ ConsoleMessageBoxes::ConsoleMessageBoxes(QTextStream &out, QTextStream &err)
 
 void ConsoleMessageBoxes::information(const QString &text)
 {
+    if (m_progress)
+        m_progress->hideForOut();
     m_out << WithLineFeeds(text) << Qt::endl;
 }
 
 void ConsoleMessageBoxes::warning(const QString &caption, const QString &text)
 {
+    if (m_progress)
+        m_progress->hide();
     m_err << caption << ": " << WithLineFeeds(text) << Qt::endl;
 }
 

@@ -19,9 +19,12 @@ bool isRegularFile(const QString &listFile)
 
 } // namespace
 
-ListRows::ListRows(const QStringList &listFiles, QIODevice *standardInput, QTextStream &err)
-    : m_listFiles(listFiles), m_stdin(standardInput), m_err(err)
+ListRows::ListRows(const QStringList &addresses, const QStringList &listFiles,
+                   QIODevice *standardInput, QTextStream &err)
+    : m_addresses(addresses), m_listFiles(listFiles), m_stdin(standardInput), m_err(err)
 {
+    for (const QString &address : addresses)
+        m_addressRows += !address.trimmed().isEmpty();
     QStringList regularFiles;
     for (const QString &listFile : listFiles) {
         if (isRegularFile(listFile))
@@ -78,7 +81,7 @@ qint64 ListRows::total() const
     if (m_allRead)
         return m_rows;
     if (m_streamsLeft == 0 && m_counted)
-        return m_regularRows + m_streamRows;
+        return m_addressRows + m_regularRows + m_streamRows;
     return -1;
 }
 
@@ -116,6 +119,17 @@ bool ListRows::openNext()
 
 bool ListRows::next(Row &row)
 {
+    while (m_nextAddress < m_addresses.size()) {
+        const QString &address = m_addresses.at(m_nextAddress++);
+        if (address.trimmed().isEmpty()) {
+            ++m_skipped;
+            continue;
+        }
+        ++m_rows;
+        row.text = address;
+        row.tooLong = address.toUtf8().size() > ListReader::MaxLineBytes;
+        return true;
+    }
     while (!m_allRead) {
         if (!m_reader || !m_reader->next()) {
             if (m_reader && !m_reader->errorString().isEmpty()) {

@@ -13,8 +13,8 @@ class QIODevice;
 class QTextStream;
 class QThread;
 
-// The rows of a batch's list files in order, read as they are needed; blank
-// rows are counted and left out. Regular files are counted ahead in a thread of
+// The rows of a batch: the addresses given first, then those of its list files
+// in order, read as they are needed; blank rows are counted and left out. Regular files are counted ahead in a thread of
 // their own; standard input, pipes and devices count as they are read.
 class ListRows
 {
@@ -24,9 +24,10 @@ public:
         bool tooLong = false; // over the engine's limit: `text` is only its start
     };
 
-    // Reads "-" from `standardInput`, an empty list when there is none. Read
-    // errors are reported to `err`.
-    ListRows(const QStringList &listFiles, QIODevice *standardInput, QTextStream &err);
+    // Each of `addresses` is one row. Reads "-" from `standardInput`, an empty
+    // list when there is none. Read errors are reported to `err`.
+    ListRows(const QStringList &addresses, const QStringList &listFiles, QIODevice *standardInput,
+             QTextStream &err);
     ~ListRows();
 
     // Why the list file cannot be read, or empty; "-" always can.
@@ -46,6 +47,9 @@ private:
     bool openNext();
     void count(const QStringList &regularFiles);
 
+    QStringList m_addresses;
+    qsizetype m_nextAddress = 0;
+    qint64 m_addressRows = 0;
     QStringList m_listFiles;
     QIODevice *m_stdin;
     QTextStream &m_err;

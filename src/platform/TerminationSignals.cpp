@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,8 +33,8 @@ void endBySignal(int signal)
 {
     if (cleanUpAction)
         cleanUpAction();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    // The shell's convention: 130 for SIGINT, 143 for SIGTERM.
+    std::fflush(nullptr);
     _exit(128 + signal);
 }
 

@@ -1,4 +1,5 @@
 #include "batch/BatchRun.h"
+#include "batch/ProgressLine.h"
 #include "engine/ChromiumBrowser.h"
 #include "platform/ChromiumProcess.h"
 #include "platform/TerminationSignals.h"
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,6 +35,18 @@ void openClosedStandardDescriptors()
             ::close(opened);
         }
     }
+}
+
+// Has the engine append its diagnostics to standard error, which it opens anew
+// when it starts. That opening has an offset of its own: standard error appends
+// too, so that neither overwrites the other in a file. A socket cannot be opened
+// so, and keeps the diagnostics off.
+void sendEngineLogToStandardError()
+{
+    if (!QFile(QStringLiteral("/dev/stderr")).open(QIODevice::Append))
+        return;
+    ::fcntl(STDERR_FILENO, F_SETFL, ::fcntl(STDERR_FILENO, F_GETFL) | O_APPEND);
+    qputenv("TEXTORIN_ENGINE_LOG", "/dev/stderr");
 }
 
 QString storedFolder()
@@ -83,19 +97,28 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption url(QStringList{QStringLiteral("u"), QStringLiteral("url")}, QString(),
+                                 QStringLiteral("URL"));
     const QCommandLineOption folder(QStringLiteral("folder"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption settle(QStringLiteral("settle"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption windowSize(QStringLiteral("window-size"), QString(), QStringLiteral("WxH"));
-    parser.addOptions({help, folder, timeout, settle, windowSize});
+    const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
+    const QCommandLineOption verbose(QStringList{QStringLiteral("v"), QStringLiteral("verbose")});
+    parser.addOptions({help, version, url, folder, timeout, settle, windowSize, quiet, verbose});
     const auto usageError = [&](const QString &text) {
-        err << program << ": " << text << "\n\n" << BatchRun::usage(program);
+        err << program << ": " << text << "\nTry '" << program << " --help'." << Qt::endl;
         return int(BatchRun::NothingRun);
     };
     if (!parser.parse(application.arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out << BatchRun::usage(program);
+        return BatchRun::AllSaved;
+    }
+    if (parser.isSet(version)) {
+        out << "textorin-batch " TEXTORIN_VERSION << Qt::endl;
         return BatchRun::AllSaved;
     }
     EngineOptions options;
@@ -108,21 +131,36 @@ int main(int argc, char *argv[])
     if (parser.isSet(windowSize) && !parseSize(parser.value(windowSize), &options.windowSize))
         return usageError(QStringLiteral("--window-size wants WIDTHxHEIGHT, such as 1280x800, not \"%1\"")
                               .arg(parser.value(windowSize)));
-    if (parser.positionalArguments().isEmpty()) {
-        err << BatchRun::usage(program);
-        return BatchRun::NothingRun;
+    const QStringList addresses = parser.values(url);
+    for (const QString &address : addresses) {
+        if (address.contains(QLatin1Char('\n')) || address.contains(QLatin1Char('\r')))
+            return usageError(QStringLiteral("--url wants one address, without line breaks"));
     }
+    if (parser.positionalArguments().isEmpty() && addresses.isEmpty())
+        return usageError(QStringLiteral("missing LISTFILE or -u URL"));
+    if (parser.isSet(verbose) && !qEnvironmentVariableIsSet("TEXTORIN_ENGINE_LOG"))
+        sendEngineLogToStandardError();
 
     ChromiumProcess engine;
     ChromiumBrowser browser(engine, options);
-    TerminationSignals::install([&browser] { browser.shutdown(); });
     QtEventPump pump;
     QObject::connect(&browser, &ChromiumBrowser::readyStateChanged, [&pump] { pump.wake(); });
     QFile input;
     input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+    std::optional<ProgressLine> progress;
+    if (!parser.isSet(quiet) && ::isatty(STDERR_FILENO))
+        progress.emplace(err);
     BatchRun batch(browser, pump, out, err);
     batch.setStandardInput(&input);
+    batch.setAddresses(addresses);
+    batch.setCreatesFolder(parser.isSet(folder));
+    batch.setQuiet(parser.isSet(quiet));
+    batch.setProgressLine(progress ? &*progress : nullptr);
     batch.setRowWaitLimit(options.longestRowMs());
+    TerminationSignals::install([&batch, &browser] {
+        batch.printStoppedBySignal();
+        browser.shutdown();
+    });
     const QString destination = parser.isSet(folder) ? parser.value(folder) : storedFolder();
     return batch.run(parser.positionalArguments(), destination);
 }

@@ -62,12 +62,13 @@ private Q_SLOTS:
 void TestBatchRun::longListsRunInChunksWithOneDoneAndOneSummary()
 {
     Fixture f;
-    f.browser.pages.insert(QStringLiteral("http://h/c"), {QString(), 0, QStringLiteral("HTTP error 404")});
+    f.browser.pages.insert(QStringLiteral("http://h/c"),
+                           {QString(), 0, QStringLiteral("Could not load http://h/c: HTTP error 404")});
     const QString list = f.list("http://h/a\n\nhttp://h/b\nhttp://h/c\r\nhttp://h/d\rhttp://h/e\n");
     QCOMPARE(f.run({list}), int(BatchRun::SomeFailed));
     QCOMPARE(f.browser.navigated, FiveRows);
     QCOMPARE(f.progressRows(), (QList<int>{1, 2, 3, 4, 5}));
-    QVERIFY2(f.out.contains(QStringLiteral("] FAILED http://h/c\n")), qPrintable(f.out));
+    QVERIFY2(f.out.contains(QStringLiteral("] FAILED http://h/c (HTTP error 404)\n")), qPrintable(f.out));
     QVERIFY(f.out.contains(QStringLiteral("[5/5] saved http://h/e -> ")));
     QCOMPARE(f.out.count(QStringLiteral("Done.")), 1);
     QVERIFY2(f.out.endsWith(QStringLiteral("Done.\nSaved 4, failed 1, skipped 1.\n")), qPrintable(f.out));

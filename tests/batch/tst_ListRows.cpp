@@ -23,16 +23,24 @@ void TestListRows::regularFilesAreCountedAheadOtherListsAsTheyAreRead()
     QTextStream err(&errors);
     ListRows::Row row;
     {
-        ListRows rows({file}, nullptr, err);
+        ListRows rows({}, {file}, nullptr, err);
         QTRY_COMPARE(rows.total(), 3);
         QVERIFY(rows.next(row));
         QCOMPARE(row.text, QStringLiteral("http://a/"));
+    }
+    {
+        // Addresses given run first, one row each, counted at once.
+        ListRows rows({QStringLiteral("http://u/"), QStringLiteral(" ")}, {file}, nullptr, err);
+        QTRY_COMPARE(rows.total(), 4);
+        QVERIFY(rows.next(row) && row.text == QStringLiteral("http://u/"));
+        QVERIFY(rows.next(row) && row.text == QStringLiteral("http://a/"));
+        QCOMPARE(rows.skipped(), 1);
     }
 
     QBuffer input;
     input.setData("http://d/\n \nhttp://e/");
     input.open(QIODevice::ReadOnly);
-    ListRows rows({file, QStringLiteral("-")}, &input, err);
+    ListRows rows({}, {file, QStringLiteral("-")}, &input, err);
     QStringList read;
     while (rows.next(row)) {
         if (read.size() < 4)

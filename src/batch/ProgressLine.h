@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QTimer>
+
+class QTextStream;
+
+// The one line a batch run keeps at the foot of a terminal: rows done, saved
+// and failed, the pace, the time taken and left, and the address loading now.
+// It is redrawn in place a few times a second, and erased before other output
+// reaches the terminal.
+class ProgressLine
+{
+public:
+    struct State {
+        qint64 done = 0;
+        qint64 total = -1; // -1 while the rows are not counted
+        qint64 saved = 0;
+        qint64 failed = 0;
+        QString loading;
+    };
+
+    // Draws on `err`, which writes to standard error, a terminal.
+    explicit ProgressLine(QTextStream &err);
+
+    // The line's text, at most `columns - 1` terminal columns wide.
+    static QString text(const State &state, qint64 elapsedMs, int columns);
+
+    // Starts the clock and the redrawing.
+    void start();
+    // Takes the run's new state; drawn at once unless drawn a moment ago.
+    void update(const State &state);
+    // Erases the line before output to standard error.
+    void hide();
+    // Erases the line before output to standard output, when it is the same terminal.
+    void hideForOut();
+    // Erases the line for good.
+    void finish();
+
+private:
+    void draw();
+
+    QTextStream &m_err;
+    bool m_sharesOut = false;
+    State m_state;
+    bool m_shown = false;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_sinceDraw;
+    QTimer m_timer;
+};
