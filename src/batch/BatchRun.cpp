@@ -5,6 +5,7 @@
 #include "batch/ConsoleRunView.h"
 #include "batch/ListRows.h"
 #include "batch/ProgressLine.h"
+#include "batch/SavedRows.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputNames.h"
 #include "engine/IBrowser.h"
@@ -13,6 +14,7 @@
 #include "urllist/UrlListModel.h"
 
 #include <QDir>
+#include <QHash>
 #include <QScopeGuard>
 
 namespace {
@@ -84,6 +86,17 @@ QString BatchRun::usage(const QString &program)
                "                0 takes the text at the load event).\n"
                "  --window-size WxH\n"
                "                the window the pages are laid out in (default 1280x800).\n"
+               "  --tries N     up to N loads of a row whose failure may pass (a reset\n"
+               "                connection, a time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s\n"
+               "                and doubling up to 30 s, or as the server's Retry-After asks (up\n"
+               "                to 60 s); default 1. HTTP 404 and unknown hosts are never retried.\n"
+               "  --wait SECONDS\n"
+               "                at least this long between two loads of the same host.\n"
+               "  --no-clobber  skips (and counts as skipped) a row whose file exists already.\n"
+               "  --archive FILE\n"
+               "                appends \"address<TAB>file name\" for every saved row; rows whose\n"
+               "                address FILE lists are skipped and its names stay taken, so a\n"
+               "                stopped run resumes where it stopped.\n"
                "  -q, --quiet   prints only failed rows, error reports and the summary.\n"
                "  -v, --verbose adds the browser engine's own diagnostics to standard error\n"
                "                (TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead).\n"
@@ -108,6 +121,8 @@ QString BatchRun::usage(const QString &program)
                "  %1 --timeout 20 urls.txt           20 s for each document\n"
                "  %1 --settle 0 urls.txt             the text at the load event\n"
                "  %1 --window-size 390x844 urls.txt  laid out as on a phone\n"
+               "  %1 --tries 3 --wait 1 urls.txt     patient with busy servers\n"
+               "  %1 --archive done.tsv urls.txt     run again later to resume\n"
                "  %1 -q urls.txt                     only what went wrong\n"
                "  %1 -v urls.txt 2>run.log           with the engine's diagnostics\n"
                "  %1 --version\n"
@@ -133,12 +148,22 @@ void BatchRun::printRow(qint64 row, qint64 total, const QString &url, bool saved
     m_out << Qt::endl;
 }
 
+void BatchRun::printSkipped(qint64 row, qint64 total, const QString &url, const QString &reason)
+{
+    if (m_quiet)
+        return;
+    if (m_progress)
+        m_progress->hideForOut();
+    m_out << '[' << row << '/' << (total < 0 ? QStringLiteral("?") : QString::number(total)) << "] "
+          << "skipped " << url << " (" << reason << ')' << Qt::endl;
+}
+
 void BatchRun::printSummary()
 {
     if (m_progress)
         m_progress->hideForOut();
     m_out << "Saved " << m_saved << ", failed " << m_failed << ", skipped "
-          << (m_rows ? m_rows->skipped() : 0) << '.' << Qt::endl;
+          << (m_rows ? m_rows->skipped() : 0) + m_skippedRows << '.' << Qt::endl;
 }
 
 void BatchRun::printStoppedBySignal()
@@ -203,16 +228,39 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     // Names are reserved over the whole list, not per chunk.
     OutputNames names;
     capture.setOutputNames(&names);
+    SavedRows history;
+    history.setNoClobber(m_noClobber);
+    QString archiveError;
+    if (!m_archivePath.isEmpty() && !history.openArchive(m_archivePath, names, &archiveError)) {
+        m_err << archiveError << Qt::endl;
+        return NothingRun;
+    }
+    QHash<QString, QString> skipReasons;
+    capture.setSkipTest([&](const QString &url, const QString &outputPath) {
+        const QString reason = history.skipReason(url, outputPath);
+        if (!reason.isEmpty())
+            skipReasons.insert(url, reason);
+        return !reason.isEmpty();
+    });
     if (m_rowWaitLimitMs > 0)
         capture.setWaitLimit(std::chrono::milliseconds(m_rowWaitLimitMs));
+    capture.setTries(m_tries);
+    capture.setHostWait(m_hostWaitMs);
     QStringList chunk;
     qint64 before = 0;   // rows of the chunks before this one
     qint64 reported = 0; // rows of this chunk the run has finished
     capture.setRowObserver([&](qint64 chunkRow, const QString &url, CaptureRun::RowOutcome outcome,
                                const QString &outputPath, const QString &note) {
         ++reported;
+        if (outcome == CaptureRun::RowOutcome::Skipped) {
+            ++m_skippedRows;
+            printSkipped(before + chunkRow, rows.total(), url, skipReasons.take(url));
+            return;
+        }
         const bool saved = outcome == CaptureRun::RowOutcome::Saved;
         ++(saved ? m_saved : m_failed);
+        if (saved)
+            history.saved(url, outputPath);
         const QString report = boxes.takeLastReport();
         printRow(before + chunkRow, rows.total(), url, saved, outputPath,
                  saved ? note : failureReason(url, report));

@@ -25,6 +25,14 @@ public:
     void setAddresses(const QStringList &addresses) { m_addresses = addresses; }
     // Creates a missing folder, with its parents, rather than refusing it.
     void setCreatesFolder(bool creates) { m_createsFolder = creates; }
+    // Up to this many loads of a row whose failure may pass.
+    void setTries(int tries) { m_tries = tries; }
+    // At least this long between two loads of the same host.
+    void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
+    // Skips rows whose file exists already.
+    void setNoClobber(bool on) { m_noClobber = on; }
+    // Records saved rows in the file and skips those it records.
+    void setArchive(const QString &path) { m_archivePath = path; }
     // Prints only failed rows, error reports and the summary.
     void setQuiet(bool quiet) { m_quiet = quiet; }
     // The terminal's progress line, kept up to date while rows run; none by default.
@@ -42,6 +50,7 @@ public:
 private:
     void printRow(qint64 row, qint64 total, const QString &url, bool saved,
                   const QString &outputPath = {}, const QString &note = {});
+    void printSkipped(qint64 row, qint64 total, const QString &url, const QString &reason);
     void printSummary();
     void showProgress(const QString &loading);
 
@@ -53,6 +62,11 @@ private:
     QStringList m_addresses;
     bool m_createsFolder = false;
     bool m_quiet = false;
+    bool m_noClobber = false;
+    int m_tries = 1;
+    int m_hostWaitMs = 0;
+    QString m_archivePath;
+    qint64 m_skippedRows = 0;
     ProgressLine *m_progress = nullptr;
     int m_rowWaitLimitMs = 0;
     int m_chunkRows = 500;

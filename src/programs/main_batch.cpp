@@ -106,7 +106,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption windowSize(QStringLiteral("window-size"), QString(), QStringLiteral("WxH"));
     const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
     const QCommandLineOption verbose(QStringList{QStringLiteral("v"), QStringLiteral("verbose")});
-    parser.addOptions({help, version, url, folder, timeout, settle, windowSize, quiet, verbose});
+    const QCommandLineOption tries(QStringLiteral("tries"), QString(), QStringLiteral("N"));
+    const QCommandLineOption wait(QStringLiteral("wait"), QString(), QStringLiteral("SECONDS"));
+    const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
+    const QCommandLineOption archive(QStringLiteral("archive"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, url, folder, timeout, settle, windowSize, quiet, verbose, tries,
+                       wait, noClobber, archive});
     const auto usageError = [&](const QString &text) {
         err << program << ": " << text << "\nTry '" << program << " --help'." << Qt::endl;
         return int(BatchRun::NothingRun);
@@ -131,6 +136,18 @@ int main(int argc, char *argv[])
     if (parser.isSet(windowSize) && !parseSize(parser.value(windowSize), &options.windowSize))
         return usageError(QStringLiteral("--window-size wants WIDTHxHEIGHT, such as 1280x800, not \"%1\"")
                               .arg(parser.value(windowSize)));
+    int tryCount = 1;
+    if (parser.isSet(tries)) {
+        bool number = false;
+        tryCount = parser.value(tries).toInt(&number);
+        if (!number || tryCount < 1 || tryCount > 100)
+            return usageError(QStringLiteral("--tries wants a whole number from 1 to 100, not \"%1\"")
+                                  .arg(parser.value(tries)));
+    }
+    int hostWaitMs = 0;
+    if (parser.isSet(wait) && !parseSeconds(parser.value(wait), 0, &hostWaitMs))
+        return usageError(QStringLiteral("--wait wants a number of seconds, not \"%1\"")
+                              .arg(parser.value(wait)));
     const QStringList addresses = parser.values(url);
     for (const QString &address : addresses) {
         if (address.contains(QLatin1Char('\n')) || address.contains(QLatin1Char('\r')))
@@ -155,6 +172,11 @@ int main(int argc, char *argv[])
     batch.setAddresses(addresses);
     batch.setCreatesFolder(parser.isSet(folder));
     batch.setQuiet(parser.isSet(quiet));
+    batch.setTries(tryCount);
+    batch.setHostWait(hostWaitMs);
+    batch.setNoClobber(parser.isSet(noClobber));
+    if (parser.isSet(archive))
+        batch.setArchive(parser.value(archive));
     batch.setProgressLine(progress ? &*progress : nullptr);
     batch.setRowWaitLimit(options.longestRowMs());
     TerminationSignals::install([&batch, &browser] {

@@ -49,6 +49,8 @@ private Q_SLOTS:
     void terminationEndsTheReadingOfAnEndlessList();
     void runsWithStandardDescriptorsClosed();
     void collidingNamesKeepEveryPage();
+    void busyServersAreTriedAgain();
+    void archiveAndNoClobberSkipWhatIsSaved();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -336,6 +338,55 @@ void TestBatchFrontEnd::collidingNamesKeepEveryPage()
     QVERIFY2(result.out.contains(base + " (2).txt (numbered: an earlier row has the plain name)"),
              qPrintable(result.out));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestBatchFrontEnd::busyServersAreTriedAgain()
+{
+    QTemporaryDir out;
+    LocalHttpServer::Reply busy;
+    busy.failFirst = 1;
+    busy.body = "<html><body>in the end</body></html>";
+    m_server.route("/busy-once", busy);
+    m_server.route("/busy-again", busy);
+    Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-u"),
+                              m_server.url("/busy-once")});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.out.contains(QStringLiteral("(HTTP error 503 Service Unavailable)")), qPrintable(result.out));
+    result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--tries"), QStringLiteral("2"),
+                       QStringLiteral("-u"), m_server.url("/busy-again")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(m_server.hits(QStringLiteral("/busy-again")), 2);
+    QCOMPARE(runBatch({QStringLiteral("--tries"), QStringLiteral("0"), QStringLiteral("-u"), QStringLiteral("x")}).exitCode, 2);
+}
+
+void TestBatchFrontEnd::archiveAndNoClobberSkipWhatIsSaved()
+{
+    QTemporaryDir out;
+    m_server.page("/x/y", "<html><body>x y</body></html>");
+    m_server.page("/x_y", "<html><body>x underscore y</body></html>");
+    const QString archive = out.filePath(QStringLiteral("done.tsv"));
+    const QString base = QStringLiteral("127.0.0.1 %1_x_y").arg(m_server.port());
+    // A first run saved only the first row before it was stopped.
+    Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--archive"), archive,
+                              QStringLiteral("-u"), m_server.url("/x/y")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readTestFile(archive), (m_server.url("/x/y") + "\t" + base + ".txt\n").toUtf8());
+    // The resumed run skips it and numbers the colliding row as the whole run would have.
+    const QString list = writeList((m_server.url("/x/y") + "\n" + m_server.url("/x_y")).toUtf8());
+    result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--archive"), archive, list});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (in the archive)").arg(m_server.url("/x/y"))),
+             qPrintable(result.out));
+    QVERIFY(result.out.contains(QStringLiteral("Saved 1, failed 0, skipped 1.")));
+    QCOMPARE(readTestFile(out.filePath(base + " (2).txt")), QByteArray("x underscore y"));
+    QCOMPARE(m_server.hits(QStringLiteral("/x/y")), 1);
+
+    // --no-clobber: the file exists, the row is not loaded again.
+    result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--no-clobber"), QStringLiteral("-u"),
+                       m_server.url("/x/y")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.out.contains(QStringLiteral("(exists)")));
+    QCOMPARE(m_server.hits(QStringLiteral("/x/y")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
