@@ -14,6 +14,10 @@
 #include "urllist/UrlListModel.h"
 
 #include <QDir>
+#include <QFileDevice>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QHash>
 #include <QScopeGuard>
 
@@ -97,6 +101,10 @@ QString BatchRun::usage(const QString &program)
                "                appends \"address<TAB>file name\" for every saved row; rows whose\n"
                "                address FILE lists are skipped and its names stay taken, so a\n"
                "                stopped run resumes where it stopped.\n"
+               "  --report FILE writes one JSON object per row as it finishes (JSON Lines), with\n"
+               "                row, address, outcome (saved, failed, skipped), file, bytes,\n"
+               "                http_status, reason, ms and tries; \"-\" writes them to standard\n"
+               "                output, and the row lines and summary go to standard error.\n"
                "  -q, --quiet   prints only failed rows, error reports and the summary.\n"
                "  -v, --verbose adds the browser engine's own diagnostics to standard error\n"
                "                (TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead).\n"
@@ -156,6 +164,26 @@ void BatchRun::printSkipped(qint64 row, qint64 total, const QString &url, const 
         m_progress->hideForOut();
     m_out << '[' << row << '/' << (total < 0 ? QStringLiteral("?") : QString::number(total)) << "] "
           << "skipped " << url << " (" << reason << ')' << Qt::endl;
+}
+
+void BatchRun::writeReport(const RowRecord &record)
+{
+    if (!m_report)
+        return;
+    const QFileInfo file(record.file);
+    const QJsonObject line{
+        {QStringLiteral("row"), record.row},
+        {QStringLiteral("address"), record.address},
+        {QStringLiteral("outcome"), record.outcome},
+        {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(file.fileName())},
+        {QStringLiteral("bytes"), record.outcome == QLatin1String("saved") ? QJsonValue(file.size()) : QJsonValue()},
+        {QStringLiteral("http_status"), record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue()},
+        {QStringLiteral("reason"), record.reason.isEmpty() ? QJsonValue() : QJsonValue(record.reason)},
+        {QStringLiteral("ms"), record.ms},
+        {QStringLiteral("tries"), record.tries},
+    };
+    m_report->write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+    m_report->flush();
 }
 
 void BatchRun::printSummary()
@@ -254,7 +282,9 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
         ++reported;
         if (outcome == CaptureRun::RowOutcome::Skipped) {
             ++m_skippedRows;
-            printSkipped(before + chunkRow, rows.total(), url, skipReasons.take(url));
+            const QString reason = skipReasons.take(url);
+            printSkipped(before + chunkRow, rows.total(), url, reason);
+            writeReport({before + chunkRow, url, QStringLiteral("skipped"), outputPath, reason});
             return;
         }
         const bool saved = outcome == CaptureRun::RowOutcome::Saved;
@@ -262,8 +292,11 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
         if (saved)
             history.saved(url, outputPath);
         const QString report = boxes.takeLastReport();
-        printRow(before + chunkRow, rows.total(), url, saved, outputPath,
-                 saved ? note : failureReason(url, report));
+        const QString reason = saved ? note : failureReason(url, report);
+        printRow(before + chunkRow, rows.total(), url, saved, outputPath, reason);
+        writeReport({before + chunkRow, url, saved ? QStringLiteral("saved") : QStringLiteral("failed"),
+                     saved ? outputPath : QString(), saved ? QString() : reason, m_browser.httpStatus(),
+                     capture.lastRowMs(), capture.lastRowTries()});
         showProgress(chunkRow < chunk.size() ? chunk.at(chunkRow) : QString());
     });
 
@@ -289,6 +322,8 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             for (qint64 index = reported; index < chunk.size(); ++index) {
                 ++m_failed;
                 printRow(before + index + 1, rows.total(), chunk.at(index), false);
+                writeReport({before + index + 1, chunk.at(index), QStringLiteral("failed"), {},
+                             QStringLiteral("not loaded")});
             }
             before += chunk.size();
         }
@@ -301,6 +336,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
                 m_progress->hide();
             m_err << "Row " << before << ": address too long (more than 2 MiB): " << start << Qt::endl;
             printRow(before, rows.total(), start, false, {}, QStringLiteral("address too long"));
+            writeReport({before, start, QStringLiteral("failed"), {}, QStringLiteral("address too long")});
             more = rows.next(row);
         }
         showProgress({});

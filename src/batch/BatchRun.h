@@ -7,6 +7,7 @@ class IBrowser;
 class IEventPump;
 class ListRows;
 class ProgressLine;
+class QFileDevice;
 class QIODevice;
 
 // Saves the pages of list files without a window, as the start button does.
@@ -33,6 +34,8 @@ public:
     void setNoClobber(bool on) { m_noClobber = on; }
     // Records saved rows in the file and skips those it records.
     void setArchive(const QString &path) { m_archivePath = path; }
+    // Writes one JSON object per finished row to the device (JSON Lines).
+    void setReport(QFileDevice *report) { m_report = report; }
     // Prints only failed rows, error reports and the summary.
     void setQuiet(bool quiet) { m_quiet = quiet; }
     // The terminal's progress line, kept up to date while rows run; none by default.
@@ -51,6 +54,17 @@ private:
     void printRow(qint64 row, qint64 total, const QString &url, bool saved,
                   const QString &outputPath = {}, const QString &note = {});
     void printSkipped(qint64 row, qint64 total, const QString &url, const QString &reason);
+    struct RowRecord {
+        qint64 row = 0;
+        QString address;
+        QString outcome; // "saved", "failed" or "skipped"
+        QString file;
+        QString reason;
+        int httpStatus = 0;
+        qint64 ms = 0;
+        int tries = 0;
+    };
+    void writeReport(const RowRecord &record);
     void printSummary();
     void showProgress(const QString &loading);
 
@@ -66,6 +80,7 @@ private:
     int m_tries = 1;
     int m_hostWaitMs = 0;
     QString m_archivePath;
+    QFileDevice *m_report = nullptr;
     qint64 m_skippedRows = 0;
     ProgressLine *m_progress = nullptr;
     int m_rowWaitLimitMs = 0;

@@ -153,6 +153,8 @@ void CaptureRun::run()
         if (m_skipTest) {
             const QString path = MakeOutputPath(m_view.folderText(), reservedName);
             if (m_skipTest(url, path)) {
+                m_lastRowTries = 0;
+                m_lastRowMs = 0;
                 ++m_summary.skipped;
                 ++finished;
                 if (m_observer)
@@ -165,7 +167,10 @@ void CaptureRun::run()
         guard.run([&] { m_pump.processPendingEvents(); });
         guard.run(110, setBusy);
         bool taken = false;
+        QElapsedTimer rowClock;
+        rowClock.start();
         for (int tries = 1;; ++tries) {
+            m_lastRowTries = tries;
             waitForHost(url);
             guard.run(116, forRow(url, [&] { m_browser.navigate(url); }));
 
@@ -219,6 +224,7 @@ void CaptureRun::run()
         }
         guard.run(168, setBusy);
         saved ? ++m_summary.saved : ++m_summary.failed;
+        m_lastRowMs = rowClock.elapsed();
         if (m_observer)
             m_observer(row, url, saved ? RowOutcome::Saved : RowOutcome::Failed,
                        saved ? outputPath : QString(), saved ? rowNote(url) : QString());

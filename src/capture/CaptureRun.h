@@ -43,6 +43,9 @@ public:
 
     bool isRunning() const { return m_running; }
     Summary lastSummary() const { return m_summary; }
+    // Of the row last told to the observer: its loads and how long it took.
+    int lastRowTries() const { return m_lastRowTries; }
+    qint64 lastRowMs() const { return m_lastRowMs; }
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     // Names reserved across several runs (one list run in parts); by default each run has its own.
     void setOutputNames(OutputNames *names) { m_sharedNames = names; }
@@ -87,6 +90,8 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     int m_tries = 1;
+    int m_lastRowTries = 0;
+    qint64 m_lastRowMs = 0;
     int m_firstPauseMs = 1000;
     int m_hostWaitMs = 0;
     QElapsedTimer m_hostClock;

@@ -39,6 +39,7 @@ public:
     QString unavailableReason() const override;
     bool failureMayPass() const override { return m_mayPass; }
     int retryAfterMs() const override { return m_retryAfterMs; }
+    int httpStatus() const override { return m_load.httpStatus(); }
 
     const EngineOptions &options() const { return m_options; }
     // Ends the engine and removes its profile; the next navigation starts it again.

@@ -26,6 +26,8 @@ public:
     virtual bool failureMayPass() const { return false; }
     // The pause the last page's server asked for (Retry-After), or -1.
     virtual int retryAfterMs() const { return -1; }
+    // The HTTP status of the last page's main document, 0 when it had none.
+    virtual int httpStatus() const { return 0; }
 
     // The address as messages show it: quoted when blank, shortened when huge.
     static QString shownAddress(const QString &row)

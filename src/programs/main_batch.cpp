@@ -110,8 +110,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption wait(QStringLiteral("wait"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
     const QCommandLineOption archive(QStringLiteral("archive"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("FILE"));
     parser.addOptions({help, version, url, folder, timeout, settle, windowSize, quiet, verbose, tries,
-                       wait, noClobber, archive});
+                       wait, noClobber, archive, report});
     const auto usageError = [&](const QString &text) {
         err << program << ": " << text << "\nTry '" << program << " --help'." << Qt::endl;
         return int(BatchRun::NothingRun);
@@ -167,7 +168,22 @@ int main(int argc, char *argv[])
     std::optional<ProgressLine> progress;
     if (!parser.isSet(quiet) && ::isatty(STDERR_FILENO))
         progress.emplace(err);
-    BatchRun batch(browser, pump, out, err);
+    // With the report on standard output, the row lines go to standard error.
+    const bool reportToOut = parser.value(report) == QLatin1String("-");
+    QFile reportFile;
+    if (reportToOut) {
+        reportFile.open(STDOUT_FILENO, QIODevice::WriteOnly);
+    } else if (parser.isSet(report)) {
+        reportFile.setFileName(parser.value(report));
+        if (!reportFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            err << program << ": cannot write " << parser.value(report) << ": "
+                << reportFile.errorString() << Qt::endl;
+            return BatchRun::NothingRun;
+        }
+    }
+    BatchRun batch(browser, pump, reportToOut ? err : out, err);
+    if (reportFile.isOpen())
+        batch.setReport(&reportFile);
     batch.setStandardInput(&input);
     batch.setAddresses(addresses);
     batch.setCreatesFolder(parser.isSet(folder));

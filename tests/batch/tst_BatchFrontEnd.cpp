@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void collidingNamesKeepEveryPage();
     void busyServersAreTriedAgain();
     void archiveAndNoClobberSkipWhatIsSaved();
+    void reportHasOneObjectPerRow();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -387,6 +390,31 @@ void TestBatchFrontEnd::archiveAndNoClobberSkipWhatIsSaved()
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.out.contains(QStringLiteral("(exists)")));
     QCOMPARE(m_server.hits(QStringLiteral("/x/y")), 1);
+}
+
+void TestBatchFrontEnd::reportHasOneObjectPerRow()
+{
+    QTemporaryDir out;
+    const QString list = writeList((m_server.url("/one") + "\n" + m_server.url("/missing")).toUtf8());
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--report"),
+                                    QStringLiteral("-"), list});
+    QCOMPARE(result.exitCode, 1);
+    const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QStringList keys{"address", "bytes", "file", "http_status", "ms", "outcome", "reason", "row", "tries"};
+    const QJsonObject saved = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
+    const QJsonObject failed = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
+    QCOMPARE(saved.keys(), keys);
+    QCOMPARE(failed.keys(), keys);
+    QCOMPARE(saved.value(QStringLiteral("outcome")).toString(), QStringLiteral("saved"));
+    QCOMPARE(saved.value(QStringLiteral("bytes")).toInt(), 3);
+    QCOMPARE(saved.value(QStringLiteral("http_status")).toInt(), 200);
+    QCOMPARE(failed.value(QStringLiteral("row")).toInt(), 2);
+    QCOMPARE(failed.value(QStringLiteral("http_status")).toInt(), 404);
+    QCOMPARE(failed.value(QStringLiteral("reason")).toString(), QStringLiteral("HTTP error 404 Not Found"));
+    QCOMPARE(failed.value(QStringLiteral("tries")).toInt(), 1);
+    // The row lines and the summary go to standard error instead.
+    QVERIFY(result.err.contains(QStringLiteral("Saved 1, failed 1, skipped 0.")));
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
