@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -54,6 +55,7 @@ private Q_SLOTS:
     void busyServersAreTriedAgain();
     void archiveAndNoClobberSkipWhatIsSaved();
     void reportHasOneObjectPerRow();
+    void neverWritesThroughALink();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -415,6 +417,21 @@ void TestBatchFrontEnd::reportHasOneObjectPerRow()
     QCOMPARE(failed.value(QStringLiteral("tries")).toInt(), 1);
     // The row lines and the summary go to standard error instead.
     QVERIFY(result.err.contains(QStringLiteral("Saved 1, failed 1, skipped 0.")));
+}
+
+void TestBatchFrontEnd::neverWritesThroughALink()
+{
+    QTemporaryDir out;
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("precious"));
+    QVERIFY(writeTestFile(target, "keep me"));
+    const QString link = out.filePath(QStringLiteral("127.0.0.1 %1_one.txt").arg(m_server.port()));
+    QVERIFY(QFile::link(target, link));
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-u"), m_server.url("/one")});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(QStringLiteral("is a symbolic link")), qPrintable(result.err));
+    QCOMPARE(readTestFile(target), QByteArray("keep me"));
+    QVERIFY(QFileInfo(link).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
