@@ -3,6 +3,7 @@
 #include "platform/ChildProcesses.h"
 #include "platform/TerminationSignals.h"
 
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -15,6 +16,21 @@ namespace {
 
 constexpr int ChildCommandFd = 3;
 constexpr int ChildReplyFd = 4;
+
+// A helper that is gone or only a zombie writes nothing any more.
+bool anyAlive(const QList<int> &pids)
+{
+    for (int pid : pids) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        if (close >= 0 && line.mid(close + 2, 1) != "Z")
+            return true;
+    }
+    return false;
+}
 
 void closeFd(int &fd)
 {
@@ -169,6 +185,10 @@ void ChromiumProcess::stop()
         for (int helper : helpers)
             ::kill(helper, SIGKILL);
         TerminationSignals::removeGroup(group);
+        m_process.waitForFinished(5'000);
+        // The profile goes next: no helper may still be writing into it.
+        for (int waited = 0; waited < 200 && anyAlive(helpers); ++waited)
+            ::usleep(10'000);
     }
     m_process.waitForFinished(5'000);
     closePipe();
