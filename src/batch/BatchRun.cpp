@@ -7,12 +7,14 @@
 #include "batch/ProgressLine.h"
 #include "batch/SavedRows.h"
 #include "capture/CaptureRun.h"
+#include "capture/OutputFile.h"
 #include "capture/OutputNames.h"
 #include "engine/IBrowser.h"
 #include "support/IEventPump.h"
 #include "support/PathHelpers.h"
 #include "urllist/UrlListModel.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileDevice>
 #include <QFileInfo>
@@ -105,6 +107,10 @@ QString BatchRun::usage(const QString &program)
                "                row, address, outcome (saved, failed, skipped), file, bytes,\n"
                "                http_status, reason, ms and tries; \"-\" writes them to standard\n"
                "                output, and the row lines and summary go to standard error.\n"
+               "  --shard K/N   takes only the rows whose output name (before any numbering)\n"
+               "                falls in shard K of N: the first 8 bytes of its SHA-256 as a number,\n"
+               "                modulo N, equal to K-1. N machines with K = 1..N share a list with\n"
+               "                no overlap and no gap; colliding names land on the same shard.\n"
                "  -q, --quiet   prints only failed rows, error reports and the summary.\n"
                "  -v, --verbose adds the browser engine's own diagnostics to standard error\n"
                "                (TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead).\n"
@@ -164,6 +170,26 @@ void BatchRun::printSkipped(qint64 row, qint64 total, const QString &url, const 
         m_progress->hideForOut();
     m_out << '[' << row << '/' << (total < 0 ? QStringLiteral("?") : QString::number(total)) << "] "
           << "skipped " << url << " (" << reason << ')' << Qt::endl;
+}
+
+int BatchRun::shardOf(const QString &fileName, int shards)
+{
+    const QByteArray digest = QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha256);
+    quint64 value = 0;
+    for (int i = 0; i < 8; ++i)
+        value = (value << 8) | quint8(digest.at(i));
+    return int(value % quint64(shards)) + 1;
+}
+
+bool BatchRun::inShard(const QString &row) const
+{
+    return m_shards <= 1 || shardOf(MakeOutputFileName(row), m_shards) == m_shard;
+}
+
+qint64 BatchRun::shownTotal(const ListRows &rows) const
+{
+    // A shard's rows are known only once the lists are read.
+    return m_shards > 1 ? -1 : rows.total();
 }
 
 void BatchRun::writeReport(const RowRecord &record)
@@ -283,7 +309,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
         if (outcome == CaptureRun::RowOutcome::Skipped) {
             ++m_skippedRows;
             const QString reason = skipReasons.take(url);
-            printSkipped(before + chunkRow, rows.total(), url, reason);
+            printSkipped(before + chunkRow, shownTotal(rows), url, reason);
             writeReport({before + chunkRow, url, QStringLiteral("skipped"), outputPath, reason});
             return;
         }
@@ -293,7 +319,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             history.saved(url, outputPath);
         const QString report = boxes.takeLastReport();
         const QString reason = saved ? note : failureReason(url, report);
-        printRow(before + chunkRow, rows.total(), url, saved, outputPath, reason);
+        printRow(before + chunkRow, shownTotal(rows), url, saved, outputPath, reason);
         writeReport({before + chunkRow, url, saved ? QStringLiteral("saved") : QStringLiteral("failed"),
                      saved ? outputPath : QString(), saved ? QString() : reason, m_browser.httpStatus(),
                      capture.lastRowMs(), capture.lastRowTries()});
@@ -306,8 +332,10 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
         chunk.clear();
         qsizetype chunkChars = 0;
         while (more && !row.tooLong && chunk.size() < m_chunkRows && chunkChars < MaxChunkChars) {
-            chunkChars += row.text.size();
-            chunk.append(std::move(row.text));
+            if (inShard(row.text)) {
+                chunkChars += row.text.size();
+                chunk.append(std::move(row.text));
+            }
             more = rows.next(row);
         }
         if (!chunk.isEmpty()) {
@@ -321,7 +349,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             }
             for (qint64 index = reported; index < chunk.size(); ++index) {
                 ++m_failed;
-                printRow(before + index + 1, rows.total(), chunk.at(index), false);
+                printRow(before + index + 1, shownTotal(rows), chunk.at(index), false);
                 writeReport({before + index + 1, chunk.at(index), QStringLiteral("failed"), {},
                              QStringLiteral("not loaded")});
             }
@@ -335,7 +363,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             if (m_progress)
                 m_progress->hide();
             m_err << "Row " << before << ": address too long (more than 2 MiB): " << start << Qt::endl;
-            printRow(before, rows.total(), start, false, {}, QStringLiteral("address too long"));
+            printRow(before, shownTotal(rows), start, false, {}, QStringLiteral("address too long"));
             writeReport({before, start, QStringLiteral("failed"), {}, QStringLiteral("address too long")});
             more = rows.next(row);
         }

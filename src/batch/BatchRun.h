@@ -34,6 +34,11 @@ public:
     void setNoClobber(bool on) { m_noClobber = on; }
     // Records saved rows in the file and skips those it records.
     void setArchive(const QString &path) { m_archivePath = path; }
+    // Takes only the rows of shard `shard` (1 to `shards`): those whose plain
+    // output name hashes there, so colliding names share a shard.
+    void setShard(int shard, int shards) { m_shard = shard; m_shards = shards; }
+    // The shard of an output name: SHA-256's first 8 bytes modulo the shards, plus 1.
+    static int shardOf(const QString &fileName, int shards);
     // Writes one JSON object per finished row to the device (JSON Lines).
     void setReport(QFileDevice *report) { m_report = report; }
     // Prints only failed rows, error reports and the summary.
@@ -65,6 +70,8 @@ private:
         int tries = 0;
     };
     void writeReport(const RowRecord &record);
+    bool inShard(const QString &row) const;
+    qint64 shownTotal(const ListRows &rows) const;
     void printSummary();
     void showProgress(const QString &loading);
 
@@ -81,6 +88,8 @@ private:
     int m_hostWaitMs = 0;
     QString m_archivePath;
     QFileDevice *m_report = nullptr;
+    int m_shard = 1;
+    int m_shards = 1;
     qint64 m_skippedRows = 0;
     ProgressLine *m_progress = nullptr;
     int m_rowWaitLimitMs = 0;

@@ -111,8 +111,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
     const QCommandLineOption archive(QStringLiteral("archive"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption shard(QStringLiteral("shard"), QString(), QStringLiteral("K/N"));
     parser.addOptions({help, version, url, folder, timeout, settle, windowSize, quiet, verbose, tries,
-                       wait, noClobber, archive, report});
+                       wait, noClobber, archive, report, shard});
     const auto usageError = [&](const QString &text) {
         err << program << ": " << text << "\nTry '" << program << " --help'." << Qt::endl;
         return int(BatchRun::NothingRun);
@@ -144,6 +145,17 @@ int main(int argc, char *argv[])
         if (!number || tryCount < 1 || tryCount > 100)
             return usageError(QStringLiteral("--tries wants a whole number from 1 to 100, not \"%1\"")
                                   .arg(parser.value(tries)));
+    }
+    int shardIndex = 1;
+    int shardCount = 1;
+    if (parser.isSet(shard)) {
+        static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})/(\\d{1,6})$"));
+        const QRegularExpressionMatch match = pattern.match(parser.value(shard));
+        shardIndex = match.captured(1).toInt();
+        shardCount = match.captured(2).toInt();
+        if (!match.hasMatch() || shardCount < 1 || shardIndex < 1 || shardIndex > shardCount)
+            return usageError(QStringLiteral("--shard wants K/N with 1 <= K <= N, not \"%1\"")
+                                  .arg(parser.value(shard)));
     }
     int hostWaitMs = 0;
     if (parser.isSet(wait) && !parseSeconds(parser.value(wait), 0, &hostWaitMs))
@@ -191,6 +203,7 @@ int main(int argc, char *argv[])
     batch.setTries(tryCount);
     batch.setHostWait(hostWaitMs);
     batch.setNoClobber(parser.isSet(noClobber));
+    batch.setShard(shardIndex, shardCount);
     if (parser.isSet(archive))
         batch.setArchive(parser.value(archive));
     batch.setProgressLine(progress ? &*progress : nullptr);

@@ -1,9 +1,11 @@
+#include "batch/BatchRun.h"
 #include "fakes/LocalHttpServer.h"
 #include "fakes/TestFiles.h"
 #include "platform/ChildProcesses.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSet>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -56,6 +58,7 @@ private Q_SLOTS:
     void archiveAndNoClobberSkipWhatIsSaved();
     void reportHasOneObjectPerRow();
     void neverWritesThroughALink();
+    void shardsSplitTheListWithoutOverlapOrGap();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -432,6 +435,41 @@ void TestBatchFrontEnd::neverWritesThroughALink()
     QVERIFY2(result.err.contains(QStringLiteral("is a symbolic link")), qPrintable(result.err));
     QCOMPARE(readTestFile(target), QByteArray("keep me"));
     QVERIFY(QFileInfo(link).isSymLink());
+}
+
+void TestBatchFrontEnd::shardsSplitTheListWithoutOverlapOrGap()
+{
+    QSet<QString> seen;
+    for (int i = 0; i < 1000; ++i) {
+        const QString name = QStringLiteral("host.example_page-%1.txt").arg(i);
+        const int shard = BatchRun::shardOf(name, 3);
+        QVERIFY(shard >= 1 && shard <= 3);
+        QCOMPARE(BatchRun::shardOf(name, 3), shard);
+        seen.insert(QString::number(shard));
+    }
+    QCOMPARE(seen.size(), 3);
+
+    QByteArray list;
+    for (int i = 0; i < 8; ++i) {
+        m_server.page(QStringLiteral("/s_%1").arg(i), "<html><body>page</body></html>");
+        list += m_server.url(QStringLiteral("/s_%1").arg(i)).toUtf8() + '\n';
+    }
+    m_server.page("/s/0", "<html><body>slash</body></html>");
+    list += m_server.url("/s/0").toUtf8() + '\n'; // the same name as row 1
+    const QString listFile = writeList(list);
+    QTemporaryDir first;
+    QTemporaryDir second;
+    runBatch({QStringLiteral("--folder"), first.path(), QStringLiteral("--shard"), QStringLiteral("1/2"), listFile});
+    runBatch({QStringLiteral("--folder"), second.path(), QStringLiteral("--shard"), QStringLiteral("2/2"), listFile});
+    const QStringList one = QDir(first.path()).entryList(QDir::Files);
+    const QStringList two = QDir(second.path()).entryList(QDir::Files);
+    QCOMPARE(one.size() + two.size(), 9 - 1 + 1);
+    for (const QString &name : one)
+        QVERIFY2(!two.contains(name), qPrintable(name));
+    // The colliding rows stay together and are numbered as in the whole run.
+    const QString numbered = QStringLiteral("127.0.0.1 %1_s_0 (2).txt").arg(m_server.port());
+    QVERIFY(one.contains(numbered) != two.contains(numbered));
+    QCOMPARE(runBatch({QStringLiteral("--shard"), QStringLiteral("3/2"), QStringLiteral("-u"), QStringLiteral("x")}).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
