@@ -87,13 +87,17 @@ OutputNames &CaptureRun::names()
     return m_sharedNames ? *m_sharedNames : m_ownNames;
 }
 
+const OutputNames &CaptureRun::names() const
+{
+    return m_sharedNames ? *m_sharedNames : m_ownNames;
+}
+
 QString CaptureRun::rowNote(const QString &url) const
 {
     QStringList notes;
     if (!m_browser.loadNote().isEmpty())
         notes << m_browser.loadNote();
-    const OutputNames &names = m_sharedNames ? *m_sharedNames : m_ownNames;
-    if (names.numbered(url))
+    if (names().numbered(url))
         notes << QStringLiteral("numbered: an earlier row has the plain name");
     return notes.join(QStringLiteral("; "));
 }

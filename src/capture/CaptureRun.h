@@ -69,6 +69,7 @@ public:
 private:
     void run();
     OutputNames &names();
+    const OutputNames &names() const;
     int retryPauseMs(int tries) const;
     void pause(int milliseconds);
     void waitForHost(const QString &url);

@@ -34,41 +34,41 @@ QString resourceText(const QString &path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-bool hasAttachmentHeader(const QJsonObject &headers)
+// A response header's value, whatever the case of its name; null when absent.
+QString headerValue(const QJsonObject &headers, QLatin1String name)
 {
     for (auto it = headers.begin(); it != headers.end(); ++it) {
-        if (it.key().compare(QLatin1String("content-disposition"), Qt::CaseInsensitive) == 0)
-            return it.value().toString().trimmed().startsWith(QLatin1String("attachment"),
-                                                              Qt::CaseInsensitive);
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value().toString().trimmed();
     }
-    return false;
+    return {};
+}
+
+bool hasAttachmentHeader(const QJsonObject &headers)
+{
+    return headerValue(headers, QLatin1String("content-disposition"))
+        .startsWith(QLatin1String("attachment"), Qt::CaseInsensitive);
 }
 
 // Retry-After in seconds or as an HTTP date; -1 when absent or unreadable.
 int retryAfter(const QJsonObject &headers)
 {
-    for (auto it = headers.begin(); it != headers.end(); ++it) {
-        if (it.key().compare(QLatin1String("retry-after"), Qt::CaseInsensitive) != 0)
-            continue;
-        const QString value = it.value().toString().trimmed();
-        bool number = false;
-        const qint64 seconds = value.toLongLong(&number);
-        if (number)
-            return seconds < 0 ? -1 : int(qMin<qint64>(seconds, 86'400) * 1000);
-        const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
-        if (when.isValid())
-            return int(std::clamp<qint64>(QDateTime::currentDateTimeUtc().msecsTo(when), 0, 86'400'000));
-    }
+    const QString value = headerValue(headers, QLatin1String("retry-after"));
+    if (value.isNull())
+        return -1;
+    bool number = false;
+    const qint64 seconds = value.toLongLong(&number);
+    if (number)
+        return seconds < 0 ? -1 : int(qMin<qint64>(seconds, 86'400) * 1000);
+    const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
+    if (when.isValid())
+        return int(std::clamp<qint64>(QDateTime::currentDateTimeUtc().msecsTo(when), 0, 86'400'000));
     return -1;
 }
 
 qint64 contentLength(const QJsonObject &headers)
 {
-    for (auto it = headers.begin(); it != headers.end(); ++it) {
-        if (it.key().compare(QLatin1String("content-length"), Qt::CaseInsensitive) == 0)
-            return it.value().toString().trimmed().toLongLong();
-    }
-    return 0;
+    return headerValue(headers, QLatin1String("content-length")).toLongLong();
 }
 
 } // namespace
@@ -232,7 +232,7 @@ QString ChromiumBrowser::bodyInnerText()
 
 bool ChromiumBrowser::ensureEngine()
 {
-    if (m_engineStarted && m_process.isRunning())
+    if (engineRunning())
         return true;
     const QString missing = unavailableReason();
     if (!missing.isEmpty()) {
