@@ -146,6 +146,11 @@ QString BatchRun::usage(const QString &program)
         .arg(program);
 }
 
+QString BatchRun::rowPrefix(qint64 row, qint64 total)
+{
+    return QStringLiteral("[%1/%2] ").arg(row).arg(total < 0 ? QStringLiteral("?") : QString::number(total));
+}
+
 void BatchRun::printRow(qint64 row, qint64 total, const QString &url, bool saved,
                         const QString &outputPath, const QString &note)
 {
@@ -153,8 +158,7 @@ void BatchRun::printRow(qint64 row, qint64 total, const QString &url, bool saved
         return;
     if (m_progress)
         m_progress->hideForOut();
-    m_out << '[' << row << '/' << (total < 0 ? QStringLiteral("?") : QString::number(total)) << "] "
-          << (saved ? "saved " : "FAILED ") << url;
+    m_out << rowPrefix(row, total) << (saved ? "saved " : "FAILED ") << url;
     if (saved)
         m_out << " -> " << outputPath;
     if (!note.isEmpty())
@@ -168,8 +172,7 @@ void BatchRun::printSkipped(qint64 row, qint64 total, const QString &url, const 
         return;
     if (m_progress)
         m_progress->hideForOut();
-    m_out << '[' << row << '/' << (total < 0 ? QStringLiteral("?") : QString::number(total)) << "] "
-          << "skipped " << url << " (" << reason << ')' << Qt::endl;
+    m_out << rowPrefix(row, total) << "skipped " << url << " (" << reason << ')' << Qt::endl;
 }
 
 int BatchRun::shardOf(const QString &fileName, int shards)
@@ -233,8 +236,8 @@ void BatchRun::showProgress(const QString &loading)
     if (!m_progress || !m_rows)
         return;
     ProgressLine::State state;
-    state.done = m_saved + m_failed;
-    state.total = m_rows->total();
+    state.done = m_saved + m_failed + m_skippedRows;
+    state.total = shownTotal(*m_rows);
     state.saved = m_saved;
     state.failed = m_failed;
     state.loading = loading;
@@ -256,6 +259,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     m_rows = &rows;
     m_saved = 0;
     m_failed = 0;
+    m_skippedRows = 0;
     const auto forgetRows = qScopeGuard([this] { m_rows = nullptr; });
     ListRows::Row row;
     bool more = rows.next(row);

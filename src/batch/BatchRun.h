@@ -58,6 +58,7 @@ public:
 private:
     void printRow(qint64 row, qint64 total, const QString &url, bool saved,
                   const QString &outputPath = {}, const QString &note = {});
+    static QString rowPrefix(qint64 row, qint64 total);
     void printSkipped(qint64 row, qint64 total, const QString &url, const QString &reason);
     struct RowRecord {
         qint64 row = 0;
