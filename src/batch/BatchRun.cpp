@@ -92,6 +92,9 @@ QString BatchRun::usage(const QString &program)
                "                0 takes the text at the load event).\n"
                "  --window-size WxH\n"
                "                the window the pages are laid out in (default 1280x800).\n"
+               "  -j, --jobs N  loads up to N pages at once (default 4, at most 32), each in\n"
+               "                a browser context of its own; rows are printed as they finish,\n"
+               "                and every outcome, text and file name is what -j 1 gives.\n"
                "  --tries N     up to N loads of a row whose failure may pass (a reset\n"
                "                connection, a time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s\n"
                "                and doubling up to 30 s, or as the server's Retry-After asks (up\n"
@@ -135,6 +138,7 @@ QString BatchRun::usage(const QString &program)
                "  %1 --timeout 20 urls.txt           20 s for each document\n"
                "  %1 --settle 0 urls.txt             the text at the load event\n"
                "  %1 --window-size 390x844 urls.txt  laid out as on a phone\n"
+               "  %1 -j 16 urls.txt                  16 pages at once\n"
                "  %1 --tries 3 --wait 1 urls.txt     patient with busy servers\n"
                "  %1 --archive done.tsv urls.txt     run again later to resume\n"
                "  %1 -q urls.txt                     only what went wrong\n"
@@ -231,7 +235,7 @@ void BatchRun::printStoppedBySignal()
     printSummary();
 }
 
-void BatchRun::showProgress(const QString &loading)
+void BatchRun::showProgress()
 {
     if (!m_progress || !m_rows)
         return;
@@ -240,7 +244,8 @@ void BatchRun::showProgress(const QString &loading)
     state.total = shownTotal(*m_rows);
     state.saved = m_saved;
     state.failed = m_failed;
-    state.loading = loading;
+    if (m_capture)
+        state.loading = m_capture->loadingRows();
     m_progress->update(state);
 }
 
@@ -283,6 +288,16 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     console.setProgressLine(m_progress);
     ChunkMessageBoxes boxes(console);
     CaptureRun capture(view, list, boxes, m_browser, m_pump);
+    if (!m_browsers.isEmpty())
+        capture.setBrowsers(m_browsers);
+    m_capture = &capture;
+    const auto forgetCapture = qScopeGuard([this] {
+        m_capture = nullptr;
+        if (m_progress)
+            m_progress->setLoadingSource({});
+    });
+    if (m_progress)
+        m_progress->setLoadingSource([&capture] { return capture.loadingRows(); });
     // Names are reserved over the whole list, not per chunk.
     OutputNames names;
     capture.setOutputNames(&names);
@@ -307,27 +322,26 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     QStringList chunk;
     qint64 before = 0;   // rows of the chunks before this one
     qint64 reported = 0; // rows of this chunk the run has finished
-    capture.setRowObserver([&](qint64 chunkRow, const QString &url, CaptureRun::RowOutcome outcome,
-                               const QString &outputPath, const QString &note) {
+    capture.setRowObserver([&](const CaptureRun::RowResult &result) {
         ++reported;
-        if (outcome == CaptureRun::RowOutcome::Skipped) {
+        const qint64 row = before + result.row;
+        if (result.outcome == CaptureRun::RowOutcome::Skipped) {
             ++m_skippedRows;
-            const QString reason = skipReasons.take(url);
-            printSkipped(before + chunkRow, shownTotal(rows), url, reason);
-            writeReport({before + chunkRow, url, QStringLiteral("skipped"), outputPath, reason});
+            const QString reason = skipReasons.take(result.url);
+            printSkipped(row, shownTotal(rows), result.url, reason);
+            writeReport({row, result.url, QStringLiteral("skipped"), result.outputPath, reason});
             return;
         }
-        const bool saved = outcome == CaptureRun::RowOutcome::Saved;
+        const bool saved = result.outcome == CaptureRun::RowOutcome::Saved;
         ++(saved ? m_saved : m_failed);
         if (saved)
-            history.saved(url, outputPath);
-        const QString report = boxes.takeLastReport();
-        const QString reason = saved ? note : failureReason(url, report);
-        printRow(before + chunkRow, shownTotal(rows), url, saved, outputPath, reason);
-        writeReport({before + chunkRow, url, saved ? QStringLiteral("saved") : QStringLiteral("failed"),
-                     saved ? outputPath : QString(), saved ? QString() : reason, m_browser.httpStatus(),
-                     capture.lastRowMs(), capture.lastRowTries()});
-        showProgress(chunkRow < chunk.size() ? chunk.at(chunkRow) : QString());
+            history.saved(result.url, result.outputPath);
+        const QString reason = saved ? result.note : failureReason(result.url, result.reason);
+        printRow(row, shownTotal(rows), result.url, saved, result.outputPath, reason);
+        writeReport({row, result.url, saved ? QStringLiteral("saved") : QStringLiteral("failed"),
+                     result.outputPath, saved ? QString() : reason, result.httpStatus, result.ms,
+                     result.tries});
+        showProgress();
     });
 
     // Once a run ends short of its rows (no engine, no folder), no further row is loaded.
@@ -347,7 +361,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             if (loading) {
                 list.clear();
                 list.appendRows(chunk);
-                showProgress(chunk.first());
+                showProgress();
                 capture.start();
                 loading = reported == chunk.size() && m_browser.unavailableReason().isEmpty();
             }
@@ -371,7 +385,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
             writeReport({before, start, QStringLiteral("failed"), {}, QStringLiteral("address too long")});
             more = rows.next(row);
         }
-        showProgress({});
+        showProgress();
     }
 
     if (m_progress)

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+class CaptureRun;
 class IBrowser;
 class IEventPump;
 class ListRows;
@@ -20,6 +21,8 @@ public:
 
     BatchRun(IBrowser &browser, IEventPump &pump, QTextStream &out, QTextStream &err);
 
+    // The pages rows load in at once, all of one engine; by default the one browser given.
+    void setBrowsers(const QList<IBrowser *> &browsers) { m_browsers = browsers; }
     // Reads standard input for the list file "-"; without one, "-" is an empty list.
     void setStandardInput(QIODevice *input) { m_stdin = input; }
     // Rows run before those of the list files, one for each address.
@@ -74,9 +77,10 @@ private:
     bool inShard(const QString &row) const;
     qint64 shownTotal(const ListRows &rows) const;
     void printSummary();
-    void showProgress(const QString &loading);
+    void showProgress();
 
     IBrowser &m_browser;
+    QList<IBrowser *> m_browsers;
     IEventPump &m_pump;
     QTextStream &m_out;
     QTextStream &m_err;
@@ -97,6 +101,7 @@ private:
     int m_chunkRows = 500;
     // The run going on.
     const ListRows *m_rows = nullptr;
+    const CaptureRun *m_capture = nullptr;
     qint64 m_saved = 0;
     qint64 m_failed = 0;
 };

@@ -4,7 +4,6 @@
 
 // The boxes of one chunk of a batch run: every box passes through but the
 // chunk's closing "Done.", which the batch shows once, after its last chunk.
-// The description of the last error report is kept for the row's line.
 class ChunkMessageBoxes : public IMessageBoxes
 {
 public:
@@ -14,10 +13,6 @@ public:
     void warning(const QString &caption, const QString &text) override;
     QString inputBox(const QString &prompt) override;
 
-    // The description of the last error report since the last call, or empty.
-    QString takeLastReport();
-
 private:
     IMessageBoxes &m_boxes;
-    QString m_lastReport;
 };

@@ -105,8 +105,16 @@ QString ProgressLine::text(const State &state, qint64 elapsedMs, int columns)
         line += QStringLiteral(", ETA ") + clock(qint64(std::min(leftMs, 3.6e11)) + 999);
     }
     const int room = columns - 1 - int(line.size()) - int(Separator.size());
-    if (!state.loading.isEmpty() && room >= LeastAddressColumns)
-        line += Separator + fitted(state.loading, room, true);
+    if (!state.loading.isEmpty() && room >= LeastAddressColumns) {
+        // All the addresses when they fit, else the first and how many more.
+        const QString all = state.loading.join(QStringLiteral(", "));
+        const QString more = state.loading.size() > 1
+            ? QStringLiteral(" +%1").arg(state.loading.size() - 1)
+            : QString();
+        line += Separator + (fitted(all, room, false) == all
+                                 ? all
+                                 : fitted(state.loading.first(), room - int(more.size()), true) + more);
+    }
     return fitted(line, columns - 1, false);
 }
 
@@ -144,6 +152,8 @@ void ProgressLine::finish()
 
 void ProgressLine::draw()
 {
+    if (m_loadingSource)
+        m_state.loading = m_loadingSource();
     m_err << Erase << text(m_state, m_clock.elapsed(), terminalColumns());
     m_err.flush();
     m_shown = true;

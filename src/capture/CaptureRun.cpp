@@ -15,7 +15,10 @@
 #include <QElapsedTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace {
 
@@ -25,8 +28,28 @@ const QString IdleCaption = QStringLiteral("Progress Bar");
 
 CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes,
                        IBrowser &browser, IEventPump &pump)
-    : m_view(view), m_list(list), m_boxes(boxes), m_browser(browser), m_pump(pump)
+    : m_view(view), m_list(list), m_boxes(boxes), m_browsers{&browser}, m_pump(pump)
 {
+}
+
+void CaptureRun::setBrowsers(const QList<IBrowser *> &browsers)
+{
+    if (!browsers.isEmpty() && !m_running)
+        m_browsers = browsers;
+}
+
+QStringList CaptureRun::loadingRows() const
+{
+    std::vector<const Slot *> busy;
+    for (const Slot &slot : m_slots) {
+        if (slot.row != 0)
+            busy.push_back(&slot);
+    }
+    std::sort(busy.begin(), busy.end(), [](const Slot *a, const Slot *b) { return a->row < b->row; });
+    QStringList urls;
+    for (const Slot *slot : busy)
+        urls.append(slot->url);
+    return urls;
 }
 
 int CaptureRun::progressValue(qint64 row, qint64 count)
@@ -51,35 +74,22 @@ void CaptureRun::start()
     m_running = false;
 }
 
-int CaptureRun::retryPauseMs(int tries) const
+int CaptureRun::retryPauseMs(const IBrowser &browser, int tries) const
 {
     // 1 s before the second try, doubling up to 30 s; a server's own wish up to 60 s.
     const int backoff = int(qMin<qint64>(30'000, qint64(m_firstPauseMs) << qMin(tries - 1, 20)));
-    const int asked = m_browser.retryAfterMs();
+    const int asked = browser.retryAfterMs();
     if (asked > 60'000)
         return -1;
     return qMax(backoff, asked);
 }
 
-void CaptureRun::pause(int milliseconds)
-{
-    QElapsedTimer paused;
-    paused.start();
-    while (paused.elapsed() < milliseconds && !m_stopRequested)
-        m_pump.waitForEvents(int(qMin<qint64>(WaitSliceMs, milliseconds - paused.elapsed())));
-}
-
-void CaptureRun::waitForHost(const QString &url)
+qint64 CaptureRun::hostFreeAt(const QString &url) const
 {
     if (m_hostWaitMs <= 0)
-        return;
-    const QString host = QUrl::fromUserInput(url.trimmed()).host();
-    if (!m_hostClock.isValid())
-        m_hostClock.start();
-    const auto last = m_lastLoadByHost.constFind(host);
-    if (last != m_lastLoadByHost.constEnd())
-        pause(int(qMax<qint64>(0, *last + m_hostWaitMs - m_hostClock.elapsed())));
-    m_lastLoadByHost.insert(host, m_hostClock.elapsed());
+        return 0;
+    const auto last = m_lastLoadByHost.constFind(QUrl::fromUserInput(url.trimmed()).host());
+    return last == m_lastLoadByHost.constEnd() ? 0 : *last + m_hostWaitMs;
 }
 
 OutputNames &CaptureRun::names()
@@ -92,27 +102,31 @@ const OutputNames &CaptureRun::names() const
     return m_sharedNames ? *m_sharedNames : m_ownNames;
 }
 
-QString CaptureRun::rowNote(const QString &url) const
+QString CaptureRun::rowNote(const Slot &slot) const
 {
     QStringList notes;
-    if (!m_browser.loadNote().isEmpty())
-        notes << m_browser.loadNote();
-    if (names().numbered(url))
+    if (!slot.browser->loadNote().isEmpty())
+        notes << slot.browser->loadNote();
+    if (names().numbered(slot.url))
         notes << QStringLiteral("numbered: an earlier row has the plain name");
     return notes.join(QStringLiteral("; "));
 }
 
-ErrorGuard::Statement CaptureRun::forRow(const QString &url, ErrorGuard::Statement statement)
+ErrorGuard::Statement CaptureRun::forRow(const QString &url, ErrorGuard::Statement statement,
+                                         QString *failure)
 {
     // Reports of a row's steps name its address.
-    return [url, statement] {
+    return [url, statement, failure] {
         try {
             statement();
         } catch (const RuntimeError &error) {
-            if (error.description().contains(url))
-                throw;
-            throw RuntimeError(IBrowser::shownAddress(url) + QStringLiteral(": ") + error.description(),
+            const RuntimeError named = error.description().contains(url)
+                ? error
+                : RuntimeError(IBrowser::shownAddress(url) + QStringLiteral(": ") + error.description(),
                                error.number());
+            if (failure)
+                *failure = named.description();
+            throw named;
         }
     };
 }
@@ -121,10 +135,220 @@ void CaptureRun::skipRemainingRows(qint64 lastRow, qint64 rowCount)
 {
     for (qint64 row = lastRow + 1; row <= rowCount; ++row) {
         ++m_summary.failed;
-        if (m_observer)
-            m_observer(row, row <= m_list.count() ? m_list.text(int(row)) : QString(),
-                       RowOutcome::Failed, QString(), QString());
+        if (m_observer) {
+            RowResult result;
+            result.row = row;
+            result.url = row <= m_list.count() ? m_list.text(int(row)) : QString();
+            m_observer(result);
+        }
     }
+}
+
+CaptureRun::Slot *CaptureRun::freeSlot()
+{
+    for (Slot &slot : m_slots) {
+        if (slot.row == 0)
+            return &slot;
+    }
+    return nullptr;
+}
+
+bool CaptureRun::nameLoading(const QString &name) const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [&](const Slot &slot) { return slot.row != 0 && slot.name == name; });
+}
+
+bool CaptureRun::anyBusy() const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(), [](const Slot &slot) { return slot.row != 0; });
+}
+
+// Takes the next row into a free page; false when it must wait: a row of the
+// same name is loading (its file decides this one's fate, as one page at a time).
+bool CaptureRun::startRow(ErrorGuard &guard, NextRow &next)
+{
+    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
+    if (next.row == 0)
+        return false;
+    Slot *slot = freeSlot();
+    if (!slot || nameLoading(next.name))
+        return false;
+    const NextRow row = std::exchange(next, NextRow());
+    if (m_skipTest) {
+        const QString path = MakeOutputPath(m_view.folderText(), row.name);
+        if (m_skipTest(row.url, path)) {
+            ++m_summary.skipped;
+            ++m_finished;
+            if (m_observer) {
+                RowResult result;
+                result.row = row.row;
+                result.url = row.url;
+                result.outcome = RowOutcome::Skipped;
+                result.outputPath = path;
+                m_observer(result);
+            }
+            return true;
+        }
+    }
+    guard.run([&] { m_view.setProgressValue(progressValue(row.row, m_list.count())); });
+    guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(row.url)); });
+    guard.run([&] { m_pump.processPendingEvents(); });
+    guard.run(110, setBusy);
+    slot->row = row.row;
+    slot->url = row.url;
+    slot->name = row.name;
+    slot->tries = 0;
+    slot->loading = false;
+    slot->startAt = 0;
+    slot->rowClock.start();
+    return true;
+}
+
+// Starts the slot's next load once its pause and its host's wait are over.
+void CaptureRun::load(ErrorGuard &guard, Slot &slot)
+{
+    const qint64 now = m_clock.elapsed();
+    // A stopped run cuts its pauses short, as it finishes the rows it has.
+    const qint64 at = m_stopRequested ? 0 : qMax(slot.startAt, hostFreeAt(slot.url));
+    if (at > now) {
+        slot.startAt = at;
+        return;
+    }
+    if (m_hostWaitMs > 0)
+        m_lastLoadByHost.insert(QUrl::fromUserInput(slot.url.trimmed()).host(), now);
+    ++slot.tries;
+    slot.loading = true;
+    slot.ready = false;
+    guard.run(116, forRow(slot.url, [&] { slot.browser->navigate(slot.url); }));
+    guard.run(118, [&] { slot.waitPolls = 0; });
+    slot.waited.start();
+}
+
+// Waits while every page loads; false once one of them is ready or out of time.
+bool CaptureRun::waitForPages(ErrorGuard &guard)
+{
+    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
+    bool anyLoading = false;
+    // A failed test ends the wait rather than polling without a bound.
+    const bool wait = guard.lineIf(120, [&] {
+        bool anyReady = false;
+        for (Slot &slot : m_slots) {
+            if (!slot.loading)
+                continue;
+            anyLoading = true;
+            slot.ready = true; // a query that fails ends the row's wait
+            const bool complete = slot.browser->readyState() == IBrowser::ReadyStateComplete;
+            const bool withinBound = slot.waitPolls < MaxWaitPolls
+                && slot.waited.elapsed() < m_waitLimit.count();
+            slot.ready = complete || !withinBound;
+            anyReady = anyReady || slot.ready;
+        }
+        return anyLoading && !anyReady;
+    });
+    // A page pausing is not kept waiting past its time.
+    qint64 pauseEnds = std::numeric_limits<qint64>::max();
+    for (const Slot &slot : m_slots) {
+        if (slot.row != 0 && !slot.loading)
+            pauseEnds = qMin(pauseEnds, slot.startAt);
+    }
+    const int sliceMs = int(std::clamp<qint64>(pauseEnds - m_clock.elapsed(), 0, WaitSliceMs));
+    if (!wait) {
+        if (anyLoading)
+            return false;
+        if (sliceMs > 0 && !m_stopRequested)
+            m_pump.waitForEvents(sliceMs);
+        return true;
+    }
+    const Slot *shown = nullptr;
+    for (const Slot &slot : m_slots) {
+        if (slot.loading && (!shown || slot.row < shown->row))
+            shown = &slot;
+    }
+    guard.run(122, [&] { m_pump.waitForEvents(qMax(sliceMs, 1)); });
+    guard.run(124, [&] {
+        for (Slot &slot : m_slots) {
+            if (slot.loading)
+                ++slot.waitPolls;
+        }
+    });
+    guard.run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(shown->waitPolls)); });
+    guard.run(128, setBusy);
+    return true;
+}
+
+// The outcome of a page that is ready; false when the row is to be loaded again.
+bool CaptureRun::takeOutcome(ErrorGuard &guard, Slot &slot)
+{
+    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
+    slot.loading = false;
+    slot.ready = false;
+    guard.run(132, setBusy);
+    QString pageText; // a row never gets another row's text
+    // A failure that may pass is tried again without a report.
+    const int pauseMs = slot.tries < m_tries ? retryPauseMs(*slot.browser, slot.tries) : -1;
+    if (pauseMs >= 0) {
+        try {
+            pageText = slot.browser->bodyInnerText();
+            finishRow(guard, slot, true, pageText, {});
+            return true;
+        } catch (const RuntimeError &) {
+            if (slot.browser->failureMayPass() && !m_stopRequested) {
+                slot.startAt = m_clock.elapsed() + pauseMs;
+                return false;
+            }
+        }
+    }
+    QString reason;
+    const bool taken = guard.run(134, [&] {
+        try {
+            pageText = slot.browser->bodyInnerText();
+        } catch (const RuntimeError &error) {
+            reason = error.description();
+            throw;
+        }
+    });
+    finishRow(guard, slot, taken, pageText, reason);
+    return true;
+}
+
+void CaptureRun::finishRow(ErrorGuard &guard, Slot &slot, bool taken, const QString &pageText,
+                           const QString &failure)
+{
+    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
+    guard.run(140, setBusy);
+    QString reason = failure;
+    bool saved = false;
+    QString outputPath;
+    if (taken) {
+        QString outputFileName;
+        guard.run(142, [&] { outputFileName = slot.name; });
+        guard.run(160, [&] { outputPath = MakeOutputPath(m_view.folderText(), outputFileName); });
+        OutputFileWriter writer;
+        const bool opened = guard.run(162, forRow(slot.url, [&] { writer.open(outputPath); }, &reason));
+        const bool written = guard.run(164, forRow(slot.url, [&] { writer.write(pageText); }, &reason));
+        const bool closed = guard.run(166, forRow(slot.url, [&] { writer.close(); }, &reason));
+        saved = opened && written && closed;
+    }
+    guard.run(168, setBusy);
+    saved ? ++m_summary.saved : ++m_summary.failed;
+    ++m_finished;
+    RowResult result;
+    result.row = slot.row;
+    result.url = slot.url;
+    result.outcome = saved ? RowOutcome::Saved : RowOutcome::Failed;
+    result.outputPath = saved ? outputPath : QString();
+    result.note = saved ? rowNote(slot) : QString();
+    result.reason = saved ? QString() : reason;
+    result.httpStatus = slot.browser->httpStatus();
+    result.tries = slot.tries;
+    result.ms = slot.rowClock.elapsed();
+    slot.row = 0;
+    // Without an engine no later row can load: its one report has been shown.
+    if (!saved && !slot.browser->unavailableReason().isEmpty())
+        m_noEngine = true;
+    if (m_observer)
+        m_observer(result);
 }
 
 void CaptureRun::run()
@@ -137,115 +361,56 @@ void CaptureRun::run()
         return;
     }
     if (guard.lineIf(102, [&] { return !IsFolder(m_view.folderText()); })) {
-        guard.run(188, [&] {
-            m_boxes.information(QStringLiteral("Folder does not exist. Please select another folder."));
-        });
+        guard.run(188, [&] { m_boxes.information(QStringLiteral("Folder does not exist. Please select another folder.")); });
         return;
     }
     guard.run(104, setBusy);
 
     qint64 rowCount = 0;
-    qint64 finished = 0;
+    m_finished = 0;
     m_stopRequested = false;
+    m_noEngine = false;
+    m_lastLoadByHost.clear();
+    m_clock.start();
+    m_slots.assign(size_t(m_browsers.size()), Slot());
+    for (qsizetype i = 0; i < m_browsers.size(); ++i)
+        m_slots[size_t(i)].browser = m_browsers.at(i);
     guard.run(108, [&] { rowCount = m_list.count(); });
-    for (qint64 row = 1; row <= rowCount; ++row) {
-        QString url;
-        QString pageText; // cleared for every row: a row never gets another row's text
-        QString reservedName;
-        guard.run(112, [&] { url = m_list.text(int(row)); });
-        guard.run([&] { reservedName = names().reserve(url); });
-        if (m_skipTest) {
-            const QString path = MakeOutputPath(m_view.folderText(), reservedName);
-            if (m_skipTest(url, path)) {
-                m_lastRowTries = 0;
-                m_lastRowMs = 0;
-                ++m_summary.skipped;
-                ++finished;
-                if (m_observer)
-                    m_observer(row, url, RowOutcome::Skipped, path, QString());
-                continue;
-            }
-        }
-        guard.run([&] { m_view.setProgressValue(progressValue(row, m_list.count())); });
-        guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(url)); });
-        guard.run([&] { m_pump.processPendingEvents(); });
-        guard.run(110, setBusy);
-        bool taken = false;
-        QElapsedTimer rowClock;
-        rowClock.start();
-        for (int tries = 1;; ++tries) {
-            m_lastRowTries = tries;
-            waitForHost(url);
-            guard.run(116, forRow(url, [&] { m_browser.navigate(url); }));
-
-            qint32 waitPolls = 0;
-            guard.run(118, [&] { waitPolls = 0; });
-            QElapsedTimer waited;
-            waited.start();
-            // A failed test ends the wait rather than polling without a bound.
-            while (guard.lineIf(120, [&] {
-                const bool loading = m_browser.readyState() != IBrowser::ReadyStateComplete;
-                const bool withinBound = waitPolls < MaxWaitPolls
-                    && waited.elapsed() < m_waitLimit.count();
-                return loading && withinBound;
-            })) {
-                guard.run(122, [&] { m_pump.waitForEvents(WaitSliceMs); });
-                guard.run(124, [&] { ++waitPolls; });
-                guard.run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(waitPolls)); });
-                guard.run(128, setBusy);
-            }
-            guard.run(132, setBusy);
-            // A failure that may pass is tried again without a report.
-            const int pauseMs = tries < m_tries ? retryPauseMs(tries) : -1;
-            if (pauseMs >= 0) {
-                try {
-                    pageText = m_browser.bodyInnerText();
-                    taken = true;
+    qint64 lastRead = 0;
+    NextRow next;
+    for (;;) {
+        // Rows are read, named and started in list order.
+        while (!m_stopRequested && !m_noEngine && freeSlot()) {
+            if (next.row == 0) {
+                if (lastRead >= rowCount)
                     break;
-                } catch (const RuntimeError &) {
-                    if (m_browser.failureMayPass() && !m_stopRequested) {
-                        pause(pauseMs);
-                        continue;
-                    }
-                }
+                next.row = ++lastRead;
+                guard.run(112, [&] { next.url = m_list.text(int(next.row)); });
+                guard.run([&] { next.name = names().reserve(next.url); });
             }
-            taken = guard.run(134, [&] { pageText = m_browser.bodyInnerText(); });
-            break;
+            if (!startRow(guard, next))
+                break;
         }
-        guard.run(140, setBusy);
-
-        bool saved = false;
-        QString outputPath;
-        if (taken) {
-            QString outputFileName;
-            guard.run(142, [&] { outputFileName = reservedName; });
-            guard.run(160, [&] { outputPath = MakeOutputPath(m_view.folderText(), outputFileName); });
-            OutputFileWriter writer;
-            const bool opened = guard.run(162, forRow(url, [&] { writer.open(outputPath); }));
-            const bool written = guard.run(164, forRow(url, [&] { writer.write(pageText); }));
-            const bool closed = guard.run(166, forRow(url, [&] { writer.close(); }));
-            saved = opened && written && closed;
-        }
-        guard.run(168, setBusy);
-        saved ? ++m_summary.saved : ++m_summary.failed;
-        m_lastRowMs = rowClock.elapsed();
-        if (m_observer)
-            m_observer(row, url, saved ? RowOutcome::Saved : RowOutcome::Failed,
-                       saved ? outputPath : QString(), saved ? rowNote(url) : QString());
-        ++finished;
-        // Without an engine no later row can load: its one report has been shown.
-        if (!saved && !m_browser.unavailableReason().isEmpty()) {
-            skipRemainingRows(row, rowCount);
+        if (!anyBusy())
             break;
+        for (Slot &slot : m_slots) {
+            if (slot.row != 0 && !slot.loading)
+                load(guard, slot);
         }
-        if (m_stopRequested && row < rowCount)
-            break;
+        if (waitForPages(guard))
+            continue;
+        for (Slot &slot : m_slots) {
+            if (slot.loading && slot.ready)
+                takeOutcome(guard, slot);
+        }
     }
+    if (m_noEngine)
+        skipRemainingRows(next.row != 0 ? next.row - 1 : lastRead, rowCount);
     guard.run(176, [&] { m_view.setMousePointer(MousePointer::Default); });
     guard.run(178, [&] { m_view.setProgressValue(0); });
     guard.run(180, [&] { m_view.setProgressCaption(IdleCaption); });
-    const QString closing = finished < rowCount && m_stopRequested
-        ? QStringLiteral("Stopped after %1 of %2 rows.").arg(finished).arg(rowCount)
+    const QString closing = m_finished < rowCount && m_stopRequested
+        ? QStringLiteral("Stopped after %1 of %2 rows.").arg(m_finished).arg(rowCount)
         : QStringLiteral("Done.");
     m_stopRequested = false;
     guard.run(186, [&] { m_boxes.information(closing); });

@@ -6,10 +6,13 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class IBrowser;
 class IEventPump;
@@ -30,10 +33,19 @@ public:
     };
     // True for a row to leave out: its address and the path its file would have.
     using SkipTest = std::function<bool(const QString &url, const QString &outputPath)>;
-    // Told of every finished row; `outputPath` is the file written, empty when none was;
-    // `note` is the browser's remark on the page ("load incomplete").
-    using RowObserver = std::function<void(qint64 row, const QString &url, RowOutcome outcome,
-                                           const QString &outputPath, const QString &note)>;
+    struct RowResult {
+        qint64 row = 0;
+        QString url;
+        RowOutcome outcome = RowOutcome::Failed;
+        QString outputPath; // the file written (or skipped), empty when none was
+        QString note;       // the browser's remark on a saved page ("load incomplete")
+        QString reason;     // the description of a failed row's last report
+        int httpStatus = 0;
+        int tries = 0;      // loads of the row
+        qint64 ms = 0;
+    };
+    // Told of every row as it finishes, in the order rows finish.
+    using RowObserver = std::function<void(const RowResult &result)>;
 
     CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, IBrowser &browser,
                IEventPump &pump);
@@ -43,9 +55,10 @@ public:
 
     bool isRunning() const { return m_running; }
     Summary lastSummary() const { return m_summary; }
-    // Of the row last told to the observer: its loads and how long it took.
-    int lastRowTries() const { return m_lastRowTries; }
-    qint64 lastRowMs() const { return m_lastRowMs; }
+    // The pages rows load in, each its own row at once; by default the one browser given.
+    void setBrowsers(const QList<IBrowser *> &browsers);
+    // The addresses of the rows loading now, in list order.
+    QStringList loadingRows() const;
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     // Names reserved across several runs (one list run in parts); by default each run has its own.
     void setOutputNames(OutputNames *names) { m_sharedNames = names; }
@@ -59,7 +72,7 @@ public:
     void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
     // Rows the test holds true for are counted as skipped, never loaded.
     void setSkipTest(SkipTest test) { m_skipTest = std::move(test); }
-    // Ends the run after the row being loaded.
+    // Ends the run after the rows being loaded.
     void requestStop() { if (m_running) m_stopRequested = true; }
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
 
@@ -67,20 +80,49 @@ public:
     static int progressValue(qint64 row, qint64 count);
 
 private:
+    // A page and the row it loads.
+    struct Slot {
+        IBrowser *browser = nullptr;
+        qint64 row = 0; // 0 while free
+        QString url;
+        QString name;
+        int tries = 0;
+        bool loading = false; // navigated, its outcome not yet taken
+        bool ready = false;
+        qint64 startAt = 0;   // on the run's clock: the next load waits until then
+        qint32 waitPolls = 0;
+        QElapsedTimer waited;
+        QElapsedTimer rowClock;
+    };
+    struct NextRow {
+        qint64 row = 0; // 0 when none is read
+        QString url;
+        QString name;
+    };
+
     void run();
+    bool startRow(ErrorGuard &guard, NextRow &next);
+    void load(ErrorGuard &guard, Slot &slot);
+    bool waitForPages(ErrorGuard &guard);
+    bool takeOutcome(ErrorGuard &guard, Slot &slot);
+    void finishRow(ErrorGuard &guard, Slot &slot, bool taken, const QString &pageText,
+                   const QString &reason);
+    Slot *freeSlot();
+    bool nameLoading(const QString &name) const;
+    bool anyBusy() const;
     OutputNames &names();
     const OutputNames &names() const;
-    int retryPauseMs(int tries) const;
-    void pause(int milliseconds);
-    void waitForHost(const QString &url);
-    QString rowNote(const QString &url) const;
-    static ErrorGuard::Statement forRow(const QString &url, ErrorGuard::Statement statement);
+    int retryPauseMs(const IBrowser &browser, int tries) const;
+    qint64 hostFreeAt(const QString &url) const;
+    QString rowNote(const Slot &slot) const;
+    static ErrorGuard::Statement forRow(const QString &url, ErrorGuard::Statement statement,
+                                        QString *failure = nullptr);
     void skipRemainingRows(qint64 lastRow, qint64 rowCount);
 
     IRunView &m_view;
     UrlListModel &m_list;
     IMessageBoxes &m_boxes;
-    IBrowser &m_browser;
+    QList<IBrowser *> m_browsers;
     IEventPump &m_pump;
     RowObserver m_observer;
     SkipTest m_skipTest;
@@ -90,12 +132,13 @@ private:
     static constexpr int WaitSliceMs = 100;
     bool m_running = false;
     bool m_stopRequested = false;
+    bool m_noEngine = false;
     int m_tries = 1;
-    int m_lastRowTries = 0;
-    qint64 m_lastRowMs = 0;
     int m_firstPauseMs = 1000;
     int m_hostWaitMs = 0;
-    QElapsedTimer m_hostClock;
+    std::vector<Slot> m_slots;
+    qint64 m_finished = 0;
+    QElapsedTimer m_clock;
     QHash<QString, qint64> m_lastLoadByHost;
     OutputNames m_ownNames;
     OutputNames *m_sharedNames = nullptr;

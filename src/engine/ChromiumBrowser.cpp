@@ -1,38 +1,20 @@
 #include "engine/ChromiumBrowser.h"
 
+#include "engine/ChromiumEngine.h"
 #include "engine/DevToolsConnection.h"
-#include "engine/IEngineProcess.h"
 #include "engine/PageAddress.h"
 #include "support/RuntimeError.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
-#include <QTemporaryDir>
-
-#include <unistd.h>
 
 #include <algorithm>
-
-static void initEngineResources()
-{
-    Q_INIT_RESOURCE(engine);
-}
 
 namespace {
 
 const QString AboutBlank = QStringLiteral("about:blank");
-const QString DefaultProgram = QStringLiteral("/usr/lib/chromium/chromium");
 constexpr int PollMs = 25;
 constexpr int EngineStartMs = 30'000;
-
-QString resourceText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // A response header's value, whatever the case of its name; null when absent.
 QString headerValue(const QJsonObject &headers, QLatin1String name)
@@ -75,17 +57,24 @@ qint64 contentLength(const QJsonObject &headers)
 
 ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &options,
                                  QObject *parent)
-    : QObject(parent),
-      m_process(process),
-      m_connection(new DevToolsConnection(process, this)),
-      m_options(options),
-      m_load(options.pageCap)
+    : ChromiumBrowser(std::make_unique<ChromiumEngine>(process, options), nullptr, parent)
 {
-    initEngineResources();
-    m_settleScript = resourceText(QStringLiteral(":/engine/settle.js"))
-                         .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
-    m_textScript = resourceText(QStringLiteral(":/engine/text.js"))
-                       .replace(QLatin1String("PAGE_CAP"), QString::number(m_options.pageCap));
+}
+
+ChromiumBrowser::ChromiumBrowser(ChromiumEngine &engine, QObject *parent)
+    : ChromiumBrowser(nullptr, &engine, parent)
+{
+}
+
+ChromiumBrowser::ChromiumBrowser(std::unique_ptr<ChromiumEngine> own, ChromiumEngine *shared,
+                                 QObject *parent)
+    : QObject(parent),
+      m_ownEngine(std::move(own)),
+      m_engine(shared ? *shared : *m_ownEngine),
+      m_connection(&m_engine.connection()),
+      m_options(m_engine.options()),
+      m_load(m_options.pageCap)
+{
     m_clock.start();
     for (QTimer *timer : {&m_limit, &m_stage, &m_poll})
         timer->setSingleShot(true);
@@ -93,101 +82,36 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
     connect(&m_stage, &QTimer::timeout, this, &ChromiumBrowser::onStageLimit);
     connect(&m_poll, &QTimer::timeout, this, &ChromiumBrowser::pollSettle);
     connect(m_connection, &DevToolsConnection::event, this, &ChromiumBrowser::onEvent);
-    connect(&m_process, &IEngineProcess::ended, this, &ChromiumBrowser::onEngineEnded);
+    connect(&m_engine, &ChromiumEngine::stopped, this, &ChromiumBrowser::onEngineStopped);
 }
 
 ChromiumBrowser::~ChromiumBrowser()
 {
-    shutdown();
-}
-
-QString ChromiumBrowser::program()
-{
-    const QString chosen = qEnvironmentVariable("TEXTORIN_CHROMIUM");
-    return chosen.isEmpty() ? DefaultProgram : chosen;
-}
-
-QString ChromiumBrowser::engineFolderBase()
-{
-    // The engine puts sockets below its temporary folder, whose paths may not
-    // exceed 107 bytes: a long $TMPDIR gives way to /tmp.
-    const QString base = QDir::tempPath();
-    if (base.toLocal8Bit().size() <= 40 || !QFileInfo(QStringLiteral("/tmp")).isWritable())
-        return base;
-    return QStringLiteral("/tmp");
-}
-
-QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
-{
-    QStringList arguments{
-        QStringLiteral("--headless"),
-        QStringLiteral("--remote-debugging-pipe"),
-        QStringLiteral("--user-data-dir=") + profileFolder,
-        QStringLiteral("--no-first-run"),
-        QStringLiteral("--no-default-browser-check"),
-        QStringLiteral("--disable-background-networking"),
-        QStringLiteral("--disable-background-timer-throttling"),
-        QStringLiteral("--disable-backgrounding-occluded-windows"),
-        QStringLiteral("--disable-renderer-backgrounding"),
-        QStringLiteral("--disable-breakpad"),
-        QStringLiteral("--disable-client-side-phishing-detection"),
-        QStringLiteral("--disable-component-extensions-with-background-pages"),
-        QStringLiteral("--disable-component-update"),
-        QStringLiteral("--disable-default-apps"),
-        QStringLiteral("--disable-extensions"),
-        QStringLiteral("--disable-domain-reliability"),
-        QStringLiteral("--disable-hang-monitor"),
-        QStringLiteral("--disable-ipc-flooding-protection"),
-        QStringLiteral("--disable-prompt-on-repost"),
-        QStringLiteral("--disable-sync"),
-        QStringLiteral("--disable-gpu"),
-        QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,"
-                       "BackForwardCache,RenderDocument,AcceptCHFrame,HttpsUpgrades,"
-                       "HttpsFirstBalancedModeAutoEnable,InterestFeedContentSuggestions"),
-        QStringLiteral("--metrics-recording-only"),
-        QStringLiteral("--no-pings"),
-        QStringLiteral("--password-store=basic"),
-        QStringLiteral("--use-mock-keychain"),
-        QStringLiteral("--force-color-profile=srgb"),
-        QStringLiteral("--mute-audio"),
-        QStringLiteral("--hide-scrollbars"),
-        QStringLiteral("--deny-permission-prompts"),
-        QStringLiteral("--window-size=%1,%2")
-            .arg(m_options.windowSize.width())
-            .arg(m_options.windowSize.height()),
-    };
-    // Chromium refuses to run as root inside its sandbox.
-    if (geteuid() == 0)
-        arguments << QStringLiteral("--no-sandbox");
-    arguments << AboutBlank;
-    return arguments;
+    disconnect(&m_engine, nullptr, this, nullptr);
+    stopTimers();
+    if (m_ownEngine) {
+        m_ownEngine->shutdown();
+    } else if (!m_contextId.isEmpty() && m_engine.isRunning()) {
+        m_connection->send(QStringLiteral("Target.disposeBrowserContext"),
+                           {{QStringLiteral("browserContextId"), m_contextId}});
+    }
 }
 
 QString ChromiumBrowser::unavailableReason() const
 {
-    const QFileInfo file(program());
-    if (file.isFile() && file.isExecutable())
-        return {};
-    return QStringLiteral("The browser engine %1 is missing: install the Debian package "
-                          "\"chromium\" (apt install chromium)")
-        .arg(program());
+    return m_engine.unavailableReason();
 }
 
 bool ChromiumBrowser::engineRunning() const
 {
-    return m_engineStarted && m_process.isRunning();
+    return m_engine.isRunning();
 }
 
 void ChromiumBrowser::shutdown()
 {
+    m_engine.shutdown();
     stopTimers();
-    if (m_engineStarted) {
-        m_engineStarted = false;
-        m_process.stop();
-    }
-    m_connection->reset();
     dropPage();
-    m_profile.reset();
 }
 
 // --- rows ---------------------------------------------------------------------------
@@ -232,36 +156,16 @@ QString ChromiumBrowser::bodyInnerText()
 
 bool ChromiumBrowser::ensureEngine()
 {
-    if (engineRunning())
+    if (m_engine.isRunning())
         return true;
-    const QString missing = unavailableReason();
-    if (!missing.isEmpty()) {
-        fail(missing);
-        return false;
-    }
-    m_connection->reset();
-    dropPage();
-    m_profile = std::make_unique<QTemporaryDir>(engineFolderBase() + QStringLiteral("/textorin-XXXXXX"));
-    // The engine's temporary files, crash reports and caches go with the profile,
-    // never into the user's own browser folders.
-    const QString profile = m_profile->path();
-    const QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
-                                  QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
-                                  QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c")};
-    QString error;
-    if (!m_profile->isValid() || !QDir().mkpath(profile + QStringLiteral("/t"))
-        || !m_process.start(program(), arguments(profile + QStringLiteral("/p")), environment,
-                            &error)) {
-        m_profile.reset();
-        fail(QStringLiteral("the browser engine %1 could not be started: %2")
-                 .arg(program(), error.isEmpty() ? QStringLiteral("no profile folder") : error));
-        return false;
-    }
-    m_engineStarted = true;
-    m_connection->send(QStringLiteral("Target.setDiscoverTargets"),
-                       {{QStringLiteral("discover"), true}});
-    createPage();
-    return true;
+    // Starting anew drops every page of the engine that was; this row goes on.
+    m_startingEngine = true;
+    QString failure;
+    const bool running = m_engine.ensureRunning(&failure);
+    m_startingEngine = false;
+    if (!running)
+        fail(failure);
+    return running;
 }
 
 void ChromiumBrowser::createPage()
@@ -303,9 +207,11 @@ void ChromiumBrowser::pageStep(quint64 epoch, const QString &method, const QJson
         }
         // An engine that cannot open a page is of no use: the next row starts another.
         m_pageState = PageState::None;
+        const QString reason = QStringLiteral("the browser engine could not open a page (%1: %2)")
+                                   .arg(method, error);
         if (rowActive())
-            fail(QStringLiteral("the browser engine could not open a page (%1: %2)").arg(method, error));
-        shutdown();
+            fail(reason);
+        m_engine.shutdown(reason);
     });
 }
 
@@ -319,7 +225,7 @@ void ChromiumBrowser::pageReady()
                        {{QStringLiteral("enabled"), true}}, session);
     if (m_options.settleMs > 0)
         m_connection->send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
-                           {{QStringLiteral("source"), m_settleScript}}, session);
+                           {{QStringLiteral("source"), m_engine.settleScript()}}, session);
     m_connection->send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
                        {{QStringLiteral("width"), m_options.windowSize.width()},
                         {QStringLiteral("height"), m_options.windowSize.height()},
@@ -337,10 +243,8 @@ void ChromiumBrowser::proceed()
 {
     if (m_phase != Phase::WaitingForPage)
         return;
-    if (!m_engineStarted) {
-        if (!ensureEngine())
-            return;
-    }
+    if (!ensureEngine())
+        return;
     if (m_pageState == PageState::None)
         createPage();
     if (m_pageState == PageState::Ready && !m_blankPending)
@@ -492,16 +396,11 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
     check();
 }
 
-void ChromiumBrowser::onEngineEnded(const QString &reason)
+void ChromiumBrowser::onEngineStopped(const QString &reason)
 {
-    if (!m_engineStarted)
-        return;
-    m_engineStarted = false;
-    m_connection->reset();
     dropPage();
-    m_profile.reset();
-    if (rowActive())
-        fail(QStringLiteral("the browser engine stopped unexpectedly (%1)").arg(reason));
+    if (rowActive() && !m_startingEngine)
+        fail(reason);
 }
 
 void ChromiumBrowser::onLimit()
@@ -525,9 +424,10 @@ void ChromiumBrowser::onStageLimit()
     if (!rowActive())
         return;
     if (m_phase == Phase::WaitingForPage) {
-        fail(QStringLiteral("timed out after %1 waiting for the browser engine")
-                 .arg(secondsText(now() - m_rowStart)));
-        shutdown();
+        const QString reason = QStringLiteral("timed out after %1 waiting for the browser engine")
+                                   .arg(secondsText(now() - m_rowStart));
+        fail(reason);
+        m_engine.shutdown(reason);
         return;
     }
     fail(QStringLiteral("timed out after %1 (the page's scripts did not yield)")
@@ -607,7 +507,7 @@ void ChromiumBrowser::takeText()
     const quint64 row = m_row;
     m_connection->send(
         QStringLiteral("Runtime.evaluate"),
-        {{QStringLiteral("expression"), m_textScript}, {QStringLiteral("returnByValue"), true}},
+        {{QStringLiteral("expression"), m_engine.textScript()}, {QStringLiteral("returnByValue"), true}},
         m_sessionId, [this, row](const QJsonObject &result, const QString &error) {
             if (row != m_row || m_phase != Phase::TakingText)
                 return;
@@ -683,14 +583,14 @@ void ChromiumBrowser::cleanPage()
 void ChromiumBrowser::recyclePage()
 {
     // A hung or crashed page goes with its context, renderer and all.
-    if (!m_contextId.isEmpty() && m_engineStarted) {
+    if (!m_contextId.isEmpty() && m_engine.isRunning()) {
         if (!m_sessionId.isEmpty())
             m_connection->send(QStringLiteral("Runtime.terminateExecution"), {}, m_sessionId);
         m_connection->send(QStringLiteral("Target.disposeBrowserContext"),
                            {{QStringLiteral("browserContextId"), m_contextId}});
     }
     dropPage();
-    if (m_engineStarted)
+    if (m_engine.isRunning())
         createPage();
 }
 

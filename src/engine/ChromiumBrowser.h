@@ -15,21 +15,24 @@
 #include <functional>
 #include <memory>
 
+class ChromiumEngine;
 class DevToolsConnection;
 class IEngineProcess;
-class QTemporaryDir;
 
-// The hidden browser: one headless Chromium, started at the first navigation,
-// driven over its DevTools pipe. Each row's page is followed by the identity of
-// its own navigation; the row completes with the settled body text or with a
-// failure that names the address.
+// The hidden browser: one page of a headless Chromium, in a browser context of
+// its own. Each row's page is followed by the identity of its own navigation;
+// the row completes with the settled body text or with a failure that names the
+// address. Several pages may share one engine and load at once.
 class ChromiumBrowser : public QObject, public IBrowser
 {
     Q_OBJECT
 
 public:
+    // A page with an engine of its own, started at the first navigation.
     explicit ChromiumBrowser(IEngineProcess &process, const EngineOptions &options = {},
                              QObject *parent = nullptr);
+    // A page of a shared engine, which must outlive it.
+    explicit ChromiumBrowser(ChromiumEngine &engine, QObject *parent = nullptr);
     ~ChromiumBrowser() override;
 
     void navigate(const QString &url) override;
@@ -46,12 +49,6 @@ public:
     void shutdown();
     bool engineRunning() const;
 
-    // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
-    static QString program();
-    QStringList arguments(const QString &profileFolder) const;
-    // Where the engine's profile folder is made.
-    static QString engineFolderBase();
-
 Q_SIGNALS:
     // The ready state changed; a waiting run may look again.
     void readyStateChanged();
@@ -60,6 +57,7 @@ private:
     enum class Phase { Idle, WaitingForPage, Loading, Settling, TakingText, Done };
     enum class PageState { None, Creating, Ready };
 
+    ChromiumBrowser(std::unique_ptr<ChromiumEngine> own, ChromiumEngine *shared, QObject *parent);
     bool ensureEngine();
     void createPage();
     // One command of opening the page; `next` gets the named result.
@@ -70,7 +68,7 @@ private:
     void sendNavigate();
     void onEvent(const QString &method, const QJsonObject &params, const QString &sessionId);
     void onPageEvent(const QString &method, const QJsonObject &params);
-    void onEngineEnded(const QString &reason);
+    void onEngineStopped(const QString &reason);
     void onLimit();
     void onStageLimit();
     void check();
@@ -89,11 +87,11 @@ private:
     int hangBoundMs(int least) const;
     QString secondsText(qint64 ms) const;
 
-    IEngineProcess &m_process;
+    std::unique_ptr<ChromiumEngine> m_ownEngine;
+    ChromiumEngine &m_engine;
     DevToolsConnection *m_connection;
-    EngineOptions m_options;
-    std::unique_ptr<QTemporaryDir> m_profile;
-    bool m_engineStarted = false;
+    const EngineOptions m_options;
+    bool m_startingEngine = false;
 
     PageState m_pageState = PageState::None;
     quint64 m_pageEpoch = 0;
@@ -125,6 +123,4 @@ private:
     QTimer m_limit;
     QTimer m_stage;
     QTimer m_poll;
-    QString m_settleScript;
-    QString m_textScript;
 };

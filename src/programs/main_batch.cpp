@@ -1,6 +1,7 @@
 #include "batch/BatchRun.h"
 #include "batch/ProgressLine.h"
 #include "engine/ChromiumBrowser.h"
+#include "engine/ChromiumEngine.h"
 #include "platform/ChromiumProcess.h"
 #include "platform/TerminationSignals.h"
 #include "support/PathHelpers.h"
@@ -16,7 +17,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -112,8 +115,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption archive(QStringLiteral("archive"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption shard(QStringLiteral("shard"), QString(), QStringLiteral("K/N"));
+    const QCommandLineOption jobs(QStringList{QStringLiteral("j"), QStringLiteral("jobs")}, QString(),
+                                  QStringLiteral("N"));
     parser.addOptions({help, version, url, folder, timeout, settle, windowSize, quiet, verbose, tries,
-                       wait, noClobber, archive, report, shard});
+                       wait, noClobber, archive, report, shard, jobs});
     const auto usageError = [&](const QString &text) {
         err << program << ": " << text << "\nTry '" << program << " --help'." << Qt::endl;
         return int(BatchRun::NothingRun);
@@ -146,6 +151,14 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("--tries wants a whole number from 1 to 100, not \"%1\"")
                                   .arg(parser.value(tries)));
     }
+    int jobCount = 4;
+    if (parser.isSet(jobs)) {
+        bool number = false;
+        jobCount = parser.value(jobs).toInt(&number);
+        if (!number || jobCount < 1 || jobCount > 32)
+            return usageError(QStringLiteral("--jobs wants a whole number from 1 to 32, not \"%1\"")
+                                  .arg(parser.value(jobs)));
+    }
     int shardIndex = 1;
     int shardCount = 1;
     if (parser.isSet(shard)) {
@@ -171,10 +184,17 @@ int main(int argc, char *argv[])
     if (parser.isSet(verbose) && !qEnvironmentVariableIsSet("TEXTORIN_ENGINE_LOG"))
         sendEngineLogToStandardError();
 
-    ChromiumProcess engine;
-    ChromiumBrowser browser(engine, options);
+    ChromiumProcess process;
+    ChromiumEngine engine(process, options);
     QtEventPump pump;
-    QObject::connect(&browser, &ChromiumBrowser::readyStateChanged, [&pump] { pump.wake(); });
+    // Each page loads a row of its own, all in one engine.
+    std::vector<std::unique_ptr<ChromiumBrowser>> pages;
+    QList<IBrowser *> browsers;
+    for (int i = 0; i < jobCount; ++i) {
+        pages.push_back(std::make_unique<ChromiumBrowser>(engine));
+        browsers.append(pages.back().get());
+        QObject::connect(pages.back().get(), &ChromiumBrowser::readyStateChanged, [&pump] { pump.wake(); });
+    }
     QFile input;
     input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
     std::optional<ProgressLine> progress;
@@ -193,7 +213,8 @@ int main(int argc, char *argv[])
             return BatchRun::NothingRun;
         }
     }
-    BatchRun batch(browser, pump, reportToOut ? err : out, err);
+    BatchRun batch(*pages.front(), pump, reportToOut ? err : out, err);
+    batch.setBrowsers(browsers);
     if (reportFile.isOpen())
         batch.setReport(&reportFile);
     batch.setStandardInput(&input);
@@ -208,9 +229,9 @@ int main(int argc, char *argv[])
         batch.setArchive(parser.value(archive));
     batch.setProgressLine(progress ? &*progress : nullptr);
     batch.setRowWaitLimit(options.longestRowMs());
-    TerminationSignals::install([&batch, &browser] {
+    TerminationSignals::install([&batch, &engine] {
         batch.printStoppedBySignal();
-        browser.shutdown();
+        engine.shutdown();
     });
     const QString destination = parser.isSet(folder) ? parser.value(folder) : storedFolder();
     return batch.run(parser.positionalArguments(), destination);

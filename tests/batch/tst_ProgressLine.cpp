@@ -18,7 +18,7 @@ void TestProgressLine::showsCountsPaceAndTimes()
     state.total = 40;
     state.saved = 9;
     state.failed = 1;
-    state.loading = QStringLiteral("http://h/a");
+    state.loading = {QStringLiteral("http://h/a")};
     QCOMPARE(ProgressLine::text(state, 30'000, 100),
              QStringLiteral("[10/40] saved 9, failed 1 | 20 pages/min | 0:30 elapsed, ETA 1:30 | http://h/a"));
     // Without a total there is no time left to tell.
@@ -28,7 +28,7 @@ void TestProgressLine::showsCountsPaceAndTimes()
     // Before the first row ends there is no pace either.
     ProgressLine::State first;
     first.total = 5;
-    first.loading = QStringLiteral("http://h/a");
+    first.loading = {QStringLiteral("http://h/a")};
     QCOMPARE(ProgressLine::text(first, 400, 100),
              QStringLiteral("[0/5] saved 0, failed 0 | 0:00 elapsed | http://h/a"));
 }
@@ -39,7 +39,7 @@ void TestProgressLine::fitsTheTerminalAndShowsNoControlCharacters()
     state.done = 1;
     state.total = 2;
     state.saved = 1;
-    state.loading = QStringLiteral("http://h/") + QString(200, QLatin1Char('x')) + QStringLiteral("/end");
+    state.loading = {QStringLiteral("http://h/") + QString(200, QLatin1Char('x')) + QStringLiteral("/end")};
     const QString line = ProgressLine::text(state, 60'000, 120);
     QCOMPARE(line.size(), 119);
     QVERIFY2(line.contains(QStringLiteral("ETA 1:00 | http://h/xx")), qPrintable(line));
@@ -50,7 +50,7 @@ void TestProgressLine::fitsTheTerminalAndShowsNoControlCharacters()
     QCOMPARE(narrow, QStringLiteral("[1/2] saved 1, fai…"));
 
     // Rows of a list may hold anything; escape sequences never reach the terminal.
-    state.loading = QStringLiteral("http://h/\033[2J\a");
+    state.loading = {QStringLiteral("http://h/\033[2J\a")};
     QVERIFY(ProgressLine::text(state, 60'000, 100).endsWith(QStringLiteral("| http://h/\uFFFD[2J\uFFFD")));
 }
 

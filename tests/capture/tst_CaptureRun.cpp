@@ -266,7 +266,7 @@ void TestCaptureRun::visitsListsBeyondSixteenBitRows()
     f.list.appendRows(rows);
     f.browser.pages.insert(QStringLiteral("http://row/39999"), {QStringLiteral("last"), 0, {}});
     qint64 visited = 0;
-    f.run.setRowObserver([&](qint64, const QString &, CaptureRun::RowOutcome, const QString &, const QString &) { ++visited; });
+    f.run.setRowObserver([&](const CaptureRun::RowResult &) { ++visited; });
     f.view.folder = f.folder.path();
     f.run.start();
     QCOMPARE(visited, 40000);
@@ -284,8 +284,9 @@ void TestCaptureRun::collidingNamesAreNumberedInListOrder()
     f.add(QStringLiteral("q?x=1"), QStringLiteral("query"));
     f.add(QStringLiteral("q x=1"), QStringLiteral("blank"));
     QStringList notes;
-    f.run.setRowObserver([&](qint64, const QString &, CaptureRun::RowOutcome, const QString &path,
-                             const QString &note) { notes << QFileInfo(path).fileName() + QLatin1Char('|') + note; });
+    f.run.setRowObserver([&](const CaptureRun::RowResult &row) {
+        notes << QFileInfo(row.outputPath).fileName() + QLatin1Char('|') + row.note;
+    });
     QVERIFY(writeTestFile(f.folder.filePath(QStringLiteral("h_a_b.txt")), "left by an earlier run"));
     f.run.start();
     // The failed second row keeps its name: the third does not move into it.

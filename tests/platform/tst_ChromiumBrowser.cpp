@@ -32,11 +32,10 @@ struct Run {
     explicit Run(ChromiumBrowser &browser) : browser(browser)
     {
         view.folder = folder.path();
-        run.setRowObserver([this](qint64, const QString &url, CaptureRun::RowOutcome,
-                                  const QString &, const QString &note) {
-            finishedAt.insert(url, clock.elapsed());
-            if (!note.isEmpty())
-                notes.insert(url, note);
+        run.setRowObserver([this](const CaptureRun::RowResult &result) {
+            finishedAt.insert(result.url, clock.elapsed());
+            if (!result.note.isEmpty())
+                notes.insert(result.url, result.note);
         });
     }
     void start(const QStringList &urls)

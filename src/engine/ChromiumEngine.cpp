@@ -1,0 +1,179 @@
+#include "engine/ChromiumEngine.h"
+
+#include "engine/DevToolsConnection.h"
+#include "engine/IEngineProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+static void initEngineResources()
+{
+    Q_INIT_RESOURCE(engine);
+}
+
+namespace {
+
+const QString DefaultProgram = QStringLiteral("/usr/lib/chromium/chromium");
+
+QString resourceText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+ChromiumEngine::ChromiumEngine(IEngineProcess &process, const EngineOptions &options,
+                               QObject *parent)
+    : QObject(parent),
+      m_process(process),
+      m_connection(new DevToolsConnection(process, this)),
+      m_options(options)
+{
+    initEngineResources();
+    m_settleScript = resourceText(QStringLiteral(":/engine/settle.js"))
+                         .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
+    m_textScript = resourceText(QStringLiteral(":/engine/text.js"))
+                       .replace(QLatin1String("PAGE_CAP"), QString::number(m_options.pageCap));
+    connect(&m_process, &IEngineProcess::ended, this, &ChromiumEngine::onEnded);
+}
+
+ChromiumEngine::~ChromiumEngine()
+{
+    shutdown();
+}
+
+QString ChromiumEngine::program()
+{
+    const QString chosen = qEnvironmentVariable("TEXTORIN_CHROMIUM");
+    return chosen.isEmpty() ? DefaultProgram : chosen;
+}
+
+QString ChromiumEngine::engineFolderBase()
+{
+    // The engine puts sockets below its temporary folder, whose paths may not
+    // exceed 107 bytes: a long $TMPDIR gives way to /tmp.
+    const QString base = QDir::tempPath();
+    if (base.toLocal8Bit().size() <= 40 || !QFileInfo(QStringLiteral("/tmp")).isWritable())
+        return base;
+    return QStringLiteral("/tmp");
+}
+
+QStringList ChromiumEngine::arguments(const QString &profileFolder) const
+{
+    QStringList arguments{
+        QStringLiteral("--headless"),
+        QStringLiteral("--remote-debugging-pipe"),
+        QStringLiteral("--user-data-dir=") + profileFolder,
+        QStringLiteral("--no-first-run"),
+        QStringLiteral("--no-default-browser-check"),
+        QStringLiteral("--disable-background-networking"),
+        QStringLiteral("--disable-background-timer-throttling"),
+        QStringLiteral("--disable-backgrounding-occluded-windows"),
+        QStringLiteral("--disable-renderer-backgrounding"),
+        QStringLiteral("--disable-breakpad"),
+        QStringLiteral("--disable-client-side-phishing-detection"),
+        QStringLiteral("--disable-component-extensions-with-background-pages"),
+        QStringLiteral("--disable-component-update"),
+        QStringLiteral("--disable-default-apps"),
+        QStringLiteral("--disable-extensions"),
+        QStringLiteral("--disable-domain-reliability"),
+        QStringLiteral("--disable-hang-monitor"),
+        QStringLiteral("--disable-ipc-flooding-protection"),
+        QStringLiteral("--disable-prompt-on-repost"),
+        QStringLiteral("--disable-sync"),
+        QStringLiteral("--disable-gpu"),
+        QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,"
+                       "BackForwardCache,RenderDocument,AcceptCHFrame,HttpsUpgrades,"
+                       "HttpsFirstBalancedModeAutoEnable,InterestFeedContentSuggestions"),
+        QStringLiteral("--metrics-recording-only"),
+        QStringLiteral("--no-pings"),
+        QStringLiteral("--password-store=basic"),
+        QStringLiteral("--use-mock-keychain"),
+        QStringLiteral("--force-color-profile=srgb"),
+        QStringLiteral("--mute-audio"),
+        QStringLiteral("--hide-scrollbars"),
+        QStringLiteral("--deny-permission-prompts"),
+        QStringLiteral("--window-size=%1,%2")
+            .arg(m_options.windowSize.width())
+            .arg(m_options.windowSize.height()),
+    };
+    // Chromium refuses to run as root inside its sandbox.
+    if (geteuid() == 0)
+        arguments << QStringLiteral("--no-sandbox");
+    arguments << QStringLiteral("about:blank");
+    return arguments;
+}
+
+QString ChromiumEngine::unavailableReason() const
+{
+    const QFileInfo file(program());
+    if (file.isFile() && file.isExecutable())
+        return {};
+    return QStringLiteral("The browser engine %1 is missing: install the Debian package "
+                          "\"chromium\" (apt install chromium)")
+        .arg(program());
+}
+
+bool ChromiumEngine::isRunning() const
+{
+    return m_started && m_process.isRunning();
+}
+
+bool ChromiumEngine::ensureRunning(QString *failure)
+{
+    if (isRunning())
+        return true;
+    if (m_started)
+        onEnded(QStringLiteral("it is gone"));
+    *failure = unavailableReason();
+    if (!failure->isEmpty())
+        return false;
+    m_connection->reset();
+    m_profile = std::make_unique<QTemporaryDir>(engineFolderBase() + QStringLiteral("/textorin-XXXXXX"));
+    // The engine's temporary files, crash reports and caches go with the profile,
+    // never into the user's own browser folders.
+    const QString profile = m_profile->path();
+    const QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
+                                  QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
+                                  QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c")};
+    QString error;
+    if (!m_profile->isValid() || !QDir().mkpath(profile + QStringLiteral("/t"))
+        || !m_process.start(program(), arguments(profile + QStringLiteral("/p")), environment,
+                            &error)) {
+        m_profile.reset();
+        *failure = QStringLiteral("the browser engine %1 could not be started: %2")
+                       .arg(program(), error.isEmpty() ? QStringLiteral("no profile folder") : error);
+        return false;
+    }
+    m_started = true;
+    m_connection->send(QStringLiteral("Target.setDiscoverTargets"),
+                       {{QStringLiteral("discover"), true}});
+    return true;
+}
+
+void ChromiumEngine::shutdown(const QString &reason)
+{
+    if (m_started)
+        m_process.stop();
+    stop(reason);
+}
+
+void ChromiumEngine::onEnded(const QString &reason)
+{
+    stop(QStringLiteral("the browser engine stopped unexpectedly (%1)").arg(reason));
+}
+
+void ChromiumEngine::stop(const QString &reason)
+{
+    if (!m_started)
+        return;
+    m_started = false;
+    m_connection->reset();
+    m_profile.reset();
+    Q_EMIT stopped(reason);
+}

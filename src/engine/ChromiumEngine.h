@@ -1,0 +1,62 @@
+#pragma once
+
+#include "engine/EngineOptions.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class DevToolsConnection;
+class IEngineProcess;
+class QTemporaryDir;
+
+// One headless Chromium, driven over its DevTools pipe and shared by the pages
+// that load in it. It is started when a page first needs it and again after it
+// stopped; its profile folder lives only as long as it runs.
+class ChromiumEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ChromiumEngine(IEngineProcess &process, const EngineOptions &options = {},
+                            QObject *parent = nullptr);
+    ~ChromiumEngine() override;
+
+    const EngineOptions &options() const { return m_options; }
+    DevToolsConnection &connection() { return *m_connection; }
+    // The page scripts, with this engine's options filled in.
+    const QString &settleScript() const { return m_settleScript; }
+    const QString &textScript() const { return m_textScript; }
+
+    bool isRunning() const;
+    // Starts the engine unless it runs; false with the reason when it cannot.
+    bool ensureRunning(QString *failure);
+    // Ends the engine and removes its profile; pages loading are told `reason`.
+    void shutdown(const QString &reason = QStringLiteral("the browser engine was shut down"));
+    // Why no page can be loaded at all (the engine is missing), or empty.
+    QString unavailableReason() const;
+
+    // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
+    static QString program();
+    QStringList arguments(const QString &profileFolder) const;
+    // Where the engine's profile folder is made.
+    static QString engineFolderBase();
+
+Q_SIGNALS:
+    // The engine stopped: every page is gone, and a row loading fails with `reason`.
+    void stopped(const QString &reason);
+
+private:
+    void onEnded(const QString &reason);
+    void stop(const QString &reason);
+
+    IEngineProcess &m_process;
+    DevToolsConnection *m_connection;
+    EngineOptions m_options;
+    std::unique_ptr<QTemporaryDir> m_profile;
+    bool m_started = false;
+    QString m_settleScript;
+    QString m_textScript;
+};
