@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -54,6 +55,7 @@ private Q_SLOTS:
     void terminationEndsTheReadingOfAnEndlessList();
     void runsWithStandardDescriptorsClosed();
     void collidingNamesKeepEveryPage();
+    void parallelRowsEndAsOneAtATime();
     void busyServersAreTriedAgain();
     void archiveAndNoClobberSkipWhatIsSaved();
     void reportHasOneObjectPerRow();
@@ -349,6 +351,51 @@ void TestBatchFrontEnd::collidingNamesKeepEveryPage()
     QVERIFY2(result.out.contains(base + " (2).txt (numbered: an earlier row has the plain name)"),
              qPrintable(result.out));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestBatchFrontEnd::parallelRowsEndAsOneAtATime()
+{
+    // A slow failing row whose name later rows share: its number stays reserved,
+    // and the row of its own address waits for it.
+    LocalHttpServer::Reply slowGone;
+    slowGone.status = 404;
+    slowGone.delayMs = 700;
+    slowGone.body = "<html><body>gone</body></html>";
+    m_server.route("/p/x_y", slowGone);
+    m_server.page("/p/x/y", "<html><body>slash</body></html>");
+    const QString list = QStringList{m_server.url("/p/x_y"), m_server.url("/one"), m_server.url("/p/x/y"),
+                                     m_server.url("/two"), m_server.url("/p/x_y"), m_server.url("/width")}
+                             .join(QLatin1Char('\n'));
+    const QString listFile = writeList(list.toUtf8());
+    QMap<QString, QByteArray> files[2];
+    QMap<int, QString> outcomes[2];
+    QString out[2];
+    for (int run = 0; run < 2; ++run) {
+        QTemporaryDir folder;
+        const QString report = m_dir.filePath(QStringLiteral("jobs%1.jsonl").arg(run));
+        const Result result = runBatch({QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"),
+                                        QStringLiteral("0"), QStringLiteral("-j"), run ? QStringLiteral("4") : QStringLiteral("1"),
+                                        QStringLiteral("--report"), report, listFile});
+        QCOMPARE(result.exitCode, 1);
+        out[run] = result.out;
+        for (const QString &name : QDir(folder.path()).entryList(QDir::Files))
+            files[run].insert(name, readTestFile(folder.filePath(name)));
+        for (const QByteArray &line : readTestFile(report).split('\n')) {
+            const QJsonObject row = QJsonDocument::fromJson(line).object();
+            if (!row.isEmpty())
+                outcomes[run].insert(row.value(QStringLiteral("row")).toInt(),
+                                     row.value(QStringLiteral("outcome")).toString() + QLatin1Char(' ')
+                                         + row.value(QStringLiteral("file")).toString());
+        }
+    }
+    QCOMPARE(files[1], files[0]);
+    QCOMPARE(outcomes[1], outcomes[0]);
+    QCOMPARE(outcomes[0].size(), 6);
+    QVERIFY(files[0].contains(QStringLiteral("127.0.0.1 %1_p_x_y (2).txt").arg(m_server.port())));
+    // One at a time the rows end in list order; four at a time the slow first row ends later.
+    QVERIFY2(out[0].startsWith(QStringLiteral("[1/6] FAILED")), qPrintable(out[0]));
+    QVERIFY2(out[1].indexOf(QStringLiteral("[1/6] FAILED")) > out[1].indexOf(QStringLiteral("[2/6] saved")),
+             qPrintable(out[1]));
 }
 
 void TestBatchFrontEnd::busyServersAreTriedAgain()

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void stopEndsTheRunAfterTheCurrentRow();
     void failuresThatMayPassAreTriedAgain();
     void skippedRowsAreNeitherLoadedNorWritten();
+    void pagesLoadAtOnceAndRowsEndAsTheyFinish();
 };
 
 void TestCaptureRun::emptyListIsRefusedFirst()
@@ -368,6 +369,27 @@ void TestCaptureRun::skippedRowsAreNeitherLoadedNorWritten()
     QCOMPARE(f.files(), QStringList{QStringLiteral("h_a (2).txt")});
     QCOMPARE(f.run.lastSummary().skipped, 1);
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
+}
+
+void TestCaptureRun::pagesLoadAtOnceAndRowsEndAsTheyFinish()
+{
+    Fixture f;
+    FakeBrowser second;
+    f.add(QStringLiteral("slow"), QStringLiteral("s"), 5);
+    f.add(QStringLiteral("fast"), QStringLiteral("f"));
+    f.add(QStringLiteral("next"), QStringLiteral("n"));
+    f.add(QStringLiteral("slow"), QStringLiteral("s"), 5);
+    second.pages = f.browser.pages;
+    f.run.setBrowsers({&f.browser, &second});
+    QList<qint64> ended;
+    f.run.setRowObserver([&](const CaptureRun::RowResult &row) { ended << row.row; });
+    f.run.start();
+    // The second "slow" shares the first's file, so it waits for it rather than load beside it.
+    QCOMPARE(ended, (QList<qint64>{2, 3, 1, 4}));
+    QCOMPARE(second.navigated, (QStringList{QStringLiteral("fast"), QStringLiteral("next")}));
+    QCOMPARE(f.browser.navigated.count(QStringLiteral("slow")) + second.navigated.count(QStringLiteral("slow")), 2);
+    QCOMPARE(f.files().size(), 3);
+    QCOMPARE(f.run.lastSummary().saved, 4);
 }
 
 QTEST_GUILESS_MAIN(TestCaptureRun)
