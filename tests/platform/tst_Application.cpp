@@ -91,7 +91,16 @@ void TestApplication::everyControlReachesItsOperation()
     app.list().append(server.url(QStringLiteral("/slow")));
     app.list().append(server.url(QStringLiteral("/never-visited")));
     window.Text1()->setFocus();
-    QTimer::singleShot(300, &window, [&] { QTest::keyClick(window.Text1(), Qt::Key_Escape); });
+    // Pressed once the slow row is loading.
+    QTimer escape;
+    escape.setInterval(20);
+    QObject::connect(&escape, &QTimer::timeout, &window, [&] {
+        if (server.hits(QStringLiteral("/slow")) > 0) {
+            escape.stop();
+            QTest::keyClick(window.Text1(), Qt::Key_Escape);
+        }
+    });
+    escape.start();
     QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
     QCOMPARE(informations.last(), QStringLiteral("Stopped after 2 of 3 rows."));
     QCOMPARE(server.hits(QStringLiteral("/never-visited")), 0);
