@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QJsonArray>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -247,7 +248,7 @@ void ChromiumBrowser::proceed()
         return;
     if (m_pageState == PageState::None)
         createPage();
-    if (m_pageState == PageState::Ready && !m_blankPending)
+    if (m_pageState == PageState::Ready && m_resetPending == 0)
         sendNavigate();
 }
 
@@ -255,6 +256,8 @@ void ChromiumBrowser::sendNavigate()
 {
     m_stage.stop();
     m_phase = Phase::Loading;
+    m_pageUsed = true;
+    m_rowOrigins.clear();
     m_load = PageLoad(m_options.pageCap);
     m_settle = std::make_unique<SettleTracker>(m_options.quietSpellMs, m_options.settleMs);
     m_documentRequests.clear();
@@ -269,7 +272,6 @@ void ChromiumBrowser::sendNavigate()
                                return;
                            if (!error.isEmpty()) {
                                fail(error);
-                               cleanPage();
                                return;
                            }
                            m_load.navigated(result.value(QStringLiteral("loaderId")).toString(),
@@ -364,6 +366,10 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
         if (frame.contains(QStringLiteral("parentId")))
             return;
         const QString loaderId = frame.value(QStringLiteral("loaderId")).toString();
+        const QUrl url(frame.value(QStringLiteral("url")).toString());
+        if (url.scheme().startsWith(QLatin1String("http")))
+            m_rowOrigins.insert(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
+                                             | QUrl::RemoveUserInfo).toString());
         if (loaderId == m_load.loaderId()) {
             m_committed = true;
         } else if (m_committed && (m_phase == Phase::Loading || m_phase == Phase::Settling)
@@ -443,7 +449,6 @@ void ChromiumBrowser::check()
         m_mayPass = m_load.mayPass();
         m_retryAfterMs = m_load.retryAfterMs();
         fail(m_load.failure());
-        cleanPage();
     } else if (m_load.loaded()) {
         startSettle();
     }
@@ -513,20 +518,16 @@ void ChromiumBrowser::takeText()
                 return;
             if (!error.isEmpty()) {
                 fail(QStringLiteral("the page's text could not be read (%1)").arg(error));
-                cleanPage();
                 return;
             }
             const QJsonObject value = result.value(QStringLiteral("result")).toObject()
                                           .value(QStringLiteral("value")).toObject();
             if (result.contains(QStringLiteral("exceptionDetails")) || value.isEmpty()) {
                 fail(QStringLiteral("the page's text could not be read"));
-                cleanPage();
             } else if (value.contains(QStringLiteral("noBody"))) {
                 fail(QStringLiteral("the document has no body"));
-                cleanPage();
             } else if (value.contains(QStringLiteral("tooLarge"))) {
                 fail(m_load.tooLargeText());
-                cleanPage();
             } else {
                 finish(value.value(QStringLiteral("text")).toString());
             }
@@ -552,6 +553,7 @@ void ChromiumBrowser::complete()
     m_phase = Phase::Done;
     m_readyState = ReadyStateComplete;
     stopTimers();
+    resetPage();
     Q_EMIT readyStateChanged();
 }
 
@@ -564,20 +566,36 @@ void ChromiumBrowser::stopTimers()
 
 // --- the page -------------------------------------------------------------------------
 
-void ChromiumBrowser::cleanPage()
+void ChromiumBrowser::resetPage()
 {
-    // A failed row leaves its error document behind; the next row starts on a blank one.
-    if (m_pageState != PageState::Ready)
+    // The next row finds no cookies or storage of this one, whichever page it
+    // lands on, and a failed row's error document is left for a blank one.
+    if (m_pageState != PageState::Ready || !m_pageUsed)
         return;
-    m_blankPending = true;
+    m_pageUsed = false;
     const quint64 epoch = m_pageEpoch;
-    m_connection->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), AboutBlank}},
-                       m_sessionId, [this, epoch](const QJsonObject &, const QString &) {
-                           if (epoch != m_pageEpoch)
-                               return;
-                           m_blankPending = false;
-                           proceed();
-                       });
+    const auto done = [this, epoch](const QJsonObject &, const QString &) {
+        if (epoch != m_pageEpoch || --m_resetPending > 0)
+            return;
+        proceed();
+    };
+    ++m_resetPending;
+    m_connection->send(QStringLiteral("Storage.clearCookies"),
+                       {{QStringLiteral("browserContextId"), m_contextId}}, {}, done);
+    for (const QString &origin : std::as_const(m_rowOrigins)) {
+        ++m_resetPending;
+        m_connection->send(QStringLiteral("Storage.clearDataForOrigin"),
+                           {{QStringLiteral("origin"), origin},
+                            {QStringLiteral("storageTypes"),
+                             QStringLiteral("local_storage,indexeddb,cache_storage,service_workers,"
+                                            "websql,file_systems")}},
+                           m_sessionId, done);
+    }
+    if (!m_error.isEmpty()) {
+        ++m_resetPending;
+        m_connection->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), AboutBlank}},
+                           m_sessionId, done);
+    }
 }
 
 void ChromiumBrowser::recyclePage()
@@ -601,7 +619,8 @@ void ChromiumBrowser::dropPage()
     m_contextId.clear();
     m_targetId.clear();
     m_sessionId.clear();
-    m_blankPending = false;
+    m_pageUsed = false;
+    m_resetPending = 0;
     m_pollInFlight = false;
 }
 

@@ -79,7 +79,7 @@ private:
     void fail(const QString &reason);
     void complete();
     void stopTimers();
-    void cleanPage();
+    void resetPage();
     void recyclePage();
     void dropPage();
     bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
@@ -98,7 +98,9 @@ private:
     QString m_contextId;
     QString m_targetId;
     QString m_sessionId;
-    bool m_blankPending = false;
+    bool m_pageUsed = false; // a row has navigated it since its last reset
+    int m_resetPending = 0;  // replies the reset still waits for
+    QSet<QString> m_rowOrigins;
 
     quint64 m_row = 0;
     Phase m_phase = Phase::Idle;

@@ -112,6 +112,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void everyRowGetsItsOwnPageOrAFailure();
     void savesWhatADesktopReaderSees();
+    void rowsShareNoCookiesOrStorage();
     void loopingPageEndsAtTheLimitAndTheSiteLoadsAgain();
     void killedEngineProcessesFailOnlyTheirRow();
     void oversizedPageFailsWithoutFollowingIt();
@@ -263,6 +264,18 @@ void TestChromiumBrowser::savesWhatADesktopReaderSees()
     QVERIFY2(text.contains("section 0\n") && text.endsWith("section 29"), text.right(200));
     QVERIFY(!text.contains("never shown"));
     QCOMPARE(r.file(m_server.url("/desktop")), QByteArray("Desktop menu\n\nbody"));
+}
+
+void TestChromiumBrowser::rowsShareNoCookiesOrStorage()
+{
+    m_server.page("/keep", html("<p>kept</p><script>document.cookie = 'c=1; max-age=999';"
+                                " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');</script>"));
+    m_server.page("/show", html("<p id=p></p><script>document.getElementById('p').textContent ="
+                                " 'cookie=' + document.cookie + ' local=' + localStorage.getItem('s');</script>"));
+    Run r(*m_browser);
+    r.start({m_server.url("/keep"), m_server.url("/show")});
+    QCOMPARE(r.file(m_server.url("/keep")), QByteArray("kept"));
+    QCOMPARE(r.file(m_server.url("/show")), QByteArray("cookie= local=null"));
 }
 
 void TestChromiumBrowser::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
