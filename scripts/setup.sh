@@ -23,7 +23,27 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+# Node.js and npm install the page libraries; a machine with its own npm keeps it.
+if ! command -v npm >/dev/null; then
+  missing+=(nodejs npm)
+fi
+
+install_page_libraries() {
+  local root
+  root="$(cd "$(dirname "$0")/.." && pwd)"
+  # Installed once for each lock file.
+  if cmp -s "$root/package-lock.json" "$root/node_modules/.textorin-lock" 2>/dev/null; then
+    return
+  fi
+  if ! (cd "$root" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error); then
+    echo "npm ci failed: the page libraries could not be installed" >&2
+    exit 1
+  fi
+  cp "$root/package-lock.json" "$root/node_modules/.textorin-lock"
+}
+
 if ((${#missing[@]} == 0)); then
+  install_page_libraries
   exit 0
 fi
 
@@ -36,3 +56,4 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${SUDO[@]}" apt-get update -qq
 "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_page_libraries

@@ -92,6 +92,16 @@ QString BatchRun::usage(const QString &program)
                "                0 takes the text at the load event).\n"
                "  --window-size WxH\n"
                "                the window the pages are laid out in (default 1280x800).\n"
+               "  --format FORMAT\n"
+               "                what each file holds: text (the default, the body's text, .txt),\n"
+               "                markdown (headings, lists, links, tables and code kept, .md),\n"
+               "                html (the document without scripts or handlers, links made\n"
+               "                absolute, .html) or json (url, final_url, title, lang, fetched,\n"
+               "                http_status and text, .json).\n"
+               "  --main-content\n"
+               "                only the page's main article, as Readability finds it: its title,\n"
+               "                then its text. A page without one gives its whole body, and the\n"
+               "                report adds \"fallback\": true.\n"
                "  -j, --jobs N  loads up to N pages at once (default 4, at most 32), each in\n"
                "                a browser context of its own; rows are printed as they finish,\n"
                "                and every outcome, text and file name is what -j 1 gives.\n"
@@ -139,6 +149,9 @@ QString BatchRun::usage(const QString &program)
                "  %1 --settle 0 urls.txt             the text at the load event\n"
                "  %1 --window-size 390x844 urls.txt  laid out as on a phone\n"
                "  %1 -j 16 urls.txt                  16 pages at once\n"
+               "  %1 --main-content --format markdown urls.txt\n"
+               "                                     each article as Markdown\n"
+               "  %1 --format json urls.txt          a JSON record per page\n"
                "  %1 --tries 3 --wait 1 urls.txt     patient with busy servers\n"
                "  %1 --archive done.tsv urls.txt     run again later to resume\n"
                "  %1 -q urls.txt                     only what went wrong\n"
@@ -190,7 +203,7 @@ int BatchRun::shardOf(const QString &fileName, int shards)
 
 bool BatchRun::inShard(const QString &row) const
 {
-    return m_shards <= 1 || shardOf(MakeOutputFileName(row), m_shards) == m_shard;
+    return m_shards <= 1 || shardOf(MakeOutputFileName(row, m_extension), m_shards) == m_shard;
 }
 
 qint64 BatchRun::shownTotal(const ListRows &rows) const
@@ -204,7 +217,7 @@ void BatchRun::writeReport(const RowRecord &record)
     if (!m_report)
         return;
     const QFileInfo file(record.file);
-    const QJsonObject line{
+    QJsonObject line{
         {QStringLiteral("row"), record.row},
         {QStringLiteral("address"), record.address},
         {QStringLiteral("outcome"), record.outcome},
@@ -215,6 +228,8 @@ void BatchRun::writeReport(const RowRecord &record)
         {QStringLiteral("ms"), record.ms},
         {QStringLiteral("tries"), record.tries},
     };
+    if (m_mainContent)
+        line.insert(QStringLiteral("fallback"), record.fallback);
     m_report->write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     m_report->flush();
 }
@@ -299,7 +314,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     if (m_progress)
         m_progress->setLoadingSource([&capture] { return capture.loadingRows(); });
     // Names are reserved over the whole list, not per chunk.
-    OutputNames names;
+    OutputNames names(m_extension);
     capture.setOutputNames(&names);
     SavedRows history;
     history.setNoClobber(m_noClobber);
@@ -340,7 +355,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
         printRow(row, shownTotal(rows), result.url, saved, result.outputPath, reason);
         writeReport({row, result.url, saved ? QStringLiteral("saved") : QStringLiteral("failed"),
                      result.outputPath, saved ? QString() : reason, result.httpStatus, result.ms,
-                     result.tries});
+                     result.tries, result.fallback});
         showProgress();
     });
 

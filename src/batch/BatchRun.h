@@ -42,6 +42,10 @@ public:
     void setShard(int shard, int shards) { m_shard = shard; m_shards = shards; }
     // The shard of an output name: SHA-256's first 8 bytes modulo the shards, plus 1.
     static int shardOf(const QString &fileName, int shards);
+    // The extension of the files written, ".txt" by default.
+    void setOutputExtension(const QString &extension) { m_extension = extension; }
+    // Adds "fallback" to the report: whether a row had no main content.
+    void setMainContent(bool on) { m_mainContent = on; }
     // Writes one JSON object per finished row to the device (JSON Lines).
     void setReport(QFileDevice *report) { m_report = report; }
     // Prints only failed rows, error reports and the summary.
@@ -72,6 +76,7 @@ private:
         int httpStatus = 0;
         qint64 ms = 0;
         int tries = 0;
+        bool fallback = false;
     };
     void writeReport(const RowRecord &record);
     bool inShard(const QString &row) const;
@@ -93,6 +98,8 @@ private:
     int m_hostWaitMs = 0;
     QString m_archivePath;
     QFileDevice *m_report = nullptr;
+    QString m_extension = QStringLiteral(".txt");
+    bool m_mainContent = false;
     int m_shard = 1;
     int m_shards = 1;
     qint64 m_skippedRows = 0;

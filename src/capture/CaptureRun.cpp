@@ -341,6 +341,7 @@ void CaptureRun::finishRow(ErrorGuard &guard, Slot &slot, bool taken, const QStr
     result.note = saved ? rowNote(slot) : QString();
     result.reason = saved ? QString() : reason;
     result.httpStatus = slot.browser->httpStatus();
+    result.fallback = saved && slot.browser->mainContentFallback();
     result.tries = slot.tries;
     result.ms = slot.rowClock.elapsed();
     slot.row = 0;

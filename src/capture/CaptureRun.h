@@ -41,6 +41,7 @@ public:
         QString note;       // the browser's remark on a saved page ("load incomplete")
         QString reason;     // the description of a failed row's last report
         int httpStatus = 0;
+        bool fallback = false; // asked for the main content, the page had none
         int tries = 0;      // loads of the row
         qint64 ms = 0;
     };

@@ -19,6 +19,17 @@ namespace {
 
 const QString TextSuffix = QStringLiteral(".txt");
 
+// The output extension the name ends in; ".txt" when none.
+QString extensionOf(const QString &fileName)
+{
+    for (const QString &extension : {QStringLiteral(".txt"), QStringLiteral(".md"),
+                                     QStringLiteral(".html"), QStringLiteral(".json")}) {
+        if (fileName.endsWith(extension))
+            return extension;
+    }
+    return TextSuffix;
+}
+
 RuntimeError fileError(const QString &what, const QString &path, const QString &reason)
 {
     return RuntimeError(QStringLiteral("%1: %2 (%3)").arg(what, path, reason),
@@ -75,14 +86,14 @@ int createTemporaryFile(const QByteArray &target, QByteArray &temporaryPath)
 
 } // namespace
 
-QString MakeOutputFileName(const QString &url)
+QString MakeOutputFileName(const QString &url, const QString &extension)
 {
     QString name = url;
     if (name.startsWith(QChar(0xfeff))) // a byte-order mark, not part of the address
         name.remove(0, 1);
     name.remove(QStringLiteral("http://"));
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    name += TextSuffix;
+    name += extension;
     for (const QChar unsafe : {u'\0', u'\\', u'*', u':', u'?', u'<', u'>', u'|'})
         name.replace(unsafe, QLatin1Char(' '));
     return name;
@@ -92,16 +103,17 @@ QString FitOutputFileName(const QString &fileName)
 {
     if (fileName.toUtf8().size() <= OutputFileWriter::MaxFileNameBytes)
         return fileName;
-    return shortenedName(fileName, fileName, TextSuffix);
+    return shortenedName(fileName, fileName, extensionOf(fileName));
 }
 
 QString NumberedOutputFileName(const QString &fileName, int number)
 {
     if (number < 2)
         return FitOutputFileName(fileName);
-    const bool text = fileName.endsWith(TextSuffix);
-    const QString stem = text ? fileName.chopped(TextSuffix.size()) : fileName;
-    const QString ending = QStringLiteral(" (%1)").arg(number) + (text ? TextSuffix : QString());
+    const QString extension = extensionOf(fileName);
+    const bool known = fileName.endsWith(extension);
+    const QString stem = known ? fileName.chopped(extension.size()) : fileName;
+    const QString ending = QStringLiteral(" (%1)").arg(number) + (known ? extension : QString());
     const QString numbered = stem + ending;
     if (numbered.toUtf8().size() <= OutputFileWriter::MaxFileNameBytes)
         return numbered;

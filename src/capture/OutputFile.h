@@ -4,14 +4,15 @@
 #include <QString>
 
 // The name of a row's output file, made from its address alone (one leading
-// byte-order mark is not part of the address).
-QString MakeOutputFileName(const QString &url);
+// byte-order mark is not part of the address), ending in the extension.
+QString MakeOutputFileName(const QString &url, const QString &extension = QStringLiteral(".txt"));
 // A name the file system accepts: names within its limit stay as they are,
-// longer ones keep their start, gain a short hash of the whole name and ".txt".
+// longer ones keep their start, gain a short hash of the whole name and the
+// extension (".txt", ".md", ".html" or ".json").
 QString FitOutputFileName(const QString &fileName);
 // The name's n-th form: number 1 is FitOutputFileName's; a later one puts " (n)"
-// before ".txt" (or at the end) and, when too long, shortens the part before it
-// as FitOutputFileName does (start and hash), never the " (n).txt".
+// before the extension (or at the end) and, when too long, shortens the part
+// before it as FitOutputFileName does (start and hash), never the " (n).txt".
 QString NumberedOutputFileName(const QString &fileName, int number);
 // The folder box text, the separator and the file name.
 QString MakeOutputPath(const QString &folder, const QString &fileName);

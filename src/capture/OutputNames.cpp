@@ -20,7 +20,7 @@ OutputNames::Key OutputNames::keyOf(const QString &text)
 
 QString OutputNames::reserve(const QString &address)
 {
-    const QString plain = MakeOutputFileName(address);
+    const QString plain = MakeOutputFileName(address, m_extension);
     const Key addressKey = keyOf(address);
     const auto known = m_numberByAddress.find(addressKey);
     if (known != m_numberByAddress.end())
@@ -41,7 +41,7 @@ QString OutputNames::reserve(const QString &address)
 
 void OutputNames::take(const QString &address, const QString &fileName)
 {
-    static const QRegularExpression numbered(QStringLiteral(" \\((\\d{1,9})\\)(\\.txt)?$"));
+    static const QRegularExpression numbered(QStringLiteral(" \\((\\d{1,9})\\)(\\.[a-z]{2,4})?$"));
     const int number = qMax(1, numbered.match(fileName).captured(1).toInt());
     m_numberByAddress.emplace(keyOf(address), number);
     m_names.insert(keyOf(fileName));

@@ -4,6 +4,7 @@
 
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 // The output names of one run, reserved in list order: a row gets the first of
 // NAME.txt, NAME (2).txt, … that no row with another address has, so the names
@@ -13,6 +14,8 @@
 class OutputNames
 {
 public:
+    explicit OutputNames(QString extension = QStringLiteral(".txt")) : m_extension(std::move(extension)) {}
+
     QString reserve(const QString &address);
     // Marks the name as the address's (a name an earlier run of the same list gave it).
     void take(const QString &address, const QString &fileName);
@@ -30,6 +33,7 @@ private:
     };
     static Key keyOf(const QString &text);
 
+    QString m_extension;
     std::unordered_map<Key, int, KeyHash> m_numberByAddress;
     std::unordered_set<Key, KeyHash> m_names;
     std::unordered_map<Key, int, KeyHash> m_nextNumber; // plain names already taken: where to go on

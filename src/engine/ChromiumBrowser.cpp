@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QUrl>
 
 #include <algorithm>
@@ -16,6 +17,10 @@ namespace {
 const QString AboutBlank = QStringLiteral("about:blank");
 constexpr int PollMs = 25;
 constexpr int EngineStartMs = 30'000;
+// The longest wait for the blank page that follows a failed row.
+constexpr int BlankLoadMs = 1000;
+// How long an aborted load waits for the signs of a download.
+constexpr int AbortWaitMs = 300;
 
 // A response header's value, whatever the case of its name; null when absent.
 QString headerValue(const QJsonObject &headers, QLatin1String name)
@@ -77,8 +82,12 @@ ChromiumBrowser::ChromiumBrowser(std::unique_ptr<ChromiumEngine> own, ChromiumEn
       m_load(m_options.pageCap)
 {
     m_clock.start();
-    for (QTimer *timer : {&m_limit, &m_stage, &m_poll})
+    for (QTimer *timer : {&m_limit, &m_stage, &m_poll, &m_abortWait})
         timer->setSingleShot(true);
+    connect(&m_abortWait, &QTimer::timeout, this, [this] {
+        m_load.decideAbort();
+        check();
+    });
     connect(&m_limit, &QTimer::timeout, this, &ChromiumBrowser::onLimit);
     connect(&m_stage, &QTimer::timeout, this, &ChromiumBrowser::onStageLimit);
     connect(&m_poll, &QTimer::timeout, this, &ChromiumBrowser::pollSettle);
@@ -127,6 +136,7 @@ void ChromiumBrowser::navigate(const QString &url)
     m_note.clear();
     m_mayPass = false;
     m_retryAfterMs = -1;
+    m_fallback = false;
     m_phase = Phase::WaitingForPage;
     m_readyState = 1;
     m_rowStart = now();
@@ -359,6 +369,12 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
     } else if (method == QLatin1String("Page.lifecycleEvent")) {
         if (!mainFrame)
             return;
+        if (!m_blankLoaderId.isEmpty() && params.value(QStringLiteral("loaderId")).toString() == m_blankLoaderId
+            && params.value(QStringLiteral("name")).toString() == QLatin1String("load")) {
+            m_blankLoaderId.clear();
+            resetStepDone(m_pageEpoch);
+            return;
+        }
         m_load.lifecycle(params.value(QStringLiteral("loaderId")).toString(),
                          params.value(QStringLiteral("name")).toString());
     } else if (method == QLatin1String("Page.frameNavigated")) {
@@ -449,6 +465,9 @@ void ChromiumBrowser::check()
         m_mayPass = m_load.mayPass();
         m_retryAfterMs = m_load.retryAfterMs();
         fail(m_load.failure());
+    } else if (m_load.abortPending()) {
+        if (!m_abortWait.isActive())
+            m_abortWait.start(AbortWaitMs);
     } else if (m_load.loaded()) {
         startSettle();
     }
@@ -529,9 +548,25 @@ void ChromiumBrowser::takeText()
             } else if (value.contains(QStringLiteral("tooLarge"))) {
                 fail(m_load.tooLargeText());
             } else {
-                finish(value.value(QStringLiteral("text")).toString());
+                m_fallback = value.value(QStringLiteral("fallback")).toBool();
+                finish(m_options.format == EngineOptions::Format::Json ? jsonRecord(value)
+                                                                       : value.value(QStringLiteral("text")).toString());
             }
         });
+}
+
+QString ChromiumBrowser::jsonRecord(const QJsonObject &page) const
+{
+    const QJsonObject record{
+        {QStringLiteral("url"), m_rowText},
+        {QStringLiteral("final_url"), page.value(QStringLiteral("finalUrl"))},
+        {QStringLiteral("title"), page.value(QStringLiteral("articleTitle"))},
+        {QStringLiteral("lang"), page.value(QStringLiteral("lang"))},
+        {QStringLiteral("fetched"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("http_status"), m_load.httpStatus() > 0 ? QJsonValue(m_load.httpStatus()) : QJsonValue()},
+        {QStringLiteral("text"), page.value(QStringLiteral("text"))},
+    };
+    return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Indented));
 }
 
 void ChromiumBrowser::finish(const QString &text)
@@ -562,6 +597,7 @@ void ChromiumBrowser::stopTimers()
     m_limit.stop();
     m_stage.stop();
     m_poll.stop();
+    m_abortWait.stop();
 }
 
 // --- the page -------------------------------------------------------------------------
@@ -574,11 +610,7 @@ void ChromiumBrowser::resetPage()
         return;
     m_pageUsed = false;
     const quint64 epoch = m_pageEpoch;
-    const auto done = [this, epoch](const QJsonObject &, const QString &) {
-        if (epoch != m_pageEpoch || --m_resetPending > 0)
-            return;
-        proceed();
-    };
+    const auto done = [this, epoch](const QJsonObject &, const QString &) { resetStepDone(epoch); };
     ++m_resetPending;
     m_connection->send(QStringLiteral("Storage.clearCookies"),
                        {{QStringLiteral("browserContextId"), m_contextId}}, {}, done);
@@ -593,9 +625,31 @@ void ChromiumBrowser::resetPage()
     }
     if (!m_error.isEmpty()) {
         ++m_resetPending;
+        // The blank page must have loaded, or its last steps abort the next row's load.
         m_connection->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), AboutBlank}},
-                           m_sessionId, done);
+                           m_sessionId, [this, epoch](const QJsonObject &result, const QString &) {
+            if (epoch != m_pageEpoch)
+                return;
+            m_blankLoaderId = result.value(QStringLiteral("loaderId")).toString();
+            if (m_blankLoaderId.isEmpty()) {
+                resetStepDone(epoch);
+                return;
+            }
+            QTimer::singleShot(BlankLoadMs, this, [this, epoch] {
+                if (epoch == m_pageEpoch && !m_blankLoaderId.isEmpty()) {
+                    m_blankLoaderId.clear();
+                    resetStepDone(epoch);
+                }
+            });
+        });
     }
+}
+
+void ChromiumBrowser::resetStepDone(quint64 epoch)
+{
+    if (epoch != m_pageEpoch || --m_resetPending > 0)
+        return;
+    proceed();
 }
 
 void ChromiumBrowser::recyclePage()
@@ -621,6 +675,7 @@ void ChromiumBrowser::dropPage()
     m_sessionId.clear();
     m_pageUsed = false;
     m_resetPending = 0;
+    m_blankLoaderId.clear();
     m_pollInFlight = false;
 }
 

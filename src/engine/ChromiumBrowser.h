@@ -43,6 +43,7 @@ public:
     bool failureMayPass() const override { return m_mayPass; }
     int retryAfterMs() const override { return m_retryAfterMs; }
     int httpStatus() const override { return m_load.httpStatus(); }
+    bool mainContentFallback() const override { return m_fallback; }
 
     const EngineOptions &options() const { return m_options; }
     // Ends the engine and removes its profile; the next navigation starts it again.
@@ -76,10 +77,12 @@ private:
     void pollSettle();
     void takeText();
     void finish(const QString &text);
+    QString jsonRecord(const QJsonObject &page) const;
     void fail(const QString &reason);
     void complete();
     void stopTimers();
     void resetPage();
+    void resetStepDone(quint64 epoch);
     void recyclePage();
     void dropPage();
     bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
@@ -101,6 +104,7 @@ private:
     bool m_pageUsed = false; // a row has navigated it since its last reset
     int m_resetPending = 0;  // replies the reset still waits for
     QSet<QString> m_rowOrigins;
+    QString m_blankLoaderId; // the blank page a reset waits to load
 
     quint64 m_row = 0;
     Phase m_phase = Phase::Idle;
@@ -118,6 +122,7 @@ private:
     QString m_note;
     bool m_mayPass = false;
     int m_retryAfterMs = -1;
+    bool m_fallback = false;
 
     QElapsedTimer m_clock;
     qint64 m_rowStart = 0;
@@ -125,4 +130,5 @@ private:
     QTimer m_limit;
     QTimer m_stage;
     QTimer m_poll;
+    QTimer m_abortWait;
 };

@@ -25,6 +25,25 @@ QString resourceText(const QString &path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+// The script that takes a row's content: the body's text, or the chosen format.
+QString pageTextScript(const EngineOptions &options)
+{
+    const QString cap = QString::number(options.pageCap);
+    if (options.plainText())
+        return resourceText(QStringLiteral(":/engine/text.js")).replace(QLatin1String("PAGE_CAP"), cap);
+    static const char *const formats[] = {"text", "markdown", "html", "text"};
+    // The libraries go into the script itself, so that the page's globals stay its own.
+    QString libraries;
+    for (const char *library : {"Readability.js", "Readability-readerable.js", "turndown.js",
+                                    "turndown-plugin-gfm.js"})
+        libraries += resourceText(QStringLiteral(":/engine/lib/") + QLatin1String(library)) + QLatin1Char('\n');
+    return resourceText(QStringLiteral(":/engine/extract.js"))
+        .replace(QLatin1String("FORMAT"), QLatin1String(formats[int(options.format)]))
+        .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false"))
+        .replace(QLatin1String("PAGE_CAP"), cap)
+        .replace(QLatin1String("/*LIBRARIES*/"), libraries);
+}
+
 } // namespace
 
 ChromiumEngine::ChromiumEngine(IEngineProcess &process, const EngineOptions &options,
@@ -37,8 +56,7 @@ ChromiumEngine::ChromiumEngine(IEngineProcess &process, const EngineOptions &opt
     initEngineResources();
     m_settleScript = resourceText(QStringLiteral(":/engine/settle.js"))
                          .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
-    m_textScript = resourceText(QStringLiteral(":/engine/text.js"))
-                       .replace(QLatin1String("PAGE_CAP"), QString::number(m_options.pageCap));
+    m_textScript = pageTextScript(m_options);
     connect(&m_process, &IEngineProcess::ended, this, &ChromiumEngine::onEnded);
 }
 

@@ -1,9 +1,16 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 
 // How the hidden browser loads each page.
 struct EngineOptions {
+    // What a row's file holds: the body's text, Markdown, the kept HTML, or a JSON record.
+    enum class Format { Text, Markdown, Html, Json };
+    Format format = Format::Text;
+    // The page's main article (Readability's) rather than the whole body.
+    bool mainContent = false;
+
     // Time for the main document to arrive and be parsed.
     int pageLimitMs = 60'000;
     // Longest settle after the load event; 0 takes the text at the load event.
@@ -16,6 +23,19 @@ struct EngineOptions {
     qint64 pageCap = 16 * 1024 * 1024;
     // How long a script run in the page may take before the page counts as hung.
     int scriptLimitMs = 5'000;
+
+    // The file name extension of the format, with its dot.
+    QString extension() const
+    {
+        switch (format) {
+        case Format::Markdown: return QStringLiteral(".md");
+        case Format::Html: return QStringLiteral(".html");
+        case Format::Json: return QStringLiteral(".json");
+        case Format::Text: break;
+        }
+        return QStringLiteral(".txt");
+    }
+    bool plainText() const { return format == Format::Text && !mainContent; }
 
     // The longest a row can take, engine start included.
     int longestRowMs() const { return pageLimitMs + settleMs + scriptLimitMs + 15'000; }

@@ -28,6 +28,8 @@ public:
     virtual int retryAfterMs() const { return -1; }
     // The HTTP status of the last page's main document, 0 when it had none.
     virtual int httpStatus() const { return 0; }
+    // Whether the last page, asked for its main content, had none and gave its whole body.
+    virtual bool mainContentFallback() const { return false; }
 
     // The address as messages show it: quoted when blank, shortened when huge.
     static QString shownAddress(const QString &row)

@@ -17,6 +17,8 @@ void PageLoad::navigated(const QString &loaderId, const QString &errorText, bool
         m_download = true;
     if (!errorText.isEmpty() && !loaderId.isEmpty() && m_documents.value(loaderId).errorText.isEmpty())
         m_documents[loaderId].errorText = errorText;
+    else if (errorText == Aborted && loaderId.isEmpty())
+        m_abortPending = true;
     else if (!errorText.isEmpty() && loaderId.isEmpty() && m_failure.isEmpty())
         m_failure = errorText;
     update();
@@ -66,6 +68,14 @@ void PageLoad::lifecycle(const QString &loaderId, const QString &name)
     else if (name == QLatin1String("load"))
         document.parsed = document.loaded = true;
     update();
+}
+
+void PageLoad::decideAbort()
+{
+    m_abortDecided = true;
+    update();
+    if (m_abortPending && !failed())
+        m_failure = QStringLiteral("the load was aborted (%1)").arg(Aborted);
 }
 
 void PageLoad::download()
@@ -136,6 +146,8 @@ void PageLoad::update()
         m_failure = QStringLiteral("the address is a download (an attachment), not a page");
     else if (document.bytes > m_pageCap)
         m_failure = tooLargeText();
+    else if (document.errorText == Aborted && !m_abortDecided)
+        m_abortPending = true;
     else if (!document.errorText.isEmpty())
         m_failure = document.errorText == Aborted
             ? QStringLiteral("the load was aborted (%1)").arg(Aborted)

@@ -27,6 +27,10 @@ public:
     const QString &loaderId() const { return m_loaderId; }
     bool withinDocument() const { return m_withinDocument; }
     bool failed() const { return !m_failure.isEmpty(); }
+    // The load was aborted, which a download also is: the failure waits for
+    // decideAbort, so that a download's own signals can name it.
+    bool abortPending() const { return m_abortPending && !failed(); }
+    void decideAbort();
     // Why the page cannot be saved, or empty.
     QString failure() const { return m_failure; }
     bool parsed() const { return m_withinDocument || current().parsed; }
@@ -61,4 +65,6 @@ private:
     bool m_replied = false;
     bool m_withinDocument = false;
     bool m_download = false;
+    bool m_abortPending = false;
+    bool m_abortDecided = false;
 };

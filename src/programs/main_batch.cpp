@@ -117,8 +117,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption shard(QStringLiteral("shard"), QString(), QStringLiteral("K/N"));
     const QCommandLineOption jobs(QStringList{QStringLiteral("j"), QStringLiteral("jobs")}, QString(),
                                   QStringLiteral("N"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
+    const QCommandLineOption mainContent(QStringLiteral("main-content"));
     parser.addOptions({help, version, url, folder, timeout, settle, windowSize, quiet, verbose, tries,
-                       wait, noClobber, archive, report, shard, jobs});
+                       wait, noClobber, archive, report, shard, jobs, format, mainContent});
     const auto usageError = [&](const QString &text) {
         err << program << ": " << text << "\nTry '" << program << " --help'." << Qt::endl;
         return int(BatchRun::NothingRun);
@@ -143,6 +145,16 @@ int main(int argc, char *argv[])
     if (parser.isSet(windowSize) && !parseSize(parser.value(windowSize), &options.windowSize))
         return usageError(QStringLiteral("--window-size wants WIDTHxHEIGHT, such as 1280x800, not \"%1\"")
                               .arg(parser.value(windowSize)));
+    if (parser.isSet(format)) {
+        static const QStringList formats{QStringLiteral("text"), QStringLiteral("markdown"),
+                                         QStringLiteral("html"), QStringLiteral("json")};
+        const qsizetype chosen = formats.indexOf(parser.value(format));
+        if (chosen < 0)
+            return usageError(QStringLiteral("--format wants text, markdown, html or json, not \"%1\"")
+                                  .arg(parser.value(format)));
+        options.format = EngineOptions::Format(chosen);
+    }
+    options.mainContent = parser.isSet(mainContent);
     int tryCount = 1;
     if (parser.isSet(tries)) {
         bool number = false;
@@ -215,6 +227,8 @@ int main(int argc, char *argv[])
     }
     BatchRun batch(*pages.front(), pump, reportToOut ? err : out, err);
     batch.setBrowsers(browsers);
+    batch.setOutputExtension(options.extension());
+    batch.setMainContent(options.mainContent);
     if (reportFile.isOpen())
         batch.setReport(&reportFile);
     batch.setStandardInput(&input);

@@ -4,6 +4,7 @@
 #include "platform/ChildProcesses.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QSet>
 #include <QFileInfo>
@@ -16,6 +17,9 @@
 #include <QtTest>
 
 #include <unistd.h>
+
+#include <memory>
+#include <tuple>
 
 namespace {
 
@@ -61,6 +65,7 @@ private Q_SLOTS:
     void reportHasOneObjectPerRow();
     void neverWritesThroughALink();
     void shardsSplitTheListWithoutOverlapOrGap();
+    void formatsKeepTheArticleAndItsStructure();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -522,6 +527,105 @@ void TestBatchFrontEnd::shardsSplitTheListWithoutOverlapOrGap()
     const QString numbered = QStringLiteral("127.0.0.1 %1_s_0 (2).txt").arg(m_server.port());
     QVERIFY(one.contains(numbered) != two.contains(numbered));
     QCOMPARE(runBatch({QStringLiteral("--shard"), QStringLiteral("3/2"), QStringLiteral("-u"), QStringLiteral("x")}).exitCode, 2);
+}
+
+void TestBatchFrontEnd::formatsKeepTheArticleAndItsStructure()
+{
+    const QByteArray paragraph = "words that make this paragraph long enough to be part of a real article. ";
+    m_server.page("/docs/story", "<html lang=en><head><title>Story</title></head><body>"
+                  "<nav><a href=/>Home menu</a></nav><aside>Sidebar box</aside><article><h1>Story</h1>"
+                  "<p>First " + paragraph.repeated(3) + "<a href=rel.html>a relative link</a>.</p>"
+                  "<p>Second " + paragraph.repeated(3) + "</p><h2>Part two</h2>"
+                  "<ul><li>outer<ul><li>inner</li></ul></li></ul>"
+                  "<table><tr><th>Key</th><th>Value</th></tr><tr><td>k</td><td>v</td></tr></table>"
+                  "<pre><code>x = 1;\ny = 2;</code></pre><p>Third " + paragraph.repeated(3) + "</p></article>"
+                  "<footer>Footer line</footer><p onclick=alert(1)><a href='javascript:alert(2)'>js</a></p>"
+                  "<script>document.title = 'Story';</script></body></html>");
+    LocalHttpServer::Reply moved;
+    moved.status = 302;
+    moved.location = "/docs/story";
+    m_server.route("/moved-story", moved);
+    m_server.page("/bare", "<html><body><p>just a line</p></body></html>");
+    for (const char *manual : {"/usr/share/doc/ninja-build/manual.html",
+                               "/usr/share/doc/base-passwd/users-and-groups.html"})
+        m_server.page("/manual/" + QFileInfo(QString::fromLatin1(manual)).fileName().toUtf8(),
+                      readTestFile(QString::fromLatin1(manual)));
+    const QString story = m_server.url("/docs/story");
+    const QString name = QStringLiteral("127.0.0.1 %1_docs_story").arg(m_server.port());
+    const auto run = [&](const QStringList &options, const QStringList &urls, const QString &report = {}) {
+        auto folder = std::make_shared<QTemporaryDir>();
+        QStringList arguments{QStringLiteral("--folder"), folder->path(), QStringLiteral("--settle"), QStringLiteral("0")};
+        arguments << options;
+        if (!report.isEmpty())
+            arguments << QStringLiteral("--report") << report;
+        for (const QString &url : urls)
+            arguments << QStringLiteral("-u") << url;
+        const Result result = runBatch(arguments);
+        return std::make_pair(result, folder);
+    };
+
+    // The article alone: every paragraph, none of the page around it.
+    auto [result, folder] = run({QStringLiteral("--main-content")}, {story, m_server.url("/bare")},
+                                m_dir.filePath(QStringLiteral("formats.jsonl")));
+    QCOMPARE(result.exitCode, 0);
+    const QString article = QString::fromUtf8(readTestFile(folder->filePath(name + ".txt")));
+    QVERIFY2(article.startsWith(QStringLiteral("Story\n\nFirst ")), qPrintable(article));
+    for (const char *kept : {"\n\nSecond ", "\n\nPart two\n\n", "\n\nThird "})
+        QVERIFY2(article.contains(QLatin1String(kept)), qPrintable(article));
+    for (const char *left : {"Home menu", "Sidebar box", "Footer line"})
+        QVERIFY2(!article.contains(QLatin1String(left)), qPrintable(article));
+    // No article: the whole body, and the report says so.
+    QCOMPARE(readTestFile(folder->filePath(QStringLiteral("127.0.0.1 %1_bare.txt").arg(m_server.port()))),
+             QByteArray("just a line"));
+    const QByteArray report = readTestFile(m_dir.filePath(QStringLiteral("formats.jsonl")));
+    QCOMPARE(report.count("\"fallback\":true"), 1);
+    QCOMPARE(report.count("\"fallback\":false"), 1);
+
+    // Markdown keeps the structure, with absolute links.
+    std::tie(result, folder) = run({QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("markdown")}, {story});
+    const QString markdown = QString::fromUtf8(readTestFile(folder->filePath(name + ".md")));
+    for (const QString &kept : {QStringLiteral("# Story\n"), QStringLiteral("\n## Part two\n"),
+                                QStringLiteral("-   outer\n    -   inner"), QStringLiteral("| Key | Value |\n| --- | --- |\n| k | v |"),
+                                QStringLiteral("```\nx = 1;\ny = 2;\n```"),
+                                QStringLiteral("[a relative link](%1)").arg(m_server.url("/docs/rel.html"))})
+        QVERIFY2(markdown.contains(kept), qPrintable(markdown));
+
+    // HTML to keep: no scripts, handlers or javascript: links; links absolute.
+    std::tie(result, folder) = run({QStringLiteral("--format"), QStringLiteral("html")}, {story});
+    const QString html = QString::fromUtf8(readTestFile(folder->filePath(name + ".html")));
+    QVERIFY2(html.startsWith(QStringLiteral("<!DOCTYPE html>")) && html.contains(QStringLiteral("Footer line")), qPrintable(html));
+    for (const char *gone : {"<script", "onclick", "javascript:", "href=\"rel.html\""})
+        QVERIFY2(!html.contains(QLatin1String(gone)), qPrintable(html));
+
+    // A JSON record, after a redirect.
+    std::tie(result, folder) = run({QStringLiteral("--format"), QStringLiteral("json")}, {m_server.url("/moved-story")});
+    const QJsonObject record = QJsonDocument::fromJson(readTestFile(
+        folder->filePath(QStringLiteral("127.0.0.1 %1_moved-story.json").arg(m_server.port())))).object();
+    QCOMPARE(record.keys(), (QStringList{"fetched", "final_url", "http_status", "lang", "text", "title", "url"}));
+    QCOMPARE(record.value(QStringLiteral("url")).toString(), m_server.url("/moved-story"));
+    QCOMPARE(record.value(QStringLiteral("final_url")).toString(), story);
+    QCOMPARE(record.value(QStringLiteral("lang")).toString(), QStringLiteral("en"));
+    QCOMPARE(record.value(QStringLiteral("http_status")).toInt(), 200);
+    QVERIFY(QDateTime::fromString(record.value(QStringLiteral("fetched")).toString(), Qt::ISODateWithMs).isValid());
+    QVERIFY(record.value(QStringLiteral("text")).toString().contains(QStringLiteral("Home menu")));
+
+    // Text is today's file, byte for byte.
+    std::tie(result, folder) = run({}, {story});
+    const QByteArray plain = readTestFile(folder->filePath(name + ".txt"));
+    std::tie(result, folder) = run({QStringLiteral("--format"), QStringLiteral("text")}, {story});
+    QCOMPARE(readTestFile(folder->filePath(name + ".txt")), plain);
+
+    // Manuals nobody here wrote keep their title and headings.
+    std::tie(result, folder) = run({QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("markdown")},
+                                   {m_server.url("/manual/manual.html"), m_server.url("/manual/users-and-groups.html")});
+    QCOMPARE(result.exitCode, 0);
+    const QString ninja = QString::fromUtf8(readTestFile(folder->filePath(
+        QStringLiteral("127.0.0.1 %1_manual_manual.html.md").arg(m_server.port()))));
+    QVERIFY2(ninja.startsWith(QStringLiteral("# The Ninja build system")) && ninja.contains(QStringLiteral("\n## ")),
+             qPrintable(ninja.left(500)));
+    const QString groups = QString::fromUtf8(readTestFile(folder->filePath(
+        QStringLiteral("127.0.0.1 %1_manual_users-and-groups.html.md").arg(m_server.port()))));
+    QVERIFY2(groups.startsWith(QStringLiteral("# Users and Groups in the Debian System")), qPrintable(groups.left(500)));
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
