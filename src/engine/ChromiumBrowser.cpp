@@ -18,7 +18,7 @@ const QString AboutBlank = QStringLiteral("about:blank");
 constexpr int PollMs = 25;
 constexpr int EngineStartMs = 30'000;
 // The longest wait for the blank page that follows a failed row.
-constexpr int BlankLoadMs = 1000;
+constexpr int BlankLoadMs = 5000;
 // How long an aborted load waits for the signs of a download.
 constexpr int AbortWaitMs = 300;
 
@@ -354,6 +354,11 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
                                 response.value(QStringLiteral("statusText")).toString(),
                                 hasAttachmentHeader(headers), contentLength(headers),
                                 retryAfter(headers));
+    } else if (method == QLatin1String("Network.responseReceivedExtraInfo")) {
+        const int status = params.value(QStringLiteral("statusCode")).toInt();
+        if (m_documentRequests.contains(requestId) && status >= 200 && status < 300
+            && hasAttachmentHeader(params.value(QStringLiteral("headers")).toObject()))
+            m_load.documentAttachment(requestId);
     } else if (method == QLatin1String("Network.dataReceived")) {
         if (m_documentRequests.contains(requestId))
             m_load.documentData(requestId, qint64(params.value(QStringLiteral("dataLength")).toDouble()));
@@ -371,8 +376,7 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
             return;
         if (!m_blankLoaderId.isEmpty() && params.value(QStringLiteral("loaderId")).toString() == m_blankLoaderId
             && params.value(QStringLiteral("name")).toString() == QLatin1String("load")) {
-            m_blankLoaderId.clear();
-            resetStepDone(m_pageEpoch);
+            m_blankLoaded = true;
             return;
         }
         m_load.lifecycle(params.value(QStringLiteral("loaderId")).toString(),
@@ -400,6 +404,14 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
             m_limit.start(std::max(m_limit.remainingTime(), 5000));
             m_limitDeadline = now() + m_limit.remainingTime();
         }
+    } else if (method == QLatin1String("Page.frameStoppedLoading")) {
+        // The blank page is done once its frame stops loading after its load event.
+        if (m_blankLoaded && mainFrame) {
+            m_blankLoaderId.clear();
+            m_blankLoaded = false;
+            resetStepDone(m_pageEpoch);
+        }
+        return;
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         const bool leave = params.value(QStringLiteral("type")).toString() == QLatin1String("beforeunload");
         m_connection->send(QStringLiteral("Page.handleJavaScriptDialog"),
@@ -638,6 +650,7 @@ void ChromiumBrowser::resetPage()
             QTimer::singleShot(BlankLoadMs, this, [this, epoch] {
                 if (epoch == m_pageEpoch && !m_blankLoaderId.isEmpty()) {
                     m_blankLoaderId.clear();
+                    m_blankLoaded = false;
                     resetStepDone(epoch);
                 }
             });
@@ -676,6 +689,7 @@ void ChromiumBrowser::dropPage()
     m_pageUsed = false;
     m_resetPending = 0;
     m_blankLoaderId.clear();
+    m_blankLoaded = false;
     m_pollInFlight = false;
 }
 

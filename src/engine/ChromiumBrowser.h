@@ -105,6 +105,7 @@ private:
     int m_resetPending = 0;  // replies the reset still waits for
     QSet<QString> m_rowOrigins;
     QString m_blankLoaderId; // the blank page a reset waits to load
+    bool m_blankLoaded = false;
 
     quint64 m_row = 0;
     Phase m_phase = Phase::Idle;

@@ -46,6 +46,12 @@ void PageLoad::documentResponse(const QString &requestId, int status, const QStr
     update();
 }
 
+void PageLoad::documentAttachment(const QString &requestId)
+{
+    m_documents[requestId].attachment = true;
+    update();
+}
+
 void PageLoad::documentData(const QString &requestId, qint64 bytes)
 {
     m_documents[requestId].bytes += bytes;

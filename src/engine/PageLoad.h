@@ -20,6 +20,8 @@ public:
     void documentResponse(const QString &requestId, int status, const QString &statusText,
                           bool attachment, qint64 contentLength, int retryAfterMs = -1);
     void documentData(const QString &requestId, qint64 bytes);
+    // The document's raw headers name it an attachment (they may come alone, for a download).
+    void documentAttachment(const QString &requestId);
     void documentFailed(const QString &requestId, const QString &errorText);
     void lifecycle(const QString &loaderId, const QString &name);
     void download();

@@ -261,6 +261,13 @@ void TestOutputFile::numberedNamesKeepTheirNumberWithinTheLimit()
         QVERIFY(numbered.startsWith(name.left(100)));
         QVERIFY(numbered != NumberedOutputFileName(name, 11));
     }
+    // Other formats keep their own extension through numbering and shortening.
+    QCOMPARE(NumberedOutputFileName(MakeOutputFileName(QStringLiteral("h/a"), QStringLiteral(".md")), 2),
+             QStringLiteral("h_a (2).md"));
+    const QString longHtml = QString(300, QLatin1Char('h')) + QStringLiteral(".html");
+    QVERIFY(FitOutputFileName(longHtml).endsWith(QStringLiteral(".html")));
+    QVERIFY(NumberedOutputFileName(longHtml, 3).endsWith(QStringLiteral(" (3).html")));
+    QVERIFY(NumberedOutputFileName(longHtml, 3).toUtf8().size() <= 255);
     // Long names that differ only past the kept start still differ.
     QVERIFY(NumberedOutputFileName(longName, 2)
             != NumberedOutputFileName(QString(300, QChar(0x00e9)) + QStringLiteral("x.txt"), 2));

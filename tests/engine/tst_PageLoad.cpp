@@ -12,9 +12,25 @@ private Q_SLOTS:
     void eventsBeforeTheReplyCountOnceItComes();
     void failuresNameTheirCause_data();
     void failuresNameTheirCause();
+    void abortedLoadWaitsForSignsOfADownload();
     void rowsBecomeAddresses_data();
     void rowsBecomeAddresses();
 };
+
+void TestPageLoad::abortedLoadWaitsForSignsOfADownload()
+{
+    PageLoad download;
+    download.navigated(QStringLiteral("d"), QStringLiteral("net::ERR_ABORTED"), false);
+    QVERIFY(download.abortPending() && !download.failed());
+    download.documentAttachment(QStringLiteral("d")); // its raw headers, after the abort
+    QVERIFY(download.failure().contains(QStringLiteral("download")));
+
+    PageLoad aborted;
+    aborted.navigated({}, QStringLiteral("net::ERR_ABORTED"), false);
+    QVERIFY(!aborted.failed());
+    aborted.decideAbort();
+    QCOMPARE(aborted.failure(), QStringLiteral("the load was aborted (net::ERR_ABORTED)"));
+}
 
 void TestPageLoad::eventsOfOtherDocumentsChangeNothing()
 {
