@@ -43,11 +43,18 @@ QString StartUp::pointerFilePath() const
     return m_services.applicationFolder + QStringLiteral("/HAND-M.CUR");
 }
 
+bool StartUp::onlineCheckWanted() const
+{
+    // Off on a metered or private network: the setting "0", or TEXTORIN_NO_ONLINE_CHECK=1.
+    return qEnvironmentVariable("TEXTORIN_NO_ONLINE_CHECK") != QLatin1String("1")
+        && m_services.settings.read(SettingsKeys::OnlineCheck) != QLatin1String("0");
+}
+
 void StartUp::run()
 {
     ErrorGuard guard(m_services.boxes, OperationNames::Form_Load);
     guard.run(102, [&] {
-        if (m_services.runCommand)
+        if (m_services.runCommand && onlineCheckWanted())
             OnlineCheck::warnWhenOffline(m_services.boxes, m_services.runCommand);
     });
     guard.run(104, [&] { applySkin(); });

@@ -21,6 +21,8 @@ public:
 
     QString skinFilePath() const;
     QString pointerFilePath() const;
+    // Whether the start-up pings the public host (the user may turn it off).
+    bool onlineCheckWanted() const;
 
     static constexpr double ColumnWidthTwips = 7000.0;
     static QString columnHeaderText();

@@ -32,5 +32,7 @@ namespace SettingsKeys {
 
 inline const QString DownloadLocation = QStringLiteral("Download Location");
 inline const QString LastFolderDot = QStringLiteral("LastFolderDot");
+// "0" turns the start-up's online check off; the program never writes it.
+inline const QString OnlineCheck = QStringLiteral("Online Check");
 
 } // namespace SettingsKeys

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void titleLosesItsLastWordsToFit_data();
     void titleLosesItsLastWordsToFit();
     void closingTheWindowEndsTheProgram();
+    void onlineCheckCanBeTurnedOff();
 };
 
 void TestStartUp::firstStartShowsAndStoresTheDesktop()
@@ -213,6 +214,23 @@ void TestStartUp::closingTheWindowEndsTheProgram()
     Fixture f;
     f.form.Form_Unload();
     QCOMPARE(f.events, QStringList{QStringLiteral("end")});
+}
+
+void TestStartUp::onlineCheckCanBeTurnedOff()
+{
+    const auto pings = [](const QString &setting, const QByteArray &environment) {
+        Fixture f;
+        if (!setting.isNull())
+            f.store.write(SettingsKeys::OnlineCheck, setting);
+        qputenv("TEXTORIN_NO_ONLINE_CHECK", environment);
+        f.load();
+        qunsetenv("TEXTORIN_NO_ONLINE_CHECK");
+        return f.events.contains(QStringLiteral("ping"));
+    };
+    QVERIFY(pings({}, {}));
+    QVERIFY(pings(QStringLiteral("1"), "yes"));
+    QVERIFY(!pings(QStringLiteral("0"), {}));
+    QVERIFY(!pings({}, "1"));
 }
 
 QTEST_GUILESS_MAIN(TestStartUp)
