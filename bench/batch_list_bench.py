@@ -24,24 +24,16 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import capture_bench as cb  # noqa: E402
 ROOT = os.path.dirname(HERE)
 PAGE = b"<!DOCTYPE html><html><body><p>tiny page</p></body></html>"
 PROGRESS = re.compile(r"^\[(\d+)/(\d+|\?)\] ")
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-    disable_nagle_algorithm = True
-
-    def log_message(self, *args):
-        pass
-
+class Handler(cb.PageHandler):
     def do_GET(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(PAGE)))
-        self.end_headers()
-        self.wfile.write(PAGE)
+        self.send_page(PAGE)
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

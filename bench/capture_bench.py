@@ -45,13 +45,23 @@ def page_html(n):
             "</script></body></html>" % (n, n, "".join(paragraphs), n)).encode()
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
+class PageHandler(http.server.BaseHTTPRequestHandler):
+    """A quiet HTTP/1.1 handler for the benchmarks' page servers."""
     protocol_version = "HTTP/1.1"
     disable_nagle_algorithm = True
 
     def log_message(self, *args):
         pass
 
+    def send_page(self, body, kind="text/html; charset=utf-8"):
+        self.send_response(200)
+        self.send_header("Content-Type", kind)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class Handler(PageHandler):
     def do_GET(self):
         kind = "text/html; charset=utf-8"
         if self.path.startswith("/slow"):

@@ -8,7 +8,6 @@ markdown, markdown --main-content, html and json.
 """
 
 import argparse
-import http.server
 import os
 import sys
 import tempfile
@@ -35,23 +34,14 @@ def article(n):
             "<footer>Footer</footer></body></html>" % (n, n, paragraphs, n, n)).encode()
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
-
+class Handler(cb.PageHandler):
     def do_GET(self):
         try:
             body = article(int(self.path.rsplit("/", 1)[1]))
         except ValueError:
             self.send_error(404)
             return
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+        self.send_page(body)
 
 
 def main():

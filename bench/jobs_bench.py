@@ -8,10 +8,10 @@ whether every file matches the --jobs 1 run, and the ratios against --jobs 1.
 """
 
 import argparse
-import http.server
 import os
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -20,13 +20,7 @@ import capture_bench as cb  # noqa: E402
 DELAY_S = 0.3
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-    disable_nagle_algorithm = True
-
-    def log_message(self, *args):
-        pass
-
+class Handler(cb.PageHandler):
     def do_GET(self):
         if self.path.startswith("/late/"):
             time.sleep(DELAY_S)
@@ -35,12 +29,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except ValueError:
             self.send_error(404)
             return
-        body = cb.page_html(n)
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+        self.send_page(cb.page_html(n))
 
 
 def files_of(folder):
@@ -61,7 +50,6 @@ def main():
     jobs = [int(j) for j in args.jobs.split(",")]
 
     server = cb.Server(("127.0.0.1", 0), Handler)
-    import threading
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = "http://127.0.0.1:%d" % server.server_address[1]
     sets = {"late": ["%s/late/%d" % (base, n) for n in range(args.late)],
