@@ -73,6 +73,17 @@ bool parseSeconds(const QString &text, double least, int *milliseconds)
     return true;
 }
 
+// A whole number from 1 to `most`; false for anything else.
+bool parseCount(const QString &text, int most, int *count)
+{
+    bool number = false;
+    const int value = text.toInt(&number);
+    if (!number || value < 1 || value > most)
+        return false;
+    *count = value;
+    return true;
+}
+
 bool parseSize(const QString &text, QSize *size)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{2,5})[xX](\\d{2,5})$"));
@@ -156,21 +167,13 @@ int main(int argc, char *argv[])
     }
     options.mainContent = parser.isSet(mainContent);
     int tryCount = 1;
-    if (parser.isSet(tries)) {
-        bool number = false;
-        tryCount = parser.value(tries).toInt(&number);
-        if (!number || tryCount < 1 || tryCount > 100)
-            return usageError(QStringLiteral("--tries wants a whole number from 1 to 100, not \"%1\"")
-                                  .arg(parser.value(tries)));
-    }
+    if (parser.isSet(tries) && !parseCount(parser.value(tries), 100, &tryCount))
+        return usageError(QStringLiteral("--tries wants a whole number from 1 to 100, not \"%1\"")
+                              .arg(parser.value(tries)));
     int jobCount = 4;
-    if (parser.isSet(jobs)) {
-        bool number = false;
-        jobCount = parser.value(jobs).toInt(&number);
-        if (!number || jobCount < 1 || jobCount > 32)
-            return usageError(QStringLiteral("--jobs wants a whole number from 1 to 32, not \"%1\"")
-                                  .arg(parser.value(jobs)));
-    }
+    if (parser.isSet(jobs) && !parseCount(parser.value(jobs), 32, &jobCount))
+        return usageError(QStringLiteral("--jobs wants a whole number from 1 to 32, not \"%1\"")
+                              .arg(parser.value(jobs)));
     int shardIndex = 1;
     int shardCount = 1;
     if (parser.isSet(shard)) {
