@@ -24,6 +24,11 @@ namespace {
 
 const QString IdleCaption = QStringLiteral("Progress Bar");
 
+QString hostOf(const QString &url)
+{
+    return QUrl::fromUserInput(url.trimmed()).host();
+}
+
 } // namespace
 
 CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes,
@@ -50,6 +55,11 @@ QStringList CaptureRun::loadingRows() const
     for (const Slot *slot : busy)
         urls.append(slot->url);
     return urls;
+}
+
+void CaptureRun::showBusy()
+{
+    m_view.setMousePointer(MousePointer::Hourglass);
 }
 
 int CaptureRun::progressValue(qint64 row, qint64 count)
@@ -88,7 +98,7 @@ qint64 CaptureRun::hostFreeAt(const QString &url) const
 {
     if (m_hostWaitMs <= 0)
         return 0;
-    const auto last = m_lastLoadByHost.constFind(QUrl::fromUserInput(url.trimmed()).host());
+    const auto last = m_lastLoadByHost.constFind(hostOf(url));
     return last == m_lastLoadByHost.constEnd() ? 0 : *last + m_hostWaitMs;
 }
 
@@ -168,7 +178,6 @@ bool CaptureRun::anyBusy() const
 // same name is loading (its file decides this one's fate, as one page at a time).
 bool CaptureRun::startRow(ErrorGuard &guard, NextRow &next)
 {
-    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
     if (next.row == 0)
         return false;
     Slot *slot = freeSlot();
@@ -194,7 +203,7 @@ bool CaptureRun::startRow(ErrorGuard &guard, NextRow &next)
     guard.run([&] { m_view.setProgressValue(progressValue(row.row, m_list.count())); });
     guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(row.url)); });
     guard.run([&] { m_pump.processPendingEvents(); });
-    guard.run(110, setBusy);
+    guard.run(110, [this] { showBusy(); });
     slot->row = row.row;
     slot->url = row.url;
     slot->name = row.name;
@@ -216,7 +225,7 @@ void CaptureRun::load(ErrorGuard &guard, Slot &slot)
         return;
     }
     if (m_hostWaitMs > 0)
-        m_lastLoadByHost.insert(QUrl::fromUserInput(slot.url.trimmed()).host(), now);
+        m_lastLoadByHost.insert(hostOf(slot.url), now);
     ++slot.tries;
     slot.loading = true;
     slot.ready = false;
@@ -228,7 +237,6 @@ void CaptureRun::load(ErrorGuard &guard, Slot &slot)
 // Waits while every page loads; false once one of them is ready or out of time.
 bool CaptureRun::waitForPages(ErrorGuard &guard)
 {
-    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
     bool anyLoading = false;
     // A failed test ends the wait rather than polling without a bound.
     const bool wait = guard.lineIf(120, [&] {
@@ -273,17 +281,16 @@ bool CaptureRun::waitForPages(ErrorGuard &guard)
         }
     });
     guard.run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(shown->waitPolls)); });
-    guard.run(128, setBusy);
+    guard.run(128, [this] { showBusy(); });
     return true;
 }
 
 // The outcome of a page that is ready; false when the row is to be loaded again.
 bool CaptureRun::takeOutcome(ErrorGuard &guard, Slot &slot)
 {
-    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
     slot.loading = false;
     slot.ready = false;
-    guard.run(132, setBusy);
+    guard.run(132, [this] { showBusy(); });
     QString pageText; // a row never gets another row's text
     // A failure that may pass is tried again without a report.
     const int pauseMs = slot.tries < m_tries ? retryPauseMs(*slot.browser, slot.tries) : -1;
@@ -315,8 +322,7 @@ bool CaptureRun::takeOutcome(ErrorGuard &guard, Slot &slot)
 void CaptureRun::finishRow(ErrorGuard &guard, Slot &slot, bool taken, const QString &pageText,
                            const QString &failure)
 {
-    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
-    guard.run(140, setBusy);
+    guard.run(140, [this] { showBusy(); });
     QString reason = failure;
     bool saved = false;
     QString outputPath;
@@ -330,7 +336,7 @@ void CaptureRun::finishRow(ErrorGuard &guard, Slot &slot, bool taken, const QStr
         const bool closed = guard.run(166, forRow(slot.url, [&] { writer.close(); }, &reason));
         saved = opened && written && closed;
     }
-    guard.run(168, setBusy);
+    guard.run(168, [this] { showBusy(); });
     saved ? ++m_summary.saved : ++m_summary.failed;
     ++m_finished;
     RowResult result;
@@ -355,17 +361,18 @@ void CaptureRun::finishRow(ErrorGuard &guard, Slot &slot, bool taken, const QStr
 void CaptureRun::run()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton2_Click);
-    const auto setBusy = [this] { m_view.setMousePointer(MousePointer::Hourglass); };
 
     if (guard.lineIf(100, [&] { return !(m_list.count() > 0); })) {
         guard.run(190, [&] { m_boxes.information(QStringLiteral("No files added.")); });
         return;
     }
     if (guard.lineIf(102, [&] { return !IsFolder(m_view.folderText()); })) {
-        guard.run(188, [&] { m_boxes.information(QStringLiteral("Folder does not exist. Please select another folder.")); });
+        guard.run(188, [&] {
+            m_boxes.information(QStringLiteral("Folder does not exist. Please select another folder."));
+        });
         return;
     }
-    guard.run(104, setBusy);
+    guard.run(104, [this] { showBusy(); });
 
     qint64 rowCount = 0;
     m_finished = 0;

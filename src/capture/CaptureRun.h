@@ -102,6 +102,7 @@ private:
     };
 
     void run();
+    void showBusy();
     bool startRow(ErrorGuard &guard, NextRow &next);
     void load(ErrorGuard &guard, Slot &slot);
     bool waitForPages(ErrorGuard &guard);

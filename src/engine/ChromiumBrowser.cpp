@@ -406,11 +406,8 @@ void ChromiumBrowser::onPageEvent(const QString &method, const QJsonObject &para
         }
     } else if (method == QLatin1String("Page.frameStoppedLoading")) {
         // The blank page is done once its frame stops loading after its load event.
-        if (m_blankLoaded && mainFrame) {
-            m_blankLoaderId.clear();
-            m_blankLoaded = false;
-            resetStepDone(m_pageEpoch);
-        }
+        if (m_blankLoaded && mainFrame)
+            blankPageDone(m_pageEpoch);
         return;
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         const bool leave = params.value(QStringLiteral("type")).toString() == QLatin1String("beforeunload");
@@ -648,14 +645,18 @@ void ChromiumBrowser::resetPage()
                 return;
             }
             QTimer::singleShot(BlankLoadMs, this, [this, epoch] {
-                if (epoch == m_pageEpoch && !m_blankLoaderId.isEmpty()) {
-                    m_blankLoaderId.clear();
-                    m_blankLoaded = false;
-                    resetStepDone(epoch);
-                }
+                if (epoch == m_pageEpoch && !m_blankLoaderId.isEmpty())
+                    blankPageDone(epoch);
             });
         });
     }
+}
+
+void ChromiumBrowser::blankPageDone(quint64 epoch)
+{
+    m_blankLoaderId.clear();
+    m_blankLoaded = false;
+    resetStepDone(epoch);
 }
 
 void ChromiumBrowser::resetStepDone(quint64 epoch)

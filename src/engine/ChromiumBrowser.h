@@ -83,6 +83,7 @@ private:
     void stopTimers();
     void resetPage();
     void resetStepDone(quint64 epoch);
+    void blankPageDone(quint64 epoch);
     void recyclePage();
     void dropPage();
     bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
