@@ -259,8 +259,6 @@ void BatchRun::showProgress()
     state.total = shownTotal(*m_rows);
     state.saved = m_saved;
     state.failed = m_failed;
-    if (m_capture)
-        state.loading = m_capture->loadingRows();
     m_progress->update(state);
 }
 
@@ -305,9 +303,8 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     CaptureRun capture(view, list, boxes, m_browser, m_pump);
     if (!m_browsers.isEmpty())
         capture.setBrowsers(m_browsers);
-    m_capture = &capture;
+    // The progress line asks the run for the addresses loading each time it draws.
     const auto forgetCapture = qScopeGuard([this] {
-        m_capture = nullptr;
         if (m_progress)
             m_progress->setLoadingSource({});
     });

@@ -3,7 +3,6 @@
 #include <QStringList>
 #include <QTextStream>
 
-class CaptureRun;
 class IBrowser;
 class IEventPump;
 class ListRows;
@@ -108,7 +107,6 @@ private:
     int m_chunkRows = 500;
     // The run going on.
     const ListRows *m_rows = nullptr;
-    const CaptureRun *m_capture = nullptr;
     qint64 m_saved = 0;
     qint64 m_failed = 0;
 };
