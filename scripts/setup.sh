@@ -11,7 +11,13 @@ PACKAGES=(
   iputils-ping python3
 )
 
+# The package's tools; the tests also validate what it installs.
+PACKAGE_TOOLS=(dpkg-dev file)
+TEST_TOOLS=("${PACKAGE_TOOLS[@]}" appstream desktop-file-utils man-db bash-completion)
+
 case "${1:-}" in
+  --package) PACKAGES+=("${PACKAGE_TOOLS[@]}") ;;
+  --test) PACKAGES+=("${TEST_TOOLS[@]}") ;;
   --bench) PACKAGES+=(lynx) ;;
   --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
 esac

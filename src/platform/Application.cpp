@@ -59,6 +59,7 @@ void Application::configureApplication()
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setApplicationName(QStringLiteral("Textorin"));
     QApplication::setOrganizationName(QStringLiteral("Tavrine"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(TEXTORIN_APP_ID));
 }
 
 void Application::start()
