@@ -10,7 +10,12 @@ output="$(realpath -m "${2:-$root/docs/screenshot.png}")"
 mkdir -p "$(dirname "$output")"
 config="$(mktemp -d)"
 trap 'rm -rf "$config"' EXIT
+# The folder an ordinary user sees at the first start: their desktop.
+mkdir -p "$config/Tavrine"
+printf '[Textorin]\nDownload Location=/home/alex/Desktop\n' >"$config/Tavrine/Tavrine.ini"
 export XDG_CONFIG_HOME="$config" TEXTORIN_SHOT="$output" TEXTORIN_BIN="$build/src/textorin"
+# No offline notice in the picture, unless it is wanted.
+[ -n "${TEXTORIN_SHOT_BOX:-}" ] || export TEXTORIN_NO_ONLINE_CHECK=1
 xvfb-run -a -s "-screen 0 720x520x24 -dpi 96" bash -c '
   set -u
   openbox >/dev/null 2>&1 & wm=$!
