@@ -47,4 +47,10 @@ done
 grep -qx 'License: Apache-2.0' "$unpacked/usr/share/doc/textorin/copyright" || fail "copyright"
 [[ $(zcat "$unpacked/usr/share/doc/textorin/changelog.gz" | head -1) == "textorin ($version) "* ]] ||
   fail "changelog"
+
+# cmake --install lists every file and link it makes, so the manifest removes them all.
+staged="$unpacked/staged"
+DESTDIR="$staged" cmake --install "$build" --prefix /usr/local >/dev/null || fail "cmake --install"
+unlisted="$(comm -23 <(find "$staged" ! -type d -printf '/%P\n' | sort) <(sort "$build/install_manifest.txt"))"
+[[ -z $unlisted ]] || fail "not in install_manifest.txt: $unlisted"
 echo "ok: $deb"
