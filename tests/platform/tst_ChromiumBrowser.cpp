@@ -232,10 +232,11 @@ void TestChromiumBrowser::everyRowGetsItsOwnPageOrAFailure()
     QCOMPARE(r.file(gone), QByteArray("earlier"));
     QCOMPARE(r.notes.value(m_server.url("/stalled-image")), QStringLiteral("load incomplete"));
     QCOMPARE(r.notes.value(plain), QString());
-    // The row after a stalled one does not wait out another limit.
+    // The row after a stalled one does not wait out another 2-s limit (a recycled
+    // page on a loaded machine may take well over a second).
     const qint64 afterSilent = r.finishedAt.value(m_server.url("/other"))
         - r.finishedAt.value(m_server.url("/silent"));
-    QVERIFY2(afterSilent < 1500, qPrintable(QString::number(afterSilent)));
+    QVERIFY2(afterSilent < 2000, qPrintable(QString::number(afterSilent)));
     QCOMPARE(r.run.lastSummary().saved, 9);
     QCOMPARE(r.boxes.informations(), QStringList{QStringLiteral("Done.")});
 }
