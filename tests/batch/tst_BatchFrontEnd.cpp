@@ -364,7 +364,7 @@ void TestBatchFrontEnd::parallelRowsEndAsOneAtATime()
     // and the row of its own address waits for it.
     LocalHttpServer::Reply slowGone;
     slowGone.status = 404;
-    slowGone.delayMs = 700;
+    slowGone.delayMs = 2000;
     slowGone.body = "<html><body>gone</body></html>";
     m_server.route("/p/x_y", slowGone);
     m_server.page("/p/x/y", "<html><body>slash</body></html>");
