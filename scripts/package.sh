@@ -3,15 +3,16 @@
 # Usage: scripts/package.sh [OUTPUT_DIR]   (default: the checkout's folder)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${TEXTORIN_PACKAGE_BUILD_DIR:-$root/build-package}"
+build="$(realpath -m "${TEXTORIN_PACKAGE_BUILD_DIR:-$root/build-package}")"
 output="$(realpath -m "${1:-$root}")"
 "$root/scripts/setup.sh" --package
-# Debian's hardening flags, as its own packages are built with them.
-flags="$(cd "$root" && DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) \
-$(cd "$root" && DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)"
-links="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)"
+# Debian's hardening flags, as its own packages are built with them; from the
+# checkout, which they map source paths from.
+cd "$root"
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$links" \
+  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
   -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build"
 mkdir -p "$output"
