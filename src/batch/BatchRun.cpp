@@ -282,11 +282,11 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     ListRows::Row row;
     bool more = rows.next(row);
     if (!more) {
-        m_err << "No files added." << Qt::endl;
+        m_err << CaptureRun::emptyListMessage() << Qt::endl;
         return NothingRun;
     }
     if (!IsFolder(folder) && !(m_createsFolder && !folder.isEmpty() && QDir().mkpath(folder))) {
-        m_err << "Folder does not exist. Please select another folder." << Qt::endl;
+        m_err << CaptureRun::missingFolderMessage() << Qt::endl;
         return NothingRun;
     }
     const QString unavailable = m_browser.unavailableReason();

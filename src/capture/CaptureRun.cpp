@@ -363,13 +363,11 @@ void CaptureRun::run()
     ErrorGuard guard(m_boxes, OperationNames::PushButton2_Click);
 
     if (guard.lineIf(100, [&] { return !(m_list.count() > 0); })) {
-        guard.run(190, [&] { m_boxes.information(QStringLiteral("No files added.")); });
+        guard.run(190, [&] { m_boxes.information(emptyListMessage()); });
         return;
     }
     if (guard.lineIf(102, [&] { return !IsFolder(m_view.folderText()); })) {
-        guard.run(188, [&] {
-            m_boxes.information(QStringLiteral("Folder does not exist. Please select another folder."));
-        });
+        guard.run(188, [&] { m_boxes.information(missingFolderMessage()); });
         return;
     }
     guard.run(104, [this] { showBusy(); });

@@ -79,6 +79,12 @@ public:
 
     static constexpr qint32 MaxWaitPolls = 10'000'000;
     static int progressValue(qint64 row, qint64 count);
+    // Why a run does not start; the batch front end says the same.
+    static QString emptyListMessage() { return QStringLiteral("No files added."); }
+    static QString missingFolderMessage()
+    {
+        return QStringLiteral("Folder does not exist. Please select another folder.");
+    }
 
 private:
     // A page and the row it loads.
