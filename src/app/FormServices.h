@@ -4,7 +4,7 @@
 
 #include <functional>
 
-class IBrowser;
+class IPage;
 class IEventPump;
 class IFolderBrowser;
 class IOpenFileDialog;
@@ -17,7 +17,7 @@ struct FormServices {
     IMessageBoxes &boxes;
     IEventPump &pump;
     SettingsStore &settings;
-    IBrowser &browser;
+    IPage &browser;
     ISkinEngine &skin;
     IFolderBrowser &folderBrowser;
     IOpenFileDialog &openFileDialog;

@@ -9,7 +9,8 @@
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
 #include "capture/OutputNames.h"
-#include "engine/IBrowser.h"
+#include "engine/IPage.h"
+#include "engine/PageAddress.h"
 #include "support/IEventPump.h"
 #include "support/PathHelpers.h"
 #include "urllist/UrlListModel.h"
@@ -46,7 +47,7 @@ QString addressStart(const QString &text)
 // A row's error report as its line shows it: on one line, without the address.
 QString failureReason(const QString &url, const QString &report)
 {
-    const QString address = IBrowser::shownAddress(url) + QStringLiteral(": ");
+    const QString address = PageAddress::shown(url) + QStringLiteral(": ");
     QString reason = report;
     for (const QString &prefix : {QStringLiteral("Could not load ") + address, address}) {
         if (reason.startsWith(prefix)) {
@@ -59,7 +60,7 @@ QString failureReason(const QString &url, const QString &report)
 
 } // namespace
 
-BatchRun::BatchRun(IBrowser &browser, IEventPump &pump, QTextStream &out, QTextStream &err)
+BatchRun::BatchRun(IPage &browser, IEventPump &pump, QTextStream &out, QTextStream &err)
     : m_browser(browser), m_pump(pump), m_out(out), m_err(err)
 {
 }
@@ -203,7 +204,7 @@ int BatchRun::shardOf(const QString &fileName, int shards)
 
 bool BatchRun::inShard(const QString &row) const
 {
-    return m_shards <= 1 || shardOf(MakeOutputFileName(row, m_extension), m_shards) == m_shard;
+    return m_shards <= 1 || shardOf(MakeOutputFileName(row, m_format->extension), m_shards) == m_shard;
 }
 
 qint64 BatchRun::shownTotal(const ListRows &rows) const
@@ -311,7 +312,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     if (m_progress)
         m_progress->setLoadingSource([&capture] { return capture.loadingRows(); });
     // Names are reserved over the whole list, not per chunk.
-    OutputNames names(m_extension);
+    OutputNames names(m_format->extension);
     capture.setOutputNames(&names);
     SavedRows history;
     history.setNoClobber(m_noClobber);
@@ -330,6 +331,7 @@ int BatchRun::run(const QStringList &listFiles, const QString &folder)
     if (m_rowWaitLimitMs > 0)
         capture.setWaitLimit(std::chrono::milliseconds(m_rowWaitLimitMs));
     capture.setTries(m_tries);
+    capture.setOutputFormat(*m_format);
     capture.setHostWait(m_hostWaitMs);
     QStringList chunk;
     qint64 before = 0;   // rows of the chunks before this one

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "capture/OutputFormat.h"
+
 #include <QStringList>
 #include <QTextStream>
 
-class IBrowser;
+class IPage;
 class IEventPump;
 class ListRows;
 class ProgressLine;
@@ -18,10 +20,10 @@ class BatchRun
 public:
     enum ExitCode { AllSaved = 0, SomeFailed = 1, NothingRun = 2 };
 
-    BatchRun(IBrowser &browser, IEventPump &pump, QTextStream &out, QTextStream &err);
+    BatchRun(IPage &browser, IEventPump &pump, QTextStream &out, QTextStream &err);
 
     // The pages rows load in at once, all of one engine; by default the one browser given.
-    void setBrowsers(const QList<IBrowser *> &browsers) { m_browsers = browsers; }
+    void setBrowsers(const QList<IPage *> &browsers) { m_browsers = browsers; }
     // Reads standard input for the list file "-"; without one, "-" is an empty list.
     void setStandardInput(QIODevice *input) { m_stdin = input; }
     // Rows run before those of the list files, one for each address.
@@ -42,7 +44,7 @@ public:
     // The shard of an output name: SHA-256's first 8 bytes modulo the shards, plus 1.
     static int shardOf(const QString &fileName, int shards);
     // The extension of the files written, ".txt" by default.
-    void setOutputExtension(const QString &extension) { m_extension = extension; }
+    void setOutputFormat(const OutputFormat &format) { m_format = &format; }
     // Adds "fallback" to the report: whether a row had no main content.
     void setMainContent(bool on) { m_mainContent = on; }
     // Writes one JSON object per finished row to the device (JSON Lines).
@@ -83,8 +85,8 @@ private:
     void printSummary();
     void showProgress();
 
-    IBrowser &m_browser;
-    QList<IBrowser *> m_browsers;
+    IPage &m_browser;
+    QList<IPage *> m_browsers;
     IEventPump &m_pump;
     QTextStream &m_out;
     QTextStream &m_err;
@@ -97,7 +99,7 @@ private:
     int m_hostWaitMs = 0;
     QString m_archivePath;
     QFileDevice *m_report = nullptr;
-    QString m_extension = QStringLiteral(".txt");
+    const OutputFormat *m_format = &OutputFormat::text();
     bool m_mainContent = false;
     int m_shard = 1;
     int m_shards = 1;

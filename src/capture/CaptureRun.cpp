@@ -2,7 +2,8 @@
 
 #include "capture/IRunView.h"
 #include "capture/MousePointer.h"
-#include "engine/IBrowser.h"
+#include "engine/IPage.h"
+#include "engine/PageAddress.h"
 #include "capture/OutputFile.h"
 #include "support/ErrorGuard.h"
 #include "support/IEventPump.h"
@@ -32,12 +33,12 @@ QString hostOf(const QString &url)
 } // namespace
 
 CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes,
-                       IBrowser &browser, IEventPump &pump)
+                       IPage &browser, IEventPump &pump)
     : m_view(view), m_list(list), m_boxes(boxes), m_browsers{&browser}, m_pump(pump)
 {
 }
 
-void CaptureRun::setBrowsers(const QList<IBrowser *> &browsers)
+void CaptureRun::setBrowsers(const QList<IPage *> &browsers)
 {
     if (!browsers.isEmpty() && !m_running)
         m_browsers = browsers;
@@ -84,11 +85,11 @@ void CaptureRun::start()
     m_running = false;
 }
 
-int CaptureRun::retryPauseMs(const IBrowser &browser, int tries) const
+int CaptureRun::retryPauseMs(const PageOutcome &outcome, int tries) const
 {
     // 1 s before the second try, doubling up to 30 s; a server's own wish up to 60 s.
     const int backoff = int(qMin<qint64>(30'000, qint64(m_firstPauseMs) << qMin(tries - 1, 20)));
-    const int asked = browser.retryAfterMs();
+    const int asked = outcome.retryAfterMs;
     if (asked > 60'000)
         return -1;
     return qMax(backoff, asked);
@@ -115,8 +116,8 @@ const OutputNames &CaptureRun::names() const
 QString CaptureRun::rowNote(const Slot &slot) const
 {
     QStringList notes;
-    if (!slot.browser->loadNote().isEmpty())
-        notes << slot.browser->loadNote();
+    if (!slot.outcome.note.isEmpty())
+        notes << slot.outcome.note;
     if (names().numbered(slot.url))
         notes << QStringLiteral("numbered: an earlier row has the plain name");
     return notes.join(QStringLiteral("; "));
@@ -132,7 +133,7 @@ ErrorGuard::Statement CaptureRun::forRow(const QString &url, ErrorGuard::Stateme
         } catch (const RuntimeError &error) {
             const RuntimeError named = error.description().contains(url)
                 ? error
-                : RuntimeError(IBrowser::shownAddress(url) + QStringLiteral(": ") + error.description(),
+                : RuntimeError(PageAddress::shown(url) + QStringLiteral(": ") + error.description(),
                                error.number());
             if (failure)
                 *failure = named.description();
@@ -229,7 +230,7 @@ void CaptureRun::load(ErrorGuard &guard, Slot &slot)
     ++slot.tries;
     slot.loading = true;
     slot.ready = false;
-    guard.run(116, forRow(slot.url, [&] { slot.browser->navigate(slot.url); }));
+    guard.run(116, forRow(slot.url, [&] { slot.browser->load(slot.url); }));
     guard.run(118, [&] { slot.waitPolls = 0; });
     slot.waited.start();
 }
@@ -246,7 +247,7 @@ bool CaptureRun::waitForPages(ErrorGuard &guard)
                 continue;
             anyLoading = true;
             slot.ready = true; // a query that fails ends the row's wait
-            const bool complete = slot.browser->readyState() == IBrowser::ReadyStateComplete;
+            const bool complete = slot.browser->isDone();
             const bool withinBound = slot.waitPolls < MaxWaitPolls
                 && slot.waited.elapsed() < m_waitLimit.count();
             slot.ready = complete || !withinBound;
@@ -292,28 +293,20 @@ bool CaptureRun::takeOutcome(ErrorGuard &guard, Slot &slot)
     slot.ready = false;
     guard.run(132, [this] { showBusy(); });
     QString pageText; // a row never gets another row's text
+    slot.outcome = slot.browser->takeOutcome();
     // A failure that may pass is tried again without a report.
-    const int pauseMs = slot.tries < m_tries ? retryPauseMs(*slot.browser, slot.tries) : -1;
-    if (pauseMs >= 0) {
-        try {
-            pageText = slot.browser->bodyInnerText();
-            finishRow(guard, slot, true, pageText, {});
-            return true;
-        } catch (const RuntimeError &) {
-            if (slot.browser->failureMayPass() && !m_stopRequested) {
-                slot.startAt = m_clock.elapsed() + pauseMs;
-                return false;
-            }
-        }
+    const int pauseMs = slot.tries < m_tries ? retryPauseMs(slot.outcome, slot.tries) : -1;
+    if (pauseMs >= 0 && slot.outcome.failed() && slot.outcome.mayPass && !m_stopRequested) {
+        slot.startAt = m_clock.elapsed() + pauseMs;
+        return false;
     }
     QString reason;
     const bool taken = guard.run(134, [&] {
-        try {
-            pageText = slot.browser->bodyInnerText();
-        } catch (const RuntimeError &error) {
-            reason = error.description();
-            throw;
+        if (slot.outcome.failed()) {
+            reason = QStringLiteral("Could not load %1: %2").arg(PageAddress::shown(slot.url), slot.outcome.failure);
+            throw RuntimeError(reason);
         }
+        pageText = m_format->compose(slot.url, slot.outcome);
     });
     finishRow(guard, slot, taken, pageText, reason);
     return true;
@@ -346,8 +339,8 @@ void CaptureRun::finishRow(ErrorGuard &guard, Slot &slot, bool taken, const QStr
     result.outputPath = saved ? outputPath : QString();
     result.note = saved ? rowNote(slot) : QString();
     result.reason = saved ? QString() : reason;
-    result.httpStatus = slot.browser->httpStatus();
-    result.fallback = saved && slot.browser->mainContentFallback();
+    result.httpStatus = slot.outcome.httpStatus;
+    result.fallback = saved && slot.outcome.mainContentFallback;
     result.tries = slot.tries;
     result.ms = slot.rowClock.elapsed();
     slot.row = 0;

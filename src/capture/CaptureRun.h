@@ -1,7 +1,9 @@
 #pragma once
 
+#include "capture/OutputFormat.h"
 #include "capture/OutputNames.h"
 #include "engine/EngineOptions.h"
+#include "engine/PageOutcome.h"
 #include "support/ErrorGuard.h"
 
 #include <QElapsedTimer>
@@ -14,7 +16,7 @@
 #include <functional>
 #include <vector>
 
-class IBrowser;
+class IPage;
 class IEventPump;
 class IRunView;
 class IMessageBoxes;
@@ -48,7 +50,7 @@ public:
     // Told of every row as it finishes, in the order rows finish.
     using RowObserver = std::function<void(const RowResult &result)>;
 
-    CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, IBrowser &browser,
+    CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, IPage &browser,
                IEventPump &pump);
 
     // Runs over every row; does nothing while a run is already active.
@@ -57,7 +59,7 @@ public:
     bool isRunning() const { return m_running; }
     Summary lastSummary() const { return m_summary; }
     // The pages rows load in, each its own row at once; by default the one browser given.
-    void setBrowsers(const QList<IBrowser *> &browsers);
+    void setBrowsers(const QList<IPage *> &browsers);
     // The addresses of the rows loading now, in list order.
     QStringList loadingRows() const;
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
@@ -76,6 +78,8 @@ public:
     // Ends the run after the rows being loaded.
     void requestStop() { if (m_running) m_stopRequested = true; }
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
+    // What each file holds; the body's text by default.
+    void setOutputFormat(const OutputFormat &format) { m_format = &format; }
 
     static constexpr qint32 MaxWaitPolls = 10'000'000;
     static int progressValue(qint64 row, qint64 count);
@@ -89,7 +93,8 @@ public:
 private:
     // A page and the row it loads.
     struct Slot {
-        IBrowser *browser = nullptr;
+        IPage *browser = nullptr;
+        PageOutcome outcome;
         qint64 row = 0; // 0 while free
         QString url;
         QString name;
@@ -120,7 +125,7 @@ private:
     bool anyBusy() const;
     OutputNames &names();
     const OutputNames &names() const;
-    int retryPauseMs(const IBrowser &browser, int tries) const;
+    int retryPauseMs(const PageOutcome &outcome, int tries) const;
     qint64 hostFreeAt(const QString &url) const;
     QString rowNote(const Slot &slot) const;
     static ErrorGuard::Statement forRow(const QString &url, ErrorGuard::Statement statement,
@@ -130,8 +135,9 @@ private:
     IRunView &m_view;
     UrlListModel &m_list;
     IMessageBoxes &m_boxes;
-    QList<IBrowser *> m_browsers;
+    QList<IPage *> m_browsers;
     IEventPump &m_pump;
+    const OutputFormat *m_format = &OutputFormat::text();
     RowObserver m_observer;
     SkipTest m_skipTest;
     Summary m_summary;

@@ -126,19 +126,14 @@ void ChromiumBrowser::shutdown()
 
 // --- rows ---------------------------------------------------------------------------
 
-void ChromiumBrowser::navigate(const QString &url)
+void ChromiumBrowser::load(const QString &url)
 {
     ++m_row;
     stopTimers();
     m_rowText = url;
-    m_text.clear();
-    m_error.clear();
-    m_note.clear();
-    m_mayPass = false;
-    m_retryAfterMs = -1;
-    m_fallback = false;
+    m_outcome = PageOutcome();
+    m_load = PageLoad(m_options.pageCap);
     m_phase = Phase::WaitingForPage;
-    m_readyState = 1;
     m_rowStart = now();
 
     const PageAddress address = PageAddress::fromRow(url);
@@ -153,16 +148,14 @@ void ChromiumBrowser::navigate(const QString &url)
     proceed();
 }
 
-QString ChromiumBrowser::bodyInnerText()
+PageOutcome ChromiumBrowser::takeOutcome()
 {
     if (rowActive()) {
         // The caller stopped waiting first.
         fail(QStringLiteral("timed out after %1").arg(secondsText(now() - m_rowStart)));
         recyclePage();
     }
-    if (!m_error.isEmpty())
-        throw RuntimeError(m_error);
-    return m_text;
+    return m_outcome;
 }
 
 bool ChromiumBrowser::ensureEngine()
@@ -174,8 +167,10 @@ bool ChromiumBrowser::ensureEngine()
     QString failure;
     const bool running = m_engine.ensureRunning(&failure);
     m_startingEngine = false;
-    if (!running)
+    if (!running) {
         fail(failure);
+        m_outcome.engineMissing = !m_engine.unavailableReason().isEmpty();
+    }
     return running;
 }
 
@@ -440,13 +435,12 @@ void ChromiumBrowser::onLimit()
         return;
     if (m_load.parsed() && !m_load.failed()) {
         // The document is in; a stalled subresource keeps the load event away.
-        m_note = QStringLiteral("load incomplete");
+        m_outcome.note = QStringLiteral("load incomplete");
         m_connection->send(QStringLiteral("Page.stopLoading"), {}, m_sessionId);
         startSettle();
         return;
     }
-    m_mayPass = true;
-    fail(QStringLiteral("timed out after %1").arg(secondsText(m_options.pageLimitMs)));
+    fail(QStringLiteral("timed out after %1").arg(secondsText(m_options.pageLimitMs)), true);
     recyclePage();
 }
 
@@ -471,9 +465,8 @@ void ChromiumBrowser::check()
     if (m_phase != Phase::Loading)
         return;
     if (m_load.failed()) {
-        m_mayPass = m_load.mayPass();
-        m_retryAfterMs = m_load.retryAfterMs();
-        fail(m_load.failure());
+        m_outcome.retryAfterMs = m_load.retryAfterMs();
+        fail(m_load.failure(), m_load.mayPass());
     } else if (m_load.abortPending()) {
         if (!m_abortWait.isActive())
             m_abortWait.start(AbortWaitMs);
@@ -557,48 +550,37 @@ void ChromiumBrowser::takeText()
             } else if (value.contains(QStringLiteral("tooLarge"))) {
                 fail(m_load.tooLargeText());
             } else {
-                m_fallback = value.value(QStringLiteral("fallback")).toBool();
-                finish(m_options.format == EngineOptions::Format::Json ? jsonRecord(value)
-                                                                       : value.value(QStringLiteral("text")).toString());
+                m_outcome.mainContentFallback = value.value(QStringLiteral("fallback")).toBool();
+                m_outcome.title = value.value(QStringLiteral("title")).toString();
+                m_outcome.lang = value.value(QStringLiteral("lang")).toString();
+                m_outcome.finalUrl = value.value(QStringLiteral("finalUrl")).toString();
+                finish(value.value(QStringLiteral("text")).toString());
             }
         });
 }
 
-QString ChromiumBrowser::jsonRecord(const QJsonObject &page) const
-{
-    const QJsonObject record{
-        {QStringLiteral("url"), m_rowText},
-        {QStringLiteral("final_url"), page.value(QStringLiteral("finalUrl"))},
-        {QStringLiteral("title"), page.value(QStringLiteral("articleTitle"))},
-        {QStringLiteral("lang"), page.value(QStringLiteral("lang"))},
-        {QStringLiteral("fetched"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
-        {QStringLiteral("http_status"), m_load.httpStatus() > 0 ? QJsonValue(m_load.httpStatus()) : QJsonValue()},
-        {QStringLiteral("text"), page.value(QStringLiteral("text"))},
-    };
-    return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Indented));
-}
-
 void ChromiumBrowser::finish(const QString &text)
 {
-    m_text = text;
+    m_outcome.content = text;
+    m_outcome.httpStatus = m_load.httpStatus();
     complete();
 }
 
-void ChromiumBrowser::fail(const QString &reason)
+void ChromiumBrowser::fail(const QString &reason, bool mayPass)
 {
-    m_error = QStringLiteral("Could not load %1: %2").arg(shownAddress(m_rowText), reason);
-    m_text.clear();
-    m_note.clear();
+    const int retryAfterMs = m_outcome.retryAfterMs;
+    m_outcome = PageOutcome::failedWith(reason, mayPass);
+    m_outcome.retryAfterMs = retryAfterMs;
+    m_outcome.httpStatus = m_load.httpStatus();
     complete();
 }
 
 void ChromiumBrowser::complete()
 {
     m_phase = Phase::Done;
-    m_readyState = ReadyStateComplete;
     stopTimers();
     resetPage();
-    Q_EMIT readyStateChanged();
+    notifyDone();
 }
 
 void ChromiumBrowser::stopTimers()
@@ -632,7 +614,7 @@ void ChromiumBrowser::resetPage()
                                             "websql,file_systems")}},
                            m_sessionId, done);
     }
-    if (!m_error.isEmpty()) {
+    if (m_outcome.failed()) {
         ++m_resetPending;
         // The blank page must have loaded, or its last steps abort the next row's load.
         m_connection->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), AboutBlank}},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/IBrowser.h"
+#include "engine/IPage.h"
 #include "engine/EngineOptions.h"
 #include "engine/PageLoad.h"
 #include "engine/SettleTracker.h"
@@ -23,7 +23,7 @@ class IEngineProcess;
 // its own. Each row's page is followed by the identity of its own navigation;
 // the row completes with the settled body text or with a failure that names the
 // address. Several pages may share one engine and load at once.
-class ChromiumBrowser : public QObject, public IBrowser
+class ChromiumBrowser : public QObject, public IPage
 {
     Q_OBJECT
 
@@ -35,24 +35,15 @@ public:
     explicit ChromiumBrowser(ChromiumEngine &engine, QObject *parent = nullptr);
     ~ChromiumBrowser() override;
 
-    void navigate(const QString &url) override;
-    int readyState() const override { return m_readyState; }
-    QString bodyInnerText() override;
-    QString loadNote() const override { return m_note; }
+    void load(const QString &row) override;
+    bool isDone() const override { return m_phase == Phase::Done; }
+    PageOutcome takeOutcome() override;
     QString unavailableReason() const override;
-    bool failureMayPass() const override { return m_mayPass; }
-    int retryAfterMs() const override { return m_retryAfterMs; }
-    int httpStatus() const override { return m_load.httpStatus(); }
-    bool mainContentFallback() const override { return m_fallback; }
 
     const EngineOptions &options() const { return m_options; }
     // Ends the engine and removes its profile; the next navigation starts it again.
     void shutdown();
     bool engineRunning() const;
-
-Q_SIGNALS:
-    // The ready state changed; a waiting run may look again.
-    void readyStateChanged();
 
 private:
     enum class Phase { Idle, WaitingForPage, Loading, Settling, TakingText, Done };
@@ -77,8 +68,7 @@ private:
     void pollSettle();
     void takeText();
     void finish(const QString &text);
-    QString jsonRecord(const QJsonObject &page) const;
-    void fail(const QString &reason);
+    void fail(const QString &reason, bool mayPass = false);
     void complete();
     void stopTimers();
     void resetPage();
@@ -110,7 +100,6 @@ private:
 
     quint64 m_row = 0;
     Phase m_phase = Phase::Idle;
-    int m_readyState = 0;
     QString m_rowText;
     QString m_address;
     PageLoad m_load;
@@ -119,12 +108,7 @@ private:
     bool m_committed = false;
     int m_follows = 0;
     bool m_pollInFlight = false;
-    QString m_text;
-    QString m_error;
-    QString m_note;
-    bool m_mayPass = false;
-    int m_retryAfterMs = -1;
-    bool m_fallback = false;
+    PageOutcome m_outcome;
 
     QElapsedTimer m_clock;
     qint64 m_rowStart = 0;

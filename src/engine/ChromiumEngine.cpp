@@ -31,14 +31,14 @@ QString pageTextScript(const EngineOptions &options)
     const QString cap = QString::number(options.pageCap);
     if (options.plainText())
         return resourceText(QStringLiteral(":/engine/text.js")).replace(QLatin1String("PAGE_CAP"), cap);
-    static const char *const formats[] = {"text", "markdown", "html", "text"};
+    static const char *const forms[] = {"text", "markdown", "html"};
     // The libraries go into the script itself, so that the page's globals stay its own.
     QString libraries;
     for (const char *library : {"Readability.js", "Readability-readerable.js", "turndown.js",
                                     "turndown-plugin-gfm.js"})
         libraries += resourceText(QStringLiteral(":/engine/lib/") + QLatin1String(library)) + QLatin1Char('\n');
     return resourceText(QStringLiteral(":/engine/extract.js"))
-        .replace(QLatin1String("FORMAT"), QLatin1String(formats[int(options.format)]))
+        .replace(QLatin1String("FORMAT"), QLatin1String(forms[int(options.form)]))
         .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false"))
         .replace(QLatin1String("PAGE_CAP"), cap)
         .replace(QLatin1String("/*LIBRARIES*/"), libraries);

@@ -5,9 +5,9 @@
 
 // How the hidden browser loads each page.
 struct EngineOptions {
-    // What a row's file holds: the body's text, Markdown, the kept HTML, or a JSON record.
-    enum class Format { Text, Markdown, Html, Json };
-    Format format = Format::Text;
+    // What the page gives: the body's text, Markdown, or the kept HTML.
+    enum class PageForm { Text, Markdown, Html };
+    PageForm form = PageForm::Text;
     // The page's main article (Readability's) rather than the whole body.
     bool mainContent = false;
 
@@ -24,18 +24,7 @@ struct EngineOptions {
     // How long a script run in the page may take before the page counts as hung.
     int scriptLimitMs = 5'000;
 
-    // The file name extension of the format, with its dot.
-    QString extension() const
-    {
-        switch (format) {
-        case Format::Markdown: return QStringLiteral(".md");
-        case Format::Html: return QStringLiteral(".html");
-        case Format::Json: return QStringLiteral(".json");
-        case Format::Text: break;
-        }
-        return QStringLiteral(".txt");
-    }
-    bool plainText() const { return format == Format::Text && !mainContent; }
+    bool plainText() const { return form == PageForm::Text && !mainContent; }
 
     // The longest a row can take, engine start included.
     int longestRowMs() const { return pageLimitMs + settleMs + scriptLimitMs + 15'000; }

@@ -58,3 +58,10 @@ PageAddress PageAddress::fromRow(const QString &row)
         return refuse(QStringLiteral("invalid address \"%1\"").arg(text));
     return load(url.toString(QUrl::FullyEncoded));
 }
+
+QString PageAddress::shown(const QString &row)
+{
+    if (row.trimmed().isEmpty())
+        return QStringLiteral("\"%1\"").arg(row);
+    return row.size() > 2000 ? row.left(2000) + QStringLiteral("…") : row;
+}

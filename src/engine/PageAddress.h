@@ -14,6 +14,9 @@ struct PageAddress {
     // typed into an address bar; only http, https, file, data and about:blank load.
     static PageAddress fromRow(const QString &row);
 
+    // The address as messages show it: quoted when blank, shortened when huge.
+    static QString shown(const QString &row);
+
     // The engine's own limit on an address.
     static constexpr qsizetype MaxLength = 2 * 1024 * 1024;
 };

@@ -27,7 +27,7 @@ Application::Application(OnlineCheck::CommandRunner runCommand)
         if (runningBrowser)
             runningBrowser->shutdown();
     });
-    QObject::connect(&m_browser, &ChromiumBrowser::readyStateChanged, [this] { m_pump.wake(); });
+    m_browser.setDoneHandler([this] { m_pump.wake(); });
     m_boxes.setOwner(&m_window);
     m_folderBrowser.setOwner(&m_window);
     m_openFileDialog.setOwner(&m_window);

@@ -1,5 +1,6 @@
 #include "batch/BatchRun.h"
 #include "batch/ProgressLine.h"
+#include "capture/OutputFormat.h"
 #include "engine/ChromiumBrowser.h"
 #include "engine/ChromiumEngine.h"
 #include "platform/ChromiumProcess.h"
@@ -156,14 +157,13 @@ int main(int argc, char *argv[])
     if (parser.isSet(windowSize) && !parseSize(parser.value(windowSize), &options.windowSize))
         return usageError(QStringLiteral("--window-size wants WIDTHxHEIGHT, such as 1280x800, not \"%1\"")
                               .arg(parser.value(windowSize)));
+    const OutputFormat *outputFormat = &OutputFormat::text();
     if (parser.isSet(format)) {
-        static const QStringList formats{QStringLiteral("text"), QStringLiteral("markdown"),
-                                         QStringLiteral("html"), QStringLiteral("json")};
-        const qsizetype chosen = formats.indexOf(parser.value(format));
-        if (chosen < 0)
+        outputFormat = OutputFormat::named(parser.value(format));
+        if (!outputFormat)
             return usageError(QStringLiteral("--format wants text, markdown, html or json, not \"%1\"")
                                   .arg(parser.value(format)));
-        options.format = EngineOptions::Format(chosen);
+        options.form = outputFormat->form;
     }
     options.mainContent = parser.isSet(mainContent);
     int tryCount = 1;
@@ -204,11 +204,11 @@ int main(int argc, char *argv[])
     QtEventPump pump;
     // Each page loads a row of its own, all in one engine.
     std::vector<std::unique_ptr<ChromiumBrowser>> pages;
-    QList<IBrowser *> browsers;
+    QList<IPage *> browsers;
     for (int i = 0; i < jobCount; ++i) {
         pages.push_back(std::make_unique<ChromiumBrowser>(engine));
         browsers.append(pages.back().get());
-        QObject::connect(pages.back().get(), &ChromiumBrowser::readyStateChanged, [&pump] { pump.wake(); });
+        pages.back()->setDoneHandler([&pump] { pump.wake(); });
     }
     QFile input;
     input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
@@ -230,7 +230,7 @@ int main(int argc, char *argv[])
     }
     BatchRun batch(*pages.front(), pump, reportToOut ? err : out, err);
     batch.setBrowsers(browsers);
-    batch.setOutputExtension(options.extension());
+    batch.setOutputFormat(*outputFormat);
     batch.setMainContent(options.mainContent);
     if (reportFile.isOpen())
         batch.setReport(&reportFile);

@@ -63,7 +63,7 @@ void TestBatchRun::longListsRunInChunksWithOneDoneAndOneSummary()
 {
     Fixture f;
     f.browser.pages.insert(QStringLiteral("http://h/c"),
-                           {QString(), 0, QStringLiteral("Could not load http://h/c: HTTP error 404")});
+                           {QString(), 0, QStringLiteral("HTTP error 404")});
     const QString list = f.list("http://h/a\n\nhttp://h/b\nhttp://h/c\r\nhttp://h/d\rhttp://h/e\n");
     QCOMPARE(f.run({list}), int(BatchRun::SomeFailed));
     QCOMPARE(f.browser.navigated, FiveRows);

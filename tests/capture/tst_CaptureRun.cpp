@@ -163,7 +163,7 @@ void TestCaptureRun::failedTextWritesNoFileAndTheRunGoesOn()
     f.run.start();
     QCOMPARE(f.boxes.warnings().size(), 1);
     QVERIFY(f.boxes.warnings().first().startsWith(QStringLiteral(
-        "HTTP error 404 Not Found\r\nin TextorinApp2021/08/31.Form1.PushButton2_Click at line 134\r\r")));
+        "Could not load http://two/: HTTP error 404 Not Found\r\nin TextorinApp2021/08/31.Form1.PushButton2_Click at line 134\r\r")));
     QCOMPARE(f.file(QStringLiteral("http://two/")), QStringLiteral("<none>"));
     QCOMPARE(f.file(QStringLiteral("http://three/")), QStringLiteral("three"));
     QCOMPARE(f.run.lastSummary().failed, 1);

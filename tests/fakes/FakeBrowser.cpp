@@ -2,7 +2,7 @@
 
 #include "support/RuntimeError.h"
 
-void FakeBrowser::navigate(const QString &url)
+void FakeBrowser::load(const QString &url)
 {
     if (failNavigate)
         throw RuntimeError(QStringLiteral("Navigation refused"));
@@ -11,13 +11,12 @@ void FakeBrowser::navigate(const QString &url)
     m_queries = 0;
 }
 
-int FakeBrowser::readyState() const
+bool FakeBrowser::isDone() const
 {
     const int query = ++m_queries;
     if (onPoll)
         onPoll(m_current, query);
-    const Page page = pages.value(m_current);
-    return query > page.pollsUntilReady ? ReadyStateComplete : 1;
+    return query > pages.value(m_current).pollsUntilReady;
 }
 
 bool FakeBrowser::failing() const
@@ -27,14 +26,11 @@ bool FakeBrowser::failing() const
         && (page.failingLoads == 0 || navigated.count(m_current) <= page.failingLoads);
 }
 
-QString FakeBrowser::bodyInnerText()
+PageOutcome FakeBrowser::takeOutcome()
 {
     if (failing())
-        throw RuntimeError(pages.value(m_current).error);
-    return pages.value(m_current).text;
-}
-
-bool FakeBrowser::failureMayPass() const
-{
-    return failing() && pages.value(m_current).failingLoads > 0;
+        return PageOutcome::failedWith(pages.value(m_current).error, pages.value(m_current).failingLoads > 0);
+    PageOutcome outcome;
+    outcome.content = pages.value(m_current).text;
+    return outcome;
 }

@@ -1,30 +1,29 @@
 #pragma once
 
-#include "engine/IBrowser.h"
+#include "engine/IPage.h"
 
 #include <QHash>
 #include <QStringList>
 #include <functional>
 
-// A browser whose pages complete after a set number of ready-state queries.
-class FakeBrowser : public IBrowser
+// A page whose rows are done after a set number of queries.
+class FakeBrowser : public IPage
 {
 public:
     struct Page {
         QString text;
-        int pollsUntilReady = 0; // queries answering "loading" before 4
-        QString error;           // taking the text fails with this description
+        int pollsUntilReady = 0; // queries answering "loading" before done
+        QString error;           // the row fails with this reason
         int failingLoads = 0;    // with an error: only the first loads fail, and may pass
     };
 
-    void navigate(const QString &url) override;
-    int readyState() const override;
-    QString bodyInnerText() override;
-    bool failureMayPass() const override;
+    void load(const QString &url) override;
+    bool isDone() const override;
+    PageOutcome takeOutcome() override;
 
     QHash<QString, Page> pages;
     QStringList navigated;
-    // Runs during each ready-state query (to act while the run waits).
+    // Runs during each query (to act while the run waits).
     std::function<void(const QString &url, int query)> onPoll;
     bool failNavigate = false;
 

@@ -167,7 +167,7 @@ void TestChromiumBrowser::initTestCase()
     options.pageLimitMs = 2000;
     m_browser = new ChromiumBrowser(*m_engine, options, this);
     m_pump = new QtEventPump;
-    connect(m_browser, &ChromiumBrowser::readyStateChanged, this, [this] { m_pump->wake(); });
+    m_browser->setDoneHandler([this] { m_pump->wake(); });
 }
 
 void TestChromiumBrowser::cleanupTestCase()

@@ -160,7 +160,7 @@
   }
   if (text.length > PAGE_CAP)
     return { tooLarge: text.length };
-  return { text, title: String(document.title), articleTitle: title,
+  return { text, title,
            lang: document.documentElement.getAttribute('lang') || '',
            finalUrl: location.href, fallback: mainContent && !article };
 })()

@@ -11,5 +11,6 @@
   const text = String(body.innerText);
   if (text.length > PAGE_CAP)
     return { tooLarge: text.length };
-  return { text };
+  return { text, title: String(document.title),
+           lang: document.documentElement.getAttribute('lang') || '', finalUrl: location.href };
 })()

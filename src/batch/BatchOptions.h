@@ -1,0 +1,26 @@
+#pragma once
+
+#include "engine/EngineOptions.h"
+
+#include <QString>
+#include <QStringList>
+
+// Everything one textorin-batch run is asked to do, as its command line gives it.
+struct BatchOptions {
+    QStringList addresses;   // -u, --url: rows before those of the list files
+    QStringList listFiles;   // the LISTFILE arguments; "-" is standard input
+    QString folder;          // --folder; empty: the stored folder
+    bool folderGiven = false;
+    EngineOptions engine;    // --timeout, --settle, --window-size, --main-content, the page form
+    QString format = QStringLiteral("text"); // --format: a name of the output formats' table
+    int jobs = 4;            // -j, --jobs
+    int tries = 1;           // --tries
+    int hostWaitMs = 0;      // --wait
+    bool noClobber = false;  // --no-clobber
+    QString archive;         // --archive FILE, or empty
+    QString report;          // --report FILE ("-": standard output), or empty
+    int shard = 1;           // --shard K/N
+    int shards = 1;
+    bool quiet = false;      // -q, --quiet
+    bool verbose = false;    // -v, --verbose
+};

@@ -1,0 +1,53 @@
+#include "capture/OutputFormat.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString pageContent(const QString &, const PageOutcome &page)
+{
+    return page.content;
+}
+
+QString jsonRecord(const QString &row, const PageOutcome &page)
+{
+    const QJsonObject record{
+        {QStringLiteral("url"), row},
+        {QStringLiteral("final_url"), page.finalUrl},
+        {QStringLiteral("title"), page.title},
+        {QStringLiteral("lang"), page.lang},
+        {QStringLiteral("fetched"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("http_status"), page.httpStatus > 0 ? QJsonValue(page.httpStatus) : QJsonValue()},
+        {QStringLiteral("text"), page.content},
+    };
+    return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Indented));
+}
+
+} // namespace
+
+const QList<OutputFormat> &OutputFormat::all()
+{
+    using Form = EngineOptions::PageForm;
+    static const QList<OutputFormat> formats{
+        {QStringLiteral("text"), QStringLiteral(".txt"), Form::Text,
+         QStringLiteral("the body's text (the default)"), pageContent},
+        {QStringLiteral("markdown"), QStringLiteral(".md"), Form::Markdown,
+         QStringLiteral("headings, lists, links, tables and code kept"), pageContent},
+        {QStringLiteral("html"), QStringLiteral(".html"), Form::Html,
+         QStringLiteral("the document without scripts or handlers, links made absolute"), pageContent},
+        {QStringLiteral("json"), QStringLiteral(".json"), Form::Text,
+         QStringLiteral("url, final_url, title, lang, fetched, http_status and text"), jsonRecord},
+    };
+    return formats;
+}
+
+const OutputFormat *OutputFormat::named(const QString &name)
+{
+    for (const OutputFormat &format : all()) {
+        if (format.name == name)
+            return &format;
+    }
+    return nullptr;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "engine/PageOutcome.h"
+
+#include <QString>
+
+#include <functional>
+#include <utility>
+
+// One page of the hidden browser: it loads one row at a time and answers it
+// with one outcome.
+class IPage
+{
+public:
+    virtual ~IPage() = default;
+
+    // Starts loading the row (as listed: the page decides how to load it or refuses it).
+    virtual void load(const QString &row) = 0;
+    // True once the row's outcome is known.
+    virtual bool isDone() const = 0;
+    // The row's outcome; a load still going on is ended first and fails as timed out.
+    virtual PageOutcome takeOutcome() = 0;
+    // Why no page can be loaded at all (the engine is missing), or empty.
+    virtual QString unavailableReason() const { return {}; }
+
+    // Called each time a row becomes done, so that a waiting run looks again.
+    void setDoneHandler(std::function<void()> handler) { m_doneHandler = std::move(handler); }
+
+protected:
+    void notifyDone()
+    {
+        if (m_doneHandler)
+            m_doneHandler();
+    }
+
+private:
+    std::function<void()> m_doneHandler;
+};

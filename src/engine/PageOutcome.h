@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// How one row's page ended: what it holds, or why it could not be had.
+struct PageOutcome {
+    // A page that loaded.
+    QString content;   // the body's text, or the document in the form the engine was asked for
+    QString finalUrl;  // the address the page ended at
+    QString title;     // the document's (or the article's) title
+    QString lang;      // the document's language, as its root element says
+    int httpStatus = 0;  // of the main document; 0 when it came by no HTTP answer
+    QString contentType; // of the main document, as its server named it
+    QString note;        // a remark on a saved page ("load incomplete"), or empty
+    bool mainContentFallback = false; // asked for the article, the page had none
+
+    // A page that could not be had: why (without the address), empty when it loaded.
+    QString failure;
+    bool mayPass = false;   // another try may succeed (a reset connection, a time-out, 429, 503, …)
+    int retryAfterMs = -1;  // the pause the server asked for (Retry-After), or -1
+    bool engineMissing = false; // no page can load at all
+
+    bool failed() const { return !failure.isEmpty(); }
+
+    static PageOutcome failedWith(const QString &reason, bool mayPass = false)
+    {
+        PageOutcome outcome;
+        outcome.failure = reason;
+        outcome.mayPass = mayPass;
+        return outcome;
+    }
+};
