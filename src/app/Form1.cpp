@@ -16,7 +16,7 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
       m_list(list),
       m_services(services),
       m_listCommands(list, services.boxes, [this] { return isBusy(); }),
-      m_captureRun(std::make_unique<CaptureRun>(view, list, services.boxes, services.browser,
+      m_captureRun(std::make_unique<CaptureRun>(view, list, services.boxes, services.pages,
                                                 services.pump)),
       m_folderChoice(std::make_unique<OutputFolderChoice>(view, services.boxes,
                                                           services.folderBrowser, services.settings)),
@@ -72,7 +72,11 @@ void Form1::PushButton1_Click()
 
 void Form1::PushButton2_Click()
 {
-    m_captureRun->start();
+    // Pressed during a run, the button ends it after the rows loading.
+    if (m_captureRun->isRunning())
+        m_captureRun->requestStop();
+    else
+        m_captureRun->start();
 }
 
 void Form1::PushButton4_Click()

@@ -23,7 +23,7 @@ public:
 
     void Form_Load();
     void Form_Unload();
-    // Keys pressed anywhere in the window: Escape stops a run after its current row.
+    // Keys pressed in the window: Escape stops a run after the rows loading.
     void Form_KeyDown(int keyCode, int shift);
 
     // Hover handlers: set the window's pointer unless a run holds the hourglass.
@@ -47,7 +47,6 @@ public:
     bool isBusy() const;
 
     static constexpr int KeyEscape = 27;
-    CaptureRun *captureRun() const { return m_captureRun.get(); }
 
 private:
     void hover(int pointer);

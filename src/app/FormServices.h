@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -17,7 +18,8 @@ struct FormServices {
     IMessageBoxes &boxes;
     IEventPump &pump;
     SettingsStore &settings;
-    IPage &browser;
+    // The pages rows load in at once, all of one browser.
+    QList<IPage *> pages;
     ISkinEngine &skin;
     IFolderBrowser &folderBrowser;
     IOpenFileDialog &openFileDialog;

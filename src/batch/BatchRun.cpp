@@ -1,19 +1,15 @@
 #include "batch/BatchRun.h"
 
-#include "batch/ChunkMessageBoxes.h"
-#include "batch/ConsoleMessageBoxes.h"
-#include "batch/ConsoleRunView.h"
 #include "batch/ListRows.h"
 #include "batch/ProgressLine.h"
 #include "batch/SavedRows.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
-#include "capture/OutputNames.h"
+#include "capture/OutputFormat.h"
+#include "capture/RowQueue.h"
 #include "engine/IPage.h"
-#include "engine/PageAddress.h"
 #include "support/IEventPump.h"
 #include "support/PathHelpers.h"
-#include "urllist/UrlListModel.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -21,13 +17,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QHash>
-#include <QScopeGuard>
 
 namespace {
-
-// The text a chunk holds at most, so that a chunk of long rows stays small.
-constexpr qsizetype MaxChunkChars = 8 * 1024 * 1024;
 
 // The first characters of a row too long to show, unprintable ones replaced.
 QString addressStart(const QString &text)
@@ -44,153 +35,43 @@ QString addressStart(const QString &text)
     return start + QStringLiteral("…");
 }
 
-// A row's error report as its line shows it: on one line, without the address.
-QString failureReason(const QString &url, const QString &report)
-{
-    const QString address = PageAddress::shown(url) + QStringLiteral(": ");
-    QString reason = report;
-    for (const QString &prefix : {QStringLiteral("Could not load ") + address, address}) {
-        if (reason.startsWith(prefix)) {
-            reason.remove(0, prefix.size());
-            break;
-        }
-    }
-    return reason.simplified();
-}
-
 } // namespace
 
-BatchRun::BatchRun(IPage &browser, IEventPump &pump, QTextStream &out, QTextStream &err)
-    : m_browser(browser), m_pump(pump), m_out(out), m_err(err)
+BatchRun::BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEventPump &pump,
+                   QTextStream &out, QTextStream &err)
+    : m_options(options),
+      m_format(OutputFormat::named(options.format) ? *OutputFormat::named(options.format)
+                                                   : OutputFormat::text()),
+      m_pages(pages),
+      m_pump(pump),
+      m_out(out),
+      m_err(err)
 {
 }
 
-QString BatchRun::usage(const QString &program)
-{
-    return QStringLiteral(
-               "Usage: %1 [OPTION]... [LISTFILE]...\n"
-               "\n"
-               "Loads every address given with -u, then every address listed in the LISTFILEs,\n"
-               "in a hidden browser engine and saves the text of each page's body as one .txt\n"
-               "file in DIR, named after the address, exactly as the Textorin window does.\n"
-               "\n"
-               "  LISTFILE      a text file with one address per line (CR LF, CR or LF line\n"
-               "                ends); \"-\" reads the list from standard input. Blank lines are\n"
-               "                skipped and counted. Lists are read as the run goes and may be of\n"
-               "                any length; a line over 2 MiB fails as \"address too long\".\n"
-               "  -u, --url URL one address, saved before those of the LISTFILEs; give it as\n"
-               "                often as needed. With -u no LISTFILE is needed.\n"
-               "  --folder DIR  the destination folder, created with its parents when missing;\n"
-               "                by default the folder the window uses (its stored \"Download\n"
-               "                Location\"), which must exist.\n"
-               "  --timeout SECONDS\n"
-               "                time for each page's document to arrive (default 60). A page\n"
-               "                whose document is in but whose load never ends is saved as it\n"
-               "                stands, marked \"load incomplete\".\n"
-               "  --settle SECONDS\n"
-               "                after the load event, wait until the page has been quiet for\n"
-               "                300 ms (no requests, no changes), at most this long (default 3;\n"
-               "                0 takes the text at the load event).\n"
-               "  --window-size WxH\n"
-               "                the window the pages are laid out in (default 1280x800).\n"
-               "  --format FORMAT\n"
-               "                what each file holds: text (the default, the body's text, .txt),\n"
-               "                markdown (headings, lists, links, tables and code kept, .md),\n"
-               "                html (the document without scripts or handlers, links made\n"
-               "                absolute, .html) or json (url, final_url, title, lang, fetched,\n"
-               "                http_status and text, .json).\n"
-               "  --main-content\n"
-               "                only the page's main article, as Readability finds it: its title,\n"
-               "                then its text. A page without one gives its whole body, and the\n"
-               "                report adds \"fallback\": true.\n"
-               "  -j, --jobs N  loads up to N pages at once (default 4, at most 32), each in\n"
-               "                a browser context of its own; rows are printed as they finish,\n"
-               "                and every outcome, text and file name is what -j 1 gives.\n"
-               "  --tries N     up to N loads of a row whose failure may pass (a reset\n"
-               "                connection, a time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s\n"
-               "                and doubling up to 30 s, or as the server's Retry-After asks (up\n"
-               "                to 60 s); default 1. HTTP 404 and unknown hosts are never retried.\n"
-               "  --wait SECONDS\n"
-               "                at least this long between two loads of the same host.\n"
-               "  --no-clobber  skips (and counts as skipped) a row whose file exists already.\n"
-               "  --archive FILE\n"
-               "                appends \"address<TAB>file name\" for every saved row; rows whose\n"
-               "                address FILE lists are skipped and its names stay taken, so a\n"
-               "                stopped run resumes where it stopped.\n"
-               "  --report FILE writes one JSON object per row as it finishes (JSON Lines), with\n"
-               "                row, address, outcome (saved, failed, skipped), file, bytes,\n"
-               "                http_status, reason, ms and tries; \"-\" writes them to standard\n"
-               "                output, and the row lines and summary go to standard error.\n"
-               "  --shard K/N   takes only the rows whose output name (before any numbering)\n"
-               "                falls in shard K of N: the first 8 bytes of its SHA-256 as a number,\n"
-               "                modulo N, equal to K-1. N machines with K = 1..N share a list with\n"
-               "                no overlap and no gap; colliding names land on the same shard.\n"
-               "  -q, --quiet   prints only failed rows, error reports and the summary.\n"
-               "  -v, --verbose adds the browser engine's own diagnostics to standard error\n"
-               "                (TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead).\n"
-               "  --version     prints the version.\n"
-               "  -h, --help    shows this text.\n"
-               "\n"
-               "One line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for the\n"
-               "total until the lists are counted), a failed one with its reason; each error\n"
-               "report goes to standard error; then \"Done.\" and a summary of saved, failed\n"
-               "and skipped rows. When standard error is a terminal it also shows one line of\n"
-               "progress: rows done, saved and failed, pages per minute, the time taken and\n"
-               "left, and the address loading. A page that cannot be had (no answer, an HTTP\n"
-               "error, a download, a time-out) writes no file. Ctrl-C (or SIGTERM) stops the\n"
-               "run, printing \"Stopped by signal.\" and the summary so far. The browser\n"
-               "engine is Debian's chromium, run headless.\n"
-               "\n"
-               "Examples:\n"
-               "  %1 urls.txt                        into the stored folder\n"
-               "  printf 'example.com\\n' | %1 -      the list on standard input\n"
-               "  %1 -u example.com -u example.org   two addresses, no list file\n"
-               "  %1 --folder ~/pages urls.txt       into ~/pages\n"
-               "  %1 --timeout 20 urls.txt           20 s for each document\n"
-               "  %1 --settle 0 urls.txt             the text at the load event\n"
-               "  %1 --window-size 390x844 urls.txt  laid out as on a phone\n"
-               "  %1 -j 16 urls.txt                  16 pages at once\n"
-               "  %1 --main-content --format markdown urls.txt\n"
-               "                                     each article as Markdown\n"
-               "  %1 --format json urls.txt          a JSON record per page\n"
-               "  %1 --tries 3 --wait 1 urls.txt     patient with busy servers\n"
-               "  %1 --archive done.tsv urls.txt     run again later to resume\n"
-               "  %1 -q urls.txt                     only what went wrong\n"
-               "  %1 -v urls.txt 2>run.log           with the engine's diagnostics\n"
-               "  %1 --version\n"
-               "\n"
-               "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing\n"
-               "list file, an empty list, an unusable folder or no browser engine.\n")
-        .arg(program);
-}
+BatchRun::~BatchRun() = default;
 
-QString BatchRun::rowPrefix(qint64 row, qint64 total)
+QString BatchRun::rowPrefix(qint64 row) const
 {
+    const qint64 total = shownTotal();
     return QStringLiteral("[%1/%2] ").arg(row).arg(total < 0 ? QStringLiteral("?") : QString::number(total));
 }
 
-void BatchRun::printRow(qint64 row, qint64 total, const QString &url, bool saved,
-                        const QString &outputPath, const QString &note)
+void BatchRun::printRow(const RowResult &result)
 {
-    if (saved && m_quiet)
+    const bool saved = result.saved();
+    if (m_options.quiet && result.outcome != RowResult::Outcome::Failed)
         return;
     if (m_progress)
         m_progress->hideForOut();
-    m_out << rowPrefix(row, total) << (saved ? "saved " : "FAILED ") << url;
+    static const char *const words[] = {"saved ", "FAILED ", "skipped "};
+    m_out << rowPrefix(result.row) << words[int(result.outcome)] << result.url;
     if (saved)
-        m_out << " -> " << outputPath;
-    if (!note.isEmpty())
-        m_out << " (" << note << ')';
+        m_out << " -> " << result.outputPath;
+    const QString remark = saved ? result.note : result.reason.simplified();
+    if (!remark.isEmpty())
+        m_out << " (" << remark << ')';
     m_out << Qt::endl;
-}
-
-void BatchRun::printSkipped(qint64 row, qint64 total, const QString &url, const QString &reason)
-{
-    if (m_quiet)
-        return;
-    if (m_progress)
-        m_progress->hideForOut();
-    m_out << rowPrefix(row, total) << "skipped " << url << " (" << reason << ')' << Qt::endl;
 }
 
 int BatchRun::shardOf(const QString &fileName, int shards)
@@ -204,13 +85,14 @@ int BatchRun::shardOf(const QString &fileName, int shards)
 
 bool BatchRun::inShard(const QString &row) const
 {
-    return m_shards <= 1 || shardOf(MakeOutputFileName(row, m_format->extension), m_shards) == m_shard;
+    return m_options.shards <= 1
+        || shardOf(MakeOutputFileName(row, m_format.extension), m_options.shards) == m_options.shard;
 }
 
-qint64 BatchRun::shownTotal(const ListRows &rows) const
+qint64 BatchRun::shownTotal() const
 {
     // A shard's rows are known only once the lists are read.
-    return m_shards > 1 ? -1 : rows.total();
+    return m_options.shards > 1 || !m_rows ? -1 : m_rows->total();
 }
 
 void BatchRun::writeReport(const RowRecord &record)
@@ -229,7 +111,7 @@ void BatchRun::writeReport(const RowRecord &record)
         {QStringLiteral("ms"), record.ms},
         {QStringLiteral("tries"), record.tries},
     };
-    if (m_mainContent)
+    if (m_options.engine.mainContent)
         line.insert(QStringLiteral("fallback"), record.fallback);
     m_report->write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     m_report->flush();
@@ -240,7 +122,7 @@ void BatchRun::printSummary()
     if (m_progress)
         m_progress->hideForOut();
     m_out << "Saved " << m_saved << ", failed " << m_failed << ", skipped "
-          << (m_rows ? m_rows->skipped() : 0) + m_skippedRows << '.' << Qt::endl;
+          << (m_rows ? m_rows->skipped() : 0) + m_skipped << '.' << Qt::endl;
 }
 
 void BatchRun::printStoppedBySignal()
@@ -256,156 +138,121 @@ void BatchRun::showProgress()
     if (!m_progress || !m_rows)
         return;
     ProgressLine::State state;
-    state.done = m_saved + m_failed + m_skippedRows;
-    state.total = shownTotal(*m_rows);
+    state.done = m_saved + m_failed + m_skipped;
+    state.total = shownTotal();
     state.saved = m_saved;
     state.failed = m_failed;
     m_progress->update(state);
 }
 
-int BatchRun::run(const QStringList &listFiles, const QString &folder)
+bool BatchRun::next(QString &text, QString &refusal)
+{
+    ListRows::Row row;
+    for (;;) {
+        if (m_firstRow) {
+            row = std::move(*m_firstRow);
+            m_firstRow.reset();
+        } else if (!m_rows->next(row)) {
+            return false;
+        }
+        // A row too long never reaches the engine.
+        if (row.tooLong) {
+            text = addressStart(row.text);
+            refusal = QStringLiteral("address too long");
+            return true;
+        }
+        if (inShard(row.text)) {
+            text = std::move(row.text);
+            return true;
+        }
+    }
+}
+
+QString BatchRun::skipReason(const QueuedRow &row, const QString &outputPath)
+{
+    return m_history->skipReason(row.url, outputPath);
+}
+
+void BatchRun::rowFinished(const RowResult &result)
+{
+    switch (result.outcome) {
+    case RowResult::Outcome::Saved:
+        ++m_saved;
+        m_history->saved(result.url, result.outputPath);
+        break;
+    case RowResult::Outcome::Failed: ++m_failed; break;
+    case RowResult::Outcome::Skipped: ++m_skipped; break;
+    }
+    printRow(result);
+    static const QString outcomes[] = {QStringLiteral("saved"), QStringLiteral("failed"),
+                                       QStringLiteral("skipped")};
+    writeReport({result.row, result.url, outcomes[int(result.outcome)], result.outputPath,
+                 result.saved() ? QString() : result.reason.simplified(), result.page.httpStatus,
+                 result.ms, result.tries, result.saved() && result.page.mainContentFallback});
+    showProgress();
+}
+
+bool BatchRun::prepareFolder()
+{
+    const QString &folder = m_options.folder;
+    return IsFolder(folder) || (m_options.folderGiven && !folder.isEmpty() && QDir().mkpath(folder));
+}
+
+int BatchRun::run()
 {
     // Every list is checked before any row runs.
-    for (const QString &listFile : listFiles) {
+    for (const QString &listFile : m_options.listFiles) {
         const QString problem = ListRows::problem(listFile);
         if (!problem.isEmpty()) {
             m_err << problem << Qt::endl;
             return NothingRun;
         }
     }
-    ListRows rows(m_addresses, listFiles, m_stdin, m_err);
-    rows.setAfterRead([this] { m_pump.processPendingEvents(); });
-    m_rows = &rows;
-    m_saved = 0;
-    m_failed = 0;
-    m_skippedRows = 0;
-    const auto forgetRows = qScopeGuard([this] { m_rows = nullptr; });
-    ListRows::Row row;
-    bool more = rows.next(row);
-    if (!more) {
+    m_rows = std::make_unique<ListRows>(m_options.addresses, m_options.listFiles, m_stdin, m_err);
+    m_rows->setAfterRead([this] { m_pump.processPendingEvents(); });
+    m_saved = m_failed = m_skipped = 0;
+    ListRows::Row first;
+    if (!m_rows->next(first)) {
         m_err << CaptureRun::emptyListMessage() << Qt::endl;
         return NothingRun;
     }
-    if (!IsFolder(folder) && !(m_createsFolder && !folder.isEmpty() && QDir().mkpath(folder))) {
+    if (!prepareFolder()) {
         m_err << CaptureRun::missingFolderMessage() << Qt::endl;
         return NothingRun;
     }
-    const QString unavailable = m_browser.unavailableReason();
+    const QString unavailable = m_pages.front()->unavailableReason();
     if (!unavailable.isEmpty()) {
         m_err << unavailable << Qt::endl;
         return NothingRun;
     }
 
-    UrlListModel list;
-    ConsoleRunView view(folder);
-    ConsoleMessageBoxes console(m_out, m_err);
-    console.setProgressLine(m_progress);
-    ChunkMessageBoxes boxes(console);
-    CaptureRun capture(view, list, boxes, m_browser, m_pump);
-    if (!m_browsers.isEmpty())
-        capture.setBrowsers(m_browsers);
-    // The progress line asks the run for the addresses loading each time it draws.
-    const auto forgetCapture = qScopeGuard([this] {
-        if (m_progress)
-            m_progress->setLoadingSource({});
-    });
-    if (m_progress)
-        m_progress->setLoadingSource([&capture] { return capture.loadingRows(); });
-    // Names are reserved over the whole list, not per chunk.
-    OutputNames names(m_format->extension);
-    capture.setOutputNames(&names);
-    SavedRows history;
-    history.setNoClobber(m_noClobber);
+    RowQueue queue(m_pages, m_pump, *this, *this);
+    queue.setFormat(m_format);
+    queue.setTries(m_options.tries, m_firstPauseMs);
+    queue.setHostWait(m_options.hostWaitMs);
+    queue.setWaitLimit(std::chrono::milliseconds(m_options.engine.longestRowMs()));
+    m_history = std::make_unique<SavedRows>();
+    m_history->setNoClobber(m_options.noClobber);
     QString archiveError;
-    if (!m_archivePath.isEmpty() && !history.openArchive(m_archivePath, names, &archiveError)) {
+    if (!m_options.archive.isEmpty() && !m_history->openArchive(m_options.archive, queue.names(), &archiveError)) {
         m_err << archiveError << Qt::endl;
         return NothingRun;
     }
-    QHash<QString, QString> skipReasons;
-    capture.setSkipTest([&](const QString &url, const QString &outputPath) {
-        const QString reason = history.skipReason(url, outputPath);
-        if (!reason.isEmpty())
-            skipReasons.insert(url, reason);
-        return !reason.isEmpty();
-    });
-    if (m_rowWaitLimitMs > 0)
-        capture.setWaitLimit(std::chrono::milliseconds(m_rowWaitLimitMs));
-    capture.setTries(m_tries);
-    capture.setOutputFormat(*m_format);
-    capture.setHostWait(m_hostWaitMs);
-    QStringList chunk;
-    qint64 before = 0;   // rows of the chunks before this one
-    qint64 reported = 0; // rows of this chunk the run has finished
-    capture.setRowObserver([&](const CaptureRun::RowResult &result) {
-        ++reported;
-        const qint64 row = before + result.row;
-        if (result.outcome == CaptureRun::RowOutcome::Skipped) {
-            ++m_skippedRows;
-            const QString reason = skipReasons.take(result.url);
-            printSkipped(row, shownTotal(rows), result.url, reason);
-            writeReport({row, result.url, QStringLiteral("skipped"), result.outputPath, reason});
-            return;
-        }
-        const bool saved = result.outcome == CaptureRun::RowOutcome::Saved;
-        ++(saved ? m_saved : m_failed);
-        if (saved)
-            history.saved(result.url, result.outputPath);
-        const QString reason = saved ? result.note : failureReason(result.url, result.reason);
-        printRow(row, shownTotal(rows), result.url, saved, result.outputPath, reason);
-        writeReport({row, result.url, saved ? QStringLiteral("saved") : QStringLiteral("failed"),
-                     result.outputPath, saved ? QString() : reason, result.httpStatus, result.ms,
-                     result.tries, result.fallback});
-        showProgress();
-    });
-
-    // Once a run ends short of its rows (no engine, no folder), no further row is loaded.
-    bool loading = true;
-    while (more) {
-        chunk.clear();
-        qsizetype chunkChars = 0;
-        while (more && !row.tooLong && chunk.size() < m_chunkRows && chunkChars < MaxChunkChars) {
-            if (inShard(row.text)) {
-                chunkChars += row.text.size();
-                chunk.append(std::move(row.text));
-            }
-            more = rows.next(row);
-        }
-        if (!chunk.isEmpty()) {
-            reported = 0;
-            if (loading) {
-                list.clear();
-                list.appendRows(chunk);
-                showProgress();
-                capture.start();
-                loading = reported == chunk.size() && m_browser.unavailableReason().isEmpty();
-            }
-            for (qint64 index = reported; index < chunk.size(); ++index) {
-                ++m_failed;
-                printRow(before + index + 1, shownTotal(rows), chunk.at(index), false);
-                writeReport({before + index + 1, chunk.at(index), QStringLiteral("failed"), {},
-                             QStringLiteral("not loaded")});
-            }
-            before += chunk.size();
-        }
-        // A row too long never reaches the engine.
-        if (more && row.tooLong) {
-            ++before;
-            ++m_failed;
-            const QString start = addressStart(row.text);
-            if (m_progress)
-                m_progress->hide();
-            m_err << "Row " << before << ": address too long (more than 2 MiB): " << start << Qt::endl;
-            printRow(before, shownTotal(rows), start, false, {}, QStringLiteral("address too long"));
-            writeReport({before, start, QStringLiteral("failed"), {}, QStringLiteral("address too long")});
-            more = rows.next(row);
-        }
-        showProgress();
+    m_firstRow = std::move(first);
+    m_queue = &queue;
+    if (m_progress) {
+        m_progress->setLoadingSource([&queue] { return queue.loadingRows(); });
     }
-
-    if (m_progress)
+    showProgress();
+    queue.run();
+    if (m_progress) {
+        m_progress->setLoadingSource({});
         m_progress->finish();
-    if (!m_quiet)
-        console.information(QStringLiteral("Done."));
+    }
+    m_queue = nullptr;
+    if (!m_options.quiet)
+        m_out << CaptureRun::doneMessage() << Qt::endl;
     printSummary();
-    return m_failed == 0 && !rows.readFailed() ? AllSaved : SomeFailed;
+    return m_failed == 0 && !m_rows->readFailed() ? AllSaved : SomeFailed;
 }
+

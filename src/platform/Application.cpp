@@ -14,20 +14,21 @@
 
 namespace {
 
-// The engine to end with the program (its profile folder goes with it).
-ChromiumBrowser *runningBrowser = nullptr;
+// The browser to end with the program (its profile folder goes with it).
+ChromiumEngine *runningBrowser = nullptr;
 
 } // namespace
 
 Application::Application(OnlineCheck::CommandRunner runCommand)
     : m_runCommand(std::move(runCommand)), m_window(m_list)
 {
-    runningBrowser = &m_browser;
+    runningBrowser = &m_chromium;
+    for (int i = pagesAtOnce(m_settings); i > 0; --i)
+        m_pages.push_back(std::make_unique<ChromiumBrowser>(m_chromium));
     TerminationSignals::install([] {
         if (runningBrowser)
             runningBrowser->shutdown();
     });
-    m_browser.setDoneHandler([this] { m_pump.wake(); });
     m_boxes.setOwner(&m_window);
     m_folderBrowser.setOwner(&m_window);
     m_openFileDialog.setOwner(&m_window);
@@ -40,12 +41,22 @@ Application::~Application()
     runningBrowser = nullptr;
 }
 
+int Application::pagesAtOnce(const SettingsStore &settings)
+{
+    bool number = false;
+    const int pages = settings.read(SettingsKeys::PagesAtOnce).toInt(&number);
+    return number && pages >= 1 && pages <= 32 ? pages : 1;
+}
+
 FormServices Application::services()
 {
+    QList<IPage *> pages;
+    for (const auto &page : m_pages)
+        pages.append(page.get());
     return FormServices{m_boxes,
                         m_pump,
                         m_settings,
-                        m_browser,
+                        pages,
                         m_skin,
                         m_folderBrowser,
                         m_openFileDialog,

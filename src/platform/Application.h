@@ -7,6 +7,7 @@
 #include "platform/QtOpenFileDialog.h"
 #include "platform/StyleSheetSkin.h"
 #include "engine/ChromiumBrowser.h"
+#include "engine/ChromiumEngine.h"
 #include "platform/ChromiumProcess.h"
 #include "support/OnlineCheck.h"
 #include "support/QtEventPump.h"
@@ -14,6 +15,7 @@
 #include "urllist/UrlListModel.h"
 
 #include <memory>
+#include <vector>
 
 // Builds the main window and its logic, and runs the start-up sequence.
 class Application
@@ -31,7 +33,10 @@ public:
     UrlListModel &list() { return m_list; }
     QtMessageBoxes &boxes() { return m_boxes; }
 
-    ChromiumBrowser &browser() { return m_browser; }
+    // The browser the window's pages load in.
+    ChromiumEngine &browser() { return m_chromium; }
+    // How many pages the window loads at once: the setting "Pages At Once", 1 to 32.
+    static int pagesAtOnce(const SettingsStore &settings);
 
     // Process-wide settings; call before creating QApplication's windows.
     static void configureApplication();
@@ -47,7 +52,8 @@ private:
     QtEventPump m_pump;
     SettingsStore m_settings;
     ChromiumProcess m_engine;
-    ChromiumBrowser m_browser{m_engine};
+    ChromiumEngine m_chromium{m_engine};
+    std::vector<std::unique_ptr<ChromiumBrowser>> m_pages;
     StyleSheetSkin m_skin;
     QtFolderBrowser m_folderBrowser;
     QtOpenFileDialog m_openFileDialog;

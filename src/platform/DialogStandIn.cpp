@@ -30,7 +30,7 @@ QString DialogStandIn::answer(const Request &request)
 QString DialogStandIn::askFile(Kind kind, QFileDialog &dialog)
 {
     if (isSet())
-        return answer({kind, dialog.windowTitle(), QString(), &dialog});
+        return answer({kind, dialog.windowTitle(), QString(), &dialog, {}, {}});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().first();

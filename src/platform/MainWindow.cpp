@@ -182,10 +182,14 @@ void MainWindow::connectHandlers()
     connect(m_listView, &UrlListView::listDoubleClicked, this,
             [this] { m_logic->ListView1_DblClick(); });
     connect(m_folderBox, &QLineEdit::textChanged, this, [this] { m_logic->Text1_Change(); });
-    // Escape anywhere in the window, whichever control has the focus.
+    // Escape anywhere in the window, whichever control has the focus, but only
+    // while no box is open: an Escape meant for a box never stops a run.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, [this] { m_logic->Form_KeyDown(27, 0); });
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (isActiveWindow() && !QApplication::activeModalWidget())
+            m_logic->Form_KeyDown(27, 0);
+    });
     connect(m_listView, &UrlListView::dropped, this,
             [this](const QStringList &files, const QStringList &texts) {
                 m_logic->ListView1_OLEDragDrop(files, texts);

@@ -32,12 +32,19 @@ QString QtMessageBoxes::displayText(const QString &text)
 
 void QtMessageBoxes::information(const QString &text)
 {
+    summary(text, {}, {});
+}
+
+void QtMessageBoxes::summary(const QString &text, const QString &informative, const QString &details)
+{
     const QString caption = ApplicationTitle::current();
     if (DialogStandIn::isSet()) {
-        DialogStandIn::answer({DialogStandIn::Kind::Information, caption, text});
+        DialogStandIn::answer({DialogStandIn::Kind::Information, caption, text, nullptr, informative, details});
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, displayText(text), QMessageBox::Ok, m_owner);
+    box.setInformativeText(displayText(informative));
+    box.setDetailedText(details);
     keepCaptionVisible(box);
     box.exec();
 }
@@ -45,7 +52,7 @@ void QtMessageBoxes::information(const QString &text)
 void QtMessageBoxes::warning(const QString &caption, const QString &text)
 {
     if (DialogStandIn::isSet()) {
-        DialogStandIn::answer({DialogStandIn::Kind::Warning, caption, text});
+        DialogStandIn::answer({DialogStandIn::Kind::Warning, caption, text, nullptr, {}, {}});
         return;
     }
     QMessageBox box(QMessageBox::Warning, caption, displayText(text), QMessageBox::Ok, m_owner);
@@ -56,7 +63,7 @@ QString QtMessageBoxes::inputBox(const QString &prompt)
 {
     const QString caption = ApplicationTitle::current();
     if (DialogStandIn::isSet())
-        return DialogStandIn::answer({DialogStandIn::Kind::Input, caption, prompt});
+        return DialogStandIn::answer({DialogStandIn::Kind::Input, caption, prompt, nullptr, {}, {}});
     QInputDialog dialog(m_owner);
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);

@@ -1,5 +1,7 @@
 #include "platform/UrlListView.h"
 
+#include "platform/RowStateDelegate.h"
+
 #include <QHeaderView>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -31,6 +33,7 @@ UrlListView::UrlListView(QWidget *parent) : QTableView(parent)
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
+    setItemDelegate(new RowStateDelegate(this));
 }
 
 void UrlListView::changeEvent(QEvent *event)

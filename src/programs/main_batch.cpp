@@ -99,6 +99,105 @@ bool parseSize(const QString &text, QSize *size)
     return true;
 }
 
+QString batchUsage(const QString &program)
+{
+    return QStringLiteral(
+               "Usage: %1 [OPTION]... [LISTFILE]...\n"
+               "\n"
+               "Loads every address given with -u, then every address listed in the LISTFILEs,\n"
+               "in a hidden browser engine and saves the text of each page's body as one .txt\n"
+               "file in DIR, named after the address, exactly as the Textorin window does.\n"
+               "\n"
+               "  LISTFILE      a text file with one address per line (CR LF, CR or LF line\n"
+               "                ends); \"-\" reads the list from standard input. Blank lines are\n"
+               "                skipped and counted. Lists are read as the run goes and may be of\n"
+               "                any length; a line over 2 MiB fails as \"address too long\".\n"
+               "  -u, --url URL one address, saved before those of the LISTFILEs; give it as\n"
+               "                often as needed. With -u no LISTFILE is needed.\n"
+               "  --folder DIR  the destination folder, created with its parents when missing;\n"
+               "                by default the folder the window uses (its stored \"Download\n"
+               "                Location\"), which must exist.\n"
+               "  --timeout SECONDS\n"
+               "                time for each page's document to arrive (default 60). A page\n"
+               "                whose document is in but whose load never ends is saved as it\n"
+               "                stands, marked \"load incomplete\".\n"
+               "  --settle SECONDS\n"
+               "                after the load event, wait until the page has been quiet for\n"
+               "                300 ms (no requests, no changes), at most this long (default 3;\n"
+               "                0 takes the text at the load event).\n"
+               "  --window-size WxH\n"
+               "                the window the pages are laid out in (default 1280x800).\n"
+               "  --format FORMAT\n"
+               "                what each file holds: text (the default, the body's text, .txt),\n"
+               "                markdown (headings, lists, links, tables and code kept, .md),\n"
+               "                html (the document without scripts or handlers, links made\n"
+               "                absolute, .html) or json (url, final_url, title, lang, fetched,\n"
+               "                http_status and text, .json).\n"
+               "  --main-content\n"
+               "                only the page's main article, as Readability finds it: its title,\n"
+               "                then its text. A page without one gives its whole body, and the\n"
+               "                report adds \"fallback\": true.\n"
+               "  -j, --jobs N  loads up to N pages at once (default 4, at most 32), each in\n"
+               "                a browser context of its own; rows are printed as they finish,\n"
+               "                and every outcome, text and file name is what -j 1 gives.\n"
+               "  --tries N     up to N loads of a row whose failure may pass (a reset\n"
+               "                connection, a time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s\n"
+               "                and doubling up to 30 s, or as the server's Retry-After asks (up\n"
+               "                to 60 s); default 1. HTTP 404 and unknown hosts are never retried.\n"
+               "  --wait SECONDS\n"
+               "                at least this long between two loads of the same host.\n"
+               "  --no-clobber  skips (and counts as skipped) a row whose file exists already.\n"
+               "  --archive FILE\n"
+               "                appends \"address<TAB>file name\" for every saved row; rows whose\n"
+               "                address FILE lists are skipped and its names stay taken, so a\n"
+               "                stopped run resumes where it stopped.\n"
+               "  --report FILE writes one JSON object per row as it finishes (JSON Lines), with\n"
+               "                row, address, outcome (saved, failed, skipped), file, bytes,\n"
+               "                http_status, reason, ms and tries; \"-\" writes them to standard\n"
+               "                output, and the row lines and summary go to standard error.\n"
+               "  --shard K/N   takes only the rows whose output name (before any numbering)\n"
+               "                falls in shard K of N: the first 8 bytes of its SHA-256 as a number,\n"
+               "                modulo N, equal to K-1. N machines with K = 1..N share a list with\n"
+               "                no overlap and no gap; colliding names land on the same shard.\n"
+               "  -q, --quiet   prints only failed rows, error reports and the summary.\n"
+               "  -v, --verbose adds the browser engine's own diagnostics to standard error\n"
+               "                (TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead).\n"
+               "  --version     prints the version.\n"
+               "  -h, --help    shows this text.\n"
+               "\n"
+               "One line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for the\n"
+               "total until the lists are counted), a failed one with its reason; each error\n"
+               "report goes to standard error; then \"Done.\" and a summary of saved, failed\n"
+               "and skipped rows. When standard error is a terminal it also shows one line of\n"
+               "progress: rows done, saved and failed, pages per minute, the time taken and\n"
+               "left, and the address loading. A page that cannot be had (no answer, an HTTP\n"
+               "error, a download, a time-out) writes no file. Ctrl-C (or SIGTERM) stops the\n"
+               "run, printing \"Stopped by signal.\" and the summary so far. The browser\n"
+               "engine is Debian's chromium, run headless.\n"
+               "\n"
+               "Examples:\n"
+               "  %1 urls.txt                        into the stored folder\n"
+               "  printf 'example.com\\n' | %1 -      the list on standard input\n"
+               "  %1 -u example.com -u example.org   two addresses, no list file\n"
+               "  %1 --folder ~/pages urls.txt       into ~/pages\n"
+               "  %1 --timeout 20 urls.txt           20 s for each document\n"
+               "  %1 --settle 0 urls.txt             the text at the load event\n"
+               "  %1 --window-size 390x844 urls.txt  laid out as on a phone\n"
+               "  %1 -j 16 urls.txt                  16 pages at once\n"
+               "  %1 --main-content --format markdown urls.txt\n"
+               "                                     each article as Markdown\n"
+               "  %1 --format json urls.txt          a JSON record per page\n"
+               "  %1 --tries 3 --wait 1 urls.txt     patient with busy servers\n"
+               "  %1 --archive done.tsv urls.txt     run again later to resume\n"
+               "  %1 -q urls.txt                     only what went wrong\n"
+               "  %1 -v urls.txt 2>run.log           with the engine's diagnostics\n"
+               "  %1 --version\n"
+               "\n"
+               "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing\n"
+               "list file, an empty list, an unusable folder or no browser engine.\n")
+        .arg(program);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -140,7 +239,7 @@ int main(int argc, char *argv[])
     if (!parser.parse(application.arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
-        out << BatchRun::usage(program);
+        out << batchUsage(program);
         return BatchRun::AllSaved;
     }
     if (parser.isSet(version)) {
@@ -228,28 +327,29 @@ int main(int argc, char *argv[])
             return BatchRun::NothingRun;
         }
     }
-    BatchRun batch(*pages.front(), pump, reportToOut ? err : out, err);
-    batch.setBrowsers(browsers);
-    batch.setOutputFormat(*outputFormat);
-    batch.setMainContent(options.mainContent);
+    BatchOptions batchOptions;
+    batchOptions.addresses = addresses;
+    batchOptions.listFiles = parser.positionalArguments();
+    batchOptions.folderGiven = parser.isSet(folder);
+    batchOptions.folder = parser.isSet(folder) ? parser.value(folder) : storedFolder();
+    batchOptions.engine = options;
+    batchOptions.format = outputFormat->name;
+    batchOptions.jobs = jobCount;
+    batchOptions.tries = tryCount;
+    batchOptions.hostWaitMs = hostWaitMs;
+    batchOptions.noClobber = parser.isSet(noClobber);
+    batchOptions.archive = parser.value(archive);
+    batchOptions.shard = shardIndex;
+    batchOptions.shards = shardCount;
+    batchOptions.quiet = parser.isSet(quiet);
+    BatchRun batch(batchOptions, browsers, pump, reportToOut ? err : out, err);
     if (reportFile.isOpen())
         batch.setReport(&reportFile);
     batch.setStandardInput(&input);
-    batch.setAddresses(addresses);
-    batch.setCreatesFolder(parser.isSet(folder));
-    batch.setQuiet(parser.isSet(quiet));
-    batch.setTries(tryCount);
-    batch.setHostWait(hostWaitMs);
-    batch.setNoClobber(parser.isSet(noClobber));
-    batch.setShard(shardIndex, shardCount);
-    if (parser.isSet(archive))
-        batch.setArchive(parser.value(archive));
     batch.setProgressLine(progress ? &*progress : nullptr);
-    batch.setRowWaitLimit(options.longestRowMs());
     TerminationSignals::install([&batch, &engine] {
         batch.printStoppedBySignal();
         engine.shutdown();
     });
-    const QString destination = parser.isSet(folder) ? parser.value(folder) : storedFolder();
-    return batch.run(parser.positionalArguments(), destination);
+    return batch.run();
 }

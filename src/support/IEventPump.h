@@ -11,4 +11,6 @@ public:
     // Handles pending events; when none is pending, sleeps until one arrives
     // or `maxMilliseconds` have passed.
     virtual void waitForEvents(int maxMilliseconds) = 0;
+    // Ends the current wait early: something the waiter looks at has changed.
+    virtual void wake() {}
 };

@@ -13,7 +13,7 @@ public:
     // events handled meanwhile (repaints, input) do not end the wait.
     void waitForEvents(int maxMilliseconds) override;
     // Ends the current wait early (something the waiter looks at has changed).
-    void wake();
+    void wake() override;
 
 private:
     QEventLoop *m_waiting = nullptr;

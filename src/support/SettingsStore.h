@@ -34,5 +34,7 @@ inline const QString DownloadLocation = QStringLiteral("Download Location");
 inline const QString LastFolderDot = QStringLiteral("LastFolderDot");
 // "0" turns the start-up's online check off; the program never writes it.
 inline const QString OnlineCheck = QStringLiteral("Online Check");
+// How many pages a run of the window loads at once, 1 (the default) to 32; never written.
+inline const QString PagesAtOnce = QStringLiteral("Pages At Once");
 
 } // namespace SettingsKeys

@@ -76,6 +76,8 @@ void UrlListModel::remove(int row)
     announcePending();
     beginRemoveRows(QModelIndex(), row - 1, row - 1);
     m_rows.removeAt(row - 1);
+    if (row <= m_marks.size())
+        m_marks.removeAt(row - 1);
     --m_announced;
     endRemoveRows();
 }
@@ -87,8 +89,41 @@ void UrlListModel::clear()
     beginResetModel();
     m_flush.stop();
     m_rows.clear();
+    m_marks.clear();
     m_announced = 0;
     endResetModel();
+}
+
+void UrlListModel::setRowState(int row, RowState state, const QString &reason)
+{
+    checkRow(row);
+    if (m_marks.size() < row)
+        m_marks.resize(row);
+    m_marks[row - 1] = {state, reason};
+    if (row <= m_announced) {
+        const QModelIndex at = index(row - 1, 0);
+        Q_EMIT dataChanged(at, at, {RowStateRole, Qt::ToolTipRole});
+    }
+}
+
+UrlListModel::RowState UrlListModel::rowState(int row) const
+{
+    checkRow(row);
+    return row <= m_marks.size() ? m_marks.at(row - 1).state : RowState::None;
+}
+
+QString UrlListModel::rowReason(int row) const
+{
+    checkRow(row);
+    return row <= m_marks.size() ? m_marks.at(row - 1).reason : QString();
+}
+
+void UrlListModel::clearRowStates()
+{
+    const int marked = int(qMin(m_marks.size(), qsizetype(m_announced)));
+    m_marks.clear();
+    if (marked > 0)
+        Q_EMIT dataChanged(index(0, 0), index(marked - 1, 0), {RowStateRole, Qt::ToolTipRole});
 }
 
 int UrlListModel::selectedRow() const
@@ -159,6 +194,11 @@ QVariant UrlListModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return m_rows.at(index.row());
+    const RowMark mark = index.row() < m_marks.size() ? m_marks.at(index.row()) : RowMark();
+    if (role == RowStateRole)
+        return int(mark.state);
+    if (role == Qt::ToolTipRole && !mark.reason.isEmpty())
+        return mark.reason;
     return {};
 }
 

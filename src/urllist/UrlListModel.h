@@ -15,6 +15,11 @@ class UrlListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
+    // How a row's last run went: shown beside the row, with its reason as the row's tooltip.
+    enum class RowState { None, Loading, Saved, Failed, Skipped };
+    // The data role that gives a row's state, as an int.
+    static constexpr int RowStateRole = Qt::UserRole + 1;
+
     explicit UrlListModel(QObject *parent = nullptr);
 
     // Rows, numbered from 1.
@@ -29,6 +34,10 @@ public:
     void select(int row);
     QItemSelectionModel *selectionModel() const { return m_selection; }
     QStringList rows() const { return m_rows; }
+    void setRowState(int row, RowState state, const QString &reason = {});
+    RowState rowState(int row) const;
+    QString rowReason(int row) const;
+    void clearRowStates();
 
     // Column headers, numbered from 1; widths in twips.
     void addColumnHeader(const QString &text);
@@ -61,7 +70,13 @@ private:
     void checkRow(int row) const;
     void checkColumn(int column) const;
 
+    struct RowMark {
+        RowState state = RowState::None;
+        QString reason;
+    };
+
     QStringList m_rows;
+    QVector<RowMark> m_marks; // of the first rows; later rows have none
     int m_announced = 0;
     int m_burstRows = 0;
     QElapsedTimer m_burst;

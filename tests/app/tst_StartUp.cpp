@@ -27,7 +27,7 @@ struct Fixture {
         return {boxes,
                 standIns.pump,
                 store,
-                standIns.browser,
+                {&standIns.browser},
                 skin,
                 standIns.folderBrowser,
                 standIns.openFileDialog,

@@ -44,6 +44,8 @@ void TestApplication::everyControlReachesItsOperation()
             return list;
         case DialogStandIn::Kind::Information:
             informations << request.text;
+            if (!request.informative.isEmpty())
+                informations << request.informative;
             break;
         case DialogStandIn::Kind::Warning:
             informations << QStringLiteral("warning: ") + request.text;
@@ -79,7 +81,7 @@ void TestApplication::everyControlReachesItsOperation()
     QCOMPARE(SettingsStore().read(SettingsKeys::DownloadLocation), out.path());
 
     QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
-    QCOMPARE(informations, QStringList{QStringLiteral("Done.")});
+    QCOMPARE(informations, (QStringList{QStringLiteral("Done."), QStringLiteral("1 saved, 0 failed.")}));
     QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_page.txt").arg(server.port()))),
              QByteArray("from the window"));
 
@@ -102,7 +104,7 @@ void TestApplication::everyControlReachesItsOperation()
     });
     escape.start();
     QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
-    QCOMPARE(informations.last(), QStringLiteral("Stopped after 2 of 3 rows."));
+    QCOMPARE(informations.last(), QStringLiteral("2 saved, 0 failed. Stopped after 2 of 3 rows."));
     QCOMPARE(server.hits(QStringLiteral("/never-visited")), 0);
     QCOMPARE(window.ProgressBar1()->caption(), QStringLiteral("Progress Bar"));
     DialogStandIn::set({});

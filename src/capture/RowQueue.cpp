@@ -1,0 +1,347 @@
+#include "capture/RowQueue.h"
+
+#include "capture/IRowSource.h"
+#include "capture/IRowSteps.h"
+#include "capture/OutputFile.h"
+#include "engine/IPage.h"
+#include "support/IEventPump.h"
+
+#include <QSet>
+#include <QUrl>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// The longest sleep between two looks at the pages.
+constexpr int WaitSliceMs = 100;
+
+QString hostOf(const QString &url)
+{
+    return QUrl::fromUserInput(url.trimmed()).host();
+}
+
+} // namespace
+
+RowQueue::RowQueue(const QList<IPage *> &pages, IEventPump &pump, IRowSource &source,
+                   IRowSteps &steps)
+    : m_pump(pump), m_source(source), m_steps(steps)
+{
+    for (IPage *page : pages) {
+        Slot slot;
+        slot.page = page;
+        m_slots.push_back(slot);
+    }
+}
+
+void RowQueue::setFormat(const OutputFormat &format)
+{
+    m_format = &format;
+    m_names = OutputNames(format.extension);
+}
+
+void RowQueue::setTries(int tries, int firstPauseMs)
+{
+    m_tries = qMax(tries, 1);
+    m_firstPauseMs = qMax(firstPauseMs, 0);
+}
+
+QStringList RowQueue::loadingRows() const
+{
+    std::vector<const Slot *> busy;
+    for (const Slot &slot : m_slots) {
+        if (slot.busy)
+            busy.push_back(&slot);
+    }
+    std::sort(busy.begin(), busy.end(),
+              [](const Slot *a, const Slot *b) { return a->row.number < b->row.number; });
+    QStringList urls;
+    for (const Slot *slot : busy)
+        urls.append(slot->row.url);
+    return urls;
+}
+
+RowQueue::Summary RowQueue::run()
+{
+    if (m_running)
+        return m_summary;
+    m_running = true;
+    m_stopRequested = false;
+    m_summary = Summary();
+    m_pending.clear();
+    m_read = 0;
+    m_sourceDone = false;
+    m_noEngine.clear();
+    m_lastLoadByHost.clear();
+    m_clock.start();
+    for (Slot &slot : m_slots) {
+        slot.busy = false;
+        slot.page->setDoneHandler([this] { m_pump.wake(); });
+    }
+    for (;;) {
+        const bool starting = !m_stopRequested && m_noEngine.isEmpty();
+        if (starting) {
+            readAhead();
+            startRows();
+        }
+        if (!anyBusy()) {
+            if (!starting || (m_pending.empty() && m_sourceDone))
+                break;
+            // Every row left waits for its pause or its host.
+            qint64 next = std::numeric_limits<qint64>::max();
+            for (const Pending &pending : m_pending)
+                next = qMin(next, qMax(pending.startAt, hostFreeAt(pending.row.url)));
+            const qint64 sleep = std::clamp<qint64>(next - now(), 1, WaitSliceMs);
+            m_pump.waitForEvents(int(sleep));
+            continue;
+        }
+        if (waitForPages())
+            continue;
+        for (Slot &slot : m_slots) {
+            if (slot.busy && (slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count()
+                              || slot.polls >= MaxWaitPolls))
+                collect(slot);
+        }
+    }
+    if (!m_noEngine.isEmpty())
+        failRemaining(m_noEngine);
+    else
+        dropUnstarted();
+    m_running = false;
+    return m_summary;
+}
+
+// Reads rows up to a few more than the pages can take, reserving their names.
+bool RowQueue::readAhead()
+{
+    const size_t ahead = m_slots.size() * 2 + 8;
+    while (!m_sourceDone && m_pending.size() < ahead) {
+        QString text;
+        QString refusal;
+        if (!m_source.next(text, refusal)) {
+            m_sourceDone = true;
+            break;
+        }
+        Pending pending;
+        pending.row.number = ++m_read;
+        pending.row.url = text;
+        if (!refusal.isEmpty()) {
+            pending.row.refusal = refusal;
+            finishUnloaded(pending.row, refusal, RowResult::Outcome::Failed);
+            continue;
+        }
+        pending.row.name = m_names.reserve(text);
+        m_pending.push_back(std::move(pending));
+    }
+    return !m_pending.empty();
+}
+
+void RowQueue::startRows()
+{
+    for (Slot &slot : m_slots) {
+        while (!slot.busy && !m_stopRequested && m_noEngine.isEmpty() && startOne(slot)) {
+        }
+    }
+}
+
+// Starts the first row that may start now in the free page; false when none may.
+bool RowQueue::startOne(Slot &slot)
+{
+    const qint64 time = now();
+    QSet<QString> heldNames; // an earlier row of the same name goes first
+    for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
+        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time;
+        if (!ready || heldNames.contains(it->row.name) || nameLoading(it->row.name)) {
+            heldNames.insert(it->row.name);
+            continue;
+        }
+        Pending pending = std::move(*it);
+        m_pending.erase(it);
+        if (pending.tries == 0) {
+            const QString path = MakeOutputPath(m_steps.folder(), pending.row.name);
+            const QString skip = m_steps.skipReason(pending.row, path);
+            if (!skip.isEmpty()) {
+                finishUnloaded(pending.row, skip, RowResult::Outcome::Skipped);
+                readAhead();
+                return true;
+            }
+            m_steps.rowStarted(pending.row);
+            pending.firstLoadAt = now();
+        }
+        if (m_hostWaitMs > 0)
+            m_lastLoadByHost.insert(hostOf(pending.row.url), now());
+        QString failure;
+        IPage *page = slot.page;
+        const QString url = pending.row.url;
+        if (!m_steps.runStep(IRowSteps::Step::Load, pending.row, [page, url] { page->load(url); },
+                             &failure)) {
+            finish(pending.row, PageOutcome::failedWith(failure), pending.tries + 1, pending.firstLoadAt);
+            return true;
+        }
+        slot.busy = true;
+        slot.row = pending.row;
+        slot.tries = pending.tries + 1;
+        slot.firstLoadAt = pending.firstLoadAt;
+        slot.polls = 0;
+        slot.waited.start();
+        return true;
+    }
+    return false;
+}
+
+// Waits while every busy page loads; false once one of them is done.
+bool RowQueue::waitForPages()
+{
+    Slot *shown = nullptr;
+    for (Slot &slot : m_slots) {
+        if (!slot.busy)
+            continue;
+        if (slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count()
+            || slot.polls >= MaxWaitPolls)
+            return false;
+        if (!shown || slot.row.number < shown->row.number)
+            shown = &slot;
+    }
+    // A free page waits no longer than the next pause or host wait that ends.
+    qint64 sleep = WaitSliceMs;
+    if (std::any_of(m_slots.begin(), m_slots.end(), [](const Slot &slot) { return !slot.busy; })) {
+        for (const Pending &pending : m_pending)
+            sleep = qMin(sleep, qMax(pending.startAt, hostFreeAt(pending.row.url)) - now());
+    }
+    m_pump.waitForEvents(int(qMax<qint64>(sleep, 1)));
+    for (Slot &slot : m_slots) {
+        if (slot.busy)
+            ++slot.polls;
+    }
+    m_steps.waiting(shown->row, shown->polls);
+    return true;
+}
+
+void RowQueue::collect(Slot &slot)
+{
+    slot.busy = false;
+    PageOutcome outcome;
+    QString failure;
+    IPage *page = slot.page;
+    if (!m_steps.runStep(IRowSteps::Step::Take, slot.row, [&] { outcome = page->takeOutcome(); },
+                         &failure))
+        outcome = PageOutcome::failedWith(failure);
+    const int pauseMs = slot.tries < m_tries ? retryPauseMs(outcome, slot.tries) : -1;
+    if (outcome.failed() && outcome.mayPass && pauseMs >= 0 && !m_stopRequested) {
+        Pending again;
+        again.row = slot.row;
+        again.tries = slot.tries;
+        again.firstLoadAt = slot.firstLoadAt;
+        again.startAt = now() + pauseMs;
+        again.last = outcome;
+        // Kept in list order, so that it goes before later rows of its name.
+        const auto at = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending &pending) {
+            return pending.row.number > again.row.number;
+        });
+        m_pending.insert(at, std::move(again));
+        return;
+    }
+    finish(slot.row, outcome, slot.tries, slot.firstLoadAt);
+}
+
+void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int tries, qint64 firstLoadAt)
+{
+    RowResult result;
+    result.row = row.number;
+    result.url = row.url;
+    result.page = outcome;
+    result.tries = tries;
+    result.ms = now() - firstLoadAt;
+    if (outcome.failed()) {
+        result.reason = outcome.failure;
+        if (outcome.engineMissing)
+            m_noEngine = outcome.failure;
+    } else {
+        const QString path = MakeOutputPath(m_steps.folder(), row.name);
+        QString failure;
+        if (m_steps.write(row, path, m_format->compose(row.url, outcome), &failure)) {
+            result.outcome = RowResult::Outcome::Saved;
+            result.outputPath = path;
+            QStringList notes;
+            if (!outcome.note.isEmpty())
+                notes << outcome.note;
+            if (m_names.numbered(row.url))
+                notes << QStringLiteral("numbered: an earlier row has the plain name");
+            result.note = notes.join(QStringLiteral("; "));
+        } else {
+            result.reason = failure;
+        }
+    }
+    ++(result.saved() ? m_summary.saved : m_summary.failed);
+    m_steps.rowFinished(result);
+}
+
+void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome)
+{
+    RowResult result;
+    result.row = row.number;
+    result.url = row.url;
+    result.outcome = outcome;
+    result.reason = reason;
+    if (outcome == RowResult::Outcome::Skipped) {
+        result.outputPath = MakeOutputPath(m_steps.folder(), row.name);
+        ++m_summary.skipped;
+    } else {
+        ++m_summary.failed;
+    }
+    m_steps.rowFinished(result);
+}
+
+// Without an engine no row can load: each one left fails with its reason.
+void RowQueue::failRemaining(const QString &reason)
+{
+    for (;;) {
+        while (!m_pending.empty()) {
+            const Pending pending = std::move(m_pending.front());
+            m_pending.pop_front();
+            finishUnloaded(pending.row, reason, RowResult::Outcome::Failed);
+        }
+        if (!readAhead())
+            break;
+    }
+}
+
+// A stopped run ends the rows it tried with their last outcome and leaves the others.
+void RowQueue::dropUnstarted()
+{
+    while (!m_pending.empty()) {
+        const Pending pending = std::move(m_pending.front());
+        m_pending.pop_front();
+        if (pending.tries > 0)
+            finish(pending.row, pending.last, pending.tries, pending.firstLoadAt);
+    }
+}
+
+qint64 RowQueue::hostFreeAt(const QString &url) const
+{
+    if (m_hostWaitMs <= 0)
+        return 0;
+    const auto last = m_lastLoadByHost.constFind(hostOf(url));
+    return last == m_lastLoadByHost.constEnd() ? 0 : *last + m_hostWaitMs;
+}
+
+int RowQueue::retryPauseMs(const PageOutcome &outcome, int tries) const
+{
+    // 1 s before the second try, doubling up to 30 s; a server's own wish up to 60 s.
+    const int backoff = int(qMin<qint64>(30'000, qint64(m_firstPauseMs) << qMin(tries - 1, 20)));
+    if (outcome.retryAfterMs > 60'000)
+        return -1;
+    return qMax(backoff, outcome.retryAfterMs);
+}
+
+bool RowQueue::nameLoading(const QString &name) const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [&](const Slot &slot) { return slot.busy && slot.row.name == name; });
+}
+
+bool RowQueue::anyBusy() const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(), [](const Slot &slot) { return slot.busy; });
+}

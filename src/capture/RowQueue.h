@@ -1,0 +1,116 @@
+#pragma once
+
+#include "capture/OutputFormat.h"
+#include "capture/OutputNames.h"
+#include "capture/QueuedRow.h"
+#include "capture/RowResult.h"
+#include "engine/EngineOptions.h"
+#include "engine/PageOutcome.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include <chrono>
+#include <deque>
+#include <vector>
+
+class IEventPump;
+class IPage;
+class IRowSource;
+class IRowSteps;
+
+// The rows of one run, taken from a source and loaded in N pages at once.
+// Names are reserved in list order; a row starts in the first free page as
+// soon as its tries' pause, its host's wait and any earlier row of the same
+// name allow, so no page idles while a row could start. Every finished row
+// goes to the front end's steps in the order rows finish.
+class RowQueue
+{
+public:
+    struct Summary {
+        qint64 saved = 0;
+        qint64 failed = 0;
+        qint64 skipped = 0;
+        qint64 finished() const { return saved + failed + skipped; }
+    };
+
+    RowQueue(const QList<IPage *> &pages, IEventPump &pump, IRowSource &source, IRowSteps &steps);
+
+    void setFormat(const OutputFormat &format);
+    // Names an earlier run gave stay taken.
+    OutputNames &names() { return m_names; }
+    // Up to `tries` loads of a row whose failure may pass; pauses start at `firstPauseMs`.
+    void setTries(int tries, int firstPauseMs = 1000);
+    // At least this long between two loads of the same host, across the whole run.
+    void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
+    // Ends a wait for a page that never answers.
+    void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
+
+    // Runs every row; pending events are handled while it waits.
+    Summary run();
+    // No further row starts; the rows loading end as they would.
+    void requestStop() { m_stopRequested = true; }
+    bool stopRequested() const { return m_stopRequested; }
+    bool isRunning() const { return m_running; }
+    // The addresses of the rows loading now, in list order.
+    QStringList loadingRows() const;
+    const Summary &summary() const { return m_summary; }
+
+    static constexpr qint32 MaxWaitPolls = 10'000'000;
+
+private:
+    struct Pending {
+        QueuedRow row;
+        int tries = 0;
+        qint64 startAt = 0; // on the run's clock
+        qint64 firstLoadAt = 0;
+        PageOutcome last; // of its last load, while it waits to be tried again
+    };
+    struct Slot {
+        IPage *page = nullptr;
+        bool busy = false;
+        QueuedRow row;
+        int tries = 0;
+        qint64 firstLoadAt = 0;
+        qint32 polls = 0;
+        QElapsedTimer waited;
+    };
+
+    bool readAhead();
+    void startRows();
+    bool startOne(Slot &slot);
+    bool waitForPages();
+    void collect(Slot &slot);
+    void finish(const QueuedRow &row, const PageOutcome &outcome, int tries, qint64 firstLoadAt);
+    void finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome);
+    void failRemaining(const QString &reason);
+    void dropUnstarted();
+    qint64 hostFreeAt(const QString &url) const;
+    int retryPauseMs(const PageOutcome &outcome, int tries) const;
+    bool nameLoading(const QString &name) const;
+    bool anyBusy() const;
+    qint64 now() const { return m_clock.elapsed(); }
+
+    std::vector<Slot> m_slots;
+    IEventPump &m_pump;
+    IRowSource &m_source;
+    IRowSteps &m_steps;
+    const OutputFormat *m_format = &OutputFormat::text();
+    OutputNames m_names;
+    int m_tries = 1;
+    int m_firstPauseMs = 1000;
+    int m_hostWaitMs = 0;
+    std::chrono::milliseconds m_waitLimit{EngineOptions().longestRowMs()};
+
+    std::deque<Pending> m_pending;
+    qint64 m_read = 0;
+    bool m_sourceDone = false;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    QString m_noEngine;
+    Summary m_summary;
+    QElapsedTimer m_clock;
+    QHash<QString, qint64> m_lastLoadByHost;
+};

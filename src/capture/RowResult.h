@@ -1,0 +1,22 @@
+#pragma once
+
+#include "engine/PageOutcome.h"
+
+#include <QString>
+
+// How one row of a run ended, as its front end is told.
+struct RowResult {
+    enum class Outcome { Saved, Failed, Skipped };
+
+    qint64 row = 0;
+    QString url;
+    Outcome outcome = Outcome::Failed;
+    QString outputPath; // the file written (or, for a skipped row, the one it would have)
+    QString note;       // remarks on a saved row ("load incomplete", numbered)
+    QString reason;     // why the row failed or was skipped
+    PageOutcome page;   // what the page answered (status, content type, …)
+    int tries = 0;      // loads of the row
+    qint64 ms = 0;      // from its first load to its end
+
+    bool saved() const { return outcome == Outcome::Saved; }
+};

@@ -1,0 +1,80 @@
+#include "platform/RowStateDelegate.h"
+
+#include "urllist/UrlListModel.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace {
+
+using State = UrlListModel::RowState;
+
+// A coloured disc with a white mark, drawn so that no icon theme is needed.
+QPixmap disc(const QColor &colour, State state, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(1, 1, s - 2, s - 2));
+    painter.setPen(QPen(Qt::white, qMax<qreal>(1.5, s / 8), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    QPainterPath mark;
+    switch (state) {
+    case State::Saved:
+        mark.moveTo(s * 0.28, s * 0.52);
+        mark.lineTo(s * 0.44, s * 0.68);
+        mark.lineTo(s * 0.72, s * 0.34);
+        break;
+    case State::Failed:
+        mark.moveTo(s * 0.33, s * 0.33);
+        mark.lineTo(s * 0.67, s * 0.67);
+        mark.moveTo(s * 0.67, s * 0.33);
+        mark.lineTo(s * 0.33, s * 0.67);
+        break;
+    case State::Skipped:
+        mark.moveTo(s * 0.3, s * 0.5);
+        mark.lineTo(s * 0.7, s * 0.5);
+        break;
+    case State::Loading:
+        for (const qreal x : {0.3, 0.5, 0.7}) {
+            mark.moveTo(s * x, s * 0.5);
+            mark.lineTo(s * x + 0.01, s * 0.5);
+        }
+        break;
+    case State::None:
+        break;
+    }
+    painter.drawPath(mark);
+    return pixmap;
+}
+
+} // namespace
+
+QIcon RowStateDelegate::icon(int state, int size)
+{
+    switch (State(state)) {
+    case State::Loading: return QIcon(disc(QColor(0x1f, 0x6f, 0xc5), State::Loading, size));
+    case State::Saved: return QIcon(disc(QColor(0x2e, 0x8b, 0x3e), State::Saved, size));
+    case State::Failed: return QIcon(disc(QColor(0xc6, 0x28, 0x28), State::Failed, size));
+    case State::Skipped: return QIcon(disc(QColor(0x80, 0x80, 0x80), State::Skipped, size));
+    case State::None: break;
+    }
+    return {};
+}
+
+void RowStateDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    const int state = index.data(UrlListModel::RowStateRole).toInt();
+    if (state == int(State::None))
+        return;
+    const int size = qMax(8, option->fontMetrics.height() - 2);
+    option->icon = icon(state, size);
+    option->decorationSize = QSize(size, size);
+    option->features |= QStyleOptionViewItem::HasDecoration;
+}

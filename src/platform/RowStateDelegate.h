@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QIcon>
+#include <QStyledItemDelegate>
+
+// Draws each row of the URL list with the icon of its last run's outcome
+// (loading, saved, failed, skipped) before its text.
+class RowStateDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The icon of a state of UrlListModel::RowState; null for none.
+    static QIcon icon(int state, int size);
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+};

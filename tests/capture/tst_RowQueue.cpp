@@ -1,0 +1,186 @@
+#include "capture/IRowSource.h"
+#include "capture/IRowSteps.h"
+#include "capture/OutputFile.h"
+#include "capture/RowQueue.h"
+#include "fakes/CountingEventPump.h"
+#include "fakes/FakeBrowser.h"
+#include "fakes/TestFiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A list of rows and a front end that records how each ended.
+struct Harness : IRowSource, IRowSteps {
+    bool next(QString &text, QString &) override
+    {
+        if (read >= rows.size())
+            return false;
+        text = rows.at(read++);
+        return true;
+    }
+    QString folder() const override { return directory.path(); }
+    QString skipReason(const QueuedRow &row, const QString &path) override
+    {
+        return skip ? skip(row, path) : QString();
+    }
+    void rowFinished(const RowResult &result) override { results.append(result); }
+
+    void add(const QString &url, const QString &text, int polls = 0, const QString &error = {},
+             int failingLoads = 0)
+    {
+        rows.append(url);
+        for (FakeBrowser *page : {&first, &second}) {
+            if (!page->pages.contains(url))
+                page->pages.insert(url, {text, polls, error, failingLoads});
+        }
+    }
+    QList<qint64> endedRows() const
+    {
+        QList<qint64> ended;
+        for (const RowResult &result : results)
+            ended << result.row;
+        return ended;
+    }
+    QStringList files() const { return QDir(directory.path()).entryList(QDir::Files); }
+
+    QStringList rows;
+    qsizetype read = 0;
+    QTemporaryDir directory;
+    std::function<QString(const QueuedRow &, const QString &)> skip;
+    QList<RowResult> results;
+    FakeBrowser first;
+    FakeBrowser second;
+    CountingEventPump pump;
+};
+
+} // namespace
+
+class TestRowQueue : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void namesAreReservedInListOrderWhateverFinishesFirst();
+    void pagesNeverIdleWhileAnotherHostsRowCanStart();
+    void failuresThatMayPassAreTriedAgainWithoutHoldingThePage();
+    void skippedRowsAreNeitherLoadedNorWritten();
+    void stopLetsTheLoadingRowsEndAndStartsNoOther();
+};
+
+void TestRowQueue::namesAreReservedInListOrderWhateverFinishesFirst()
+{
+    Harness h;
+    h.add(QStringLiteral("http://h/a/b"), QStringLiteral("slow"), 6);
+    h.add(QStringLiteral("http://h/a_b"), {}, 0, QStringLiteral("gone"));
+    h.add(QStringLiteral("h/a_b"), QStringLiteral("third"));
+    h.add(QStringLiteral("http://h/a/b"), QStringLiteral("slow"));
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h);
+    queue.run();
+    // Rows end as they finish; the row of the slow one's name waits for it.
+    QCOMPARE(h.endedRows(), (QList<qint64>{2, 3, 1, 4}));
+    QCOMPARE(h.files(), (QStringList{QStringLiteral("h_a_b (3).txt"), QStringLiteral("h_a_b.txt")}));
+    QCOMPARE(readTestFile(h.directory.filePath(QStringLiteral("h_a_b.txt"))), QByteArray("slow"));
+    QCOMPARE(h.first.navigated.count(QStringLiteral("http://h/a/b")) + h.second.navigated.count(QStringLiteral("http://h/a/b")), 2);
+    QCOMPARE(h.results.at(1).note, QStringLiteral("numbered: an earlier row has the plain name"));
+    QCOMPARE(h.results.at(0).reason, QStringLiteral("gone"));
+}
+
+void TestRowQueue::pagesNeverIdleWhileAnotherHostsRowCanStart()
+{
+    Harness h;
+    h.add(QStringLiteral("http://a/1"), QStringLiteral("a1"));
+    h.add(QStringLiteral("http://a/2"), QStringLiteral("a2"));
+    h.add(QStringLiteral("http://b/1"), QStringLiteral("b1"), 3);
+    h.add(QStringLiteral("http://a/3"), QStringLiteral("a3"));
+    QElapsedTimer clock;
+    QHash<QString, qint64> loadedAt;
+    for (FakeBrowser *page : {&h.first, &h.second})
+        page->onPoll = [&](const QString &url, int query) {
+            if (query == 1)
+                loadedAt.insert(url, clock.elapsed());
+        };
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h);
+    queue.setHostWait(150);
+    clock.start();
+    queue.run();
+    // While a/2 waits for its host, the free page takes b/1 from behind it.
+    QCOMPARE(h.first.navigated.value(0), QStringLiteral("http://a/1"));
+    QCOMPARE(h.second.navigated.value(0), QStringLiteral("http://b/1"));
+    QVERIFY(loadedAt.value(QStringLiteral("http://a/2")) - loadedAt.value(QStringLiteral("http://a/1")) >= 140);
+    QVERIFY(loadedAt.value(QStringLiteral("http://a/3")) - loadedAt.value(QStringLiteral("http://a/2")) >= 140);
+    QCOMPARE(queue.summary().saved, 4);
+}
+
+void TestRowQueue::failuresThatMayPassAreTriedAgainWithoutHoldingThePage()
+{
+    Harness h;
+    h.add(QStringLiteral("flaky"), QStringLiteral("at last"), 0, QStringLiteral("HTTP error 503"), 2);
+    h.add(QStringLiteral("gone"), {}, 0, QStringLiteral("HTTP error 404 Not Found"));
+    h.add(QStringLiteral("other"), QStringLiteral("other"));
+    RowQueue queue({&h.first}, h.pump, h, h);
+    queue.setTries(3, 30);
+    queue.run();
+    QCOMPARE(h.first.navigated.count(QStringLiteral("flaky")), 3);
+    QCOMPARE(h.first.navigated.count(QStringLiteral("gone")), 1);
+    // The page went on with the next rows during the pause.
+    QCOMPARE(h.first.navigated.mid(0, 3),
+             (QStringList{QStringLiteral("flaky"), QStringLiteral("gone"), QStringLiteral("other")}));
+    QCOMPARE(h.results.last().row, 1);
+    QCOMPARE(h.results.last().tries, 3);
+    QVERIFY(h.results.last().saved());
+
+    // Out of tries: the last failure is the row's.
+    Harness g;
+    g.add(QStringLiteral("flaky"), {}, 0, QStringLiteral("HTTP error 503"), 5);
+    RowQueue again({&g.first}, g.pump, g, g);
+    again.setTries(2, 1);
+    again.run();
+    QCOMPARE(g.first.navigated.size(), 2);
+    QCOMPARE(g.results.size(), 1);
+    QCOMPARE(g.results.first().reason, QStringLiteral("HTTP error 503"));
+}
+
+void TestRowQueue::skippedRowsAreNeitherLoadedNorWritten()
+{
+    Harness h;
+    h.add(QStringLiteral("h/a"), QStringLiteral("a"));
+    h.add(QStringLiteral("h/b"), QStringLiteral("b"));
+    RowQueue queue({&h.first}, h.pump, h, h);
+    queue.names().take(QStringLiteral("http://h/a"), QStringLiteral("h_a.txt")); // an earlier run's
+    QStringList asked;
+    h.skip = [&](const QueuedRow &row, const QString &path) {
+        asked << QFileInfo(path).fileName();
+        return row.url == QLatin1String("h/b") ? QStringLiteral("exists") : QString();
+    };
+    queue.run();
+    QCOMPARE(asked, (QStringList{QStringLiteral("h_a (2).txt"), QStringLiteral("h_b.txt")}));
+    QCOMPARE(h.first.navigated, QStringList{QStringLiteral("h/a")});
+    QCOMPARE(h.files(), QStringList{QStringLiteral("h_a (2).txt")});
+    QCOMPARE(h.results.last().outcome, RowResult::Outcome::Skipped);
+    QCOMPARE(h.results.last().reason, QStringLiteral("exists"));
+}
+
+void TestRowQueue::stopLetsTheLoadingRowsEndAndStartsNoOther()
+{
+    Harness h;
+    for (int i = 1; i <= 6; ++i)
+        h.add(QStringLiteral("http://h%1/").arg(i), QStringLiteral("t"), i == 1 ? 4 : 2);
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h);
+    h.first.onPoll = [&](const QString &, int query) {
+        if (query == 2)
+            queue.requestStop();
+    };
+    queue.run();
+    // Both loading rows ended with their text; none started after the stop.
+    QCOMPARE(h.first.navigated.size() + h.second.navigated.size(), 2);
+    QCOMPARE(queue.summary().saved, 2);
+    QCOMPARE(h.files().size(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestRowQueue)
+#include "tst_RowQueue.moc"
