@@ -7,7 +7,7 @@
 #include "platform/QtOpenFileDialog.h"
 #include "platform/StyleSheetSkin.h"
 #include "engine/ChromiumBrowser.h"
-#include "platform/ChromiumProcess.h"
+#include "process/ChromiumProcess.h"
 #include "support/OnlineCheck.h"
 #include "support/QtEventPump.h"
 #include "support/SettingsStore.h"
