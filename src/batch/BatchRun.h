@@ -61,8 +61,6 @@ public:
     // Ends the output of a run stopped by a signal: the rows finished so far.
     void printStoppedBySignal();
 
-    static QString usage(const QString &program);
-
 private:
     void printRow(qint64 row, qint64 total, const QString &url, bool saved,
                   const QString &outputPath = {}, const QString &note = {});
