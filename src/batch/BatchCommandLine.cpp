@@ -70,9 +70,28 @@ QString store(const std::optional<T> &checked, T *field, const QString &value, c
     return {};
 }
 
+using Store = BatchCommandLine::Option::Store;
+
+// A switch that turns the field on.
+Store turnsOn(bool BatchOptions::*field)
+{
+    return [field](const QString &, BatchOptions &options) {
+        options.*field = true;
+        return QString();
+    };
+}
+
 QString storeName(const QString &value, QString *field, const QString &wanted)
 {
     return store(value.isEmpty() ? std::nullopt : std::optional<QString>(value), field, value, wanted);
+}
+
+// A file's name, refused when empty.
+Store fileName(QString BatchOptions::*field)
+{
+    return [field](const QString &value, BatchOptions &options) {
+        return storeName(value, &(options.*field), QStringLiteral("a file"));
+    };
 }
 
 // Seconds from `least` to a day, as milliseconds.
@@ -231,28 +250,18 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("no-clobber")}, {},
          QStringLiteral("skips (and counts as skipped) a row whose file exists already."),
-         {},
-         [](const QString &, BatchOptions &options) {
-             options.noClobber = true;
-             return QString();
-         }},
+         {}, turnsOn(&BatchOptions::noClobber)},
         {{QStringLiteral("archive")}, QStringLiteral("FILE"),
          QStringLiteral("appends \"address<TAB>file name\" for every saved row; rows whose address "
                         "FILE lists are skipped and its names stay taken, so a stopped run resumes "
                         "where it stopped."),
-         {},
-         [](const QString &value, BatchOptions &options) {
-             return storeName(value, &options.archive, QStringLiteral("a file"));
-         }},
+         {}, fileName(&BatchOptions::archive)},
         {{QStringLiteral("report")}, QStringLiteral("FILE"),
          QStringLiteral("writes one JSON object per row as it finishes (JSON Lines), with row, "
                         "address, outcome (saved, failed, skipped), file, bytes, http_status, reason, "
                         "ms and tries; \"-\" writes them to standard output, and the row lines and "
                         "summary go to standard error."),
-         {},
-         [](const QString &value, BatchOptions &options) {
-             return storeName(value, &options.report, QStringLiteral("a file"));
-         }},
+         {}, fileName(&BatchOptions::report)},
         {{QStringLiteral("shard")}, QStringLiteral("K/N"),
          QStringLiteral("takes only the rows whose output name (before any numbering) falls in shard "
                         "K of N: the first 8 bytes of its SHA-256 as a number, modulo N, equal to K-1. "
@@ -261,19 +270,11 @@ QList<BatchCommandLine::Option> makeOptions()
          {}, storeShard},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, {},
          QStringLiteral("prints only failed rows, error reports and the summary."),
-         {},
-         [](const QString &, BatchOptions &options) {
-             options.quiet = true;
-             return QString();
-         }},
+         {}, turnsOn(&BatchOptions::quiet)},
         {{QStringLiteral("v"), QStringLiteral("verbose")}, {},
          QStringLiteral("adds the browser engine's own diagnostics to standard error "
                         "(TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead)."),
-         {},
-         [](const QString &, BatchOptions &options) {
-             options.verbose = true;
-             return QString();
-         }},
+         {}, turnsOn(&BatchOptions::verbose)},
         {{QStringLiteral("version")}, {}, QStringLiteral("prints the version."), {}, {}, Request::Version},
         {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("shows this text."), {}, {},
          Request::Help},

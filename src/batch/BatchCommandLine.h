@@ -25,7 +25,8 @@ public:
         QList<std::pair<QString, QString>> values;
         // Checks one value (a switch has none) and stores it; the problem
         // ("wants …"), or an empty string.
-        std::function<QString(const QString &value, BatchOptions &options)> store;
+        using Store = std::function<QString(const QString &value, BatchOptions &options)>;
+        Store store;
         Request request = Request::Run;
     };
 

@@ -61,10 +61,20 @@ QString storedFolder()
     return SettingsStore().read(SettingsKeys::DownloadLocation, fallback);
 }
 
+// Opens the report file, truncated; "-" is standard output.
+bool openReport(const QString &name, QFile &file)
+{
+    if (name == QLatin1String("-"))
+        return file.open(STDOUT_FILENO, QIODevice::WriteOnly);
+    file.setFileName(name);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
 // Hands the options to the run, field by field.
 void applyOptions(BatchRun &batch, const BatchOptions &options)
 {
-    batch.setOutputFormat(*OutputFormat::named(options.format));
+    const OutputFormat *format = OutputFormat::named(options.format);
+    batch.setOutputFormat(format ? *format : OutputFormat::text());
     batch.setMainContent(options.engine.mainContent);
     batch.setAddresses(options.addresses);
     batch.setCreatesFolder(options.folderGiven);
@@ -98,19 +108,13 @@ int run(const BatchOptions &options, const QString &program, QTextStream &out, Q
     std::optional<ProgressLine> progress;
     if (!options.quiet && ::isatty(STDERR_FILENO))
         progress.emplace(err);
+    QFile reportFile;
+    if (!options.report.isEmpty() && !openReport(options.report, reportFile)) {
+        err << program << ": cannot write " << options.report << ": " << reportFile.errorString() << Qt::endl;
+        return BatchRun::NothingRun;
+    }
     // With the report on standard output, the row lines go to standard error.
     const bool reportToOut = options.report == QLatin1String("-");
-    QFile reportFile;
-    if (reportToOut) {
-        reportFile.open(STDOUT_FILENO, QIODevice::WriteOnly);
-    } else if (!options.report.isEmpty()) {
-        reportFile.setFileName(options.report);
-        if (!reportFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            err << program << ": cannot write " << options.report << ": " << reportFile.errorString()
-                << Qt::endl;
-            return BatchRun::NothingRun;
-        }
-    }
     BatchRun batch(*pages.front(), pump, reportToOut ? err : out, err);
     batch.setBrowsers(browsers);
     if (reportFile.isOpen())
