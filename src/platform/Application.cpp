@@ -1,7 +1,7 @@
 #include "platform/Application.h"
 
-#include "platform/ChildProcesses.h"
-#include "platform/TerminationSignals.h"
+#include "process/ChildProcesses.h"
+#include "process/TerminationSignals.h"
 
 #include "support/OnlineCheck.h"
 

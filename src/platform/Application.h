@@ -8,7 +8,7 @@
 #include "platform/StyleSheetSkin.h"
 #include "engine/ChromiumBrowser.h"
 #include "engine/ChromiumEngine.h"
-#include "platform/ChromiumProcess.h"
+#include "process/ChromiumProcess.h"
 #include "support/OnlineCheck.h"
 #include "support/QtEventPump.h"
 #include "support/SettingsStore.h"

@@ -1,7 +1,7 @@
 #include "batch/BatchRun.h"
 #include "fakes/LocalHttpServer.h"
 #include "fakes/TestFiles.h"
-#include "platform/ChildProcesses.h"
+#include "process/ChildProcesses.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

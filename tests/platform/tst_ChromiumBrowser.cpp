@@ -5,8 +5,8 @@
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/LocalHttpServer.h"
 #include "fakes/TestFiles.h"
-#include "platform/ChildProcesses.h"
-#include "platform/ChromiumProcess.h"
+#include "process/ChildProcesses.h"
+#include "process/ChromiumProcess.h"
 #include "support/QtEventPump.h"
 #include "urllist/UrlListModel.h"
 

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void everyOptionIsInTheManualsAndCompletions();
     void bashCompletesOptionsAndTheirValues();
     void metainfoAndDesktopEntryValidate();
+    void batchProgramNeedsNoGuiLibraries();
 };
 
 void TestInstalledFiles::manualsRenderWithoutWarnings()
@@ -172,6 +173,15 @@ void TestInstalledFiles::metainfoAndDesktopEntryValidate()
     const Output desktop = run(QStringLiteral("desktop-file-validate"), {entry});
     QCOMPARE(desktop.out + desktop.err, QString());
     QCOMPARE(desktop.exitCode, 0);
+}
+
+void TestInstalledFiles::batchProgramNeedsNoGuiLibraries()
+{
+    const Output ldd = run(QStringLiteral("ldd"), {QStringLiteral(TEXTORIN_BATCH_PATH)});
+    QCOMPARE(ldd.exitCode, 0);
+    QVERIFY(ldd.out.contains(QStringLiteral("libQt6Core")));
+    for (const char *library : {"libQt6Gui", "libQt6Widgets"})
+        QVERIFY2(!ldd.out.contains(QLatin1String(library)), library);
 }
 
 QTEST_GUILESS_MAIN(TestInstalledFiles)

@@ -1,4 +1,4 @@
-#include "platform/TerminationSignals.h"
+#include "process/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,11 +1,11 @@
-#include "platform/ChromiumProcess.h"
+#include "process/ChromiumProcess.h"
 
-#include "platform/ChildProcesses.h"
-#include "platform/TerminationSignals.h"
+#include "process/ChildProcesses.h"
+#include "process/TerminationSignals.h"
 
-#include <QFile>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -16,21 +16,6 @@ namespace {
 
 constexpr int ChildCommandFd = 3;
 constexpr int ChildReplyFd = 4;
-
-// A helper that is gone or only a zombie writes nothing any more.
-bool anyAlive(const QList<int> &pids)
-{
-    for (int pid : pids) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        if (close >= 0 && line.mid(close + 2, 1) != "Z")
-            return true;
-    }
-    return false;
-}
 
 void closeFd(int &fd)
 {
@@ -186,8 +171,12 @@ void ChromiumProcess::stop()
             ::kill(helper, SIGKILL);
         TerminationSignals::removeGroup(group);
         m_process.waitForFinished(5'000);
-        // The profile goes next: no helper may still be writing into it.
-        for (int waited = 0; waited < 200 && anyAlive(helpers); ++waited)
+        // The profile goes next: no helper may still be writing into it (one that
+        // is gone or only a zombie writes nothing any more).
+        const auto anyAlive = [&helpers] {
+            return std::any_of(helpers.cbegin(), helpers.cend(), ChildProcesses::isAlive);
+        };
+        for (int waited = 0; waited < 200 && anyAlive(); ++waited)
             ::usleep(10'000);
     }
     m_process.waitForFinished(5'000);

@@ -1,0 +1,416 @@
+#include "batch/BatchCommandLine.h"
+
+#include "capture/OutputFormat.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <QSize>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+using Request = BatchCommandLine::Request;
+
+constexpr int Width = 79;
+constexpr int DescriptionColumn = 16;
+constexpr int ValueColumn = 18;
+constexpr int ExampleCommentColumn = 49;
+
+// The head, then the words of the text from column `indent` on, wrapped at
+// Width; the text starts on the head's line when the head leaves room for it.
+QString wrapped(const QString &head, int indent, const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return head + QLatin1Char('\n');
+    QString result;
+    if (head.size() >= indent && !head.isEmpty())
+        result += head + QLatin1Char('\n');
+    const QString margin(indent, QLatin1Char(' '));
+    QString line = head.size() < indent ? head.leftJustified(indent) : margin;
+    bool hasWords = false;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (hasWords && line.size() + 1 + word.size() > Width) {
+            result += line + QLatin1Char('\n');
+            line = margin;
+            hasWords = false;
+        }
+        if (hasWords)
+            line += QLatin1Char(' ');
+        line += word;
+        hasWords = true;
+    }
+    return result + line + QLatin1Char('\n');
+}
+
+// The value as a problem shows it: on one line.
+QString shown(const QString &value)
+{
+    QString text = value;
+    for (QChar &character : text) {
+        if (character.category() == QChar::Other_Control)
+            character = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+QString refusal(const QString &wanted, const QString &value)
+{
+    return QStringLiteral("wants %1, not \"%2\"").arg(wanted, shown(value));
+}
+
+// Stores a checked value in the field, or refuses the value as not what is wanted.
+template <typename T>
+QString store(const std::optional<T> &checked, T *field, const QString &value, const QString &wanted)
+{
+    if (!checked)
+        return refusal(wanted, value);
+    *field = *checked;
+    return {};
+}
+
+using Store = BatchCommandLine::Option::Store;
+
+// A switch that turns the field on.
+Store turnsOn(bool BatchOptions::*field)
+{
+    return [field](const QString &, BatchOptions &options) {
+        options.*field = true;
+        return QString();
+    };
+}
+
+QString storeName(const QString &value, QString *field, const QString &wanted)
+{
+    return store(value.isEmpty() ? std::nullopt : std::optional<QString>(value), field, value, wanted);
+}
+
+// A file's name, refused when empty.
+Store fileName(QString BatchOptions::*field)
+{
+    return [field](const QString &value, BatchOptions &options) {
+        return storeName(value, &(options.*field), QStringLiteral("a file"));
+    };
+}
+
+// Seconds from `least` to a day, as milliseconds.
+std::optional<int> milliseconds(const QString &text, double least)
+{
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < least || seconds > 86'400)
+        return std::nullopt;
+    return int(std::lround(seconds * 1000));
+}
+
+// A whole number from 1 to `most`.
+std::optional<int> count(const QString &text, int most)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > most)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<QSize> windowSize(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{2,5})[xX](\\d{2,5})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
+    if (size.width() < 100 || size.height() < 100 || size.width() > 10'000 || size.height() > 10'000)
+        return std::nullopt;
+    return size;
+}
+
+QString storeShard(const QString &text, BatchOptions &options)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})/(\\d{1,6})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    const int shard = match.captured(1).toInt();
+    const int shards = match.captured(2).toInt();
+    if (!match.hasMatch() || shards < 1 || shard < 1 || shard > shards)
+        return refusal(QStringLiteral("K/N with 1 <= K <= N"), text);
+    options.shard = shard;
+    options.shards = shards;
+    return {};
+}
+
+// "a, b or c"
+QString formatNames()
+{
+    QStringList names;
+    for (const OutputFormat &format : OutputFormat::all())
+        names << format.name;
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+QString storeFormat(const QString &name, BatchOptions &options)
+{
+    const OutputFormat *format = OutputFormat::named(name);
+    if (!format)
+        return refusal(formatNames(), name);
+    options.format = format->name;
+    options.engine.form = format->form;
+    return {};
+}
+
+QList<std::pair<QString, QString>> formatValues()
+{
+    QList<std::pair<QString, QString>> values;
+    for (const OutputFormat &format : OutputFormat::all())
+        values.append({format.name, QStringLiteral("%1, in %2 files").arg(format.description, format.extension)});
+    return values;
+}
+
+QList<BatchCommandLine::Option> makeOptions()
+{
+    const QString seconds = QStringLiteral("a number of seconds");
+    return {
+        {{QStringLiteral("u"), QStringLiteral("url")}, QStringLiteral("URL"),
+         QStringLiteral("one address, saved before those of the LISTFILEs; give it as often as needed. "
+                        "With -u no LISTFILE is needed."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
+                 return QStringLiteral("wants one address, without line breaks");
+             options.addresses.append(value);
+             return QString();
+         }},
+        {{QStringLiteral("folder")}, QStringLiteral("DIR"),
+         QStringLiteral("the destination folder, created with its parents when missing; by default "
+                        "the folder the window uses (its stored \"Download Location\"), which must exist."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             options.folderGiven = true;
+             return storeName(value, &options.folder, QStringLiteral("a folder"));
+         }},
+        {{QStringLiteral("timeout")}, QStringLiteral("SECONDS"),
+         QStringLiteral("time for each page's document to arrive (default 60). A page whose document "
+                        "is in but whose load never ends is saved as it stands, marked \"load incomplete\"."),
+         {},
+         [seconds](const QString &value, BatchOptions &options) {
+             return store(milliseconds(value, 0.1), &options.engine.pageLimitMs, value, seconds);
+         }},
+        {{QStringLiteral("settle")}, QStringLiteral("SECONDS"),
+         QStringLiteral("after the load event, wait until the page has been quiet for 300 ms (no "
+                        "requests, no changes), at most this long (default 3; 0 takes the text at the "
+                        "load event)."),
+         {},
+         [seconds](const QString &value, BatchOptions &options) {
+             return store(milliseconds(value, 0), &options.engine.settleMs, value, seconds);
+         }},
+        {{QStringLiteral("window-size")}, QStringLiteral("WxH"),
+         QStringLiteral("the window the pages are laid out in (default 1280x800, each side from 100 "
+                        "to 10000)."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(windowSize(value), &options.engine.windowSize, value,
+                          QStringLiteral("WIDTHxHEIGHT, such as 1280x800"));
+         }},
+        {{QStringLiteral("format")}, QStringLiteral("FORMAT"),
+         QStringLiteral("what each file holds:"), formatValues(), storeFormat},
+        {{QStringLiteral("main-content")}, {},
+         QStringLiteral("only the page's main article, as Readability finds it: its title, then its "
+                        "text. A page without one gives its whole body, and the report adds "
+                        "\"fallback\": true."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.engine.mainContent = true;
+             return QString();
+         }},
+        {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("N"),
+         QStringLiteral("loads up to N pages at once (default 4, at most 32), each in a browser "
+                        "context of its own; rows are printed as they finish, and every outcome, text "
+                        "and file name is what -j 1 gives."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(count(value, 32), &options.jobs, value,
+                          QStringLiteral("a whole number from 1 to 32"));
+         }},
+        {{QStringLiteral("tries")}, QStringLiteral("N"),
+         QStringLiteral("up to N loads of a row whose failure may pass (a reset connection, a "
+                        "time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s and doubling up to 30 s, "
+                        "or as the server's Retry-After asks (up to 60 s); default 1, at most 100. "
+                        "HTTP 404 and unknown hosts are never retried."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(count(value, 100), &options.tries, value,
+                          QStringLiteral("a whole number from 1 to 100"));
+         }},
+        {{QStringLiteral("wait")}, QStringLiteral("SECONDS"),
+         QStringLiteral("at least this long between two loads of the same host."),
+         {},
+         [seconds](const QString &value, BatchOptions &options) {
+             return store(milliseconds(value, 0), &options.hostWaitMs, value, seconds);
+         }},
+        {{QStringLiteral("no-clobber")}, {},
+         QStringLiteral("skips (and counts as skipped) a row whose file exists already."),
+         {}, turnsOn(&BatchOptions::noClobber)},
+        {{QStringLiteral("archive")}, QStringLiteral("FILE"),
+         QStringLiteral("appends \"address<TAB>file name\" for every saved row; rows whose address "
+                        "FILE lists are skipped and its names stay taken, so a stopped run resumes "
+                        "where it stopped."),
+         {}, fileName(&BatchOptions::archive)},
+        {{QStringLiteral("report")}, QStringLiteral("FILE"),
+         QStringLiteral("writes one JSON object per row as it finishes (JSON Lines), with row, "
+                        "address, outcome (saved, failed, skipped), file, bytes, http_status, reason, "
+                        "ms and tries; \"-\" writes them to standard output, and the row lines and "
+                        "summary go to standard error."),
+         {}, fileName(&BatchOptions::report)},
+        {{QStringLiteral("shard")}, QStringLiteral("K/N"),
+         QStringLiteral("takes only the rows whose output name (before any numbering) falls in shard "
+                        "K of N: the first 8 bytes of its SHA-256 as a number, modulo N, equal to K-1. "
+                        "N machines with K = 1..N share a list with no overlap and no gap; colliding "
+                        "names land on the same shard."),
+         {}, storeShard},
+        {{QStringLiteral("q"), QStringLiteral("quiet")}, {},
+         QStringLiteral("prints only failed rows, error reports and the summary."),
+         {}, turnsOn(&BatchOptions::quiet)},
+        {{QStringLiteral("v"), QStringLiteral("verbose")}, {},
+         QStringLiteral("adds the browser engine's own diagnostics to standard error "
+                        "(TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead)."),
+         {}, turnsOn(&BatchOptions::verbose)},
+        {{QStringLiteral("version")}, {}, QStringLiteral("prints the version."), {}, {}, Request::Version},
+        {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("shows this text."), {}, {},
+         Request::Help},
+    };
+}
+
+// "  -u, --url URL"
+QString optionHead(const BatchCommandLine::Option &option)
+{
+    QStringList names;
+    for (const QString &name : option.names)
+        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    QString head = QStringLiteral("  ") + names.join(QStringLiteral(", "));
+    if (!option.valueName.isEmpty())
+        head += QLatin1Char(' ') + option.valueName;
+    return head;
+}
+
+QString optionHelp(const BatchCommandLine::Option &option)
+{
+    QString text = wrapped(optionHead(option), DescriptionColumn, option.description);
+    qsizetype nameWidth = 0;
+    for (const auto &value : option.values)
+        nameWidth = qMax(nameWidth, value.first.size());
+    for (const auto &value : option.values) {
+        const int indent = ValueColumn + int(nameWidth) + 2;
+        text += wrapped(QString(ValueColumn, QLatin1Char(' ')) + value.first, indent, value.second);
+    }
+    return text;
+}
+
+const char *const Intro =
+    "Loads every address given with -u, then every address listed in the LISTFILEs, in a hidden "
+    "browser engine and saves the text of each page's body as one .txt file in DIR, named after "
+    "the address, exactly as the Textorin window does.";
+
+const char *const ListFile =
+    "a text file with one address per line (CR LF, CR or LF line ends); \"-\" reads the list from "
+    "standard input. Blank lines are skipped and counted. Lists are read as the run goes and may be "
+    "of any length; a line over 2 MiB fails as \"address too long\".";
+
+const char *const Output =
+    "One line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for the total until the "
+    "lists are counted), a failed one with its reason; each error report goes to standard error; "
+    "then \"Done.\" and a summary of saved, failed and skipped rows. When standard error is a "
+    "terminal it also shows one line of progress: rows done, saved and failed, pages per minute, "
+    "the time taken and left, and the address loading. A page that cannot be had (no answer, an "
+    "HTTP error, a download, a time-out) writes no file. Ctrl-C (or SIGTERM) stops the run, "
+    "printing \"Stopped by signal.\" and the summary so far. The browser engine is Debian's "
+    "chromium, run headless.";
+
+const char *const ExitStatus =
+    "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing list file, an "
+    "empty list, an unusable folder or no browser engine.";
+
+// Each example's command line (%1 is the program) and what it does.
+const char *const Examples[][2] = {
+    {"%1 urls.txt", "into the stored folder"},
+    {"printf 'example.com\\n' | %1 -", "the list on standard input"},
+    {"%1 -u example.com -u example.org", "two addresses, no list file"},
+    {"%1 --folder ~/pages urls.txt", "into ~/pages"},
+    {"%1 --timeout 20 urls.txt", "20 s for each document"},
+    {"%1 --settle 0 urls.txt", "the text at the load event"},
+    {"%1 --window-size 390x844 urls.txt", "laid out as on a phone"},
+    {"%1 -j 16 urls.txt", "16 pages at once"},
+    {"%1 --main-content --format markdown urls.txt", "each article as Markdown"},
+    {"%1 --format json urls.txt", "a JSON record per page"},
+    {"%1 --tries 3 --wait 1 urls.txt", "patient with busy servers"},
+    {"%1 --archive done.tsv urls.txt", "run again later to resume"},
+    {"%1 -q urls.txt", "only what went wrong"},
+    {"%1 -v urls.txt 2>run.log", "with the engine's diagnostics"},
+    {"%1 --version", ""},
+};
+
+} // namespace
+
+const QList<BatchCommandLine::Option> &BatchCommandLine::options()
+{
+    static const QList<Option> table = makeOptions();
+    return table;
+}
+
+BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments)
+{
+    Parsed parsed;
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const Option &option : options())
+        parser.addOption(QCommandLineOption(option.names, option.description, option.valueName));
+    if (!parser.parse(arguments)) {
+        parsed.error = parser.errorText();
+        return parsed;
+    }
+    // --help and --version answer whatever else is given.
+    for (const Option &option : options()) {
+        if (option.request != Request::Run && parser.isSet(option.names.last())) {
+            parsed.request = option.request;
+            return parsed;
+        }
+    }
+    for (const Option &option : options()) {
+        const QString name = option.names.last();
+        if (!option.store || !parser.isSet(name))
+            continue;
+        const QStringList values = option.valueName.isEmpty() ? QStringList{QString()} : parser.values(name);
+        for (const QString &value : values) {
+            const QString problem = option.store(value, parsed.options);
+            if (!problem.isEmpty()) {
+                parsed.error = QStringLiteral("--%1 %2").arg(name, problem);
+                return parsed;
+            }
+        }
+    }
+    parsed.options.listFiles = parser.positionalArguments();
+    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty())
+        parsed.error = QStringLiteral("missing LISTFILE or -u URL");
+    return parsed;
+}
+
+QString BatchCommandLine::help(const QString &program)
+{
+    QString text = QStringLiteral("Usage: %1 [OPTION]... [LISTFILE]...\n\n").arg(program);
+    text += wrapped({}, 0, QLatin1String(Intro)) + QLatin1Char('\n');
+    text += wrapped(QStringLiteral("  LISTFILE"), DescriptionColumn, QLatin1String(ListFile));
+    for (const Option &option : options())
+        text += optionHelp(option);
+    text += QLatin1Char('\n') + wrapped({}, 0, QLatin1String(Output));
+    text += QStringLiteral("\nExamples:\n");
+    for (const auto &example : Examples) {
+        const QString command = QStringLiteral("  ") + QString::fromUtf8(example[0]).arg(program);
+        text += wrapped(command, ExampleCommentColumn, QString::fromUtf8(example[1]));
+    }
+    return text + QLatin1Char('\n') + wrapped({}, 0, QLatin1String(ExitStatus));
+}
+
+QString BatchCommandLine::usageError(const QString &program, const QString &error)
+{
+    return QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(program, error);
+}

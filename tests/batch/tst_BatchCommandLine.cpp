@@ -1,0 +1,121 @@
+#include "batch/BatchCommandLine.h"
+#include "capture/OutputFormat.h"
+
+#include <QtTest>
+
+namespace {
+
+BatchCommandLine::Parsed parse(const QStringList &arguments)
+{
+    return BatchCommandLine::parse(QStringList{QStringLiteral("textorin-batch")} + arguments);
+}
+
+} // namespace
+
+class TestBatchCommandLine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void badValuesAreOneLineUsageErrors_data();
+    void badValuesAreOneLineUsageErrors();
+    void valuesReachTheirFields();
+    void helpListsEveryOptionAndFormat();
+    void formatTakesExactlyTheFormatsNames();
+};
+
+void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("problem");
+    const auto row = [](const char *name, const QStringList &arguments, const char *problem) {
+        QTest::newRow(name) << arguments << QString::fromUtf8(problem);
+    };
+    row("timeout word", {"--timeout", "soon", "l"}, "--timeout wants a number of seconds");
+    row("timeout zero", {"--timeout", "0", "l"}, "--timeout");
+    row("settle negative", {"--settle", "-1", "l"}, "--settle");
+    row("wait infinite", {"--wait", "inf", "l"}, "--wait");
+    row("window one side", {"--window-size", "1280", "l"}, "--window-size wants WIDTHxHEIGHT");
+    row("window too small", {"--window-size", "99x800", "l"}, "--window-size");
+    row("jobs zero", {"-j", "0", "l"}, "--jobs wants a whole number from 1 to 32");
+    row("tries over", {"--tries", "101", "l"}, "--tries");
+    row("shard past count", {"--shard", "3/2", "l"}, "--shard wants K/N");
+    row("format", {"--format", "txt", "l"}, "--format wants text, markdown, html or json, not \"txt\"");
+    row("url line break", {"-u", "a\nb"}, "--url wants one address");
+    row("control character shown", {"--jobs", "4\n5", "l"}, "not \"4\uFFFD5\"");
+    row("empty archive", {"--archive", "", "l"}, "--archive wants a file");
+    row("empty report", {"--report", "", "l"}, "--report");
+    row("empty folder", {"--folder", "", "l"}, "--folder");
+    row("unknown", {"--bogus", "l"}, "'bogus'");
+    row("missing value", {"l", "--tries"}, "--tries");
+    row("nothing to load", {"-q"}, "missing LISTFILE or -u URL");
+}
+
+void TestBatchCommandLine::badValuesAreOneLineUsageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, problem);
+    const BatchCommandLine::Parsed parsed = parse(arguments);
+    QVERIFY2(parsed.error.contains(problem), qPrintable(parsed.error));
+    QCOMPARE(BatchCommandLine::usageError(QStringLiteral("textorin-batch"), parsed.error),
+             QStringLiteral("textorin-batch: %1\nTry 'textorin-batch --help'.\n").arg(parsed.error));
+    QVERIFY(!parsed.error.contains(QLatin1Char('\n')));
+}
+
+void TestBatchCommandLine::valuesReachTheirFields()
+{
+    const BatchCommandLine::Parsed parsed =
+        parse({"-u", "a", "first.txt", "--url", "b", "-j", "2", "--jobs", "3", "--timeout", "1.5",
+               "--settle", "0", "--window-size", "1024x700", "--shard", "2/3", "--wait", "0.25",
+               "--format", "markdown", "--main-content", "--folder", "out", "-q", "-", "-u", "c"});
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    const BatchOptions &options = parsed.options;
+    QCOMPARE(options.addresses, (QStringList{"a", "b", "c"}));
+    QCOMPARE(options.listFiles, (QStringList{"first.txt", "-"}));
+    QCOMPARE(options.jobs, 3);
+    QCOMPARE(options.engine.pageLimitMs, 1500);
+    QCOMPARE(options.engine.settleMs, 0);
+    QCOMPARE(options.engine.windowSize, QSize(1024, 700));
+    QCOMPARE(options.shard, 2);
+    QCOMPARE(options.shards, 3);
+    QCOMPARE(options.hostWaitMs, 250);
+    QVERIFY(options.engine.form == EngineOptions::PageForm::Markdown && options.engine.mainContent);
+    QVERIFY(options.folderGiven && options.folder == QStringLiteral("out"));
+    QVERIFY(options.quiet && !options.verbose && !options.noClobber);
+
+    // --help and --version answer whatever else the line holds.
+    QCOMPARE(parse({"--jobs", "0", "--help"}).request, BatchCommandLine::Request::Help);
+    QCOMPARE(parse({"--version"}).request, BatchCommandLine::Request::Version);
+}
+
+void TestBatchCommandLine::helpListsEveryOptionAndFormat()
+{
+    const QString help = BatchCommandLine::help(QStringLiteral("textorin-batch"));
+    for (const BatchCommandLine::Option &option : BatchCommandLine::options()) {
+        const QRegularExpression head(QStringLiteral("\n  (-\\w, )?--%1%2")
+                                          .arg(option.names.last(), option.valueName.isEmpty()
+                                                   ? QString() : QLatin1Char(' ') + option.valueName));
+        QVERIFY2(help.contains(head), qPrintable(option.names.last()));
+        QVERIFY2(help.contains(option.description.section(QLatin1Char(' '), 0, 2)),
+                 qPrintable(option.names.last()));
+    }
+    for (const OutputFormat &format : OutputFormat::all())
+        QVERIFY2(help.contains(QStringLiteral("\n                  %1 ").arg(format.name)), qPrintable(format.name));
+    for (const QString &line : help.split(QLatin1Char('\n')))
+        QVERIFY2(line.size() <= 79 && !line.endsWith(QLatin1Char(' ')), qPrintable(line));
+}
+
+void TestBatchCommandLine::formatTakesExactlyTheFormatsNames()
+{
+    for (const OutputFormat &format : OutputFormat::all()) {
+        const BatchCommandLine::Parsed parsed = parse({"--format", format.name, "l"});
+        QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+        QCOMPARE(parsed.options.format, format.name);
+        QVERIFY(parsed.options.engine.form == format.form);
+    }
+    for (const char *other : {"TEXT", "md", "txt", ""})
+        QVERIFY2(!parse({"--format", other, "l"}).error.isEmpty(), other);
+}
+
+QTEST_GUILESS_MAIN(TestBatchCommandLine)
+#include "tst_BatchCommandLine.moc"
