@@ -15,7 +15,7 @@
 namespace {
 
 // The engine to end with the program (its profile folder goes with it).
-ChromiumBrowser *runningBrowser = nullptr;
+ChromiumPage *runningBrowser = nullptr;
 
 } // namespace
 

@@ -6,7 +6,7 @@
 #include "platform/QtMessageBoxes.h"
 #include "platform/QtOpenFileDialog.h"
 #include "platform/StyleSheetSkin.h"
-#include "engine/ChromiumBrowser.h"
+#include "engine/ChromiumPage.h"
 #include "platform/ChromiumProcess.h"
 #include "support/OnlineCheck.h"
 #include "support/QtEventPump.h"
@@ -31,7 +31,7 @@ public:
     UrlListModel &list() { return m_list; }
     QtMessageBoxes &boxes() { return m_boxes; }
 
-    ChromiumBrowser &browser() { return m_browser; }
+    ChromiumPage &browser() { return m_browser; }
 
     // Process-wide settings; call before creating QApplication's windows.
     static void configureApplication();
@@ -47,7 +47,7 @@ private:
     QtEventPump m_pump;
     SettingsStore m_settings;
     ChromiumProcess m_engine;
-    ChromiumBrowser m_browser{m_engine};
+    ChromiumPage m_browser{m_engine};
     StyleSheetSkin m_skin;
     QtFolderBrowser m_folderBrowser;
     QtOpenFileDialog m_openFileDialog;

@@ -2,7 +2,7 @@
 #include "batch/ProgressLine.h"
 #include "capture/OutputFormat.h"
 #include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumEngine.h"
+#include "engine/ChromiumPage.h"
 #include "platform/ChromiumProcess.h"
 #include "platform/TerminationSignals.h"
 #include "support/PathHelpers.h"
@@ -200,13 +200,13 @@ int main(int argc, char *argv[])
         sendEngineLogToStandardError();
 
     ChromiumProcess process;
-    ChromiumEngine engine(process, options);
+    ChromiumBrowser engine(process, options);
     QtEventPump pump;
     // Each page loads a row of its own, all in one engine.
-    std::vector<std::unique_ptr<ChromiumBrowser>> pages;
+    std::vector<std::unique_ptr<ChromiumPage>> pages;
     QList<IPage *> browsers;
     for (int i = 0; i < jobCount; ++i) {
-        pages.push_back(std::make_unique<ChromiumBrowser>(engine));
+        pages.push_back(std::make_unique<ChromiumPage>(engine));
         browsers.append(pages.back().get());
         pages.back()->setDoneHandler([&pump] { pump.wake(); });
     }

@@ -1,6 +1,6 @@
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
-#include "engine/ChromiumBrowser.h"
+#include "engine/ChromiumPage.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/LocalHttpServer.h"
@@ -29,7 +29,7 @@ QByteArray html(const QByteArray &body, const QByteArray &head = {})
 
 // A capture run over the test server's pages with the real engine.
 struct Run {
-    explicit Run(ChromiumBrowser &browser) : browser(browser)
+    explicit Run(ChromiumPage &browser) : browser(browser)
     {
         view.folder = folder.path();
         run.setRowObserver([this](const CaptureRun::RowResult &result) {
@@ -60,7 +60,7 @@ struct Run {
         return {};
     }
 
-    ChromiumBrowser &browser;
+    ChromiumPage &browser;
     QTemporaryDir folder;
     FakeFormView view;
     UrlListModel list;
@@ -103,7 +103,7 @@ QList<int> renderers(qint64 enginePid)
 
 } // namespace
 
-class TestChromiumBrowser : public QObject
+class TestChromiumPage : public QObject
 {
     Q_OBJECT
 
@@ -122,11 +122,11 @@ private Q_SLOTS:
 private:
     LocalHttpServer m_server;
     ChromiumProcess *m_engine = nullptr;
-    ChromiumBrowser *m_browser = nullptr;
+    ChromiumPage *m_browser = nullptr;
     QtEventPump *m_pump = nullptr;
 };
 
-void TestChromiumBrowser::initTestCase()
+void TestChromiumPage::initTestCase()
 {
     QVERIFY(m_server.listen());
     m_server.page("/plain", html("<h1>Hello</h1><p>plain page</p>"));
@@ -165,19 +165,19 @@ void TestChromiumBrowser::initTestCase()
     m_engine = new ChromiumProcess(this);
     EngineOptions options;
     options.pageLimitMs = 2000;
-    m_browser = new ChromiumBrowser(*m_engine, options, this);
+    m_browser = new ChromiumPage(*m_engine, options, this);
     m_pump = new QtEventPump;
     m_browser->setDoneHandler([this] { m_pump->wake(); });
 }
 
-void TestChromiumBrowser::cleanupTestCase()
+void TestChromiumPage::cleanupTestCase()
 {
     m_browser->shutdown();
     QVERIFY(ChildProcesses::descendants(int(QCoreApplication::applicationPid())).isEmpty());
     delete m_pump;
 }
 
-void TestChromiumBrowser::everyRowGetsItsOwnPageOrAFailure()
+void TestChromiumPage::everyRowGetsItsOwnPageOrAFailure()
 {
     Run r(*m_browser);
     QTcpServer closed;
@@ -241,7 +241,7 @@ void TestChromiumBrowser::everyRowGetsItsOwnPageOrAFailure()
     QCOMPARE(r.boxes.informations(), QStringList{QStringLiteral("Done.")});
 }
 
-void TestChromiumBrowser::savesWhatADesktopReaderSees()
+void TestChromiumPage::savesWhatADesktopReaderSees()
 {
     m_server.page("/late", html("<p id=a>Loading...</p><p id=b>Loading...</p><script>"
                                 "onload = () => { fetch('/other').then(r => r.text()).then(t => {"
@@ -267,7 +267,7 @@ void TestChromiumBrowser::savesWhatADesktopReaderSees()
     QCOMPARE(r.file(m_server.url("/desktop")), QByteArray("Desktop menu\n\nbody"));
 }
 
-void TestChromiumBrowser::rowsShareNoCookiesOrStorage()
+void TestChromiumPage::rowsShareNoCookiesOrStorage()
 {
     m_server.page("/keep", html("<p>kept</p><script>document.cookie = 'c=1; max-age=999';"
                                 " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');</script>"));
@@ -279,7 +279,7 @@ void TestChromiumBrowser::rowsShareNoCookiesOrStorage()
     QCOMPARE(r.file(m_server.url("/show")), QByteArray("cookie= local=null"));
 }
 
-void TestChromiumBrowser::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
+void TestChromiumPage::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
 {
     m_server.page("/loop", html("<p>spinning</p><script>for (;;) {}</script>"));
     m_server.page("/loop-late", html("<p>spins after load</p><script>onload = () => { for (;;) {} };"
@@ -299,7 +299,7 @@ void TestChromiumBrowser::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
     QVERIFY2(spent < sysconf(_SC_CLK_TCK) / 3, qPrintable(QString::number(spent)));
 }
 
-void TestChromiumBrowser::killedEngineProcessesFailOnlyTheirRow()
+void TestChromiumPage::killedEngineProcessesFailOnlyTheirRow()
 {
     Run r(*m_browser);
     int killed = 0;
@@ -325,7 +325,7 @@ void TestChromiumBrowser::killedEngineProcessesFailOnlyTheirRow()
     QVERIFY(m_engine->processId() != engine);
 }
 
-void TestChromiumBrowser::oversizedPageFailsWithoutFollowingIt()
+void TestChromiumPage::oversizedPageFailsWithoutFollowingIt()
 {
     LocalHttpServer::Reply huge;
     huge.contentType = "text/plain";
@@ -338,11 +338,11 @@ void TestChromiumBrowser::oversizedPageFailsWithoutFollowingIt()
     QCOMPARE(r.file(m_server.url("/plain")), QByteArray("Hello\n\nplain page"));
 }
 
-void TestChromiumBrowser::missingEngineIsReportedOnce()
+void TestChromiumPage::missingEngineIsReportedOnce()
 {
     qputenv("TEXTORIN_CHROMIUM", "/nonexistent/chromium");
     ChromiumProcess engine;
-    ChromiumBrowser browser(engine);
+    ChromiumPage browser(engine);
     Run r(browser);
     r.start({m_server.url("/plain"), m_server.url("/other")});
     qunsetenv("TEXTORIN_CHROMIUM");
@@ -352,7 +352,7 @@ void TestChromiumBrowser::missingEngineIsReportedOnce()
     QCOMPARE(r.boxes.informations(), QStringList{QStringLiteral("Done.")});
 }
 
-void TestChromiumBrowser::busyServersAreTriedAgainAfterTheirPause()
+void TestChromiumPage::busyServersAreTriedAgainAfterTheirPause()
 {
     LocalHttpServer::Reply busy;
     busy.failFirst = 1;
@@ -372,5 +372,5 @@ void TestChromiumBrowser::busyServersAreTriedAgainAfterTheirPause()
     QCOMPARE(r.boxes.warnings().size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestChromiumBrowser)
-#include "tst_ChromiumBrowser.moc"
+QTEST_GUILESS_MAIN(TestChromiumPage)
+#include "tst_ChromiumPage.moc"
