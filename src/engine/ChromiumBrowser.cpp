@@ -1,6 +1,7 @@
 #include "engine/ChromiumBrowser.h"
 
 #include "engine/DevToolsConnection.h"
+#include "engine/DevToolsRouter.h"
 #include "engine/IEngineProcess.h"
 
 #include <QDir>
@@ -51,6 +52,7 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
     : QObject(parent),
       m_process(process),
       m_connection(new DevToolsConnection(process, this)),
+      m_router(new DevToolsRouter(*m_connection, this)),
       m_options(options)
 {
     initEngineResources();
@@ -192,6 +194,7 @@ void ChromiumBrowser::stop(const QString &reason)
         return;
     m_started = false;
     m_connection->reset();
+    m_router->clear();
     m_profile.reset();
     Q_EMIT stopped(reason);
 }

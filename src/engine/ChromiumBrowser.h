@@ -9,12 +9,14 @@
 #include <memory>
 
 class DevToolsConnection;
+class DevToolsRouter;
 class IEngineProcess;
 class QTemporaryDir;
 
 // One headless Chromium, driven over its DevTools pipe and shared by the pages
-// that load in it. It is started when a page first needs it and again after it
-// stopped; its profile folder lives only as long as it runs.
+// that load in it; its router hands each page the events of its own session.
+// It is started when a page first needs it and again after it stopped; its
+// profile folder lives only as long as it runs.
 class ChromiumBrowser : public QObject
 {
     Q_OBJECT
@@ -26,6 +28,7 @@ public:
 
     const EngineOptions &options() const { return m_options; }
     DevToolsConnection &connection() { return *m_connection; }
+    DevToolsRouter &router() { return *m_router; }
     // The page scripts, with this engine's options filled in.
     const QString &settleScript() const { return m_settleScript; }
     const QString &textScript() const { return m_textScript; }
@@ -54,6 +57,7 @@ private:
 
     IEngineProcess &m_process;
     DevToolsConnection *m_connection;
+    DevToolsRouter *m_router;
     EngineOptions m_options;
     std::unique_ptr<QTemporaryDir> m_profile;
     bool m_started = false;
