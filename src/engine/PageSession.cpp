@@ -3,6 +3,7 @@
 #include "engine/ChromiumBrowser.h"
 #include "engine/DevToolsRouter.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -30,7 +31,17 @@ PageSession::~PageSession()
 void PageSession::send(const QString &method, const QJsonObject &params,
                        DevToolsConnection::Reply reply)
 {
-    m_connection.send(method, params, m_sessionId, std::move(reply));
+    m_connection.send(method, params, m_sessionId, whileAlive(std::move(reply)));
+}
+
+DevToolsConnection::Reply PageSession::whileAlive(DevToolsConnection::Reply reply)
+{
+    if (!reply)
+        return {};
+    return [alive = QPointer<PageSession>(this), reply](const QJsonObject &result, const QString &error) {
+        if (alive)
+            reply(result, error);
+    };
 }
 
 // --- opening ------------------------------------------------------------------------
@@ -69,8 +80,8 @@ void PageSession::openStep(quint64 epoch, const QString &method, const QJsonObje
                            const QString &resultKey, std::function<void(const QString &)> next)
 {
     m_connection.send(method, params, {},
-                      [this, epoch, method, resultKey, next](const QJsonObject &result,
-                                                             const QString &error) {
+                      whileAlive([this, epoch, method, resultKey, next](const QJsonObject &result,
+                                                                        const QString &error) {
         if (epoch != m_epoch)
             return;
         if (error.isEmpty()) {
@@ -81,7 +92,7 @@ void PageSession::openStep(quint64 epoch, const QString &method, const QJsonObje
         m_state = State::None;
         m_browser.shutdown(QStringLiteral("the browser engine could not open a page (%1: %2)")
                                .arg(method, error));
-    });
+    }));
 }
 
 void PageSession::addRoute(const QString &id)
@@ -203,7 +214,7 @@ void PageSession::reset(bool blank)
     const auto done = [this, epoch](const QJsonObject &, const QString &) { resetStepDone(epoch); };
     ++m_resetPending;
     m_connection.send(QStringLiteral("Storage.clearCookies"),
-                      {{QStringLiteral("browserContextId"), m_contextId}}, {}, done);
+                      {{QStringLiteral("browserContextId"), m_contextId}}, {}, whileAlive(done));
     for (const QString &origin : std::as_const(m_rowOrigins)) {
         ++m_resetPending;
         send(QStringLiteral("Storage.clearDataForOrigin"),

@@ -56,6 +56,8 @@ private:
     // One command of opening the page; `next` gets the named result.
     void openStep(quint64 epoch, const QString &method, const QJsonObject &params,
                   const QString &resultKey, std::function<void(const QString &)> next);
+    // The reply, dropped once the page is gone (the browser may outlive it).
+    DevToolsConnection::Reply whileAlive(DevToolsConnection::Reply reply);
     void addRoute(const QString &id);
     void enablePage();
     void onEvent(const QString &method, const QJsonObject &params);

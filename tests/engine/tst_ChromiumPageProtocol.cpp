@@ -72,6 +72,7 @@ private Q_SLOTS:
     void failedDocumentsCarryTheirStatusAndNoRowKeepsAnother();
     void aDownloadFails();
     void eventsOfAnotherPageNeverReachThisOne();
+    void aPageGoneBeforeItsReplyIsLeftAlone();
 
 private:
     // Loads `row` in `page` and answers the opening of its page as `name` (its
@@ -202,6 +203,16 @@ void TestChromiumPageProtocol::eventsOfAnotherPageNeverReachThisOne()
     QCOMPARE(outcome.httpStatus, 200);
     QCOMPARE(outcome.lang, QStringLiteral("en"));
     QCOMPARE(outcome.finalUrl, QStringLiteral("http://127.0.0.1:9/1"));
+}
+
+void TestChromiumPageProtocol::aPageGoneBeforeItsReplyIsLeftAlone()
+{
+    auto page = std::make_unique<ChromiumPage>(*m_browser);
+    page->load(QStringLiteral("http://127.0.0.1:9/"));
+    page.reset();
+    QVERIFY(m_process->answer(QStringLiteral("Target.createBrowserContext"),
+                              {{QStringLiteral("browserContextId"), QStringLiteral("C1")}}));
+    QVERIFY(!m_process->answer(QStringLiteral("Target.createTarget")));
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPageProtocol)
