@@ -8,6 +8,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <QTimer>
 
