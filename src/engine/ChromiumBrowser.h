@@ -1,120 +1,66 @@
 #pragma once
 
-#include "engine/IPage.h"
 #include "engine/EngineOptions.h"
-#include "engine/PageLoad.h"
-#include "engine/SettleTracker.h"
 
-#include <QElapsedTimer>
-#include <QJsonObject>
 #include <QObject>
-#include <QSet>
+#include <QString>
 #include <QStringList>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
 
-class ChromiumEngine;
 class DevToolsConnection;
+class DevToolsRouter;
 class IEngineProcess;
+class QTemporaryDir;
 
-// The hidden browser: one page of a headless Chromium, in a browser context of
-// its own. Each row's page is followed by the identity of its own navigation;
-// the row completes with the settled body text or with a failure that names the
-// address. Several pages may share one engine and load at once.
-class ChromiumBrowser : public QObject, public IPage
+// One headless Chromium, driven over its DevTools pipe and shared by the pages
+// that load in it; its router hands each page the events of its own session.
+// It is started when a page first needs it and again after it stopped; its
+// profile folder lives only as long as it runs.
+class ChromiumBrowser : public QObject
 {
     Q_OBJECT
 
 public:
-    // A page with an engine of its own, started at the first navigation.
     explicit ChromiumBrowser(IEngineProcess &process, const EngineOptions &options = {},
-                             QObject *parent = nullptr);
-    // A page of a shared engine, which must outlive it.
-    explicit ChromiumBrowser(ChromiumEngine &engine, QObject *parent = nullptr);
+                            QObject *parent = nullptr);
     ~ChromiumBrowser() override;
 
-    void load(const QString &row) override;
-    bool isDone() const override { return m_phase == Phase::Done; }
-    PageOutcome takeOutcome() override;
-    QString unavailableReason() const override;
-
     const EngineOptions &options() const { return m_options; }
-    // Ends the engine and removes its profile; the next navigation starts it again.
-    void shutdown();
-    bool engineRunning() const;
+    DevToolsConnection &connection() { return *m_connection; }
+    DevToolsRouter &router() { return *m_router; }
+    // The page scripts, with this engine's options filled in.
+    const QString &settleScript() const { return m_settleScript; }
+    const QString &textScript() const { return m_textScript; }
+
+    bool isRunning() const;
+    // Starts the engine unless it runs; false with the reason when it cannot.
+    bool ensureRunning(QString *failure);
+    // Ends the engine and removes its profile; pages loading are told `reason`.
+    void shutdown(const QString &reason = QStringLiteral("the browser engine was shut down"));
+    // Why no page can be loaded at all (the engine is missing), or empty.
+    QString unavailableReason() const;
+
+    // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
+    static QString program();
+    QStringList arguments(const QString &profileFolder) const;
+    // Where the engine's profile folder is made.
+    static QString engineFolderBase();
+
+Q_SIGNALS:
+    // The engine stopped: every page is gone, and a row loading fails with `reason`.
+    void stopped(const QString &reason);
 
 private:
-    enum class Phase { Idle, WaitingForPage, Loading, Settling, TakingText, Done };
-    enum class PageState { None, Creating, Ready };
+    void onEnded(const QString &reason);
+    void stop(const QString &reason);
 
-    ChromiumBrowser(std::unique_ptr<ChromiumEngine> own, ChromiumEngine *shared, QObject *parent);
-    bool ensureEngine();
-    void createPage();
-    // One command of opening the page; `next` gets the named result.
-    void pageStep(quint64 epoch, const QString &method, const QJsonObject &params,
-                  const QString &resultKey, std::function<void(const QString &)> next);
-    void pageReady();
-    void proceed();
-    void sendNavigate();
-    void onEvent(const QString &method, const QJsonObject &params, const QString &sessionId);
-    void onPageEvent(const QString &method, const QJsonObject &params);
-    void onEngineStopped(const QString &reason);
-    void onLimit();
-    void onStageLimit();
-    void check();
-    void startSettle();
-    void pollSettle();
-    void takeText();
-    void finish(const QString &text);
-    void fail(const QString &reason, bool mayPass = false);
-    void complete();
-    void stopTimers();
-    void resetPage();
-    void resetStepDone(quint64 epoch);
-    void blankPageDone(quint64 epoch);
-    void recyclePage();
-    void dropPage();
-    bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
-    qint64 now() const { return m_clock.elapsed(); }
-    int hangBoundMs(int least) const;
-    QString secondsText(qint64 ms) const;
-
-    std::unique_ptr<ChromiumEngine> m_ownEngine;
-    ChromiumEngine &m_engine;
+    IEngineProcess &m_process;
     DevToolsConnection *m_connection;
-    const EngineOptions m_options;
-    bool m_startingEngine = false;
-
-    PageState m_pageState = PageState::None;
-    quint64 m_pageEpoch = 0;
-    QString m_contextId;
-    QString m_targetId;
-    QString m_sessionId;
-    bool m_pageUsed = false; // a row has navigated it since its last reset
-    int m_resetPending = 0;  // replies the reset still waits for
-    QSet<QString> m_rowOrigins;
-    QString m_blankLoaderId; // the blank page a reset waits to load
-    bool m_blankLoaded = false;
-
-    quint64 m_row = 0;
-    Phase m_phase = Phase::Idle;
-    QString m_rowText;
-    QString m_address;
-    PageLoad m_load;
-    std::unique_ptr<SettleTracker> m_settle;
-    QSet<QString> m_documentRequests;
-    bool m_committed = false;
-    int m_follows = 0;
-    bool m_pollInFlight = false;
-    PageOutcome m_outcome;
-
-    QElapsedTimer m_clock;
-    qint64 m_rowStart = 0;
-    qint64 m_limitDeadline = 0;
-    QTimer m_limit;
-    QTimer m_stage;
-    QTimer m_poll;
-    QTimer m_abortWait;
+    DevToolsRouter *m_router;
+    EngineOptions m_options;
+    std::unique_ptr<QTemporaryDir> m_profile;
+    bool m_started = false;
+    QString m_settleScript;
+    QString m_textScript;
 };

@@ -34,9 +34,11 @@ void PageLoad::follow(const QString &loaderId)
 }
 
 void PageLoad::documentResponse(const QString &requestId, int status, const QString &statusText,
-                                bool attachment, qint64 contentLength, int retryAfterMs)
+                                bool attachment, qint64 contentLength, int retryAfterMs,
+                                const QString &mimeType)
 {
     Document &document = m_documents[requestId];
+    document.mimeType = mimeType;
     document.retryAfterMs = retryAfterMs;
     document.status = status;
     document.statusText = statusText;

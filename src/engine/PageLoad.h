@@ -18,7 +18,8 @@ public:
     void follow(const QString &loaderId);
 
     void documentResponse(const QString &requestId, int status, const QString &statusText,
-                          bool attachment, qint64 contentLength, int retryAfterMs = -1);
+                          bool attachment, qint64 contentLength, int retryAfterMs = -1,
+                          const QString &mimeType = {});
     void documentData(const QString &requestId, qint64 bytes);
     // The document's raw headers name it an attachment (they may come alone, for a download).
     void documentAttachment(const QString &requestId);
@@ -38,6 +39,7 @@ public:
     bool parsed() const { return m_withinDocument || current().parsed; }
     bool loaded() const { return m_withinDocument || current().loaded; }
     int httpStatus() const { return current().status; }
+    const QString &contentType() const { return current().mimeType; }
     int retryAfterMs() const { return current().retryAfterMs; }
     // Whether the failure may pass on another try.
     bool mayPass() const;
@@ -49,6 +51,7 @@ private:
     struct Document {
         int status = 0;
         QString statusText;
+        QString mimeType;
         bool attachment = false;
         qint64 bytes = 0;
         QString errorText;

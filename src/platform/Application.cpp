@@ -15,7 +15,7 @@
 namespace {
 
 // The browser to end with the program (its profile folder goes with it).
-ChromiumEngine *runningBrowser = nullptr;
+ChromiumBrowser *runningBrowser = nullptr;
 
 } // namespace
 
@@ -24,7 +24,7 @@ Application::Application(OnlineCheck::CommandRunner runCommand)
 {
     runningBrowser = &m_chromium;
     for (int i = pagesAtOnce(m_settings); i > 0; --i)
-        m_pages.push_back(std::make_unique<ChromiumBrowser>(m_chromium));
+        m_pages.push_back(std::make_unique<ChromiumPage>(m_chromium));
     TerminationSignals::install([] {
         if (runningBrowser)
             runningBrowser->shutdown();

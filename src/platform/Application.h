@@ -6,8 +6,8 @@
 #include "platform/QtMessageBoxes.h"
 #include "platform/QtOpenFileDialog.h"
 #include "platform/StyleSheetSkin.h"
+#include "engine/ChromiumPage.h"
 #include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumEngine.h"
 #include "process/ChromiumProcess.h"
 #include "support/OnlineCheck.h"
 #include "support/QtEventPump.h"
@@ -34,7 +34,7 @@ public:
     QtMessageBoxes &boxes() { return m_boxes; }
 
     // The browser the window's pages load in.
-    ChromiumEngine &browser() { return m_chromium; }
+    ChromiumBrowser &browser() { return m_chromium; }
     // How many pages the window loads at once: the setting "Pages At Once", 1 to 32.
     static int pagesAtOnce(const SettingsStore &settings);
 
@@ -52,8 +52,8 @@ private:
     QtEventPump m_pump;
     SettingsStore m_settings;
     ChromiumProcess m_engine;
-    ChromiumEngine m_chromium{m_engine};
-    std::vector<std::unique_ptr<ChromiumBrowser>> m_pages;
+    ChromiumBrowser m_chromium{m_engine};
+    std::vector<std::unique_ptr<ChromiumPage>> m_pages;
     StyleSheetSkin m_skin;
     QtFolderBrowser m_folderBrowser;
     QtOpenFileDialog m_openFileDialog;

@@ -1,8 +1,8 @@
 #include "batch/BatchCommandLine.h"
 #include "batch/BatchRun.h"
 #include "batch/ProgressLine.h"
+#include "engine/ChromiumPage.h"
 #include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumEngine.h"
 #include "process/ChromiumProcess.h"
 #include "process/TerminationSignals.h"
 #include "support/PathHelpers.h"
@@ -75,13 +75,13 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
     if (options.verbose && !qEnvironmentVariableIsSet("TEXTORIN_ENGINE_LOG"))
         sendEngineLogToStandardError();
     ChromiumProcess process;
-    ChromiumEngine engine(process, options.engine);
+    ChromiumBrowser engine(process, options.engine);
     QtEventPump pump;
     // Each page loads a row of its own, all in one engine.
-    std::vector<std::unique_ptr<ChromiumBrowser>> pages;
+    std::vector<std::unique_ptr<ChromiumPage>> pages;
     QList<IPage *> browsers;
     for (int i = 0; i < options.jobs; ++i) {
-        pages.push_back(std::make_unique<ChromiumBrowser>(engine));
+        pages.push_back(std::make_unique<ChromiumPage>(engine));
         browsers.append(pages.back().get());
         pages.back()->setDoneHandler([&pump] { pump.wake(); });
     }

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "engine/DocumentWatch.h"
+#include "engine/EngineOptions.h"
+#include "engine/IPage.h"
+#include "engine/PageSession.h"
+#include "engine/PageSettle.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+class ChromiumBrowser;
+class IEngineProcess;
+
+// One page of a headless Chromium, in a browser context of its own: the steps
+// of a row, from its address to its outcome. The page waits for its session,
+// navigates, lets its document watch follow the load and its settle decide when
+// the page is quiet, then takes the content; each step has its limit. Several
+// pages may share one browser and load at once.
+class ChromiumPage : public QObject, public IPage
+{
+    Q_OBJECT
+
+public:
+    // A page with a browser of its own, started at the first navigation.
+    explicit ChromiumPage(IEngineProcess &process, const EngineOptions &options = {},
+                          QObject *parent = nullptr);
+    // A page of a shared browser, which must outlive it.
+    explicit ChromiumPage(ChromiumBrowser &browser, QObject *parent = nullptr);
+    ~ChromiumPage() override;
+
+    void load(const QString &row) override;
+    bool isDone() const override { return m_phase == Phase::Done; }
+    PageOutcome takeOutcome() override;
+    QString unavailableReason() const override;
+
+    // Ends the browser and removes its profile; the next navigation starts it again.
+    void shutdown();
+
+private:
+    enum class Phase { Idle, WaitingForPage, Loading, Settling, TakingText, Done };
+
+    ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser *shared, QObject *parent);
+    bool ensureBrowser();
+    void proceed();
+    void navigate();
+    void check();
+    void onFollowed();
+    void onLost(const QString &reason);
+    void onBrowserStopped(const QString &reason);
+    void onLimit();
+    void onStageLimit();
+    void startSettle();
+    void takeText();
+    void onText(const QJsonObject &result, const QString &error);
+    void finish(const QString &text);
+    void fail(const QString &reason, bool mayPass = false, int retryAfterMs = -1);
+    void fillDocument();
+    void complete();
+    void stopTimers();
+    bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
+    int hangBoundMs(int least) const;
+    QString timedOutText() const;
+
+    std::unique_ptr<ChromiumBrowser> m_ownBrowser;
+    ChromiumBrowser &m_browser;
+    const EngineOptions m_options;
+    bool m_startingBrowser = false;
+
+    PageSession m_session;
+    DocumentWatch m_watch;
+    PageSettle m_settle;
+
+    quint64 m_row = 0; // replies of an earlier row are ignored
+    Phase m_phase = Phase::Idle;
+    QString m_address;
+    PageOutcome m_outcome;
+
+    QElapsedTimer m_rowClock;
+    QDeadlineTimer m_limitDeadline;
+    QTimer m_limit; // the page limit of the load
+    QTimer m_stage; // the wait for the browser, and for the content
+};

@@ -1,0 +1,166 @@
+#include "engine/DocumentWatch.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+
+namespace {
+
+// How long an aborted load waits for the signs of a download.
+constexpr int AbortWaitMs = 300;
+// How many navigations of its own making a page is followed through.
+constexpr int MostFollows = 5;
+
+// A response header's value, whatever the case of its name; null when absent.
+QString headerValue(const QJsonObject &headers, QLatin1String name)
+{
+    for (auto it = headers.begin(); it != headers.end(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value().toString().trimmed();
+    }
+    return {};
+}
+
+bool hasAttachmentHeader(const QJsonObject &headers)
+{
+    return headerValue(headers, QLatin1String("content-disposition"))
+        .startsWith(QLatin1String("attachment"), Qt::CaseInsensitive);
+}
+
+// Retry-After in seconds or as an HTTP date; -1 when absent or unreadable.
+int retryAfter(const QJsonObject &headers)
+{
+    const QString value = headerValue(headers, QLatin1String("retry-after"));
+    if (value.isNull())
+        return -1;
+    bool number = false;
+    const qint64 seconds = value.toLongLong(&number);
+    if (number)
+        return seconds < 0 ? -1 : int(qMin<qint64>(seconds, 86'400) * 1000);
+    const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
+    if (when.isValid())
+        return int(std::clamp<qint64>(QDateTime::currentDateTimeUtc().msecsTo(when), 0, 86'400'000));
+    return -1;
+}
+
+qint64 contentLength(const QJsonObject &headers)
+{
+    return headerValue(headers, QLatin1String("content-length")).toLongLong();
+}
+
+} // namespace
+
+DocumentWatch::DocumentWatch(qint64 pageCap, QObject *parent)
+    : QObject(parent), m_pageCap(pageCap), m_load(pageCap)
+{
+    m_abortWait.setSingleShot(true);
+    connect(&m_abortWait, &QTimer::timeout, this, [this] {
+        m_load.decideAbort();
+        Q_EMIT changed();
+    });
+}
+
+void DocumentWatch::clear()
+{
+    close();
+    m_load = PageLoad(m_pageCap);
+    m_frameId.clear();
+    m_documentRequests.clear();
+    m_committed = false;
+    m_follows = 0;
+}
+
+void DocumentWatch::begin(const QString &frameId)
+{
+    clear();
+    m_frameId = frameId;
+    m_open = true;
+}
+
+void DocumentWatch::close()
+{
+    m_open = false;
+    m_abortWait.stop();
+}
+
+void DocumentWatch::navigated(const QJsonObject &result)
+{
+    if (!m_open)
+        return;
+    m_load.navigated(result.value(QStringLiteral("loaderId")).toString(),
+                     result.value(QStringLiteral("errorText")).toString(),
+                     result.value(QStringLiteral("isDownload")).toBool());
+    update();
+}
+
+void DocumentWatch::download()
+{
+    if (!m_open)
+        return;
+    m_load.download();
+    update();
+}
+
+void DocumentWatch::onEvent(const QString &method, const QJsonObject &params)
+{
+    if (!m_open)
+        return;
+    const QString requestId = params.value(QStringLiteral("requestId")).toString();
+    const bool document = m_documentRequests.contains(requestId);
+    if (method == QLatin1String("Network.requestWillBeSent")) {
+        if (params.value(QStringLiteral("type")).toString() == QLatin1String("Document")
+            && params.value(QStringLiteral("frameId")).toString() == m_frameId)
+            m_documentRequests.insert(requestId);
+        return;
+    }
+    if (method == QLatin1String("Network.responseReceived") && document) {
+        const QJsonObject response = params.value(QStringLiteral("response")).toObject();
+        const QJsonObject headers = response.value(QStringLiteral("headers")).toObject();
+        m_load.documentResponse(requestId, response.value(QStringLiteral("status")).toInt(),
+                                response.value(QStringLiteral("statusText")).toString(),
+                                hasAttachmentHeader(headers), contentLength(headers),
+                                retryAfter(headers), response.value(QStringLiteral("mimeType")).toString());
+    } else if (method == QLatin1String("Network.responseReceivedExtraInfo") && document) {
+        const int status = params.value(QStringLiteral("statusCode")).toInt();
+        if (status < 200 || status >= 300
+            || !hasAttachmentHeader(params.value(QStringLiteral("headers")).toObject()))
+            return;
+        m_load.documentAttachment(requestId);
+    } else if (method == QLatin1String("Network.dataReceived") && document) {
+        m_load.documentData(requestId, qint64(params.value(QStringLiteral("dataLength")).toDouble()));
+    } else if (method == QLatin1String("Network.loadingFailed") && document) {
+        m_load.documentFailed(requestId, params.value(QStringLiteral("errorText")).toString());
+    } else if (method == QLatin1String("Page.lifecycleEvent")
+               && params.value(QStringLiteral("frameId")).toString() == m_frameId) {
+        m_load.lifecycle(params.value(QStringLiteral("loaderId")).toString(),
+                         params.value(QStringLiteral("name")).toString());
+    } else if (method == QLatin1String("Page.frameNavigated")) {
+        onFrameNavigated(params.value(QStringLiteral("frame")).toObject());
+    } else if (method == QLatin1String("Page.downloadWillBegin")) {
+        m_load.download();
+    } else {
+        return;
+    }
+    update();
+}
+
+void DocumentWatch::onFrameNavigated(const QJsonObject &frame)
+{
+    if (frame.contains(QStringLiteral("parentId")))
+        return;
+    const QString loaderId = frame.value(QStringLiteral("loaderId")).toString();
+    if (loaderId == m_load.loaderId()) {
+        m_committed = true;
+    } else if (m_committed && m_follows < MostFollows) {
+        ++m_follows;
+        m_load.follow(loaderId);
+        Q_EMIT followed();
+    }
+}
+
+void DocumentWatch::update()
+{
+    if (m_load.abortPending() && !m_abortWait.isActive())
+        m_abortWait.start(AbortWaitMs);
+    Q_EMIT changed();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "engine/PageLoad.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+// Watches one row's document arrive in the page's main frame: the navigate
+// command's reply, the main document's network events and the frame's
+// lifecycle go into PageLoad. A navigation the page makes by itself once its
+// document is in is followed, a few times; an aborted load waits a moment for
+// the signs of a download before it counts as a failure.
+class DocumentWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DocumentWatch(qint64 pageCap, QObject *parent = nullptr);
+
+    // Forgets the last row's document; events are ignored until begin.
+    void clear();
+    // A navigation of the main frame `frameId` starts.
+    void begin(const QString &frameId);
+    // Events no longer change the load (its text is being taken).
+    void close();
+
+    // The reply to the navigate command.
+    void navigated(const QJsonObject &result);
+    void onEvent(const QString &method, const QJsonObject &params);
+    void download();
+
+    const PageLoad &load() const { return m_load; }
+
+Q_SIGNALS:
+    // The load may have failed, been parsed or loaded.
+    void changed();
+    // The page moved on by itself (script or refresh): its new document is the row's.
+    void followed();
+
+private:
+    void onFrameNavigated(const QJsonObject &frame);
+    void update();
+
+    const qint64 m_pageCap;
+    PageLoad m_load;
+    QString m_frameId;
+    QSet<QString> m_documentRequests;
+    bool m_open = false;
+    bool m_committed = false;
+    int m_follows = 0;
+    QTimer m_abortWait;
+};

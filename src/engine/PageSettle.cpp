@@ -1,0 +1,114 @@
+#include "engine/PageSettle.h"
+
+#include "engine/PageSession.h"
+
+#include <QJsonArray>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int PollMs = 25;
+// The least time a poll is given before the page counts as hung.
+constexpr int LeastPollMs = 1000;
+
+} // namespace
+
+PageSettle::PageSettle(PageSession &session, int quietSpellMs, int settleMs, QObject *parent)
+    : QObject(parent), m_session(session), m_quietSpellMs(quietSpellMs), m_settleMs(settleMs)
+{
+    m_clock.start();
+    m_nextPoll.setSingleShot(true);
+    m_hang.setSingleShot(true);
+    connect(&m_nextPoll, &QTimer::timeout, this, &PageSettle::poll);
+    connect(&m_hang, &QTimer::timeout, this, [this] {
+        stop();
+        Q_EMIT hung();
+    });
+}
+
+void PageSettle::begin(const QString &frameId)
+{
+    stop();
+    m_frameId = frameId;
+    m_tracker = std::make_unique<SettleTracker>(m_quietSpellMs, m_settleMs);
+}
+
+void PageSettle::onEvent(const QString &method, const QJsonObject &params)
+{
+    if (!m_tracker)
+        return;
+    const QString requestId = params.value(QStringLiteral("requestId")).toString();
+    if (method == QLatin1String("Network.requestWillBeSent")) {
+        const QString type = params.value(QStringLiteral("type")).toString();
+        // The main document is the load's, not the settle's.
+        if (type == QLatin1String("Document")
+            && params.value(QStringLiteral("frameId")).toString() == m_frameId)
+            return;
+        m_tracker->requestStarted(requestId, type,
+                                  params.value(QStringLiteral("request")).toObject()
+                                      .value(QStringLiteral("url")).toString(),
+                                  m_clock.elapsed());
+    } else if (method == QLatin1String("Network.loadingFinished")
+               || method == QLatin1String("Network.loadingFailed")) {
+        m_tracker->requestEnded(requestId, m_clock.elapsed());
+    }
+}
+
+void PageSettle::start(const QDeadlineTimer &hangDeadline)
+{
+    stop();
+    m_hangDeadline = hangDeadline;
+    m_tracker->start(m_clock.elapsed());
+    poll();
+}
+
+void PageSettle::stop()
+{
+    ++m_generation;
+    m_polling = false;
+    m_nextPoll.stop();
+    m_hang.stop();
+}
+
+void PageSettle::poll()
+{
+    if (m_polling)
+        return;
+    if (m_tracker->timeIsUp(m_clock.elapsed())) {
+        stop();
+        Q_EMIT settled();
+        return;
+    }
+    m_polling = true;
+    m_hang.start(int(std::max<qint64>(LeastPollMs, m_hangDeadline.remainingTime())));
+    const quint64 generation = m_generation;
+    m_session.send(QStringLiteral("Runtime.evaluate"),
+                   {{QStringLiteral("expression"),
+                     QStringLiteral("window.__textorinSettle ? window.__textorinSettle() : null")},
+                    {QStringLiteral("returnByValue"), true}},
+                   [this, generation](const QJsonObject &result, const QString &) {
+                       if (generation == m_generation)
+                           onSample(result);
+                   });
+}
+
+void PageSettle::onSample(const QJsonObject &result)
+{
+    m_polling = false;
+    m_hang.stop();
+    const QJsonArray values = result.value(QStringLiteral("result")).toObject()
+                                  .value(QStringLiteral("value")).toArray();
+    SettleTracker::PageSample sample;
+    // Without the page's tracker only the requests count.
+    const bool tracked = values.size() == 3;
+    sample.msSinceMutation = tracked ? qint64(values.at(0).toDouble()) : 1'000'000;
+    sample.msSinceActivity = tracked ? qint64(values.at(1).toDouble()) : 1'000'000;
+    sample.pending = tracked ? values.at(2).toInt() : 0;
+    if (m_tracker->settled(sample, m_clock.elapsed())) {
+        stop();
+        Q_EMIT settled();
+    } else {
+        m_nextPoll.start(PollMs);
+    }
+}

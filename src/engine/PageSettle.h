@@ -1,0 +1,53 @@
+#pragma once
+
+#include "engine/SettleTracker.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class PageSession;
+
+// The settle of a loaded page: notes the page's own requests from its
+// navigation on, then polls the page's tracker (engine/scripts/settle.js) until
+// SettleTracker calls the page quiet or its settle time is up.
+class PageSettle : public QObject
+{
+    Q_OBJECT
+
+public:
+    PageSettle(PageSession &session, int quietSpellMs, int settleMs, QObject *parent = nullptr);
+
+    // A navigation of the main frame `frameId` starts: its requests count from now.
+    void begin(const QString &frameId);
+    void onEvent(const QString &method, const QJsonObject &params);
+    // The page has loaded; a poll the page does not answer before `hangDeadline`
+    // (and within a second) means it hangs.
+    void start(const QDeadlineTimer &hangDeadline);
+    void stop();
+
+Q_SIGNALS:
+    void settled();
+    void hung();
+
+private:
+    void poll();
+    void onSample(const QJsonObject &result);
+
+    PageSession &m_session;
+    const int m_quietSpellMs;
+    const int m_settleMs;
+    std::unique_ptr<SettleTracker> m_tracker;
+    QString m_frameId;
+    QElapsedTimer m_clock;
+    QDeadlineTimer m_hangDeadline;
+    quint64 m_generation = 0; // replies of an earlier settle are ignored
+    bool m_polling = false;
+    QTimer m_nextPoll;
+    QTimer m_hang;
+};

@@ -1,0 +1,219 @@
+#include "engine/ChromiumBrowser.h"
+#include "engine/ChromiumPage.h"
+#include "engine/IEngineProcess.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QSet>
+#include <QtTest>
+
+namespace {
+
+const QString Session = QStringLiteral("sessionId");
+
+// A browser process that records the commands written to it; the test answers
+// them and sends the events.
+class ScriptedProcess : public IEngineProcess
+{
+public:
+    bool start(const QString &, const QStringList &, const QStringList &, QString *) override
+    {
+        running = true;
+        return true;
+    }
+    bool isRunning() const override { return running; }
+    void write(const QByteArray &bytes) override
+    {
+        commands.append(QJsonDocument::fromJson(bytes.chopped(1)).object());
+    }
+    void stop() override { running = false; }
+
+    // Answers the oldest unanswered command `method`; false when there is none.
+    bool answer(const QString &method, const QJsonObject &result = {})
+    {
+        for (const QJsonObject &command : std::as_const(commands)) {
+            const int id = command.value(QStringLiteral("id")).toInt();
+            if (command.value(QStringLiteral("method")).toString() != method || answered.contains(id))
+                continue;
+            answered.insert(id);
+            send({{QStringLiteral("id"), id}, {QStringLiteral("result"), result}});
+            return true;
+        }
+        return false;
+    }
+    void event(const QString &method, const QJsonObject &params, const QString &session = {})
+    {
+        QJsonObject message{{QStringLiteral("method"), method}, {QStringLiteral("params"), params}};
+        if (!session.isEmpty())
+            message.insert(Session, session);
+        send(message);
+    }
+
+    bool running = false;
+    QList<QJsonObject> commands;
+    QSet<int> answered;
+
+private:
+    void send(const QJsonObject &message)
+    {
+        Q_EMIT bytesReceived(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\0');
+    }
+};
+
+} // namespace
+
+class TestChromiumPageProtocol : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void failedDocumentsCarryTheirStatusAndNoRowKeepsAnother();
+    void aDownloadFails();
+    void eventsOfAnotherPageNeverReachThisOne();
+    void aPageGoneBeforeItsReplyIsLeftAlone();
+
+private:
+    // Loads `row` in `page` and answers the opening of its page as `name` (its
+    // context, target and session ids are name-derived) and the navigation.
+    bool loadAndOpen(ChromiumPage &page, const QString &name, const QString &row = {});
+    // The main document of page `name` arrives, by default on its own session.
+    void respond(const QString &name, int status, const QJsonObject &headers = {},
+                 const QString &session = {});
+
+    std::unique_ptr<ScriptedProcess> m_process;
+    std::unique_ptr<ChromiumBrowser> m_browser;
+};
+
+void TestChromiumPageProtocol::initTestCase()
+{
+    // Any executable file stands in for the engine's program.
+    qputenv("TEXTORIN_CHROMIUM", QCoreApplication::applicationFilePath().toLocal8Bit());
+}
+
+void TestChromiumPageProtocol::init()
+{
+    m_browser.reset();
+    m_process = std::make_unique<ScriptedProcess>();
+    EngineOptions options;
+    options.settleMs = 0;
+    m_browser = std::make_unique<ChromiumBrowser>(*m_process, options);
+}
+
+bool TestChromiumPageProtocol::loadAndOpen(ChromiumPage &page, const QString &name, const QString &row)
+{
+    page.load(row.isEmpty() ? QStringLiteral("http://127.0.0.1:9/") + name : row);
+    return m_process->answer(QStringLiteral("Target.createBrowserContext"),
+                             {{QStringLiteral("browserContextId"), QStringLiteral("C") + name}})
+        && m_process->answer(QStringLiteral("Target.createTarget"),
+                             {{QStringLiteral("targetId"), QStringLiteral("T") + name}})
+        && m_process->answer(QStringLiteral("Target.attachToTarget"), {{Session, QStringLiteral("S") + name}})
+        && m_process->answer(QStringLiteral("Emulation.setDeviceMetricsOverride"))
+        && m_process->answer(QStringLiteral("Page.navigate"), {{QStringLiteral("loaderId"), QStringLiteral("L") + name}});
+}
+
+void TestChromiumPageProtocol::respond(const QString &name, int status, const QJsonObject &headers,
+                                       const QString &session)
+{
+    const QString on = session.isEmpty() ? QStringLiteral("S") + name : session;
+    const QJsonObject request{{QStringLiteral("requestId"), QStringLiteral("L") + name},
+                              {QStringLiteral("type"), QStringLiteral("Document")},
+                              {QStringLiteral("frameId"), QStringLiteral("T") + name}};
+    QJsonObject response = request;
+    response.insert(QStringLiteral("response"), QJsonObject{{QStringLiteral("status"), status},
+                                                            {QStringLiteral("headers"), headers},
+                                                            {QStringLiteral("mimeType"), QStringLiteral("text/html")}});
+    m_process->event(QStringLiteral("Network.requestWillBeSent"), request, on);
+    m_process->event(QStringLiteral("Network.responseReceived"), response, on);
+}
+
+void TestChromiumPageProtocol::failedDocumentsCarryTheirStatusAndNoRowKeepsAnother()
+{
+    ChromiumPage page(*m_browser);
+    QVERIFY(loadAndOpen(page, QStringLiteral("1")));
+    respond(QStringLiteral("1"), 404);
+    QVERIFY(page.isDone());
+    PageOutcome outcome = page.takeOutcome();
+    QCOMPARE(outcome.failure, QStringLiteral("HTTP error 404 Not Found"));
+    QCOMPARE(outcome.httpStatus, 404);
+    QCOMPARE(outcome.contentType, QStringLiteral("text/html"));
+    QVERIFY(!outcome.mayPass);
+
+    // The next row waits for the reset: cookies, then the blank page.
+    page.load(QStringLiteral("http://127.0.0.1:9/busy"));
+    QVERIFY(m_process->answer(QStringLiteral("Storage.clearCookies")));
+    QVERIFY(m_process->answer(QStringLiteral("Page.navigate")));
+    QVERIFY(m_process->answer(QStringLiteral("Page.navigate"), {{QStringLiteral("loaderId"), QStringLiteral("L1")}}));
+    respond(QStringLiteral("1"), 503, {{QStringLiteral("Retry-After"), QStringLiteral("2")}});
+    outcome = page.takeOutcome();
+    QCOMPARE(outcome.httpStatus, 503);
+    QVERIFY(outcome.mayPass);
+    QCOMPARE(outcome.retryAfterMs, 2000);
+
+    page.load(QStringLiteral("ftp://127.0.0.1/x"));
+    QVERIFY(page.isDone());
+    outcome = page.takeOutcome();
+    QVERIFY(outcome.failure.contains(QStringLiteral("unsupported scheme")));
+    QCOMPARE(outcome.httpStatus, 0);
+    QCOMPARE(outcome.contentType, QString());
+    QCOMPARE(outcome.retryAfterMs, -1);
+    QVERIFY(!outcome.mayPass);
+}
+
+void TestChromiumPageProtocol::aDownloadFails()
+{
+    ChromiumPage page(*m_browser);
+    QVERIFY(loadAndOpen(page, QStringLiteral("1")));
+    // A download of another frame is not the page's.
+    m_process->event(QStringLiteral("Browser.downloadWillBegin"), {{QStringLiteral("frameId"), QStringLiteral("F9")}});
+    QVERIFY(!page.isDone());
+    m_process->event(QStringLiteral("Browser.downloadWillBegin"), {{QStringLiteral("frameId"), QStringLiteral("T1")}});
+    QVERIFY(page.isDone());
+    QCOMPARE(page.takeOutcome().failure, QStringLiteral("the address is a download, not a page"));
+}
+
+void TestChromiumPageProtocol::eventsOfAnotherPageNeverReachThisOne()
+{
+    ChromiumPage first(*m_browser);
+    ChromiumPage second(*m_browser);
+    QVERIFY(loadAndOpen(first, QStringLiteral("1")));
+    QVERIFY(loadAndOpen(second, QStringLiteral("2")));
+    // The second page's session and target fail; the first loads on.
+    respond(QStringLiteral("1"), 404, {}, QStringLiteral("S2"));
+    respond(QStringLiteral("2"), 404);
+    m_process->event(QStringLiteral("Target.targetCrashed"), {{QStringLiteral("targetId"), QStringLiteral("T2")}});
+    QVERIFY(second.isDone());
+    QVERIFY(!first.isDone());
+
+    respond(QStringLiteral("1"), 200);
+    m_process->event(QStringLiteral("Page.lifecycleEvent"),
+                     {{QStringLiteral("frameId"), QStringLiteral("T1")}, {QStringLiteral("loaderId"), QStringLiteral("L1")},
+                      {QStringLiteral("name"), QStringLiteral("load")}},
+                     QStringLiteral("S1"));
+    const QJsonObject text{{QStringLiteral("text"), QStringLiteral("first page")},
+                           {QStringLiteral("lang"), QStringLiteral("en")},
+                           {QStringLiteral("finalUrl"), QStringLiteral("http://127.0.0.1:9/1")}};
+    QVERIFY(m_process->answer(QStringLiteral("Runtime.evaluate"),
+                              {{QStringLiteral("result"), QJsonObject{{QStringLiteral("value"), text}}}}));
+    QVERIFY(first.isDone());
+    const PageOutcome outcome = first.takeOutcome();
+    QVERIFY2(!outcome.failed(), qPrintable(outcome.failure));
+    QCOMPARE(outcome.content, QStringLiteral("first page"));
+    QCOMPARE(outcome.httpStatus, 200);
+    QCOMPARE(outcome.lang, QStringLiteral("en"));
+    QCOMPARE(outcome.finalUrl, QStringLiteral("http://127.0.0.1:9/1"));
+}
+
+void TestChromiumPageProtocol::aPageGoneBeforeItsReplyIsLeftAlone()
+{
+    auto page = std::make_unique<ChromiumPage>(*m_browser);
+    page->load(QStringLiteral("http://127.0.0.1:9/"));
+    page.reset();
+    QVERIFY(m_process->answer(QStringLiteral("Target.createBrowserContext"),
+                              {{QStringLiteral("browserContextId"), QStringLiteral("C1")}}));
+    QVERIFY(!m_process->answer(QStringLiteral("Target.createTarget")));
+}
+
+QTEST_GUILESS_MAIN(TestChromiumPageProtocol)
+#include "tst_ChromiumPageProtocol.moc"

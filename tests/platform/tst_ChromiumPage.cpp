@@ -1,0 +1,331 @@
+#include "engine/ChromiumPage.h"
+#include "fakes/LocalHttpServer.h"
+#include "process/ChildProcesses.h"
+#include "process/ChromiumProcess.h"
+#include "support/QtEventPump.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+QByteArray html(const QByteArray &body, const QByteArray &head = {})
+{
+    return "<!DOCTYPE html><html><head><meta charset=utf-8>" + head + "</head><body>" + body
+        + "</body></html>";
+}
+
+// Loads the row in the page and waits for its outcome, as a run does.
+PageOutcome loadRow(IPage &page, QtEventPump &pump, const QString &row)
+{
+    page.load(row);
+    const QDeadlineTimer deadline(EngineOptions().longestRowMs());
+    while (!page.isDone() && !deadline.hasExpired())
+        pump.waitForEvents(1000);
+    return page.takeOutcome();
+}
+
+// CPU ticks of the engine's processes.
+qint64 engineTicks(qint64 enginePid)
+{
+    qint64 ticks = 0;
+    QList<int> pids = ChildProcesses::descendants(int(enginePid));
+    pids.append(int(enginePid));
+    for (int pid : pids) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            ticks += fields.at(11).toLongLong() + fields.at(12).toLongLong();
+    }
+    return ticks;
+}
+
+QList<int> renderers(qint64 enginePid)
+{
+    QList<int> result;
+    for (int pid : ChildProcesses::descendants(int(enginePid))) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("--type=renderer"))
+            result.append(pid);
+    }
+    return result;
+}
+
+} // namespace
+
+class TestChromiumPage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void everyRowGetsItsOwnPageOrAFailure();
+    void takesWhatADesktopReaderSees();
+    void rowsShareNoCookiesOrStorage();
+    void loopingPageEndsAtTheLimitAndTheSiteLoadsAgain();
+    void killedEngineProcessesFailOnlyTheirRow();
+    void oversizedPageFailsWithoutFollowingIt();
+    void missingEngineFailsEveryRow();
+    void busyServersMayPassAfterTheirPause();
+
+private:
+    PageOutcome load(const QString &row) { return loadRow(*m_page, *m_pump, row); }
+    QString content(const QString &path) { return load(m_server.url(path)).content; }
+
+    LocalHttpServer m_server;
+    ChromiumProcess *m_engine = nullptr;
+    ChromiumPage *m_page = nullptr;
+    QtEventPump *m_pump = nullptr;
+};
+
+void TestChromiumPage::initTestCase()
+{
+    QVERIFY(m_server.listen());
+    m_server.page("/plain", html("<h1>Hello</h1><p>plain page</p>"));
+    m_server.page("/other", html("<p>other page</p>"));
+    m_server.page("/utf8", html("<p>Grüße — 日本語 ✓</p>"));
+    LocalHttpServer::Reply reply;
+    reply.status = 404;
+    reply.body = html("<p>not here</p>");
+    m_server.route("/gone", reply);
+    reply = {};
+    reply.status = 401;
+    reply.headers = "WWW-Authenticate: Basic realm=\"x\"\r\n";
+    reply.body = html("<p>who are you</p>");
+    m_server.route("/private", reply);
+    reply = {};
+    reply.silent = true;
+    m_server.route("/silent", reply);
+    m_server.route("/silent-image", reply);
+    reply = {};
+    reply.neverFinish = true;
+    reply.body = "<html><body><p>partial text";
+    m_server.route("/stall", reply);
+    reply = {};
+    reply.headers = "Content-Disposition: attachment; filename=a.txt\r\n";
+    reply.contentType = "text/plain";
+    reply.body = "file body";
+    m_server.route("/attachment", reply);
+    reply = {};
+    reply.status = 302;
+    reply.location = "/other";
+    m_server.route("/moved", reply);
+    m_server.page("/stalled-image", html("<p>text before a stalled image</p><img src=/silent-image>"));
+    m_server.page("/dialogs", html("<p>after dialogs</p><script>alert('a'); confirm('b'); prompt('c');"
+                                   "window.open('/other'); print();</script>"));
+
+    m_engine = new ChromiumProcess(this);
+    EngineOptions options;
+    options.pageLimitMs = 2000;
+    m_page = new ChromiumPage(*m_engine, options, this);
+    m_pump = new QtEventPump;
+    m_page->setDoneHandler([this] { m_pump->wake(); });
+}
+
+void TestChromiumPage::cleanupTestCase()
+{
+    m_page->shutdown();
+    QVERIFY(ChildProcesses::descendants(int(QCoreApplication::applicationPid())).isEmpty());
+    delete m_pump;
+}
+
+void TestChromiumPage::everyRowGetsItsOwnPageOrAFailure()
+{
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
+
+    struct Row {
+        QString url;
+        QString text;   // the content, when the row loads
+        QString reason; // part of the failure, when it does not
+        int status = -1; // the HTTP status, when checked
+    };
+    const QList<Row> rows = {
+        {m_server.url("/plain"), QStringLiteral("Hello\n\nplain page"), {}, 200},
+        {m_server.url("/silent"), {}, QStringLiteral("timed out after 2 s"), 0},
+        {m_server.url("/other"), QStringLiteral("other page"), {}, 200},
+        {m_server.url("/gone"), {}, QStringLiteral("HTTP error 404 Not Found"), 404},
+        {refused, {}, QStringLiteral("net::ERR_CONNECTION_REFUSED"), 0},
+        {m_server.url("/stall"), {}, QStringLiteral("timed out after 2 s")},
+        {m_server.url("/utf8"), QStringLiteral("Grüße — 日本語 ✓"), {}},
+        {m_server.url("/private"), {}, QStringLiteral("HTTP error 401 Unauthorized"), 401},
+        {QStringLiteral("javascript:document.body.innerText"), {}, QStringLiteral("javascript:"), 0},
+        {m_server.url("/attachment"), {}, QStringLiteral("download")},
+        {QStringLiteral("ftp://127.0.0.1/x"), {}, QStringLiteral("unsupported scheme"), 0},
+        {m_server.url("/moved"), QStringLiteral("other page"), {}, 200},
+        {m_server.url("/moved#part"), QStringLiteral("other page"), {}},
+        {m_server.url("/dialogs"), QStringLiteral("after dialogs"), {}},
+        {QStringLiteral("data:text/html,<p>inline</p>"), QStringLiteral("inline"), {}},
+        {m_server.url("/stalled-image"), QStringLiteral("text before a stalled image"), {}},
+        {QString(), QString(), {}},
+    };
+    QHash<QString, PageOutcome> outcomes;
+    QHash<QString, qint64> took;
+    for (const Row &row : rows) {
+        QElapsedTimer clock;
+        clock.start();
+        outcomes.insert(row.url, load(row.url));
+        took.insert(row.url, clock.elapsed());
+    }
+    for (const Row &row : rows) {
+        const PageOutcome outcome = outcomes.value(row.url);
+        if (row.reason.isEmpty()) {
+            QVERIFY2(!outcome.failed(), qPrintable(row.url + QLatin1String(" → ") + outcome.failure));
+            QCOMPARE(outcome.content, row.text);
+        } else {
+            QVERIFY2(outcome.failure.contains(row.reason),
+                     qPrintable(row.url + QLatin1String(" → ") + outcome.failure));
+            QVERIFY(outcome.content.isEmpty());
+            QVERIFY2(!outcome.failure.contains(m_server.url({})), qPrintable(outcome.failure));
+        }
+        if (row.status >= 0)
+            QCOMPARE(outcome.httpStatus, row.status);
+    }
+    const PageOutcome plain = outcomes.value(m_server.url("/plain"));
+    QCOMPARE(plain.contentType, QStringLiteral("text/html"));
+    QCOMPARE(plain.finalUrl, m_server.url("/plain"));
+    QCOMPARE(outcomes.value(m_server.url("/moved")).finalUrl, m_server.url("/other"));
+    QCOMPARE(outcomes.value(m_server.url("/stalled-image")).note, QStringLiteral("load incomplete"));
+    QCOMPARE(plain.note, QString());
+    // The row after a stalled one does not wait out another 2-s limit (a recycled
+    // page on a loaded machine may take well over a second).
+    QVERIFY2(took.value(m_server.url("/other")) < 2000, qPrintable(QString::number(took.value(m_server.url("/other")))));
+}
+
+void TestChromiumPage::takesWhatADesktopReaderSees()
+{
+    m_server.page("/late", html("<p id=a>Loading...</p><p id=b>Loading...</p><script>"
+                                "onload = () => { fetch('/other').then(r => r.text()).then(t => {"
+                                " document.getElementById('a').textContent = 'fetched'; });"
+                                " setTimeout(() => { document.getElementById('b').textContent ="
+                                " 'timer'; }, 300); };</script>"));
+    QByteArray sections;
+    for (int i = 0; i < 30; ++i)
+        sections += "<section style='content-visibility:auto'><p>section " + QByteArray::number(i)
+            + "</p></section>";
+    m_server.page("/sections", html("<div style='height:5000px'>top</div>" + sections
+                                    + "<div style='content-visibility:hidden'>never shown</div>"));
+    m_server.page("/desktop", html("<nav class=wide>Desktop menu</nav><p>body</p>",
+                                   "<style>.wide{display:none}@media (min-width:1000px)"
+                                   "{.wide{display:block}}</style>"));
+    QCOMPARE(content("/late"), QStringLiteral("fetched\n\ntimer"));
+    const QString text = content("/sections");
+    QVERIFY2(text.contains(QLatin1String("section 0\n")) && text.endsWith(QLatin1String("section 29")),
+             qPrintable(text.right(200)));
+    QVERIFY(!text.contains(QLatin1String("never shown")));
+    QCOMPARE(content("/desktop"), QStringLiteral("Desktop menu\n\nbody"));
+}
+
+void TestChromiumPage::rowsShareNoCookiesOrStorage()
+{
+    m_server.page("/keep", html("<p>kept</p><script>document.cookie = 'c=1; max-age=999';"
+                                " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');</script>"));
+    m_server.page("/show", html("<p id=p></p><script>document.getElementById('p').textContent ="
+                                " 'cookie=' + document.cookie + ' local=' + localStorage.getItem('s');</script>"));
+    QCOMPARE(content("/keep"), QStringLiteral("kept"));
+    QCOMPARE(content("/show"), QStringLiteral("cookie= local=null"));
+}
+
+void TestChromiumPage::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
+{
+    m_server.page("/loop", html("<p>spinning</p><script>for (;;) {}</script>"));
+    m_server.page("/loop-late", html("<p>spins after load</p><script>onload = () => { for (;;) {} };"
+                                     "</script>"));
+    QVERIFY(load(m_server.url("/loop")).failure.contains(QStringLiteral("timed out")));
+    QCOMPARE(content("/plain"), QStringLiteral("Hello\n\nplain page"));
+    QVERIFY(load(m_server.url("/loop-late")).failure.contains(QStringLiteral("timed out")));
+    QCOMPARE(content("/other"), QStringLiteral("other page"));
+    // No renderer keeps spinning once its row has failed (new ones start up first).
+    QTest::qWait(1500);
+    const qint64 before = engineTicks(m_engine->processId());
+    QTest::qWait(1000);
+    const qint64 spent = engineTicks(m_engine->processId()) - before;
+    QVERIFY2(spent < sysconf(_SC_CLK_TCK) / 3, qPrintable(QString::number(spent)));
+}
+
+void TestChromiumPage::killedEngineProcessesFailOnlyTheirRow()
+{
+    int killed = 0;
+    QTimer::singleShot(700, this, [&] {
+        for (int pid : renderers(m_engine->processId()))
+            killed += ::kill(pid, SIGKILL) == 0;
+    });
+    // The stalled page is in its renderer when the renderer dies.
+    const PageOutcome stalled = load(m_server.url("/stall"));
+    QVERIFY(killed > 0);
+    QVERIFY2(stalled.failure.contains(QStringLiteral("crashed")), qPrintable(stalled.failure));
+    QCOMPARE(content("/plain"), QStringLiteral("Hello\n\nplain page"));
+
+    // The browser process itself: the next row starts a new one.
+    const qint64 engine = m_engine->processId();
+    QTimer::singleShot(700, this, [engine] { ::kill(pid_t(engine), SIGKILL); });
+    const PageOutcome ended = load(m_server.url("/stall"));
+    QVERIFY2(ended.failure.contains(QStringLiteral("stopped unexpectedly")), qPrintable(ended.failure));
+    QCOMPARE(content("/other"), QStringLiteral("other page"));
+    QVERIFY(m_engine->processId() != engine);
+}
+
+void TestChromiumPage::oversizedPageFailsWithoutFollowingIt()
+{
+    LocalHttpServer::Reply huge;
+    huge.contentType = "text/plain";
+    huge.body = QByteArray(20 * 1024 * 1024, 'x');
+    m_server.route("/huge", huge);
+    const PageOutcome outcome = load(m_server.url("/huge"));
+    QVERIFY2(outcome.failure.contains(QStringLiteral("page too large")), qPrintable(outcome.failure));
+    QCOMPARE(content("/plain"), QStringLiteral("Hello\n\nplain page"));
+}
+
+void TestChromiumPage::missingEngineFailsEveryRow()
+{
+    qputenv("TEXTORIN_CHROMIUM", "/nonexistent/chromium");
+    ChromiumProcess engine;
+    ChromiumPage page(engine);
+    const QString reason = page.unavailableReason();
+    const QList<PageOutcome> outcomes{loadRow(page, *m_pump, m_server.url("/plain")),
+                                      loadRow(page, *m_pump, m_server.url("/other"))};
+    qunsetenv("TEXTORIN_CHROMIUM");
+    QVERIFY(reason.contains(QStringLiteral("package \"chromium\"")));
+    for (const PageOutcome &outcome : outcomes) {
+        QVERIFY(outcome.engineMissing);
+        QCOMPARE(outcome.failure, reason);
+    }
+    QVERIFY(!engine.isRunning());
+}
+
+void TestChromiumPage::busyServersMayPassAfterTheirPause()
+{
+    LocalHttpServer::Reply busy;
+    busy.failFirst = 1;
+    busy.body = html("<p>answered</p>");
+    m_server.route("/busy", busy);
+    LocalHttpServer::Reply gone;
+    gone.status = 404;
+    m_server.route("/gone-for-good", gone);
+    const PageOutcome first = load(m_server.url("/busy"));
+    QVERIFY(first.mayPass);
+    QCOMPARE(first.httpStatus, 503);
+    // The server asked for a second.
+    QCOMPARE(first.retryAfterMs, 1000);
+    QCOMPARE(content("/busy"), QStringLiteral("answered"));
+    QCOMPARE(m_server.hits(QStringLiteral("/busy")), 2);
+    const PageOutcome missing = load(m_server.url("/gone-for-good"));
+    QVERIFY(missing.failed());
+    QVERIFY(!missing.mayPass);
+    QCOMPARE(missing.retryAfterMs, -1);
+}
+
+QTEST_GUILESS_MAIN(TestChromiumPage)
+#include "tst_ChromiumPage.moc"
