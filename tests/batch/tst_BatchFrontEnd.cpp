@@ -150,7 +150,9 @@ void TestBatchFrontEnd::readsStandardInputAndReportsFailures()
     const QByteArray list = (m_server.url("/one") + "\n" + m_server.url("/missing") + "\n").toUtf8();
     const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, list);
     QCOMPARE(result.exitCode, 1);
-    QVERIFY(result.err.contains(QStringLiteral("HTTP error 404 Not Found\nin TextorinApp2021/08/31.Form1.PushButton2_Click at line 134")));
+    // A failed row is one line, with no error report besides it.
+    QVERIFY(result.out.contains(QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\n").arg(m_server.url("/missing"))));
+    QVERIFY2(!result.err.contains(QStringLiteral("Application Error")), qPrintable(result.err));
     QVERIFY(result.out.contains(QStringLiteral("Saved 1, failed 1, skipped 0.")));
 }
 
@@ -239,7 +241,7 @@ void TestBatchFrontEnd::quietPrintsOnlyFailuresWithTheirReasons()
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.out, QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\nSaved 1, failed 1, skipped 0.\n")
                              .arg(m_server.url("/missing")));
-    QVERIFY2(result.err.startsWith(QStringLiteral("Application Error: Could not load ")), qPrintable(result.err));
+    QVERIFY2(!result.err.contains(QStringLiteral("Application Error")), qPrintable(result.err));
 }
 
 void TestBatchFrontEnd::optionsShapeTheLoadAndBadValuesAreRefused()
@@ -489,7 +491,7 @@ void TestBatchFrontEnd::neverWritesThroughALink()
     QVERIFY(QFile::link(target, link));
     const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-u"), m_server.url("/one")});
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains(QStringLiteral("is a symbolic link")), qPrintable(result.err));
+    QVERIFY2(result.out.contains(QStringLiteral("is a symbolic link")), qPrintable(result.out));
     QCOMPARE(readTestFile(target), QByteArray("keep me"));
     QVERIFY(QFileInfo(link).isSymLink());
 }
