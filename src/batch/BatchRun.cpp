@@ -192,6 +192,13 @@ void BatchRun::rowFinished(const RowResult &result)
     showProgress();
 }
 
+void BatchRun::complain(const QString &message)
+{
+    if (m_progress)
+        m_progress->hide();
+    m_err << errorPrefix() << message << Qt::endl;
+}
+
 bool BatchRun::prepareFolder()
 {
     const QString &folder = m_options.folder;
@@ -204,7 +211,7 @@ int BatchRun::run()
     for (const QString &listFile : m_options.listFiles) {
         const QString problem = ListRows::problem(listFile);
         if (!problem.isEmpty()) {
-            m_err << problem << Qt::endl;
+            complain(problem);
             return NothingRun;
         }
     }
@@ -213,16 +220,16 @@ int BatchRun::run()
     m_saved = m_failed = m_skipped = 0;
     ListRows::Row first;
     if (!m_rows->next(first)) {
-        m_err << CaptureRun::emptyListMessage() << Qt::endl;
+        complain(CaptureRun::emptyListMessage());
         return NothingRun;
     }
     if (!prepareFolder()) {
-        m_err << CaptureRun::missingFolderMessage() << Qt::endl;
+        complain(CaptureRun::missingFolderMessage());
         return NothingRun;
     }
     const QString unavailable = m_pages.front()->unavailableReason();
     if (!unavailable.isEmpty()) {
-        m_err << unavailable << Qt::endl;
+        complain(unavailable);
         return NothingRun;
     }
 
@@ -235,7 +242,7 @@ int BatchRun::run()
     m_history->setNoClobber(m_options.noClobber);
     QString archiveError;
     if (!m_options.archive.isEmpty() && !m_history->openArchive(m_options.archive, queue.names(), &archiveError)) {
-        m_err << archiveError << Qt::endl;
+        complain(archiveError);
         return NothingRun;
     }
     m_firstRow = std::move(first);

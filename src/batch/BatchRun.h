@@ -46,6 +46,8 @@ public:
     // Ends the output of a run stopped by a signal: the rows finished so far.
     void printStoppedBySignal();
 
+    // What every error message of the batch begins with.
+    static QString errorPrefix() { return QStringLiteral("textorin-batch: "); }
     // The shard of an output name: SHA-256's first 8 bytes modulo the shards, plus 1.
     static int shardOf(const QString &fileName, int shards);
 
@@ -68,6 +70,8 @@ private:
     void rowFinished(const RowResult &result) override;
 
     bool prepareFolder();
+    // One error message on standard error, in the program's own style.
+    void complain(const QString &message);
     void printRow(const RowResult &result);
     QString rowPrefix(qint64 row) const;
     void writeReport(const RowRecord &record);

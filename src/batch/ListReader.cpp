@@ -1,7 +1,8 @@
 #include "batch/ListReader.h"
 
+#include "urllist/SplitListLines.h"
+
 #include <QIODevice>
-#include <QStringDecoder>
 
 #include <cstring>
 
@@ -9,13 +10,6 @@ namespace {
 
 // Bytes kept of a line too long: enough for the start that messages show.
 constexpr qsizetype TooLongStartBytes = 1024;
-
-// UTF-8 that keeps a byte-order mark as a character of the row, as SplitListLines does.
-QString decodeRow(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(bytes);
-}
 
 } // namespace
 
@@ -26,7 +20,7 @@ ListReader::ListReader(QIODevice &device, qsizetype chunkBytes)
 
 QString ListReader::text() const
 {
-    return decodeRow(m_line);
+    return DecodeListRow(m_line);
 }
 
 bool ListReader::fill()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PageAddress.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -18,7 +20,7 @@ public:
     enum class Kind { Address, Blank, TooLong };
 
     // The engine's own limit on an address, in bytes of the list.
-    static constexpr qsizetype MaxLineBytes = 2 * 1024 * 1024;
+    static constexpr qsizetype MaxLineBytes = PageAddress::MaxLength;
     static constexpr qsizetype DefaultChunkBytes = 64 * 1024;
 
     explicit ListReader(QIODevice &device, qsizetype chunkBytes = DefaultChunkBytes);

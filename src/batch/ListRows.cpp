@@ -99,7 +99,7 @@ bool ListRows::openNext()
     if (listFile != StandardInputName) {
         m_file = std::make_unique<QFile>(listFile);
         if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            m_err << "Cannot read " << listFile << ": " << m_file->errorString() << Qt::endl;
+            m_err << "textorin-batch: cannot read " << listFile << ": " << m_file->errorString() << Qt::endl;
             m_readFailed = true;
             device = nullptr;
         } else {
@@ -133,7 +133,7 @@ bool ListRows::next(Row &row)
     while (!m_allRead) {
         if (!m_reader || !m_reader->next()) {
             if (m_reader && !m_reader->errorString().isEmpty()) {
-                m_err << "Cannot read " << m_listFiles.at(m_index) << ": "
+                m_err << "textorin-batch: cannot read " << m_listFiles.at(m_index) << ": "
                       << m_reader->errorString() << Qt::endl;
                 m_readFailed = true;
             }

@@ -19,7 +19,7 @@ bool SavedRows::openArchive(const QString &path, OutputNames &names, QString *er
     }
     if (m_archive.exists()) {
         if (!m_archive.open(QIODevice::ReadOnly)) {
-            *error = QStringLiteral("Cannot read %1: %2").arg(path, m_archive.errorString());
+            *error = QStringLiteral("cannot read %1: %2").arg(path, m_archive.errorString());
             return false;
         }
         while (!m_archive.atEnd()) {

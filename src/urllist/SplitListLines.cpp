@@ -2,16 +2,11 @@
 
 #include <QStringDecoder>
 
-namespace {
-
-// UTF-8 that keeps a byte-order mark as a character of the row.
-QString decodeRow(const char *bytes, qsizetype size)
+QString DecodeListRow(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(QByteArrayView(bytes, size));
+    return decoder.decode(bytes);
 }
-
-} // namespace
 
 void SplitListLines(const QByteArray &bytes, const std::function<void()> &beforeLine,
                     const std::function<void(const QString &row)> &row)
@@ -33,11 +28,11 @@ void SplitListLines(const QByteArray &bytes, const std::function<void()> &before
             if (end < size && data[end] == '\n') {
                 if (beforeLine)
                     beforeLine();
-                row(decodeRow(data + start, end - start));
+                row(DecodeListRow(QByteArrayView(data + start, end - start)));
                 start = end + 1;
                 continue;
             }
-            row(decodeRow(data + start, end - start));
+            row(DecodeListRow(QByteArrayView(data + start, end - start)));
             position = end < size ? end + 1 : size;
             if (position < size && data[position] == '\n')
                 ++position;

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+// A row's bytes as text: UTF-8 that keeps a byte-order mark as a character of the row.
+QString DecodeListRow(QByteArrayView bytes);
 
 // Splits a list file into rows. A line ends at a carriage return, a carriage
 // return plus line feed, or a lone line feed; every piece becomes one row,

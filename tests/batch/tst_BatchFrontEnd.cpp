@@ -334,7 +334,7 @@ void TestBatchFrontEnd::runsWithStandardDescriptorsClosed()
     QTemporaryDir out;
     Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, {}, {}, {0});
     QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.err, QStringLiteral("No files added.\n"));
+    QCOMPARE(result.err, QStringLiteral("textorin-batch: No files added.\n"));
 
     result = runBatch({QStringLiteral("--folder"), out.path(), writeList(m_server.url("/one").toUtf8())},
                       {}, {}, {1, 2});

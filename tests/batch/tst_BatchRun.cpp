@@ -123,12 +123,12 @@ void TestBatchRun::listProblemsAreRefusedBeforeAnyRow()
 {
     Fixture f;
     QCOMPARE(f.run({f.lists.path()}), int(BatchRun::NothingRun));
-    QCOMPARE(f.err, f.lists.path() + QStringLiteral(" is a folder\n"));
+    QCOMPARE(f.err, QStringLiteral("textorin-batch: ") + f.lists.path() + QStringLiteral(" is a folder\n"));
 
     Fixture missing;
     const QString nowhere = missing.lists.filePath(QStringLiteral("nope.txt"));
     QCOMPARE(missing.run({missing.list("http://h/a\n"), nowhere}), int(BatchRun::NothingRun));
-    QCOMPARE(missing.err, QStringLiteral("File not found: ") + nowhere + QLatin1Char('\n'));
+    QCOMPARE(missing.err, QStringLiteral("textorin-batch: File not found: ") + nowhere + QLatin1Char('\n'));
     QVERIFY(missing.browser.navigated.isEmpty());
 }
 
