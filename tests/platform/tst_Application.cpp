@@ -107,6 +107,21 @@ void TestApplication::everyControlReachesItsOperation()
     QCOMPARE(informations.last(), QStringLiteral("2 saved, 0 failed. Stopped after 2 of 3 rows."));
     QCOMPARE(server.hits(QStringLiteral("/never-visited")), 0);
     QCOMPARE(window.ProgressBar1()->caption(), QStringLiteral("Progress Bar"));
+
+    // A second Start runs the whole list to its end unattended: a page that
+    // cannot be had opens no box and marks its row.
+    LocalHttpServer::Reply gone;
+    gone.status = 404;
+    server.route(QStringLiteral("/gone"), gone);
+    app.list().clear();
+    app.list().append(server.url(QStringLiteral("/gone")));
+    app.list().append(server.url(QStringLiteral("/page")));
+    informations.clear();
+    QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
+    QCOMPARE(informations, (QStringList{QStringLiteral("Done."), QStringLiteral("1 saved, 1 failed.")}));
+    QCOMPARE(app.list().rowState(1), UrlListModel::RowState::Failed);
+    QVERIFY(app.list().rowReason(1).contains(QStringLiteral("404")));
+    QCOMPARE(app.list().rowState(2), UrlListModel::RowState::Saved);
     DialogStandIn::set({});
     app.browser().shutdown();
 }
