@@ -238,6 +238,14 @@ int BatchRun::run()
     queue.setTries(m_options.tries, m_firstPauseMs);
     queue.setHostWait(m_options.hostWaitMs);
     queue.setWaitLimit(std::chrono::milliseconds(m_options.engine.longestRowMs()));
+    if (m_options.verbose) {
+        queue.setLoadTimeline([this](const QueuedRow &row, int page, qint64 startMs, qint64 endMs) {
+            if (m_progress)
+                m_progress->hide();
+            m_err << "timeline: row " << row.number << " page " << page << " load " << startMs
+                  << " ms to " << endMs << " ms" << Qt::endl;
+        });
+    }
     m_history = std::make_unique<SavedRows>();
     m_history->setNoClobber(m_options.noClobber);
     QString archiveError;

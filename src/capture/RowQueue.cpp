@@ -184,6 +184,7 @@ bool RowQueue::startOne(Slot &slot)
         slot.tries = pending.tries + 1;
         slot.firstLoadAt = pending.firstLoadAt;
         slot.polls = 0;
+        slot.loadedAt = now();
         slot.waited.start();
         return true;
     }
@@ -227,6 +228,8 @@ void RowQueue::collect(Slot &slot)
     if (!m_steps.runStep(IRowSteps::Step::Take, slot.row, [&] { outcome = page->takeOutcome(); },
                          &failure))
         outcome = PageOutcome::failedWith(failure);
+    if (m_timeline)
+        m_timeline(slot.row, int(&slot - m_slots.data()), slot.loadedAt, now());
     const int pauseMs = slot.tries < m_tries ? retryPauseMs(outcome, slot.tries) : -1;
     if (outcome.failed() && outcome.mayPass && pauseMs >= 0 && !m_stopRequested) {
         Pending again;

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <vector>
 
 class IEventPump;
@@ -45,6 +46,10 @@ public:
     void setTries(int tries, int firstPauseMs = 1000);
     // At least this long between two loads of the same host, across the whole run.
     void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
+    // Told of every load as it ends: the row, the page (from 0) and the load's
+    // start and end on the run's clock, in milliseconds.
+    using LoadTimeline = std::function<void(const QueuedRow &row, int page, qint64 startMs, qint64 endMs)>;
+    void setLoadTimeline(LoadTimeline timeline) { m_timeline = std::move(timeline); }
     // Ends a wait for a page that never answers.
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
 
@@ -75,6 +80,7 @@ private:
         int tries = 0;
         qint64 firstLoadAt = 0;
         qint32 polls = 0;
+        qint64 loadedAt = 0;
         QElapsedTimer waited;
     };
 
@@ -113,4 +119,5 @@ private:
     Summary m_summary;
     QElapsedTimer m_clock;
     QHash<QString, qint64> m_lastLoadByHost;
+    LoadTimeline m_timeline;
 };

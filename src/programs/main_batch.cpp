@@ -44,8 +44,10 @@ void openClosedStandardDescriptors()
 // so, and keeps the diagnostics off.
 void sendEngineLogToStandardError()
 {
-    if (!QFile(QStringLiteral("/dev/stderr")).open(QIODevice::Append))
+    const int probe = ::open("/dev/stderr", O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (probe < 0)
         return;
+    ::close(probe);
     ::fcntl(STDERR_FILENO, F_SETFL, ::fcntl(STDERR_FILENO, F_GETFL) | O_APPEND);
     qputenv("TEXTORIN_ENGINE_LOG", "/dev/stderr");
 }
