@@ -269,7 +269,7 @@ QList<BatchCommandLine::Option> makeOptions()
                         "names land on the same shard."),
          {}, storeShard},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, {},
-         QStringLiteral("prints only failed rows, error reports and the summary."),
+         QStringLiteral("prints only failed rows and the summary."),
          {}, turnsOn(&BatchOptions::quiet)},
         {{QStringLiteral("v"), QStringLiteral("verbose")}, {},
          QStringLiteral("adds the browser engine's own diagnostics to standard error "
@@ -318,7 +318,7 @@ const char *const ListFile =
 
 const char *const Output =
     "One line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for the total until the "
-    "lists are counted), a failed one with its reason; each error report goes to standard error; "
+    "lists are counted), a failed one with its reason and nothing else; "
     "then \"Done.\" and a summary of saved, failed and skipped rows. When standard error is a "
     "terminal it also shows one line of progress: rows done, saved and failed, pages per minute, "
     "the time taken and left, and the address loading. A page that cannot be had (no answer, an "
