@@ -89,10 +89,7 @@ RowQueue::Summary RowQueue::run()
             if (!starting || (m_pending.empty() && m_sourceDone))
                 break;
             // Every row left waits for its pause or its host.
-            qint64 next = std::numeric_limits<qint64>::max();
-            for (const Pending &pending : m_pending)
-                next = qMin(next, qMax(pending.startAt, hostFreeAt(pending.row.url)));
-            const qint64 sleep = std::clamp<qint64>(next - now(), 1, WaitSliceMs);
+            const qint64 sleep = std::clamp<qint64>(nextStartAt() - now(), 1, WaitSliceMs);
             m_pump.waitForEvents(int(sleep));
             continue;
         }
@@ -206,10 +203,8 @@ bool RowQueue::waitForPages()
     }
     // A free page waits no longer than the next pause or host wait that ends.
     qint64 sleep = WaitSliceMs;
-    if (std::any_of(m_slots.begin(), m_slots.end(), [](const Slot &slot) { return !slot.busy; })) {
-        for (const Pending &pending : m_pending)
-            sleep = qMin(sleep, qMax(pending.startAt, hostFreeAt(pending.row.url)) - now());
-    }
+    if (std::any_of(m_slots.begin(), m_slots.end(), [](const Slot &slot) { return !slot.busy; }))
+        sleep = qMin(sleep, nextStartAt() - now());
     m_pump.waitForEvents(int(qMax<qint64>(sleep, 1)));
     for (Slot &slot : m_slots) {
         if (slot.busy)
@@ -319,6 +314,20 @@ void RowQueue::dropUnstarted()
         if (pending.tries > 0)
             finish(pending.row, pending.last, pending.tries, pending.firstLoadAt);
     }
+}
+
+// When the first row that waits only for its pause or its host may start; rows
+// held by an earlier row of their name start when that row ends, which wakes the run.
+qint64 RowQueue::nextStartAt() const
+{
+    qint64 next = std::numeric_limits<qint64>::max();
+    QSet<QString> heldNames;
+    for (const Pending &pending : m_pending) {
+        if (!heldNames.contains(pending.row.name) && !nameLoading(pending.row.name))
+            next = qMin(next, qMax(pending.startAt, hostFreeAt(pending.row.url)));
+        heldNames.insert(pending.row.name);
+    }
+    return next;
 }
 
 qint64 RowQueue::hostFreeAt(const QString &url) const

@@ -93,6 +93,7 @@ private:
     void finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome);
     void failRemaining(const QString &reason);
     void dropUnstarted();
+    qint64 nextStartAt() const;
     qint64 hostFreeAt(const QString &url) const;
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
     bool nameLoading(const QString &name) const;
