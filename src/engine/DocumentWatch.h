@@ -11,8 +11,8 @@
 // Watches one row's document arrive in the page's main frame: the navigate
 // command's reply, the main document's network events and the frame's
 // lifecycle go into PageLoad. A navigation the page makes by itself once its
-// document is in is followed, a few times (one more is a runaway); an aborted load waits a moment for
-// the signs of a download before it counts as a failure.
+// document is in is followed, a few times (one more is a runaway); an aborted
+// load waits a moment for the signs of a download before it counts as a failure.
 class DocumentWatch : public QObject
 {
     Q_OBJECT
