@@ -236,7 +236,8 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("up to N loads of a row whose failure may pass (a reset connection, a "
                         "time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s and doubling up to 30 s, "
                         "or as the server's Retry-After asks (up to 60 s); default 1, at most 100. "
-                        "HTTP 404 and unknown hosts are never retried."),
+                        "HTTP 404 and unknown hosts are never retried. A row whose page was lost when the "
+                        "engine restarted for another page is loaded once more besides."),
          {},
          [](const QString &value, BatchOptions &options) {
              return store(count(value, 100), &options.tries, value,

@@ -180,6 +180,7 @@ bool RowQueue::startOne(Slot &slot)
         slot.row = pending.row;
         slot.tries = pending.tries + 1;
         slot.firstLoadAt = pending.firstLoadAt;
+        slot.reloaded = pending.reloaded;
         slot.polls = 0;
         slot.loadedAt = now();
         slot.waited.start();
@@ -225,22 +226,34 @@ void RowQueue::collect(Slot &slot)
         outcome = PageOutcome::failedWith(failure);
     if (m_timeline)
         m_timeline(slot.row, int(&slot - m_slots.data()), slot.loadedAt, now());
-    const int pauseMs = slot.tries < m_tries ? retryPauseMs(outcome, slot.tries) : -1;
+    if (outcome.failed() && outcome.lostToRestart && !slot.reloaded && !m_stopRequested) {
+        // Another page's trouble cost this load: once more at once, beside its tries.
+        requeue(slot, now(), outcome, true);
+        return;
+    }
+    const int loads = slot.tries - (slot.reloaded ? 1 : 0);
+    const int pauseMs = loads < m_tries ? retryPauseMs(outcome, loads) : -1;
     if (outcome.failed() && outcome.mayPass && pauseMs >= 0 && !m_stopRequested) {
-        Pending again;
-        again.row = slot.row;
-        again.tries = slot.tries;
-        again.firstLoadAt = slot.firstLoadAt;
-        again.startAt = now() + pauseMs;
-        again.last = outcome;
-        // Kept in list order, so that it goes before later rows of its name.
-        const auto at = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending &pending) {
-            return pending.row.number > again.row.number;
-        });
-        m_pending.insert(at, std::move(again));
+        requeue(slot, now() + pauseMs, outcome, slot.reloaded);
         return;
     }
     finish(slot.row, outcome, slot.tries, slot.firstLoadAt);
+}
+
+void RowQueue::requeue(const Slot &slot, qint64 startAt, const PageOutcome &last, bool reloaded)
+{
+    Pending again;
+    again.row = slot.row;
+    again.tries = slot.tries;
+    again.firstLoadAt = slot.firstLoadAt;
+    again.reloaded = reloaded;
+    again.startAt = startAt;
+    again.last = last;
+    // Kept in list order, so that it goes before later rows of its name.
+    const auto at = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending &pending) {
+        return pending.row.number > again.row.number;
+    });
+    m_pending.insert(at, std::move(again));
 }
 
 void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int tries, qint64 firstLoadAt)

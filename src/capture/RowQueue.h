@@ -71,6 +71,7 @@ private:
         int tries = 0;
         qint64 startAt = 0; // on the run's clock
         qint64 firstLoadAt = 0;
+        bool reloaded = false; // loaded once more after losing its page to a restart
         PageOutcome last; // of its last load, while it waits to be tried again
     };
     struct Slot {
@@ -79,6 +80,7 @@ private:
         QueuedRow row;
         int tries = 0;
         qint64 firstLoadAt = 0;
+        bool reloaded = false;
         qint32 polls = 0;
         qint64 loadedAt = 0;
         QElapsedTimer waited;
@@ -89,6 +91,7 @@ private:
     bool startOne(Slot &slot);
     bool waitForPages();
     void collect(Slot &slot);
+    void requeue(const Slot &slot, qint64 startAt, const PageOutcome &last, bool reloaded);
     void finish(const QueuedRow &row, const PageOutcome &outcome, int tries, qint64 firstLoadAt);
     void finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome);
     void failRemaining(const QString &reason);

@@ -103,7 +103,6 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
         QStringLiteral("--disable-extensions"),
         QStringLiteral("--disable-domain-reliability"),
         QStringLiteral("--disable-hang-monitor"),
-        QStringLiteral("--disable-ipc-flooding-protection"),
         QStringLiteral("--disable-prompt-on-repost"),
         QStringLiteral("--disable-sync"),
         QStringLiteral("--disable-gpu"),

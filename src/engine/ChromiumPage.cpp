@@ -49,6 +49,7 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_session, &PageSession::lost, this, &ChromiumPage::onLost);
     connect(&m_watch, &DocumentWatch::changed, this, &ChromiumPage::check);
     connect(&m_watch, &DocumentWatch::followed, this, &ChromiumPage::onFollowed);
+    connect(&m_watch, &DocumentWatch::runaway, this, &ChromiumPage::onRunaway);
     connect(&m_settle, &PageSettle::settled, this, &ChromiumPage::takeText);
     connect(&m_settle, &PageSettle::hung, this, &ChromiumPage::onStageLimit);
     connect(&m_browser, &ChromiumBrowser::stopped, this, &ChromiumPage::onBrowserStopped);
@@ -165,7 +166,15 @@ void ChromiumPage::check()
     if (load.failed())
         fail(load.failure(), load.mayPass(), load.retryAfterMs());
     else if (load.loaded() && !load.abortPending())
-        startSettle();
+        loaded();
+}
+
+void ChromiumPage::loaded()
+{
+    // A document its page stopped (window.stop()) is saved as it stands.
+    if (m_watch.load().stoppedEarly())
+        m_outcome.note = QStringLiteral("load incomplete");
+    startSettle();
 }
 
 void ChromiumPage::onFollowed()
@@ -179,6 +188,13 @@ void ChromiumPage::onFollowed()
     m_limitDeadline.setRemainingTime(m_limit.remainingTime());
 }
 
+void ChromiumPage::onRunaway()
+{
+    // A page that never stays would keep its row to the limit.
+    if (m_phase == Phase::Loading || m_phase == Phase::Settling)
+        fail(QStringLiteral("too many script navigations"));
+}
+
 void ChromiumPage::onLost(const QString &reason)
 {
     if (rowActive())
@@ -189,8 +205,11 @@ void ChromiumPage::onBrowserStopped(const QString &reason)
 {
     m_session.drop();
     m_settle.stop();
-    if (rowActive() && !m_startingBrowser)
+    if (rowActive() && !m_startingBrowser) {
+        // Whichever page's trouble stopped the browser, this row did not fail by itself.
         fail(reason);
+        m_outcome.lostToRestart = true;
+    }
 }
 
 void ChromiumPage::onLimit()
@@ -214,8 +233,10 @@ void ChromiumPage::onStageLimit()
     if (!rowActive())
         return;
     if (m_phase == Phase::WaitingForPage) {
+        // The row never reached its page: the engine is restarted, and the row loses by it.
         const QString reason = QStringLiteral("%1 waiting for the browser engine").arg(timedOutText());
         fail(reason);
+        m_outcome.lostToRestart = true;
         m_browser.shutdown(reason);
         return;
     }

@@ -50,7 +50,9 @@ private:
     void proceed();
     void navigate();
     void check();
+    void loaded();
     void onFollowed();
+    void onRunaway();
     void onLost(const QString &reason);
     void onBrowserStopped(const QString &reason);
     void onLimit();

@@ -67,6 +67,7 @@ void DocumentWatch::clear()
     m_frameId.clear();
     m_documentRequests.clear();
     m_committed = false;
+    m_lastCommit.clear();
     m_follows = 0;
 }
 
@@ -90,6 +91,9 @@ void DocumentWatch::navigated(const QJsonObject &result)
     m_load.navigated(result.value(QStringLiteral("loaderId")).toString(),
                      result.value(QStringLiteral("errorText")).toString(),
                      result.value(QStringLiteral("isDownload")).toBool());
+    // The engine may answer once the document has committed.
+    if (!m_lastCommit.isEmpty() && m_lastCommit == m_load.loaderId())
+        m_committed = true;
     update();
 }
 
@@ -134,6 +138,10 @@ void DocumentWatch::onEvent(const QString &method, const QJsonObject &params)
                && params.value(QStringLiteral("frameId")).toString() == m_frameId) {
         m_load.lifecycle(params.value(QStringLiteral("loaderId")).toString(),
                          params.value(QStringLiteral("name")).toString());
+    } else if (method == QLatin1String("Page.frameStoppedLoading")) {
+        if (m_lastCommit.isEmpty() || params.value(QStringLiteral("frameId")).toString() != m_frameId)
+            return;
+        m_load.stopped(m_lastCommit);
     } else if (method == QLatin1String("Page.frameNavigated")) {
         onFrameNavigated(params.value(QStringLiteral("frame")).toObject());
     } else if (method == QLatin1String("Page.downloadWillBegin")) {
@@ -149,12 +157,16 @@ void DocumentWatch::onFrameNavigated(const QJsonObject &frame)
     if (frame.contains(QStringLiteral("parentId")))
         return;
     const QString loaderId = frame.value(QStringLiteral("loaderId")).toString();
+    m_lastCommit = loaderId;
     if (loaderId == m_load.loaderId()) {
         m_committed = true;
     } else if (m_committed && m_follows < MostFollows) {
         ++m_follows;
         m_load.follow(loaderId);
         Q_EMIT followed();
+    } else if (m_committed) {
+        close();
+        Q_EMIT runaway();
     }
 }
 

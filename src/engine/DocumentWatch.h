@@ -11,8 +11,8 @@
 // Watches one row's document arrive in the page's main frame: the navigate
 // command's reply, the main document's network events and the frame's
 // lifecycle go into PageLoad. A navigation the page makes by itself once its
-// document is in is followed, a few times; an aborted load waits a moment for
-// the signs of a download before it counts as a failure.
+// document is in is followed, a few times (one more is a runaway); an aborted
+// load waits a moment for the signs of a download before it counts as a failure.
 class DocumentWatch : public QObject
 {
     Q_OBJECT
@@ -39,6 +39,8 @@ Q_SIGNALS:
     void changed();
     // The page moved on by itself (script or refresh): its new document is the row's.
     void followed();
+    // The page moved on by itself once more than it is followed: it never stays.
+    void runaway();
 
 private:
     void onFrameNavigated(const QJsonObject &frame);
@@ -50,6 +52,7 @@ private:
     QSet<QString> m_documentRequests;
     bool m_open = false;
     bool m_committed = false;
+    QString m_lastCommit; // the loader of the main frame's last document
     int m_follows = 0;
     QTimer m_abortWait;
 };

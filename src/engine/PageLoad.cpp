@@ -78,6 +78,12 @@ void PageLoad::lifecycle(const QString &loaderId, const QString &name)
     update();
 }
 
+void PageLoad::stopped(const QString &loaderId)
+{
+    m_documents[loaderId].stopped = true;
+    update();
+}
+
 void PageLoad::decideAbort()
 {
     m_abortDecided = true;
@@ -154,6 +160,8 @@ void PageLoad::update()
         m_failure = QStringLiteral("the address is a download (an attachment), not a page");
     else if (document.bytes > m_pageCap)
         m_failure = tooLargeText();
+    else if (document.stopped && document.errorText == Aborted)
+        m_abortPending = false; // stopped by the page itself, which keeps what it has
     else if (document.errorText == Aborted && !m_abortDecided)
         m_abortPending = true;
     else if (!document.errorText.isEmpty())

@@ -25,6 +25,9 @@ public:
     void documentAttachment(const QString &requestId);
     void documentFailed(const QString &requestId, const QString &errorText);
     void lifecycle(const QString &loaderId, const QString &name);
+    // The frame stopped loading the document it committed last (the page's own
+    // window.stop(), or the end of its load): what came of it is in.
+    void stopped(const QString &loaderId);
     void download();
 
     const QString &loaderId() const { return m_loaderId; }
@@ -36,8 +39,10 @@ public:
     void decideAbort();
     // Why the page cannot be saved, or empty.
     QString failure() const { return m_failure; }
-    bool parsed() const { return m_withinDocument || current().parsed; }
-    bool loaded() const { return m_withinDocument || current().loaded; }
+    bool parsed() const { return m_withinDocument || current().parsed || current().stopped; }
+    bool loaded() const { return m_withinDocument || current().loaded || current().stopped; }
+    // The document was stopped before its load event.
+    bool stoppedEarly() const { return !m_withinDocument && current().stopped && !current().loaded; }
     int httpStatus() const { return current().status; }
     const QString &contentType() const { return current().mimeType; }
     int retryAfterMs() const { return current().retryAfterMs; }
@@ -57,6 +62,7 @@ private:
         QString errorText;
         bool parsed = false;
         bool loaded = false;
+        bool stopped = false;
         int retryAfterMs = -1;
     };
 

@@ -19,6 +19,9 @@ struct PageOutcome {
     bool mayPass = false;   // another try may succeed (a reset connection, a time-out, 429, 503, …)
     int retryAfterMs = -1;  // the pause the server asked for (Retry-After), or -1
     bool engineMissing = false; // no page can load at all
+    // The browser was shut down or restarted for another page's sake while the
+    // row had not failed on its own: worth one more load, whatever the tries.
+    bool lostToRestart = false;
 
     bool failed() const { return !failure.isEmpty(); }
 

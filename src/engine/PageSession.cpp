@@ -157,6 +157,10 @@ void PageSession::closeOpenedWindow(const QJsonObject &params)
 
 void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
 {
+    // A page may change its address within its document without end (history
+    // floods): nothing here follows that, so such events cost no more than this.
+    if (method == QLatin1String("Page.navigatedWithinDocument"))
+        return;
     const bool mainFrame = params.value(QStringLiteral("frameId")).toString() == m_targetId;
     if (method == QLatin1String("Page.lifecycleEvent") && mainFrame && !m_blankLoaderId.isEmpty()
         && params.value(QStringLiteral("loaderId")).toString() == m_blankLoaderId) {
@@ -164,10 +168,9 @@ void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
             m_blankLoaded = true;
         return;
     }
-    if (method == QLatin1String("Page.frameStoppedLoading")) {
+    if (method == QLatin1String("Page.frameStoppedLoading") && m_blankLoaded && mainFrame) {
         // The blank page is done once its frame stops loading after its load event.
-        if (m_blankLoaded && mainFrame)
-            blankPageDone(m_epoch);
+        blankPageDone(m_epoch);
         return;
     }
     if (method == QLatin1String("Page.javascriptDialogOpening")) {
@@ -179,14 +182,20 @@ void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
         lose(QStringLiteral("the page's renderer crashed"));
         return;
     }
-    if (method == QLatin1String("Page.frameNavigated")) {
-        const QJsonObject frame = params.value(QStringLiteral("frame")).toObject();
-        const QUrl url(frame.value(QStringLiteral("url")).toString());
-        if (!frame.contains(QStringLiteral("parentId")) && url.scheme().startsWith(QLatin1String("http")))
-            m_rowOrigins.insert(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
-                                             | QUrl::RemoveUserInfo).toString());
-    }
+    if (method == QLatin1String("Page.frameNavigated"))
+        noteOrigin(params.value(QStringLiteral("frame")).toObject());
     Q_EMIT eventReceived(method, params);
+}
+
+void PageSession::noteOrigin(const QJsonObject &frame)
+{
+    // Subframes may navigate in a loop: only the main frame's origins are parsed.
+    if (frame.contains(QStringLiteral("parentId")))
+        return;
+    const QUrl url(frame.value(QStringLiteral("url")).toString());
+    if (url.scheme().startsWith(QLatin1String("http")))
+        m_rowOrigins.insert(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
+                                         | QUrl::RemoveUserInfo).toString());
 }
 
 void PageSession::lose(const QString &reason)

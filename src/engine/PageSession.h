@@ -63,6 +63,7 @@ private:
     void onEvent(const QString &method, const QJsonObject &params);
     void onPageEvent(const QString &method, const QJsonObject &params);
     void closeOpenedWindow(const QJsonObject &params);
+    void noteOrigin(const QJsonObject &frame);
     void lose(const QString &reason);
     void blankPageDone(quint64 epoch);
     void resetStepDone(quint64 epoch);

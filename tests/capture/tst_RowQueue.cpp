@@ -68,6 +68,7 @@ private Q_SLOTS:
     void namesAreReservedInListOrderWhateverFinishesFirst();
     void pagesNeverIdleWhileAnotherHostsRowCanStart();
     void failuresThatMayPassAreTriedAgainWithoutHoldingThePage();
+    void rowsLostToARestartAreLoadedOnceMore();
     void skippedRowsAreNeitherLoadedNorWritten();
     void stopLetsTheLoadingRowsEndAndStartsNoOther();
 };
@@ -143,6 +144,29 @@ void TestRowQueue::failuresThatMayPassAreTriedAgainWithoutHoldingThePage()
     QCOMPARE(g.first.navigated.size(), 2);
     QCOMPARE(g.results.size(), 1);
     QCOMPARE(g.results.first().reason, QStringLiteral("HTTP error 503"));
+}
+
+void TestRowQueue::rowsLostToARestartAreLoadedOnceMore()
+{
+    Harness h;
+    h.add(QStringLiteral("lost once"), QStringLiteral("saved"), 0, QStringLiteral("engine restarted"), 1);
+    h.add(QStringLiteral("lost always"), {}, 0, QStringLiteral("engine restarted"));
+    for (FakeBrowser *page : {&h.first, &h.second}) {
+        for (const QString &url : h.rows)
+            page->pages[url].lostToRestart = true;
+    }
+    RowQueue queue({&h.first}, h.pump, h, h);
+    queue.setTries(1, 10'000); // a pause, were one taken, would outlast the test
+    QElapsedTimer clock;
+    clock.start();
+    queue.run();
+    QVERIFY(clock.elapsed() < 5000);
+    // Once more whatever the tries say, and only once.
+    QCOMPARE(h.first.navigated, (QStringList{QStringLiteral("lost once"), QStringLiteral("lost once"),
+                                             QStringLiteral("lost always"), QStringLiteral("lost always")}));
+    QCOMPARE(h.results.size(), 2);
+    QVERIFY(h.results.at(0).saved());
+    QCOMPARE(h.results.at(1).reason, QStringLiteral("engine restarted"));
 }
 
 void TestRowQueue::skippedRowsAreNeitherLoadedNorWritten()

@@ -28,8 +28,12 @@ bool FakeBrowser::failing() const
 
 PageOutcome FakeBrowser::takeOutcome()
 {
-    if (failing())
-        return PageOutcome::failedWith(pages.value(m_current).error, pages.value(m_current).failingLoads > 0);
+    if (failing()) {
+        const Page page = pages.value(m_current);
+        PageOutcome outcome = PageOutcome::failedWith(page.error, page.failingLoads > 0 && !page.lostToRestart);
+        outcome.lostToRestart = page.lostToRestart;
+        return outcome;
+    }
     PageOutcome outcome;
     outcome.content = pages.value(m_current).text;
     return outcome;

@@ -15,6 +15,7 @@ public:
         int pollsUntilReady = 0; // queries answering "loading" before done
         QString error;           // the row fails with this reason
         int failingLoads = 0;    // with an error: only the first loads fail, and may pass
+        bool lostToRestart = false; // with an error: the page was lost to another's restart
     };
 
     void load(const QString &url) override;

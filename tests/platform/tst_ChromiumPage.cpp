@@ -1,3 +1,4 @@
+#include "engine/ChromiumBrowser.h"
 #include "engine/ChromiumPage.h"
 #include "fakes/LocalHttpServer.h"
 #include "process/ChildProcesses.h"
@@ -12,6 +13,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -29,6 +32,37 @@ PageOutcome loadRow(IPage &page, QtEventPump &pump, const QString &row)
     while (!page.isDone() && !deadline.hasExpired())
         pump.waitForEvents(1000);
     return page.takeOutcome();
+}
+
+struct TimedOutcome {
+    PageOutcome outcome;
+    qint64 ms = -1;
+};
+
+// Loads the rows at once, each in a page of its own in one browser, as a run with -j does.
+QList<TimedOutcome> loadAtOnce(const QStringList &rows, const EngineOptions &options, QtEventPump &pump)
+{
+    ChromiumProcess engine;
+    ChromiumBrowser browser(engine, options);
+    std::vector<std::unique_ptr<ChromiumPage>> pages;
+    QList<TimedOutcome> outcomes(rows.size());
+    QElapsedTimer clock;
+    clock.start();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        pages.push_back(std::make_unique<ChromiumPage>(browser));
+        pages.back()->setDoneHandler([&outcomes, &clock, &pump, i] {
+            outcomes[i].ms = clock.elapsed();
+            pump.wake();
+        });
+        pages.back()->load(rows.at(i));
+    }
+    const QDeadlineTimer deadline(options.longestRowMs());
+    while (!deadline.hasExpired()
+           && !std::all_of(pages.begin(), pages.end(), [](const auto &page) { return page->isDone(); }))
+        pump.waitForEvents(1000);
+    for (size_t i = 0; i < pages.size(); ++i)
+        outcomes[qsizetype(i)].outcome = pages[i]->takeOutcome();
+    return outcomes;
 }
 
 // CPU ticks of the engine's processes.
@@ -77,6 +111,8 @@ private Q_SLOTS:
     void oversizedPageFailsWithoutFollowingIt();
     void missingEngineFailsEveryRow();
     void busyServersMayPassAfterTheirPause();
+    void aHistoryFloodCostsNoOtherPage();
+    void stoppedAndRunawayPagesEndWithoutTheLimit();
 
 private:
     PageOutcome load(const QString &row) { return loadRow(*m_page, *m_pump, row); }
@@ -325,6 +361,59 @@ void TestChromiumPage::busyServersMayPassAfterTheirPause()
     QVERIFY(missing.failed());
     QVERIFY(!missing.mayPass);
     QCOMPARE(missing.retryAfterMs, -1);
+}
+
+void TestChromiumPage::aHistoryFloodCostsNoOtherPage()
+{
+    m_server.page("/flood", html("<p>flood</p><script>for (let n = 0;; ++n) history.pushState(null, '', '?' + n);"
+                                 "</script>"));
+    EngineOptions options;
+    options.pageLimitMs = 10'000;
+    options.settleMs = 500;
+    const QList<TimedOutcome> rows = loadAtOnce({m_server.url("/plain"), m_server.url("/flood"),
+                                                 m_server.url("/other"), m_server.url("/utf8")},
+                                                options, *m_pump);
+    const QStringList texts{QStringLiteral("Hello\n\nplain page"), {}, QStringLiteral("other page"),
+                            QStringLiteral("Grüße — 日本語 ✓")};
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const TimedOutcome &row = rows.at(i);
+        if (i != 1) {
+            QVERIFY2(!row.outcome.failed(), qPrintable(row.outcome.failure));
+            QCOMPARE(row.outcome.content, texts.at(i));
+        }
+        // Every row, the flood's own too, ends within its limit (and a margin for the engine).
+        QVERIFY2(row.ms >= 0 && row.ms < options.pageLimitMs + 3000, qPrintable(QString::number(row.ms)));
+    }
+}
+
+void TestChromiumPage::stoppedAndRunawayPagesEndWithoutTheLimit()
+{
+    m_server.page("/stopped", html("<p>before the stop</p><script>window.stop()</script><p>after</p>"));
+    // Two pages that send the page on to each other as soon as they load.
+    m_server.page("/ping", html("<p>ping</p><script>onload = () => { location.href = '/pong'; };</script>"));
+    m_server.page("/pong", html("<p>pong</p><script>onload = () => { location.href = '/ping'; };</script>"));
+    EngineOptions options;
+    options.pageLimitMs = 30'000;
+    options.settleMs = 500;
+    const QList<TimedOutcome> rows = loadAtOnce({m_server.url("/stopped"), m_server.url("/ping")},
+                                                options, *m_pump);
+    struct Expected {
+        QString text;
+        QString note;
+        QString failure;
+    };
+    const QList<Expected> expected{
+        {QStringLiteral("before the stop"), QStringLiteral("load incomplete"), {}},
+        {{}, {}, QStringLiteral("too many script navigations")},
+    };
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const PageOutcome &outcome = rows.at(i).outcome;
+        QCOMPARE(outcome.failure, expected.at(i).failure);
+        QCOMPARE(outcome.content, expected.at(i).text);
+        QCOMPARE(outcome.note, expected.at(i).note);
+        QVERIFY2(rows.at(i).ms >= 0 && rows.at(i).ms < options.pageLimitMs / 3,
+                 qPrintable(QString::number(rows.at(i).ms)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPage)
