@@ -16,14 +16,8 @@ bool needsEscape(const QString &field)
     return field.startsWith(u' ') || field.endsWith(u' ');
 }
 
-} // namespace
-
-QByteArray SavedRows::digest(const QString &url)
-{
-    return QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Md5);
-}
-
-QByteArray SavedRows::escaped(const QString &field)
+// One field of an escaped line, and back.
+QByteArray escaped(const QString &field)
 {
     const QByteArray bytes = field.toUtf8();
     if (!needsEscape(field))
@@ -45,7 +39,7 @@ QByteArray SavedRows::escaped(const QString &field)
     return line;
 }
 
-QString SavedRows::unescaped(const QByteArray &field)
+QString unescaped(const QByteArray &field)
 {
     if (!field.contains('\\'))
         return QString::fromUtf8(field);
@@ -66,6 +60,13 @@ QString SavedRows::unescaped(const QByteArray &field)
         }
     }
     return QString::fromUtf8(bytes);
+}
+
+} // namespace
+
+QByteArray SavedRows::digest(const QString &url)
+{
+    return QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Md5);
 }
 
 void SavedRows::readArchive(OutputNames &names)

@@ -32,10 +32,6 @@ public:
     // The system's reason for the archive's last failed write, or empty.
     QString writeError() const { return m_writeError; }
 
-    // One field of an escaped line, and back.
-    static QByteArray escaped(const QString &field);
-    static QString unescaped(const QByteArray &field);
-
 private:
     static QByteArray digest(const QString &url);
     void readArchive(OutputNames &names);
