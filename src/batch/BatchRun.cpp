@@ -113,8 +113,18 @@ void BatchRun::writeReport(const RowRecord &record)
     };
     if (m_options.engine.mainContent)
         line.insert(QStringLiteral("fallback"), record.fallback);
-    m_report->write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
-    m_report->flush();
+    const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    if (m_report->write(bytes) != bytes.size() || !m_report->flush()) {
+        cannotWrite(m_options.report, m_report->errorString(), m_reportFailed);
+        m_report->unsetError();
+    }
+}
+
+void BatchRun::cannotWrite(const QString &path, const QString &reason, bool &named)
+{
+    if (!named)
+        complain(QStringLiteral("cannot write %1: %2").arg(path, reason));
+    named = true;
 }
 
 void BatchRun::printSummary()
@@ -178,7 +188,8 @@ void BatchRun::rowFinished(const RowResult &result)
     switch (result.outcome) {
     case RowResult::Outcome::Saved:
         ++m_saved;
-        m_history->saved(result.url, result.outputPath);
+        if (!m_history->saved(result.url, result.outputPath))
+            cannotWrite(m_options.archive, m_history->writeError(), m_archiveFailed);
         break;
     case RowResult::Outcome::Failed: ++m_failed; break;
     case RowResult::Outcome::Skipped: ++m_skipped; break;
@@ -218,6 +229,7 @@ int BatchRun::run()
     m_rows = std::make_unique<ListRows>(m_options.addresses, m_options.listFiles, m_stdin, m_err);
     m_rows->setAfterRead([this] { m_pump.processPendingEvents(); });
     m_saved = m_failed = m_skipped = 0;
+    m_archiveFailed = m_reportFailed = false;
     ListRows::Row first;
     if (!m_rows->next(first)) {
         complain(CaptureRun::emptyListMessage());
@@ -268,6 +280,7 @@ int BatchRun::run()
     if (!m_options.quiet)
         m_out << CaptureRun::doneMessage() << Qt::endl;
     printSummary();
-    return m_failed == 0 && !m_rows->readFailed() ? AllSaved : SomeFailed;
+    const bool recorded = !m_archiveFailed && !m_reportFailed;
+    return m_failed == 0 && !m_rows->readFailed() && recorded ? AllSaved : SomeFailed;
 }
 

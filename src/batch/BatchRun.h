@@ -72,6 +72,8 @@ private:
     bool prepareFolder();
     // One error message on standard error, in the program's own style.
     void complain(const QString &message);
+    // Names the file's first failed write; `named` keeps it to one message a file.
+    void cannotWrite(const QString &path, const QString &reason, bool &named);
     void printRow(const RowResult &result);
     QString rowPrefix(qint64 row) const;
     void writeReport(const RowRecord &record);
@@ -99,4 +101,6 @@ private:
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;
+    bool m_archiveFailed = false;
+    bool m_reportFailed = false;
 };

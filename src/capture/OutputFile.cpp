@@ -84,6 +84,15 @@ int createTemporaryFile(const QByteArray &target, QByteArray &temporaryPath)
     return -1;
 }
 
+// Control characters and the marks that reorder text: a name holding one could
+// show another name than it is ("…\u202Etxt.exe").
+bool isDisguising(QChar character)
+{
+    const char16_t code = character.unicode();
+    return character.category() == QChar::Other_Control || code == 0x061c || code == 0x200e
+        || code == 0x200f || (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
+}
+
 } // namespace
 
 QString MakeOutputFileName(const QString &url, const QString &extension)
@@ -94,8 +103,12 @@ QString MakeOutputFileName(const QString &url, const QString &extension)
     name.remove(QStringLiteral("http://"));
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name += extension;
-    for (const QChar unsafe : {u'\0', u'\\', u'*', u':', u'?', u'<', u'>', u'|'})
+    for (const QChar unsafe : {u'\\', u'*', u':', u'?', u'<', u'>', u'|'})
         name.replace(unsafe, QLatin1Char(' '));
+    for (QChar &character : name) {
+        if (isDisguising(character))
+            character = QLatin1Char(' ');
+    }
     return name;
 }
 
@@ -132,26 +145,33 @@ OutputFileWriter::~OutputFileWriter()
     discard();
 }
 
+void OutputFileWriter::fail(const RuntimeError &error)
+{
+    m_openError = error;
+    throw error;
+}
+
 void OutputFileWriter::open(const QString &path)
 {
     discard();
     m_failed = false;
+    m_openError.reset();
     const QFileInfo existing(path);
     if (existing.isSymLink())
-        throw RuntimeError(QStringLiteral("Permission denied: %1 is a symbolic link").arg(path),
-                           RuntimeError::PathFileAccess);
+        fail(RuntimeError(QStringLiteral("Permission denied: %1 is a symbolic link").arg(path),
+                          RuntimeError::PathFileAccess));
     // A file without its owner's write bit is read-only, also for the superuser.
     const bool readOnly = !existing.isWritable()
         || !(existing.permissions() & QFileDevice::WriteOwner);
     if (existing.exists() && (!existing.isFile() || readOnly))
-        throw fileError(QStringLiteral("Permission denied"), path,
-                        existing.isFile() ? QStringLiteral("the file is read-only")
-                                          : QStringLiteral("not a file"));
+        fail(fileError(QStringLiteral("Permission denied"), path,
+                       existing.isFile() ? QStringLiteral("the file is read-only")
+                                         : QStringLiteral("not a file")));
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporaryPath;
     const int descriptor = createTemporaryFile(target, temporaryPath);
     if (descriptor < 0)
-        throw fileError(QStringLiteral("Cannot create file"), path, systemReason(errno));
+        fail(fileError(QStringLiteral("Cannot create file"), path, systemReason(errno)));
     // A replaced file keeps its permissions; a new one gets 0666 less the umask.
     struct stat status;
     if (::stat(target.constData(), &status) == 0)
@@ -163,6 +183,8 @@ void OutputFileWriter::open(const QString &path)
 
 void OutputFileWriter::write(const QString &pageText)
 {
+    if (m_openError)
+        throw *m_openError;
     if (m_descriptor < 0)
         throw RuntimeError(QStringLiteral("Bad file name or number"), 52);
     const QByteArray bytes = pageText.toUtf8();

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "support/RuntimeError.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // The name of a row's output file, made from its address alone (one leading
-// byte-order mark is not part of the address), ending in the extension.
+// byte-order mark is not part of the address), ending in the extension;
+// control characters and bidirectional marks become blanks.
 QString MakeOutputFileName(const QString &url, const QString &extension = QStringLiteral(".txt"));
 // A name the file system accepts: names within its limit stay as they are,
 // longer ones keep their start, gain a short hash of the whole name and the
@@ -20,6 +25,7 @@ QString MakeOutputPath(const QString &folder, const QString &fileName);
 // Writes one output file in three steps. The text goes to a file with a short
 // name beside the final one and replaces it only once all of it is on disk;
 // a symbolic link in the final name's place is refused, never written through.
+// After a failed open, write reports the open's own error and close does nothing.
 class OutputFileWriter
 {
 public:
@@ -34,9 +40,11 @@ public:
 
 private:
     void discard();
+    [[noreturn]] void fail(const RuntimeError &error);
 
     QString m_path;
     QByteArray m_temporaryPath;
     int m_descriptor = -1;
     bool m_failed = false;
+    std::optional<RuntimeError> m_openError;
 };

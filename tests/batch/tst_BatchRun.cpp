@@ -9,6 +9,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 struct Fixture {
@@ -20,11 +25,11 @@ struct Fixture {
     }
     int run(const QStringList &listFiles)
     {
-        BatchOptions options;
         options.listFiles = listFiles;
         options.folder = folder.path();
         BatchRun batch(options, {&browser}, pump, outStream, errStream);
         batch.setStandardInput(input);
+        batch.setReport(report);
         return batch.run();
     }
     // The row numbers of the progress lines, in order.
@@ -48,6 +53,8 @@ struct Fixture {
     QTextStream outStream{&out};
     QTextStream errStream{&err};
     QIODevice *input = nullptr;
+    QFileDevice *report = nullptr;
+    BatchOptions options;
 };
 
 const QStringList FiveRows{"http://h/a", "http://h/b", "http://h/c", "http://h/d", "http://h/e"};
@@ -63,6 +70,8 @@ private Q_SLOTS:
     void rowsTooLongFailWithoutReachingTheEngine();
     void listProblemsAreRefusedBeforeAnyRow();
     void folderRemovedMidRunFailsTheRowsLeftWithTheReason();
+    void readOnlyFolderFailsEachRowWithTheSystemsReason();
+    void archiveAndReportThatCannotBeWrittenAreNamedOnce();
 };
 
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
@@ -143,6 +152,36 @@ void TestBatchRun::folderRemovedMidRunFailsTheRowsLeftWithTheReason()
     QCOMPARE(f.progressRows(), (QList<int>{1, 2, 3, 4, 5}));
     QCOMPARE(f.out.count(QStringLiteral("No such file or directory")), 4);
     QVERIFY2(f.out.endsWith(QStringLiteral("Done.\nSaved 1, failed 4, skipped 0.\n")), qPrintable(f.out));
+}
+
+void TestBatchRun::readOnlyFolderFailsEachRowWithTheSystemsReason()
+{
+    if (::geteuid() == 0)
+        QSKIP("the superuser writes into read-only folders");
+    Fixture f;
+    QVERIFY(QFile::setPermissions(f.folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QCOMPARE(f.run({f.list("http://h/a\nhttp://h/b\n")}), int(BatchRun::SomeFailed));
+    QFile::setPermissions(f.folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(f.out.count(QStringLiteral("(Cannot create file: ")), 2);
+    QCOMPARE(f.out.count(QStringLiteral("(Permission denied))")), 2);
+}
+
+void TestBatchRun::archiveAndReportThatCannotBeWrittenAreNamedOnce()
+{
+    const QString full = QStringLiteral("/dev/full");
+    if (!QFileInfo::exists(full))
+        QSKIP("no /dev/full");
+    Fixture f;
+    QFile report(full);
+    QVERIFY(report.open(QIODevice::WriteOnly));
+    f.report = &report;
+    f.options.report = full;
+    f.options.archive = full;
+    QCOMPARE(f.run({f.list(FiveRows.join(QLatin1Char('\n')).toUtf8())}), int(BatchRun::SomeFailed));
+    const QString reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    QCOMPARE(f.err, QStringLiteral("textorin-batch: cannot write /dev/full: %1\n").arg(reason).repeated(2));
+    QVERIFY2(f.out.endsWith(QStringLiteral("Saved 5, failed 0, skipped 0.\n")), qPrintable(f.out));
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)

@@ -254,9 +254,15 @@ void TestCaptureRun::removedFolderIsReportedWithoutPartialFiles()
     f.browser.onPoll = [&](const QString &, int) { QDir(doomed).removeRecursively(); };
     f.run.start();
     const QStringList warnings = f.boxes.warnings();
+    // Each step's report gives the system's reason; none claims a fault of its own.
     QCOMPARE(warnings.size(), 2);
     QVERIFY(warnings.at(0).contains(QStringLiteral("at line 162\r")));
     QVERIFY(warnings.at(1).contains(QStringLiteral("at line 164\r")));
+    for (const QString &warning : warnings) {
+        QVERIFY2(warning.contains(QStringLiteral("No such file or directory")), qPrintable(warning));
+        QVERIFY(!warning.contains(QStringLiteral("Bad file name or number")));
+    }
+    QVERIFY(f.list.rowReason(1).contains(QStringLiteral("No such file or directory")));
     QVERIFY(QDir(base.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
 }
