@@ -63,6 +63,8 @@ private:
     void onEvent(const QString &method, const QJsonObject &params);
     void onPageEvent(const QString &method, const QJsonObject &params);
     void closeOpenedWindow(const QJsonObject &params);
+    // Why the renderer died: killed for its memory, or crashed (`detail`: " (status)").
+    QString crashReason(const QString &detail);
     void lose(const QString &reason);
     void blankPageDone(quint64 epoch);
     void resetStepDone(quint64 epoch);
