@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -16,6 +17,17 @@ bool isRenderer(int pid)
     QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
     return file.open(QIODevice::ReadOnly)
         && file.readAll().replace('\0', ' ').split(' ').contains("--type=renderer");
+}
+
+// Resident bytes, from /proc/PID/statm: cheap, and never less than the PSS,
+// which takes a walk of the process's page tables.
+qint64 residentBytes(int pid)
+{
+    QFile file(QStringLiteral("/proc/%1/statm").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
 }
 
 } // namespace
@@ -55,8 +67,10 @@ qint64 RendererMemoryWatch::pssBytes(int pid)
 void RendererMemoryWatch::sample()
 {
     for (int pid : ChildProcesses::descendants(m_engine)) {
+        if (residentBytes(pid) <= m_cap || !isRenderer(pid))
+            continue;
         const qint64 used = pssBytes(pid);
-        if (used <= m_cap || !isRenderer(pid))
+        if (used <= m_cap)
             continue;
         ::kill(pid, SIGKILL);
         Q_EMIT killed(pid, used);
