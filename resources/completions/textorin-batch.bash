@@ -18,14 +18,14 @@ _textorin_batch()
             COMPREPLY=($(compgen -W 'text markdown html json' -- "$cur"))
             return
             ;;
-        -u | --url | --timeout | --settle | --window-size | -j | --jobs | --tries | --wait | --shard)
+        -u | --url | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard)
             return
             ;;
     esac
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-u --url --folder --timeout --settle
-            --window-size --format --main-content -j --jobs --tries --wait
+            --window-size --format --main-content -j --jobs --max-page-memory --tries --wait
             --no-clobber --archive --report --shard -q --quiet -v --verbose
             --version -h --help' -- "$cur"))
         return

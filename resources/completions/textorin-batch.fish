@@ -7,6 +7,7 @@ complete -c textorin-batch -l window-size -x -d 'The window pages are laid out i
 complete -c textorin-batch -l format -x -a 'text markdown html json' -d 'What each file holds'
 complete -c textorin-batch -l main-content -d 'Only the main article'
 complete -c textorin-batch -s j -l jobs -x -d 'Pages loaded at once'
+complete -c textorin-batch -l max-page-memory -x -d 'Most memory a page may use, in MiB'
 complete -c textorin-batch -l tries -x -d 'Loads of a row whose failure may pass'
 complete -c textorin-batch -l wait -x -d 'Seconds between two loads of one host'
 complete -c textorin-batch -l no-clobber -d 'Skip rows whose file exists'

@@ -104,12 +104,12 @@ std::optional<int> milliseconds(const QString &text, double least)
     return int(std::lround(seconds * 1000));
 }
 
-// A whole number from 1 to `most`.
-std::optional<int> count(const QString &text, int most)
+// A whole number from `least` to `most`.
+std::optional<int> count(const QString &text, int most, int least = 1)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
-    if (!ok || value < 1 || value > most)
+    if (!ok || value < least || value > most)
         return std::nullopt;
     return value;
 }
@@ -231,6 +231,17 @@ QList<BatchCommandLine::Option> makeOptions()
          [](const QString &value, BatchOptions &options) {
              return store(count(value, 32), &options.jobs, value,
                           QStringLiteral("a whole number from 1 to 32"));
+         }},
+        {{QStringLiteral("max-page-memory")}, QStringLiteral("MIB"),
+         QStringLiteral("the most memory a page may use, in MiB (default 1024, from 100 to 1048576): "
+                        "a page past it is stopped and its row fails as \"page used too much memory\"."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             const std::optional<int> mebibytes = count(value, 1'048'576, 100);
+             if (!mebibytes)
+                 return refusal(QStringLiteral("a whole number from 100 to 1048576"), value);
+             options.engine.pageMemoryCap = qint64(*mebibytes) << 20;
+             return QString();
          }},
         {{QStringLiteral("tries")}, QStringLiteral("N"),
          QStringLiteral("up to N loads of a row whose failure may pass (a reset connection, a "

@@ -1,14 +1,16 @@
 #include "engine/ChromiumBrowser.h"
 
+#include "engine/AbandonedProfiles.h"
 #include "engine/DevToolsConnection.h"
 #include "engine/DevToolsRouter.h"
 #include "engine/IEngineProcess.h"
+#include "engine/ProfileFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
+#include <algorithm>
 #include <unistd.h>
 
 static void initEngineResources()
@@ -19,6 +21,8 @@ static void initEngineResources()
 namespace {
 
 const QString DefaultProgram = QStringLiteral("/usr/lib/chromium/chromium");
+// How long after a renderer was killed for its memory a page's crash is put down to it.
+constexpr int MemoryKillMs = 2'000;
 
 QString resourceText(const QString &path)
 {
@@ -60,6 +64,7 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
                          .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
     m_textScript = pageTextScript(m_options);
     connect(&m_process, &IEngineProcess::ended, this, &ChromiumBrowser::onEnded);
+    connect(&m_process, &IEngineProcess::rendererKilled, this, &ChromiumBrowser::onRendererKilled);
 }
 
 ChromiumBrowser::~ChromiumBrowser()
@@ -153,13 +158,18 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
     if (!failure->isEmpty())
         return false;
     m_connection->reset();
-    m_profile = std::make_unique<QTemporaryDir>(engineFolderBase() + QStringLiteral("/textorin-XXXXXX"));
+    if (!m_sweptProfiles) {
+        m_sweptProfiles = true;
+        AbandonedProfiles::removeUnder(engineFolderBase());
+    }
+    m_profile = std::make_unique<ProfileFolder>(engineFolderBase());
     // The engine's temporary files, crash reports and caches go with the profile,
     // never into the user's own browser folders.
     const QString profile = m_profile->path();
     const QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
                                   QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
                                   QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c")};
+    m_process.setRendererMemoryCap(m_options.pageMemoryCap);
     QString error;
     if (!m_profile->isValid() || !QDir().mkpath(profile + QStringLiteral("/t"))
         || !m_process.start(program(), arguments(profile + QStringLiteral("/p")), environment,
@@ -177,9 +187,28 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
 
 void ChromiumBrowser::shutdown(const QString &reason)
 {
-    if (m_started)
-        m_process.stop();
     stop(reason);
+}
+
+bool ChromiumBrowser::takeMemoryKill()
+{
+    m_memoryKills.erase(std::remove_if(m_memoryKills.begin(), m_memoryKills.end(),
+                                       [](const QDeadlineTimer &kill) { return kill.hasExpired(); }),
+                        m_memoryKills.end());
+    if (m_memoryKills.isEmpty())
+        return false;
+    m_memoryKills.removeFirst();
+    return true;
+}
+
+QString ChromiumBrowser::profilePath() const
+{
+    return m_profile ? m_profile->path() : QString();
+}
+
+void ChromiumBrowser::onRendererKilled()
+{
+    m_memoryKills.append(QDeadlineTimer(MemoryKillMs));
 }
 
 void ChromiumBrowser::onEnded(const QString &reason)
@@ -192,8 +221,11 @@ void ChromiumBrowser::stop(const QString &reason)
     if (!m_started)
         return;
     m_started = false;
+    // No process of the engine may still be writing into the profile when it goes.
+    m_process.stop();
     m_connection->reset();
     m_router->clear();
     m_profile.reset();
+    m_memoryKills.clear();
     Q_EMIT stopped(reason);
 }

@@ -2,6 +2,8 @@
 
 #include "engine/EngineOptions.h"
 
+#include <QDeadlineTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,12 +13,13 @@
 class DevToolsConnection;
 class DevToolsRouter;
 class IEngineProcess;
-class QTemporaryDir;
+class ProfileFolder;
 
 // One headless Chromium, driven over its DevTools pipe and shared by the pages
 // that load in it; its router hands each page the events of its own session.
 // It is started when a page first needs it and again after it stopped; its
-// profile folder lives only as long as it runs.
+// profile folder lives only as long as it runs, and the first start removes the
+// folders that killed programs left.
 class ChromiumBrowser : public QObject
 {
     Q_OBJECT
@@ -40,6 +43,11 @@ public:
     void shutdown(const QString &reason = QStringLiteral("the browser engine was shut down"));
     // Why no page can be loaded at all (the engine is missing), or empty.
     QString unavailableReason() const;
+    // Whether a renderer was killed for its memory in the last 2 s: the reason a
+    // page's renderer crashed. Each kill answers one crash.
+    bool takeMemoryKill();
+    // The profile folder of the running engine, or empty.
+    QString profilePath() const;
 
     // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
     static QString program();
@@ -54,13 +62,16 @@ Q_SIGNALS:
 private:
     void onEnded(const QString &reason);
     void stop(const QString &reason);
+    void onRendererKilled();
 
     IEngineProcess &m_process;
     DevToolsConnection *m_connection;
     DevToolsRouter *m_router;
     EngineOptions m_options;
-    std::unique_ptr<QTemporaryDir> m_profile;
+    std::unique_ptr<ProfileFolder> m_profile;
     bool m_started = false;
+    bool m_sweptProfiles = false;
+    QList<QDeadlineTimer> m_memoryKills; // each expires when it can no longer explain a crash
     QString m_settleScript;
     QString m_textScript;
 };

@@ -21,6 +21,9 @@ struct EngineOptions {
     QSize windowSize{1280, 800};
     // Largest main document and largest text, in bytes and characters.
     qint64 pageCap = 16 * 1024 * 1024;
+    // Most memory (PSS, in bytes) a page's renderer may use; past it the renderer
+    // is killed and the row fails.
+    qint64 pageMemoryCap = qint64(1) << 30;
     // How long a script run in the page may take before the page counts as hung.
     int scriptLimitMs = 5'000;
 

@@ -21,9 +21,14 @@ public:
     virtual void write(const QByteArray &bytes) = 0;
     // Ends the engine and every process it started, and waits for them.
     virtual void stop() = 0;
+    // Kills a renderer whose memory passes `bytes` (0: no cap), reporting it
+    // with rendererKilled.
+    virtual void setRendererMemoryCap(qint64 bytes) = 0;
 
 Q_SIGNALS:
     void bytesReceived(const QByteArray &bytes);
     // The engine ended without being asked to.
     void ended(const QString &reason);
+    // A renderer was killed for passing the memory cap; its page crashes next.
+    void rendererKilled(qint64 pid, qint64 pssBytes);
 };

@@ -132,8 +132,7 @@ void PageSession::onEvent(const QString &method, const QJsonObject &params)
     if (method == QLatin1String("Target.targetCreated")) {
         closeOpenedWindow(params);
     } else if (method == QLatin1String("Target.targetCrashed")) {
-        lose(QStringLiteral("the page's renderer crashed (%1)")
-                 .arg(params.value(QStringLiteral("status")).toString()));
+        lose(crashReason(QStringLiteral(" (%1)").arg(params.value(QStringLiteral("status")).toString())));
     } else if (method == QLatin1String("Target.detachedFromTarget")
                || method == QLatin1String("Target.targetDestroyed")) {
         if (!m_targetId.isEmpty())
@@ -179,7 +178,7 @@ void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
         return;
     }
     if (method == QLatin1String("Inspector.targetCrashed")) {
-        lose(QStringLiteral("the page's renderer crashed"));
+        lose(crashReason({}));
         return;
     }
     if (method == QLatin1String("Page.frameNavigated"))
@@ -196,6 +195,13 @@ void PageSession::noteOrigin(const QJsonObject &frame)
     if (url.scheme().startsWith(QLatin1String("http")))
         m_rowOrigins.insert(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
                                          | QUrl::RemoveUserInfo).toString());
+}
+
+QString PageSession::crashReason(const QString &detail)
+{
+    if (m_browser.takeMemoryKill())
+        return QStringLiteral("page used too much memory");
+    return QStringLiteral("the page's renderer crashed") + detail;
 }
 
 void PageSession::lose(const QString &reason)

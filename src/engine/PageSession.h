@@ -64,6 +64,8 @@ private:
     void onPageEvent(const QString &method, const QJsonObject &params);
     void closeOpenedWindow(const QJsonObject &params);
     void noteOrigin(const QJsonObject &frame);
+    // Why the renderer died: killed for its memory, or crashed (`detail`: " (status)").
+    QString crashReason(const QString &detail);
     void lose(const QString &reason);
     void blankPageDone(quint64 epoch);
     void resetStepDone(quint64 epoch);

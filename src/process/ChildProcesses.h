@@ -12,6 +12,7 @@ namespace ChildProcesses {
 struct Stat {
     char state = 0; // 'R', 'S', … ; 'Z' for a zombie
     int parent = 0;
+    int group = 0;  // the process group
 };
 // Nothing for a process that is gone.
 std::optional<Stat> stat(int pid);
@@ -19,6 +20,8 @@ std::optional<Stat> stat(int pid);
 bool isAlive(int pid);
 
 QList<int> descendants(int pid);
+// The members of the process group that are alive.
+QList<int> aliveInGroup(int group);
 // Ends every descendant of this process.
 void endAll();
 

@@ -3,11 +3,13 @@
 #include "process/ChildProcesses.h"
 #include "process/TerminationSignals.h"
 
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -16,6 +18,8 @@ namespace {
 
 constexpr int ChildCommandFd = 3;
 constexpr int ChildReplyFd = 4;
+// The longest wait for the killed engine's processes to be gone, per try.
+constexpr int GroupEndMs = 5'000;
 
 void closeFd(int &fd)
 {
@@ -36,6 +40,7 @@ ChromiumProcess::ChromiumProcess(QObject *parent) : IEngineProcess(parent)
         lost(status == QProcess::CrashExit ? QStringLiteral("it crashed")
                                            : QStringLiteral("exit status %1").arg(code));
     });
+    connect(&m_memoryWatch, &RendererMemoryWatch::killed, this, &IEngineProcess::rendererKilled);
 }
 
 ChromiumProcess::~ChromiumProcess()
@@ -92,7 +97,9 @@ bool ChromiumProcess::start(const QString &program, const QStringList &arguments
         closePipe();
         return false;
     }
-    TerminationSignals::addGroup(int(m_process.processId()));
+    m_group = int(m_process.processId());
+    TerminationSignals::addGroup(m_group);
+    m_memoryWatch.start(m_group);
     ::fcntl(m_commandFd, F_SETFL, ::fcntl(m_commandFd, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_replyFd, F_SETFL, ::fcntl(m_replyFd, F_GETFL) | O_NONBLOCK);
     m_replyNotifier = new QSocketNotifier(m_replyFd, QSocketNotifier::Read, this);
@@ -159,29 +166,47 @@ void ChromiumProcess::readReplies()
 
 void ChromiumProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning && m_replyFd < 0)
+    if (m_group <= 0 && m_process.state() == QProcess::NotRunning && m_replyFd < 0)
         return;
     m_stopping = true;
-    const int group = int(m_process.processId());
-    if (group > 0) {
-        // Helpers that left the group still count as the engine's.
-        const QList<int> helpers = ChildProcesses::descendants(group);
-        ::kill(-group, SIGKILL);
-        for (int helper : helpers)
-            ::kill(helper, SIGKILL);
-        TerminationSignals::removeGroup(group);
-        m_process.waitForFinished(5'000);
-        // The profile goes next: no helper may still be writing into it (one that
-        // is gone or only a zombie writes nothing any more).
-        const auto anyAlive = [&helpers] {
-            return std::any_of(helpers.cbegin(), helpers.cend(), ChildProcesses::isAlive);
-        };
-        for (int waited = 0; waited < 200 && anyAlive(); ++waited)
-            ::usleep(10'000);
-    }
-    m_process.waitForFinished(5'000);
+    m_memoryWatch.stop();
+    endGroup();
+    m_process.waitForFinished(GroupEndMs);
     closePipe();
     m_stopping = false;
+}
+
+void ChromiumProcess::endGroup()
+{
+    if (m_group <= 0)
+        return;
+    // Helpers that left the group still count as the engine's while its leader
+    // is this process's child; once it was reaped (its number may be another
+    // process's now), the group is what is left of the engine.
+    const QList<int> helpers = m_process.state() != QProcess::NotRunning
+        ? ChildProcesses::descendants(m_group)
+        : QList<int>();
+    const auto alive = [this, &helpers] {
+        QList<int> found = ChildProcesses::aliveInGroup(m_group);
+        std::copy_if(helpers.cbegin(), helpers.cend(), std::back_inserter(found),
+                     ChildProcesses::isAlive);
+        return found;
+    };
+    // The profile goes next: no process may still be writing into it (one that
+    // is gone or only a zombie writes nothing any more).
+    QList<int> left = helpers;
+    for (int round = 0; round < 2; ++round) {
+        ::kill(-m_group, SIGKILL);
+        for (int pid : std::as_const(left))
+            ::kill(pid, SIGKILL);
+        const QDeadlineTimer deadline(GroupEndMs);
+        while (!(left = alive()).isEmpty() && !deadline.hasExpired())
+            ::usleep(10'000);
+        if (left.isEmpty())
+            break;
+    }
+    TerminationSignals::removeGroup(m_group);
+    m_group = 0;
 }
 
 void ChromiumProcess::closePipe()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/IEngineProcess.h"
+#include "process/RendererMemoryWatch.h"
 
 #include <QProcess>
 
@@ -8,7 +9,9 @@ class QSocketNotifier;
 
 // Chromium as a child process in a process group of its own, with its DevTools
 // pipe on descriptors 3 (commands in) and 4 (replies out). It dies with this
-// process and with the termination signals (see TerminationSignals).
+// process and with the termination signals (see TerminationSignals); however it
+// ends, its whole group is killed and awaited. Its renderers are held to the
+// memory cap (see RendererMemoryWatch).
 class ChromiumProcess : public IEngineProcess
 {
     Q_OBJECT
@@ -22,6 +25,7 @@ public:
     bool isRunning() const override;
     void write(const QByteArray &bytes) override;
     void stop() override;
+    void setRendererMemoryCap(qint64 bytes) override { m_memoryWatch.setCap(bytes); }
 
     qint64 processId() const { return m_process.processId(); }
 
@@ -30,8 +34,11 @@ private:
     void flush();
     void closePipe();
     void lost(const QString &reason);
+    void endGroup();
 
     QProcess m_process;
+    RendererMemoryWatch m_memoryWatch;
+    int m_group = 0; // the engine's process group, valid after its leader died
     int m_commandFd = -1;
     int m_replyFd = -1;
     QSocketNotifier *m_replyNotifier = nullptr;

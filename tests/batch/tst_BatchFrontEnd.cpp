@@ -18,6 +18,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <tuple>
 
@@ -56,11 +57,13 @@ private Q_SLOTS:
     void optionsShapeTheLoadAndBadValuesAreRefused();
     void missingEngineIsOneClearError();
     void terminationEndsTheEngineAndItsProfile();
+    void killedRunsProfileGoesWithTheNextRun();
     void terminationEndsTheReadingOfAnEndlessList();
     void runsWithStandardDescriptorsClosed();
     void collidingNamesKeepEveryPage();
     void parallelRowsEndAsOneAtATime();
     void busyServersAreTriedAgain();
+    void pageOverTheMemoryCapFailsAlone();
     void archiveAndNoClobberSkipWhatIsSaved();
     void reportHasOneObjectPerRow();
     void neverWritesThroughALink();
@@ -259,7 +262,8 @@ void TestBatchFrontEnd::optionsShapeTheLoadAndBadValuesAreRefused()
     for (const QStringList &bad : {QStringList{QStringLiteral("--timeout"), QStringLiteral("soon")},
                                    QStringList{QStringLiteral("--timeout"), QStringLiteral("0")},
                                    QStringList{QStringLiteral("--settle"), QStringLiteral("-1")},
-                                   QStringList{QStringLiteral("--window-size"), QStringLiteral("1280")}}) {
+                                   QStringList{QStringLiteral("--window-size"), QStringLiteral("1280")},
+                                   QStringList{QStringLiteral("--max-page-memory"), QStringLiteral("99")}}) {
         const Result refused = runBatch(bad + QStringList{list});
         QVERIFY2(isUsageError(refused, bad.first()), qPrintable(refused.err));
     }
@@ -306,6 +310,36 @@ void TestBatchFrontEnd::terminationEndsTheEngineAndItsProfile()
              QStringList());
     // Nothing of the engine lands in the user's own browser folders.
     QVERIFY(!QFile::exists(m_config.filePath(QStringLiteral("chromium"))));
+}
+
+void TestBatchFrontEnd::killedRunsProfileGoesWithTheNextRun()
+{
+    QTemporaryDir out;
+    QTemporaryDir temp(QStringLiteral("/tmp/tb-XXXXXX"));
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    QProcessEnvironment killedEnvironment = QProcessEnvironment::systemEnvironment();
+    killedEnvironment.insert(environment);
+    killedEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    QProcess killed;
+    killed.setProcessEnvironment(killedEnvironment);
+    killed.start(QStringLiteral(TEXTORIN_BATCH_PATH),
+                 {QStringLiteral("--folder"), out.path(), writeList(m_server.url("/never").toUtf8())});
+    const int hits = m_server.hits(QStringLiteral("/never"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_server.hits(QStringLiteral("/never")) > hits, 20000);
+    const QList<int> engine = ChildProcesses::descendants(int(killed.processId()));
+    const QStringList profiles = QDir(temp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(profiles.size(), 1);
+    killed.kill();
+    QVERIFY(killed.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(std::none_of(engine.cbegin(), engine.cend(), ChildProcesses::isAlive), 5000);
+    QVERIFY(QFileInfo::exists(temp.filePath(profiles.constFirst())));
+
+    const Result next = runBatch({QStringLiteral("--folder"), out.path(),
+                                  writeList(m_server.url("/one").toUtf8())}, {}, environment);
+    QCOMPARE(next.exitCode, 0);
+    QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 }
 
 void TestBatchFrontEnd::terminationEndsTheReadingOfAnEndlessList()
@@ -422,6 +456,27 @@ void TestBatchFrontEnd::busyServersAreTriedAgain()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(m_server.hits(QStringLiteral("/busy-again")), 2);
     QCOMPARE(runBatch({QStringLiteral("--tries"), QStringLiteral("0"), QStringLiteral("-u"), QStringLiteral("x")}).exitCode, 2);
+}
+
+void TestBatchFrontEnd::pageOverTheMemoryCapFailsAlone()
+{
+    // Fills 64-MiB buffers in a loop until its renderer is killed.
+    m_server.page("/hog", "<html><body><p>hog</p><script>const kept = []; for (;;) {"
+                          " const block = new Uint8Array(64 << 20); block.fill(kept.length % 250 + 1);"
+                          " kept.push(block); }</script></body></html>");
+    QTemporaryDir out;
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-j"),
+                                    QStringLiteral("2"), QStringLiteral("--max-page-memory"),
+                                    QStringLiteral("300"), QStringLiteral("-u"), m_server.url("/one"),
+                                    QStringLiteral("-u"), m_server.url("/hog"), QStringLiteral("-u"),
+                                    m_server.url("/two")});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.out.contains(QStringLiteral("[2/3] FAILED %1 (page used too much memory)\n")
+                                     .arg(m_server.url("/hog"))),
+             qPrintable(result.out));
+    const QString prefix = QStringLiteral("127.0.0.1 %1_").arg(m_server.port());
+    QCOMPARE(readTestFile(out.filePath(prefix + QStringLiteral("one.txt"))), QByteArray("one"));
+    QCOMPARE(readTestFile(out.filePath(prefix + QStringLiteral("two.txt"))), QByteArray("two ✓"));
 }
 
 void TestBatchFrontEnd::archiveAndNoClobberSkipWhatIsSaved()

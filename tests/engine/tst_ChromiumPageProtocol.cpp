@@ -27,6 +27,7 @@ public:
         commands.append(QJsonDocument::fromJson(bytes.chopped(1)).object());
     }
     void stop() override { running = false; }
+    void setRendererMemoryCap(qint64) override {}
 
     // Answers the oldest unanswered command `method`; false when there is none.
     bool answer(const QString &method, const QJsonObject &result = {})

@@ -17,6 +17,7 @@ public:
     bool isRunning() const override { return true; }
     void write(const QByteArray &bytes) override { written += bytes; }
     void stop() override {}
+    void setRendererMemoryCap(qint64) override {}
     QByteArray written;
 };
 

@@ -120,6 +120,7 @@ private:
 
     LocalHttpServer m_server;
     ChromiumProcess *m_engine = nullptr;
+    ChromiumBrowser *m_browser = nullptr;
     ChromiumPage *m_page = nullptr;
     QtEventPump *m_pump = nullptr;
 };
@@ -163,7 +164,8 @@ void TestChromiumPage::initTestCase()
     m_engine = new ChromiumProcess(this);
     EngineOptions options;
     options.pageLimitMs = 2000;
-    m_page = new ChromiumPage(*m_engine, options, this);
+    m_browser = new ChromiumBrowser(*m_engine, options, this);
+    m_page = new ChromiumPage(*m_browser);
     m_pump = new QtEventPump;
     m_page->setDoneHandler([this] { m_pump->wake(); });
 }
@@ -171,6 +173,7 @@ void TestChromiumPage::initTestCase()
 void TestChromiumPage::cleanupTestCase()
 {
     m_page->shutdown();
+    delete m_page;
     QVERIFY(ChildProcesses::descendants(int(QCoreApplication::applicationPid())).isEmpty());
     delete m_pump;
 }
@@ -304,11 +307,23 @@ void TestChromiumPage::killedEngineProcessesFailOnlyTheirRow()
     QVERIFY2(stalled.failure.contains(QStringLiteral("crashed")), qPrintable(stalled.failure));
     QCOMPARE(content("/plain"), QStringLiteral("Hello\n\nplain page"));
 
-    // The browser process itself: the next row starts a new one.
+    // The browser process itself: its helpers (one too stopped to end by itself)
+    // and its profile go with it, and the next row starts a new one.
     const qint64 engine = m_engine->processId();
-    QTimer::singleShot(700, this, [engine] { ::kill(pid_t(engine), SIGKILL); });
+    const QString profile = m_browser->profilePath();
+    QVERIFY(QFileInfo::exists(profile));
+    const int stopped = ChildProcesses::descendants(int(engine)).value(0);
+    QVERIFY(stopped > 0);
+    QTimer::singleShot(700, this, [engine, stopped] {
+        ::kill(stopped, SIGSTOP);
+        ::kill(pid_t(engine), SIGKILL);
+    });
     const PageOutcome ended = load(m_server.url("/stall"));
+    const QList<int> left = ChildProcesses::aliveInGroup(int(engine));
+    ::kill(stopped, SIGKILL);
     QVERIFY2(ended.failure.contains(QStringLiteral("stopped unexpectedly")), qPrintable(ended.failure));
+    QCOMPARE(left, QList<int>());
+    QVERIFY(!QFileInfo::exists(profile));
     QCOMPARE(content("/other"), QStringLiteral("other page"));
     QVERIFY(m_engine->processId() != engine);
 }

@@ -1,0 +1,78 @@
+#include "process/RendererMemoryWatch.h"
+
+#include "process/ChildProcesses.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+constexpr int SampleMs = 250;
+
+bool isRenderer(int pid)
+{
+    // Zygote children rewrite their command line as one string of words.
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    return file.open(QIODevice::ReadOnly)
+        && file.readAll().replace('\0', ' ').split(' ').contains("--type=renderer");
+}
+
+// Resident bytes, from /proc/PID/statm: cheap, and never less than the PSS,
+// which takes a walk of the process's page tables.
+qint64 residentBytes(int pid)
+{
+    QFile file(QStringLiteral("/proc/%1/statm").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
+}
+
+} // namespace
+
+RendererMemoryWatch::RendererMemoryWatch(QObject *parent) : QObject(parent)
+{
+    m_timer.setInterval(SampleMs);
+    connect(&m_timer, &QTimer::timeout, this, &RendererMemoryWatch::sample);
+}
+
+void RendererMemoryWatch::start(int enginePid)
+{
+    m_engine = enginePid;
+    if (m_cap > 0 && m_engine > 0)
+        m_timer.start();
+}
+
+void RendererMemoryWatch::stop()
+{
+    m_timer.stop();
+    m_engine = 0;
+}
+
+qint64 RendererMemoryWatch::pssBytes(int pid)
+{
+    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    // "Pss:            123456 kB"
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').constFirst().toLongLong() * 1024;
+    }
+    return -1;
+}
+
+void RendererMemoryWatch::sample()
+{
+    for (int pid : ChildProcesses::descendants(m_engine)) {
+        if (residentBytes(pid) <= m_cap || !isRenderer(pid))
+            continue;
+        const qint64 used = pssBytes(pid);
+        if (used <= m_cap)
+            continue;
+        ::kill(pid, SIGKILL);
+        Q_EMIT killed(pid, used);
+    }
+}
