@@ -167,7 +167,7 @@ bool RowQueue::startOne(Slot &slot)
             pending.firstLoadAt = now();
         }
         if (m_hostWaitMs > 0)
-            m_lastLoadByHost.insert(hostOf(pending.row.url), now());
+            m_lastLoadByHost.insert(hostOf(pending.row.url), {now(), -1, &slot, pending.row.number});
         QString failure;
         IPage *page = slot.page;
         const QString url = pending.row.url;
@@ -218,6 +218,11 @@ bool RowQueue::waitForPages()
 void RowQueue::collect(Slot &slot)
 {
     slot.busy = false;
+    if (m_hostWaitMs > 0) {
+        const auto last = m_lastLoadByHost.find(hostOf(slot.row.url));
+        if (last != m_lastLoadByHost.end())
+            noteRequest(*last);
+    }
     PageOutcome outcome;
     QString failure;
     IPage *page = slot.page;
@@ -331,7 +336,7 @@ void RowQueue::dropUnstarted()
 
 // When the first row that waits only for its pause or its host may start; rows
 // held by an earlier row of their name start when that row ends, which wakes the run.
-qint64 RowQueue::nextStartAt() const
+qint64 RowQueue::nextStartAt()
 {
     qint64 next = std::numeric_limits<qint64>::max();
     QSet<QString> heldNames;
@@ -343,12 +348,34 @@ qint64 RowQueue::nextStartAt() const
     return next;
 }
 
-qint64 RowQueue::hostFreeAt(const QString &url) const
+qint64 RowQueue::hostFreeAt(const QString &url)
 {
     if (m_hostWaitMs <= 0)
         return 0;
-    const auto last = m_lastLoadByHost.constFind(hostOf(url));
-    return last == m_lastLoadByHost.constEnd() ? 0 : *last + m_hostWaitMs;
+    const auto last = m_lastLoadByHost.find(hostOf(url));
+    if (last == m_lastLoadByHost.end())
+        return 0;
+    noteRequest(*last);
+    if (last->requestedAt >= 0)
+        return last->requestedAt + m_hostWaitMs;
+    // A page that has not asked for its document yet (a new page opening) is
+    // looked at again shortly; a load that ended without asking counts from its start.
+    return last->slot ? now() + 10 : last->startedAt + m_hostWaitMs;
+}
+
+void RowQueue::noteRequest(HostLoad &load) const
+{
+    if (!load.slot || load.requestedAt >= 0)
+        return;
+    if (load.slot->row.number != load.row) {
+        load.slot = nullptr;
+        return;
+    }
+    const qint64 requested = load.slot->page->requestedAtMs();
+    if (requested >= 0)
+        load.requestedAt = qMax(load.startedAt, requested - m_clock.msecsSinceReference());
+    if (load.requestedAt >= 0 || !load.slot->busy)
+        load.slot = nullptr;
 }
 
 int RowQueue::retryPauseMs(const PageOutcome &outcome, int tries) const

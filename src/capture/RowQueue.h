@@ -96,8 +96,8 @@ private:
     void finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome);
     void failRemaining(const QString &reason);
     void dropUnstarted();
-    qint64 nextStartAt() const;
-    qint64 hostFreeAt(const QString &url) const;
+    qint64 nextStartAt();
+    qint64 hostFreeAt(const QString &url);
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
     bool nameLoading(const QString &name) const;
     bool anyBusy() const;
@@ -122,6 +122,15 @@ private:
     QString m_noEngine;
     Summary m_summary;
     QElapsedTimer m_clock;
-    QHash<QString, qint64> m_lastLoadByHost;
+    // The last load of each host: when it started and, once known, when its
+    // document request left; the next load of the host waits from the latter.
+    struct HostLoad {
+        qint64 startedAt = 0;
+        qint64 requestedAt = -1;
+        const Slot *slot = nullptr; // while the load goes on
+        qint64 row = 0;
+    };
+    void noteRequest(HostLoad &load) const;
+    QHash<QString, HostLoad> m_lastLoadByHost;
     LoadTimeline m_timeline;
 };

@@ -37,6 +37,7 @@ public:
     void load(const QString &row) override;
     bool isDone() const override { return m_phase == Phase::Done; }
     PageOutcome takeOutcome() override;
+    qint64 requestedAtMs() const override { return m_watch.requestedAtMs(); }
     QString unavailableReason() const override;
 
     // Ends the browser and removes its profile; the next navigation starts it again.

@@ -2,12 +2,14 @@
 
 #include <QDateTime>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 
 namespace {
 
 // How long an aborted load waits for the signs of a download.
-constexpr int AbortWaitMs = 300;
+constexpr int AbortWaitMs = 1000;
 // How many navigations of its own making a page is followed through.
 constexpr int MostFollows = 5;
 
@@ -69,6 +71,7 @@ void DocumentWatch::clear()
     m_committed = false;
     m_lastCommit.clear();
     m_follows = 0;
+    m_requestedAtMs = -1;
 }
 
 void DocumentWatch::begin(const QString &frameId)
@@ -113,8 +116,14 @@ void DocumentWatch::onEvent(const QString &method, const QJsonObject &params)
     const bool document = m_documentRequests.contains(requestId);
     if (method == QLatin1String("Network.requestWillBeSent")) {
         if (params.value(QStringLiteral("type")).toString() == QLatin1String("Document")
-            && params.value(QStringLiteral("frameId")).toString() == m_frameId)
+            && params.value(QStringLiteral("frameId")).toString() == m_frameId) {
             m_documentRequests.insert(requestId);
+            if (m_requestedAtMs < 0) {
+                QElapsedTimer clock;
+                clock.start();
+                m_requestedAtMs = clock.msecsSinceReference();
+            }
+        }
         return;
     }
     if (method == QLatin1String("Network.responseReceived") && document) {

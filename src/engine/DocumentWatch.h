@@ -33,6 +33,8 @@ public:
     void download();
 
     const PageLoad &load() const { return m_load; }
+    // When the row's first document request left, on the monotonic clock; -1 before.
+    qint64 requestedAtMs() const { return m_requestedAtMs; }
 
 Q_SIGNALS:
     // The load may have failed, been parsed or loaded.
@@ -54,5 +56,6 @@ private:
     bool m_committed = false;
     QString m_lastCommit; // the loader of the main frame's last document
     int m_follows = 0;
+    qint64 m_requestedAtMs = -1;
     QTimer m_abortWait;
 };

@@ -20,6 +20,9 @@ public:
     virtual bool isDone() const = 0;
     // The row's outcome; a load still going on is ended first and fails as timed out.
     virtual PageOutcome takeOutcome() = 0;
+    // When the row's page first asked for its document, in milliseconds of the
+    // monotonic clock (that of a QElapsedTimer started then), or -1 while it has not.
+    virtual qint64 requestedAtMs() const { return -1; }
     // Why no page can be loaded at all (the engine is missing), or empty.
     virtual QString unavailableReason() const { return {}; }
 

@@ -115,6 +115,24 @@ void TestRowQueue::pagesNeverIdleWhileAnotherHostsRowCanStart()
     QVERIFY(loadedAt.value(QStringLiteral("http://a/2")) - loadedAt.value(QStringLiteral("http://a/1")) >= 140);
     QVERIFY(loadedAt.value(QStringLiteral("http://a/3")) - loadedAt.value(QStringLiteral("http://a/2")) >= 140);
     QCOMPARE(queue.summary().saved, 4);
+
+    // The wait runs from when a load's document request left, not from its start.
+    Harness late;
+    late.add(QStringLiteral("http://a/1"), QStringLiteral("a1"), 1 << 30);
+    late.add(QStringLiteral("http://a/2"), QStringLiteral("a2"));
+    late.first.requestLagMs = 200;
+    QElapsedTimer lateClock;
+    qint64 secondAt = -1;
+    late.second.onPoll = [&](const QString &, int query) {
+        if (query == 1)
+            secondAt = lateClock.elapsed();
+    };
+    RowQueue lateQueue({&late.first, &late.second}, late.pump, late, late);
+    lateQueue.setHostWait(100);
+    lateQueue.setWaitLimit(std::chrono::milliseconds(600));
+    lateClock.start();
+    lateQueue.run();
+    QVERIFY2(secondAt >= 290, qPrintable(QString::number(secondAt)));
 }
 
 void TestRowQueue::failuresThatMayPassAreTriedAgainWithoutHoldingThePage()

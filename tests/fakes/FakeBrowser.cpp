@@ -9,6 +9,9 @@ void FakeBrowser::load(const QString &url)
     navigated.append(url);
     m_current = url;
     m_queries = 0;
+    QElapsedTimer clock;
+    clock.start();
+    m_loadedAtMs = clock.msecsSinceReference();
 }
 
 bool FakeBrowser::isDone() const
@@ -17,6 +20,14 @@ bool FakeBrowser::isDone() const
     if (onPoll)
         onPoll(m_current, query);
     return query > pages.value(m_current).pollsUntilReady;
+}
+
+qint64 FakeBrowser::requestedAtMs() const
+{
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 at = m_loadedAtMs + requestLagMs;
+    return requestLagMs < 0 || clock.msecsSinceReference() < at ? -1 : at;
 }
 
 bool FakeBrowser::failing() const

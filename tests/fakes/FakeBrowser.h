@@ -2,6 +2,7 @@
 
 #include "engine/IPage.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QStringList>
 #include <functional>
@@ -21,15 +22,19 @@ public:
     void load(const QString &url) override;
     bool isDone() const override;
     PageOutcome takeOutcome() override;
+    qint64 requestedAtMs() const override;
 
     QHash<QString, Page> pages;
     QStringList navigated;
     // Runs during each query (to act while the run waits).
     std::function<void(const QString &url, int query)> onPoll;
     bool failNavigate = false;
+    // How long after a load its document request leaves; -1: never told.
+    int requestLagMs = -1;
 
 private:
     QString m_current;
+    qint64 m_loadedAtMs = 0;
     mutable int m_queries = 0;
     bool failing() const;
 };
