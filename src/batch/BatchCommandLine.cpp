@@ -255,7 +255,8 @@ QList<BatchCommandLine::Option> makeOptions()
                           QStringLiteral("a whole number from 1 to 100"));
          }},
         {{QStringLiteral("wait")}, QStringLiteral("SECONDS"),
-         QStringLiteral("at least this long between two loads of the same host."),
+         QStringLiteral("at least this long between two loads of the same host, across the whole list, "
+                        "counted from when the earlier one asked for its page."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
              return store(milliseconds(value, 0), &options.hostWaitMs, value, seconds);
