@@ -96,8 +96,7 @@ RowQueue::Summary RowQueue::run()
         if (waitForPages())
             continue;
         for (Slot &slot : m_slots) {
-            if (slot.busy && (slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count()
-                              || slot.polls >= MaxWaitPolls))
+            if (slot.busy && rowEnded(slot))
                 collect(slot);
         }
     }
@@ -196,8 +195,7 @@ bool RowQueue::waitForPages()
     for (Slot &slot : m_slots) {
         if (!slot.busy)
             continue;
-        if (slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count()
-            || slot.polls >= MaxWaitPolls)
+        if (rowEnded(slot))
             return false;
         if (!shown || slot.row.number < shown->row.number)
             shown = &slot;
@@ -385,6 +383,13 @@ int RowQueue::retryPauseMs(const PageOutcome &outcome, int tries) const
     if (outcome.retryAfterMs > 60'000)
         return -1;
     return qMax(backoff, outcome.retryAfterMs);
+}
+
+// The page is done with its row, or the run stops waiting for it.
+bool RowQueue::rowEnded(const Slot &slot) const
+{
+    return slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count()
+        || slot.polls >= MaxWaitPolls;
 }
 
 bool RowQueue::nameLoading(const QString &name) const

@@ -99,6 +99,7 @@ private:
     qint64 nextStartAt();
     qint64 hostFreeAt(const QString &url);
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
+    bool rowEnded(const Slot &slot) const;
     bool nameLoading(const QString &name) const;
     bool anyBusy() const;
     qint64 now() const { return m_clock.elapsed(); }
