@@ -9,6 +9,7 @@ PACKAGES=(
   chromium
   xvfb xauth imagemagick fonts-liberation
   iputils-ping python3
+  poppler-utils libnss3-tools
 )
 
 # The package's tools; the tests also validate what it installs.

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "engine/BrowserCookie.h"
+
+#include <QList>
 #include <QSize>
 #include <QString>
+
+#include <utility>
 
 // How the hidden browser loads each page.
 struct EngineOptions {
@@ -26,6 +31,49 @@ struct EngineOptions {
     qint64 pageMemoryCap = qint64(1) << 30;
     // How long a script run in the page may take before the page counts as hung.
     int scriptLimitMs = 5'000;
+
+    // What the browser says. Empty: the engine's own user agent with
+    // "HeadlessChrome" written as "Chrome", with matching client hints.
+    QString userAgent;
+    // Extra request headers ("Name", "value"), sent to the row's own origin only.
+    QList<std::pair<QString, QString>> headers;
+    // Accept-Language and navigator.language, such as "de-DE"; empty: from LANG, else en-US.
+    QString language;
+    // Chromium's proxy rules for every browser context ("http://host:port",
+    // "socks5://host:port", or "http=host:port;https=host:port"); empty: direct.
+    QString proxyRules;
+    // Hosts that bypass the proxy, comma-separated as Chromium reads them
+    // (loopback goes through the proxy unless this names it).
+    QString proxyBypass;
+    // Credentials the proxy asks for (Fetch.authRequired from a proxy).
+    QString proxyUser;
+    QString proxyPassword;
+    // Credentials the rows' own hosts ask for (HTTP authentication).
+    QString authUser;
+    QString authPassword;
+    // Certificate errors fail rows unless this is false; a CA certificate file
+    // (PEM) the engine trusts besides its own.
+    bool checkCertificates = true;
+    QString caCertificateFile;
+    // Cookies set in the row's browser context before every row.
+    QList<BrowserCookie> cookies;
+
+    // What a row waits for after the load event, before the settle: a fixed
+    // pause, scrolling to the bottom, then an element matching a CSS selector.
+    int delayMs = 0;
+    bool scroll = false;
+    QString waitForSelector;
+    // A row whose selector never appears fails instead of being saved with a note.
+    bool requireSelector = false;
+
+    // Resource types refused at the request stage (the favicon is never fetched).
+    enum BlockedResource {
+        BlockImages = 1,
+        BlockMedia = 2,
+        BlockFonts = 4,
+        BlockStylesheets = 8,
+    };
+    int blocked = BlockMedia;
 
     bool plainText() const { return form == PageForm::Text && !mainContent; }
 
