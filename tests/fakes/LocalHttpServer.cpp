@@ -67,11 +67,18 @@ void LocalHttpServer::onReadyRead(QTcpSocket *socket)
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
     if (headEnd < 0)
         return;
-    const QByteArray requestLine = buffer.left(buffer.indexOf("\r\n"));
+    QList<QByteArray> lines = buffer.left(headEnd).split('\n');
     buffer.remove(0, headEnd + 4);
-    const QList<QByteArray> parts = requestLine.split(' ');
+    const QList<QByteArray> parts = lines.takeFirst().trimmed().split(' ');
     const QString path = parts.size() > 1 ? QString::fromLatin1(parts.at(1)) : QString();
     ++m_hits[path];
+    QHash<QByteArray, QByteArray> &headers = m_headers[path];
+    headers.clear();
+    for (const QByteArray &line : std::as_const(lines)) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0)
+            headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+    }
     const Reply reply = m_routes.value(path, missing());
     if (reply.silent)
         return;

@@ -35,6 +35,8 @@ public:
     void route(const QString &path, const Reply &reply);
     void page(const QString &path, const QByteArray &html);
     int hits(const QString &path) const { return m_hits.value(path); }
+    // The head lines of the last request for the path (lower-case name, value).
+    QHash<QByteArray, QByteArray> lastHeaders(const QString &path) const { return m_headers.value(path); }
 
 private:
     static Reply missing();
@@ -45,5 +47,6 @@ private:
     QTcpServer m_server;
     QHash<QString, Reply> m_routes;
     QHash<QString, int> m_hits;
+    QHash<QString, QHash<QByteArray, QByteArray>> m_headers;
     QHash<QTcpSocket *, QByteArray> m_pending;
 };
