@@ -107,6 +107,7 @@ void BatchRun::writeReport(const RowRecord &record)
         {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(file.fileName())},
         {QStringLiteral("bytes"), record.outcome == QLatin1String("saved") ? QJsonValue(file.size()) : QJsonValue()},
         {QStringLiteral("http_status"), record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue()},
+        {QStringLiteral("content_type"), record.contentType.isEmpty() ? QJsonValue() : QJsonValue(record.contentType)},
         {QStringLiteral("reason"), record.reason.isEmpty() ? QJsonValue() : QJsonValue(record.reason)},
         {QStringLiteral("ms"), record.ms},
         {QStringLiteral("tries"), record.tries},
@@ -199,7 +200,7 @@ void BatchRun::rowFinished(const RowResult &result)
                                        QStringLiteral("skipped")};
     writeReport({result.row, result.url, outcomes[int(result.outcome)], result.outputPath,
                  result.saved() ? QString() : result.reason.simplified(), result.page.httpStatus,
-                 result.ms, result.tries, result.saved() && result.page.mainContentFallback});
+                 result.page.contentType, result.ms, result.tries, result.saved() && result.page.mainContentFallback});
     showProgress();
 }
 

@@ -59,6 +59,7 @@ private:
         QString file;
         QString reason;
         int httpStatus = 0;
+        QString contentType;
         qint64 ms = 0;
         int tries = 0;
         bool fallback = false;

@@ -20,6 +20,7 @@ QString jsonRecord(const QString &row, const PageOutcome &page)
         {QStringLiteral("lang"), page.lang},
         {QStringLiteral("fetched"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {QStringLiteral("http_status"), page.httpStatus > 0 ? QJsonValue(page.httpStatus) : QJsonValue()},
+        {QStringLiteral("content_type"), page.contentType.isEmpty() ? QJsonValue() : QJsonValue(page.contentType)},
         {QStringLiteral("text"), page.content},
     };
     return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Indented));
@@ -38,7 +39,7 @@ const QList<OutputFormat> &OutputFormat::all()
         {QStringLiteral("html"), QStringLiteral(".html"), Form::Html,
          QStringLiteral("the document without scripts or handlers, links made absolute"), pageContent},
         {QStringLiteral("json"), QStringLiteral(".json"), Form::Text,
-         QStringLiteral("url, final_url, title, lang, fetched, http_status and text"), jsonRecord},
+         QStringLiteral("url, final_url, title, lang, fetched, http_status, content_type and text"), jsonRecord},
     };
     return formats;
 }

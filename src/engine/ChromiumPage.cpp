@@ -36,7 +36,9 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
       m_options(m_browser.options()),
       m_session(m_browser),
       m_watch(m_options.pageCap),
-      m_settle(m_session, m_options.quietSpellMs, m_options.settleMs)
+      m_settle(m_session, m_options.quietSpellMs, m_options.settleMs),
+      m_interception(m_session, m_options),
+      m_answer(m_session, m_options)
 {
     m_limit.setSingleShot(true);
     m_stage.setSingleShot(true);
@@ -45,6 +47,10 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_session, &PageSession::ready, this, &ChromiumPage::proceed);
     connect(&m_session, &PageSession::eventReceived, &m_watch, &DocumentWatch::onEvent);
     connect(&m_session, &PageSession::eventReceived, &m_settle, &PageSettle::onEvent);
+    connect(&m_session, &PageSession::eventReceived, &m_interception, &RequestInterception::onEvent);
+    connect(&m_interception, &RequestInterception::mainDocumentResponse, &m_answer, &DocumentAnswer::takeResponse);
+    connect(&m_answer, &DocumentAnswer::taken, this, &ChromiumPage::onAnswerTaken);
+    connect(&m_answer, &DocumentAnswer::done, this, &ChromiumPage::onAnswer);
     connect(&m_session, &PageSession::downloadStarted, &m_watch, &DocumentWatch::download);
     connect(&m_session, &PageSession::lost, this, &ChromiumPage::onLost);
     connect(&m_watch, &DocumentWatch::changed, this, &ChromiumPage::check);
@@ -92,7 +98,7 @@ void ChromiumPage::load(const QString &row)
         return;
     }
     m_address = address.url;
-    if (!ensureBrowser())
+    if (m_answer.takeFile(m_address) || !ensureBrowser())
         return;
     m_stage.start(BrowserStartMs);
     proceed();
@@ -142,6 +148,7 @@ void ChromiumPage::navigate()
     m_session.markUsed();
     m_watch.begin(m_session.targetId());
     m_settle.begin(m_session.targetId());
+    m_interception.begin(m_address, m_session.targetId());
     m_limit.start(m_options.pageLimitMs);
     m_limitDeadline.setRemainingTime(m_options.pageLimitMs);
     const quint64 row = m_row;
@@ -212,12 +219,32 @@ void ChromiumPage::onBrowserStopped(const QString &reason)
     }
 }
 
+void ChromiumPage::onAnswerTaken()
+{
+    // The answer is no page: the browser's document is not the row's, and the
+    // answer has the page limit (the rest of it, while loading) to be made.
+    m_settle.stop();
+    m_stage.stop();
+    m_watch.close();
+    m_phase = Phase::Answering;
+    if (!m_limit.isActive())
+        m_limit.start(m_options.pageLimitMs);
+}
+
+void ChromiumPage::onAnswer(const PageOutcome &outcome)
+{
+    if (!rowActive())
+        return;
+    m_outcome = outcome;
+    complete();
+}
+
 void ChromiumPage::onLimit()
 {
-    if (m_phase != Phase::Loading)
+    if (m_phase != Phase::Loading && m_phase != Phase::Answering)
         return;
     const PageLoad &load = m_watch.load();
-    if (load.parsed() && !load.failed()) {
+    if (m_phase == Phase::Loading && load.parsed() && !load.failed()) {
         // The document is in; a stalled subresource keeps the load event away.
         m_outcome.note = QStringLiteral("load incomplete");
         m_session.send(QStringLiteral("Page.stopLoading"));
@@ -335,6 +362,8 @@ void ChromiumPage::stopTimers()
     m_stage.stop();
     m_settle.stop();
     m_watch.close();
+    m_interception.end();
+    m_answer.stop();
 }
 
 int ChromiumPage::hangBoundMs(int least) const

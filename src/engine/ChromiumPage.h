@@ -1,10 +1,12 @@
 #pragma once
 
+#include "engine/DocumentAnswer.h"
 #include "engine/DocumentWatch.h"
 #include "engine/EngineOptions.h"
 #include "engine/IPage.h"
 #include "engine/PageSession.h"
 #include "engine/PageSettle.h"
+#include "engine/RequestInterception.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -44,7 +46,7 @@ public:
     void shutdown();
 
 private:
-    enum class Phase { Idle, WaitingForPage, Loading, Settling, TakingText, Done };
+    enum class Phase { Idle, WaitingForPage, Loading, Answering, Settling, TakingText, Done };
 
     ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser *shared, QObject *parent);
     bool ensureBrowser();
@@ -56,6 +58,8 @@ private:
     void onRunaway();
     void onLost(const QString &reason);
     void onBrowserStopped(const QString &reason);
+    void onAnswerTaken();
+    void onAnswer(const PageOutcome &outcome);
     void onLimit();
     void onStageLimit();
     void startSettle();
@@ -78,6 +82,8 @@ private:
     PageSession m_session;
     DocumentWatch m_watch;
     PageSettle m_settle;
+    RequestInterception m_interception;
+    DocumentAnswer m_answer;
 
     quint64 m_row = 0; // replies of an earlier row are ignored
     Phase m_phase = Phase::Idle;

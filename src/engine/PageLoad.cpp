@@ -138,9 +138,9 @@ bool PageLoad::mayPass() const
     return errors.contains(document.errorText) || errors.contains(m_failure);
 }
 
-QString PageLoad::tooLargeText() const
+QString PageLoad::tooLargeText(qint64 pageCap)
 {
-    return QStringLiteral("page too large (more than %1 MiB)").arg(m_pageCap / (1024 * 1024));
+    return QStringLiteral("page too large (more than %1 MiB)").arg(pageCap / (1024 * 1024));
 }
 
 void PageLoad::update()

@@ -50,7 +50,8 @@ public:
     bool mayPass() const;
 
     static QString httpStatusText(int status, const QString &statusText = {});
-    QString tooLargeText() const;
+    QString tooLargeText() const { return tooLargeText(m_pageCap); }
+    static QString tooLargeText(qint64 pageCap);
 
 private:
     struct Document {

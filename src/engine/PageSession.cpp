@@ -2,6 +2,7 @@
 
 #include "engine/ChromiumBrowser.h"
 #include "engine/DevToolsRouter.h"
+#include "engine/RequestInterception.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -108,6 +109,7 @@ void PageSession::enablePage()
     send(QStringLiteral("Page.enable"));
     send(QStringLiteral("Network.enable"));
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
+    send(QStringLiteral("Fetch.enable"), RequestInterception::enableParams(options));
     if (options.settleMs > 0)
         send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
              {{QStringLiteral("source"), m_browser.settleScript()}});

@@ -519,7 +519,7 @@ void TestBatchFrontEnd::reportHasOneObjectPerRow()
     QCOMPARE(result.exitCode, 1);
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
-    const QStringList keys{"address", "bytes", "file", "http_status", "ms", "outcome", "reason", "row", "tries"};
+    const QStringList keys{"address", "bytes", "content_type", "file", "http_status", "ms", "outcome", "reason", "row", "tries"};
     QJsonObject saved = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
     QJsonObject failed = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
     if (saved.value(QStringLiteral("row")).toInt() == 2)
@@ -529,6 +529,7 @@ void TestBatchFrontEnd::reportHasOneObjectPerRow()
     QCOMPARE(saved.value(QStringLiteral("outcome")).toString(), QStringLiteral("saved"));
     QCOMPARE(saved.value(QStringLiteral("bytes")).toInt(), 3);
     QCOMPARE(saved.value(QStringLiteral("http_status")).toInt(), 200);
+    QCOMPARE(saved.value(QStringLiteral("content_type")).toString(), QStringLiteral("text/html"));
     QCOMPARE(failed.value(QStringLiteral("row")).toInt(), 2);
     QCOMPARE(failed.value(QStringLiteral("http_status")).toInt(), 404);
     QCOMPARE(failed.value(QStringLiteral("reason")).toString(), QStringLiteral("HTTP error 404 Not Found"));
@@ -659,7 +660,7 @@ void TestBatchFrontEnd::formatsKeepTheArticleAndItsStructure()
     std::tie(result, folder) = run({QStringLiteral("--format"), QStringLiteral("json")}, {m_server.url("/moved-story")});
     const QJsonObject record = QJsonDocument::fromJson(readTestFile(
         folder->filePath(QStringLiteral("127.0.0.1 %1_moved-story.json").arg(m_server.port())))).object();
-    QCOMPARE(record.keys(), (QStringList{"fetched", "final_url", "http_status", "lang", "text", "title", "url"}));
+    QCOMPARE(record.keys(), (QStringList{"content_type", "fetched", "final_url", "http_status", "lang", "text", "title", "url"}));
     QCOMPARE(record.value(QStringLiteral("url")).toString(), m_server.url("/moved-story"));
     QCOMPARE(record.value(QStringLiteral("final_url")).toString(), story);
     QCOMPARE(record.value(QStringLiteral("lang")).toString(), QStringLiteral("en"));

@@ -153,6 +153,8 @@ void TestChromiumPage::initTestCase()
     reply.contentType = "text/plain";
     reply.body = "file body";
     m_server.route("/attachment", reply);
+    reply.contentType = "text/html";
+    m_server.route("/html-attachment", reply);
     reply = {};
     reply.status = 302;
     reply.location = "/other";
@@ -201,7 +203,8 @@ void TestChromiumPage::everyRowGetsItsOwnPageOrAFailure()
         {m_server.url("/utf8"), QStringLiteral("Grüße — 日本語 ✓"), {}},
         {m_server.url("/private"), {}, QStringLiteral("HTTP error 401 Unauthorized"), 401},
         {QStringLiteral("javascript:document.body.innerText"), {}, QStringLiteral("javascript:"), 0},
-        {m_server.url("/attachment"), {}, QStringLiteral("download")},
+        {m_server.url("/attachment"), QStringLiteral("file body"), {}, 200},
+        {m_server.url("/html-attachment"), {}, QStringLiteral("download")},
         {QStringLiteral("ftp://127.0.0.1/x"), {}, QStringLiteral("unsupported scheme"), 0},
         {m_server.url("/moved"), QStringLiteral("other page"), {}, 200},
         {m_server.url("/moved#part"), QStringLiteral("other page"), {}},

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/DocumentKind.h"
+#include "engine/EngineOptions.h"
+#include "engine/PageOutcome.h"
+#include "engine/PdfText.h"
+#include "engine/ResponseBodyReader.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+
+class PageSession;
+
+// A row's answer that is no page, decided by its main document's content type
+// at the response head (or by a local file's name): a page goes on to the
+// browser; a PDF, plain text or XML is taken whole, under the page cap, and its
+// request ended so that no viewer opens, and its text made from the body; any
+// other type fails the row at once as no page.
+class DocumentAnswer : public QObject
+{
+    Q_OBJECT
+
+public:
+    DocumentAnswer(PageSession &session, const EngineOptions &options, QObject *parent = nullptr);
+
+    // The row's main document, paused at its response head; it is answered either way.
+    void takeResponse(const QJsonObject &params);
+    // A file: row whose name says it is no page is read here, without the browser;
+    // false leaves the row to the browser.
+    bool takeFile(const QString &url);
+    // Ends an answer still being made, and lets go of its request.
+    void stop();
+
+Q_SIGNALS:
+    // The answer is this one's to make: the browser's document is not the row's.
+    void taken();
+    // The row's outcome.
+    void done(const PageOutcome &outcome);
+
+private:
+    // Takes the answer (no page): what cannot give text fails at once.
+    void take(const DocumentKind &kind);
+    void onBody(const QByteArray &body);
+    void makeText(const QByteArray &body);
+    void endRequest();
+    void fail(const QString &reason);
+    void finish();
+
+    PageSession &m_session;
+    const EngineOptions &m_options;
+    ResponseBodyReader m_reader;
+    PdfText m_pdf;
+    bool m_busy = false;
+    QString m_requestId; // the paused request not yet answered
+    DocumentKind m_kind;
+    PageOutcome m_outcome;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class PageSession;
+
+// Reads the body of a response paused at its head through a stream
+// (Fetch.takeResponseBodyAsStream, then IO.read to its end), up to a cap; the
+// stream is closed however the read ends. The request itself is left paused.
+class ResponseBodyReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ResponseBodyReader(PageSession &session, QObject *parent = nullptr);
+
+    void start(const QString &requestId, qint64 cap);
+    // Ends a read still going on, without a signal.
+    void stop();
+
+Q_SIGNALS:
+    void done(const QByteArray &body);
+    void tooLarge();
+    void failed(const QString &error);
+
+private:
+    void read(quint64 generation);
+    void close(const QString &handle);
+
+    PageSession &m_session;
+    quint64 m_generation = 0; // replies of an earlier read are ignored
+    QString m_handle;
+    QByteArray m_body;
+    qint64 m_cap = 0;
+};
