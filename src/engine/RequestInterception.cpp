@@ -122,6 +122,7 @@ void RequestInterception::begin(const QString &address, const QString &frameId)
 {
     m_frameId = frameId;
     m_ownOrigins = {originOf(QUrl(address))};
+    m_ownHost = QUrl(address).host();
     m_authAnswered.clear();
 }
 
@@ -129,6 +130,7 @@ void RequestInterception::end()
 {
     m_frameId.clear();
     m_ownOrigins.clear();
+    m_ownHost.clear();
 }
 
 void RequestInterception::onEvent(const QString &method, const QJsonObject &params)
@@ -211,8 +213,5 @@ bool RequestInterception::isOwnOrigin(const QUrl &url) const
 
 bool RequestInterception::isOwnHost(const QUrl &url) const
 {
-    const QString host = url.host();
-    return !host.isEmpty() && std::any_of(m_ownOrigins.begin(), m_ownOrigins.end(), [&](const QString &origin) {
-        return QUrl(origin).host() == host;
-    });
+    return !m_ownHost.isEmpty() && url.host() == m_ownHost;
 }

@@ -13,7 +13,7 @@ class QUrl;
 // The page's one Fetch interception, which pauses only the requests its options
 // need: it refuses the blocked resource types and the favicon, adds the extra
 // headers to requests for the row's own origins, answers HTTP authentication
-// for the row's own hosts and for the proxy (each request once), and hands the
+// for the row's own host and for the proxy (each request once), and hands the
 // row's main document on at its response. Every request it pauses is answered,
 // between rows too.
 class RequestInterception : public QObject
@@ -26,7 +26,7 @@ public:
     // The parameters of the one Fetch.enable of a page session with these options.
     static QJsonObject enableParams(const EngineOptions &options);
 
-    // A row navigates main frame `frameId` to `address`, whose origin is the row's own.
+    // A row navigates main frame `frameId` to `address`, whose origin and host are the row's own.
     void begin(const QString &address, const QString &frameId);
     // The row ended: nothing is the row's own any more.
     void end();
@@ -48,5 +48,6 @@ private:
     const EngineOptions &m_options;
     QString m_frameId;           // the row's main frame; empty between rows
     QSet<QString> m_ownOrigins;  // of the row's address and of its main documents
+    QString m_ownHost;           // of the row's address: a redirect elsewhere gets no credentials
     QSet<QString> m_authAnswered; // requests given credentials
 };

@@ -95,6 +95,11 @@ void LocalHttpServer::answer(QTcpSocket *socket, const QString &path)
         reply.status = 503;
         reply.headers += "Retry-After: 1\r\n";
     }
+    if (!reply.authorization.isEmpty() && m_headers.value(path).value("authorization") != reply.authorization) {
+        reply.status = 401;
+        reply.headers += "WWW-Authenticate: Basic realm=\"test\"\r\n";
+        reply.body = "<html><body>who are you</body></html>";
+    }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " X\r\n";
     head += "Content-Type: " + reply.contentType + "\r\n";
     if (!reply.location.isEmpty())
@@ -105,7 +110,8 @@ void LocalHttpServer::answer(QTcpSocket *socket, const QString &path)
         socket->write(head + reply.body);
         return;
     }
-    head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    if (!reply.noLength)
+        head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head + reply.body);
     socket->disconnectFromHost();

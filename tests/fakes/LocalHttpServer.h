@@ -24,6 +24,8 @@ public:
         int delayMs = 0;
         QByteArray headers;       // further header lines, each ending in CRLF
         int failFirst = 0;        // the first hits answer 503 with "Retry-After: 1"
+        QByteArray authorization; // when set, requests without this Authorization get 401 and a Basic challenge
+        bool noLength = false;    // no Content-Length: the body ends with the connection
     };
 
     explicit LocalHttpServer(QObject *parent = nullptr);

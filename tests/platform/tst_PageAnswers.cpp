@@ -1,0 +1,278 @@
+#include "engine/ChromiumBrowser.h"
+#include "engine/ChromiumPage.h"
+#include "fakes/LocalHttpServer.h"
+#include "process/ChildProcesses.h"
+#include "process/ChromiumProcess.h"
+#include "support/QtEventPump.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+using Form = EngineOptions::PageForm;
+
+QByteArray html(const QByteArray &body)
+{
+    return "<!DOCTYPE html><html><head><meta charset=utf-8></head><body>" + body + "</body></html>";
+}
+
+// A PDF of two pages, one line of text on each.
+QByteArray twoPagePdf()
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    QPainter painter(&writer);
+    painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 14));
+    painter.drawText(QPointF(500, 1000), QStringLiteral("First page text"));
+    writer.newPage();
+    painter.drawText(QPointF(500, 1000), QStringLiteral("Second page text"));
+    painter.end();
+    return buffer.data();
+}
+
+LocalHttpServer::Reply reply(const QByteArray &contentType, const QByteArray &body)
+{
+    LocalHttpServer::Reply reply;
+    reply.contentType = contentType;
+    reply.body = body;
+    return reply;
+}
+
+} // namespace
+
+// The answers that are no HTML page, and the requests a row's page makes, in a real engine.
+class TestPageAnswers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+    void everyAnswerGetsItsOwnTextOrAFailure();
+    void blockedTypesAndTheFaviconNeverLeave();
+    void headersAndCredentialsGoOnlyToTheRowsOwnHosts();
+
+private:
+    PageOutcome load(const QString &row);
+    void setOptions(const std::function<void(EngineOptions &)> &change);
+
+    LocalHttpServer m_server;
+    LocalHttpServer m_other; // another origin
+    EngineOptions m_options; // each test's first
+    QTemporaryDir m_folder;
+    ChromiumProcess *m_engine = nullptr;
+    ChromiumBrowser *m_browser = nullptr;
+    ChromiumPage *m_page = nullptr;
+    QtEventPump *m_pump = nullptr;
+};
+
+void TestPageAnswers::initTestCase()
+{
+    QVERIFY(m_server.listen());
+    QVERIFY(m_other.listen());
+    m_engine = new ChromiumProcess(this);
+    m_options.pageLimitMs = 10'000;
+    m_options.settleMs = 500;
+    m_options.pageCap = 1024 * 1024;
+    m_browser = new ChromiumBrowser(*m_engine, m_options, this);
+    m_page = new ChromiumPage(*m_browser);
+    m_pump = new QtEventPump;
+    m_page->setDoneHandler([this] { m_pump->wake(); });
+}
+
+void TestPageAnswers::init()
+{
+    m_browser->setOptions(m_options);
+}
+
+void TestPageAnswers::cleanupTestCase()
+{
+    m_page->shutdown();
+    delete m_page;
+    // No engine process and no pdftotext is left.
+    QVERIFY(ChildProcesses::descendants(int(QCoreApplication::applicationPid())).isEmpty());
+    delete m_pump;
+}
+
+PageOutcome TestPageAnswers::load(const QString &row)
+{
+    m_page->load(row);
+    const QDeadlineTimer deadline(m_browser->options().longestRowMs());
+    while (!m_page->isDone() && !deadline.hasExpired())
+        m_pump->waitForEvents(1000);
+    return m_page->takeOutcome();
+}
+
+void TestPageAnswers::setOptions(const std::function<void(EngineOptions &)> &change)
+{
+    EngineOptions options = m_browser->options();
+    change(options);
+    m_browser->setOptions(options);
+}
+
+void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
+{
+    const QByteArray pdf = twoPagePdf();
+    const QString pdfText = QStringLiteral("First page text\n\n\fSecond page text\n\n\f");
+    m_server.route("/doc.pdf", reply("application/pdf", pdf));
+    LocalHttpServer::Reply attached = reply("application/pdf", pdf);
+    attached.headers = "Content-Disposition: attachment; filename=doc.pdf\r\n";
+    m_server.route("/attached", attached);
+    m_server.route("/broken.pdf", reply("application/pdf", pdf.left(pdf.size() / 3)));
+    LocalHttpServer::Reply huge = reply("application/pdf", "%PDF-1.4\n" + QByteArray(2 * 1024 * 1024, 'x'));
+    m_server.route("/huge.pdf", huge);
+    huge.noLength = true;
+    m_server.route("/streamed-huge.pdf", huge);
+    m_server.route("/image.png", reply("image/png", "\x89PNG\r\n\x1a\n"));
+    m_server.route("/blob", reply("application/octet-stream", QByteArray(100, '\0')));
+    m_server.route("/latin.txt", reply("text/plain; charset=ISO-8859-1", "Gr\xfc\xdf" "e, caf\xe9\n  two spaces\n"));
+    m_server.route("/data.json", reply("application/json", "{\"a\": [1, 2],\n \"b\": \"\xc3\xa9\"}"));
+    m_server.route("/feed.rss", reply("application/rss+xml",
+                                      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Feed &amp; news</title>"
+                                      "<item><description><![CDATA[<b>bold</b>]]></description></item></channel></rss>"));
+    QFile local(m_folder.filePath(QStringLiteral("local.pdf")));
+    QVERIFY(local.open(QIODevice::WriteOnly) && local.write(pdf) == pdf.size());
+    local.close();
+
+    struct Row {
+        QString row;
+        QString text;    // the content, when the row is saved
+        QString failure; // part of the failure, when it is not
+        QString contentType;
+        Form form = Form::Text;
+    };
+    const QString tooLarge = QStringLiteral("page too large (more than 1 MiB)");
+    const QList<Row> rows{
+        {m_server.url("/doc.pdf"), pdfText, {}, QStringLiteral("application/pdf")},
+        {m_server.url("/attached"), pdfText, {}, QStringLiteral("application/pdf")},
+        {QUrl::fromLocalFile(local.fileName()).toString(), pdfText, {}, QStringLiteral("application/pdf")},
+        {m_server.url("/broken.pdf"), {}, QStringLiteral("the PDF's text could not be read (Syntax Error"),
+         QStringLiteral("application/pdf")},
+        {m_server.url("/streamed-huge.pdf"), {}, tooLarge, QStringLiteral("application/pdf")},
+        {m_server.url("/latin.txt"), QStringLiteral("Grüße, café\n  two spaces\n"), {}, QStringLiteral("text/plain")},
+        {m_server.url("/huge.pdf"), {}, tooLarge, QStringLiteral("application/pdf")},
+        {m_server.url("/data.json"), QStringLiteral("{\"a\": [1, 2],\n \"b\": \"é\"}"), {}, QStringLiteral("application/json")},
+        {m_server.url("/feed.rss"), QStringLiteral("Feed & news<b>bold</b>"), {}, QStringLiteral("application/rss+xml")},
+        {m_server.url("/image.png"), {}, QStringLiteral("not a page (image/png)"), QStringLiteral("image/png")},
+        {m_server.url("/blob"), {}, QStringLiteral("not a page (application/octet-stream)"),
+         QStringLiteral("application/octet-stream")},
+        {m_server.url("/doc.pdf"), pdfText, {}, QStringLiteral("application/pdf"), Form::Markdown},
+        {m_server.url("/doc.pdf"), {}, QStringLiteral("no HTML form for application/pdf"), QStringLiteral("application/pdf"),
+         Form::Html},
+        {m_server.url("/data.json"), {}, QStringLiteral("no HTML form for application/json"), QStringLiteral("application/json"),
+         Form::Html},
+    };
+    for (const Row &row : rows) {
+        setOptions([&row](EngineOptions &options) { options.form = row.form; });
+        const PageOutcome outcome = load(row.row);
+        const QByteArray shown = (row.row + QLatin1String(" → ") + outcome.failure).toUtf8();
+        if (row.failure.isEmpty()) {
+            QVERIFY2(!outcome.failed(), shown.constData());
+            QCOMPARE(outcome.content, row.text);
+            QCOMPARE(outcome.finalUrl, row.row);
+        } else {
+            QVERIFY2(outcome.failure.startsWith(row.failure), shown.constData());
+            QVERIFY(outcome.content.isEmpty());
+        }
+        QCOMPARE(outcome.contentType, row.contentType);
+    }
+    // The engine took each answer once, and opened no viewer that asked for more.
+    QCOMPARE(m_server.hits(QStringLiteral("/doc.pdf")), 3);
+}
+
+void TestPageAnswers::blockedTypesAndTheFaviconNeverLeave()
+{
+    struct Case {
+        const char *name;
+        int blocked;
+        bool imageLeaves;
+        bool mediaLeaves;
+    };
+    const QList<Case> cases{
+        {"default", EngineOptions().blocked, true, false},
+        {"images", EngineOptions::BlockImages, false, true},
+    };
+    for (const Case &test : cases) {
+        const QString name = QString::fromLatin1(test.name);
+        m_server.page(QStringLiteral("/media-") + name,
+                      html("<p>media</p><img src=/pic-" + QByteArray(test.name) + ".png><audio preload=auto src=/clip-"
+                           + QByteArray(test.name) + ".ogg></audio>"));
+        setOptions([&test](EngineOptions &options) { options.blocked = test.blocked; });
+        QCOMPARE(load(m_server.url(QStringLiteral("/media-") + name)).content, QStringLiteral("media"));
+        QTest::qWait(500); // the favicon is asked for after the load
+        QCOMPARE(m_server.hits(QStringLiteral("/pic-%1.png").arg(name)) > 0, test.imageLeaves);
+        QCOMPARE(m_server.hits(QStringLiteral("/clip-%1.ogg").arg(name)) > 0, test.mediaLeaves);
+    }
+    QCOMPARE(m_server.hits(QStringLiteral("/favicon.ico")), 0);
+}
+
+void TestPageAnswers::headersAndCredentialsGoOnlyToTheRowsOwnHosts()
+{
+    const QByteArray other = m_other.url({}).toUtf8();
+    m_server.page("/own", html("<p>own</p><img src=/own.png><img src=" + other + "/third.png>"));
+    LocalHttpServer::Reply moved;
+    moved.status = 302;
+    moved.location = other + "/landing";
+    m_server.route("/to-other", moved);
+    m_other.page("/landing", html("<p>landed</p>"));
+    setOptions([](EngineOptions &options) {
+        options.headers = {{QStringLiteral("X-Row-Token"), QStringLiteral("t1")}};
+    });
+    QCOMPARE(load(m_server.url("/own")).content, QStringLiteral("own"));
+    QCOMPARE(load(m_server.url("/to-other")).content, QStringLiteral("landed"));
+    QCOMPARE(m_server.lastHeaders(QStringLiteral("/own")).value("x-row-token"), QByteArray("t1"));
+    QCOMPARE(m_server.lastHeaders(QStringLiteral("/own.png")).value("x-row-token"), QByteArray("t1"));
+    QCOMPARE(m_other.hits(QStringLiteral("/third.png")), 1);
+    QVERIFY(!m_other.lastHeaders(QStringLiteral("/third.png")).contains("x-row-token"));
+    // Where the row's document went is the row's own.
+    QCOMPARE(m_other.lastHeaders(QStringLiteral("/landing")).value("x-row-token"), QByteArray("t1"));
+
+    LocalHttpServer::Reply secret;
+    secret.authorization = "Basic " + QByteArray("user:pass").toBase64();
+    secret.body = html("<p>secret text</p>");
+    m_server.route("/secret", secret);
+    m_other.route("/secret", secret);
+    // Another host (localhost is not 127.0.0.1), even where the row's document
+    // goes, is never given the row's credentials.
+    moved.location = QStringLiteral("http://localhost:%1/secret").arg(m_other.port()).toUtf8();
+    m_server.route("/secret-elsewhere", moved);
+    struct Case {
+        QString password;
+        QString row;
+        QString text;
+        QString failure;
+    };
+    const QList<Case> cases{
+        {QStringLiteral("pass"), m_server.url("/secret"), QStringLiteral("secret text"), {}},
+        {QStringLiteral("pass"), m_server.url("/secret-elsewhere"), {}, QStringLiteral("HTTP error 401 Unauthorized")},
+        {QStringLiteral("wrong"), m_server.url("/secret"), {}, QStringLiteral("HTTP error 401 Unauthorized")},
+    };
+    for (const Case &test : cases) {
+        setOptions([&test](EngineOptions &options) {
+            options.headers.clear();
+            options.authUser = QStringLiteral("user");
+            options.authPassword = test.password;
+        });
+        const int hits = m_server.hits(QStringLiteral("/secret"));
+        const PageOutcome outcome = load(test.row);
+        QCOMPARE(outcome.failure, test.failure);
+        QCOMPARE(outcome.content, test.text);
+        // Asked once without credentials and once with them: no loop on wrong ones.
+        if (test.row.endsWith(QLatin1String("/secret")))
+            QCOMPARE(m_server.hits(QStringLiteral("/secret")) - hits, 2);
+    }
+    QCOMPARE(m_other.hits(QStringLiteral("/secret")), 1);
+    QVERIFY(!m_other.lastHeaders(QStringLiteral("/secret")).contains("authorization"));
+}
+
+QTEST_MAIN(TestPageAnswers)
+#include "tst_PageAnswers.moc"
