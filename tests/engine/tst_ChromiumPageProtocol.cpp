@@ -74,6 +74,7 @@ private Q_SLOTS:
     void aDownloadFails();
     void eventsOfAnotherPageNeverReachThisOne();
     void aPageGoneBeforeItsReplyIsLeftAlone();
+    void credentialsAnswerTheirOwnChallengesOnce();
 
 private:
     // Loads `row` in `page` and answers the opening of its page as `name` (its
@@ -214,6 +215,45 @@ void TestChromiumPageProtocol::aPageGoneBeforeItsReplyIsLeftAlone()
     QVERIFY(m_process->answer(QStringLiteral("Target.createBrowserContext"),
                               {{QStringLiteral("browserContextId"), QStringLiteral("C1")}}));
     QVERIFY(!m_process->answer(QStringLiteral("Target.createTarget")));
+}
+
+void TestChromiumPageProtocol::credentialsAnswerTheirOwnChallengesOnce()
+{
+    EngineOptions options = m_browser->options();
+    options.authUser = QStringLiteral("user");
+    options.authPassword = QStringLiteral("pass");
+    options.proxyUser = QStringLiteral("proxy-user");
+    options.proxyPassword = QStringLiteral("proxy-pass");
+    m_browser->setOptions(options);
+    ChromiumPage page(*m_browser);
+    QVERIFY(loadAndOpen(page, QStringLiteral("1")));
+    struct Challenge {
+        const char *requestId;
+        const char *url;
+        const char *source;
+        const char *user; // null: refused
+    };
+    const QList<Challenge> challenges{
+        {"r1", "http://127.0.0.1:9/1", "Server", "user"},
+        {"r1", "http://127.0.0.1:9/1", "Server", nullptr}, // asked again: the credentials were wrong
+        {"r2", "http://other.test/", "Server", nullptr},
+        {"r3", "http://other.test/", "Proxy", "proxy-user"},
+        {"r3", "http://other.test/", "Proxy", nullptr},
+    };
+    for (const Challenge &challenge : challenges) {
+        m_process->event(QStringLiteral("Fetch.authRequired"),
+                         {{QStringLiteral("requestId"), QLatin1String(challenge.requestId)},
+                          {QStringLiteral("request"), QJsonObject{{QStringLiteral("url"), QLatin1String(challenge.url)}}},
+                          {QStringLiteral("authChallenge"), QJsonObject{{QStringLiteral("source"), QLatin1String(challenge.source)}}}},
+                         QStringLiteral("S1"));
+        const QJsonObject command = m_process->commands.last();
+        QCOMPARE(command.value(QStringLiteral("method")).toString(), QStringLiteral("Fetch.continueWithAuth"));
+        const QJsonObject answer = command.value(QStringLiteral("params")).toObject()
+                                       .value(QStringLiteral("authChallengeResponse")).toObject();
+        QCOMPARE(answer.value(QStringLiteral("response")).toString(),
+                 challenge.user ? QStringLiteral("ProvideCredentials") : QStringLiteral("CancelAuth"));
+        QCOMPARE(answer.value(QStringLiteral("username")).toString(), QLatin1String(challenge.user));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPageProtocol)
