@@ -33,17 +33,14 @@ void TestDocumentKind::typesDecideTheAnswer_data()
     row("application/javascript", DocumentKind::Page, "application/javascript");
     row("Application/PDF", DocumentKind::Pdf, "application/pdf");
     row("text/plain;charset=\"windows-1251\"", DocumentKind::PlainText, "text/plain");
-    row("text/csv", DocumentKind::PlainText, "text/csv");
     row("application/json", DocumentKind::PlainText, "application/json");
     row("application/ld+json", DocumentKind::PlainText, "application/ld+json");
     row("text/xml", DocumentKind::Xml, "text/xml");
     row("application/atom+xml; charset=utf-8", DocumentKind::Xml, "application/atom+xml");
     row("image/svg+xml", DocumentKind::NotAPage, "image/svg+xml");
-    row("video/mp4", DocumentKind::NotAPage, "video/mp4");
     row("application/ogg", DocumentKind::NotAPage, "application/ogg");
     row("application/font-woff", DocumentKind::NotAPage, "application/font-woff");
     row("application/x-gzip", DocumentKind::NotAPage, "application/x-gzip");
-    row("application/x-7z-compressed", DocumentKind::NotAPage, "application/x-7z-compressed");
     row("application/octet-stream", DocumentKind::NotAPage, "application/octet-stream");
 }
 

@@ -19,25 +19,19 @@ private Q_SLOTS:
 void TestPdfText::everyReadingEndsWithinItsLimits_data()
 {
     QTest::addColumn<QByteArray>("script"); // the tool's stand-in; empty: none at all
-    QTest::addColumn<QString>("text");      // the text, when it is done
     QTest::addColumn<QString>("failure");   // part of the failure; "too large" for that signal
-    QTest::newRow("text") << QByteArray("cat; printf '\\f'") << QStringLiteral("%PDF\f") << QString();
-    QTest::newRow("hangs") << QByteArray("exec sleep 30") << QString()
+    QTest::newRow("hangs") << QByteArray("exec sleep 30")
                            << QStringLiteral("the PDF's text could not be read (pdftotext took longer than 1 s)");
-    QTest::newRow("refuses") << QByteArray("cat >/dev/null; echo 'Syntax Warning: odd' >&2; echo 'Syntax Error: bad' >&2;"
-                                           " echo 'Syntax Error: bad' >&2; exit 1")
-                             << QString() << QStringLiteral("the PDF's text could not be read (Syntax Error: bad)");
-    QTest::newRow("hogs memory") << QByteArray("exec python3 -c 'b = bytearray(1 << 30)'") << QString()
+    QTest::newRow("hogs memory") << QByteArray("exec python3 -c 'b = bytearray(1 << 30)'")
                                  << QStringLiteral("MemoryError)");
-    QTest::newRow("floods") << QByteArray("exec yes") << QString() << QStringLiteral("too large");
-    QTest::newRow("missing") << QByteArray() << QString()
+    QTest::newRow("floods") << QByteArray("exec yes") << QStringLiteral("too large");
+    QTest::newRow("missing") << QByteArray()
                              << QStringLiteral("the PDF's text could not be read: /nonexistent/pdftotext could not be started");
 }
 
 void TestPdfText::everyReadingEndsWithinItsLimits()
 {
     QFETCH(QByteArray, script);
-    QFETCH(QString, text);
     QFETCH(QString, failure);
     QTemporaryDir folder;
     QString program = QStringLiteral("/nonexistent/pdftotext");
@@ -62,9 +56,8 @@ void TestPdfText::everyReadingEndsWithinItsLimits()
     pdf.start("%PDF", limits);
     QTRY_COMPARE_WITH_TIMEOUT(done.size() + failed.size() + tooLarge.size(), 1, 10'000);
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    if (!text.isNull())
-        QCOMPARE(done.value(0).value(0).toString(), text);
-    else if (failure == QLatin1String("too large"))
+    QCOMPARE(done.size(), 0);
+    if (failure == QLatin1String("too large"))
         QCOMPARE(tooLarge.size(), 1);
     else
         QVERIFY2(failed.value(0).value(0).toString().contains(failure), qPrintable(failed.value(0).value(0).toString()));
