@@ -10,24 +10,15 @@
 
 namespace {
 
-QString contentType(const QJsonObject &params)
+// A header of the paused response, whatever the case of its name; null when absent.
+QString responseHeader(const QJsonObject &params, QLatin1String name)
 {
     for (const QJsonValue &header : params.value(QStringLiteral("responseHeaders")).toArray()) {
         const QJsonObject entry = header.toObject();
-        if (entry.value(QStringLiteral("name")).toString().compare(QLatin1String("content-type"), Qt::CaseInsensitive) == 0)
+        if (entry.value(QStringLiteral("name")).toString().compare(name, Qt::CaseInsensitive) == 0)
             return entry.value(QStringLiteral("value")).toString();
     }
     return {};
-}
-
-qint64 contentLength(const QJsonObject &params)
-{
-    for (const QJsonValue &header : params.value(QStringLiteral("responseHeaders")).toArray()) {
-        const QJsonObject entry = header.toObject();
-        if (entry.value(QStringLiteral("name")).toString().compare(QLatin1String("content-length"), Qt::CaseInsensitive) == 0)
-            return entry.value(QStringLiteral("value")).toString().trimmed().toLongLong();
-    }
-    return -1;
 }
 
 } // namespace
@@ -58,7 +49,7 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     // Redirects, errors and empty answers go on as they are; one answer a row is taken.
     const bool hasBody = status >= 200 && status < 300 && status != 204 && status != 205;
-    const DocumentKind kind = DocumentKind::fromContentType(contentType(params));
+    const DocumentKind kind = DocumentKind::fromContentType(responseHeader(params, QLatin1String("content-type")));
     if (m_busy || !hasBody || kind.kind == DocumentKind::Page) {
         m_session.send(QStringLiteral("Fetch.continueResponse"), {{QStringLiteral("requestId"), requestId}});
         return;
@@ -70,7 +61,7 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     take(kind);
     if (!m_busy)
         return;
-    if (contentLength(params) > m_options.pageCap) {
+    if (responseHeader(params, QLatin1String("content-length")).trimmed().toLongLong() > m_options.pageCap) {
         endRequest();
         fail(PageLoad::tooLargeText(m_options.pageCap));
         return;
