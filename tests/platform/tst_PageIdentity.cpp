@@ -183,6 +183,12 @@ void TestPageIdentity::cookiesGoInAndWhatRowsSetComesOut()
     const BrowserCookie served = jar.value(QStringLiteral("served"));
     QVERIFY(served.httpOnly);
     QCOMPARE(served.expires, 0);
+
+    // Rows do not go without the cookies they were given.
+    options.cookies.append(cookie(QStringLiteral("127.0.0.1"), QStringLiteral("a=b"), QStringLiteral("1")));
+    Engine refusing(options);
+    const PageOutcome refused = refusing.load(m_server.url("/members?1"));
+    QVERIFY2(refused.failure.contains(QStringLiteral("cookies could not be set")), qPrintable(refused.failure));
 }
 
 void TestPageIdentity::pagesSayWhatADesktopBrowserSays_data()
