@@ -27,11 +27,11 @@ std::pair<QString, QString> architecture()
 
 } // namespace
 
-BrowserIdentity::BrowserIdentity(const EngineOptions &options)
-    : m_chosenUserAgent(options.userAgent),
-      m_language(options.language.isEmpty() ? languageOfLocale(qEnvironmentVariable("LANG"))
-                                            : options.language.trimmed())
+void BrowserIdentity::setOptions(const EngineOptions &options)
 {
+    m_chosenUserAgent = options.userAgent;
+    m_language = options.language.isEmpty() ? languageOfLocale(qEnvironmentVariable("LANG"))
+                                            : options.language.trimmed();
     m_language.replace(QLatin1Char('_'), QLatin1Char('-'));
 }
 

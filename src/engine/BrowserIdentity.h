@@ -13,7 +13,10 @@
 class BrowserIdentity
 {
 public:
-    explicit BrowserIdentity(const EngineOptions &options);
+    explicit BrowserIdentity(const EngineOptions &options) { setOptions(options); }
+
+    // The chosen user agent and language; the engine's version stays.
+    void setOptions(const EngineOptions &options);
 
     // The engine's version, from Browser.getVersion's result.
     void setEngineVersion(const QJsonObject &version);

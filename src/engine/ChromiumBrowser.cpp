@@ -62,7 +62,7 @@ auto sessionOptions(const EngineOptions &options)
     return std::tie(options.userAgent, options.headers, options.language, options.proxyRules,
                     options.proxyBypass, options.proxyUser, options.proxyPassword, options.authUser,
                     options.authPassword, options.checkCertificates, options.caCertificateFile,
-                    options.blocked, options.settleMs, options.windowSize);
+                    options.blocked, options.settleMs, options.windowSize, options.cookies);
 }
 
 } // namespace
@@ -100,6 +100,9 @@ void ChromiumBrowser::setOptions(const EngineOptions &options)
     const bool restart = sessionOptions(options) != sessionOptions(m_options);
     m_options = options;
     makeScripts();
+    m_identity.setOptions(options);
+    // A new run's cookies start from its options.
+    m_cookieJar = CookieJar(options.cookies);
     if (restart && isRunning())
         shutdown(QStringLiteral("the browser engine's options changed"));
 }

@@ -34,7 +34,7 @@ public:
 
     const EngineOptions &options() const { return m_options; }
     // Options for the rows that follow. A running engine whose pages were opened
-    // with other session options (what the browser says, proxy, certificates,
+    // with other session options (what the browser says, cookies, proxy, certificates,
     // blocked requests) is stopped, and the next row starts it with these.
     void setOptions(const EngineOptions &options);
     DevToolsConnection &connection() { return *m_connection; }
