@@ -19,7 +19,7 @@ TEST_TOOLS=("${PACKAGE_TOOLS[@]}" appstream desktop-file-utils man-db bash-compl
 case "${1:-}" in
   --package) PACKAGES+=("${PACKAGE_TOOLS[@]}") ;;
   --test) PACKAGES+=("${TEST_TOOLS[@]}") ;;
-  --bench) PACKAGES+=(lynx) ;;
+  --bench) PACKAGES+=(lynx cmake-doc) ;;
   --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
 esac
 

@@ -4,11 +4,15 @@
 #include "engine/DevToolsConnection.h"
 #include "engine/DevToolsRouter.h"
 #include "engine/IEngineProcess.h"
+#include "engine/NssTrustStore.h"
 #include "engine/ProfileFolder.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <tuple>
@@ -24,6 +28,8 @@ namespace {
 const QString DefaultProgram = QStringLiteral("/usr/lib/chromium/chromium");
 // How long after a renderer was killed for its memory a page's crash is put down to it.
 constexpr int MemoryKillMs = 2'000;
+// The longest wait for the cookies of rows that just ended.
+constexpr int CookieReadMs = 2'000;
 
 QString resourceText(const QString &path)
 {
@@ -56,7 +62,7 @@ auto sessionOptions(const EngineOptions &options)
     return std::tie(options.userAgent, options.headers, options.language, options.proxyRules,
                     options.proxyBypass, options.proxyUser, options.proxyPassword, options.authUser,
                     options.authPassword, options.checkCertificates, options.caCertificateFile,
-                    options.blocked, options.settleMs, options.windowSize);
+                    options.blocked, options.settleMs, options.windowSize, options.cookies);
 }
 
 } // namespace
@@ -67,7 +73,9 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
       m_process(process),
       m_connection(new DevToolsConnection(process, this)),
       m_router(new DevToolsRouter(*m_connection, this)),
-      m_options(options)
+      m_options(options),
+      m_identity(options),
+      m_cookieJar(options.cookies)
 {
     initEngineResources();
     makeScripts();
@@ -92,6 +100,9 @@ void ChromiumBrowser::setOptions(const EngineOptions &options)
     const bool restart = sessionOptions(options) != sessionOptions(m_options);
     m_options = options;
     makeScripts();
+    m_identity.setOptions(options);
+    // A new run's cookies start from its options.
+    m_cookieJar = CookieJar(options.cookies);
     if (restart && isRunning())
         shutdown(QStringLiteral("the browser engine's options changed"));
 }
@@ -150,6 +161,8 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
             .arg(m_options.windowSize.width())
             .arg(m_options.windowSize.height()),
     };
+    if (!m_options.checkCertificates)
+        arguments << QStringLiteral("--ignore-certificate-errors");
     // Chromium refuses to run as root inside its sandbox.
     if (geteuid() == 0)
         arguments << QStringLiteral("--no-sandbox");
@@ -190,9 +203,13 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
     // The engine's temporary files, crash reports and caches go with the profile,
     // never into the user's own browser folders.
     const QString profile = m_profile->path();
-    const QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
-                                  QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
-                                  QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c")};
+    QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
+                            QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
+                            QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c")};
+    if (m_profile->isValid() && !trustCaFile(profile, &environment, failure)) {
+        m_profile.reset();
+        return false;
+    }
     m_process.setRendererMemoryCap(m_options.pageMemoryCap);
     QString error;
     if (!m_profile->isValid() || !QDir().mkpath(profile + QStringLiteral("/t"))
@@ -206,7 +223,48 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
     m_started = true;
     m_connection->send(QStringLiteral("Target.setDiscoverTargets"),
                        {{QStringLiteral("discover"), true}});
+    // Answered before any page's context is made, so every page knows its user agent.
+    m_connection->send(QStringLiteral("Browser.getVersion"), {}, {},
+                       [this](const QJsonObject &result, const QString &) {
+                           m_identity.setEngineVersion(result);
+                       });
     return true;
+}
+
+bool ChromiumBrowser::trustCaFile(const QString &profile, QStringList *environment, QString *failure)
+{
+    if (!m_options.checkCertificates || m_options.caCertificateFile.isEmpty())
+        return true;
+    // The engine reads its extra trust from $HOME/.pki/nssdb: its home goes into the profile.
+    const QString home = profile + QStringLiteral("/h");
+    QString error;
+    if (!NssTrustStore::create(home, m_options.caCertificateFile, &error)) {
+        *failure = QStringLiteral("the CA certificate file %1 cannot be used: %2")
+                       .arg(m_options.caCertificateFile, error);
+        return false;
+    }
+    environment->append(QStringLiteral("HOME=") + home);
+    return true;
+}
+
+QJsonObject ChromiumBrowser::contextParams() const
+{
+    if (m_options.proxyRules.isEmpty())
+        return {};
+    // The bypass list goes as given: "<-loopback>" sends loopback through the proxy too.
+    return {{QStringLiteral("proxyServer"), m_options.proxyRules},
+            {QStringLiteral("proxyBypassList"), m_options.proxyBypass}};
+}
+
+QList<BrowserCookie> ChromiumBrowser::cookies()
+{
+    // A row's cookies are read just after it ended.
+    const QDeadlineTimer deadline(CookieReadMs);
+    QTimer wake;
+    wake.start(50);
+    while (m_cookieJar.rowsExpected() > 0 && isRunning() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+    return m_cookieJar.cookies(QDateTime::currentSecsSinceEpoch());
 }
 
 void ChromiumBrowser::shutdown(const QString &reason)
@@ -251,5 +309,6 @@ void ChromiumBrowser::stop(const QString &reason)
     m_router->clear();
     m_profile.reset();
     m_memoryKills.clear();
+    m_cookieJar.dropExpectedRows();
     Q_EMIT stopped(reason);
 }

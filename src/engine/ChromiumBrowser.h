@@ -1,8 +1,11 @@
 #pragma once
 
+#include "engine/BrowserIdentity.h"
+#include "engine/CookieJar.h"
 #include "engine/EngineOptions.h"
 
 #include <QDeadlineTimer>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -31,7 +34,7 @@ public:
 
     const EngineOptions &options() const { return m_options; }
     // Options for the rows that follow. A running engine whose pages were opened
-    // with other session options (what the browser says, proxy, certificates,
+    // with other session options (what the browser says, cookies, proxy, certificates,
     // blocked requests) is stopped, and the next row starts it with these.
     void setOptions(const EngineOptions &options);
     DevToolsConnection &connection() { return *m_connection; }
@@ -53,6 +56,16 @@ public:
     // The profile folder of the running engine, or empty.
     QString profilePath() const;
 
+    // What the pages say about themselves (user agent, client hints, language).
+    const BrowserIdentity &identity() const { return m_identity; }
+    // Target.createBrowserContext's parameters: the proxy of every page's context.
+    QJsonObject contextParams() const;
+    // The cookies the pages start from and what their rows changed.
+    CookieJar &cookieJar() { return m_cookieJar; }
+    // The run's cookies at its end: those it started with as its rows set,
+    // changed or removed them. Waits (briefly) for the last rows' cookies to be read.
+    QList<BrowserCookie> cookies();
+
     // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
     static QString program();
     QStringList arguments(const QString &profileFolder) const;
@@ -69,10 +82,15 @@ private:
     void stop(const QString &reason);
     void onRendererKilled();
 
+    // With a CA file: the engine's home, in its profile, with a database trusting it.
+    bool trustCaFile(const QString &profile, QStringList *environment, QString *failure);
+
     IEngineProcess &m_process;
     DevToolsConnection *m_connection;
     DevToolsRouter *m_router;
     EngineOptions m_options;
+    BrowserIdentity m_identity;
+    CookieJar m_cookieJar;
     std::unique_ptr<ProfileFolder> m_profile;
     bool m_started = false;
     bool m_sweptProfiles = false;

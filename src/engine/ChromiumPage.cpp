@@ -143,6 +143,10 @@ void ChromiumPage::proceed()
 
 void ChromiumPage::navigate()
 {
+    if (!m_session.cookieFailure().isEmpty()) {
+        fail(m_session.cookieFailure());
+        return;
+    }
     m_stage.stop();
     m_phase = Phase::Loading;
     m_session.markUsed();

@@ -17,7 +17,10 @@ constexpr int BlankLoadMs = 5000;
 } // namespace
 
 PageSession::PageSession(ChromiumBrowser &browser, QObject *parent)
-    : QObject(parent), m_browser(browser), m_connection(browser.connection())
+    : QObject(parent),
+      m_browser(browser),
+      m_connection(browser.connection()),
+      m_cookies(browser.connection(), browser.cookieJar())
 {
 }
 
@@ -53,7 +56,7 @@ void PageSession::open()
         return;
     m_state = State::Opening;
     const quint64 epoch = ++m_epoch;
-    openStep(epoch, QStringLiteral("Target.createBrowserContext"), {},
+    openStep(epoch, QStringLiteral("Target.createBrowserContext"), m_browser.contextParams(),
              QStringLiteral("browserContextId"), [this, epoch](const QString &context) {
         m_contextId = context;
         addRoute(context);
@@ -61,6 +64,7 @@ void PageSession::open()
                           {{QStringLiteral("behavior"), QStringLiteral("deny")},
                            {QStringLiteral("browserContextId"), context},
                            {QStringLiteral("eventsEnabled"), true}});
+        putCookies(epoch);
         openStep(epoch, QStringLiteral("Target.createTarget"),
                  {{QStringLiteral("url"), AboutBlank}, {QStringLiteral("browserContextId"), context}},
                  QStringLiteral("targetId"), [this, epoch](const QString &target) {
@@ -109,6 +113,7 @@ void PageSession::enablePage()
     send(QStringLiteral("Page.enable"));
     send(QStringLiteral("Network.enable"));
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
+    sayIdentity();
     send(QStringLiteral("Fetch.enable"), RequestInterception::enableParams(options));
     if (options.settleMs > 0)
         send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
@@ -125,6 +130,25 @@ void PageSession::enablePage()
              m_state = State::Ready;
              Q_EMIT ready();
          });
+}
+
+void PageSession::sayIdentity()
+{
+    const QJsonObject userAgent = m_browser.identity().userAgentOverride();
+    if (!userAgent.isEmpty())
+        send(QStringLiteral("Emulation.setUserAgentOverride"), userAgent);
+    send(QStringLiteral("Emulation.setLocaleOverride"), m_browser.identity().localeOverride());
+}
+
+void PageSession::putCookies(quint64 epoch)
+{
+    ++m_resetPending;
+    m_cookies.put(m_contextId, [this, epoch](const QString &error) {
+        if (epoch != m_epoch)
+            return;
+        m_cookieFailure = error;
+        resetStepDone(epoch);
+    });
 }
 
 // --- events -------------------------------------------------------------------------
@@ -229,9 +253,11 @@ void PageSession::reset(bool blank)
     m_used = false;
     const quint64 epoch = m_epoch;
     const auto done = [this, epoch](const QJsonObject &, const QString &) { resetStepDone(epoch); };
+    m_cookies.collect(m_contextId);
     ++m_resetPending;
     m_connection.send(QStringLiteral("Storage.clearCookies"),
                       {{QStringLiteral("browserContextId"), m_contextId}}, {}, whileAlive(done));
+    putCookies(epoch);
     for (const QString &origin : std::as_const(m_rowOrigins)) {
         ++m_resetPending;
         send(QStringLiteral("Storage.clearDataForOrigin"),
@@ -278,6 +304,8 @@ void PageSession::resetStepDone(quint64 epoch)
 void PageSession::recycle()
 {
     if (!m_contextId.isEmpty() && m_browser.isRunning()) {
+        if (m_used)
+            m_cookies.collect(m_contextId);
         if (!m_sessionId.isEmpty())
             send(QStringLiteral("Runtime.terminateExecution"));
         m_connection.send(QStringLiteral("Target.disposeBrowserContext"),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ContextCookies.h"
 #include "engine/DevToolsConnection.h"
 
 #include <QJsonObject>
@@ -29,6 +30,8 @@ public:
     // Open and reset: the next navigation may start.
     bool isReady() const { return m_state == State::Ready && m_resetPending == 0; }
     const QString &targetId() const { return m_targetId; }
+    // Why no row can navigate here (the run's cookies could not be set), or empty.
+    const QString &cookieFailure() const { return m_cookieFailure; }
     void send(const QString &method, const QJsonObject &params = {},
               DevToolsConnection::Reply reply = {});
 
@@ -60,6 +63,10 @@ private:
     DevToolsConnection::Reply whileAlive(DevToolsConnection::Reply reply);
     void addRoute(const QString &id);
     void enablePage();
+    // The user agent, client hints and language every row of the page says.
+    void sayIdentity();
+    // Puts the run's cookies into the context, as a step of getting ready.
+    void putCookies(quint64 epoch);
     void onEvent(const QString &method, const QJsonObject &params);
     void onPageEvent(const QString &method, const QJsonObject &params);
     void closeOpenedWindow(const QJsonObject &params);
@@ -72,6 +79,8 @@ private:
 
     ChromiumBrowser &m_browser;
     DevToolsConnection &m_connection;
+    ContextCookies m_cookies;
+    QString m_cookieFailure;
     State m_state = State::None;
     quint64 m_epoch = 0;
     QString m_contextId;

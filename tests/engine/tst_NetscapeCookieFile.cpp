@@ -1,0 +1,110 @@
+#include "engine/NetscapeCookieFile.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A cookie as one comparable line: domain path name=value secure httpOnly expires.
+QString shown(const BrowserCookie &cookie)
+{
+    return QStringLiteral("%1 %2 %3=%4 %5%6 %7")
+        .arg(cookie.domain, cookie.path, cookie.name, cookie.value)
+        .arg(cookie.secure ? "S" : "-", cookie.httpOnly ? "H" : "-")
+        .arg(cookie.expires);
+}
+
+QStringList shown(const QList<BrowserCookie> &cookies)
+{
+    QStringList result;
+    for (const BrowserCookie &cookie : cookies)
+        result.append(shown(cookie));
+    return result;
+}
+
+} // namespace
+
+class TestNetscapeCookieFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsCookiesAndNamesBadLines_data();
+    void readsCookiesAndNamesBadLines();
+    void whatIsWrittenReadsBackTheSame();
+};
+
+void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("cookies");
+    QTest::addColumn<QStringList>("badLines"); // the "line N" each problem starts with
+
+    QTest::newRow("curl's file, CRLF") << QByteArray(
+        "# Netscape HTTP Cookie File\r\n"
+        "\r\n"
+        ".example.com\tTRUE\t/\tFALSE\t0\tsid\tabc\r\n"
+        "#HttpOnly_shop.example.com\tFALSE\t/cart\tTRUE\t2000000000\ttoken\tx y=z\r\n")
+        << QStringList{".example.com / sid=abc -- 0", "shop.example.com /cart token=x y=z SH 2000000000"}
+        << QStringList();
+    QTest::newRow("the flag decides the leading dot") << QByteArray(
+        "Example.com\tTRUE\t/\tFALSE\t0\ta\t1\n"
+        ".example.net\tfalse\t\tFALSE\t0\tb\t\n"
+        "example.org\tFALSE\t/\tFALSE\t\tc\n")
+        << QStringList{".example.com / a=1 -- 0", "example.net / b= -- 0", "example.org / c= -- 0"}
+        << QStringList();
+    QTest::newRow("bad lines are skipped by number") << QByteArray(
+        "# comment\n"
+        "too\tfew\tfields\n"
+        "ok.com\tFALSE\t/\tFALSE\t0\tn\tv\n"
+        "ok.com\tMAYBE\t/\tFALSE\t0\tn\tv\n"
+        "ok.com\tFALSE\t/\tFALSE\tsoon\tn\tv\n"
+        "ok.com\tFALSE\t/\tFALSE\t0\ta;b\tv\n"
+        "\tFALSE\t/\tFALSE\t0\tn\tv\n"
+        "ok.com\tFALSE\tx\tFALSE\t0\tn\tv\n"
+        "#HttpOnly_ok.com\tFALSE\t/\tFALSE\t-1\tn\tv\n"
+        "ok.com\tFALSE\t/\tFALSE\t0\ta=b\tv\n")
+        << QStringList{"ok.com / n=v -- 0"}
+        << QStringList{"line 2", "line 4", "line 5", "line 6", "line 7", "line 8", "line 9", "line 10"};
+}
+
+void TestNetscapeCookieFile::readsCookiesAndNamesBadLines()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, cookies);
+    QFETCH(QStringList, badLines);
+    const NetscapeCookieFile::Contents contents = NetscapeCookieFile::parse(text);
+    QCOMPARE(shown(contents.cookies), cookies);
+    QStringList problemLines;
+    for (const QString &problem : contents.problems)
+        problemLines.append(problem.section(QLatin1Char(':'), 0, 0));
+    QCOMPARE(problemLines, badLines);
+}
+
+void TestNetscapeCookieFile::whatIsWrittenReadsBackTheSame()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("cookies.txt"));
+    NetscapeCookieFile::Contents contents;
+    QString error;
+    QVERIFY(!NetscapeCookieFile::read(path, &contents, &error));
+    QVERIFY2(error.contains(path), qPrintable(error));
+
+    const QByteArray text = "# Netscape HTTP Cookie File\n"
+                            ".example.com\tTRUE\t/\tFALSE\t0\tsid\tgrüße\n"
+                            "#HttpOnly_example.com\tFALSE\t/a b\tTRUE\t2000000000\ttoken\t\"q\"\n";
+    QList<BrowserCookie> cookies = NetscapeCookieFile::parse(text).cookies;
+    BrowserCookie unwritable = cookies.first();
+    unwritable.value = QStringLiteral("a\tb");
+    QVERIFY(NetscapeCookieFile::write(path, cookies + QList<BrowserCookie>{unwritable}, &error));
+    QVERIFY(NetscapeCookieFile::read(path, &contents, &error));
+    QCOMPARE(shown(contents.cookies), shown(cookies));
+    QVERIFY(contents.problems.isEmpty());
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readLine().startsWith("# Netscape HTTP Cookie File"));
+    QCOMPARE(written.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+}
+
+QTEST_GUILESS_MAIN(TestNetscapeCookieFile)
+#include "tst_NetscapeCookieFile.moc"
