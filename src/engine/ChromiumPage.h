@@ -5,6 +5,7 @@
 #include "engine/IPage.h"
 #include "engine/PageSession.h"
 #include "engine/PageSettle.h"
+#include "engine/PageWaits.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -19,8 +20,9 @@ class IEngineProcess;
 
 // One page of a headless Chromium, in a browser context of its own: the steps
 // of a row, from its address to its outcome. The page waits for its session,
-// navigates, lets its document watch follow the load and its settle decide when
-// the page is quiet, then takes the content; each step has its limit. Several
+// navigates, lets its document watch follow the load, waits for what the options
+// ask (PageWaits) and lets its settle decide when the page is quiet, then takes
+// the content; each step has its limit. Several
 // pages may share one browser and load at once.
 class ChromiumPage : public QObject, public IPage
 {
@@ -59,6 +61,7 @@ private:
     void onLimit();
     void onStageLimit();
     void startSettle();
+    void afterWaits(const QString &note);
     void takeText();
     void onText(const QJsonObject &result, const QString &error);
     void finish(const QString &text);
@@ -78,6 +81,7 @@ private:
     PageSession m_session;
     DocumentWatch m_watch;
     PageSettle m_settle;
+    PageWaits m_waits;
 
     quint64 m_row = 0; // replies of an earlier row are ignored
     Phase m_phase = Phase::Idle;
