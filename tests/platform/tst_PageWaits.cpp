@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QtTest>
 
 #include <functional>
@@ -40,6 +41,19 @@ const QByteArray EndlessPage = html(
     "endless(feed, end, 'section', null); endless(paneFeed, paneEnd, 'pane item', pane);"
     "</script>");
 
+// An open shadow tree with a slot, a same-origin frame and a cross-origin one.
+QByteArray composedPage(quint16 port)
+{
+    return html("<p>before</p>"
+                "<x-card><span slot=title>slotted title</span><span>unslotted</span></x-card>"
+                "<iframe src=/frame></iframe>"
+                "<iframe src='http://localhost:" + QByteArray::number(port) + "/frame'></iframe>"
+                "<p>after</p><script>customElements.define('x-card', class extends HTMLElement {"
+                " constructor() { super(); this.attachShadow({ mode: 'open' }).innerHTML ="
+                " '<style>h2 { color: red }</style><h2>shadow heading</h2>"
+                "<slot name=title></slot> <p>shadow para</p>'; } });</script>");
+}
+
 PageOutcome loadRow(ChromiumPage &page, QtEventPump &pump, const QString &url, const EngineOptions &options)
 {
     page.load(url);
@@ -58,6 +72,7 @@ class TestPageWaits : public QObject
 private Q_SLOTS:
     void cleanupTestCase();
     void rowsWaitForWhatTheirOptionsAsk();
+    void emptyShadowHostsLeaveTheTextAsItWas();
 };
 
 void TestPageWaits::cleanupTestCase()
@@ -71,6 +86,9 @@ void TestPageWaits::rowsWaitForWhatTheirOptionsAsk()
     QVERIFY(server.listen());
     server.page("/late", LatePage);
     server.page("/endless", EndlessPage);
+    server.page("/composed", composedPage(server.port()));
+    server.page("/frame", html("<p>frame text</p>"));
+    server.page("/contents", html("<div style='display:contents'><p>in a box-less div</p></div>"));
     server.page("/spin", html("<p>spins</p><script>onload = () => setTimeout(() => { for (;;) {} }, 300);"
                               "</script>"));
     LocalHttpServer::Reply silent;
@@ -113,6 +131,15 @@ void TestPageWaits::rowsWaitForWhatTheirOptionsAsk()
         {"scroll", "/endless", [](EngineOptions &o) { o.scroll = true; },
          {QStringLiteral("scrolled to 0"), QStringLiteral("section 1"), QStringLiteral("section 6"),
           QStringLiteral("pane item 1"), QStringLiteral("pane item 6")}, {}, {}, {}},
+        {"shadow and frames", "/composed", {},
+         {QStringLiteral("before\n\nshadow heading\nslotted title\n\nshadow para\n\nframe text\n\nafter")},
+         {QStringLiteral("unslotted"), QStringLiteral("color")}, {}, {}},
+        {"shadow and frames, markdown", "/composed", [](EngineOptions &o) { o.form = EngineOptions::PageForm::Markdown; },
+         {QStringLiteral("before"), QStringLiteral("## shadow heading"), QStringLiteral("slotted title"),
+          QStringLiteral("shadow para"), QStringLiteral("frame text"), QStringLiteral("after")},
+         {QStringLiteral("unslotted")}, {}, {}},
+        {"box-less element, markdown", "/contents", [](EngineOptions &o) { o.form = EngineOptions::PageForm::Markdown; },
+         {QStringLiteral("in a box-less div")}, {}, {}, {}},
     };
 
     QtEventPump pump;
@@ -147,6 +174,39 @@ void TestPageWaits::rowsWaitForWhatTheirOptionsAsk()
         QVERIFY2(took < options.pageLimitMs + options.settleMs + 10'000,
                  qPrintable(context + ' ' + QByteArray::number(took)));
     }
+}
+
+void TestPageWaits::emptyShadowHostsLeaveTheTextAsItWas()
+{
+    // A long page of every kind of block, list and table, its text taken by
+    // innerText, and by the walk of composed.js once every fifth element holds a
+    // shadow host (the rest is taken by innerText within the walk).
+    QFile manual(QStringLiteral("/usr/share/doc/ninja-build/manual.html"));
+    QVERIFY(manual.open(QIODevice::ReadOnly));
+    const QByteArray text = manual.readAll();
+    LocalHttpServer server;
+    QVERIFY(server.listen());
+    server.page("/plain", text);
+    server.page("/hosts", QByteArray(text).replace(
+        "</body>", "<script>document.body.querySelectorAll('*').forEach((element, i) => {"
+                   " if (i % 5 == 0 && element.localName !== 'script') element.append("
+                   "document.createElement('span').attachShadow({ mode: 'open' }).host); });</script></body>"));
+    EngineOptions options;
+    options.settleMs = 0;
+    ChromiumProcess engine;
+    ChromiumBrowser browser(engine, options);
+    ChromiumPage page(browser);
+    QtEventPump pump;
+    page.setDoneHandler([&pump] { pump.wake(); });
+    QStringList texts;
+    for (const char *path : {"/plain", "/hosts"}) {
+        const PageOutcome outcome = loadRow(page, pump, server.url(QString::fromLatin1(path)), options);
+        QVERIFY2(!outcome.failed(), qPrintable(outcome.failure));
+        texts.append(outcome.content);
+    }
+    page.shutdown();
+    QVERIFY(texts.at(0).size() > 10'000);
+    QCOMPARE(texts.at(1), texts.at(0));
 }
 
 QTEST_GUILESS_MAIN(TestPageWaits)
