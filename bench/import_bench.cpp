@@ -58,7 +58,7 @@ Figures importList(const QString &path, const QByteArray &bytes)
     dialog.answer = path;
     StandInServices standIns;
     const FormServices services{boxes, pump, standIns.settings, {&standIns.browser}, standIns.skin,
-                                standIns.folderBrowser, dialog, {}, {}, {}};
+                                standIns.folderBrowser, dialog, {}, {}, {}, {}};
     MainWindow window(list);
     Form1 logic(window, list, services);
     window.setLogic(&logic);

@@ -10,7 +10,7 @@ _textorin_batch()
             _filedir -d
             return
             ;;
-        --archive | --report)
+        --archive | --report | --cookies | --save-cookies | --password-file | --ca-certificate)
             _filedir
             return
             ;;
@@ -18,14 +18,21 @@ _textorin_batch()
             COMPREPLY=($(compgen -W 'text markdown html json' -- "$cur"))
             return
             ;;
-        -u | --url | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard)
+        --block)
+            COMPREPLY=($(compgen -W 'none images media fonts stylesheets' -- "${cur##*,}"))
+            return
+            ;;
+        -u | --url | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
+            --wait-for | --delay | --user-agent | --header | --lang | --user | --proxy)
             return
             ;;
     esac
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-u --url --folder --timeout --settle
-            --window-size --format --main-content -j --jobs --max-page-memory --tries --wait
+            --window-size --format --main-content --wait-for --require-selector --delay --scroll
+            --block --user-agent --header --lang --cookies --save-cookies --user --password-file
+            --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
             --no-clobber --archive --report --shard -q --quiet -v --verbose
             --version -h --help' -- "$cur"))
         return

@@ -23,6 +23,7 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
       m_listImport(std::make_unique<ListImport>(list, services.boxes, services.openFileDialog,
                                                 &services.pump))
 {
+    m_captureRun->setEngineSetup(services.applyEngineSettings);
 }
 
 Form1::~Form1() = default;

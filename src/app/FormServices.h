@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -29,4 +30,7 @@ struct FormServices {
     QString applicationFolder;
     // Ends the program at once (closing the main window).
     std::function<void()> endProgram;
+    // Gives the pages the page options of the settings, as a run starts; what
+    // cannot be used, one problem per line (see EngineSettings).
+    std::function<QStringList()> applyEngineSettings;
 };

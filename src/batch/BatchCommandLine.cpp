@@ -1,8 +1,11 @@
 #include "batch/BatchCommandLine.h"
 
+#include "capture/EngineOptionText.h"
 #include "capture/OutputFormat.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSize>
 
@@ -126,6 +129,48 @@ std::optional<QSize> windowSize(const QString &text)
     return size;
 }
 
+// A page option read by its text form.
+Store engineText(QString (*read)(const QString &, EngineOptions &))
+{
+    return [read](const QString &value, BatchOptions &options) { return read(value, options.engine); };
+}
+
+// The name of a file that must be there to be read.
+QString readableFile(const QString &value, QString *field)
+{
+    const QFileInfo info(value);
+    if (value.isEmpty() || !info.isFile() || !info.isReadable())
+        return refusal(QStringLiteral("a readable file"), value);
+    *field = value;
+    return {};
+}
+
+QString storePasswordFile(const QString &value, BatchOptions &options)
+{
+    QFile file(value);
+    if (!QFileInfo(value).isFile() || !file.open(QIODevice::ReadOnly))
+        return refusal(QStringLiteral("a readable file"), value);
+    // The first line, as wget's and curl's password files hold it.
+    QByteArray line = file.readLine(64 * 1024);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    options.engine.authPassword = QString::fromUtf8(line);
+    options.passwordFileGiven = true;
+    return {};
+}
+
+// The choices that only make sense together, once every option is read.
+QString combinationProblem(const BatchOptions &options)
+{
+    if (!options.engine.authUser.isEmpty() && !options.passwordFileGiven)
+        return QStringLiteral("--user needs --password-file FILE");
+    if (options.passwordFileGiven && options.engine.authUser.isEmpty())
+        return QStringLiteral("--password-file needs --user NAME");
+    if (options.engine.requireSelector && options.engine.waitForSelector.isEmpty())
+        return QStringLiteral("--require-selector needs --wait-for SELECTOR");
+    return {};
+}
+
 QString storeShard(const QString &text, BatchOptions &options)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})/(\\d{1,6})$"));
@@ -223,6 +268,93 @@ QList<BatchCommandLine::Option> makeOptions()
              options.engine.mainContent = true;
              return QString();
          }},
+        {{QStringLiteral("wait-for")}, QStringLiteral("SELECTOR"),
+         QStringLiteral("after the load event, waits until an element matching the CSS selector is "
+                        "there and laid out, within the --timeout; a page where it never appears is "
+                        "saved with its text, marked \"selector not found\"."),
+         {}, engineText(EngineOptionText::readWaitFor)},
+        {{QStringLiteral("require-selector")}, {},
+         QStringLiteral("fails a row whose --wait-for selector never appears."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.engine.requireSelector = true;
+             return QString();
+         }},
+        {{QStringLiteral("delay")}, QStringLiteral("SECONDS"),
+         QStringLiteral("a fixed pause after the load event, before the settle."),
+         {},
+         [seconds](const QString &value, BatchOptions &options) {
+             return store(milliseconds(value, 0), &options.engine.delayMs, value, seconds);
+         }},
+        {{QStringLiteral("scroll")}, {},
+         QStringLiteral("scrolls each page and its scrolling panes to the bottom, a window's height at "
+                        "a time, until it stops growing (at most 20 steps), then back to the top, so "
+                        "that sections loaded on scrolling are in the text."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.engine.scroll = true;
+             return QString();
+         }},
+        {{QStringLiteral("block")}, QStringLiteral("LIST"),
+         QStringLiteral("refuses the pages' requests for these kinds of resource, a comma-separated "
+                        "list of images, media, fonts and stylesheets (default media); \"none\" "
+                        "loads everything."),
+         {}, engineText(EngineOptionText::readBlocked)},
+        {{QStringLiteral("user-agent")}, QStringLiteral("TEXT"),
+         QStringLiteral("the user agent the browser sends (default the engine's own, as a desktop "
+                        "Chrome of the same version)."),
+         {}, engineText(EngineOptionText::readUserAgent)},
+        {{QStringLiteral("header")}, QStringLiteral("'NAME: VALUE'"),
+         QStringLiteral("adds a request header to every request to the row's own site (never to other "
+                        "sites); give it as often as needed. Cookie and Host cannot be set."),
+         {}, engineText(EngineOptionText::readHeader)},
+        {{QStringLiteral("lang")}, QStringLiteral("TAG"),
+         QStringLiteral("the language the pages are asked for (Accept-Language and "
+                        "navigator.language), such as de-DE; by default that of LANG, else en-US."),
+         {}, engineText(EngineOptionText::readLanguage)},
+        {{QStringLiteral("cookies")}, QStringLiteral("FILE"),
+         QStringLiteral("sets the cookies of a Netscape cookies.txt file (as wget, curl and yt-dlp "
+                        "read it) before every row; malformed lines are named and skipped."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return readableFile(value, &options.cookiesFile);
+         }},
+        {{QStringLiteral("save-cookies")}, QStringLiteral("FILE"),
+         QStringLiteral("writes at the end the cookies of --cookies as the rows' pages left them (the "
+                        "last row to set a cookie wins), so that a login serves the next run."),
+         {}, fileName(&BatchOptions::saveCookiesFile)},
+        {{QStringLiteral("user")}, QStringLiteral("NAME"),
+         QStringLiteral("answers the HTTP authentication of the rows' own sites with NAME and the "
+                        "password of --password-file."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return storeName(value, &options.engine.authUser, QStringLiteral("a user name"));
+         }},
+        {{QStringLiteral("password-file")}, QStringLiteral("FILE"),
+         QStringLiteral("the first line of FILE is the password for --user."),
+         {}, storePasswordFile},
+        {{QStringLiteral("proxy")}, QStringLiteral("URL"),
+         QStringLiteral("loads every page through this proxy: http://, https:// or socks5://, with "
+                        "user:password@ if it asks. By default the proxy of http_proxy, https_proxy "
+                        "or all_proxy, except for the hosts of no_proxy, as curl reads them."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             options.proxyGiven = true;
+             return EngineOptionText::readProxy(value, options.engine);
+         }},
+        {{QStringLiteral("no-check-certificate")}, {},
+         QStringLiteral("saves pages whose certificate cannot be trusted (by default such a row fails)."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.engine.checkCertificates = false;
+             return QString();
+         }},
+        {{QStringLiteral("ca-certificate")}, QStringLiteral("FILE"),
+         QStringLiteral("trusts the certificate authority of FILE (PEM) besides the engine's own."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return readableFile(value, &options.engine.caCertificateFile);
+         }},
         {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("N"),
          QStringLiteral("loads up to N pages at once (default 4, at most 32), each in a browser "
                         "context of its own; rows are printed as they finish, and every outcome, text "
@@ -271,8 +403,8 @@ QList<BatchCommandLine::Option> makeOptions()
          {}, fileName(&BatchOptions::archive)},
         {{QStringLiteral("report")}, QStringLiteral("FILE"),
          QStringLiteral("writes one JSON object per row as it finishes (JSON Lines), with row, "
-                        "address, outcome (saved, failed, skipped), file, bytes, http_status, reason, "
-                        "ms and tries; \"-\" writes them to standard output, and the row lines and "
+                        "address, outcome (saved, failed, skipped), file, bytes, http_status, "
+                        "content_type, reason, ms and tries; \"-\" writes them to standard output, and the row lines and "
                         "summary go to standard error."),
          {}, fileName(&BatchOptions::report)},
         {{QStringLiteral("shard")}, QStringLiteral("K/N"),
@@ -356,6 +488,8 @@ const char *const Examples[][2] = {
     {"%1 --main-content --format markdown urls.txt", "each article as Markdown"},
     {"%1 --format json urls.txt", "a JSON record per page"},
     {"%1 --tries 3 --wait 1 urls.txt", "patient with busy servers"},
+    {"%1 --scroll --wait-for '#comments' urls.txt", "lazy sections and late comments"},
+    {"%1 --cookies cookies.txt urls.txt", "as a logged-in user"},
     {"%1 --archive done.tsv urls.txt", "run again later to resume"},
     {"%1 -q urls.txt", "only what went wrong"},
     {"%1 -v urls.txt 2>run.log", "with the engine's diagnostics"},
@@ -401,6 +535,12 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments)
             }
         }
     }
+    parsed.error = combinationProblem(parsed.options);
+    if (parsed.error.isEmpty() && !parsed.options.proxyGiven)
+        parsed.error = EngineOptionText::readProxyEnvironment(QProcessEnvironment::systemEnvironment(),
+                                                              parsed.options.engine);
+    if (!parsed.error.isEmpty())
+        return parsed;
     parsed.options.listFiles = parser.positionalArguments();
     if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty())
         parsed.error = QStringLiteral("missing LISTFILE or -u URL");

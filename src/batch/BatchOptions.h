@@ -11,7 +11,11 @@ struct BatchOptions {
     QStringList listFiles;   // the LISTFILE arguments; "-" is standard input
     QString folder;          // --folder; empty: the stored folder
     bool folderGiven = false;
-    EngineOptions engine;    // --timeout, --settle, --window-size, --main-content, the page form
+    EngineOptions engine;    // the page options (--timeout … --block), the page form
+    QString cookiesFile;     // --cookies FILE, or empty
+    QString saveCookiesFile; // --save-cookies FILE, or empty
+    bool proxyGiven = false; // --proxy; otherwise the proxy variables
+    bool passwordFileGiven = false; // --password-file
     QString format = QStringLiteral("text"); // --format: a name of the output formats' table
     int jobs = 4;            // -j, --jobs
     int tries = 1;           // --tries

@@ -1,5 +1,6 @@
 #include "capture/CaptureRun.h"
 
+#include "capture/EngineSettings.h"
 #include "capture/IRunView.h"
 #include "capture/MousePointer.h"
 #include "capture/OutputFile.h"
@@ -106,6 +107,7 @@ void CaptureRun::run(ErrorGuard &guard)
         guard.run(188, [&] { m_boxes.information(missingFolderMessage()); });
         return;
     }
+    setUpEngine(guard);
     guard.run(104, [this] { showBusy(); });
     m_rowCount = 0;
     m_nextRow = 0;
@@ -115,6 +117,15 @@ void CaptureRun::run(ErrorGuard &guard)
     m_list.clearRowStates();
     m_queue.run();
     finishRun(guard, m_rowCount);
+}
+
+void CaptureRun::setUpEngine(ErrorGuard &guard)
+{
+    if (!m_engineSetup)
+        return;
+    const QStringList problems = m_engineSetup();
+    if (!problems.isEmpty())
+        guard.run([&] { m_boxes.warning(QStringLiteral("Settings"), EngineSettings::problemsText(problems)); });
 }
 
 void CaptureRun::finishRun(ErrorGuard &guard, qint64 rowCount)

@@ -42,6 +42,8 @@ public:
     // Told of every row as it finishes.
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     void setWaitLimit(std::chrono::milliseconds limit) { m_queue.setWaitLimit(limit); }
+    // Called as a run starts, to set the pages up; the problems it returns are shown once.
+    void setEngineSetup(std::function<QStringList()> setup) { m_engineSetup = std::move(setup); }
 
     static int progressValue(qint64 row, qint64 count);
     // The end of every run, and why a run does not start.
@@ -57,6 +59,7 @@ public:
 private:
     void run(ErrorGuard &guard);
     void showBusy();
+    void setUpEngine(ErrorGuard &guard);
     void finishRun(ErrorGuard &guard, qint64 rowCount);
 
     bool next(QString &text, QString &refusal) override;
@@ -76,6 +79,7 @@ private:
     IEventPump &m_pump;
     RowQueue m_queue;
     RowObserver m_observer;
+    std::function<QStringList()> m_engineSetup;
     ErrorGuard *m_guard = nullptr; // of the run going on
     qint64 m_rowCount = 0;
     qint64 m_nextRow = 0;

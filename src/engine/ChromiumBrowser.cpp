@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <tuple>
 #include <unistd.h>
 
 static void initEngineResources()
@@ -53,6 +54,15 @@ QString pageTextScript(const EngineOptions &options)
         .replace(QLatin1String("/*LIBRARIES*/"), libraries);
 }
 
+// The options a page's session is opened with, or the engine started with.
+auto sessionOptions(const EngineOptions &options)
+{
+    return std::tie(options.userAgent, options.headers, options.language, options.proxyRules,
+                    options.proxyBypass, options.proxyUser, options.proxyPassword, options.authUser,
+                    options.authPassword, options.checkCertificates, options.caCertificateFile,
+                    options.blocked, options.settleMs, options.windowSize);
+}
+
 } // namespace
 
 ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &options,
@@ -64,9 +74,7 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
       m_options(options)
 {
     initEngineResources();
-    m_settleScript = resourceText(QStringLiteral(":/engine/settle.js"))
-                         .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
-    m_textScript = pageTextScript(m_options);
+    makeScripts();
     connect(&m_process, &IEngineProcess::ended, this, &ChromiumBrowser::onEnded);
     connect(&m_process, &IEngineProcess::rendererKilled, this, &ChromiumBrowser::onRendererKilled);
 }
@@ -74,6 +82,22 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
 ChromiumBrowser::~ChromiumBrowser()
 {
     shutdown();
+}
+
+void ChromiumBrowser::makeScripts()
+{
+    m_settleScript = resourceText(QStringLiteral(":/engine/settle.js"))
+                         .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
+    m_textScript = pageTextScript(m_options);
+}
+
+void ChromiumBrowser::setOptions(const EngineOptions &options)
+{
+    const bool restart = sessionOptions(options) != sessionOptions(m_options);
+    m_options = options;
+    makeScripts();
+    if (restart && isRunning())
+        shutdown(QStringLiteral("the browser engine's options changed"));
 }
 
 QString ChromiumBrowser::program()

@@ -30,6 +30,10 @@ public:
     ~ChromiumBrowser() override;
 
     const EngineOptions &options() const { return m_options; }
+    // Options for the rows that follow. A running engine whose pages were opened
+    // with other session options (what the browser says, proxy, certificates,
+    // blocked requests) is stopped, and the next row starts it with these.
+    void setOptions(const EngineOptions &options);
     DevToolsConnection &connection() { return *m_connection; }
     DevToolsRouter &router() { return *m_router; }
     // The page scripts, with this engine's options filled in.
@@ -60,6 +64,7 @@ Q_SIGNALS:
     void stopped(const QString &reason);
 
 private:
+    void makeScripts();
     void onEnded(const QString &reason);
     void stop(const QString &reason);
     void onRendererKilled();

@@ -75,7 +75,7 @@ private:
 
     std::unique_ptr<ChromiumBrowser> m_ownBrowser;
     ChromiumBrowser &m_browser;
-    const EngineOptions m_options;
+    const EngineOptions &m_options; // the browser's, which may change between rows
     bool m_startingBrowser = false;
 
     PageSession m_session;

@@ -3,6 +3,7 @@
 #include "process/ChildProcesses.h"
 #include "process/TerminationSignals.h"
 
+#include "capture/EngineSettings.h"
 #include "support/OnlineCheck.h"
 
 #include <QApplication>
@@ -62,7 +63,12 @@ FormServices Application::services()
                         m_openFileDialog,
                         m_runCommand ? m_runCommand : OnlineCheck::consoleRunner(&m_pump),
                         QCoreApplication::applicationDirPath(),
-                        [] { endProgram(); }};
+                        [] { endProgram(); },
+                        [this] {
+                            const EngineSettings::Read read = EngineSettings::read(m_settings);
+                            m_chromium.setOptions(read.options);
+                            return read.problems;
+                        }};
 }
 
 void Application::configureApplication()

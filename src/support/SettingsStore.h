@@ -36,5 +36,12 @@ inline const QString LastFolderDot = QStringLiteral("LastFolderDot");
 inline const QString OnlineCheck = QStringLiteral("Online Check");
 // How many pages a run of the window loads at once, 1 (the default) to 32; never written.
 inline const QString PagesAtOnce = QStringLiteral("Pages At Once");
+// The window's page options, read when a run starts and never written.
+inline const QString UserAgent = QStringLiteral("User Agent");
+inline const QString CookiesFile = QStringLiteral("Cookies File");
+inline const QString Proxy = QStringLiteral("Proxy");
+inline const QString Block = QStringLiteral("Block");
+inline const QString Scroll = QStringLiteral("Scroll");
+inline const QString WaitFor = QStringLiteral("Wait For");
 
 } // namespace SettingsKeys

@@ -38,7 +38,8 @@ struct Fixture {
                     return commandLine.contains(QStringLiteral("ping")) ? pingOutput : QString();
                 },
                 appFolder.path(),
-                [this] { events << QStringLiteral("end"); }};
+                [this] { events << QStringLiteral("end"); },
+                {}};
     }
     void putFile(const QString &relative, const QByteArray &bytes = "x")
     {

@@ -1,4 +1,5 @@
 #include "batch/BatchCommandLine.h"
+#include "capture/EngineOptionText.h"
 #include "capture/OutputFormat.h"
 
 #include <QtTest>
@@ -20,6 +21,8 @@ private Q_SLOTS:
     void badValuesAreOneLineUsageErrors_data();
     void badValuesAreOneLineUsageErrors();
     void valuesReachTheirFields();
+    void pageOptionsReachTheEngine();
+    void proxyVariablesAsCurlReadsThem();
     void helpListsEveryOptionAndFormat();
     void formatTakesExactlyTheFormatsNames();
 };
@@ -49,6 +52,22 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
     row("unknown", {"--bogus", "l"}, "'bogus'");
     row("missing value", {"l", "--tries"}, "--tries");
     row("nothing to load", {"-q"}, "missing LISTFILE or -u URL");
+    row("block unknown", {"--block", "images,video", "l"},
+        "--block wants none or a list of images,media,fonts,stylesheets");
+    row("header cookie", {"--header", "cookie: a=b", "l"}, "--header cannot set Cookie");
+    row("header host", {"--header", "Host: x", "l"}, "--header cannot set Host");
+    row("header no colon", {"--header", "X-A b", "l"}, "--header wants \"Name: value\"");
+    row("header name blank", {"--header", "X A: b", "l"}, "--header wants");
+    row("proxy scheme", {"--proxy", "ftp://h:21", "l"}, "--proxy wants a proxy");
+    row("proxy path", {"--proxy", "http://h:3128/x", "l"}, "--proxy wants a proxy");
+    row("lang", {"--lang", "de_DE", "l"}, "--lang wants a language tag");
+    row("cookies missing", {"--cookies", "/nonexistent/c.txt", "l"}, "--cookies wants a readable file");
+    row("password file missing", {"--user", "me", "--password-file", "/nonexistent", "l"},
+        "--password-file wants a readable file");
+    row("user alone", {"--user", "me", "l"}, "--user needs --password-file FILE");
+    row("require alone", {"--require-selector", "l"}, "--require-selector needs --wait-for");
+    row("delay negative", {"--delay", "-2", "l"}, "--delay");
+    row("user agent blank", {"--user-agent", " ", "l"}, "--user-agent");
 }
 
 void TestBatchCommandLine::badValuesAreOneLineUsageErrors()
@@ -86,6 +105,54 @@ void TestBatchCommandLine::valuesReachTheirFields()
     // --help and --version answer whatever else the line holds.
     QCOMPARE(parse({"--jobs", "0", "--help"}).request, BatchCommandLine::Request::Help);
     QCOMPARE(parse({"--version"}).request, BatchCommandLine::Request::Version);
+}
+
+void TestBatchCommandLine::pageOptionsReachTheEngine()
+{
+    QTemporaryDir folder;
+    const QString passwordFile = folder.filePath(QStringLiteral("pw"));
+    QFile file(passwordFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("s3cret: x\r\nsecond line\n");
+    file.close();
+    const BatchCommandLine::Parsed parsed =
+        parse({"--block", "images,fonts", "--header", "X-Token: a:b", "--header", "Accept: text/plain",
+               "--proxy", "socks5h://me:p%40ss@[::1]", "--user", "u", "--password-file", passwordFile,
+               "--wait-for", "main > p", "--require-selector", "--scroll", "--delay", "1.5",
+               "--no-check-certificate", "--lang", "de-DE", "l"});
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    const EngineOptions &engine = parsed.options.engine;
+    QCOMPARE(engine.blocked, EngineOptions::BlockImages | EngineOptions::BlockFonts);
+    QCOMPARE(engine.headers.size(), 2);
+    QCOMPARE(engine.headers.front(), (std::pair{QStringLiteral("X-Token"), QStringLiteral("a:b")}));
+    QCOMPARE(engine.proxyRules, QStringLiteral("socks5://[::1]:1080"));
+    QCOMPARE(engine.proxyBypass, QStringLiteral("<-loopback>"));
+    QCOMPARE(engine.proxyUser + QLatin1Char('/') + engine.proxyPassword, QStringLiteral("me/p@ss"));
+    QCOMPARE(engine.authPassword, QStringLiteral("s3cret: x"));
+    QVERIFY(engine.requireSelector && engine.scroll && !engine.checkCertificates);
+    QCOMPARE(engine.delayMs, 1500);
+    QCOMPARE(parse({"--block", "none", "l"}).options.engine.blocked, 0);
+}
+
+void TestBatchCommandLine::proxyVariablesAsCurlReadsThem()
+{
+    const auto proxyOf = [](const QList<std::pair<QString, QString>> &variables) {
+        QProcessEnvironment environment;
+        for (const auto &[name, value] : variables)
+            environment.insert(name, value);
+        EngineOptions options;
+        const QString problem = EngineOptionText::readProxyEnvironment(environment, options);
+        return QStringList{problem, options.proxyRules, options.proxyBypass};
+    };
+    QCOMPARE(proxyOf({{"http_proxy", "p:3128"}, {"https_proxy", "http://p:3128"},
+                      {"no_proxy", "example.com,.local, 10.0.0.1"}}),
+             (QStringList{{}, "http=http://p:3128;https=http://p:3128",
+                          "example.com,*.example.com,local,*.local,10.0.0.1,<-loopback>"}));
+    // Upper-case HTTP_PROXY is not read (a CGI request can set it); all_proxy fills in.
+    QCOMPARE(proxyOf({{"HTTP_PROXY", "evil:1"}, {"ALL_PROXY", "socks5://s:9"}}),
+             (QStringList{{}, "http=socks5://s:9;https=socks5://s:9", "<-loopback>"}));
+    QCOMPARE(proxyOf({{"http_proxy", "p:3128"}, {"no_proxy", "*"}}), (QStringList{{}, {}, {}}));
+    QVERIFY(proxyOf({{"https_proxy", "ftp://x"}}).front().startsWith(QLatin1String("https_proxy wants")));
 }
 
 void TestBatchCommandLine::helpListsEveryOptionAndFormat()

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void unusableFolderIsRefused_data();
     void unusableFolderIsRefused();
     void savesEveryRowWithProgressAndFinishes();
+    void unusableSettingsAreShownOnceAsTheRunStarts();
     void countsPollsFromOneAndSkipsWaitWhenReady();
     void captionShowsTheTextAfterTheLastBackslash();
     void failedPagesMarkTheirRowsAndTheRunGoesOn();
@@ -125,6 +126,23 @@ void TestCaptureRun::savesEveryRowWithProgressAndFinishes()
     QCOMPARE(f.files().size(), 3);
     QCOMPARE(f.run.lastSummary().saved, 3);
     QCOMPARE(f.pump.pending, 3); // once per row
+}
+
+void TestCaptureRun::unusableSettingsAreShownOnceAsTheRunStarts()
+{
+    Fixture f;
+    f.add(QStringLiteral("http://h/1"), QStringLiteral("one"));
+    f.add(QStringLiteral("http://h/2"), QStringLiteral("two"));
+    int setUps = 0;
+    f.run.setEngineSetup([&] {
+        ++setUps;
+        return QStringList{QStringLiteral("\"Block\" wants none")};
+    });
+    f.run.start();
+    QCOMPARE(setUps, 1);
+    QCOMPARE(f.boxes.warnings().size(), 1);
+    QVERIFY(f.boxes.warnings().front().contains(QLatin1String("\"Block\" wants none")));
+    QCOMPARE(f.run.lastSummary().saved, 2);
 }
 
 void TestCaptureRun::countsPollsFromOneAndSkipsWaitWhenReady()

@@ -21,7 +21,7 @@ struct Fixture {
     FormServices services()
     {
         return {boxes, standIns.pump, store, {&standIns.browser}, standIns.skin, browser,
-                standIns.openFileDialog, {}, {}, {}};
+                standIns.openFileDialog, {}, {}, {}, {}};
     }
 
     QTemporaryDir config;

@@ -17,7 +17,7 @@ struct StandInServices {
 
     FormServices services()
     {
-        return {boxes, pump, settings, {&browser}, skin, folderBrowser, openFileDialog, {}, {}, {}};
+        return {boxes, pump, settings, {&browser}, skin, folderBrowser, openFileDialog, {}, {}, {}, {}};
     }
 
     QTemporaryDir config;

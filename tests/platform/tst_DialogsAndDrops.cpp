@@ -111,7 +111,7 @@ void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
     QtEventPump pump;
     StandInServices standIns;
     const FormServices services{boxes, pump, standIns.settings, {&standIns.browser}, standIns.skin,
-                                standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}};
+                                standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}, {}};
     MainWindow window(list);
     Form1 logic(window, list, services);
     window.setLogic(&logic);

@@ -42,7 +42,7 @@ struct Window {
     QtEventPump pump;
     StandInServices standIns;
     FormServices services{boxes, pump, standIns.settings, {&standIns.browser}, standIns.skin,
-                          standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}};
+                          standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}, {}};
     MainWindow window{list};
     Form1 logic{window, list, services};
 };
