@@ -41,8 +41,11 @@ QString resourceText(const QString &path)
 QString pageTextScript(const EngineOptions &options)
 {
     const QString cap = QString::number(options.pageCap);
+    const QString composed = resourceText(QStringLiteral(":/engine/composed.js"));
     if (options.plainText())
-        return resourceText(QStringLiteral(":/engine/text.js")).replace(QLatin1String("PAGE_CAP"), cap);
+        return resourceText(QStringLiteral(":/engine/text.js"))
+            .replace(QLatin1String("PAGE_CAP"), cap)
+            .replace(QLatin1String("/*COMPOSED*/"), composed);
     static const char *const forms[] = {"text", "markdown", "html"};
     // The libraries go into the script itself, so that the page's globals stay its own.
     QString libraries;
@@ -53,6 +56,7 @@ QString pageTextScript(const EngineOptions &options)
         .replace(QLatin1String("FORMAT"), QLatin1String(forms[int(options.form)]))
         .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false"))
         .replace(QLatin1String("PAGE_CAP"), cap)
+        .replace(QLatin1String("/*COMPOSED*/"), composed)
         .replace(QLatin1String("/*LIBRARIES*/"), libraries);
 }
 

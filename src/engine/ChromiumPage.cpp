@@ -38,7 +38,8 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
       m_watch(m_options.pageCap),
       m_settle(m_session, m_options.quietSpellMs, m_options.settleMs),
       m_interception(m_session, m_options),
-      m_answer(m_session, m_options)
+      m_answer(m_session, m_options),
+      m_waits(m_session, m_options)
 {
     m_limit.setSingleShot(true);
     m_stage.setSingleShot(true);
@@ -58,6 +59,9 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_watch, &DocumentWatch::runaway, this, &ChromiumPage::onRunaway);
     connect(&m_settle, &PageSettle::settled, this, &ChromiumPage::takeText);
     connect(&m_settle, &PageSettle::hung, this, &ChromiumPage::onStageLimit);
+    connect(&m_waits, &PageWaits::finished, this, &ChromiumPage::afterWaits);
+    connect(&m_waits, &PageWaits::failed, this, [this](const QString &reason) { fail(reason); });
+    connect(&m_waits, &PageWaits::hung, this, &ChromiumPage::onStageLimit);
     connect(&m_browser, &ChromiumBrowser::stopped, this, &ChromiumPage::onBrowserStopped);
 }
 
@@ -192,6 +196,7 @@ void ChromiumPage::onFollowed()
 {
     if (m_phase != Phase::Loading && m_phase != Phase::Settling)
         return;
+    m_waits.stop();
     m_settle.stop();
     m_stage.stop();
     m_phase = Phase::Loading;
@@ -215,6 +220,7 @@ void ChromiumPage::onLost(const QString &reason)
 void ChromiumPage::onBrowserStopped(const QString &reason)
 {
     m_session.drop();
+    m_waits.stop();
     m_settle.stop();
     if (rowActive() && !m_startingBrowser) {
         // Whichever page's trouble stopped the browser, this row did not fail by itself.
@@ -281,6 +287,13 @@ void ChromiumPage::startSettle()
 {
     m_limit.stop();
     m_phase = Phase::Settling;
+    m_waits.start(m_limitDeadline);
+}
+
+void ChromiumPage::afterWaits(const QString &note)
+{
+    if (!note.isEmpty())
+        m_outcome.note = m_outcome.note.isEmpty() ? note : m_outcome.note + QStringLiteral("; ") + note;
     if (m_options.settleMs <= 0 || m_watch.load().withinDocument())
         takeText();
     else
@@ -364,6 +377,7 @@ void ChromiumPage::stopTimers()
 {
     m_limit.stop();
     m_stage.stop();
+    m_waits.stop();
     m_settle.stop();
     m_watch.close();
     m_interception.end();

@@ -7,6 +7,7 @@
 #include "engine/PageSession.h"
 #include "engine/PageSettle.h"
 #include "engine/RequestInterception.h"
+#include "engine/PageWaits.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -21,8 +22,9 @@ class IEngineProcess;
 
 // One page of a headless Chromium, in a browser context of its own: the steps
 // of a row, from its address to its outcome. The page waits for its session,
-// navigates, lets its document watch follow the load and its settle decide when
-// the page is quiet, then takes the content; each step has its limit. Several
+// navigates, lets its document watch follow the load, waits for what the options
+// ask (PageWaits) and lets its settle decide when the page is quiet, then takes
+// the content; each step has its limit. Several
 // pages may share one browser and load at once.
 class ChromiumPage : public QObject, public IPage
 {
@@ -63,6 +65,7 @@ private:
     void onLimit();
     void onStageLimit();
     void startSettle();
+    void afterWaits(const QString &note);
     void takeText();
     void onText(const QJsonObject &result, const QString &error);
     void finish(const QString &text);
@@ -84,6 +87,7 @@ private:
     PageSettle m_settle;
     RequestInterception m_interception;
     DocumentAnswer m_answer;
+    PageWaits m_waits;
 
     quint64 m_row = 0; // replies of an earlier row are ignored
     Phase m_phase = Phase::Idle;

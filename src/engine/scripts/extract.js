@@ -1,9 +1,11 @@
 // The page as the chosen format: text, markdown or html, of the whole body or,
 // with the main content, of the article Readability finds on a clone of the
 // document. The engine puts the libraries' sources in place of the marker below;
-// the page itself is left as it was.
+// the page itself is left as it was. Open shadow trees and same-origin frames
+// are put in place in the copies (composed.js, put in place of its marker).
 (() => {
   /*LIBRARIES*/
+  /*COMPOSED*/
   const format = 'FORMAT';
   const mainContent = MAIN_CONTENT;
   const body = document.body;
@@ -13,6 +15,14 @@
     if (getComputedStyle(element).contentVisibility === 'auto')
       element.style.setProperty('content-visibility', 'visible', 'important');
   }
+  const flat = composed.holdsAny(body);
+  // A copy of the whole document with shadow trees and frames in place, inert.
+  const flatDocument = (keep) => {
+    const copy = document.cloneNode(false);
+    copy.appendChild(composed.copy(document.documentElement, copy, keep));
+    return copy;
+  };
+  const everything = () => true;
 
   // Links made absolute; javascript: ones dropped.
   const absolute = (root, base) => {
@@ -31,15 +41,23 @@
     }
   };
 
+  // An element with display: contents (a slot, say) has no box of its own, but its children may.
+  const shown = (element) => !element.checkVisibility
+    || element.checkVisibility({ visibilityProperty: true }) || element.localName === 'br'
+    || getComputedStyle(element).display === 'contents';
   // A copy of the body without what the page does not show.
   const shownBody = () => {
+    if (flat) {
+      const copy = composed.copy(body, document.cloneNode(false), shown);
+      absolute(copy, document.baseURI);
+      return copy;
+    }
     const copy = body.cloneNode(true);
     const live = body.querySelectorAll('*');
     const copied = copy.querySelectorAll('*');
     const hidden = [];
     for (let i = 0; i < live.length && i < copied.length; ++i) {
-      if (live[i].checkVisibility && !live[i].checkVisibility({ visibilityProperty: true })
-          && live[i].localName !== 'br')
+      if (!shown(live[i]))
         hidden.push(copied[i]);
     }
     for (const element of hidden)
@@ -124,9 +142,9 @@
 
   // A page that Readability's own test finds no article in gives its whole body.
   let article = null;
-  if (mainContent && isProbablyReaderable(document)) {
+  if (mainContent && isProbablyReaderable(flat ? flatDocument(everything) : document)) {
     try {
-      article = new Readability(document.cloneNode(true)).parse();
+      article = new Readability(flat ? flatDocument(everything) : document.cloneNode(true)).parse();
     } catch (error) {
       article = null;
     }
@@ -153,10 +171,11 @@
     text = markdown(shownBody());
   } else if (format === 'html') {
     // Parsed anew, inert: nothing the copy holds loads or runs.
-    text = keptHtml(new DOMParser().parseFromString(document.documentElement.outerHTML, 'text/html')
-      .documentElement);
+    const kept = flat ? flatDocument(everything)
+      : new DOMParser().parseFromString(document.documentElement.outerHTML, 'text/html');
+    text = keptHtml(kept.documentElement);
   } else {
-    text = String(body.innerText);
+    text = composed.text(body);
   }
   if (text.length > PAGE_CAP)
     return { tooLarge: text.length };
