@@ -62,6 +62,7 @@ private:
         qint64 ms = 0;
         int tries = 0;
         bool fallback = false;
+        QString formatFallback;
     };
 
     bool next(QString &text, QString &refusal) override;
