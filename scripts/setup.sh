@@ -19,7 +19,11 @@ TEST_TOOLS=("${PACKAGE_TOOLS[@]}" appstream desktop-file-utils man-db bash-compl
 case "${1:-}" in
   --package) PACKAGES+=("${PACKAGE_TOOLS[@]}") ;;
   --test) PACKAGES+=("${TEST_TOOLS[@]}") ;;
-  --bench) PACKAGES+=(lynx cmake-doc) ;;
+  # lynx, and the documentation bench/docs_bench.py reads: Sphinx (cmake-doc,
+  # developers-reference), Doxygen, gi-docgen, rustdoc, DocBook (maint-guide,
+  # valgrind) and AsciiDoc (tig, ccache) pages.
+  --bench) PACKAGES+=(lynx cmake-doc developers-reference libjsoncpp-doc libpango1.0-doc cargo-doc
+                      maint-guide valgrind tig ccache) ;;
   --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
 esac
 

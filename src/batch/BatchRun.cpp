@@ -114,6 +114,10 @@ void BatchRun::writeReport(const RowRecord &record)
     };
     if (m_options.engine.mainContent)
         line.insert(QStringLiteral("fallback"), record.fallback);
+    if (!m_options.engine.plainText()) {
+        line.insert(QStringLiteral("format_fallback"), record.formatFallback.isEmpty()
+                        ? QJsonValue() : QJsonValue(record.formatFallback));
+    }
     const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     if (m_report->write(bytes) != bytes.size() || !m_report->flush()) {
         cannotWrite(m_options.report, m_report->errorString(), m_reportFailed);
@@ -200,7 +204,9 @@ void BatchRun::rowFinished(const RowResult &result)
                                        QStringLiteral("skipped")};
     writeReport({result.row, result.url, outcomes[int(result.outcome)], result.outputPath,
                  result.saved() ? QString() : result.reason.simplified(), result.page.httpStatus,
-                 result.page.contentType, result.ms, result.tries, result.saved() && result.page.mainContentFallback});
+                 result.page.contentType, result.ms, result.tries,
+                 result.saved() && result.page.mainContentFallback,
+                 result.saved() ? result.page.formatFallback : QString()});
     showProgress();
 }
 

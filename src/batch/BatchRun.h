@@ -63,6 +63,7 @@ private:
         qint64 ms = 0;
         int tries = 0;
         bool fallback = false;
+        QString formatFallback;
     };
 
     bool next(QString &text, QString &refusal) override;

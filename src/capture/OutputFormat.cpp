@@ -13,7 +13,7 @@ QString pageContent(const QString &, const PageOutcome &page)
 
 QString jsonRecord(const QString &row, const PageOutcome &page)
 {
-    const QJsonObject record{
+    QJsonObject record{
         {QStringLiteral("url"), row},
         {QStringLiteral("final_url"), page.finalUrl},
         {QStringLiteral("title"), page.title},
@@ -23,6 +23,8 @@ QString jsonRecord(const QString &row, const PageOutcome &page)
         {QStringLiteral("content_type"), page.contentType.isEmpty() ? QJsonValue() : QJsonValue(page.contentType)},
         {QStringLiteral("text"), page.content},
     };
+    if (!page.formatFallback.isEmpty())
+        record.insert(QStringLiteral("format_fallback"), page.formatFallback);
     return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Indented));
 }
 

@@ -335,6 +335,7 @@ void ChromiumPage::onText(const QJsonObject &result, const QString &error)
         fail(QStringLiteral("the page's text could not be read"));
     } else {
         m_outcome.mainContentFallback = value.value(QStringLiteral("fallback")).toBool();
+        m_outcome.formatFallback = value.value(QStringLiteral("formatFallback")).toString();
         m_outcome.title = value.value(QStringLiteral("title")).toString();
         m_outcome.lang = value.value(QStringLiteral("lang")).toString();
         m_outcome.finalUrl = value.value(QStringLiteral("finalUrl")).toString();

@@ -13,6 +13,8 @@ struct PageOutcome {
     QString contentType; // of the main document, as its server named it
     QString note;        // a remark on a saved page ("load incomplete"), or empty
     bool mainContentFallback = false; // asked for the article, the page had none
+    // The converter failed on part of the page, which kept its text instead: why; else empty.
+    QString formatFallback;
 
     // A page that could not be had: why (without the address), empty when it loaded.
     QString failure;

@@ -69,6 +69,7 @@ private Q_SLOTS:
     void neverWritesThroughALink();
     void shardsSplitTheListWithoutOverlapOrGap();
     void formatsKeepTheArticleAndItsStructure();
+    void documentationFaultsConvertAndKeepTheArticle();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -685,6 +686,99 @@ void TestBatchFrontEnd::formatsKeepTheArticleAndItsStructure()
     const QString groups = QString::fromUtf8(readTestFile(folder->filePath(
         QStringLiteral("127.0.0.1 %1_manual_users-and-groups.html.md").arg(m_server.port()))));
     QVERIFY2(groups.startsWith(QStringLiteral("# Users and Groups in the Debian System")), qPrintable(groups.left(500)));
+}
+
+void TestBatchFrontEnd::documentationFaultsConvertAndKeepTheArticle()
+{
+    const QByteArray paragraph = "words that make this paragraph long enough to be part of a real manual page. ";
+    const QByteArray menu = "<nav><a href=/a>Menu one</a> <a href=/b>Menu two</a> <a href=/c>Menu three</a></nav>";
+    // Each page: what its markdown must hold and must not.
+    const struct {
+        const char *path;
+        QByteArray body;
+        QStringList kept;
+        QStringList left;
+    } pages[] = {
+        {"/empty-table", "<p>Before the tables.</p><table>\n   \n</table><table><thead></thead></table><p>After them.</p>",
+         {QStringLiteral("Before the tables.\n\nAfter them.")}, {QStringLiteral("<table")}},
+        {"/sphinx-code", "<div class=\"highlight-python notranslate\"><div class=highlight><pre><span></span>"
+                         "<span class=n>field_name</span> = <span class=mi>1</span>\n<span class=k>print</span>(field_name)\n</pre></div></div>",
+         {QStringLiteral("```python\nfield_name = 1\nprint(field_name)\n```")}, {QStringLiteral("field\\_name")}},
+        {"/mdbook-code", "<pre><code class=\"language-rust\">fn main() {\n    println!(\"hi\");\n}</code></pre>"
+                         "<pre class=screen>$ make\n$ make install</pre><script>for (const pre of document.querySelectorAll('pre'))"
+                         " pre.insertAdjacentHTML('afterbegin', '<div class=buttons><button title=Copy>Copy</button></div>');</script>",
+         {QStringLiteral("```rust\nfn main() {\n    println!(\"hi\");\n}\n```"), QStringLiteral("```\n$ make\n$ make install\n```")},
+         {QStringLiteral("Copy")}},
+        {"/permalinks", "<h2>Usage<a class=headerlink href=#usage title='Permalink to this heading'>\u00b6</a></h2><p>Use it.</p>"
+                        "<h3 id=x><a href=#x class=anchor>\u00a7</a>Method <code>run</code></h3><p>Runs.</p>",
+         {QStringLiteral("## Usage\n\nUse it."), QStringLiteral("### Method run\n\nRuns.")},
+         {QStringLiteral("\u00b6"), QStringLiteral("\u00a7")}},
+        {"/headerless-table", "<table><tr><td>Name</td><td>Value</td></tr><tr><td>a|b</td><td>1</td></tr></table>"
+                              "<table class=memberdecls><tr class=heading><td colspan=2><h2>Public Types</h2></td></tr>"
+                              "<tr><td>typedef int</td><td><a href=#i>Index</a></td></tr></table>",
+         {QStringLiteral("| Name | Value |\n| --- | --- |\n| a\\|b | 1 |"), QStringLiteral("## Public Types\n\n-   typedef int [Index]")},
+         {QStringLiteral("<t")}},
+        // A script leaves text in a header row, which the converter cannot take.
+        {"/broken-table", "<p>Kept paragraph.</p><table><tr><th>Key</th><th>Value</th></tr><tr><td>k</td><td>v</td></tr></table>"
+                          "<script>document.querySelector('th').after('stray')</script>",
+         {QStringLiteral("Kept paragraph."), QStringLiteral("Key"), QStringLiteral("stray")}, {}},
+    };
+    QStringList urls;
+    for (const auto &page : pages) {
+        m_server.page(page.path, "<html><head><title>Doc</title></head><body>" + page.body + "</body></html>");
+        urls << QStringLiteral("-u") << m_server.url(QString::fromLatin1(page.path));
+    }
+    QTemporaryDir folder;
+    const QString report = m_dir.filePath(QStringLiteral("documentation.jsonl"));
+    Result result = runBatch(QStringList{QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"),
+                                         QStringLiteral("0"), QStringLiteral("--format"), QStringLiteral("markdown"),
+                                         QStringLiteral("--report"), report} + urls);
+    QCOMPARE(result.exitCode, 0);
+    const QList<QByteArray> lines = readTestFile(report).trimmed().split('\n');
+    QCOMPARE(lines.size(), qsizetype(std::size(pages)));
+    for (const QByteArray &line : lines) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        const bool broken = row.value(QStringLiteral("address")).toString().endsWith(QStringLiteral("/broken-table"));
+        QVERIFY2(row.contains(QStringLiteral("format_fallback")), line.constData());
+        QCOMPARE(row.value(QStringLiteral("format_fallback")).toString().contains(QStringLiteral("TypeError")), broken);
+    }
+    for (const auto &page : pages) {
+        const QString markdown = QString::fromUtf8(readTestFile(folder.filePath(
+            QStringLiteral("127.0.0.1 %1_%2.md").arg(m_server.port()).arg(QString::fromLatin1(page.path + 1)))));
+        for (const QString &kept : page.kept)
+            QVERIFY2(markdown.contains(kept), qPrintable(QString::fromLatin1(page.path) + QStringLiteral(":\n") + markdown));
+        for (const QString &left : page.left)
+            QVERIFY2(!markdown.contains(left), qPrintable(QString::fromLatin1(page.path) + QStringLiteral(":\n") + markdown));
+    }
+
+    // The main content: the <main> of a page Readability finds no article in, and
+    // all of a manual's content beside its header and table of contents.
+    m_server.page("/main-only", "<html><body>" + menu + "<main><h1>tool</h1><h2>NAME</h2><p>tool - does one thing</p>"
+                  "<table><tr><th>Option</th><th>Meaning</th></tr><tr><td>-v</td><td>verbose</td></tr></table></main>"
+                  "<footer>Footer line</footer></body></html>");
+    m_server.page("/manual", "<html><head><title>tool(1)</title></head><body><div id=header><h1>tool(1)</h1>"
+                  "<div id=toc><a href=#name>NAME</a> <a href=#synopsis>SYNOPSIS</a> <a href=#options>OPTIONS</a></div></div>"
+                  "<div id=content><div class=sect1><h2 id=name>NAME</h2><div class=sectionbody><p>tool - does one thing</p></div></div>"
+                  "<div class=sect1><h2 id=synopsis>SYNOPSIS</h2><div class=sectionbody><p>" + paragraph.repeated(4) + "</p>"
+                  "<p>" + paragraph.repeated(4) + "</p></div></div><div class=sect1><h2 id=options>OPTIONS</h2>"
+                  "<div class=sectionbody><dl><dt>-v</dt><dd>verbose</dd></dl><table><tr><td>Exit</td><td>Meaning</td></tr>"
+                  "<tr><td>0</td><td>success</td></tr></table><p>" + paragraph.repeated(4) + "</p></div></div></div>"
+                  "<div id=footer>Last updated today</div></body></html>");
+    result = runBatch({QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                       QStringLiteral("--main-content"), QStringLiteral("--report"), report,
+                       QStringLiteral("-u"), m_server.url("/main-only"), QStringLiteral("-u"), m_server.url("/manual")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readTestFile(report).count("\"fallback\":false"), 2);
+    const QString main = QString::fromUtf8(readTestFile(folder.filePath(QStringLiteral("127.0.0.1 %1_main-only.txt").arg(m_server.port()))));
+    const QString manual = QString::fromUtf8(readTestFile(folder.filePath(QStringLiteral("127.0.0.1 %1_manual.txt").arg(m_server.port()))));
+    for (const char *kept : {"NAME\n\ntool - does one thing", "Option\tMeaning\n\n-v\tverbose"})
+        QVERIFY2(main.contains(QLatin1String(kept)), qPrintable(main));
+    for (const char *kept : {"NAME\n\ntool - does one thing", "\n\nSYNOPSIS\n\n", "\n\nOPTIONS\n\n-v\n\nverbose", "Exit\tMeaning\n\n0\tsuccess"})
+        QVERIFY2(manual.contains(QLatin1String(kept)), qPrintable(manual));
+    for (const QString &text : {main, manual}) {
+        for (const char *left : {"Menu one", "Footer line", "Last updated", "NAME SYNOPSIS"})
+            QVERIFY2(!text.contains(QLatin1String(left)), qPrintable(text));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
