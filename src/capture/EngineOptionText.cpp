@@ -1,5 +1,7 @@
 #include "capture/EngineOptionText.h"
 
+#include "engine/CssSelectorCheck.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 #include <QHash>
@@ -236,6 +238,9 @@ QString EngineOptionText::readWaitFor(const QString &text, EngineOptions &option
 {
     if (text.trimmed().isEmpty() || hasControl(text))
         return wanted(QStringLiteral("a CSS selector"), text);
+    const QString problem = CssSelectorCheck::problem(text.trimmed());
+    if (!problem.isEmpty())
+        return wanted(QStringLiteral("a CSS selector (%1)").arg(problem), text);
     options.waitForSelector = text.trimmed();
     return {};
 }

@@ -1,6 +1,7 @@
 #include "capture/EngineSettings.h"
 
 #include "capture/EngineOptionText.h"
+#include "engine/NetscapeCookieFile.h"
 #include "support/SettingsStore.h"
 
 #include <functional>
@@ -20,6 +21,21 @@ QString readScroll(const QString &value, EngineOptions &options)
         return QStringLiteral("wants 1 or 0, not \"%1\"").arg(value);
     options.scroll = on.contains(word);
     return {};
+}
+
+// The cookies of a cookies.txt file; its skipped lines are named as problems.
+void readCookiesFile(const QString &path, EngineSettings::Read &result)
+{
+    const QString key = SettingsKeys::CookiesFile;
+    NetscapeCookieFile::Contents contents;
+    QString error;
+    if (!NetscapeCookieFile::read(path, &contents, &error)) {
+        result.problems << QStringLiteral("\"%1\" cannot be read: %2").arg(key, error);
+        return;
+    }
+    for (const QString &problem : std::as_const(contents.problems))
+        result.problems << QStringLiteral("\"%1\" %2 (skipped)").arg(key, problem);
+    result.options.cookies = contents.cookies;
 }
 
 } // namespace
@@ -46,6 +62,9 @@ EngineSettings::Read EngineSettings::read(const SettingsStore &settings, const E
         else
             result.problems << QStringLiteral("\"%1\" %2").arg(key, problem);
     }
+    const QString cookiesFile = settings.read(SettingsKeys::CookiesFile);
+    if (!cookiesFile.isEmpty())
+        readCookiesFile(cookiesFile, result);
     if (settings.read(SettingsKeys::Proxy).isEmpty() || result.options.proxyRules.isEmpty()) {
         const QString problem = EngineOptionText::readProxyEnvironment(environment, result.options);
         if (!problem.isEmpty())

@@ -3,6 +3,7 @@
 #include "batch/ProgressLine.h"
 #include "engine/ChromiumPage.h"
 #include "engine/ChromiumBrowser.h"
+#include "engine/NetscapeCookieFile.h"
 #include "process/ChromiumProcess.h"
 #include "process/TerminationSignals.h"
 #include "support/PathHelpers.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -71,9 +73,42 @@ bool openReport(const QString &name, QFile &file)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
+// Puts the cookies of --cookies into the engine's options, naming the lines
+// skipped; false when the file cannot be read.
+bool readCookies(BatchOptions &options, const QString &program, QTextStream &err)
+{
+    if (options.cookiesFile.isEmpty())
+        return true;
+    NetscapeCookieFile::Contents contents;
+    QString error;
+    if (!NetscapeCookieFile::read(options.cookiesFile, &contents, &error)) {
+        err << program << ": cannot read " << options.cookiesFile << ": " << error << Qt::endl;
+        return false;
+    }
+    for (const QString &problem : std::as_const(contents.problems))
+        err << program << ": " << options.cookiesFile << ": " << problem << " (skipped)" << Qt::endl;
+    options.engine.cookies = contents.cookies;
+    return true;
+}
+
+// Writes --save-cookies from what the rows left; false when it cannot be written.
+bool saveCookies(const BatchOptions &options, ChromiumBrowser &engine, const QString &program,
+                 QTextStream &err)
+{
+    if (options.saveCookiesFile.isEmpty())
+        return true;
+    QString error;
+    if (NetscapeCookieFile::write(options.saveCookiesFile, engine.cookies(), &error))
+        return true;
+    err << program << ": cannot write " << options.saveCookiesFile << ": " << error << Qt::endl;
+    return false;
+}
+
 // Runs the lists in pages of one engine; the run's exit status.
 int run(BatchOptions options, const QString &program, QTextStream &out, QTextStream &err)
 {
+    if (!readCookies(options, program, err))
+        return BatchRun::NothingRun;
     if (options.verbose && !qEnvironmentVariableIsSet("TEXTORIN_ENGINE_LOG"))
         sendEngineLogToStandardError();
     ChromiumProcess process;
@@ -110,7 +145,10 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
         batch.printStoppedBySignal();
         engine.shutdown();
     });
-    return batch.run();
+    const int status = batch.run();
+    if (!saveCookies(options, engine, program, err))
+        return std::max(status, int(BatchRun::SomeFailed));
+    return status;
 }
 
 } // namespace

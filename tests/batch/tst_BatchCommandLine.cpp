@@ -66,6 +66,7 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
         "--password-file wants a readable file");
     row("user alone", {"--user", "me", "l"}, "--user needs --password-file FILE");
     row("require alone", {"--require-selector", "l"}, "--require-selector needs --wait-for");
+    row("selector unbalanced", {"--wait-for", "div[data-x", "l"}, "--wait-for wants a CSS selector (");
     row("delay negative", {"--delay", "-2", "l"}, "--delay");
     row("user agent blank", {"--user-agent", " ", "l"}, "--user-agent");
 }

@@ -70,6 +70,7 @@ private Q_SLOTS:
     void shardsSplitTheListWithoutOverlapOrGap();
     void formatsKeepTheArticleAndItsStructure();
     void documentationFaultsConvertAndKeepTheArticle();
+    void cookiesFileSignsInAndIsSavedForTheNextRun();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -779,6 +780,29 @@ void TestBatchFrontEnd::documentationFaultsConvertAndKeepTheArticle()
         for (const char *left : {"Menu one", "Footer line", "Last updated", "NAME SYNOPSIS"})
             QVERIFY2(!text.contains(QLatin1String(left)), qPrintable(text));
     }
+}
+
+void TestBatchFrontEnd::cookiesFileSignsInAndIsSavedForTheNextRun()
+{
+    LocalHttpServer::Reply account;
+    account.body = "<html><body><script>document.body.append(document.cookie.includes('sid=abc') ? "
+                   "'signed in' : 'signed out')</script></body></html>";
+    account.headers = "Set-Cookie: seen=1; Path=/; Max-Age=3600\r\n";
+    m_server.route("/account", account);
+    QTemporaryDir out;
+    const QString cookies = out.filePath(QStringLiteral("in.txt"));
+    writeTestFile(cookies, "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tabc\n"
+                           "not a cookie\n");
+    const QString saved = out.filePath(QStringLiteral("out.txt"));
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--cookies"), cookies,
+                                    QStringLiteral("--save-cookies"), saved, QStringLiteral("-u"),
+                                    m_server.url("/account")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.contains(QStringLiteral("in.txt: line 3")), qPrintable(result.err));
+    QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_account.txt").arg(m_server.port()))),
+             QByteArray("signed in"));
+    const QByteArray written = readTestFile(saved);
+    QVERIFY2(written.contains("\tsid\tabc\n") && written.contains("\tseen\t1\n"), written.constData());
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)

@@ -21,6 +21,11 @@ void TestEngineSettings::unusableValuesAreNamedAndLeftAtTheirDefaults()
     settings.write(SettingsKeys::Block, QStringLiteral("images, fonts"));
     settings.write(SettingsKeys::Scroll, QStringLiteral("maybe"));
     settings.write(SettingsKeys::WaitFor, QStringLiteral("#comments"));
+    QFile cookies(folder.filePath(QStringLiteral("cookies.txt")));
+    QVERIFY(cookies.open(QIODevice::WriteOnly));
+    cookies.write("#HttpOnly_.example.org\tTRUE\t/\tFALSE\t0\tsid\tabc\nbroken line\n");
+    cookies.close();
+    settings.write(SettingsKeys::CookiesFile, cookies.fileName());
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("https_proxy"), QStringLiteral("http://corp:8080"));
 
@@ -31,9 +36,13 @@ void TestEngineSettings::unusableValuesAreNamedAndLeftAtTheirDefaults()
     QVERIFY(!read.options.scroll);
     // The unusable proxy gives way to the variables, as an unset one does.
     QCOMPARE(read.options.proxyRules, QStringLiteral("https=http://corp:8080"));
-    QCOMPARE(read.problems.size(), 2);
-    QVERIFY(read.problems.front().startsWith(QLatin1String("\"Proxy\" wants a proxy")));
-    QVERIFY(read.problems.back().startsWith(QLatin1String("\"Scroll\" wants 1 or 0")));
+    QCOMPARE(read.options.cookies.size(), 1);
+    QVERIFY(read.options.cookies.front().httpOnly);
+    QCOMPARE(read.problems.size(), 3);
+    QVERIFY(read.problems.at(0).startsWith(QLatin1String("\"Proxy\" wants a proxy")));
+    QVERIFY(read.problems.at(1).startsWith(QLatin1String("\"Scroll\" wants 1 or 0")));
+    QVERIFY2(read.problems.at(2).startsWith(QLatin1String("\"Cookies File\" line 2")),
+             qPrintable(read.problems.at(2)));
 }
 
 QTEST_GUILESS_MAIN(TestEngineSettings)
