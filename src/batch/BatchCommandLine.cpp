@@ -467,7 +467,8 @@ const char *const Output =
     "then \"Done.\" and a summary of saved, failed and skipped rows. When standard error is a "
     "terminal it also shows one line of progress: rows done, saved and failed, pages per minute, "
     "the time taken and left, and the address loading. A page that cannot be had (no answer, an "
-    "HTTP error, a download, a time-out) writes no file. Ctrl-C (or SIGTERM) stops the run, "
+    "HTTP error, an image or other download, a time-out) writes no file; a PDF gives its text, "
+    "plain text and JSON their body, XML its text. Ctrl-C (or SIGTERM) stops the run, "
     "printing \"Stopped by signal.\" and the summary so far. The browser engine is Debian's "
     "chromium, run headless.";
 
