@@ -30,7 +30,7 @@ void readCookiesFile(const QString &path, EngineSettings::Read &result)
     NetscapeCookieFile::Contents contents;
     QString error;
     if (!NetscapeCookieFile::read(path, &contents, &error)) {
-        result.problems << QStringLiteral("\"%1\" cannot be read: %2").arg(key, error);
+        result.problems << QStringLiteral("\"%1\": %2").arg(key, error);
         return;
     }
     for (const QString &problem : std::as_const(contents.problems))

@@ -82,7 +82,7 @@ bool readCookies(BatchOptions &options, const QString &program, QTextStream &err
     NetscapeCookieFile::Contents contents;
     QString error;
     if (!NetscapeCookieFile::read(options.cookiesFile, &contents, &error)) {
-        err << program << ": cannot read " << options.cookiesFile << ": " << error << Qt::endl;
+        err << program << ": " << error << Qt::endl;
         return false;
     }
     for (const QString &problem : std::as_const(contents.problems))
@@ -100,7 +100,7 @@ bool saveCookies(const BatchOptions &options, ChromiumBrowser &engine, const QSt
     QString error;
     if (NetscapeCookieFile::write(options.saveCookiesFile, engine.cookies(), &error))
         return true;
-    err << program << ": cannot write " << options.saveCookiesFile << ": " << error << Qt::endl;
+    err << program << ": " << error << Qt::endl;
     return false;
 }
 
