@@ -258,11 +258,11 @@ int BatchRun::run()
     queue.setHostWait(m_options.hostWaitMs);
     queue.setWaitLimit(std::chrono::milliseconds(m_options.engine.longestRowMs()));
     if (m_options.verbose) {
-        queue.setLoadTimeline([this](const QueuedRow &row, int page, qint64 startMs, qint64 endMs) {
+        queue.setLoadTimeline([this](const QueuedRow &row, int page, const PageOutcome &outcome,
+                                     const RowQueue::LoadTimes &times) {
             if (m_progress)
                 m_progress->hide();
-            m_err << "timeline: row " << row.number << " page " << page << " load " << startMs
-                  << " ms to " << endMs << " ms" << Qt::endl;
+            m_err << m_timeline.add(row, page, outcome, times) << Qt::endl;
         });
     }
     m_history = std::make_unique<SavedRows>();
@@ -287,6 +287,8 @@ int BatchRun::run()
     if (!m_options.quiet)
         m_out << CaptureRun::doneMessage() << Qt::endl;
     printSummary();
+    if (m_options.verbose && !m_timeline.summary().isEmpty())
+        m_err << m_timeline.summary() << Qt::endl;
     const bool recorded = !m_archiveFailed && !m_reportFailed;
     return m_failed == 0 && !m_rows->readFailed() && recorded ? AllSaved : SomeFailed;
 }

@@ -2,6 +2,7 @@
 
 #include "batch/BatchOptions.h"
 #include "batch/ListRows.h"
+#include "batch/RowTimeline.h"
 #include "capture/IRowSource.h"
 #include "capture/IRowSteps.h"
 
@@ -100,6 +101,7 @@ private:
     std::unique_ptr<SavedRows> m_history;
     RowQueue *m_queue = nullptr;
     std::optional<ListRows::Row> m_firstRow; // read to see that the list is not empty
+    RowTimeline m_timeline;
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;

@@ -227,20 +227,27 @@ void RowQueue::collect(Slot &slot)
     if (!m_steps.runStep(IRowSteps::Step::Take, slot.row, [&] { outcome = page->takeOutcome(); },
                          &failure))
         outcome = PageOutcome::failedWith(failure);
-    if (m_timeline)
-        m_timeline(slot.row, int(&slot - m_slots.data()), slot.loadedAt, now());
+    LoadTimes times{slot.loadedAt, now(), -1};
+    const auto tell = [&] {
+        if (m_timeline)
+            m_timeline(slot.row, int(&slot - m_slots.data()), outcome, times);
+    };
     if (outcome.failed() && outcome.lostToRestart && !slot.reloaded && !m_stopRequested) {
         // Another page's trouble cost this load: once more at once, beside its tries.
+        tell();
         requeue(slot, now(), outcome, true);
         return;
     }
     const int loads = slot.tries - (slot.reloaded ? 1 : 0);
     const int pauseMs = loads < m_tries ? retryPauseMs(outcome, loads) : -1;
     if (outcome.failed() && outcome.mayPass && pauseMs >= 0 && !m_stopRequested) {
+        tell();
         requeue(slot, now() + pauseMs, outcome, slot.reloaded);
         return;
     }
     finish(slot.row, outcome, slot.tries, slot.firstLoadAt);
+    times.writtenMs = now();
+    tell();
 }
 
 void RowQueue::requeue(const Slot &slot, qint64 startAt, const PageOutcome &last, bool reloaded)

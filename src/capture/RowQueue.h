@@ -46,9 +46,16 @@ public:
     void setTries(int tries, int firstPauseMs = 1000);
     // At least this long between two loads of the same host, across the whole run.
     void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
-    // Told of every load as it ends: the row, the page (from 0) and the load's
-    // start and end on the run's clock, in milliseconds.
-    using LoadTimeline = std::function<void(const QueuedRow &row, int page, qint64 startMs, qint64 endMs)>;
+    // Told of every load as it ends: the row, the page (from 0), its outcome, and
+    // on the run's clock in milliseconds the load's start, its end and when the
+    // row was written (-1 when it is loaded again).
+    struct LoadTimes {
+        qint64 startMs = 0;
+        qint64 endMs = 0;
+        qint64 writtenMs = -1;
+    };
+    using LoadTimeline = std::function<void(const QueuedRow &row, int page, const PageOutcome &outcome,
+                                            const LoadTimes &times)>;
     void setLoadTimeline(LoadTimeline timeline) { m_timeline = std::move(timeline); }
     // Ends a wait for a page that never answers.
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }

@@ -92,6 +92,7 @@ void ChromiumPage::load(const QString &row)
     ++m_row;
     stopTimers();
     m_outcome = PageOutcome();
+    m_timings = PageTimings();
     m_watch.clear();
     m_phase = Phase::WaitingForPage;
     m_rowClock.start();
@@ -154,6 +155,7 @@ void ChromiumPage::navigate()
     m_stage.stop();
     m_phase = Phase::Loading;
     m_session.markUsed();
+    m_timings.navigate = m_rowClock.elapsed();
     m_watch.begin(m_session.targetId());
     m_settle.begin(m_session.targetId());
     m_interception.begin(m_address, m_session.targetId());
@@ -178,14 +180,24 @@ void ChromiumPage::check()
     if (m_phase != Phase::Loading)
         return;
     const PageLoad &load = m_watch.load();
+    noteTimings(load);
     if (load.failed())
         fail(load.failure(), load.mayPass(), load.retryAfterMs());
     else if (load.loaded() && !load.abortPending())
         loaded();
 }
 
+void ChromiumPage::noteTimings(const PageLoad &load)
+{
+    if (m_timings.response < 0 && (load.httpStatus() > 0 || !load.contentType().isEmpty()))
+        m_timings.response = m_rowClock.elapsed();
+    if (m_timings.parsed < 0 && load.parsed())
+        m_timings.parsed = m_rowClock.elapsed();
+}
+
 void ChromiumPage::loaded()
 {
+    m_timings.loaded = m_rowClock.elapsed();
     // A document its page stopped (window.stop()) is saved as it stands.
     if (m_watch.load().stoppedEarly())
         m_outcome.note = QStringLiteral("load incomplete");
@@ -233,6 +245,8 @@ void ChromiumPage::onAnswerTaken()
 {
     // The answer is no page: the browser's document is not the row's, and the
     // answer has the page limit (the rest of it, while loading) to be made.
+    if (m_timings.response < 0)
+        m_timings.response = m_rowClock.elapsed();
     m_settle.stop();
     m_stage.stop();
     m_watch.close();
@@ -258,6 +272,7 @@ void ChromiumPage::onLimit()
         // The document is in; a stalled subresource keeps the load event away.
         m_outcome.note = QStringLiteral("load incomplete");
         m_session.send(QStringLiteral("Page.stopLoading"));
+        m_timings.loaded = m_rowClock.elapsed();
         startSettle();
         return;
     }
@@ -307,6 +322,7 @@ void ChromiumPage::takeText()
     m_settle.stop();
     m_watch.close();
     m_phase = Phase::TakingText;
+    m_timings.settled = m_rowClock.elapsed();
     m_stage.start(hangBoundMs(m_options.scriptLimitMs));
     const quint64 row = m_row;
     m_session.send(QStringLiteral("Runtime.evaluate"),
@@ -320,6 +336,7 @@ void ChromiumPage::takeText()
 
 void ChromiumPage::onText(const QJsonObject &result, const QString &error)
 {
+    m_timings.text = m_rowClock.elapsed();
     if (!error.isEmpty()) {
         fail(QStringLiteral("the page's text could not be read (%1)").arg(error));
         return;
@@ -369,6 +386,7 @@ void ChromiumPage::fillDocument()
 void ChromiumPage::complete()
 {
     m_phase = Phase::Done;
+    m_outcome.timings = m_timings;
     stopTimers();
     m_session.reset(m_outcome.failed());
     notifyDone();

@@ -55,6 +55,7 @@ private:
     void proceed();
     void navigate();
     void check();
+    void noteTimings(const PageLoad &load);
     void loaded();
     void onFollowed();
     void onRunaway();
@@ -93,6 +94,7 @@ private:
     Phase m_phase = Phase::Idle;
     QString m_address;
     PageOutcome m_outcome;
+    PageTimings m_timings;
 
     QElapsedTimer m_rowClock;
     QDeadlineTimer m_limitDeadline;

@@ -2,6 +2,16 @@
 
 #include <QString>
 
+// When a row's load reached each step, in milliseconds from its start; -1 when it did not.
+struct PageTimings {
+    qint64 navigate = -1; // the page was ready and the navigation sent
+    qint64 response = -1; // the main document's answer arrived
+    qint64 parsed = -1;   // DOMContentLoaded
+    qint64 loaded = -1;   // the load event (or the load given up on a stalled resource)
+    qint64 settled = -1;  // waits and settle over, the text asked for
+    qint64 text = -1;     // the text arrived
+};
+
 // How one row's page ended: what it holds, or why it could not be had.
 struct PageOutcome {
     // A page that loaded.
@@ -15,6 +25,8 @@ struct PageOutcome {
     bool mainContentFallback = false; // asked for the article, the page had none
     // The converter failed on part of the page, which kept its text instead: why; else empty.
     QString formatFallback;
+
+    PageTimings timings;
 
     // A page that could not be had: why (without the address), empty when it loaded.
     QString failure;

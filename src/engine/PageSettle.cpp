@@ -105,10 +105,13 @@ void PageSettle::onSample(const QJsonObject &result)
     sample.msSinceMutation = tracked ? qint64(values.at(0).toDouble()) : 1'000'000;
     sample.msSinceActivity = tracked ? qint64(values.at(1).toDouble()) : 1'000'000;
     sample.pending = tracked ? values.at(2).toInt() : 0;
-    if (m_tracker->settled(sample, m_clock.elapsed())) {
+    const qint64 now = m_clock.elapsed();
+    if (m_tracker->settled(sample, now)) {
         stop();
         Q_EMIT settled();
-    } else {
-        m_nextPoll.start(PollMs);
+        return;
     }
+    // A calm page is asked again just when it may be taken.
+    const qint64 untilCalm = m_tracker->msUntilCalm(sample, now);
+    m_nextPoll.start(untilCalm > 0 ? int(std::min<qint64>(untilCalm, PollMs)) : PollMs);
 }

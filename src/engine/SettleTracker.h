@@ -26,18 +26,23 @@ public:
     void requestEnded(const QString &requestId, qint64 now);
 
     bool settled(const PageSample &page, qint64 now) const;
+    // With nothing pending and no young request in flight, how long the page
+    // must stay calm before it is taken (0: now); otherwise -1.
+    qint64 msUntilCalm(const PageSample &page, qint64 now) const;
     bool timeIsUp(qint64 now) const { return now - m_start >= m_settle; }
 
-    // A page with nothing pending is taken after this much calm.
-    static constexpr int CalmMs = 50;
+    // A page with nothing pending is taken after this much calm (more than a
+    // frame, so that observers' callbacks of the last frame have run).
+    static constexpr int CalmMs = 20;
 
 private:
     struct Request {
         qint64 started = 0;
         qint64 ended = -1;
     };
-    // When the requests last counted as activity; requests older than the spell do not.
-    qint64 networkActivityEnd(qint64 now, int *youngInFlight) const;
+    // When the requests last counted as activity, at least `floor`; requests
+    // older than the spell do not count.
+    qint64 networkActivityEnd(qint64 now, qint64 floor, int *youngInFlight) const;
 
     int m_spell;
     int m_settle;

@@ -55,6 +55,25 @@
     };
   }
 
+  const idleOriginal = window.requestIdleCallback;
+  const cancelIdleOriginal = window.cancelIdleCallback;
+  const idles = new Set();
+  if (idleOriginal) {
+    window.requestIdleCallback = function (callback, options) {
+      let id;
+      id = idleOriginal.call(this, function () {
+        idles.delete(id);
+        try { return callback.apply(this, arguments); } finally { touch(); }
+      }, options);
+      idles.add(id);
+      return id;
+    };
+    window.cancelIdleCallback = function (id) {
+      idles.delete(id);
+      return cancelIdleOriginal.apply(this, arguments);
+    };
+  }
+
   const track = (promise) => {
     begin();
     promise.then(end, end);
@@ -84,7 +103,7 @@
     value: () => {
       const now = clock();
       return [Math.round(now - lastMutation), Math.round(now - lastActivity),
-              pending + timers.size + frames.size];
+              pending + timers.size + frames.size + idles.size];
     },
   });
 })();
