@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Reference capture: one headless Chromium over its DevTools pipe, one tab for every page.
+"""Reference capture: one headless Chromium over its DevTools pipe, K tabs (default 1).
 
-For each address of LISTFILE: Page.navigate, wait for Page.loadEventFired, read
-document.body.innerText and write it to DIR/NNNNN.txt. Prints "saved X, failed Y".
+Each tab takes the next address of LISTFILE: Page.navigate, wait for
+Page.loadEventFired, read document.body.innerText and write it to DIR/NNNNN.txt.
+With --settle the text is read again until it stays the same. Prints "saved X,
+failed Y".
 """
 
 import argparse
@@ -112,9 +114,115 @@ class DevTools:
         os.close(self.replies)
 
 
+TEXT = {"expression": "document.body ? document.body.innerText : ''", "returnByValue": True}
+SETTLE_POLL = 0.1    # with --settle: innerText is read again this often
+SETTLE_STABLE = 0.5  # and taken once it has stayed the same this long
+SETTLE_MOST = 5.0    # or this long after the load event
+
+
+class Tabs:
+    """K tabs of one browser, each loading the next address of the list as it is free."""
+
+    def __init__(self, browser, urls, folder, tabs, settle):
+        self.browser = browser
+        self.folder = folder
+        self.settle = settle
+        self.queue = list(enumerate(urls, 1))[::-1]
+        self.replies = {}   # command id -> (session, what)
+        self.current = {}   # session -> the row's state
+        self.timers = []    # (due, session)
+        self.saved = self.failed = 0
+        sessions = []
+        # All tabs first: a call drops the replies of commands sent before it.
+        for _ in range(min(tabs, len(urls))):
+            target = browser.call("Target.createTarget", {"url": "about:blank"})["targetId"]
+            session = browser.call("Target.attachToTarget",
+                                   {"targetId": target, "flatten": True})["sessionId"]
+            browser.call("Page.enable", session=session)
+            sessions.append(session)
+        browser.events.clear()
+        for session in sessions:
+            self.start(session)
+
+    def start(self, session):
+        if not self.queue:
+            return
+        number, url = self.queue.pop()
+        self.current[session] = {"number": number, "url": url, "deadline": time.monotonic() + PAGE_TIMEOUT,
+                                 "loaded": None, "text": None, "since": None}
+        self.replies[self.browser.send("Page.navigate", {"url": url}, session)] = (session, "navigate")
+
+    def read_text(self, session):
+        self.replies[self.browser.send("Runtime.evaluate", TEXT, session)] = (session, "text")
+
+    def end(self, session, text=None, error=None):
+        row = self.current.pop(session)
+        if error is None:
+            with open(os.path.join(self.folder, "%05d.txt" % row["number"]), "w", encoding="utf-8") as out:
+                out.write(text)
+            self.saved += 1
+        else:
+            print("failed %s: %s" % (row["url"], error), file=sys.stderr)
+            self.failed += 1
+        self.start(session)
+
+    def on_text(self, session, message):
+        row = self.current[session]
+        text = message.get("result", {}).get("result", {}).get("value") or ""
+        now = time.monotonic()
+        if not self.settle:
+            self.end(session, text)
+            return
+        if text != row["text"]:
+            row["text"], row["since"] = text, now
+        if now - row["since"] >= SETTLE_STABLE or now - row["loaded"] >= SETTLE_MOST:
+            self.end(session, text)
+        else:
+            self.timers.append((now + SETTLE_POLL, session))
+
+    def on_message(self, message):
+        if "id" in message:
+            session, what = self.replies.pop(message["id"], (None, None))
+            if session not in self.current:
+                return
+            if "error" in message:
+                self.end(session, error=message["error"].get("message", "error"))
+            elif what == "navigate" and message.get("result", {}).get("errorText"):
+                self.end(session, error=message["result"]["errorText"])
+            elif what == "text":
+                self.on_text(session, message)
+        elif message.get("method") == "Page.loadEventFired":
+            session = message.get("sessionId")
+            if session in self.current and self.current[session]["loaded"] is None:
+                self.current[session]["loaded"] = time.monotonic()
+                self.read_text(session)
+
+    def run(self):
+        while self.current:
+            now = time.monotonic()
+            for due, session in [t for t in self.timers if t[0] <= now]:
+                self.timers.remove((due, session))
+                if session in self.current:
+                    self.read_text(session)
+            for session, row in list(self.current.items()):
+                if now > row["deadline"]:
+                    self.end(session, error="timed out")
+            if not self.current:
+                break
+            wake = min([row["deadline"] for row in self.current.values()] + [t[0] for t in self.timers])
+            try:
+                self.on_message(self.browser.receive(max(wake, time.monotonic() + 0.001)))
+            except TimeoutError:
+                pass
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--folder", required=True)
+    parser.add_argument("--tabs", type=int, default=1, help="pages loading at once (default 1)")
+    parser.add_argument("--settle", action="store_true",
+                        help="take innerText once it has stayed the same for %.1f s (at most %.0f s "
+                             "after the load event)" % (SETTLE_STABLE, SETTLE_MOST))
     parser.add_argument("listfile")
     args = parser.parse_args()
     with open(args.listfile) as f:
@@ -122,33 +230,14 @@ def main():
 
     profile = tempfile.mkdtemp(prefix="reference-cdp-")
     browser = DevTools(profile)
-    saved = failed = 0
     try:
-        target = browser.call("Target.createTarget", {"url": "about:blank"})["targetId"]
-        session = browser.call("Target.attachToTarget",
-                               {"targetId": target, "flatten": True})["sessionId"]
-        browser.call("Page.enable", session=session)
-        for number, url in enumerate(urls, 1):
-            browser.events.clear()
-            try:
-                result = browser.call("Page.navigate", {"url": url}, session)
-                if result.get("errorText"):
-                    raise RuntimeError(result["errorText"])
-                browser.wait_event("Page.loadEventFired", session)
-                text = browser.call("Runtime.evaluate", {"expression": "document.body.innerText",
-                                                         "returnByValue": True}, session)
-                with open(os.path.join(args.folder, "%05d.txt" % number), "w",
-                          encoding="utf-8") as out:
-                    out.write(text["result"].get("value") or "")
-                saved += 1
-            except (RuntimeError, TimeoutError) as error:
-                print("failed %s: %s" % (url, error or "timed out"), file=sys.stderr)
-                failed += 1
+        tabs = Tabs(browser, urls, args.folder, max(1, args.tabs), args.settle)
+        tabs.run()
     finally:
         browser.close()
         shutil.rmtree(profile, ignore_errors=True)
-    print("saved %d, failed %d" % (saved, failed))
-    return 0 if failed == 0 else 1
+    print("saved %d, failed %d" % (tabs.saved, tabs.failed))
+    return 0 if tabs.failed == 0 else 1
 
 
 if __name__ == "__main__":

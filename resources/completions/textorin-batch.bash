@@ -6,11 +6,12 @@ _textorin_batch()
     _init_completion || return
 
     case $prev in
-        --folder)
+        --folder | -P | --output-dir)
             _filedir -d
             return
             ;;
-        --archive | --report | --cookies | --save-cookies | --password-file | --ca-certificate)
+        --archive | --report | --cookies | --save-cookies | --password-file | --ca-certificate | \
+            -i | --input-file | --config)
             _filedir
             return
             ;;
@@ -22,6 +23,10 @@ _textorin_batch()
             COMPREPLY=($(compgen -W 'none images media fonts stylesheets' -- "${cur##*,}"))
             return
             ;;
+        -O | --output-document)
+            COMPREPLY=($(compgen -W '-' -- "$cur"))
+            return
+            ;;
         -u | --url | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
             --wait-for | --delay | --user-agent | --header | --lang | --user | --proxy)
             return
@@ -29,12 +34,12 @@ _textorin_batch()
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '-u --url --folder --timeout --settle
-            --window-size --format --main-content --wait-for --require-selector --delay --scroll
+        COMPREPLY=($(compgen -W '-u --url -i --input-file -P --output-dir --folder --timeout --settle
+            --window-size --format -O --output-document --stdout --main-content --wait-for --require-selector --delay --scroll
             --block --user-agent --header --lang --cookies --save-cookies --user --password-file
             --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
             --no-clobber --archive --report --shard -q --quiet -v --verbose
-            --version -h --help' -- "$cur"))
+            --config --no-config --version -h --help' -- "$cur"))
         return
     fi
 

@@ -1,10 +1,14 @@
 # fish completion for textorin-batch
 complete -c textorin-batch -s u -l url -x -d 'An address saved before the list files'
+complete -c textorin-batch -s i -l input-file -r -F -d 'A list file read before the others'
+complete -c textorin-batch -s P -l output-dir -x -a '(__fish_complete_directories)' -d 'The destination folder'
 complete -c textorin-batch -l folder -x -a '(__fish_complete_directories)' -d 'The destination folder'
 complete -c textorin-batch -l timeout -x -d 'Seconds for each document to arrive'
 complete -c textorin-batch -l settle -x -d 'Longest settle after the load event'
 complete -c textorin-batch -l window-size -x -d 'The window pages are laid out in (WxH)'
 complete -c textorin-batch -l format -x -a 'text markdown html json' -d 'What each file holds'
+complete -c textorin-batch -s O -l output-document -x -a '-' -d 'Write the texts to standard output'
+complete -c textorin-batch -l stdout -d 'Write the texts to standard output'
 complete -c textorin-batch -l main-content -d 'Only the main article'
 complete -c textorin-batch -l wait-for -x -d 'Wait for an element matching a CSS selector'
 complete -c textorin-batch -l require-selector -d 'Fail rows whose selector never appears'
@@ -31,5 +35,7 @@ complete -c textorin-batch -l report -r -F -d 'The JSON Lines report, - for stan
 complete -c textorin-batch -l shard -x -d 'Take shard K of N'
 complete -c textorin-batch -s q -l quiet -d 'Print only failures and the summary'
 complete -c textorin-batch -s v -l verbose -d "Add the engine's diagnostics"
+complete -c textorin-batch -l config -r -F -d 'Read the options of another configuration file'
+complete -c textorin-batch -l no-config -d 'Read no configuration file'
 complete -c textorin-batch -l version -d 'Print the version'
 complete -c textorin-batch -s h -l help -d 'Show the options'

@@ -1,5 +1,7 @@
 #include "batch/BatchCommandLine.h"
 
+#include "batch/BatchConfigFile.h"
+#include "batch/OptionSuggestion.h"
 #include "capture/EngineOptionText.h"
 #include "capture/OutputFormat.h"
 
@@ -9,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSize>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -168,6 +171,8 @@ QString combinationProblem(const BatchOptions &options)
         return QStringLiteral("--password-file needs --user NAME");
     if (options.engine.requireSelector && options.engine.waitForSelector.isEmpty())
         return QStringLiteral("--require-selector needs --wait-for SELECTOR");
+    if (options.toStandardOutput && options.report == QLatin1String("-"))
+        return QStringLiteral("-O - and --report - cannot both write to standard output");
     return {};
 }
 
@@ -208,7 +213,10 @@ QList<std::pair<QString, QString>> formatValues()
 {
     QList<std::pair<QString, QString>> values;
     for (const OutputFormat &format : OutputFormat::all())
-        values.append({format.name, QStringLiteral("%1, in %2 files").arg(format.description, format.extension)});
+        values.append({format.name, QStringLiteral("%1, in %2 files%3")
+                                        .arg(format.description, format.extension,
+                                             format.aliases.isEmpty() ? QString()
+                                                 : QStringLiteral(" (also ") + format.aliases.join(QStringLiteral(", ")) + QLatin1Char(')'))});
     return values;
 }
 
@@ -226,9 +234,17 @@ QList<BatchCommandLine::Option> makeOptions()
              options.addresses.append(value);
              return QString();
          }},
-        {{QStringLiteral("folder")}, QStringLiteral("DIR"),
+        {{QStringLiteral("i"), QStringLiteral("input-file")}, QStringLiteral("FILE"),
+         QStringLiteral("a list file, read before the LISTFILEs; give it as often as needed."),
+         {}, [](const QString &value, BatchOptions &options) {
+             if (value.isEmpty())
+                 return refusal(QStringLiteral("a file"), value);
+             options.listFiles.append(value);
+             return QString();
+         }},
+        {{QStringLiteral("P"), QStringLiteral("output-dir"), QStringLiteral("folder")}, QStringLiteral("DIR"),
          QStringLiteral("the destination folder, created with its parents when missing; by default "
-                        "the folder the window uses (its stored \"Download Location\"), which must exist."),
+                        "the current directory (before version 1.1, the window's stored folder)."),
          {},
          [](const QString &value, BatchOptions &options) {
              options.folderGiven = true;
@@ -259,6 +275,20 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("format")}, QStringLiteral("FORMAT"),
          QStringLiteral("what each file holds:"), formatValues(), storeFormat},
+        {{QStringLiteral("O"), QStringLiteral("output-document")}, QStringLiteral("-"),
+         QStringLiteral("\"-\" writes each page's text to standard output instead of a file, in "
+                        "list order whatever -j; with several rows each text follows a \"==> ADDRESS "
+                        "<==\" line and a blank line parts them, and --format json gives one object a "
+                        "line. The row lines and the summary go to standard error; --folder and "
+                        "--no-clobber are not used."),
+         {}, [](const QString &value, BatchOptions &options) {
+             if (value != QLatin1String("-"))
+                 return QStringLiteral("wants - (standard output), not \"%1\": files go to --folder").arg(shown(value));
+             options.toStandardOutput = true;
+             return QString();
+         }},
+        {{QStringLiteral("stdout")}, {}, QStringLiteral("the same as -O -."), {},
+         turnsOn(&BatchOptions::toStandardOutput)},
         {{QStringLiteral("main-content")}, {},
          QStringLiteral("only the page's main article, as Readability finds it: its title, then its "
                         "text. A page without one gives its whole body, and the report adds "
@@ -420,10 +450,104 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("adds the browser engine's own diagnostics to standard error "
                         "(TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead)."),
          {}, turnsOn(&BatchOptions::verbose)},
+        {{QStringLiteral("config")}, QStringLiteral("FILE"),
+         QStringLiteral("reads the options of FILE instead of ~/.config/textorin/batch.conf "
+                        "($XDG_CONFIG_HOME/textorin/batch.conf when set)."),
+         {}, {}},
+        {{QStringLiteral("no-config")}, {}, QStringLiteral("reads no configuration file."), {}, {}},
         {{QStringLiteral("version")}, {}, QStringLiteral("prints the version."), {}, {}, Request::Version},
         {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("shows this text."), {}, {},
          Request::Help},
     };
+}
+
+const BatchCommandLine::Option *optionNamed(const QString &name)
+{
+    for (const BatchCommandLine::Option &option : BatchCommandLine::options()) {
+        if (option.names.contains(name))
+            return &option;
+    }
+    return nullptr;
+}
+
+// "--name" or "-n", as the option is written.
+QString dashed(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// An unknown option, with the known one it most likely stands for.
+QString unknownOption(const QString &name)
+{
+    QStringList known;
+    for (const BatchCommandLine::Option &option : BatchCommandLine::options()) {
+        for (const QString &each : option.names) {
+            if (each.size() > 1)
+                known << each;
+        }
+    }
+    const QString closest = OptionSuggestion::closest(name, known);
+    QString error = QStringLiteral("unknown option '%1'").arg(dashed(name));
+    if (!closest.isEmpty())
+        error += QStringLiteral(". Did you mean '--%1'?").arg(closest);
+    return error;
+}
+
+// Reads the options' names and values into the parser; false with the usage error.
+bool parseNames(QCommandLineParser &parser, const QStringList &arguments, QString *error)
+{
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const BatchCommandLine::Option &option : BatchCommandLine::options())
+        parser.addOption(QCommandLineOption(option.names, option.description, option.valueName));
+    if (parser.parse(arguments))
+        return true;
+    const QStringList unknown = parser.unknownOptionNames();
+    *error = unknown.isEmpty() ? parser.errorText() : unknownOption(unknown.front());
+    return false;
+}
+
+// Whether the configuration line's header is one the command line gives anew.
+bool headerGivenAgain(const QString &value, const QStringList &commandLineHeaders)
+{
+    const QString name = value.section(QLatin1Char(':'), 0, 0).trimmed();
+    return std::any_of(commandLineHeaders.begin(), commandLineHeaders.end(), [&](const QString &header) {
+        return header.section(QLatin1Char(':'), 0, 0).trimmed().compare(name, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// The options of the configuration file as arguments, each line checked as the
+// command line's options are; false with the problem, named by file and line.
+bool configArguments(const QString &path, bool required, const QCommandLineParser &commandLine,
+                     QStringList *arguments, QString *error)
+{
+    BatchConfigFile file;
+    if (!file.read(path, required, error))
+        return false;
+    const QStringList headers = commandLine.values(QStringLiteral("header"));
+    for (const BatchConfigFile::Entry &entry : file.entries()) {
+        const auto fail = [&](const QString &problem) {
+            *error = QStringLiteral("%1:%2: %3").arg(path).arg(entry.line).arg(problem);
+            return false;
+        };
+        const BatchCommandLine::Option *option = optionNamed(entry.name);
+        if (!option)
+            return fail(unknownOption(entry.name));
+        const QString name = option->names.last();
+        if (!option->store)
+            return fail(QStringLiteral("--%1 cannot stand in a configuration file").arg(name));
+        if (option->valueName.isEmpty() && entry.hasValue)
+            return fail(QStringLiteral("--%1 takes no value").arg(name));
+        if (!option->valueName.isEmpty() && !entry.hasValue)
+            return fail(QStringLiteral("--%1 wants %2").arg(name, option->valueName));
+        BatchOptions scratch;
+        const QString problem = option->store(entry.value, scratch);
+        if (!problem.isEmpty())
+            return fail(QStringLiteral("--%1 %2").arg(name, problem));
+        if (name == QLatin1String("header") && headerGivenAgain(entry.value, headers))
+            continue;
+        *arguments << (entry.hasValue ? QStringLiteral("--%1=%2").arg(name, entry.value) : QStringLiteral("--") + name);
+    }
+    return true;
 }
 
 // "  -u, --url URL"
@@ -453,41 +577,54 @@ QString optionHelp(const BatchCommandLine::Option &option)
 
 const char *const Intro =
     "Loads every address given with -u, then every address listed in the LISTFILEs, in a hidden "
-    "browser engine and saves the text of each page's body as one .txt file in DIR, named after "
-    "the address, exactly as the Textorin window does.";
+    "browser engine and saves the text of each page's body as one .txt file in the current "
+    "directory (or DIR), named after the address, exactly as the Textorin window does.";
 
 const char *const ListFile =
     "a text file with one address per line (CR LF, CR or LF line ends); \"-\" reads the list from "
-    "standard input. Blank lines are skipped and counted. Lists are read as the run goes and may be "
+    "standard input. Blank lines are skipped and counted; lines whose first character that is not "
+    "blank is # or ; are comments, which are no rows. Lists are read as the run goes and may be "
     "of any length; a line over 2 MiB fails as \"address too long\".";
 
 const char *const Output =
     "One line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for the total until the "
     "lists are counted), a failed one with its reason and nothing else; "
-    "then \"Done.\" and a summary of saved, failed and skipped rows. When standard error is a "
-    "terminal it also shows one line of progress: rows done, saved and failed, pages per minute, "
-    "the time taken and left, and the address loading. A page that cannot be had (no answer, an "
-    "HTTP error, an image or other download, a time-out) writes no file; a PDF gives its text, "
+    "then \"Done.\" and a summary of saved, failed and skipped rows and the folder. When standard "
+    "error is a terminal it also shows one line of progress: rows done, saved and failed, pages per "
+    "minute, the time taken and left, and the address loading. A page that cannot be had (no answer, "
+    "an HTTP error, an image or other download, a time-out) writes no file; a PDF gives its text, "
     "plain text and JSON their body, XML its text. Ctrl-C (or SIGTERM) stops the run, "
-    "printing \"Stopped by signal.\" and the summary so far. The browser engine is Debian's "
-    "chromium, run headless.";
+    "printing \"Stopped by signal.\" and the summary so far; when nobody reads standard output any "
+    "more (as after | head -1) the run ends at once with status 141. The browser engine is "
+    "Debian's chromium, run headless.";
+
+const char *const ConfigFile =
+    "Options can also stand in ~/.config/textorin/batch.conf ($XDG_CONFIG_HOME/textorin/batch.conf "
+    "when XDG_CONFIG_HOME is set), one a line as on the command line, such as \"--cookies "
+    "/home/me/cookies.txt\" or \"--format=markdown\": the value is the rest of the line, blanks "
+    "included, quotes around it dropped and a leading ~/ the home folder; lines whose first "
+    "character that is not blank is # are comments. The file is read first and the command line "
+    "wins: its value replaces the file's, while -u, -i and --header add to the file's (a --header "
+    "of the same name replaces the file's). --config FILE reads another file, --no-config none; "
+    "an error names the file and its line.";
 
 const char *const ExitStatus =
     "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing list file, an "
-    "empty list, an unusable folder or no browser engine.";
+    "empty list, an unusable folder or no browser engine; 141 standard output was closed.";
 
 // Each example's command line (%1 is the program) and what it does.
 const char *const Examples[][2] = {
-    {"%1 urls.txt", "into the stored folder"},
+    {"%1 urls.txt", "into the current directory"},
     {"printf 'example.com\\n' | %1 -", "the list on standard input"},
     {"%1 -u example.com -u example.org", "two addresses, no list file"},
-    {"%1 --folder ~/pages urls.txt", "into ~/pages"},
+    {"%1 --folder ~/pages -i urls.txt", "into ~/pages"},
     {"%1 --timeout 20 urls.txt", "20 s for each document"},
     {"%1 --settle 0 urls.txt", "the text at the load event"},
     {"%1 --window-size 390x844 urls.txt", "laid out as on a phone"},
     {"%1 -j 16 urls.txt", "16 pages at once"},
     {"%1 --main-content --format markdown urls.txt", "each article as Markdown"},
     {"%1 --format json urls.txt", "a JSON record per page"},
+    {"%1 -O - -u example.com | less", "the text on standard output"},
     {"%1 --tries 3 --wait 1 urls.txt", "patient with busy servers"},
     {"%1 --scroll --wait-for '#comments' urls.txt", "lazy sections and late comments"},
     {"%1 --cookies cookies.txt urls.txt", "as a logged-in user"},
@@ -505,24 +642,30 @@ const QList<BatchCommandLine::Option> &BatchCommandLine::options()
     return table;
 }
 
-BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments)
+BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, const QString &configFile)
 {
     Parsed parsed;
-    QCommandLineParser parser;
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    for (const Option &option : options())
-        parser.addOption(QCommandLineOption(option.names, option.description, option.valueName));
-    if (!parser.parse(arguments)) {
-        parsed.error = parser.errorText();
+    QCommandLineParser commandLine;
+    if (!parseNames(commandLine, arguments, &parsed.error))
         return parsed;
-    }
     // --help and --version answer whatever else is given.
     for (const Option &option : options()) {
-        if (option.request != Request::Run && parser.isSet(option.names.last())) {
+        if (option.request != Request::Run && commandLine.isSet(option.names.last())) {
             parsed.request = option.request;
             return parsed;
         }
     }
+    QStringList fromFile;
+    if (!commandLine.isSet(QStringLiteral("no-config"))) {
+        const bool named = commandLine.isSet(QStringLiteral("config"));
+        const QString file = named ? commandLine.value(QStringLiteral("config")) : configFile;
+        if (!file.isEmpty() && !configArguments(file, named, commandLine, &fromFile, &parsed.error))
+            return parsed;
+    }
+    // The file's options go first, so that the command line's come last and win.
+    QCommandLineParser parser;
+    if (!parseNames(parser, arguments.mid(0, 1) + fromFile + arguments.mid(1), &parsed.error))
+        return parsed;
     for (const Option &option : options()) {
         const QString name = option.names.last();
         if (!option.store || !parser.isSet(name))
@@ -542,7 +685,7 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments)
                                                               parsed.options.engine);
     if (!parsed.error.isEmpty())
         return parsed;
-    parsed.options.listFiles = parser.positionalArguments();
+    parsed.options.listFiles += parser.positionalArguments();
     if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty())
         parsed.error = QStringLiteral("missing LISTFILE or -u URL");
     return parsed;
@@ -556,6 +699,7 @@ QString BatchCommandLine::help(const QString &program)
     for (const Option &option : options())
         text += optionHelp(option);
     text += QLatin1Char('\n') + wrapped({}, 0, QLatin1String(Output));
+    text += QLatin1Char('\n') + wrapped({}, 0, QLatin1String(ConfigFile));
     text += QStringLiteral("\nExamples:\n");
     for (const auto &example : Examples) {
         const QString command = QStringLiteral("  ") + QString::fromUtf8(example[0]).arg(program);

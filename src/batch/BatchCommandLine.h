@@ -38,7 +38,9 @@ public:
 
     static const QList<Option> &options();
     // The arguments as QCoreApplication::arguments() gives them, the program first.
-    static Parsed parse(const QStringList &arguments);
+    // The options of `configFile` (when it exists), or of --config FILE, come
+    // before them; --no-config reads none.
+    static Parsed parse(const QStringList &arguments, const QString &configFile = {});
     static QString help(const QString &program);
     // A usage error as every one is printed: the problem, then where help is.
     static QString usageError(const QString &program, const QString &error);

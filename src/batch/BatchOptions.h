@@ -8,8 +8,8 @@
 // Everything one textorin-batch run is asked to do, as its command line gives it.
 struct BatchOptions {
     QStringList addresses;   // -u, --url: rows before those of the list files
-    QStringList listFiles;   // the LISTFILE arguments; "-" is standard input
-    QString folder;          // --folder; empty: the stored folder
+    QStringList listFiles;   // -i FILE, then the LISTFILE arguments; "-" is standard input
+    QString folder;          // --folder; empty: the current directory
     bool folderGiven = false;
     EngineOptions engine;    // the page options (--timeout … --block), the page form
     QString cookiesFile;     // --cookies FILE, or empty
@@ -23,6 +23,7 @@ struct BatchOptions {
     bool noClobber = false;  // --no-clobber
     QString archive;         // --archive FILE, or empty
     QString report;          // --report FILE ("-": standard output), or empty
+    bool toStandardOutput = false; // -O -, --stdout: the texts go to standard output
     int shard = 1;           // --shard K/N
     int shards = 1;
     bool quiet = false;      // -q, --quiet

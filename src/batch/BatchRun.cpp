@@ -1,6 +1,9 @@
 #include "batch/BatchRun.h"
 
+#include "batch/ClosedOutputWatch.h"
+#include "batch/DestinationFolder.h"
 #include "batch/ListRows.h"
+#include "batch/OrderedOutput.h"
 #include "batch/ProgressLine.h"
 #include "batch/SavedRows.h"
 #include "capture/CaptureRun.h"
@@ -66,7 +69,7 @@ void BatchRun::printRow(const RowResult &result)
         m_progress->hideForOut();
     static const char *const words[] = {"saved ", "FAILED ", "skipped "};
     m_out << rowPrefix(result.row) << words[int(result.outcome)] << result.url;
-    if (saved)
+    if (saved && !m_textOutput)
         m_out << " -> " << result.outputPath;
     const QString remark = saved ? result.note : result.reason.simplified();
     if (!remark.isEmpty())
@@ -105,7 +108,8 @@ void BatchRun::writeReport(const RowRecord &record)
         {QStringLiteral("address"), record.address},
         {QStringLiteral("outcome"), record.outcome},
         {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(file.fileName())},
-        {QStringLiteral("bytes"), record.outcome == QLatin1String("saved") ? QJsonValue(file.size()) : QJsonValue()},
+        {QStringLiteral("bytes"), record.outcome != QLatin1String("saved") ? QJsonValue()
+                                  : QJsonValue(record.textBytes >= 0 ? record.textBytes : file.size())},
         {QStringLiteral("http_status"), record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue()},
         {QStringLiteral("content_type"), record.contentType.isEmpty() ? QJsonValue() : QJsonValue(record.contentType)},
         {QStringLiteral("reason"), record.reason.isEmpty() ? QJsonValue() : QJsonValue(record.reason)},
@@ -137,13 +141,19 @@ void BatchRun::printSummary()
     if (m_progress)
         m_progress->hideForOut();
     m_out << "Saved " << m_saved << ", failed " << m_failed << ", skipped "
-          << (m_rows ? m_rows->skipped() : 0) + m_skipped << '.' << Qt::endl;
+          << (m_rows ? m_rows->skipped() : 0) + m_skipped << '.';
+    if (!m_textOutput)
+        m_out << " Folder: " << QDir(m_options.folder).absolutePath();
+    m_out << Qt::endl;
 }
 
 void BatchRun::printStoppedBySignal()
 {
     if (m_progress)
         m_progress->finish();
+    // The texts finished so far are not lost, in list order past the rows that never ended.
+    if (m_textOutput)
+        m_textOutput->flush();
     m_out << "Stopped by signal." << Qt::endl;
     printSummary();
 }
@@ -172,11 +182,13 @@ bool BatchRun::next(QString &text, QString &refusal)
         }
         // A row too long never reaches the engine.
         if (row.tooLong) {
+            ++m_rowsGiven;
             text = addressStart(row.text);
             refusal = QStringLiteral("address too long");
             return true;
         }
         if (inShard(row.text)) {
+            ++m_rowsGiven;
             text = std::move(row.text);
             return true;
         }
@@ -186,6 +198,37 @@ bool BatchRun::next(QString &text, QString &refusal)
 QString BatchRun::skipReason(const QueuedRow &row, const QString &outputPath)
 {
     return m_history->skipReason(row.url, outputPath);
+}
+
+bool BatchRun::write(const QueuedRow &row, const QString &path, const QString &content, QString *failure)
+{
+    if (!m_textOutput)
+        return IRowSteps::write(row, path, content, failure);
+    const bool lines = m_format.name == QLatin1String("json");
+    if (!m_headsChosen) {
+        // The rows are read ahead of the first page's end: more than one is known by now.
+        m_textOutput->setHeads(!lines && m_rowsGiven > 1);
+        m_headsChosen = true;
+    }
+    m_text = lines ? QJsonDocument::fromJson(content.toUtf8()).toJson(QJsonDocument::Compact) + '\n'
+                   : content.toUtf8();
+    return true;
+}
+
+// Hands the row's end to the texts in list order.
+void BatchRun::passText(const RowResult &result)
+{
+    if (m_progress)
+        m_progress->hideForOut();
+    std::optional<QByteArray> text;
+    if (result.saved())
+        text.swap(m_text);
+    m_text.reset();
+    if (!m_textOutput->finished(result.row, result.url, text)) {
+        if (m_outputWatch && m_outputWatch->check())
+            return;
+        cannotWrite(QStringLiteral("standard output"), m_textOutput->errorString(), m_textOutputFailed);
+    }
 }
 
 void BatchRun::rowFinished(const RowResult &result)
@@ -199,14 +242,20 @@ void BatchRun::rowFinished(const RowResult &result)
     case RowResult::Outcome::Failed: ++m_failed; break;
     case RowResult::Outcome::Skipped: ++m_skipped; break;
     }
+    const qint64 textBytes = m_textOutput && result.saved() && m_text ? m_text->size() : -1;
+    if (m_textOutput)
+        passText(result);
     printRow(result);
     static const QString outcomes[] = {QStringLiteral("saved"), QStringLiteral("failed"),
                                        QStringLiteral("skipped")};
-    writeReport({result.row, result.url, outcomes[int(result.outcome)], result.outputPath,
+    writeReport({result.row, result.url, outcomes[int(result.outcome)],
+                 m_textOutput ? QString() : result.outputPath,
                  result.saved() ? QString() : result.reason.simplified(), result.page.httpStatus,
                  result.page.contentType, result.ms, result.tries,
                  result.saved() && result.page.mainContentFallback,
-                 result.saved() ? result.page.formatFallback : QString()});
+                 result.saved() ? result.page.formatFallback : QString(), textBytes});
+    if (m_outputWatch)
+        m_outputWatch->check();
     showProgress();
 }
 
@@ -217,10 +266,9 @@ void BatchRun::complain(const QString &message)
     m_err << errorPrefix() << message << Qt::endl;
 }
 
-bool BatchRun::prepareFolder()
+QString BatchRun::prepareFolder()
 {
-    const QString &folder = m_options.folder;
-    return IsFolder(folder) || (m_options.folderGiven && !folder.isEmpty() && QDir().mkpath(folder));
+    return m_textOutput ? QString() : DestinationFolder::prepare(m_options.folder);
 }
 
 int BatchRun::run()
@@ -236,14 +284,17 @@ int BatchRun::run()
     m_rows = std::make_unique<ListRows>(m_options.addresses, m_options.listFiles, m_stdin, m_err);
     m_rows->setAfterRead([this] { m_pump.processPendingEvents(); });
     m_saved = m_failed = m_skipped = 0;
-    m_archiveFailed = m_reportFailed = false;
+    m_archiveFailed = m_reportFailed = m_textOutputFailed = false;
+    m_rowsGiven = 0;
+    m_headsChosen = false;
     ListRows::Row first;
     if (!m_rows->next(first)) {
         complain(CaptureRun::emptyListMessage());
         return NothingRun;
     }
-    if (!prepareFolder()) {
-        complain(CaptureRun::missingFolderMessage());
+    const QString folderProblem = prepareFolder();
+    if (!folderProblem.isEmpty()) {
+        complain(folderProblem);
         return NothingRun;
     }
     const QString unavailable = m_pages.front()->unavailableReason();
@@ -266,7 +317,8 @@ int BatchRun::run()
         });
     }
     m_history = std::make_unique<SavedRows>();
-    m_history->setNoClobber(m_options.noClobber);
+    // Standard output clobbers no file.
+    m_history->setNoClobber(m_options.noClobber && !m_textOutput);
     QString archiveError;
     if (!m_options.archive.isEmpty() && !m_history->openArchive(m_options.archive, queue.names(), &archiveError)) {
         complain(archiveError);
@@ -284,12 +336,14 @@ int BatchRun::run()
         m_progress->finish();
     }
     m_queue = nullptr;
+    if (m_textOutput && !m_textOutput->flush())
+        cannotWrite(QStringLiteral("standard output"), m_textOutput->errorString(), m_textOutputFailed);
     if (!m_options.quiet)
         m_out << CaptureRun::doneMessage() << Qt::endl;
     printSummary();
     if (m_options.verbose && !m_timeline.summary().isEmpty())
         m_err << m_timeline.summary() << Qt::endl;
-    const bool recorded = !m_archiveFailed && !m_reportFailed;
+    const bool recorded = !m_archiveFailed && !m_reportFailed && !m_textOutputFailed;
     return m_failed == 0 && !m_rows->readFailed() && recorded ? AllSaved : SomeFailed;
 }
 

@@ -13,11 +13,13 @@
 #include <memory>
 #include <optional>
 
+class ClosedOutputWatch;
 class IEventPump;
 class IPage;
 class ProgressLine;
 class QFileDevice;
 class QIODevice;
+class OrderedOutput;
 class RowQueue;
 class SavedRows;
 struct OutputFormat;
@@ -40,6 +42,10 @@ public:
     void setReport(QFileDevice *report) { m_report = report; }
     // The terminal's progress line, kept up to date while rows run; none by default.
     void setProgressLine(ProgressLine *progress) { m_progress = progress; }
+    // Where the texts go with -O -: in list order, whatever order rows finish in.
+    void setTextOutput(OrderedOutput *output) { m_textOutput = output; }
+    // Told after every row whether standard output is still read.
+    void setOutputWatch(ClosedOutputWatch *watch) { m_outputWatch = watch; }
     // The first pause before a row is tried again (doubling from there).
     void setFirstRetryPause(int milliseconds) { m_firstPauseMs = milliseconds; }
 
@@ -65,14 +71,19 @@ private:
         int tries = 0;
         bool fallback = false;
         QString formatFallback;
+        qint64 textBytes = -1; // of a text written to standard output
     };
 
     bool next(QString &text, QString &refusal) override;
     QString folder() const override { return m_options.folder; }
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
+    bool write(const QueuedRow &row, const QString &path, const QString &content,
+               QString *failure) override;
     void rowFinished(const RowResult &result) override;
+    void passText(const RowResult &result);
 
-    bool prepareFolder();
+    // Why the folder cannot take the files, or empty.
+    QString prepareFolder();
     // One error message on standard error, in the program's own style.
     void complain(const QString &message);
     // Names the file's first failed write; `named` keeps it to one message a file.
@@ -94,6 +105,8 @@ private:
     QIODevice *m_stdin = nullptr;
     QFileDevice *m_report = nullptr;
     ProgressLine *m_progress = nullptr;
+    OrderedOutput *m_textOutput = nullptr;
+    ClosedOutputWatch *m_outputWatch = nullptr;
     int m_firstPauseMs = 1000;
 
     // The run going on.
@@ -107,4 +120,8 @@ private:
     qint64 m_skipped = 0;
     bool m_archiveFailed = false;
     bool m_reportFailed = false;
+    bool m_textOutputFailed = false;
+    qint64 m_rowsGiven = 0;
+    bool m_headsChosen = false;
+    std::optional<QByteArray> m_text; // of the row being finished, with -O -
 };

@@ -66,6 +66,23 @@ bool ListReader::blank() const
     return !wide || text().trimmed().isEmpty();
 }
 
+bool ListReader::comment() const
+{
+    for (const char byte : m_line) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value == '#' || value == ';')
+            return true;
+        if (value >= 0x80) {
+            // Blanks past ASCII are decoded; a line too long keeps only its start.
+            const QString start = text().trimmed();
+            return start.startsWith(QLatin1Char('#')) || start.startsWith(QLatin1Char(';'));
+        }
+        if (value != ' ' && (value < '\t' || value > '\r'))
+            return false;
+    }
+    return false;
+}
+
 bool ListReader::next()
 {
     m_line.truncate(0);
@@ -100,6 +117,6 @@ bool ListReader::next()
         append(begin, left);
         m_position = m_filled;
     }
-    m_kind = m_tooLong ? Kind::TooLong : blank() ? Kind::Blank : Kind::Address;
+    m_kind = comment() ? Kind::Comment : m_tooLong ? Kind::TooLong : blank() ? Kind::Blank : Kind::Address;
     return true;
 }

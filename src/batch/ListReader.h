@@ -14,10 +14,11 @@ class QIODevice;
 // one), except that the empty text after a final line end is no row. At most
 // one line and one chunk are held: of a line over the engine's address limit
 // only the start is kept, and the rest is read past up to the next line end.
+// A line whose first character that is not blank is '#' or ';' is a comment.
 class ListReader
 {
 public:
-    enum class Kind { Address, Blank, TooLong };
+    enum class Kind { Address, Blank, Comment, TooLong };
 
     // The engine's own limit on an address, in bytes of the list.
     static constexpr qsizetype MaxLineBytes = PageAddress::MaxLength;
@@ -41,6 +42,7 @@ private:
     bool fill();
     void append(const char *bytes, qsizetype size);
     bool blank() const;
+    bool comment() const;
 
     QIODevice &m_device;
     QByteArray m_chunk;

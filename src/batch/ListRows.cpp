@@ -70,7 +70,7 @@ void ListRows::count(const QStringList &regularFiles)
         ListReader reader(file, CountChunkBytes);
         reader.setAfterRead([this] { return !m_stopCounting; });
         while (reader.next())
-            rows += reader.kind() != ListReader::Kind::Blank;
+            rows += reader.kind() == ListReader::Kind::Address || reader.kind() == ListReader::Kind::TooLong;
     }
     m_regularRows = rows;
     m_counted = true;
@@ -142,6 +142,8 @@ bool ListRows::next(Row &row)
             openNext();
             continue;
         }
+        if (m_reader->kind() == ListReader::Kind::Comment)
+            continue;
         if (m_reader->kind() == ListReader::Kind::Blank) {
             ++m_skipped;
             continue;

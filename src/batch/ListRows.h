@@ -14,8 +14,9 @@ class QTextStream;
 class QThread;
 
 // The rows of a batch: the addresses given first, then those of its list files
-// in order, read as they are needed; blank rows are counted and left out. Regular files are counted ahead in a thread of
-// their own; standard input, pipes and devices count as they are read.
+// in order, read as they are needed; blank rows are counted and left out, and
+// the comment lines of list files are no rows. Regular files are counted ahead
+// in a thread of their own; standard input, pipes and devices count as they are read.
 class ListRows
 {
 public:

@@ -37,7 +37,8 @@ const QList<OutputFormat> &OutputFormat::all()
         {QStringLiteral("text"), QStringLiteral(".txt"), Form::Text,
          QStringLiteral("the body's text (the default)"), pageContent},
         {QStringLiteral("markdown"), QStringLiteral(".md"), Form::Markdown,
-         QStringLiteral("headings, lists, links, tables and code kept"), pageContent},
+         QStringLiteral("headings, lists, links, tables and code kept"), pageContent,
+         {QStringLiteral("md")}},
         {QStringLiteral("html"), QStringLiteral(".html"), Form::Html,
          QStringLiteral("the document without scripts or handlers, links made absolute"), pageContent},
         {QStringLiteral("json"), QStringLiteral(".json"), Form::Text,
@@ -49,7 +50,7 @@ const QList<OutputFormat> &OutputFormat::all()
 const OutputFormat *OutputFormat::named(const QString &name)
 {
     for (const OutputFormat &format : all()) {
-        if (format.name == name)
+        if (format.name == name || format.aliases.contains(name))
             return &format;
     }
     return nullptr;

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -16,10 +17,11 @@ struct OutputFormat {
     EngineOptions::PageForm form = EngineOptions::PageForm::Text;
     QString description; // for --help
     std::function<QString(const QString &row, const PageOutcome &page)> compose;
+    QStringList aliases = {}; // other names it is given by
 
     // The formats, the plain text first.
     static const QList<OutputFormat> &all();
-    // The format of that name, or null.
+    // The format of that name or alias, or null.
     static const OutputFormat *named(const QString &name);
     static const OutputFormat &text() { return all().front(); }
 };

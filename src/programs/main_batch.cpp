@@ -1,21 +1,24 @@
 #include "batch/BatchCommandLine.h"
+#include "batch/BatchConfigFile.h"
 #include "batch/BatchRun.h"
+#include "batch/ClosedOutputWatch.h"
+#include "batch/OrderedOutput.h"
 #include "batch/ProgressLine.h"
 #include "engine/ChromiumPage.h"
 #include "engine/ChromiumBrowser.h"
 #include "engine/NetscapeCookieFile.h"
 #include "process/ChromiumProcess.h"
 #include "process/TerminationSignals.h"
-#include "support/PathHelpers.h"
 #include "support/QtEventPump.h"
-#include "support/SettingsStore.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -52,16 +55,6 @@ void sendEngineLogToStandardError()
     ::close(probe);
     ::fcntl(STDERR_FILENO, F_SETFL, ::fcntl(STDERR_FILENO, F_GETFL) | O_APPEND);
     qputenv("TEXTORIN_ENGINE_LOG", "/dev/stderr");
-}
-
-QString storedFolder()
-{
-    QString fallback;
-    try {
-        fallback = DesktopFolderPath();
-    } catch (...) {
-    }
-    return SettingsStore().read(SettingsKeys::DownloadLocation, fallback);
 }
 
 // Opens the report file, truncated; "-" is standard output.
@@ -132,13 +125,28 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
         err << program << ": cannot write " << options.report << ": " << reportFile.errorString() << Qt::endl;
         return BatchRun::NothingRun;
     }
-    // With the report on standard output, the row lines go to standard error.
-    const bool reportToOut = options.report == QLatin1String("-");
+    // With the report or the texts on standard output, the row lines go to standard error.
+    const bool outTaken = options.report == QLatin1String("-") || options.toStandardOutput;
     if (!options.folderGiven)
-        options.folder = storedFolder();
-    BatchRun batch(options, browsers, pump, reportToOut ? err : out, err);
+        options.folder = QDir::currentPath();
+    BatchRun batch(options, browsers, pump, outTaken ? err : out, err);
     if (reportFile.isOpen())
         batch.setReport(&reportFile);
+    QFile textFile;
+    std::optional<OrderedOutput> texts;
+    if (options.toStandardOutput) {
+        textFile.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        texts.emplace(textFile);
+        batch.setTextOutput(&*texts);
+    }
+    // Nobody reads standard output any more: the run ends as SIGPIPE would end it.
+    ClosedOutputWatch outputWatch(STDOUT_FILENO, [&engine] {
+        engine.shutdown();
+        std::fflush(nullptr);
+        _exit(128 + SIGPIPE);
+    });
+    outputWatch.start();
+    batch.setOutputWatch(&outputWatch);
     batch.setStandardInput(&input);
     batch.setProgressLine(progress ? &*progress : nullptr);
     TerminationSignals::install([&batch, &engine] {
@@ -160,7 +168,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QString program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
-    const BatchCommandLine::Parsed parsed = BatchCommandLine::parse(application.arguments());
+    const BatchCommandLine::Parsed parsed = BatchCommandLine::parse(
+        application.arguments(), BatchConfigFile::defaultPath(QProcessEnvironment::systemEnvironment()));
     if (!parsed.error.isEmpty()) {
         err << BatchCommandLine::usageError(program, parsed.error) << Qt::flush;
         return BatchRun::NothingRun;

@@ -1,6 +1,7 @@
 #include "batch/BatchCommandLine.h"
 #include "capture/EngineOptionText.h"
 #include "capture/OutputFormat.h"
+#include "fakes/TestFiles.h"
 
 #include <QtTest>
 
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void proxyVariablesAsCurlReadsThem();
     void helpListsEveryOptionAndFormat();
     void formatTakesExactlyTheFormatsNames();
+    void configFileComesFirstAndNamesItsErrors();
 };
 
 void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
@@ -49,7 +51,12 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
     row("empty archive", {"--archive", "", "l"}, "--archive wants a file");
     row("empty report", {"--report", "", "l"}, "--report");
     row("empty folder", {"--folder", "", "l"}, "--folder");
-    row("unknown", {"--bogus", "l"}, "'bogus'");
+    row("unknown", {"--bogus", "l"}, "unknown option '--bogus'");
+    row("misspelt", {"--fromat", "md", "l"}, "unknown option '--fromat'. Did you mean '--format'?");
+    row("begun", {"--no-check", "l"}, "Did you mean '--no-check-certificate'?");
+    row("output file", {"-O", "all.txt", "l"}, "--output-document wants - (standard output), not \"all.txt\"");
+    row("both on standard output", {"-O", "-", "--report", "-", "l"}, "-O - and --report - cannot both");
+    row("missing config", {"--config", "/nonexistent/batch.conf", "l"}, "cannot read /nonexistent/batch.conf");
     row("missing value", {"l", "--tries"}, "--tries");
     row("nothing to load", {"-q"}, "missing LISTFILE or -u URL");
     row("block unknown", {"--block", "images,video", "l"},
@@ -87,11 +94,12 @@ void TestBatchCommandLine::valuesReachTheirFields()
     const BatchCommandLine::Parsed parsed =
         parse({"-u", "a", "first.txt", "--url", "b", "-j", "2", "--jobs", "3", "--timeout", "1.5",
                "--settle", "0", "--window-size", "1024x700", "--shard", "2/3", "--wait", "0.25",
-               "--format", "markdown", "--main-content", "--folder", "out", "-q", "-", "-u", "c"});
+               "--format", "md", "--main-content", "-P", "out", "-q", "-", "-u", "c", "-i", "in.txt",
+               "--stdout"});
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     const BatchOptions &options = parsed.options;
     QCOMPARE(options.addresses, (QStringList{"a", "b", "c"}));
-    QCOMPARE(options.listFiles, (QStringList{"first.txt", "-"}));
+    QCOMPARE(options.listFiles, (QStringList{"in.txt", "first.txt", "-"}));
     QCOMPARE(options.jobs, 3);
     QCOMPARE(options.engine.pageLimitMs, 1500);
     QCOMPARE(options.engine.settleMs, 0);
@@ -101,7 +109,8 @@ void TestBatchCommandLine::valuesReachTheirFields()
     QCOMPARE(options.hostWaitMs, 250);
     QVERIFY(options.engine.form == EngineOptions::PageForm::Markdown && options.engine.mainContent);
     QVERIFY(options.folderGiven && options.folder == QStringLiteral("out"));
-    QVERIFY(options.quiet && !options.verbose && !options.noClobber);
+    QVERIFY(options.quiet && !options.verbose && !options.noClobber && options.toStandardOutput);
+    QCOMPARE(options.format, QStringLiteral("markdown"));
 
     // --help and --version answer whatever else the line holds.
     QCOMPARE(parse({"--jobs", "0", "--help"}).request, BatchCommandLine::Request::Help);
@@ -160,7 +169,7 @@ void TestBatchCommandLine::helpListsEveryOptionAndFormat()
 {
     const QString help = BatchCommandLine::help(QStringLiteral("textorin-batch"));
     for (const BatchCommandLine::Option &option : BatchCommandLine::options()) {
-        const QRegularExpression head(QStringLiteral("\n  (-\\w, )?--%1%2")
+        const QRegularExpression head(QStringLiteral("\n  (-\\w, )?(--[\\w-]+, )*--%1%2")
                                           .arg(option.names.last(), option.valueName.isEmpty()
                                                    ? QString() : QLatin1Char(' ') + option.valueName));
         QVERIFY2(help.contains(head), qPrintable(option.names.last()));
@@ -181,8 +190,46 @@ void TestBatchCommandLine::formatTakesExactlyTheFormatsNames()
         QCOMPARE(parsed.options.format, format.name);
         QVERIFY(parsed.options.engine.form == format.form);
     }
-    for (const char *other : {"TEXT", "md", "txt", ""})
+    QCOMPARE(parse({"--format", "md", "l"}).options.format, QStringLiteral("markdown"));
+    for (const char *other : {"TEXT", "MD", "txt", ""})
         QVERIFY2(!parse({"--format", other, "l"}).error.isEmpty(), other);
+}
+
+void TestBatchCommandLine::configFileComesFirstAndNamesItsErrors()
+{
+    QTemporaryDir folder;
+    const QString config = folder.filePath(QStringLiteral("batch.conf"));
+    const auto configure = [&](const QByteArray &text) { QVERIFY(writeTestFile(config, text)); };
+    configure("# defaults\n  --timeout 20\r\n\n--format=markdown\n-j8\n--scroll\n"
+              "--header X-Token: a b\n--header 'Accept: text/plain'\n-P ~/pages dir\n");
+    BatchCommandLine::Parsed parsed = BatchCommandLine::parse(
+        {"textorin-batch", "--timeout", "5", "--header", "x-token: c", "l"}, config);
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    QCOMPARE(parsed.options.engine.pageLimitMs, 5000);
+    QCOMPARE(parsed.options.format, QStringLiteral("markdown"));
+    QCOMPARE(parsed.options.jobs, 8);
+    QVERIFY(parsed.options.engine.scroll);
+    QCOMPARE(parsed.options.folder, QDir::homePath() + QStringLiteral("/pages dir"));
+    // A header of the same name on the command line replaces the file's; others add.
+    QCOMPARE(parsed.options.engine.headers,
+             (QList<std::pair<QString, QString>>{{"Accept", "text/plain"}, {"x-token", "c"}}));
+    // --no-config reads none; --config reads another; a missing default is none.
+    QCOMPARE(BatchCommandLine::parse({"textorin-batch", "--no-config", "l"}, config).options.jobs, 4);
+    QCOMPARE(BatchCommandLine::parse({"textorin-batch", "--config", config, "l"}).options.jobs, 8);
+    QVERIFY(BatchCommandLine::parse({"textorin-batch", "l"}, folder.filePath(QStringLiteral("none"))).error.isEmpty());
+
+    const auto errorOf = [&](const QByteArray &text) {
+        configure(text);
+        return BatchCommandLine::parse({"textorin-batch", "l"}, config).error;
+    };
+    QCOMPARE(errorOf("-q\n--tiemout 3\n"), config + QStringLiteral(":2: unknown option '--tiemout'. Did you mean '--timeout'?"));
+    QCOMPARE(errorOf("--jobs 99\n"), config + QStringLiteral(":1: --jobs wants a whole number from 1 to 32, not \"99\""));
+    QCOMPARE(errorOf("--quiet yes\n"), config + QStringLiteral(":1: --quiet takes no value"));
+    QCOMPARE(errorOf("--folder\n"), config + QStringLiteral(":1: --folder wants DIR"));
+    QCOMPARE(errorOf("urls.txt\n"), config + QStringLiteral(":1: not an option: urls.txt"));
+    QCOMPARE(errorOf("--config other\n"), config + QStringLiteral(":1: --config cannot stand in a configuration file"));
+    // --help answers before the file is read.
+    QCOMPARE(BatchCommandLine::parse({"textorin-batch", "--help"}, config).request, BatchCommandLine::Request::Help);
 }
 
 QTEST_GUILESS_MAIN(TestBatchCommandLine)

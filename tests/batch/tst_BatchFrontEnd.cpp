@@ -71,6 +71,9 @@ private Q_SLOTS:
     void formatsKeepTheArticleAndItsStructure();
     void documentationFaultsConvertAndKeepTheArticle();
     void cookiesFileSignsInAndIsSavedForTheNextRun();
+    void currentFolderByDefaultAndCommentsAreNoRows();
+    void standardOutputKeepsListOrderAndEndsWhenClosed();
+    void configurationFileGivesOptionsFirst();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -80,6 +83,7 @@ private:
     LocalHttpServer m_server;
     QTemporaryDir m_dir;
     QTemporaryDir m_config;
+    QTemporaryDir m_current; // the program's working directory
 };
 
 void TestBatchFrontEnd::initTestCase()
@@ -110,6 +114,7 @@ Result TestBatchFrontEnd::runBatch(const QStringList &arguments, const QByteArra
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
     environment.insert(QStringLiteral("HOME"), m_config.path());
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_current.path());
     process.start(QStringLiteral(TEXTORIN_BATCH_PATH), arguments);
     process.write(input);
     process.closeWriteChannel();
@@ -168,7 +173,10 @@ void TestBatchFrontEnd::refusesBadUsageMissingListsEmptyListsAndBadFolders()
     QVERIFY2(isUsageError(result, QStringLiteral("missing LISTFILE or -u URL")), qPrintable(result.err));
 
     result = runBatch({QStringLiteral("--bogus"), writeList("x")});
-    QVERIFY2(isUsageError(result, QStringLiteral("'bogus'")), qPrintable(result.err));
+    QVERIFY2(isUsageError(result, QStringLiteral("unknown option '--bogus'")), qPrintable(result.err));
+    result = runBatch({QStringLiteral("--fromat"), QStringLiteral("md"), writeList("x")});
+    QVERIFY2(isUsageError(result, QStringLiteral("unknown option '--fromat'. Did you mean '--format'?")),
+             qPrintable(result.err));
 
     result = runBatch({QStringLiteral("--folder"), out.path(), m_dir.filePath(QStringLiteral("nope.txt"))});
     QCOMPARE(result.exitCode, 2);
@@ -178,15 +186,11 @@ void TestBatchFrontEnd::refusesBadUsageMissingListsEmptyListsAndBadFolders()
     QCOMPARE(result.exitCode, 2);
     QVERIFY(result.err.contains(QStringLiteral("No files added.")));
 
-    // A folder that cannot be made, and the stored folder, which is never made.
+    // A folder that cannot be made is named with the system's reason.
     const QString file = writeList("http://x/");
     result = runBatch({QStringLiteral("--folder"), file + QStringLiteral("/sub"), file});
     QCOMPARE(result.exitCode, 2);
-    QVERIFY(result.err.contains(QStringLiteral("Folder does not exist. Please select another folder.")));
-    result = runBatch({QStringLiteral("-u"), QStringLiteral("http://x/")});
-    QCOMPARE(result.exitCode, 2);
-    QVERIFY(result.err.contains(QStringLiteral("Folder does not exist. Please select another folder.")));
-    QVERIFY(!QFileInfo::exists(m_config.filePath(QStringLiteral("Desktop"))));
+    QCOMPARE(result.err, QStringLiteral("textorin-batch: cannot create folder %1/sub: Not a directory\n").arg(file));
 }
 
 void TestBatchFrontEnd::helpExplainsTheOptions()
@@ -244,8 +248,8 @@ void TestBatchFrontEnd::quietPrintsOnlyFailuresWithTheirReasons()
     const Result result = runBatch({QStringLiteral("-q"), QStringLiteral("--folder"), out.path(), QStringLiteral("-u"),
                                     m_server.url("/one"), QStringLiteral("-u"), m_server.url("/missing")});
     QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.out, QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\nSaved 1, failed 1, skipped 0.\n")
-                             .arg(m_server.url("/missing")));
+    QCOMPARE(result.out, QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\nSaved 1, failed 1, skipped 0. "
+                                        "Folder: %2\n").arg(m_server.url("/missing"), out.path()));
     QVERIFY2(!result.err.contains(QStringLiteral("Application Error")), qPrintable(result.err));
 }
 
@@ -300,7 +304,8 @@ void TestBatchFrontEnd::terminationEndsTheEngineAndItsProfile()
     QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 10000);
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 143);
-    QCOMPARE(process.readAllStandardOutput(), QByteArray("Stopped by signal.\nSaved 0, failed 0, skipped 0.\n"));
+    QCOMPARE(process.readAllStandardOutput(),
+             "Stopped by signal.\nSaved 0, failed 0, skipped 0. Folder: " + out.path().toUtf8() + '\n');
     const auto alive = [&] {
         int count = 0;
         for (int pid : engine)
@@ -803,6 +808,91 @@ void TestBatchFrontEnd::cookiesFileSignsInAndIsSavedForTheNextRun()
              QByteArray("signed in"));
     const QByteArray written = readTestFile(saved);
     QVERIFY2(written.contains("\tsid\tabc\n") && written.contains("\tseen\t1\n"), written.constData());
+}
+
+void TestBatchFrontEnd::currentFolderByDefaultAndCommentsAreNoRows()
+{
+    const QString list = writeList(("# my pages\n  ; old ones\n" + m_server.url("/one") + "\n\n#"
+                                    + m_server.url("/two") + "\n" + m_server.url("/two")).toUtf8());
+    const Result result = runBatch({QStringLiteral("-i"), list, QStringLiteral("-u"), QStringLiteral("#not a comment")});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.out.contains(QStringLiteral("[1/3] FAILED #not a comment")), qPrintable(result.out));
+    QVERIFY(result.out.contains(QStringLiteral("[3/3] saved %1 -> %2/").arg(m_server.url("/two"), m_current.path())));
+    QVERIFY(result.out.endsWith(QStringLiteral("Saved 2, failed 1, skipped 1. Folder: %1\n").arg(m_current.path())));
+    QCOMPARE(QDir(m_current.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestBatchFrontEnd::standardOutputKeepsListOrderAndEndsWhenClosed()
+{
+    LocalHttpServer::Reply slow;
+    slow.body = "<html><body><p>slow</p></body></html>";
+    slow.delayMs = 1500;
+    m_server.route("/slow", slow);
+    QTemporaryDir out;
+    const QStringList rows{m_server.url("/slow"), m_server.url("/one"), m_server.url("/missing"), m_server.url("/two")};
+    QStringList arguments{QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("-j"), QStringLiteral("4"),
+                          QStringLiteral("--folder"), out.path()};
+    for (const QString &row : rows)
+        arguments << QStringLiteral("-u") << row;
+    Result result = runBatch(arguments);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QStringLiteral("==> %1 <==\nslow\n\n==> %2 <==\none\n\n==> %3 <==\ntwo ✓\n")
+                             .arg(rows.at(0), rows.at(1), rows.at(3)));
+    QVERIFY2(result.err.contains(QStringLiteral("] saved %1\n").arg(rows.at(1))), qPrintable(result.err));
+    QVERIFY(result.err.endsWith(QStringLiteral("Saved 3, failed 1, skipped 0.\n")));
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
+
+    result = runBatch({QStringLiteral("--stdout"), QStringLiteral("--format"), QStringLiteral("json"),
+                       QStringLiteral("-u"), rows.at(0), QStringLiteral("-u"), rows.at(1)});
+    const QStringList lines = result.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(QJsonDocument::fromJson(lines.at(1).toUtf8()).object().value(QStringLiteral("text")).toString(),
+             QStringLiteral("one"));
+    QVERIFY(isUsageError(runBatch({QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--report"),
+                                   QStringLiteral("-"), rows.at(0)}), QStringLiteral("--report -")));
+
+    // A reader that goes away ends the run at once, the engine with it, as SIGPIPE would.
+    QTemporaryDir temp(QStringLiteral("/tmp/tb-XXXXXX"));
+    QByteArray list = m_server.url("/one").toUtf8() + '\n';
+    for (int i = 0; i < 8; ++i)
+        list += m_server.url(QStringLiteral("/never?%1").arg(i)).toUtf8() + '\n';
+    QProcess pipeline;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    pipeline.setProcessEnvironment(environment);
+    pipeline.start(QStringLiteral("bash"), {QStringLiteral("-c"),
+                                            QStringLiteral("\"$0\" -O - -j 4 --timeout 60 \"$1\" 2>/dev/null | head -1; "
+                                                           "echo \"${PIPESTATUS[0]}\""),
+                                            QStringLiteral(TEXTORIN_BATCH_PATH), writeList(list)});
+    QElapsedTimer timer;
+    timer.start();
+    while (pipeline.state() != QProcess::NotRunning && timer.elapsed() < 60000)
+        QTest::qWait(20);
+    QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(pipeline.readAllStandardOutput(), "==> " + m_server.url("/one").toUtf8() + " <==\n141\n");
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                              QStringList(), 5000);
+}
+
+void TestBatchFrontEnd::configurationFileGivesOptionsFirst()
+{
+    QTemporaryDir out;
+    const QString config = m_config.filePath(QStringLiteral("textorin/batch.conf"));
+    QVERIFY(QDir().mkpath(QFileInfo(config).path()));
+    QVERIFY(writeTestFile(config, "# defaults\n--folder " + out.path().toUtf8() + "\n--format=md\n--settle 0\n"));
+    Result result = runBatch({QStringLiteral("--format"), QStringLiteral("html"), QStringLiteral("-u"), m_server.url("/one")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files),
+             QStringList{QStringLiteral("127.0.0.1 %1_one.html").arg(m_server.port())});
+
+    QVERIFY(writeTestFile(config, "--settle 0\n--jobs many\n"));
+    result = runBatch({QStringLiteral("-u"), m_server.url("/one")});
+    QVERIFY2(isUsageError(result, config + QStringLiteral(":2: --jobs wants a whole number")), qPrintable(result.err));
+    result = runBatch({QStringLiteral("--no-config"), QStringLiteral("--folder"), out.path(), QStringLiteral("-u"),
+                       m_server.url("/two")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(QFile::remove(config));
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)

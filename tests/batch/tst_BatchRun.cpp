@@ -32,6 +32,11 @@ struct Fixture {
         batch.setReport(report);
         return batch.run();
     }
+    // The summary line of these counts.
+    QString summary(const char *counts) const
+    {
+        return QString::fromUtf8(counts) + QStringLiteral(" Folder: ") + folder.path() + QLatin1Char('\n');
+    }
     // The row numbers of the progress lines, in order.
     QList<int> progressRows() const
     {
@@ -86,7 +91,7 @@ void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
     QVERIFY2(f.out.contains(QStringLiteral("] FAILED http://h/c (HTTP error 404)\n")), qPrintable(f.out));
     QVERIFY(f.out.contains(QStringLiteral("[5/5] saved http://h/e -> ")));
     QCOMPARE(f.out.count(QStringLiteral("Done.")), 1);
-    QVERIFY2(f.out.endsWith(QStringLiteral("Done.\nSaved 4, failed 1, skipped 1.\n")), qPrintable(f.out));
+    QVERIFY2(f.out.endsWith(QStringLiteral("Done.\n") + f.summary("Saved 4, failed 1, skipped 1.")), qPrintable(f.out));
     // A failed row is its one line: no error report besides it.
     QVERIFY2(f.err.isEmpty(), qPrintable(f.err));
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 4);
@@ -114,7 +119,7 @@ void TestBatchRun::rowsTooLongFailWithoutReachingTheEngine()
     QVERIFY(f.browser.navigated.isEmpty());
     const QString start = QString(80, QChar::ReplacementCharacter) + QStringLiteral("…");
     QVERIFY(f.out.contains(QStringLiteral("] FAILED %1 (address too long)\n").arg(start)));
-    QVERIFY(f.out.endsWith(QStringLiteral("Saved 0, failed 1, skipped 0.\n")));
+    QVERIFY(f.out.endsWith(f.summary("Saved 0, failed 1, skipped 0.")));
 
     Fixture mixed;
     const QByteArray tooLong = "http://h/" + QByteArray(2 * 1024 * 1024, 'x');
@@ -125,7 +130,7 @@ void TestBatchRun::rowsTooLongFailWithoutReachingTheEngine()
     QCOMPARE(mixed.progressRows(), (QList<int>{2, 1, 3}));
     QVERIFY(mixed.out.contains(QStringLiteral("] FAILED http://h/%1… (address too long)\n")
                                    .arg(QString(71, QLatin1Char('x')))));
-    QVERIFY(mixed.out.endsWith(QStringLiteral("Saved 2, failed 1, skipped 0.\n")));
+    QVERIFY(mixed.out.endsWith(mixed.summary("Saved 2, failed 1, skipped 0.")));
 }
 
 void TestBatchRun::listProblemsAreRefusedBeforeAnyRow()
@@ -151,7 +156,7 @@ void TestBatchRun::folderRemovedMidRunFailsTheRowsLeftWithTheReason()
     QCOMPARE(f.run({f.list(FiveRows.join(QLatin1Char('\n')).toUtf8())}), int(BatchRun::SomeFailed));
     QCOMPARE(f.progressRows(), (QList<int>{1, 2, 3, 4, 5}));
     QCOMPARE(f.out.count(QStringLiteral("No such file or directory")), 4);
-    QVERIFY2(f.out.endsWith(QStringLiteral("Done.\nSaved 1, failed 4, skipped 0.\n")), qPrintable(f.out));
+    QVERIFY2(f.out.endsWith(QStringLiteral("Done.\n") + f.summary("Saved 1, failed 4, skipped 0.")), qPrintable(f.out));
 }
 
 void TestBatchRun::readOnlyFolderFailsEachRowWithTheSystemsReason()
@@ -180,7 +185,7 @@ void TestBatchRun::archiveAndReportThatCannotBeWrittenAreNamedOnce()
     QCOMPARE(f.run({f.list(FiveRows.join(QLatin1Char('\n')).toUtf8())}), int(BatchRun::SomeFailed));
     const QString reason = QString::fromLocal8Bit(std::strerror(ENOSPC));
     QCOMPARE(f.err, QStringLiteral("textorin-batch: cannot write /dev/full: %1\n").arg(reason).repeated(2));
-    QVERIFY2(f.out.endsWith(QStringLiteral("Saved 5, failed 0, skipped 0.\n")), qPrintable(f.out));
+    QVERIFY2(f.out.endsWith(f.summary("Saved 5, failed 0, skipped 0.")), qPrintable(f.out));
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 5);
 }
 

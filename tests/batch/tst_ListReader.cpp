@@ -69,6 +69,7 @@ class TestListReader : public QObject
 private Q_SLOTS:
     void splitsAsListFilesAreSplitWithoutATrailingRow();
     void linesOverTheAddressLimitAreReadPastToTheirEnd();
+    void commentLinesAreKnownByTheirFirstCharacter();
 };
 
 void TestListReader::splitsAsListFilesAreSplitWithoutATrailingRow()
@@ -123,6 +124,15 @@ void TestListReader::linesOverTheAddressLimitAreReadPastToTheirEnd()
     QVERIFY(stopped.next());
     QCOMPARE(stopped.kind(), ListReader::Kind::TooLong);
     QVERIFY(!stopped.next());
+}
+
+void TestListReader::commentLinesAreKnownByTheirFirstCharacter()
+{
+    using Kind = ListReader::Kind;
+    const Read read = readAll("# list\n  ; old\n\xc2\xa0#wide blank\nhttp://a/#frag\n\t\n;\n#" + QByteArray(3 << 20, 'x')
+                              + "\nx#");
+    QCOMPARE(read.kinds, (QList<Kind>{Kind::Comment, Kind::Comment, Kind::Comment, Kind::Address, Kind::Blank,
+                                      Kind::Comment, Kind::Comment, Kind::Address}));
 }
 
 QTEST_GUILESS_MAIN(TestListReader)

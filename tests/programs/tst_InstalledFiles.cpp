@@ -36,12 +36,13 @@ Output run(const QString &program, const QStringList &arguments,
 QSet<QString> helpOptions(const QString &program)
 {
     QSet<QString> options;
-    const QRegularExpression line(QStringLiteral("^  (-\\w, )?(--[\\w-]+)"),
+    const QRegularExpression line(QStringLiteral("^  (-\\w, )?((--[\\w-]+, )*--[\\w-]+)"),
                                   QRegularExpression::MultilineOption);
     const QString help = run(program, {QStringLiteral("--help")}).out;
     for (auto match = line.globalMatch(help); match.hasNext();) {
         const QRegularExpressionMatch found = match.next();
-        options << found.captured(2);
+        for (const QString &name : found.captured(2).split(QStringLiteral(", ")))
+            options << name;
         if (found.hasCaptured(1))
             options << found.captured(1).left(2);
     }
