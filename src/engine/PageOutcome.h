@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // How one row's page ended: what it holds, or why it could not be had.
@@ -15,6 +16,8 @@ struct PageOutcome {
     bool mainContentFallback = false; // asked for the article, the page had none
     // The converter failed on part of the page, which kept its text instead: why; else empty.
     QString formatFallback;
+    // Of IPage::loadBody: the answer's body as it came (the content stays empty).
+    QByteArray body;
 
     // A page that could not be had: why (without the address), empty when it loaded.
     QString failure;
