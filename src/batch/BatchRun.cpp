@@ -1,11 +1,16 @@
 #include "batch/BatchRun.h"
 
+#include "batch/BodyFetch.h"
 #include "batch/ListRows.h"
 #include "batch/ProgressLine.h"
+#include "batch/RobotsGate.h"
 #include "batch/SavedRows.h"
+#include "batch/SitemapReader.h"
+#include "batch/WebListRows.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
 #include "capture/OutputFormat.h"
+#include "capture/OutputSubfolders.h"
 #include "capture/RowQueue.h"
 #include "engine/IPage.h"
 #include "support/IEventPump.h"
@@ -17,6 +22,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <chrono>
+#include <utility>
 
 namespace {
 
@@ -47,6 +55,8 @@ BatchRun::BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEv
       m_out(out),
       m_err(err)
 {
+    if (!options.nameTemplate.isEmpty())
+        m_template = NameTemplate(options.nameTemplate, m_format.extension);
 }
 
 BatchRun::~BatchRun() = default;
@@ -83,16 +93,33 @@ int BatchRun::shardOf(const QString &fileName, int shards)
     return int(value % quint64(shards)) + 1;
 }
 
+// The row's name before any numbering.
+QString BatchRun::plainName(const QString &row, QString *refusal) const
+{
+    if (m_template.isEmpty())
+        return MakeOutputFileName(row, m_format.extension);
+    return m_template.expand(row, m_listRow, refusal);
+}
+
 bool BatchRun::inShard(const QString &row) const
 {
-    return m_options.shards <= 1
-        || shardOf(MakeOutputFileName(row, m_format.extension), m_options.shards) == m_options.shard;
+    QString refusal;
+    return m_options.shards <= 1 || shardOf(plainName(row, &refusal), m_options.shards) == m_options.shard;
+}
+
+QString BatchRun::nameInFolder(const QString &path) const
+{
+    const QString folder = m_options.folder + QLatin1Char('/');
+    return path.startsWith(folder) ? path.mid(folder.size()) : QFileInfo(path).fileName();
 }
 
 qint64 BatchRun::shownTotal() const
 {
-    // A shard's rows are known only once the lists are read.
-    return m_options.shards > 1 || !m_rows ? -1 : m_rows->total();
+    // A shard's rows are known only once the lists are read, a sitemap's once it is.
+    if (m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
+        return -1;
+    const qint64 listed = m_rows->total();
+    return listed < 0 ? -1 : listed + (m_webRows ? m_webRows->rows() : 0);
 }
 
 void BatchRun::writeReport(const RowRecord &record)
@@ -104,7 +131,7 @@ void BatchRun::writeReport(const RowRecord &record)
         {QStringLiteral("row"), record.row},
         {QStringLiteral("address"), record.address},
         {QStringLiteral("outcome"), record.outcome},
-        {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(file.fileName())},
+        {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(record.file))},
         {QStringLiteral("bytes"), record.outcome == QLatin1String("saved") ? QJsonValue(file.size()) : QJsonValue()},
         {QStringLiteral("http_status"), record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue()},
         {QStringLiteral("content_type"), record.contentType.isEmpty() ? QJsonValue() : QJsonValue(record.contentType)},
@@ -160,24 +187,51 @@ void BatchRun::showProgress()
     m_progress->update(state);
 }
 
-bool BatchRun::next(QString &text, QString &refusal)
+std::optional<BatchRun::SourceRow> BatchRun::nextRow()
 {
+    if (m_firstRow)
+        return std::exchange(m_firstRow, std::nullopt);
+    SourceRow next;
     ListRows::Row row;
-    for (;;) {
-        if (m_firstRow) {
-            row = std::move(*m_firstRow);
-            m_firstRow.reset();
-        } else if (!m_rows->next(row)) {
-            return false;
-        }
+    if (!m_listsRead && m_rows->next(row)) {
         // A row too long never reaches the engine.
         if (row.tooLong) {
-            text = addressStart(row.text);
-            refusal = QStringLiteral("address too long");
-            return true;
+            next.text = addressStart(row.text);
+            next.refusal = QStringLiteral("address too long");
+        } else {
+            next.text = std::move(row.text);
         }
-        if (inShard(row.text)) {
-            text = std::move(row.text);
+        return next;
+    }
+    m_listsRead = true;
+    if (!m_webRows || m_sourceFailed)
+        return std::nullopt;
+    if (m_webRows->next(next.text, next.refusal))
+        return next;
+    if (!m_webRows->error().isEmpty()) {
+        // The rows already read run; no further ones are taken.
+        complain(m_webRows->error());
+        m_sourceFailed = true;
+    }
+    return std::nullopt;
+}
+
+bool BatchRun::next(QString &text, QString &refusal)
+{
+    for (;;) {
+        std::optional<SourceRow> row = nextRow();
+        if (!row)
+            return false;
+        ++m_listRow;
+        text = std::move(row->text);
+        refusal = std::move(row->refusal);
+        if (refusal.isEmpty() && !m_template.isEmpty())
+            plainName(text, &refusal);
+        if (!refusal.isEmpty())
+            return true;
+        if (inShard(text)) {
+            if (m_robots)
+                m_robots->prepare(text);
             return true;
         }
     }
@@ -185,7 +239,14 @@ bool BatchRun::next(QString &text, QString &refusal)
 
 QString BatchRun::skipReason(const QueuedRow &row, const QString &outputPath)
 {
-    return m_history->skipReason(row.url, outputPath);
+    const QString robots = m_robots ? m_robots->skipReason(row.url) : QString();
+    return robots.isEmpty() ? m_history->skipReason(row.url, outputPath) : robots;
+}
+
+bool BatchRun::write(const QueuedRow &row, const QString &path, const QString &content, QString *failure)
+{
+    return OutputSubfolders::make(m_options.folder, row.name, failure)
+        && IRowSteps::write(row, path, content, failure);
 }
 
 void BatchRun::rowFinished(const RowResult &result)
@@ -193,7 +254,7 @@ void BatchRun::rowFinished(const RowResult &result)
     switch (result.outcome) {
     case RowResult::Outcome::Saved:
         ++m_saved;
-        if (!m_history->saved(result.url, result.outputPath))
+        if (!m_history->saved(result.url, nameInFolder(result.outputPath)))
             cannotWrite(m_options.archive, m_history->writeError(), m_archiveFailed);
         break;
     case RowResult::Outcome::Failed: ++m_failed; break;
@@ -217,6 +278,28 @@ void BatchRun::complain(const QString &message)
     m_err << errorPrefix() << message << Qt::endl;
 }
 
+// The fetching of sitemaps, feeds and robots.txt files, when the options ask for it.
+bool BatchRun::startFetching()
+{
+    const bool fromWeb = !m_options.sitemaps.isEmpty() || !m_options.feeds.isEmpty();
+    if (!fromWeb && !m_options.robots)
+        return true;
+    if (!m_fetchPage) {
+        complain(QStringLiteral("no page to fetch sitemaps, feeds or robots.txt with"));
+        return false;
+    }
+    const auto warn = [this](const QString &warning) { complain(warning); };
+    // A sitemap may hold 50 MiB, more than a page.
+    m_fetch = std::make_unique<BodyFetch>(*m_fetchPage, m_pump,
+                                          std::chrono::milliseconds(m_options.engine.longestRowMs()),
+                                          qMax(m_options.engine.pageCap, SitemapReader::MaxInflatedBytes));
+    if (fromWeb)
+        m_webRows = std::make_unique<WebListRows>(*m_fetch, m_options.sitemaps, m_options.feeds, warn);
+    if (m_options.robots)
+        m_robots = std::make_unique<RobotsGate>(*m_fetch, warn);
+    return true;
+}
+
 bool BatchRun::prepareFolder()
 {
     const QString &folder = m_options.folder;
@@ -237,8 +320,13 @@ int BatchRun::run()
     m_rows->setAfterRead([this] { m_pump.processPendingEvents(); });
     m_saved = m_failed = m_skipped = 0;
     m_archiveFailed = m_reportFailed = false;
-    ListRows::Row first;
-    if (!m_rows->next(first)) {
+    m_listsRead = m_sourceFailed = false;
+    m_listRow = 0;
+    m_webRows.reset();
+    m_robots.reset();
+    // Sitemaps and feeds need the engine to be read.
+    const bool fromWeb = !m_options.sitemaps.isEmpty() || !m_options.feeds.isEmpty();
+    if (!fromWeb && !(m_firstRow = nextRow())) {
         complain(CaptureRun::emptyListMessage());
         return NothingRun;
     }
@@ -251,11 +339,26 @@ int BatchRun::run()
         complain(unavailable);
         return NothingRun;
     }
+    if (!startFetching())
+        return NothingRun;
+    if (fromWeb && !(m_firstRow = nextRow())) {
+        if (!m_sourceFailed)
+            complain(CaptureRun::emptyListMessage());
+        return NothingRun;
+    }
 
     RowQueue queue(m_pages, m_pump, *this, *this);
     queue.setFormat(m_format);
     queue.setTries(m_options.tries, m_firstPauseMs);
     queue.setHostWait(m_options.hostWaitMs);
+    if (m_robots)
+        queue.setHostWaitOf([this](const QString &host) { return m_robots->crawlDelayMs(host); });
+    if (!m_template.isEmpty()) {
+        queue.names().setNamer([this](const QString &address) {
+            QString refusal;
+            return m_template.expand(address, m_listRow, &refusal);
+        });
+    }
     queue.setWaitLimit(std::chrono::milliseconds(m_options.engine.longestRowMs()));
     if (m_options.verbose) {
         queue.setLoadTimeline([this](const QueuedRow &row, int page, qint64 startMs, qint64 endMs) {
@@ -272,7 +375,6 @@ int BatchRun::run()
         complain(archiveError);
         return NothingRun;
     }
-    m_firstRow = std::move(first);
     m_queue = &queue;
     if (m_progress) {
         m_progress->setLoadingSource([&queue] { return queue.loadingRows(); });
@@ -288,6 +390,8 @@ int BatchRun::run()
         m_out << CaptureRun::doneMessage() << Qt::endl;
     printSummary();
     const bool recorded = !m_archiveFailed && !m_reportFailed;
+    if (m_sourceFailed)
+        return NothingRun;
     return m_failed == 0 && !m_rows->readFailed() && recorded ? AllSaved : SomeFailed;
 }
 

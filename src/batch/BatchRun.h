@@ -4,6 +4,7 @@
 #include "batch/ListRows.h"
 #include "capture/IRowSource.h"
 #include "capture/IRowSteps.h"
+#include "capture/NameTemplate.h"
 
 #include <QList>
 #include <QStringList>
@@ -12,13 +13,16 @@
 #include <memory>
 #include <optional>
 
+class BodyFetch;
 class IEventPump;
 class IPage;
 class ProgressLine;
 class QFileDevice;
 class QIODevice;
+class RobotsGate;
 class RowQueue;
 class SavedRows;
+class WebListRows;
 struct OutputFormat;
 
 // Saves the pages of list files without a window: the rows stream from the
@@ -39,6 +43,8 @@ public:
     void setReport(QFileDevice *report) { m_report = report; }
     // The terminal's progress line, kept up to date while rows run; none by default.
     void setProgressLine(ProgressLine *progress) { m_progress = progress; }
+    // The page that fetches sitemaps, feeds and robots.txt files; none of the run's own.
+    void setFetchPage(IPage *page) { m_fetchPage = page; }
     // The first pause before a row is tried again (doubling from there).
     void setFirstRetryPause(int milliseconds) { m_firstPauseMs = milliseconds; }
 
@@ -66,10 +72,22 @@ private:
         QString formatFallback;
     };
 
+    struct SourceRow {
+        QString text;
+        QString refusal;
+    };
+
     bool next(QString &text, QString &refusal) override;
     QString folder() const override { return m_options.folder; }
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
+    bool write(const QueuedRow &row, const QString &path, const QString &content, QString *failure) override;
     void rowFinished(const RowResult &result) override;
+
+    // The next row of the lists, then of the sitemaps and feeds.
+    std::optional<SourceRow> nextRow();
+    bool startFetching();
+    QString plainName(const QString &row, QString *refusal) const;
+    QString nameInFolder(const QString &path) const;
 
     bool prepareFolder();
     // One error message on standard error, in the program's own style.
@@ -99,7 +117,15 @@ private:
     std::unique_ptr<ListRows> m_rows;
     std::unique_ptr<SavedRows> m_history;
     RowQueue *m_queue = nullptr;
-    std::optional<ListRows::Row> m_firstRow; // read to see that the list is not empty
+    std::optional<SourceRow> m_firstRow; // read to see that the list is not empty
+    NameTemplate m_template;
+    qint64 m_listRow = 0; // the number of the row read last, before the shards
+    IPage *m_fetchPage = nullptr;
+    std::unique_ptr<BodyFetch> m_fetch;
+    std::unique_ptr<WebListRows> m_webRows;
+    std::unique_ptr<RobotsGate> m_robots;
+    bool m_listsRead = false;
+    bool m_sourceFailed = false;
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;
