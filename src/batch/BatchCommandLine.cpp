@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSize>
+#include <QUrl>
 
 #include <cmath>
 #include <optional>
@@ -91,7 +92,10 @@ Store webSource(QStringList BatchOptions::*field)
     return [field](const QString &value, BatchOptions &options) {
         if (value.trimmed().isEmpty() || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
             return refusal(QStringLiteral("one address"), value);
-        (options.*field).append(value.trimmed());
+        // A file here is read as a file: address.
+        const QFileInfo file(value);
+        (options.*field).append(file.isFile() ? QUrl::fromLocalFile(file.absoluteFilePath()).toString()
+                                              : value.trimmed());
         return QString();
     };
 }
@@ -436,8 +440,8 @@ QList<BatchCommandLine::Option> makeOptions()
              return QString();
          }},
         {{QStringLiteral("sitemap")}, QStringLiteral("URL"),
-         QStringLiteral("adds the addresses of a sitemap (sitemap indexes followed, gzipped ones "
-                        "read) as rows after those of the LISTFILEs; give it as often as needed. At "
+         QStringLiteral("adds the addresses of a sitemap (an address, or a file; sitemap indexes "
+                        "followed, gzipped ones read) as rows after those of the LISTFILEs; give it as often as needed. At "
                         "most 50000 rows are taken from each sitemap file, as the protocol allows. "
                         "Sitemaps are fetched by the engine with the options of the pages; one that "
                         "cannot be read ends the run (exit status 2)."),
