@@ -27,7 +27,7 @@ _textorin_batch()
             COMPREPLY=($(compgen -W '-' -- "$cur"))
             return
             ;;
-        -u | --url | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
+        -u | --url | -o | --output | --sitemap | --feed | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
             --wait-for | --delay | --user-agent | --header | --lang | --user | --proxy)
             return
             ;;
@@ -38,7 +38,7 @@ _textorin_batch()
             --window-size --format -O --output-document --stdout --main-content --wait-for --require-selector --delay --scroll
             --block --user-agent --header --lang --cookies --save-cookies --user --password-file
             --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
-            --no-clobber --archive --report --shard -q --quiet -v --verbose
+            --no-clobber --archive --report -o --output --sitemap --feed --robots --shard -q --quiet -v --verbose
             --config --no-config --version -h --help' -- "$cur"))
         return
     fi

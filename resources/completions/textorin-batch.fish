@@ -32,6 +32,10 @@ complete -c textorin-batch -l wait -x -d 'Seconds between two loads of one host'
 complete -c textorin-batch -l no-clobber -d 'Skip rows whose file exists'
 complete -c textorin-batch -l archive -r -F -d 'The archive of saved rows'
 complete -c textorin-batch -l report -r -F -d 'The JSON Lines report, - for standard output'
+complete -c textorin-batch -s o -l output -x -d 'Name the files from a template'
+complete -c textorin-batch -l sitemap -x -d 'Add the addresses of a sitemap'
+complete -c textorin-batch -l feed -x -d 'Add the links of an RSS or Atom feed'
+complete -c textorin-batch -l robots -d "Follow each site's robots.txt"
 complete -c textorin-batch -l shard -x -d 'Take shard K of N'
 complete -c textorin-batch -s q -l quiet -d 'Print only failures and the summary'
 complete -c textorin-batch -s v -l verbose -d "Add the engine's diagnostics"

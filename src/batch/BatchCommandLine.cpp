@@ -3,6 +3,7 @@
 #include "batch/BatchConfigFile.h"
 #include "batch/OptionSuggestion.h"
 #include "capture/EngineOptionText.h"
+#include "capture/NameTemplate.h"
 #include "capture/OutputFormat.h"
 
 #include <QCommandLineParser>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSize>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -83,6 +85,20 @@ Store turnsOn(bool BatchOptions::*field)
 {
     return [field](const QString &, BatchOptions &options) {
         options.*field = true;
+        return QString();
+    };
+}
+
+// An address of rows, as often as given.
+Store webSource(QStringList BatchOptions::*field)
+{
+    return [field](const QString &value, BatchOptions &options) {
+        if (value.trimmed().isEmpty() || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
+            return refusal(QStringLiteral("one address"), value);
+        // A file here is read as a file: address.
+        const QFileInfo file(value);
+        (options.*field).append(file.isFile() ? QUrl::fromLocalFile(file.absoluteFilePath()).toString()
+                                              : value.trimmed());
         return QString();
     };
 }
@@ -437,6 +453,40 @@ QList<BatchCommandLine::Option> makeOptions()
                         "content_type, reason, ms and tries; \"-\" writes them to standard output, and the row lines and "
                         "summary go to standard error."),
          {}, fileName(&BatchOptions::report)},
+        {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("TEMPLATE"),
+         QStringLiteral("names each file from the fields of its address instead of the fixed rule: "
+                        "{host}, {port}, {path} (its slashes make folders inside DIR; a path ending in "
+                        "/ gives \"index\"), {query}, {row} (the row's number in the list), {hash} (10 "
+                        "hex digits of the address's SHA-256) and {ext} (the format's extension, added "
+                        "at the end when the template has none). A slash in another field, NUL and "
+                        "\\ * : ? < > | become _; each part is cut to 255 bytes with a hash; colliding "
+                        "names are numbered. A row whose name would hold a \".\" or \"..\" folder fails."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             const QString problem = NameTemplate::problem(value);
+             if (!problem.isEmpty())
+                 return problem;
+             options.nameTemplate = value;
+             return QString();
+         }},
+        {{QStringLiteral("sitemap")}, QStringLiteral("URL"),
+         QStringLiteral("adds the addresses of a sitemap (an address, or a file; sitemap indexes "
+                        "followed, gzipped ones read) as rows after those of the LISTFILEs; give it as often as needed. At "
+                        "most 50000 rows are taken from each sitemap file, as the protocol allows. "
+                        "Sitemaps are fetched by the engine with the options of the pages; one that "
+                        "cannot be read ends the run (exit status 2)."),
+         {}, webSource(&BatchOptions::sitemaps)},
+        {{QStringLiteral("feed")}, QStringLiteral("URL"),
+         QStringLiteral("adds the links of an RSS or Atom feed as rows after those of the sitemaps; "
+                        "give it as often as needed."),
+         {}, webSource(&BatchOptions::feeds)},
+        {{QStringLiteral("robots")}, {},
+         QStringLiteral("follows each site's robots.txt, fetched once by the engine: rows it "
+                        "disallows for textorin (or for *) are skipped as \"robots.txt\", and its "
+                        "Crawl-delay (up to 30 s) lengthens --wait for its host. A robots.txt that "
+                        "answers 4xx allows everything; one that answers 5xx, or no answer, skips the "
+                        "host's rows. Off by default: a list of chosen addresses is no crawl."),
+         {}, turnsOn(&BatchOptions::robots)},
         {{QStringLiteral("shard")}, QStringLiteral("K/N"),
          QStringLiteral("takes only the rows whose output name (before any numbering) falls in shard "
                         "K of N: the first 8 bytes of its SHA-256 as a number, modulo N, equal to K-1. "
@@ -610,7 +660,8 @@ const char *const ConfigFile =
 
 const char *const ExitStatus =
     "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing list file, an "
-    "empty list, an unusable folder or no browser engine; 141 standard output was closed.";
+    "empty list, an unusable folder, no browser engine, or a sitemap or feed that cannot be read; 141 "
+    "standard output was closed.";
 
 // Each example's command line (%1 is the program) and what it does.
 const char *const Examples[][2] = {
@@ -629,6 +680,8 @@ const char *const Examples[][2] = {
     {"%1 --scroll --wait-for '#comments' urls.txt", "lazy sections and late comments"},
     {"%1 --cookies cookies.txt urls.txt", "as a logged-in user"},
     {"%1 --archive done.tsv urls.txt", "run again later to resume"},
+    {"%1 -o '{host}/{path}' urls.txt", "files in a folder per site"},
+    {"%1 --robots --sitemap https://example.com/sitemap.xml", "a site's pages, as its robots.txt allows"},
     {"%1 -q urls.txt", "only what went wrong"},
     {"%1 -v urls.txt 2>run.log", "with the engine's diagnostics"},
     {"%1 --version", ""},
@@ -686,7 +739,8 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
     if (!parsed.error.isEmpty())
         return parsed;
     parsed.options.listFiles += parser.positionalArguments();
-    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty())
+    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty()
+        && parsed.options.sitemaps.isEmpty() && parsed.options.feeds.isEmpty())
         parsed.error = QStringLiteral("missing LISTFILE or -u URL");
     return parsed;
 }

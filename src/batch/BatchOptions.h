@@ -24,6 +24,10 @@ struct BatchOptions {
     QString archive;         // --archive FILE, or empty
     QString report;          // --report FILE ("-": standard output), or empty
     bool toStandardOutput = false; // -O -, --stdout: the texts go to standard output
+    QString nameTemplate;    // -o, --output TEMPLATE; empty: the naming rule
+    QStringList sitemaps;    // --sitemap URL: rows after those of the list files
+    QStringList feeds;       // --feed URL: rows after those of the sitemaps
+    bool robots = false;     // --robots
     int shard = 1;           // --shard K/N
     int shards = 1;
     bool quiet = false;      // -q, --quiet

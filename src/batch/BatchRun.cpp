@@ -2,13 +2,18 @@
 
 #include "batch/ClosedOutputWatch.h"
 #include "batch/DestinationFolder.h"
+#include "batch/BodyFetch.h"
 #include "batch/ListRows.h"
 #include "batch/OrderedOutput.h"
 #include "batch/ProgressLine.h"
+#include "batch/RobotsGate.h"
 #include "batch/SavedRows.h"
+#include "batch/SitemapReader.h"
+#include "batch/WebListRows.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
 #include "capture/OutputFormat.h"
+#include "capture/OutputSubfolders.h"
 #include "capture/RowQueue.h"
 #include "engine/IPage.h"
 #include "support/IEventPump.h"
@@ -20,6 +25,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <chrono>
+#include <utility>
 
 namespace {
 
@@ -50,6 +58,8 @@ BatchRun::BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEv
       m_out(out),
       m_err(err)
 {
+    if (!options.nameTemplate.isEmpty())
+        m_template = NameTemplate(options.nameTemplate, m_format.extension);
 }
 
 BatchRun::~BatchRun() = default;
@@ -86,16 +96,33 @@ int BatchRun::shardOf(const QString &fileName, int shards)
     return int(value % quint64(shards)) + 1;
 }
 
+// The row's name before any numbering.
+QString BatchRun::plainName(const QString &row, QString *refusal) const
+{
+    if (m_template.isEmpty())
+        return MakeOutputFileName(row, m_format.extension);
+    return m_template.expand(row, m_listRow, refusal);
+}
+
 bool BatchRun::inShard(const QString &row) const
 {
-    return m_options.shards <= 1
-        || shardOf(MakeOutputFileName(row, m_format.extension), m_options.shards) == m_options.shard;
+    QString refusal;
+    return m_options.shards <= 1 || shardOf(plainName(row, &refusal), m_options.shards) == m_options.shard;
+}
+
+QString BatchRun::nameInFolder(const QString &path) const
+{
+    const QString folder = m_options.folder + QLatin1Char('/');
+    return path.startsWith(folder) ? path.mid(folder.size()) : QFileInfo(path).fileName();
 }
 
 qint64 BatchRun::shownTotal() const
 {
-    // A shard's rows are known only once the lists are read.
-    return m_options.shards > 1 || !m_rows ? -1 : m_rows->total();
+    // A shard's rows are known only once the lists are read, a sitemap's once it is.
+    if (m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
+        return -1;
+    const qint64 listed = m_rows->total();
+    return listed < 0 ? -1 : listed + (m_webRows ? m_webRows->rows() : 0);
 }
 
 void BatchRun::writeReport(const RowRecord &record)
@@ -107,7 +134,7 @@ void BatchRun::writeReport(const RowRecord &record)
         {QStringLiteral("row"), record.row},
         {QStringLiteral("address"), record.address},
         {QStringLiteral("outcome"), record.outcome},
-        {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(file.fileName())},
+        {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(record.file))},
         {QStringLiteral("bytes"), record.outcome != QLatin1String("saved") ? QJsonValue()
                                   : QJsonValue(record.textBytes >= 0 ? record.textBytes : file.size())},
         {QStringLiteral("http_status"), record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue()},
@@ -170,26 +197,54 @@ void BatchRun::showProgress()
     m_progress->update(state);
 }
 
-bool BatchRun::next(QString &text, QString &refusal)
+std::optional<BatchRun::SourceRow> BatchRun::nextRow()
 {
+    if (m_firstRow)
+        return std::exchange(m_firstRow, std::nullopt);
+    SourceRow next;
     ListRows::Row row;
-    for (;;) {
-        if (m_firstRow) {
-            row = std::move(*m_firstRow);
-            m_firstRow.reset();
-        } else if (!m_rows->next(row)) {
-            return false;
-        }
+    if (!m_listsRead && m_rows->next(row)) {
         // A row too long never reaches the engine.
         if (row.tooLong) {
+            next.text = addressStart(row.text);
+            next.refusal = QStringLiteral("address too long");
+        } else {
+            next.text = std::move(row.text);
+        }
+        return next;
+    }
+    m_listsRead = true;
+    if (!m_webRows || m_sourceFailed)
+        return std::nullopt;
+    if (m_webRows->next(next.text, next.refusal))
+        return next;
+    if (!m_webRows->error().isEmpty()) {
+        // The rows already read run; no further ones are taken.
+        complain(m_webRows->error());
+        m_sourceFailed = true;
+    }
+    return std::nullopt;
+}
+
+bool BatchRun::next(QString &text, QString &refusal)
+{
+    for (;;) {
+        std::optional<SourceRow> row = nextRow();
+        if (!row)
+            return false;
+        ++m_listRow;
+        text = std::move(row->text);
+        refusal = std::move(row->refusal);
+        if (refusal.isEmpty() && !m_template.isEmpty())
+            plainName(text, &refusal);
+        if (!refusal.isEmpty()) {
             ++m_rowsGiven;
-            text = addressStart(row.text);
-            refusal = QStringLiteral("address too long");
             return true;
         }
-        if (inShard(row.text)) {
+        if (inShard(text)) {
             ++m_rowsGiven;
-            text = std::move(row.text);
+            if (m_robots)
+                m_robots->prepare(text);
             return true;
         }
     }
@@ -197,13 +252,16 @@ bool BatchRun::next(QString &text, QString &refusal)
 
 QString BatchRun::skipReason(const QueuedRow &row, const QString &outputPath)
 {
-    return m_history->skipReason(row.url, outputPath);
+    const QString robots = m_robots ? m_robots->skipReason(row.url) : QString();
+    return robots.isEmpty() ? m_history->skipReason(row.url, outputPath) : robots;
 }
 
 bool BatchRun::write(const QueuedRow &row, const QString &path, const QString &content, QString *failure)
 {
-    if (!m_textOutput)
-        return IRowSteps::write(row, path, content, failure);
+    if (!m_textOutput) {
+        return OutputSubfolders::make(m_options.folder, row.name, failure)
+            && IRowSteps::write(row, path, content, failure);
+    }
     const bool lines = m_format.name == QLatin1String("json");
     if (!m_headsChosen) {
         // The rows are read ahead of the first page's end: more than one is known by now.
@@ -236,7 +294,7 @@ void BatchRun::rowFinished(const RowResult &result)
     switch (result.outcome) {
     case RowResult::Outcome::Saved:
         ++m_saved;
-        if (!m_history->saved(result.url, result.outputPath))
+        if (!m_history->saved(result.url, nameInFolder(result.outputPath)))
             cannotWrite(m_options.archive, m_history->writeError(), m_archiveFailed);
         break;
     case RowResult::Outcome::Failed: ++m_failed; break;
@@ -266,6 +324,28 @@ void BatchRun::complain(const QString &message)
     m_err << errorPrefix() << message << Qt::endl;
 }
 
+// The fetching of sitemaps, feeds and robots.txt files, when the options ask for it.
+bool BatchRun::startFetching()
+{
+    const bool fromWeb = !m_options.sitemaps.isEmpty() || !m_options.feeds.isEmpty();
+    if (!fromWeb && !m_options.robots)
+        return true;
+    if (!m_fetchPage) {
+        complain(QStringLiteral("no page to fetch sitemaps, feeds or robots.txt with"));
+        return false;
+    }
+    const auto warn = [this](const QString &warning) { complain(warning); };
+    // A sitemap may hold 50 MiB, more than a page.
+    m_fetch = std::make_unique<BodyFetch>(*m_fetchPage, m_pump,
+                                          std::chrono::milliseconds(m_options.engine.longestRowMs()),
+                                          qMax(m_options.engine.pageCap, SitemapReader::MaxInflatedBytes));
+    if (fromWeb)
+        m_webRows = std::make_unique<WebListRows>(*m_fetch, m_options.sitemaps, m_options.feeds, warn);
+    if (m_options.robots)
+        m_robots = std::make_unique<RobotsGate>(*m_fetch, warn);
+    return true;
+}
+
 QString BatchRun::prepareFolder()
 {
     return m_textOutput ? QString() : DestinationFolder::prepare(m_options.folder);
@@ -287,8 +367,13 @@ int BatchRun::run()
     m_archiveFailed = m_reportFailed = m_textOutputFailed = false;
     m_rowsGiven = 0;
     m_headsChosen = false;
-    ListRows::Row first;
-    if (!m_rows->next(first)) {
+    m_listsRead = m_sourceFailed = false;
+    m_listRow = 0;
+    m_webRows.reset();
+    m_robots.reset();
+    // Sitemaps and feeds need the engine to be read.
+    const bool fromWeb = !m_options.sitemaps.isEmpty() || !m_options.feeds.isEmpty();
+    if (!fromWeb && !(m_firstRow = nextRow())) {
         complain(CaptureRun::emptyListMessage());
         return NothingRun;
     }
@@ -302,11 +387,26 @@ int BatchRun::run()
         complain(unavailable);
         return NothingRun;
     }
+    if (!startFetching())
+        return NothingRun;
+    if (fromWeb && !(m_firstRow = nextRow())) {
+        if (!m_sourceFailed)
+            complain(CaptureRun::emptyListMessage());
+        return NothingRun;
+    }
 
     RowQueue queue(m_pages, m_pump, *this, *this);
     queue.setFormat(m_format);
     queue.setTries(m_options.tries, m_firstPauseMs);
     queue.setHostWait(m_options.hostWaitMs);
+    if (m_robots)
+        queue.setHostWaitOf([this](const QString &host) { return m_robots->crawlDelayMs(host); });
+    if (!m_template.isEmpty()) {
+        queue.names().setNamer([this](const QString &address) {
+            QString refusal;
+            return m_template.expand(address, m_listRow, &refusal);
+        });
+    }
     queue.setWaitLimit(std::chrono::milliseconds(m_options.engine.longestRowMs()));
     if (m_options.verbose) {
         queue.setLoadTimeline([this](const QueuedRow &row, int page, const PageOutcome &outcome,
@@ -324,7 +424,6 @@ int BatchRun::run()
         complain(archiveError);
         return NothingRun;
     }
-    m_firstRow = std::move(first);
     m_queue = &queue;
     if (m_progress) {
         m_progress->setLoadingSource([&queue] { return queue.loadingRows(); });
@@ -344,6 +443,8 @@ int BatchRun::run()
     if (m_options.verbose && !m_timeline.summary().isEmpty())
         m_err << m_timeline.summary() << Qt::endl;
     const bool recorded = !m_archiveFailed && !m_reportFailed && !m_textOutputFailed;
+    if (m_sourceFailed)
+        return NothingRun;
     return m_failed == 0 && !m_rows->readFailed() && recorded ? AllSaved : SomeFailed;
 }
 

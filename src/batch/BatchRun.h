@@ -5,6 +5,7 @@
 #include "batch/RowTimeline.h"
 #include "capture/IRowSource.h"
 #include "capture/IRowSteps.h"
+#include "capture/NameTemplate.h"
 
 #include <QList>
 #include <QStringList>
@@ -14,14 +15,17 @@
 #include <optional>
 
 class ClosedOutputWatch;
+class BodyFetch;
 class IEventPump;
 class IPage;
 class ProgressLine;
 class QFileDevice;
 class QIODevice;
 class OrderedOutput;
+class RobotsGate;
 class RowQueue;
 class SavedRows;
+class WebListRows;
 struct OutputFormat;
 
 // Saves the pages of list files without a window: the rows stream from the
@@ -46,6 +50,8 @@ public:
     void setTextOutput(OrderedOutput *output) { m_textOutput = output; }
     // Told after every row whether standard output is still read.
     void setOutputWatch(ClosedOutputWatch *watch) { m_outputWatch = watch; }
+    // The page that fetches sitemaps, feeds and robots.txt files; none of the run's own.
+    void setFetchPage(IPage *page) { m_fetchPage = page; }
     // The first pause before a row is tried again (doubling from there).
     void setFirstRetryPause(int milliseconds) { m_firstPauseMs = milliseconds; }
 
@@ -74,6 +80,11 @@ private:
         qint64 textBytes = -1; // of a text written to standard output
     };
 
+    struct SourceRow {
+        QString text;
+        QString refusal;
+    };
+
     bool next(QString &text, QString &refusal) override;
     QString folder() const override { return m_options.folder; }
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
@@ -81,6 +92,12 @@ private:
                QString *failure) override;
     void rowFinished(const RowResult &result) override;
     void passText(const RowResult &result);
+
+    // The next row of the lists, then of the sitemaps and feeds.
+    std::optional<SourceRow> nextRow();
+    bool startFetching();
+    QString plainName(const QString &row, QString *refusal) const;
+    QString nameInFolder(const QString &path) const;
 
     // Why the folder cannot take the files, or empty.
     QString prepareFolder();
@@ -113,8 +130,16 @@ private:
     std::unique_ptr<ListRows> m_rows;
     std::unique_ptr<SavedRows> m_history;
     RowQueue *m_queue = nullptr;
-    std::optional<ListRows::Row> m_firstRow; // read to see that the list is not empty
+    std::optional<SourceRow> m_firstRow; // read to see that the list is not empty
     RowTimeline m_timeline;
+    NameTemplate m_template;
+    qint64 m_listRow = 0; // the number of the row read last, before the shards
+    IPage *m_fetchPage = nullptr;
+    std::unique_ptr<BodyFetch> m_fetch;
+    std::unique_ptr<WebListRows> m_webRows;
+    std::unique_ptr<RobotsGate> m_robots;
+    bool m_listsRead = false;
+    bool m_sourceFailed = false;
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;

@@ -140,11 +140,11 @@ QString SavedRows::skipReason(const QString &url, const QString &outputPath) con
     return {};
 }
 
-bool SavedRows::saved(const QString &url, const QString &outputPath)
+bool SavedRows::saved(const QString &url, const QString &fileName)
 {
     if (!m_archive.isOpen())
         return true;
-    QByteArray line = escaped(url) + '\t' + escaped(QFileInfo(outputPath).fileName()) + '\n';
+    QByteArray line = escaped(url) + '\t' + escaped(fileName) + '\n';
     // Lines after the header are escaped; an older archive's own lines stay as they are.
     if (!m_escaped)
         line.prepend(header() + '\n');

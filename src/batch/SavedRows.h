@@ -27,8 +27,9 @@ public:
 
     // Why the row is skipped ("in the archive", "exists"), or empty.
     QString skipReason(const QString &url, const QString &outputPath) const;
-    // Records a saved row in the archive, at once on disk; false when it could not.
-    bool saved(const QString &url, const QString &outputPath);
+    // Records a saved row and its file's name within the folder in the archive,
+    // at once on disk; false when it could not.
+    bool saved(const QString &url, const QString &fileName);
     // The system's reason for the archive's last failed write, or empty.
     QString writeError() const { return m_writeError; }
 

@@ -121,6 +121,10 @@ QString FitOutputFileName(const QString &fileName)
 
 QString NumberedOutputFileName(const QString &fileName, int number)
 {
+    // A name in a subfolder is numbered and fitted in its last part only.
+    const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        return fileName.left(slash + 1) + NumberedOutputFileName(fileName.mid(slash + 1), number);
     if (number < 2)
         return FitOutputFileName(fileName);
     const QString extension = extensionOf(fileName);

@@ -18,6 +18,7 @@ QString FitOutputFileName(const QString &fileName);
 // The name's n-th form: number 1 is FitOutputFileName's; a later one puts " (n)"
 // before the extension (or at the end) and, when too long, shortens the part
 // before it as FitOutputFileName does (start and hash), never the " (n).txt".
+// Of a name with folders ("a/b.txt"), only the last part is numbered and fitted.
 QString NumberedOutputFileName(const QString &fileName, int number);
 // The folder box text, the separator and the file name.
 QString MakeOutputPath(const QString &folder, const QString &fileName);

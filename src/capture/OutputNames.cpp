@@ -18,9 +18,14 @@ OutputNames::Key OutputNames::keyOf(const QString &text)
     return key;
 }
 
+QString OutputNames::plainName(const QString &address) const
+{
+    return m_namer ? m_namer(address) : MakeOutputFileName(address, m_extension);
+}
+
 QString OutputNames::reserve(const QString &address)
 {
-    const QString plain = MakeOutputFileName(address, m_extension);
+    const QString plain = plainName(address);
     const Key addressKey = keyOf(address);
     const auto known = m_numberByAddress.find(addressKey);
     if (known != m_numberByAddress.end())

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -15,6 +16,11 @@ class OutputNames
 {
 public:
     explicit OutputNames(QString extension = QStringLiteral(".txt")) : m_extension(std::move(extension)) {}
+
+    // Makes a row's name before numbering; by default MakeOutputFileName's.
+    using Namer = std::function<QString(const QString &address)>;
+    void setNamer(Namer namer) { m_namer = std::move(namer); }
+    QString plainName(const QString &address) const;
 
     QString reserve(const QString &address);
     // Marks the name as the address's (a name an earlier run of the same list gave it).
@@ -34,6 +40,7 @@ private:
     static Key keyOf(const QString &text);
 
     QString m_extension;
+    Namer m_namer;
     std::unordered_map<Key, int, KeyHash> m_numberByAddress;
     std::unordered_set<Key, KeyHash> m_names;
     std::unordered_map<Key, int, KeyHash> m_nextNumber; // plain names already taken: where to go on

@@ -165,7 +165,7 @@ bool RowQueue::startOne(Slot &slot)
             m_steps.rowStarted(pending.row);
             pending.firstLoadAt = now();
         }
-        if (m_hostWaitMs > 0)
+        if (waitsForHosts())
             m_lastLoadByHost.insert(hostOf(pending.row.url), {now(), -1, &slot, pending.row.number});
         QString failure;
         IPage *page = slot.page;
@@ -216,7 +216,7 @@ bool RowQueue::waitForPages()
 void RowQueue::collect(Slot &slot)
 {
     slot.busy = false;
-    if (m_hostWaitMs > 0) {
+    if (waitsForHosts()) {
         const auto last = m_lastLoadByHost.find(hostOf(slot.row.url));
         if (last != m_lastLoadByHost.end())
             noteRequest(*last);
@@ -355,17 +355,19 @@ qint64 RowQueue::nextStartAt()
 
 qint64 RowQueue::hostFreeAt(const QString &url)
 {
-    if (m_hostWaitMs <= 0)
+    if (!waitsForHosts())
         return 0;
-    const auto last = m_lastLoadByHost.find(hostOf(url));
-    if (last == m_lastLoadByHost.end())
+    const QString host = hostOf(url);
+    const int waitMs = qMax(m_hostWaitMs, m_hostWaitOf ? m_hostWaitOf(host) : 0);
+    const auto last = m_lastLoadByHost.find(host);
+    if (waitMs <= 0 || last == m_lastLoadByHost.end())
         return 0;
     noteRequest(*last);
     if (last->requestedAt >= 0)
-        return last->requestedAt + m_hostWaitMs;
+        return last->requestedAt + waitMs;
     // A page that has not asked for its document yet (a new page opening) is
     // looked at again shortly; a load that ended without asking counts from its start.
-    return last->slot ? now() + 10 : last->startedAt + m_hostWaitMs;
+    return last->slot ? now() + 10 : last->startedAt + waitMs;
 }
 
 void RowQueue::noteRequest(HostLoad &load) const

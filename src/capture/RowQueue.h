@@ -46,6 +46,8 @@ public:
     void setTries(int tries, int firstPauseMs = 1000);
     // At least this long between two loads of the same host, across the whole run.
     void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
+    // A host's own least wait, used when longer than the run's (robots.txt's Crawl-delay).
+    void setHostWaitOf(std::function<int(const QString &host)> wait) { m_hostWaitOf = std::move(wait); }
     // Told of every load as it ends: the row, the page (from 0), its outcome, and
     // on the run's clock in milliseconds the load's start, its end and when the
     // row was written (-1 when it is loaded again).
@@ -105,6 +107,7 @@ private:
     void dropUnstarted();
     qint64 nextStartAt();
     qint64 hostFreeAt(const QString &url);
+    bool waitsForHosts() const { return m_hostWaitMs > 0 || m_hostWaitOf; }
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
     bool rowEnded(const Slot &slot) const;
     bool nameLoading(const QString &name) const;
@@ -120,6 +123,7 @@ private:
     int m_tries = 1;
     int m_firstPauseMs = 1000;
     int m_hostWaitMs = 0;
+    std::function<int(const QString &host)> m_hostWaitOf;
     std::chrono::milliseconds m_waitLimit{EngineOptions().longestRowMs()};
 
     std::deque<Pending> m_pending;

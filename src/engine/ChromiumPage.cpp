@@ -89,6 +89,16 @@ void ChromiumPage::shutdown()
 
 void ChromiumPage::load(const QString &row)
 {
+    start(row, false, 0);
+}
+
+void ChromiumPage::loadBody(const QString &address, qint64 capBytes)
+{
+    start(address, true, capBytes);
+}
+
+void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes)
+{
     ++m_row;
     stopTimers();
     m_outcome = PageOutcome();
@@ -103,6 +113,7 @@ void ChromiumPage::load(const QString &row)
         return;
     }
     m_address = address.url;
+    m_answer.setRawBody(rawBody, capBytes);
     if (m_answer.takeFile(m_address) || !ensureBrowser())
         return;
     m_stage.start(BrowserStartMs);

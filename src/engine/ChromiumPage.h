@@ -39,6 +39,7 @@ public:
     ~ChromiumPage() override;
 
     void load(const QString &row) override;
+    void loadBody(const QString &address, qint64 capBytes = 0) override;
     bool isDone() const override { return m_phase == Phase::Done; }
     PageOutcome takeOutcome() override;
     qint64 requestedAtMs() const override { return m_watch.requestedAtMs(); }
@@ -51,6 +52,7 @@ private:
     enum class Phase { Idle, WaitingForPage, Loading, Answering, Settling, TakingText, Done };
 
     ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser *shared, QObject *parent);
+    void start(const QString &row, bool rawBody, qint64 capBytes);
     bool ensureBrowser();
     void proceed();
     void navigate();

@@ -29,7 +29,7 @@ DocumentAnswer::DocumentAnswer(PageSession &session, const EngineOptions &option
     connect(&m_reader, &ResponseBodyReader::done, this, &DocumentAnswer::onBody);
     connect(&m_reader, &ResponseBodyReader::tooLarge, this, [this] {
         endRequest();
-        fail(PageLoad::tooLargeText(m_options.pageCap));
+        fail(PageLoad::tooLargeText(cap()));
     });
     connect(&m_reader, &ResponseBodyReader::failed, this, [this](const QString &error) {
         endRequest();
@@ -50,7 +50,7 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     // Redirects, errors and empty answers go on as they are; one answer a row is taken.
     const bool hasBody = status >= 200 && status < 300 && status != 204 && status != 205;
     const DocumentKind kind = DocumentKind::fromContentType(responseHeader(params, QLatin1String("content-type")));
-    if (m_busy || !hasBody || kind.kind == DocumentKind::Page) {
+    if (m_busy || !hasBody || (kind.kind == DocumentKind::Page && !m_rawBody)) {
         m_session.send(QStringLiteral("Fetch.continueResponse"), {{QStringLiteral("requestId"), requestId}});
         return;
     }
@@ -61,12 +61,12 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     take(kind);
     if (!m_busy)
         return;
-    if (responseHeader(params, QLatin1String("content-length")).trimmed().toLongLong() > m_options.pageCap) {
+    if (responseHeader(params, QLatin1String("content-length")).trimmed().toLongLong() > cap()) {
         endRequest();
-        fail(PageLoad::tooLargeText(m_options.pageCap));
+        fail(PageLoad::tooLargeText(cap()));
         return;
     }
-    m_reader.start(m_requestId, m_options.pageCap);
+    m_reader.start(m_requestId, cap());
 }
 
 bool DocumentAnswer::takeFile(const QString &url)
@@ -75,7 +75,7 @@ bool DocumentAnswer::takeFile(const QString &url)
     if (!address.isLocalFile())
         return false;
     const DocumentKind kind = DocumentKind::fromFileName(address.toLocalFile());
-    if (kind.kind == DocumentKind::Page)
+    if (kind.kind == DocumentKind::Page && !m_rawBody)
         return false;
     m_outcome = PageOutcome();
     m_outcome.finalUrl = url;
@@ -85,10 +85,10 @@ bool DocumentAnswer::takeFile(const QString &url)
     QFile file(address.toLocalFile());
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("the file could not be read (%1)").arg(file.errorString()));
-    else if (file.size() > m_options.pageCap)
-        fail(PageLoad::tooLargeText(m_options.pageCap));
+    else if (file.size() > cap())
+        fail(PageLoad::tooLargeText(cap()));
     else
-        makeText(file.read(m_options.pageCap + 1));
+        makeText(file.read(cap() + 1));
     return true;
 }
 
@@ -98,6 +98,8 @@ void DocumentAnswer::take(const DocumentKind &kind)
     m_kind = kind;
     m_outcome.contentType = kind.mimeType;
     Q_EMIT taken();
+    if (m_rawBody)
+        return;
     if (kind.kind == DocumentKind::NotAPage) {
         endRequest();
         fail(QStringLiteral("not a page (%1)").arg(kind.mimeType));
@@ -115,8 +117,13 @@ void DocumentAnswer::onBody(const QByteArray &body)
 
 void DocumentAnswer::makeText(const QByteArray &body)
 {
-    if (body.size() > m_options.pageCap) {
-        fail(PageLoad::tooLargeText(m_options.pageCap));
+    if (body.size() > cap()) {
+        fail(PageLoad::tooLargeText(cap()));
+        return;
+    }
+    if (m_rawBody) {
+        m_outcome.body = body;
+        finish();
         return;
     }
     if (m_kind.kind == DocumentKind::Pdf) {
@@ -160,7 +167,7 @@ void DocumentAnswer::finish()
 {
     stop();
     // The whole text stands in for the article an answer of this kind does not have.
-    if (!m_outcome.failed())
+    if (!m_outcome.failed() && !m_rawBody)
         m_outcome.mainContentFallback = m_options.mainContent;
     Q_EMIT done(m_outcome);
 }

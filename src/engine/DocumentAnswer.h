@@ -29,6 +29,13 @@ public:
     // A file: row whose name says it is no page is read here, without the browser;
     // false leaves the row to the browser.
     bool takeFile(const QString &url);
+    // The row's answers are taken as their bodies' bytes, whatever their type,
+    // up to `cap` bytes (0: the page cap).
+    void setRawBody(bool raw, qint64 cap = 0)
+    {
+        m_rawBody = raw;
+        m_rawCap = cap;
+    }
     // Ends an answer still being made, and lets go of its request.
     void stop();
 
@@ -44,6 +51,7 @@ private:
     void onBody(const QByteArray &body);
     void makeText(const QByteArray &body);
     void endRequest();
+    qint64 cap() const { return m_rawBody && m_rawCap > 0 ? m_rawCap : m_options.pageCap; }
     void fail(const QString &reason);
     void finish();
 
@@ -52,6 +60,8 @@ private:
     ResponseBodyReader m_reader;
     PdfText m_pdf;
     bool m_busy = false;
+    bool m_rawBody = false;
+    qint64 m_rawCap = 0;
     QString m_requestId; // the paused request not yet answered
     DocumentKind m_kind;
     PageOutcome m_outcome;

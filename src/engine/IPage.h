@@ -16,6 +16,13 @@ public:
 
     // Starts loading the row (as listed: the page decides how to load it or refuses it).
     virtual void load(const QString &row) = 0;
+    // Starts loading the address for the bytes of its answer's body, whatever
+    // their type (PageOutcome::body), up to `capBytes` (0: the page cap).
+    virtual void loadBody(const QString &address, qint64 capBytes = 0)
+    {
+        Q_UNUSED(capBytes)
+        load(address);
+    }
     // True once the row's outcome is known.
     virtual bool isDone() const = 0;
     // The row's outcome; a load still going on is ended first and fails as timed out.

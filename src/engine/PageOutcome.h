@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // When a row's load reached each step, in milliseconds from its start; -1 when it did not.
@@ -25,6 +26,8 @@ struct PageOutcome {
     bool mainContentFallback = false; // asked for the article, the page had none
     // The converter failed on part of the page, which kept its text instead: why; else empty.
     QString formatFallback;
+    // Of IPage::loadBody: the answer's body as it came (the content stays empty).
+    QByteArray body;
 
     PageTimings timings;
 

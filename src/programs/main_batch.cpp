@@ -115,6 +115,10 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
         browsers.append(pages.back().get());
         pages.back()->setDoneHandler([&pump] { pump.wake(); });
     }
+    // Sitemaps, feeds and robots.txt files are fetched by a page of their own.
+    std::unique_ptr<ChromiumPage> fetchPage;
+    if (!options.sitemaps.isEmpty() || !options.feeds.isEmpty() || options.robots)
+        fetchPage = std::make_unique<ChromiumPage>(engine);
     QFile input;
     input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
     std::optional<ProgressLine> progress;
@@ -148,6 +152,7 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
     outputWatch.start();
     batch.setOutputWatch(&outputWatch);
     batch.setStandardInput(&input);
+    batch.setFetchPage(fetchPage.get());
     batch.setProgressLine(progress ? &*progress : nullptr);
     TerminationSignals::install([&batch, &engine] {
         batch.printStoppedBySignal();

@@ -74,6 +74,9 @@ private Q_SLOTS:
     void currentFolderByDefaultAndCommentsAreNoRows();
     void standardOutputKeepsListOrderAndEndsWhenClosed();
     void configurationFileGivesOptionsFirst();
+    void nameTemplateMakesFoldersAndStaysInside();
+    void sitemapIndexesAndFeedsGiveTheRows();
+    void robotsTxtSkipsRowsAndSlowsTheHost();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -893,6 +896,148 @@ void TestBatchFrontEnd::configurationFileGivesOptionsFirst()
                        m_server.url("/two")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(QFile::remove(config));
+}
+
+void TestBatchFrontEnd::nameTemplateMakesFoldersAndStaysInside()
+{
+    QTemporaryDir out;
+    m_server.page("/dir/deep/", "<html><body>deep</body></html>");
+    m_server.page("/one?x", "<html><body>one x</body></html>");
+    const QString host = QStringLiteral("127.0.0.1");
+    const QString list = m_server.url("/one") + "\n" + m_server.url("/dir/deep/") + "\n"
+        + m_server.url("/dir/%2e%2e/%2e%2e/escaped") + "\n" + m_server.url("/one?x");
+    const QString report = out.filePath(QStringLiteral("report.jsonl"));
+    Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("-o"), QStringLiteral("{host}/{path}"),
+                              QStringLiteral("--archive"), out.filePath(QStringLiteral("done.tsv")),
+                              QStringLiteral("--report"), report, writeList(list.toUtf8())});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(readTestFile(out.filePath(host + QStringLiteral("/one.txt"))), QByteArray("one"));
+    QCOMPARE(readTestFile(out.filePath(host + QStringLiteral("/dir/deep/index.txt"))), QByteArray("deep"));
+    // The same path with a query is numbered beside it.
+    QCOMPARE(readTestFile(out.filePath(host + QStringLiteral("/one (2).txt"))), QByteArray("one x"));
+    QVERIFY2(result.out.contains(QStringLiteral("FAILED %1 (the name template gives a \"..\" folder)")
+                                     .arg(m_server.url("/dir/%2e%2e/%2e%2e/escaped"))),
+             qPrintable(result.out));
+    QVERIFY(!QFileInfo::exists(out.filePath(QStringLiteral("escaped.txt"))));
+    QVERIFY(readTestFile(out.filePath(QStringLiteral("done.tsv"))).contains("\t127.0.0.1/dir/deep/index.txt\n"));
+    QVERIFY(readTestFile(report).contains("\"file\":\"127.0.0.1/one.txt\""));
+
+    // A folder of the name that is a link elsewhere is never gone through.
+    QTemporaryDir linked;
+    QTemporaryDir elsewhere;
+    QVERIFY(QFile::link(elsewhere.path(), linked.filePath(host)));
+    result = runBatch({QStringLiteral("--folder"), linked.path(), QStringLiteral("-o"), QStringLiteral("{host}/{path}"),
+                       QStringLiteral("-u"), m_server.url("/one")});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.out.contains(QStringLiteral("symbolic link")), qPrintable(result.out));
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
+
+    result = runBatch({QStringLiteral("-o"), QStringLiteral("../{host}"), QStringLiteral("-u"), m_server.url("/one")});
+    QVERIFY2(isUsageError(result, QStringLiteral("--output must not hold")), qPrintable(result.err));
+}
+
+namespace {
+
+QByteArray gzipped(const QByteArray &data)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c")});
+    gzip.write(data);
+    gzip.closeWriteChannel();
+    gzip.waitForFinished();
+    return gzip.readAllStandardOutput();
+}
+
+QByteArray urlSet(const QStringList &addresses)
+{
+    QByteArray xml = "<?xml version=\"1.0\"?><urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\" "
+                     "xmlns:image=\"http://www.google.com/schemas/sitemap-image/1.1\">";
+    for (const QString &address : addresses)
+        xml += "<url><loc> " + address.toUtf8() + " </loc><image:image><image:loc>http://img/</image:loc>"
+               "</image:image></url>";
+    return xml + "</urlset>";
+}
+
+} // namespace
+
+void TestBatchFrontEnd::sitemapIndexesAndFeedsGiveTheRows()
+{
+    QTemporaryDir out;
+    LocalHttpServer::Reply child;
+    child.contentType = "application/gzip";
+    child.body = gzipped(urlSet({m_server.url("/one"), QStringLiteral("file:///etc/passwd")}));
+    m_server.route("/maps/child.xml.gz", child);
+    LocalHttpServer::Reply xml;
+    xml.contentType = "application/xml";
+    xml.body = urlSet({m_server.url("/two")});
+    m_server.route("/maps/plain.xml", xml);
+    xml.body = "<sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">"
+               "<sitemap><loc>child.xml.gz</loc></sitemap><sitemap><loc>" + m_server.url("/maps/plain.xml").toUtf8()
+             + "</loc></sitemap></sitemapindex>";
+    m_server.route("/maps/index.xml", xml);
+    xml.contentType = "application/rss+xml";
+    xml.body = "<rss version=\"2.0\"><channel><link>/nope</link><item><title>t</title><link>/width</link></item>"
+               "</channel></rss>";
+    m_server.route("/feed", xml);
+
+    Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--sitemap"),
+                              m_server.url("/maps/index.xml"), QStringLiteral("--feed"), m_server.url("/feed")});
+    QCOMPARE(result.exitCode, 1);
+    // Rows in the order of the index, then of the feed; a sitemap of the web names no local file.
+    const QStringList rows{QStringLiteral("1/%1] saved ") + m_server.url("/one"),
+                           QStringLiteral("2/%1] FAILED file:///etc/passwd (not an http or https address"),
+                           QStringLiteral("3/%1] saved ") + m_server.url("/two"),
+                           QStringLiteral("4/%1] saved ") + m_server.url("/width")};
+    for (const QString &row : rows) {
+        QVERIFY2(result.out.contains(row.arg(QLatin1Char('?'))) || result.out.contains(row.arg(4)),
+                 qPrintable(result.out));
+    }
+    QCOMPARE(m_server.hits(QStringLiteral("/maps/child.xml.gz")), 1);
+
+    // A sitemap that cannot be read is one error naming it.
+    result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--sitemap"), m_server.url("/missing-map")});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, QStringLiteral("textorin-batch: cannot read sitemap %1: HTTP error 404 Not Found\n")
+                             .arg(m_server.url("/missing-map")));
+}
+
+void TestBatchFrontEnd::robotsTxtSkipsRowsAndSlowsTheHost()
+{
+    QTemporaryDir out;
+    LocalHttpServer::Reply robots;
+    robots.contentType = "text/plain";
+    robots.body = "User-agent: *\nDisallow: /\n\nUser-agent: textorin\nDisallow: /private\nCrawl-delay: 1.5\n";
+    m_server.route("/robots.txt", robots);
+    m_server.page("/private/x", "<html><body>private</body></html>");
+    LocalHttpServer broken;
+    QVERIFY(broken.listen());
+    robots.status = 503;
+    broken.route("/robots.txt", robots);
+    broken.page("/one", "<html><body>one</body></html>");
+    LocalHttpServer none;
+    QVERIFY(none.listen());
+    none.page("/one", "<html><body>one</body></html>");
+
+    const QString list = m_server.url("/one") + "\n" + m_server.url("/private/x") + "\n" + broken.url("/one")
+        + "\n" + m_server.url("/two") + "\n" + none.url("/one");
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
+                                    QStringLiteral("-v"), writeList(list.toUtf8())});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(m_server.url("/private/x"))),
+             qPrintable(result.out));
+    QVERIFY(result.out.contains(QStringLiteral("skipped %1 (robots.txt unavailable)").arg(broken.url("/one"))));
+    QVERIFY(result.out.contains(QStringLiteral("Saved 3, failed 0, skipped 2.")));
+    QCOMPARE(m_server.hits(QStringLiteral("/robots.txt")), 1);
+    QCOMPARE(m_server.hits(QStringLiteral("/private/x")), 0);
+    QCOMPARE(broken.hits(QStringLiteral("/one")), 0);
+    // The host's loads start at least its Crawl-delay apart.
+    QList<qint64> starts;
+    static const QRegularExpression load(QStringLiteral("timeline: row \\d+ page \\d+ at (\\d+) ms"));
+    for (auto match = load.globalMatch(result.err); match.hasNext();)
+        starts << match.next().captured(1).toLongLong();
+    std::sort(starts.begin(), starts.end());
+    QCOMPARE(starts.size(), 3);
+    QVERIFY2(starts.at(1) - starts.at(0) >= 1400 && starts.at(2) - starts.at(1) >= 1400, qPrintable(result.err));
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)

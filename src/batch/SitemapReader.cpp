@@ -1,0 +1,203 @@
+#include "batch/SitemapReader.h"
+
+#include "batch/BodyFetch.h"
+#include "batch/GzipInflate.h"
+#include "batch/ListReader.h"
+#include "engine/PageAddress.h"
+
+struct SitemapReader::File {
+    QString address;
+    QUrl url;
+    QByteArray body;
+    std::unique_ptr<QXmlStreamReader> xml; // none for a text sitemap
+    qsizetype textAt = 0;
+    bool rootRead = false;
+    int depth = 1; // in the XML: 1 is the root, 2 its entries, 3 an entry's <loc>
+    bool index = false;
+    qint64 entries = 0;
+    qint64 over = 0;
+    QString firstOver;
+};
+
+namespace {
+
+bool isWeb(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+bool looksLikeXml(const QByteArray &body)
+{
+    for (const char byte : body) {
+        if (byte == '<')
+            return true;
+        if (!QChar::isSpace(uchar(byte)) && uchar(byte) < 0x80)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
+SitemapReader::SitemapReader(BodyFetch &fetch, const QString &address, Warn warn)
+    : m_fetch(fetch), m_warn(std::move(warn)), m_start(address)
+{
+}
+
+SitemapReader::~SitemapReader() = default;
+
+bool SitemapReader::allowed(const QUrl &url, const File &file) const
+{
+    return isWeb(url) || (url.isLocalFile() && file.url.isLocalFile());
+}
+
+bool SitemapReader::open(const QString &address, const File *parent)
+{
+    if (m_opened.contains(address)) {
+        m_warn(QStringLiteral("sitemap %1 is listed again; read once").arg(address));
+        return true;
+    }
+    m_opened.insert(address);
+    auto file = std::make_unique<File>();
+    file->address = address;
+    const PageAddress page = PageAddress::fromRow(address);
+    file->url = QUrl(page.kind == PageAddress::Load ? page.url : address);
+    if (parent && !allowed(file->url, *parent)) {
+        m_error = QStringLiteral("cannot read sitemap %1: it is not an http or https address").arg(address);
+        return false;
+    }
+    PageOutcome answer = m_fetch.fetch(address);
+    QString problem = answer.failure;
+    if (problem.isEmpty() && GzipInflate::isGzip(answer.body)) {
+        QByteArray inflated;
+        if (GzipInflate::inflate(answer.body, MaxInflatedBytes, 60'000, &inflated, &problem))
+            answer.body = inflated;
+    }
+    if (!problem.isEmpty()) {
+        m_error = QStringLiteral("cannot read sitemap %1: %2").arg(address, problem);
+        return false;
+    }
+    if (!answer.finalUrl.isEmpty() && isWeb(QUrl(answer.finalUrl)))
+        file->url = QUrl(answer.finalUrl);
+    file->body = std::move(answer.body);
+    if (looksLikeXml(file->body))
+        file->xml = std::make_unique<QXmlStreamReader>(file->body);
+    m_files.push_back(std::move(file));
+    return true;
+}
+
+void SitemapReader::close()
+{
+    const File &file = *m_files.back();
+    if (file.over > 0)
+        m_warn(QStringLiteral("sitemap %1 lists %2 more entries than the %3 taken (from %4 on); they are left out")
+                   .arg(file.address).arg(file.over).arg(MaxEntries).arg(file.firstOver));
+    m_files.pop_back();
+}
+
+bool SitemapReader::nextTextEntry(File &file, QString &entry)
+{
+    while (file.textAt < file.body.size()) {
+        qsizetype end = file.body.indexOf('\n', file.textAt);
+        if (end < 0)
+            end = file.body.size();
+        entry = QString::fromUtf8(file.body.mid(file.textAt, end - file.textAt)).trimmed();
+        file.textAt = end + 1;
+        if (!entry.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+// The next <loc> of the file's <url> (or, in an index, <sitemap>) elements.
+bool SitemapReader::nextEntry(File &file, QString &entry)
+{
+    if (!file.xml)
+        return nextTextEntry(file, entry);
+    QXmlStreamReader &xml = *file.xml;
+    if (!file.rootRead) {
+        file.rootRead = true;
+        if (!xml.readNextStartElement()) {
+            m_error = QStringLiteral("cannot read sitemap %1: %2")
+                          .arg(file.address, xml.hasError() ? xml.errorString() : QStringLiteral("it is empty"));
+            return false;
+        }
+        file.index = xml.name() == QLatin1String("sitemapindex");
+        if (!file.index && xml.name() != QLatin1String("urlset")) {
+            m_error = QStringLiteral("cannot read sitemap %1: it is no sitemap (its root is <%2>)")
+                          .arg(file.address, xml.name());
+            return false;
+        }
+    }
+    int &depth = file.depth;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (depth == 2 && xml.name() == QLatin1String("loc")) {
+            entry = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            if (!entry.isEmpty())
+                return true;
+            continue;
+        }
+        if (++depth > 2) {
+            // What an entry holds besides its <loc> (images, news …) is passed over.
+            xml.skipCurrentElement();
+            --depth;
+        }
+    }
+    if (xml.hasError())
+        m_error = QStringLiteral("cannot read sitemap %1: %2 (line %3)")
+                      .arg(file.address, xml.errorString()).arg(xml.lineNumber());
+    return false;
+}
+
+bool SitemapReader::next(QString &address, QString &refusal)
+{
+    if (!m_error.isEmpty())
+        return false;
+    if (!m_started) {
+        m_started = true;
+        if (!open(m_start, nullptr))
+            return false;
+    }
+    while (!m_files.empty()) {
+        File &file = *m_files.back();
+        QString entry;
+        if (!nextEntry(file, entry)) {
+            if (!m_error.isEmpty())
+                return false;
+            close();
+            continue;
+        }
+        if (++file.entries > MaxEntries) {
+            if (file.over++ == 0)
+                file.firstOver = entry.left(200);
+            continue;
+        }
+        const QUrl url = file.url.resolved(QUrl(entry));
+        if (file.index) {
+            if (m_files.size() >= size_t(MaxDepth)) {
+                m_warn(QStringLiteral("sitemap %1 is nested too deep; left out").arg(entry.left(200)));
+                continue;
+            }
+            if (!open(url.toString(QUrl::FullyEncoded), &file))
+                return false;
+            continue;
+        }
+        refusal.clear();
+        address = QUrl(entry).isRelative() ? url.toString(QUrl::FullyEncoded) : entry;
+        if (address.toUtf8().size() > ListReader::MaxLineBytes) {
+            address = address.left(80) + QStringLiteral("…");
+            refusal = QStringLiteral("address too long");
+        } else if (!allowed(url, file)) {
+            refusal = QStringLiteral("not an http or https address, in sitemap %1").arg(file.address);
+        }
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class BodyFetch;
+
+// The addresses of a sitemap, read as they are needed: an index's sitemaps are
+// fetched one at a time, in its order, when the run comes to them, so only the
+// files being read are held. A gzipped file is inflated; a file that is no XML
+// is read as a text sitemap, one address a line. At most 50000 entries are
+// taken from each file, the others named in one warning. A sitemap of the web
+// never leads to a local file.
+class SitemapReader
+{
+public:
+    static constexpr qint64 MaxEntries = 50'000;
+    static constexpr qint64 MaxInflatedBytes = 50 * 1024 * 1024;
+    // An index, an index it lists (which the protocol does not allow, but sites
+    // do), then a sitemap.
+    static constexpr int MaxDepth = 3;
+
+    using Warn = std::function<void(const QString &warning)>;
+    SitemapReader(BodyFetch &fetch, const QString &address, Warn warn);
+    ~SitemapReader();
+
+    // The next address, or why it is not loaded (`refusal`); false after the
+    // last one, or with error() once a file could not be read.
+    bool next(QString &address, QString &refusal);
+    QString error() const { return m_error; }
+
+private:
+    struct File;
+
+    bool open(const QString &address, const File *parent);
+    bool nextEntry(File &file, QString &entry);
+    bool nextTextEntry(File &file, QString &entry);
+    void close();
+    bool allowed(const QUrl &url, const File &file) const;
+
+    BodyFetch &m_fetch;
+    Warn m_warn;
+    QString m_start;
+    bool m_started = false;
+    std::vector<std::unique_ptr<File>> m_files; // the index, then the file it leads to
+    QSet<QString> m_opened;
+    QString m_error;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Output names made from a template such as "{host}/{path}.{ext}": the fields
+// are those of the address, known before its page loads. {path} keeps its
+// slashes as folders; a slash in any other field, NUL and \ * : ? < > | become
+// "_". A name holding a "." or ".." folder, or starting with "/", is refused,
+// so that every name stays inside the destination folder. Each part of the
+// name is cut to 255 bytes, keeping a hash of what was cut.
+class NameTemplate
+{
+public:
+    // Why the template cannot be used (an unknown field, an unclosed brace, an
+    // absolute name, a "." or ".." part), or empty.
+    static QString problem(const QString &pattern);
+    static const QStringList &fields();
+
+    NameTemplate() = default;
+    // A template without {ext} gets ".EXTENSION" at its end.
+    NameTemplate(const QString &pattern, const QString &extension);
+
+    bool isEmpty() const { return m_pattern.isEmpty(); }
+    // The name of the row's file, relative to the destination folder; empty
+    // with `refusal` set when no safe name can be made.
+    QString expand(const QString &address, qint64 row, QString *refusal) const;
+
+private:
+    QString field(const QString &name, const QString &address, qint64 row) const;
+
+    QString m_pattern;
+    QString m_extension; // without its dot
+};

@@ -1,0 +1,99 @@
+#include "batch/BodyFetch.h"
+#include "batch/FeedReader.h"
+#include "batch/SitemapReader.h"
+#include "engine/IPage.h"
+#include "fakes/CountingEventPump.h"
+
+#include <QtTest>
+
+namespace {
+
+// Answers each address at once with its body, or 404.
+class BodyPage : public IPage
+{
+public:
+    void load(const QString &row) override { loadBody(row, 0); }
+    void loadBody(const QString &address, qint64) override
+    {
+        m_outcome = bodies.contains(address) ? PageOutcome() : PageOutcome::failedWith(QStringLiteral("HTTP error 404"));
+        m_outcome.body = bodies.value(address);
+    }
+    bool isDone() const override { return true; }
+    PageOutcome takeOutcome() override { return m_outcome; }
+
+    QHash<QString, QByteArray> bodies;
+
+private:
+    PageOutcome m_outcome;
+};
+
+QByteArray urlSet(int count)
+{
+    QByteArray xml = "<urlset>";
+    for (int i = 0; i < count; ++i)
+        xml += "<url><loc>http://h/" + QByteArray::number(i) + "</loc><lastmod>x</lastmod></url>";
+    return xml + "</urlset>";
+}
+
+} // namespace
+
+class TestSitemapReader : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void indexesAreFollowedOnceAndFilesCapped();
+    void feedsGiveTheirItemsLinks();
+};
+
+void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
+{
+    BodyPage page;
+    CountingEventPump pump;
+    BodyFetch fetch(page, pump, std::chrono::seconds(1));
+    page.bodies.insert(QStringLiteral("http://h/index"),
+                       "<sitemapindex><sitemap><loc>/index</loc></sitemap><sitemap><loc>big</loc></sitemap>"
+                       "<sitemap><loc>http://h/text</loc></sitemap><sitemap><loc>/gone</loc></sitemap></sitemapindex>");
+    page.bodies.insert(QStringLiteral("http://h/big"), urlSet(int(SitemapReader::MaxEntries) + 2));
+    page.bodies.insert(QStringLiteral("http://h/text"), "http://h/t1\r\n\r\nfile:///etc/passwd\n");
+    QStringList warnings;
+    SitemapReader reader(fetch, QStringLiteral("http://h/index"), [&](const QString &w) { warnings << w; });
+    QString address;
+    QString refusal;
+    qint64 rows = 0;
+    while (reader.next(address, refusal) && address.startsWith(QStringLiteral("http://h/")) && refusal.isEmpty()
+           && address != QStringLiteral("http://h/t1"))
+        ++rows;
+    QCOMPARE(rows, SitemapReader::MaxEntries);
+    QCOMPARE(warnings.size(), 2);
+    QVERIFY2(warnings.at(0).contains(QStringLiteral("http://h/index is listed again")), qPrintable(warnings.at(0)));
+    QVERIFY2(warnings.at(1).contains(QStringLiteral("http://h/big lists 2 more entries")), qPrintable(warnings.at(1)));
+    QCOMPARE(address, QStringLiteral("http://h/t1"));
+    // A sitemap of the web names no local file.
+    QVERIFY(reader.next(address, refusal) && !refusal.isEmpty());
+    QVERIFY(!reader.next(address, refusal));
+    QCOMPARE(reader.error(), QStringLiteral("cannot read sitemap http://h/gone: HTTP error 404"));
+}
+
+void TestSitemapReader::feedsGiveTheirItemsLinks()
+{
+    FeedReader atom("<feed xmlns=\"http://www.w3.org/2005/Atom\"><link href=\"/feed\"/><entry>"
+                    "<link rel=\"self\" href=\"/self\"/><link href=\"a\"/></entry>"
+                    "<entry><content><link href=\"/inner\"/></content><link rel=\"alternate\" href=\"http://o/b\"/></entry></feed>",
+                    QUrl(QStringLiteral("http://h/blog/")));
+    QString link;
+    QVERIFY(atom.next(link) && link == QStringLiteral("http://h/blog/a"));
+    QVERIFY(atom.next(link) && link == QStringLiteral("http://o/b"));
+    QVERIFY(!atom.next(link) && atom.error().isEmpty());
+
+    FeedReader rdf("<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><channel><link>http://h/</link>"
+                   "</channel><item><link> http://h/1 </link></item><item><title>broken",
+                   QUrl(QStringLiteral("http://h/")));
+    QVERIFY(rdf.next(link) && link == QStringLiteral("http://h/1"));
+    QVERIFY(!rdf.next(link) && !rdf.error().isEmpty());
+    FeedReader page("<html><body/></html>", QUrl());
+    QVERIFY(!page.next(link) && page.error().contains(QStringLiteral("<html>")));
+}
+
+QTEST_GUILESS_MAIN(TestSitemapReader)
+#include "tst_SitemapReader.moc"
