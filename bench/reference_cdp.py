@@ -40,7 +40,7 @@ class DevTools:
             os.dup2(child_out, 4)
 
         command = [CHROMIUM, "--headless", "--remote-debugging-pipe", "--disable-gpu",
-                   "--no-first-run", "--disable-background-networking",
+                   "--no-first-run", "--disable-background-networking", "--window-size=1280,800",
                    "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile]
         if os.geteuid() == 0:
             command.append("--no-sandbox")
@@ -123,7 +123,7 @@ SETTLE_MOST = 5.0    # or this long after the load event
 class Tabs:
     """K tabs of one browser, each loading the next address of the list as it is free."""
 
-    def __init__(self, browser, urls, folder, tabs, settle):
+    def __init__(self, browser, urls, folder, tabs, settle, contexts=False):
         self.browser = browser
         self.folder = folder
         self.settle = settle
@@ -135,7 +135,10 @@ class Tabs:
         sessions = []
         # All tabs first: a call drops the replies of commands sent before it.
         for _ in range(min(tabs, len(urls))):
-            target = browser.call("Target.createTarget", {"url": "about:blank"})["targetId"]
+            params = {"url": "about:blank"}
+            if contexts:
+                params["browserContextId"] = browser.call("Target.createBrowserContext")["browserContextId"]
+            target = browser.call("Target.createTarget", params)["targetId"]
             session = browser.call("Target.attachToTarget",
                                    {"targetId": target, "flatten": True})["sessionId"]
             browser.call("Page.enable", session=session)
@@ -223,6 +226,8 @@ def main():
     parser.add_argument("--settle", action="store_true",
                         help="take innerText once it has stayed the same for %.1f s (at most %.0f s "
                              "after the load event)" % (SETTLE_STABLE, SETTLE_MOST))
+    parser.add_argument("--contexts", action="store_true",
+                        help="each tab in a browser context of its own")
     parser.add_argument("listfile")
     args = parser.parse_args()
     with open(args.listfile) as f:
@@ -231,7 +236,7 @@ def main():
     profile = tempfile.mkdtemp(prefix="reference-cdp-")
     browser = DevTools(profile)
     try:
-        tabs = Tabs(browser, urls, args.folder, max(1, args.tabs), args.settle)
+        tabs = Tabs(browser, urls, args.folder, max(1, args.tabs), args.settle, args.contexts)
         tabs.run()
     finally:
         browser.close()

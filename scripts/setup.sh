@@ -21,9 +21,9 @@ case "${1:-}" in
   --test) PACKAGES+=("${TEST_TOOLS[@]}") ;;
   # lynx, and the documentation bench/docs_bench.py reads: Sphinx (cmake-doc,
   # developers-reference), Doxygen, gi-docgen, rustdoc, DocBook (maint-guide,
-  # valgrind) and AsciiDoc (tig, ccache) pages.
+  # valgrind) and AsciiDoc (tig, ccache) pages; Python's manual for bench/speed_bench.py.
   --bench) PACKAGES+=(lynx cmake-doc developers-reference libjsoncpp-doc libpango1.0-doc cargo-doc
-                      maint-guide valgrind tig ccache) ;;
+                      maint-guide valgrind tig ccache python3-doc) ;;
   --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
 esac
 

@@ -152,7 +152,10 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
         QStringLiteral("--disable-gpu"),
         QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,"
                        "BackForwardCache,RenderDocument,AcceptCHFrame,HttpsUpgrades,"
-                       "HttpsFirstBalancedModeAutoEnable,InterestFeedContentSuggestions"),
+                       "HttpsFirstBalancedModeAutoEnable,InterestFeedContentSuggestions,"
+                       // A spare renderer is made for the last context used: with a
+                       // context per page each navigation would throw one away.
+                       "SpareRendererForSitePerProcess"),
         QStringLiteral("--metrics-recording-only"),
         QStringLiteral("--no-pings"),
         QStringLiteral("--password-store=basic"),

@@ -13,8 +13,18 @@
   const begin = () => { ++pending; };
   const end = () => { if (pending > 0) --pending; touch(); };
 
-  new MutationObserver(() => { lastMutation = clock(); lastActivity = lastMutation; })
-    .observe(document, { subtree: true, childList: true, characterData: true, attributes: true });
+  // Changes count from the parsed document on: the parser's own would cost a
+  // record for every node of a large page.
+  const observe = () => {
+    lastMutation = clock();
+    lastActivity = lastMutation;
+    new MutationObserver(() => { lastMutation = clock(); lastActivity = lastMutation; })
+      .observe(document, { subtree: true, childList: true, characterData: true, attributes: true });
+  };
+  if (document.readyState === 'loading')
+    document.addEventListener('DOMContentLoaded', observe, { once: true });
+  else
+    observe();
 
   const setTimeoutOriginal = window.setTimeout;
   const clearTimeoutOriginal = window.clearTimeout;
