@@ -4,8 +4,9 @@
 Two sets served on 127.0.0.1: N generated static pages, and M pages of Python's
 HTML manual (python3-doc: Sphinx pages with their style sheets, scripts and
 images). For each set it runs textorin-batch with its defaults (-j 4, settle),
-at -j 1, at -j 1 --settle 0, bench/reference_cdp.py with 4 tabs and with 1 tab
-(innerText at the load event), and lynx -dump once per address; prints pages per
+at -j 1, at -j 1 --settle 0, bench/reference_cdp.py with 4 tabs, with 1 tab
+(innerText at the load event) and with 4 tabs each in a browser context of its
+own (as textorin-batch keeps its rows apart), and lynx -dump once per address; prints pages per
 second, the CPU seconds per page of each run with all its processes, and the
 ratios against the 4-tab script. Every file of the defaults is compared byte for
 byte with the script's own innerText of the same page taken after it settles
@@ -118,6 +119,9 @@ def run_set(args, work, label, urls):
          lambda: textorin(args.batch, work, label + "-settle0", urls, ["-j", "1", "--settle", "0"])),
         ("script, 4 tabs", lambda: reference(work, label + "-ref4", urls, ["--tabs", "4"])),
         ("script, 1 tab", lambda: reference(work, label + "-ref1", urls, ["--tabs", "1"])),
+        # What keeping rows apart costs: the script's tabs each in a context of its own.
+        ("script, 4 tabs, 4 contexts",
+         lambda: reference(work, label + "-ref4c", urls, ["--tabs", "4", "--contexts"])),
     ]
     if shutil.which("lynx"):
         runs.append(("lynx -dump", lambda: lynx(work, label + "-lynx", urls)))

@@ -498,7 +498,9 @@ QList<BatchCommandLine::Option> makeOptions()
          {}, turnsOn(&BatchOptions::quiet)},
         {{QStringLiteral("v"), QStringLiteral("verbose")}, {},
          QStringLiteral("adds the browser engine's own diagnostics to standard error "
-                        "(TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead)."),
+                        "(TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead), and a timeline of "
+                        "each load (the page made ready, the answer, parsing, the load event, the "
+                        "settle, the text, the write) with their sums at the end."),
          {}, turnsOn(&BatchOptions::verbose)},
         {{QStringLiteral("config")}, QStringLiteral("FILE"),
          QStringLiteral("reads the options of FILE instead of ~/.config/textorin/batch.conf "

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int PollMs = 25;
+constexpr int PollMs = 10;
 // The least time a poll is given before the page counts as hung.
 constexpr int LeastPollMs = 1000;
 
