@@ -275,8 +275,8 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("settle")}, QStringLiteral("SECONDS"),
          QStringLiteral("after the load event, wait until the page has been quiet for 300 ms (no "
-                        "requests, no changes), at most this long (default 3; 0 takes the text at the "
-                        "load event)."),
+                        "requests, no changes), or calm for 20 ms with nothing pending, at most this "
+                        "long (default 3; 0 takes the text at the load event)."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
              return store(milliseconds(value, 0), &options.engine.settleMs, value, seconds);
