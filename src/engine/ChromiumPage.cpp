@@ -166,6 +166,7 @@ void ChromiumPage::navigate()
     m_stage.stop();
     m_phase = Phase::Loading;
     m_session.markUsed();
+    ++m_rowsInContext;
     m_timings.navigate = m_rowClock.elapsed();
     m_watch.begin(m_session.targetId());
     m_settle.begin(m_session.targetId());
@@ -399,7 +400,14 @@ void ChromiumPage::complete()
     m_phase = Phase::Done;
     m_outcome.timings = m_timings;
     stopTimers();
-    m_session.reset(m_outcome.failed());
+    if (m_rowsInContext >= RowsPerContext) {
+        // A renderer keeps some of every page it showed: a fresh context (and
+        // renderer) now and then keeps a long run's memory flat.
+        m_rowsInContext = 0;
+        m_session.recycle();
+    } else {
+        m_session.reset(m_outcome.failed());
+    }
     notifyDone();
 }
 

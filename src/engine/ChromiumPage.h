@@ -97,6 +97,8 @@ private:
     QString m_address;
     PageOutcome m_outcome;
     PageTimings m_timings;
+    int m_rowsInContext = 0; // rows loaded since the page's context was made
+    static constexpr int RowsPerContext = 50;
 
     QElapsedTimer m_rowClock;
     QDeadlineTimer m_limitDeadline;

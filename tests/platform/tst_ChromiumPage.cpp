@@ -276,8 +276,11 @@ void TestChromiumPage::rowsShareNoCookiesOrStorage()
                                 " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');</script>"));
     m_server.page("/show", html("<p id=p></p><script>document.getElementById('p').textContent ="
                                 " 'cookie=' + document.cookie + ' local=' + localStorage.getItem('s');</script>"));
-    QCOMPARE(content("/keep"), QStringLiteral("kept"));
-    QCOMPARE(content("/show"), QStringLiteral("cookie= local=null"));
+    // Past the rows a context serves, its page goes on in a fresh one.
+    for (int i = 0; i < 30; ++i) {
+        QCOMPARE(content("/keep"), QStringLiteral("kept"));
+        QCOMPARE(content("/show"), QStringLiteral("cookie= local=null"));
+    }
 }
 
 void TestChromiumPage::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
