@@ -45,9 +45,9 @@ void SettleTracker::requestEnded(const QString &requestId, qint64 now)
         found->ended = now;
 }
 
-qint64 SettleTracker::networkActivityEnd(qint64 now, qint64 floor, int *youngInFlight) const
+qint64 SettleTracker::networkActivityEnd(qint64 now, int *youngInFlight) const
 {
-    qint64 end = floor;
+    qint64 end = std::numeric_limits<qint64>::min() / 2;
     int young = 0;
     for (const Request &request : m_requests) {
         const qint64 until = request.ended >= 0 ? request.ended : now;
@@ -64,20 +64,26 @@ bool SettleTracker::settled(const PageSample &page, qint64 now) const
     if (timeIsUp(now))
         return true;
     int youngInFlight = 0;
-    const qint64 network = networkActivityEnd(now, m_start, &youngInFlight);
-    const qint64 quiet = std::min(now - network, page.msSinceMutation);
+    const qint64 network = networkActivityEnd(now, &youngInFlight);
+    // For the quiet spell the load event counts as activity.
+    const qint64 quiet = std::min(now - std::max(network, m_start), page.msSinceMutation);
     if (quiet >= m_spell)
         return true;
-    return msUntilCalm(page, now) == 0;
+    return untilCalm(page, now, network, youngInFlight) == 0;
 }
 
 qint64 SettleTracker::msUntilCalm(const PageSample &page, qint64 now) const
 {
     int youngInFlight = 0;
-    // Calm counts from the page's last activity, which may be before its load event.
-    const qint64 network = networkActivityEnd(now, std::numeric_limits<qint64>::min() / 2, &youngInFlight);
+    const qint64 network = networkActivityEnd(now, &youngInFlight);
+    return untilCalm(page, now, network, youngInFlight);
+}
+
+qint64 SettleTracker::untilCalm(const PageSample &page, qint64 now, qint64 network, int youngInFlight) const
+{
     if (page.pending > 0 || youngInFlight > 0)
         return -1;
+    // Calm counts from the page's last activity, which may be before its load event.
     const qint64 calm = std::min(now - network, page.msSinceActivity);
     return std::max<qint64>(0, CalmMs - calm);
 }

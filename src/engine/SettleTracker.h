@@ -40,9 +40,10 @@ private:
         qint64 started = 0;
         qint64 ended = -1;
     };
-    // When the requests last counted as activity, at least `floor`; requests
-    // older than the spell do not count.
-    qint64 networkActivityEnd(qint64 now, qint64 floor, int *youngInFlight) const;
+    // When the requests last counted as activity (long ago without any);
+    // requests older than the spell do not count.
+    qint64 networkActivityEnd(qint64 now, int *youngInFlight) const;
+    qint64 untilCalm(const PageSample &page, qint64 now, qint64 network, int youngInFlight) const;
 
     int m_spell;
     int m_settle;
