@@ -11,7 +11,6 @@ many files are byte for byte the reference's text.
 import argparse
 import functools
 import http.server
-import json
 import os
 import shutil
 import subprocess
@@ -19,6 +18,9 @@ import sys
 import tempfile
 import threading
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import capture_bench as cb  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -52,13 +54,7 @@ def reference(work, urls):
     subprocess.run([sys.executable, os.path.join(HERE, "reference_cdp.py"), "--folder", out, listfile],
                    check=False, stdout=subprocess.DEVNULL)
     elapsed = time.monotonic() - start
-    texts = {}
-    for number, url in enumerate(urls, 1):
-        path = os.path.join(out, "%05d.txt" % number)
-        if os.path.exists(path):
-            with open(path, "rb") as f:
-                texts[url] = f.read()
-    return elapsed, texts
+    return elapsed, cb.reference_texts(out, urls)
 
 
 def textorin(program, work, urls, block, jobs):
@@ -73,14 +69,7 @@ def textorin(program, work, urls, block, jobs):
     subprocess.run([program, "-q", "-j", str(jobs), "--block", block, "--folder", out,
                     "--report", report, listfile], check=False, stdout=subprocess.DEVNULL)
     elapsed = time.monotonic() - start
-    texts = {}
-    with open(report) as f:
-        for line in f:
-            row = json.loads(line)
-            if row.get("outcome") == "saved":
-                with open(os.path.join(out, row["file"]), "rb") as saved:
-                    texts[row["address"]] = saved.read()
-    return elapsed, texts
+    return elapsed, cb.report_texts(report, out)
 
 
 def main():

@@ -13,6 +13,7 @@ fails the 30 MB page. Prints one table and the ratios.
 import argparse
 import contextlib
 import http.server
+import json
 import os
 import re
 import shutil
@@ -197,6 +198,29 @@ def new_folder(work, name):
     path = os.path.join(work, name)
     os.mkdir(path)
     return path
+
+
+def reference_texts(folder, urls):
+    """{address: bytes} of what reference_cdp.py saved (NNNNN.txt in list order)."""
+    texts = {}
+    for number, url in enumerate(urls, 1):
+        path = os.path.join(folder, "%05d.txt" % number)
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                texts[url] = f.read()
+    return texts
+
+
+def report_texts(report, folder):
+    """{address: bytes} of the rows textorin-batch's --report names as saved in FOLDER."""
+    texts = {}
+    with open(report) as f:
+        for line in f:
+            row = json.loads(line)
+            if row.get("outcome") == "saved":
+                with open(os.path.join(folder, row["file"]), "rb") as saved:
+                    texts[row["address"]] = saved.read()
+    return texts
 
 
 def count_output(folder):

@@ -16,7 +16,6 @@ byte with the script's own innerText of the same page taken after it settles
 import argparse
 import functools
 import http.server
-import json
 import os
 import resource
 import shutil
@@ -28,18 +27,9 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import capture_bench as cb  # noqa: E402
+import jobs_bench  # noqa: E402
 
 MANUAL = "/usr/share/doc/python3/html"
-
-
-class StaticPages(cb.PageHandler):
-    def do_GET(self):
-        try:
-            n = int(self.path.rsplit("/", 1)[1])
-        except ValueError:
-            self.send_error(404)
-            return
-        self.send_page(cb.page_html(n))
 
 
 class Files(http.server.SimpleHTTPRequestHandler):
@@ -79,13 +69,7 @@ def textorin(program, work, name, urls, extra):
     report = os.path.join(work, name + ".jsonl")
     elapsed, cpu = timed([program, "-q", "--folder", out, "--report", report] + extra
                          + [cb.write_list(work, urls)])
-    texts = {}
-    with open(report) as f:
-        for line in f:
-            row = json.loads(line)
-            if row["outcome"] == "saved":
-                with open(os.path.join(out, row["file"]), "rb") as saved:
-                    texts[row["address"]] = saved.read()
+    texts = cb.report_texts(report, out)
     return dict(elapsed=elapsed, cpu=cpu, saved=len(texts), texts=texts)
 
 
@@ -93,12 +77,7 @@ def reference(work, name, urls, extra):
     out = cb.new_folder(work, name)
     elapsed, cpu = timed([sys.executable, os.path.join(cb.HERE, "reference_cdp.py"), "--folder", out]
                          + extra + [cb.write_list(work, urls)])
-    texts = {}
-    for number, url in enumerate(urls, 1):
-        path = os.path.join(out, "%05d.txt" % number)
-        if os.path.exists(path):
-            with open(path, "rb") as f:
-                texts[url] = f.read()
+    texts = cb.reference_texts(out, urls)
     return dict(elapsed=elapsed, cpu=cpu, saved=len(texts), texts=texts)
 
 
@@ -156,8 +135,8 @@ def main():
     if 1 not in args.jobs:
         args.jobs.insert(0, 1)
 
-    static, static_base = serve(StaticPages)
-    sets = [("static", [static_base + "page/%d" % n for n in range(args.static)])]
+    static, static_base = serve(jobs_bench.Handler)
+    sets = [("static", [static_base + "now/%d" % n for n in range(args.static)])]
     manual = None
     if args.manual and os.path.isdir(MANUAL):
         manual, manual_base = serve(functools.partial(Files, directory=MANUAL))
