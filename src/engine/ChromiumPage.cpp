@@ -57,6 +57,7 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_watch, &DocumentWatch::changed, this, &ChromiumPage::check);
     connect(&m_watch, &DocumentWatch::followed, this, &ChromiumPage::onFollowed);
     connect(&m_watch, &DocumentWatch::runaway, this, &ChromiumPage::onRunaway);
+    connect(&m_watch, &DocumentWatch::displaced, this, &ChromiumPage::onDisplaced);
     connect(&m_settle, &PageSettle::settled, this, &ChromiumPage::takeText);
     connect(&m_settle, &PageSettle::hung, this, &ChromiumPage::onStageLimit);
     connect(&m_waits, &PageWaits::finished, this, &ChromiumPage::afterWaits);
@@ -173,6 +174,11 @@ void ChromiumPage::navigate()
     m_interception.begin(m_address, m_session.targetId());
     m_limit.start(m_options.pageLimitMs);
     m_limitDeadline.setRemainingTime(m_options.pageLimitMs);
+    sendNavigate();
+}
+
+void ChromiumPage::sendNavigate()
+{
     const quint64 row = m_row;
     m_session.send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_address}},
                    [this, row](const QJsonObject &result, const QString &error) {
@@ -226,6 +232,15 @@ void ChromiumPage::onFollowed()
     m_phase = Phase::Loading;
     m_limit.start(std::max(m_limit.remainingTime(), FollowLimitMs));
     m_limitDeadline.setRemainingTime(m_limit.remainingTime());
+}
+
+void ChromiumPage::onDisplaced()
+{
+    if (m_phase != Phase::Loading)
+        return;
+    m_watch.restart();
+    m_settle.begin(m_session.targetId());
+    sendNavigate();
 }
 
 void ChromiumPage::onRunaway()

@@ -56,10 +56,12 @@ private:
     bool ensureBrowser();
     void proceed();
     void navigate();
+    void sendNavigate();
     void check();
     void noteTimings(const PageLoad &load);
     void loaded();
     void onFollowed();
+    void onDisplaced();
     void onRunaway();
     void onLost(const QString &reason);
     void onBrowserStopped(const QString &reason);

@@ -12,6 +12,8 @@ namespace {
 constexpr int AbortWaitMs = 1000;
 // How many navigations of its own making a page is followed through.
 constexpr int MostFollows = 5;
+// How many times a row's navigation is made again after another displaced it.
+constexpr int MostRestarts = 2;
 
 // A response header's value, whatever the case of its name; null when absent.
 QString headerValue(const QJsonObject &headers, QLatin1String name)
@@ -71,6 +73,8 @@ void DocumentWatch::clear()
     m_committed = false;
     m_lastCommit.clear();
     m_follows = 0;
+    m_startedLoaders.clear();
+    m_restarts = 0;
     m_requestedAtMs = -1;
 }
 
@@ -79,6 +83,14 @@ void DocumentWatch::begin(const QString &frameId)
     clear();
     m_frameId = frameId;
     m_open = true;
+}
+
+void DocumentWatch::restart()
+{
+    const int restarts = m_restarts;
+    const QString frameId = m_frameId;
+    begin(frameId);
+    m_restarts = restarts + 1;
 }
 
 void DocumentWatch::close()
@@ -153,6 +165,10 @@ void DocumentWatch::onEvent(const QString &method, const QJsonObject &params)
         m_load.stopped(m_lastCommit);
     } else if (method == QLatin1String("Page.frameNavigated")) {
         onFrameNavigated(params.value(QStringLiteral("frame")).toObject());
+    } else if (method == QLatin1String("Page.frameStartedNavigating")) {
+        if (params.value(QStringLiteral("frameId")).toString() != m_frameId)
+            return;
+        m_startedLoaders.insert(params.value(QStringLiteral("loaderId")).toString());
     } else if (method == QLatin1String("Page.downloadWillBegin")) {
         m_load.download();
     } else {
@@ -179,8 +195,23 @@ void DocumentWatch::onFrameNavigated(const QJsonObject &frame)
     }
 }
 
+bool DocumentWatch::wasDisplaced() const
+{
+    if (!m_load.abortPending() || m_committed || m_load.httpStatus() > 0 || m_restarts >= MostRestarts)
+        return false;
+    const QString own = m_load.loaderId();
+    return !own.isEmpty()
+        && std::any_of(m_startedLoaders.begin(), m_startedLoaders.end(),
+                       [&own](const QString &loader) { return loader != own; });
+}
+
 void DocumentWatch::update()
 {
+    if (wasDisplaced()) {
+        close();
+        Q_EMIT displaced();
+        return;
+    }
     if (m_load.abortPending() && !m_abortWait.isActive())
         m_abortWait.start(AbortWaitMs);
     Q_EMIT changed();

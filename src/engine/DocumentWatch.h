@@ -24,6 +24,8 @@ public:
     void clear();
     // A navigation of the main frame `frameId` starts.
     void begin(const QString &frameId);
+    // The row's navigation is made again after it was displaced.
+    void restart();
     // Events no longer change the load (its text is being taken).
     void close();
 
@@ -43,9 +45,13 @@ Q_SIGNALS:
     void followed();
     // The page moved on by itself once more than it is followed: it never stays.
     void runaway();
+    // A navigation the row did not make (one left by the page before, such as a
+    // reload) aborted the row's before its document came: it is to be made again.
+    void displaced();
 
 private:
     void onFrameNavigated(const QJsonObject &frame);
+    bool wasDisplaced() const;
     void update();
 
     const qint64 m_pageCap;
@@ -56,6 +62,8 @@ private:
     bool m_committed = false;
     QString m_lastCommit; // the loader of the main frame's last document
     int m_follows = 0;
+    QSet<QString> m_startedLoaders; // the main frame's navigations since begin
+    int m_restarts = 0;
     qint64 m_requestedAtMs = -1;
     QTimer m_abortWait;
 };

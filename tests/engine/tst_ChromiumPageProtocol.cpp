@@ -72,6 +72,7 @@ private Q_SLOTS:
     void init();
     void failedDocumentsCarryTheirStatusAndNoRowKeepsAnother();
     void aDownloadFails();
+    void aRowDisplacedByALeftoverNavigationIsNavigatedAgain();
     void eventsOfAnotherPageNeverReachThisOne();
     void aPageGoneBeforeItsReplyIsLeftAlone();
     void credentialsAnswerTheirOwnChallengesOnce();
@@ -173,6 +174,41 @@ void TestChromiumPageProtocol::aDownloadFails()
     m_process->event(QStringLiteral("Browser.downloadWillBegin"), {{QStringLiteral("frameId"), QStringLiteral("T1")}});
     QVERIFY(page.isDone());
     QCOMPARE(page.takeOutcome().failure, QStringLiteral("the address is a download, not a page"));
+}
+
+void TestChromiumPageProtocol::aRowDisplacedByALeftoverNavigationIsNavigatedAgain()
+{
+    ChromiumPage page(*m_browser);
+    page.load(QStringLiteral("http://127.0.0.1:9/1"));
+    QVERIFY(m_process->answer(QStringLiteral("Target.createBrowserContext"),
+                              {{QStringLiteral("browserContextId"), QStringLiteral("C1")}}));
+    QVERIFY(m_process->answer(QStringLiteral("Target.createTarget"), {{QStringLiteral("targetId"), QStringLiteral("T1")}}));
+    QVERIFY(m_process->answer(QStringLiteral("Target.attachToTarget"), {{Session, QStringLiteral("S1")}}));
+    QVERIFY(m_process->answer(QStringLiteral("Emulation.setDeviceMetricsOverride")));
+    const auto started = [this](const char *loader) {
+        m_process->event(QStringLiteral("Page.frameStartedNavigating"),
+                         {{QStringLiteral("frameId"), QStringLiteral("T1")}, {QStringLiteral("loaderId"), QLatin1String(loader)}},
+                         QStringLiteral("S1"));
+    };
+    // The last page's reload starts after the row's own navigation and aborts it.
+    started("L1");
+    QVERIFY(m_process->answer(QStringLiteral("Page.navigate"),
+                              {{QStringLiteral("loaderId"), QStringLiteral("L1")},
+                               {QStringLiteral("errorText"), QStringLiteral("net::ERR_ABORTED")}}));
+    QVERIFY(!page.isDone());
+    started("reload");
+    QVERIFY(!page.isDone());
+    QVERIFY(m_process->answer(QStringLiteral("Page.navigate"), {{QStringLiteral("loaderId"), QStringLiteral("L1")}}));
+    respond(QStringLiteral("1"), 200);
+    m_process->event(QStringLiteral("Page.lifecycleEvent"),
+                     {{QStringLiteral("frameId"), QStringLiteral("T1")}, {QStringLiteral("loaderId"), QStringLiteral("L1")},
+                      {QStringLiteral("name"), QStringLiteral("load")}},
+                     QStringLiteral("S1"));
+    QVERIFY(m_process->answer(QStringLiteral("Runtime.evaluate"),
+                              {{QStringLiteral("result"),
+                                QJsonObject{{QStringLiteral("value"), QJsonObject{{QStringLiteral("text"), QStringLiteral("own")}}}}}}));
+    QVERIFY(page.isDone());
+    QCOMPARE(page.takeOutcome().content, QStringLiteral("own"));
 }
 
 void TestChromiumPageProtocol::eventsOfAnotherPageNeverReachThisOne()
