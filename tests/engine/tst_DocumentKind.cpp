@@ -71,7 +71,12 @@ void TestDocumentKind::xmlGivesItsTextContent_data()
     QTest::addColumn<QString>("text"); // null: not well-formed
     QTest::newRow("feed") << QByteArray("<?xml version=\"1.0\"?>\n<rss><channel>\n  <title>A &amp; B</title>"
                                         "<!-- no --><d><![CDATA[<b>x</b>]]></d></channel></rss>\n")
-                          << QString() << QStringLiteral("\n  A & B<b>x</b>");
+                          << QString() << QStringLiteral("A & B\n<b>x</b>");
+    // Elements' texts never touch; blanks between tags break a line at most once.
+    QTest::newRow("elements") << QByteArray("<rss><title>Feed</title>\n\n\n  <item><title>Item one</title>"
+                                            "<link>http://x/1</link></item>\n <item><d>a <b>bold</b> "
+                                            "word<![CDATA[\n\n\n\np2  ]]></d></item></rss>")
+                              << QString() << QStringLiteral("Feed\nItem one\nhttp://x/1\na bold word\n\np2");
     QTest::newRow("declared") << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xe9</a>")
                               << QString() << QStringLiteral("café");
     QTest::newRow("sent charset") << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>caf\xe9</a>")

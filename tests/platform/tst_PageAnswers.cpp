@@ -161,7 +161,7 @@ void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
         {m_server.url("/latin.txt"), QStringLiteral("Grüße, café\n  two spaces\n"), {}, QStringLiteral("text/plain")},
         {m_server.url("/huge.pdf"), {}, tooLarge, QStringLiteral("application/pdf")},
         {m_server.url("/data.json"), QStringLiteral("{\"a\": [1, 2],\n \"b\": \"é\"}"), {}, QStringLiteral("application/json")},
-        {m_server.url("/feed.rss"), QStringLiteral("Feed & news<b>bold</b>"), {}, QStringLiteral("application/rss+xml")},
+        {m_server.url("/feed.rss"), QStringLiteral("Feed & news\n<b>bold</b>"), {}, QStringLiteral("application/rss+xml")},
         {m_server.url("/image.png"), {}, QStringLiteral("not a page (image/png)"), QStringLiteral("image/png")},
         {m_server.url("/blob"), {}, QStringLiteral("not a page (application/octet-stream)"),
          QStringLiteral("application/octet-stream")},
