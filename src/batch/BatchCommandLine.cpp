@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSize>
 #include <QUrl>
@@ -90,15 +91,15 @@ Store turnsOn(bool BatchOptions::*field)
 }
 
 // An address of rows, as often as given.
-Store webSource(QStringList BatchOptions::*field)
+Store webSource(WebSource::Kind kind)
 {
-    return [field](const QString &value, BatchOptions &options) {
+    return [kind](const QString &value, BatchOptions &options) {
         if (value.trimmed().isEmpty() || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
             return refusal(QStringLiteral("one address"), value);
         // A file here is read as a file: address.
         const QFileInfo file(value);
-        (options.*field).append(file.isFile() ? QUrl::fromLocalFile(file.absoluteFilePath()).toString()
-                                              : value.trimmed());
+        options.webSources.append({kind, file.isFile() ? QUrl::fromLocalFile(file.absoluteFilePath()).toString()
+                                                       : value.trimmed()});
         return QString();
     };
 }
@@ -471,15 +472,15 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("sitemap")}, QStringLiteral("URL"),
          QStringLiteral("adds the addresses of a sitemap (an address, or a file; sitemap indexes "
-                        "followed, gzipped ones read) as rows after those of the LISTFILEs; give it as often as needed. At "
+                        "followed, gzipped ones read) as rows after those of the LISTFILEs, in the order given with --feed; give it as often as needed. At "
                         "most 50000 rows are taken from each sitemap file, as the protocol allows. "
                         "Sitemaps are fetched by the engine with the options of the pages; one that "
                         "cannot be read ends the run (exit status 2)."),
-         {}, webSource(&BatchOptions::sitemaps)},
+         {}, webSource(WebSource::Kind::Sitemap)},
         {{QStringLiteral("feed")}, QStringLiteral("URL"),
-         QStringLiteral("adds the links of an RSS or Atom feed as rows after those of the sitemaps; "
-                        "give it as often as needed."),
-         {}, webSource(&BatchOptions::feeds)},
+         QStringLiteral("adds the links of an RSS or Atom feed as rows after those of the LISTFILEs, "
+                        "in the order given with --sitemap; give it as often as needed."),
+         {}, webSource(WebSource::Kind::Feed)},
         {{QStringLiteral("robots")}, {},
          QStringLiteral("follows each site's robots.txt, fetched once by the engine: rows it "
                         "disallows for textorin (or for *) are skipped as \"robots.txt\", and its "
@@ -721,17 +722,19 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
     QCommandLineParser parser;
     if (!parseNames(parser, arguments.mid(0, 1) + fromFile + arguments.mid(1), &parsed.error))
         return parsed;
-    for (const Option &option : options()) {
-        const QString name = option.names.last();
-        if (!option.store || !parser.isSet(name))
+    // In the order given, so that the rows of --sitemap and --feed keep it.
+    QHash<const Option *, qsizetype> valuesTaken;
+    for (const QString &given : parser.optionNames()) {
+        const Option *option = optionNamed(given);
+        if (!option || !option->store)
             continue;
-        const QStringList values = option.valueName.isEmpty() ? QStringList{QString()} : parser.values(name);
-        for (const QString &value : values) {
-            const QString problem = option.store(value, parsed.options);
-            if (!problem.isEmpty()) {
-                parsed.error = QStringLiteral("--%1 %2").arg(name, problem);
-                return parsed;
-            }
+        const QString name = option->names.last();
+        const QString value = option->valueName.isEmpty() ? QString()
+                                                          : parser.values(name).value(valuesTaken[option]++);
+        const QString problem = option->store(value, parsed.options);
+        if (!problem.isEmpty()) {
+            parsed.error = QStringLiteral("--%1 %2").arg(name, problem);
+            return parsed;
         }
     }
     parsed.error = combinationProblem(parsed.options);
@@ -742,7 +745,7 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
         return parsed;
     parsed.options.listFiles += parser.positionalArguments();
     if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty()
-        && parsed.options.sitemaps.isEmpty() && parsed.options.feeds.isEmpty())
+        && parsed.options.webSources.isEmpty())
         parsed.error = QStringLiteral("missing LISTFILE or -u URL");
     return parsed;
 }

@@ -2,8 +2,16 @@
 
 #include "engine/EngineOptions.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+// A --sitemap or --feed address, whose rows the run takes.
+struct WebSource {
+    enum class Kind { Sitemap, Feed };
+    Kind kind = Kind::Sitemap;
+    QString address;
+};
 
 // Everything one textorin-batch run is asked to do, as its command line gives it.
 struct BatchOptions {
@@ -25,8 +33,8 @@ struct BatchOptions {
     QString report;          // --report FILE ("-": standard output), or empty
     bool toStandardOutput = false; // -O -, --stdout: the texts go to standard output
     QString nameTemplate;    // -o, --output TEMPLATE; empty: the naming rule
-    QStringList sitemaps;    // --sitemap URL: rows after those of the list files
-    QStringList feeds;       // --feed URL: rows after those of the sitemaps
+    // --sitemap URL and --feed URL in the order given: rows after those of the list files
+    QList<WebSource> webSources;
     bool robots = false;     // --robots
     int shard = 1;           // --shard K/N
     int shards = 1;

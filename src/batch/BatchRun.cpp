@@ -327,7 +327,7 @@ void BatchRun::complain(const QString &message)
 // The fetching of sitemaps, feeds and robots.txt files, when the options ask for it.
 bool BatchRun::startFetching()
 {
-    const bool fromWeb = !m_options.sitemaps.isEmpty() || !m_options.feeds.isEmpty();
+    const bool fromWeb = !m_options.webSources.isEmpty();
     if (!fromWeb && !m_options.robots)
         return true;
     if (!m_fetchPage) {
@@ -340,7 +340,7 @@ bool BatchRun::startFetching()
                                           std::chrono::milliseconds(m_options.engine.longestRowMs()),
                                           qMax(m_options.engine.pageCap, SitemapReader::MaxInflatedBytes));
     if (fromWeb)
-        m_webRows = std::make_unique<WebListRows>(*m_fetch, m_options.sitemaps, m_options.feeds, warn);
+        m_webRows = std::make_unique<WebListRows>(*m_fetch, m_options.webSources, warn);
     if (m_options.robots)
         m_robots = std::make_unique<RobotsGate>(*m_fetch, warn);
     return true;
@@ -372,7 +372,7 @@ int BatchRun::run()
     m_webRows.reset();
     m_robots.reset();
     // Sitemaps and feeds need the engine to be read.
-    const bool fromWeb = !m_options.sitemaps.isEmpty() || !m_options.feeds.isEmpty();
+    const bool fromWeb = !m_options.webSources.isEmpty();
     if (!fromWeb && !(m_firstRow = nextRow())) {
         complain(CaptureRun::emptyListMessage());
         return NothingRun;

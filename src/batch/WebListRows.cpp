@@ -8,8 +8,8 @@
 
 #include <QUrl>
 
-WebListRows::WebListRows(BodyFetch &fetch, const QStringList &sitemaps, const QStringList &feeds, Warn warn)
-    : m_fetch(fetch), m_sitemaps(sitemaps), m_feeds(feeds), m_warn(std::move(warn))
+WebListRows::WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn warn)
+    : m_fetch(fetch), m_sources(sources), m_warn(std::move(warn))
 {
 }
 
@@ -19,29 +19,39 @@ bool WebListRows::next(QString &address, QString &refusal)
 {
     if (!m_error.isEmpty() || m_allRead)
         return false;
-    if (nextFromSitemaps(address, refusal) || (m_error.isEmpty() && nextFromFeeds(address, refusal))) {
-        ++m_rows;
-        return true;
-    }
-    m_allRead = m_error.isEmpty();
-    return false;
-}
-
-bool WebListRows::nextFromSitemaps(QString &address, QString &refusal)
-{
     for (;;) {
-        if (!m_sitemap) {
-            if (m_nextSitemap >= m_sitemaps.size())
+        if (!m_sitemap && !m_feed) {
+            if (m_nextSource >= m_sources.size())
+                break;
+            if (!open(m_sources.at(m_nextSource++)))
                 return false;
-            m_sitemap = std::make_unique<SitemapReader>(m_fetch, m_sitemaps.at(m_nextSitemap++), m_warn);
         }
-        if (m_sitemap->next(address, refusal))
+        if (m_sitemap ? nextFromSitemap(address, refusal) : nextFromFeed(address, refusal)) {
+            ++m_rows;
             return true;
-        m_error = m_sitemap->error();
-        m_sitemap.reset();
+        }
         if (!m_error.isEmpty())
             return false;
     }
+    m_allRead = true;
+    return false;
+}
+
+bool WebListRows::open(const WebSource &source)
+{
+    if (source.kind == WebSource::Kind::Feed)
+        return openFeed(source.address);
+    m_sitemap = std::make_unique<SitemapReader>(m_fetch, source.address, m_warn);
+    return true;
+}
+
+bool WebListRows::nextFromSitemap(QString &address, QString &refusal)
+{
+    if (m_sitemap->next(address, refusal))
+        return true;
+    m_error = m_sitemap->error();
+    m_sitemap.reset();
+    return false;
 }
 
 bool WebListRows::openFeed(const QString &address)
@@ -66,26 +76,19 @@ bool WebListRows::openFeed(const QString &address)
     return true;
 }
 
-bool WebListRows::nextFromFeeds(QString &address, QString &refusal)
+bool WebListRows::nextFromFeed(QString &address, QString &refusal)
 {
-    for (;;) {
-        if (!m_feed) {
-            if (m_nextFeed >= m_feeds.size() || !openFeed(m_feeds.at(m_nextFeed++)))
-                return false;
-        }
-        if (m_feed->next(address)) {
-            const QUrl url(address);
-            const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-            refusal = web || (m_feedIsLocal && url.isLocalFile())
-                ? QString()
-                : QStringLiteral("not an http or https address, in feed %1").arg(m_feedAddress);
-            return true;
-        }
-        if (!m_feed->error().isEmpty()) {
-            m_error = QStringLiteral("cannot read feed %1: %2").arg(m_feedAddress, m_feed->error());
-            return false;
-        }
-        m_feed.reset();
-        m_feedBody.clear();
+    if (m_feed->next(address)) {
+        const QUrl url(address);
+        const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+        refusal = web || (m_feedIsLocal && url.isLocalFile())
+            ? QString()
+            : QStringLiteral("not an http or https address, in feed %1").arg(m_feedAddress);
+        return true;
     }
+    if (!m_feed->error().isEmpty())
+        m_error = QStringLiteral("cannot read feed %1: %2").arg(m_feedAddress, m_feed->error());
+    m_feed.reset();
+    m_feedBody.clear();
+    return false;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "batch/BatchOptions.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -11,16 +13,16 @@ class BodyFetch;
 class FeedReader;
 class SitemapReader;
 
-// The rows of a batch's sitemaps, then of its feeds, each fetched when the run
-// comes to it and read as the run needs its rows.
+// The rows of a batch's sitemaps and feeds, in the order given, each fetched
+// when the run comes to it and read as the run needs its rows.
 class WebListRows
 {
 public:
     using Warn = std::function<void(const QString &warning)>;
-    WebListRows(BodyFetch &fetch, const QStringList &sitemaps, const QStringList &feeds, Warn warn);
+    WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn warn);
     ~WebListRows();
 
-    bool isEmpty() const { return m_sitemaps.isEmpty() && m_feeds.isEmpty(); }
+    bool isEmpty() const { return m_sources.isEmpty(); }
     // The next row, or why it is not loaded (`refusal`); false after the last
     // one, or with error() once a sitemap or feed could not be read.
     bool next(QString &address, QString &refusal);
@@ -29,16 +31,15 @@ public:
     bool allRead() const { return m_allRead; }
 
 private:
-    bool nextFromSitemaps(QString &address, QString &refusal);
-    bool nextFromFeeds(QString &address, QString &refusal);
+    bool open(const WebSource &source);
     bool openFeed(const QString &address);
+    bool nextFromSitemap(QString &address, QString &refusal);
+    bool nextFromFeed(QString &address, QString &refusal);
 
     BodyFetch &m_fetch;
-    QStringList m_sitemaps;
-    QStringList m_feeds;
+    QList<WebSource> m_sources;
     Warn m_warn;
-    qsizetype m_nextSitemap = 0;
-    qsizetype m_nextFeed = 0;
+    qsizetype m_nextSource = 0;
     std::unique_ptr<SitemapReader> m_sitemap;
     std::unique_ptr<FeedReader> m_feed;
     QByteArray m_feedBody;

@@ -117,7 +117,7 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
     }
     // Sitemaps, feeds and robots.txt files are fetched by a page of their own.
     std::unique_ptr<ChromiumPage> fetchPage;
-    if (!options.sitemaps.isEmpty() || !options.feeds.isEmpty() || options.robots)
+    if (!options.webSources.isEmpty() || options.robots)
         fetchPage = std::make_unique<ChromiumPage>(engine);
     QFile input;
     input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);

@@ -95,7 +95,7 @@ void TestBatchCommandLine::valuesReachTheirFields()
         parse({"-u", "a", "first.txt", "--url", "b", "-j", "2", "--jobs", "3", "--timeout", "1.5",
                "--settle", "0", "--window-size", "1024x700", "--shard", "2/3", "--wait", "0.25",
                "--format", "md", "--main-content", "-P", "out", "-q", "-", "-u", "c", "-i", "in.txt",
-               "--stdout"});
+               "--stdout", "--feed", "f1", "--sitemap", "s1", "--feed", "f2"});
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     const BatchOptions &options = parsed.options;
     QCOMPARE(options.addresses, (QStringList{"a", "b", "c"}));
@@ -111,6 +111,11 @@ void TestBatchCommandLine::valuesReachTheirFields()
     QVERIFY(options.folderGiven && options.folder == QStringLiteral("out"));
     QVERIFY(options.quiet && !options.verbose && !options.noClobber && options.toStandardOutput);
     QCOMPARE(options.format, QStringLiteral("markdown"));
+    // Sitemaps and feeds in the order given.
+    QStringList sources;
+    for (const WebSource &source : options.webSources)
+        sources << (source.kind == WebSource::Kind::Feed ? "feed " : "sitemap ") + source.address;
+    QCOMPARE(sources, (QStringList{"feed f1", "sitemap s1", "feed f2"}));
 
     // --help and --version answer whatever else the line holds.
     QCOMPARE(parse({"--jobs", "0", "--help"}).request, BatchCommandLine::Request::Help);

@@ -980,14 +980,14 @@ void TestBatchFrontEnd::sitemapIndexesAndFeedsGiveTheRows()
                "</channel></rss>";
     m_server.route("/feed", xml);
 
-    Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--sitemap"),
-                              m_server.url("/maps/index.xml"), QStringLiteral("--feed"), m_server.url("/feed")});
+    Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--feed"), m_server.url("/feed"),
+                              QStringLiteral("--sitemap"), m_server.url("/maps/index.xml")});
     QCOMPARE(result.exitCode, 1);
-    // Rows in the order of the index, then of the feed; a sitemap of the web names no local file.
-    const QStringList rows{QStringLiteral("1/%1] saved ") + m_server.url("/one"),
-                           QStringLiteral("2/%1] FAILED file:///etc/passwd (not an http or https address"),
-                           QStringLiteral("3/%1] saved ") + m_server.url("/two"),
-                           QStringLiteral("4/%1] saved ") + m_server.url("/width")};
+    // Rows in the order given, then of the index; a sitemap of the web names no local file.
+    const QStringList rows{QStringLiteral("1/%1] saved ") + m_server.url("/width"),
+                           QStringLiteral("2/%1] saved ") + m_server.url("/one"),
+                           QStringLiteral("3/%1] FAILED file:///etc/passwd (not an http or https address"),
+                           QStringLiteral("4/%1] saved ") + m_server.url("/two")};
     for (const QString &row : rows) {
         QVERIFY2(result.out.contains(row.arg(QLatin1Char('?'))) || result.out.contains(row.arg(4)),
                  qPrintable(result.out));
