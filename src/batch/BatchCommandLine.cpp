@@ -644,7 +644,7 @@ const char *const Output =
     "lists are counted), a failed one with its reason and nothing else; "
     "then \"Done.\" and a summary of saved, failed and skipped rows and the folder. When standard "
     "error is a terminal it also shows one line of progress: rows done, saved and failed, pages per "
-    "minute, the time taken and left, and the address loading. A page that cannot be had (no answer, "
+    "minute, the time taken and left, the sitemap or feed being read, and the address loading. A page that cannot be had (no answer, "
     "an HTTP error, an image or other download, a time-out) writes no file; a PDF gives its text, "
     "plain text and JSON their body, XML its text. Ctrl-C (or SIGTERM) stops the run, "
     "printing \"Stopped by signal.\" and the summary so far; when nobody reads standard output any "

@@ -194,6 +194,7 @@ void BatchRun::showProgress()
     state.total = shownTotal();
     state.saved = m_saved;
     state.failed = m_failed;
+    state.reading = m_reading;
     m_progress->update(state);
 }
 
@@ -339,8 +340,13 @@ bool BatchRun::startFetching()
     m_fetch = std::make_unique<BodyFetch>(*m_fetchPage, m_pump,
                                           std::chrono::milliseconds(m_options.engine.longestRowMs()),
                                           qMax(m_options.engine.pageCap, SitemapReader::MaxInflatedBytes));
-    if (fromWeb)
+    if (fromWeb) {
         m_webRows = std::make_unique<WebListRows>(*m_fetch, m_options.webSources, warn);
+        m_webRows->setReading([this](const QString &what) {
+            m_reading = what;
+            showProgress();
+        });
+    }
     if (m_options.robots)
         m_robots = std::make_unique<RobotsGate>(*m_fetch, warn);
     return true;

@@ -137,6 +137,7 @@ private:
     IPage *m_fetchPage = nullptr;
     std::unique_ptr<BodyFetch> m_fetch;
     std::unique_ptr<WebListRows> m_webRows;
+    QString m_reading; // the sitemap or feed being read, as the progress line shows it
     std::unique_ptr<RobotsGate> m_robots;
     bool m_listsRead = false;
     bool m_sourceFailed = false;

@@ -104,6 +104,11 @@ QString ProgressLine::text(const State &state, qint64 elapsedMs, int columns)
             / double(state.done);
         line += QStringLiteral(", ETA ") + clock(qint64(std::min(leftMs, 3.6e11)) + 999);
     }
+    if (!state.reading.isEmpty()) {
+        // Its end holds the counts.
+        const int readingRoom = columns - 1 - int(line.size()) - int(Separator.size());
+        line += Separator + fitted(state.reading, qMax(readingRoom, LeastAddressColumns), true);
+    }
     const int room = columns - 1 - int(line.size()) - int(Separator.size());
     if (!state.loading.isEmpty() && room >= LeastAddressColumns) {
         // All the addresses when they fit, else the first and how many more.

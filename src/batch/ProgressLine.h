@@ -10,7 +10,8 @@
 class QTextStream;
 
 // The one line a batch run keeps at the foot of a terminal: rows done, saved
-// and failed, the pace, the time taken and left, and the addresses loading now.
+// and failed, the pace, the time taken and left, a sitemap or feed being read
+// and the addresses loading now.
 // It is redrawn in place a few times a second, and erased before other output
 // reaches the terminal.
 class ProgressLine
@@ -22,6 +23,7 @@ public:
         qint64 saved = 0;
         qint64 failed = 0;
         QStringList loading;
+        QString reading; // what rows are read from now ("reading sitemap URL …"), or empty
     };
     using LoadingSource = std::function<QStringList()>;
 

@@ -66,7 +66,10 @@ bool SitemapReader::open(const QString &address, const File *parent)
         m_error = QStringLiteral("cannot read sitemap %1: it is not an http or https address").arg(address);
         return false;
     }
+    if (m_fetching)
+        m_fetching(address);
     PageOutcome answer = m_fetch.fetch(address);
+    ++m_filesRead;
     QString problem = answer.failure;
     if (problem.isEmpty() && GzipInflate::isGzip(answer.body)) {
         QByteArray inflated;
@@ -197,6 +200,7 @@ bool SitemapReader::next(QString &address, QString &refusal)
         } else if (!allowed(url, file)) {
             refusal = QStringLiteral("not an http or https address, in sitemap %1").arg(file.address);
         }
+        ++m_rowsGiven;
         return true;
     }
     return false;

@@ -35,6 +35,11 @@ public:
     // last one, or with error() once a file could not be read.
     bool next(QString &address, QString &refusal);
     QString error() const { return m_error; }
+    // Told the address of each file before it is fetched.
+    void setFetching(std::function<void(const QString &address)> fetching) { m_fetching = std::move(fetching); }
+    // The files fetched so far, and the addresses given.
+    qint64 filesRead() const { return m_filesRead; }
+    qint64 rowsGiven() const { return m_rowsGiven; }
 
 private:
     struct File;
@@ -47,6 +52,9 @@ private:
 
     BodyFetch &m_fetch;
     Warn m_warn;
+    std::function<void(const QString &address)> m_fetching;
+    qint64 m_filesRead = 0;
+    qint64 m_rowsGiven = 0;
     QString m_start;
     bool m_started = false;
     std::vector<std::unique_ptr<File>> m_files; // the index, then the file it leads to

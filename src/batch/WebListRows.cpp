@@ -8,6 +8,15 @@
 
 #include <QUrl>
 
+namespace {
+
+QString counted(qint64 count, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+} // namespace
+
 WebListRows::WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn warn)
     : m_fetch(fetch), m_sources(sources), m_warn(std::move(warn))
 {
@@ -16,6 +25,21 @@ WebListRows::WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn
 WebListRows::~WebListRows() = default;
 
 bool WebListRows::next(QString &address, QString &refusal)
+{
+    const bool found = nextOfSources(address, refusal);
+    if (m_readingTold)
+        tellReading({});
+    return found;
+}
+
+void WebListRows::tellReading(const QString &what)
+{
+    m_readingTold = !what.isEmpty();
+    if (m_reading)
+        m_reading(what);
+}
+
+bool WebListRows::nextOfSources(QString &address, QString &refusal)
 {
     if (!m_error.isEmpty() || m_allRead)
         return false;
@@ -42,6 +66,13 @@ bool WebListRows::open(const WebSource &source)
     if (source.kind == WebSource::Kind::Feed)
         return openFeed(source.address);
     m_sitemap = std::make_unique<SitemapReader>(m_fetch, source.address, m_warn);
+    m_sitemap->setFetching([this, start = source.address](const QString &) {
+        const qint64 files = m_sitemap->filesRead();
+        const qint64 rows = m_sitemap->rowsGiven();
+        tellReading(files == 0 ? QStringLiteral("reading sitemap %1").arg(start)
+                               : QStringLiteral("reading sitemap %1 (%2, %3 so far)")
+                                     .arg(start, counted(files, "file", "files"), counted(rows, "row", "rows")));
+    });
     return true;
 }
 
@@ -57,6 +88,7 @@ bool WebListRows::nextFromSitemap(QString &address, QString &refusal)
 bool WebListRows::openFeed(const QString &address)
 {
     m_feedAddress = address;
+    tellReading(QStringLiteral("reading feed %1").arg(address));
     PageOutcome answer = m_fetch.fetch(address);
     QString problem = answer.failure;
     if (problem.isEmpty() && GzipInflate::isGzip(answer.body)) {

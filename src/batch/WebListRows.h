@@ -19,6 +19,9 @@ class WebListRows
 {
 public:
     using Warn = std::function<void(const QString &warning)>;
+    // Told what is being fetched ("reading sitemap URL (3 files, 1200 rows so
+    // far)") before each fetch, and an empty text once the rows go on.
+    using Reading = std::function<void(const QString &what)>;
     WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn warn);
     ~WebListRows();
 
@@ -29,9 +32,12 @@ public:
     QString error() const { return m_error; }
     qint64 rows() const { return m_rows; }
     bool allRead() const { return m_allRead; }
+    void setReading(Reading reading) { m_reading = std::move(reading); }
 
 private:
+    bool nextOfSources(QString &address, QString &refusal);
     bool open(const WebSource &source);
+    void tellReading(const QString &what);
     bool openFeed(const QString &address);
     bool nextFromSitemap(QString &address, QString &refusal);
     bool nextFromFeed(QString &address, QString &refusal);
@@ -39,6 +45,8 @@ private:
     BodyFetch &m_fetch;
     QList<WebSource> m_sources;
     Warn m_warn;
+    Reading m_reading;
+    bool m_readingTold = false;
     qsizetype m_nextSource = 0;
     std::unique_ptr<SitemapReader> m_sitemap;
     std::unique_ptr<FeedReader> m_feed;

@@ -31,6 +31,10 @@ void TestProgressLine::showsCountsPaceAndTimes()
     first.loading = {QStringLiteral("http://h/a")};
     QCOMPARE(ProgressLine::text(first, 400, 100),
              QStringLiteral("[0/5] saved 0, failed 0 | 0:00 elapsed | http://h/a"));
+    // A sitemap being read goes before the pages, its middle cut to keep its counts.
+    first.reading = QStringLiteral("reading sitemap http://h/") + QString(80, QLatin1Char('x')) + QStringLiteral(" (3 files, 1200 rows so far)");
+    QCOMPARE(ProgressLine::text(first, 400, 100),
+             QStringLiteral("[0/5] saved 0, failed 0 | 0:00 elapsed | reading sitemap http://h/xxxx… (3 files, 1200 rows so far)"));
 }
 
 void TestProgressLine::fitsTheTerminalAndShowsNoControlCharacters()

@@ -1,6 +1,7 @@
 #include "batch/BodyFetch.h"
 #include "batch/FeedReader.h"
 #include "batch/SitemapReader.h"
+#include "batch/WebListRows.h"
 #include "engine/IPage.h"
 #include "fakes/CountingEventPump.h"
 
@@ -44,6 +45,7 @@ class TestSitemapReader : public QObject
 private Q_SLOTS:
     void indexesAreFollowedOnceAndFilesCapped();
     void feedsGiveTheirItemsLinks();
+    void readingIsToldBeforeEachFetch();
 };
 
 void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
@@ -93,6 +95,29 @@ void TestSitemapReader::feedsGiveTheirItemsLinks()
     QVERIFY(!rdf.next(link) && !rdf.error().isEmpty());
     FeedReader page("<html><body/></html>", QUrl());
     QVERIFY(!page.next(link) && page.error().contains(QStringLiteral("<html>")));
+}
+
+void TestSitemapReader::readingIsToldBeforeEachFetch()
+{
+    BodyPage page;
+    CountingEventPump pump;
+    BodyFetch fetch(page, pump, std::chrono::seconds(1));
+    page.bodies.insert(QStringLiteral("http://h/index"),
+                       "<sitemapindex><sitemap><loc>a</loc></sitemap><sitemap><loc>b</loc></sitemap></sitemapindex>");
+    page.bodies.insert(QStringLiteral("http://h/a"), urlSet(2));
+    page.bodies.insert(QStringLiteral("http://h/b"), urlSet(1));
+    page.bodies.insert(QStringLiteral("http://h/feed"), "<rss><channel><item><link>http://h/f</link></item></channel></rss>");
+    WebListRows rows(fetch, {{WebSource::Kind::Sitemap, QStringLiteral("http://h/index")},
+                             {WebSource::Kind::Feed, QStringLiteral("http://h/feed")}}, {});
+    QStringList told;
+    rows.setReading([&](const QString &what) { told << what; });
+    QString address;
+    QString refusal;
+    while (rows.next(address, refusal)) {
+    }
+    QVERIFY(rows.allRead() && rows.rows() == 4);
+    QCOMPARE(told, (QStringList{"reading sitemap http://h/index", "reading sitemap http://h/index (1 file, 0 rows so far)", "",
+                                "reading sitemap http://h/index (2 files, 2 rows so far)", "", "reading feed http://h/feed", ""}));
 }
 
 QTEST_GUILESS_MAIN(TestSitemapReader)
