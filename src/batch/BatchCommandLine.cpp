@@ -483,7 +483,8 @@ QList<BatchCommandLine::Option> makeOptions()
          {}, webSource(WebSource::Kind::Feed)},
         {{QStringLiteral("robots")}, {},
          QStringLiteral("follows each site's robots.txt, fetched once by the engine: rows it "
-                        "disallows for textorin (or for *) are skipped as \"robots.txt\", and its "
+                        "disallows for textorin (or for *) are skipped as \"robots.txt\", as are rows redirected to "
+                        "an address the robots.txt of its site disallows, and its "
                         "Crawl-delay (up to 30 s) lengthens --wait for its host. A robots.txt that "
                         "answers 4xx allows everything; one that answers 5xx, or no answer, skips the "
                         "host's rows. Off by default: a list of chosen addresses is no crawl."),

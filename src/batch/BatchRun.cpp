@@ -257,6 +257,27 @@ QString BatchRun::skipReason(const QueuedRow &row, const QString &outputPath)
     return robots.isEmpty() ? m_history->skipReason(row.url, outputPath) : robots;
 }
 
+void BatchRun::waiting(const QueuedRow &, qint32)
+{
+    // Between the queue's waits no fetch is going on: the robots.txt files that
+    // redirects wait for are fetched here.
+    if (m_robots)
+        m_robots->answerPending();
+}
+
+// With --robots, every redirect of a row is checked as a row would be.
+void BatchRun::checkRedirects(bool check)
+{
+    IPage::RedirectCheck redirectCheck;
+    if (check) {
+        redirectCheck = [this](const QString &target, IPage::RedirectAnswer answer) {
+            m_robots->checkRedirect(target, std::move(answer));
+        };
+    }
+    for (IPage *page : m_pages)
+        page->setRedirectCheck(redirectCheck);
+}
+
 bool BatchRun::write(const QueuedRow &row, const QString &path, const QString &content, QString *failure)
 {
     if (!m_textOutput) {
@@ -435,7 +456,13 @@ int BatchRun::run()
         m_progress->setLoadingSource([&queue] { return queue.loadingRows(); });
     }
     showProgress();
+    if (m_robots)
+        checkRedirects(true);
     queue.run();
+    if (m_robots) {
+        checkRedirects(false);
+        m_robots->refusePending();
+    }
     if (m_progress) {
         m_progress->setLoadingSource({});
         m_progress->finish();

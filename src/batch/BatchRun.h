@@ -88,6 +88,7 @@ private:
     bool next(QString &text, QString &refusal) override;
     QString folder() const override { return m_options.folder; }
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
+    void waiting(const QueuedRow &row, qint32 polls) override;
     bool write(const QueuedRow &row, const QString &path, const QString &content,
                QString *failure) override;
     void rowFinished(const RowResult &result) override;
@@ -96,6 +97,7 @@ private:
     // The next row of the lists, then of the sitemaps and feeds.
     std::optional<SourceRow> nextRow();
     bool startFetching();
+    void checkRedirects(bool check);
     QString plainName(const QString &row, QString *refusal) const;
     QString nameInFolder(const QString &path) const;
 

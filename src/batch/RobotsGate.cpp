@@ -55,6 +55,35 @@ void RobotsGate::prepare(const QString &row)
     m_sites.insert(site, known);
 }
 
+void RobotsGate::checkRedirect(const QString &target, Answer answer)
+{
+    const QUrl url = urlOf(target);
+    if (!isWeb(url) || url.host().isEmpty() || m_sites.contains(siteOf(url)))
+        answer(skipReason(target));
+    else
+        m_pending.append({target, std::move(answer)});
+}
+
+void RobotsGate::answerPending()
+{
+    if (m_answering)
+        return;
+    m_answering = true;
+    // Redirects that arrive during a fetch join the list.
+    while (!m_pending.isEmpty()) {
+        const auto [target, answer] = m_pending.takeFirst();
+        prepare(target);
+        answer(skipReason(target));
+    }
+    m_answering = false;
+}
+
+void RobotsGate::refusePending()
+{
+    while (!m_pending.isEmpty())
+        m_pending.takeFirst().second(QStringLiteral("robots.txt unavailable"));
+}
+
 QString RobotsGate::skipReason(const QString &row) const
 {
     const QUrl url = urlOf(row);

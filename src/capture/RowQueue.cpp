@@ -276,6 +276,10 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
     result.ms = now() - firstLoadAt;
     if (outcome.failed()) {
         result.reason = outcome.failure;
+        if (outcome.refused) {
+            result.outcome = RowResult::Outcome::Skipped;
+            result.outputPath = MakeOutputPath(m_steps.folder(), row.name);
+        }
         if (outcome.engineMissing)
             m_noEngine = outcome.failure;
     } else {
@@ -294,7 +298,10 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
             result.reason = failure;
         }
     }
-    ++(result.saved() ? m_summary.saved : m_summary.failed);
+    if (result.outcome == RowResult::Outcome::Skipped)
+        ++m_summary.skipped;
+    else
+        ++(result.saved() ? m_summary.saved : m_summary.failed);
     m_steps.rowFinished(result);
 }
 

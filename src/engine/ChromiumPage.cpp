@@ -50,6 +50,7 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_session, &PageSession::eventReceived, &m_settle, &PageSettle::onEvent);
     connect(&m_session, &PageSession::eventReceived, &m_interception, &RequestInterception::onEvent);
     connect(&m_interception, &RequestInterception::mainDocumentResponse, &m_answer, &DocumentAnswer::takeResponse);
+    connect(&m_interception, &RequestInterception::redirectRefused, this, &ChromiumPage::onRedirectRefused);
     connect(&m_answer, &DocumentAnswer::taken, this, &ChromiumPage::onAnswerTaken);
     connect(&m_answer, &DocumentAnswer::done, this, &ChromiumPage::onAnswer);
     connect(&m_session, &PageSession::downloadStarted, &m_watch, &DocumentWatch::download);
@@ -287,6 +288,16 @@ void ChromiumPage::onAnswer(const PageOutcome &outcome)
     if (!rowActive())
         return;
     m_outcome = outcome;
+    complete();
+}
+
+void ChromiumPage::onRedirectRefused(const QString &reason)
+{
+    if (!rowActive())
+        return;
+    m_outcome = PageOutcome::failedWith(reason);
+    m_outcome.refused = true;
+    fillDocument();
     complete();
 }
 

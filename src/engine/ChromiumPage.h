@@ -44,6 +44,7 @@ public:
     PageOutcome takeOutcome() override;
     qint64 requestedAtMs() const override { return m_watch.requestedAtMs(); }
     QString unavailableReason() const override;
+    void setRedirectCheck(RedirectCheck check) override { m_interception.setRedirectCheck(std::move(check)); }
 
     // Ends the browser and removes its profile; the next navigation starts it again.
     void shutdown();
@@ -67,6 +68,7 @@ private:
     void onBrowserStopped(const QString &reason);
     void onAnswerTaken();
     void onAnswer(const PageOutcome &outcome);
+    void onRedirectRefused(const QString &reason);
     void onLimit();
     void onStageLimit();
     void startSettle();

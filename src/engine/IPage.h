@@ -33,6 +33,13 @@ public:
     // Why no page can be loaded at all (the engine is missing), or empty.
     virtual QString unavailableReason() const { return {}; }
 
+    // Asked before a row's main document follows a redirect to `target`; the
+    // answer, given at once or later, is empty to follow it, else why the row
+    // is left unloaded (its outcome is then `refused`).
+    using RedirectAnswer = std::function<void(const QString &refusal)>;
+    using RedirectCheck = std::function<void(const QString &target, RedirectAnswer answer)>;
+    virtual void setRedirectCheck(RedirectCheck check) { Q_UNUSED(check) }
+
     // Called each time a row becomes done, so that a waiting run looks again.
     void setDoneHandler(std::function<void()> handler) { m_doneHandler = std::move(handler); }
 

@@ -39,6 +39,9 @@ struct PageOutcome {
     // The browser was shut down or restarted for another page's sake while the
     // row had not failed on its own: worth one more load, whatever the tries.
     bool lostToRestart = false;
+    // The row was left unloaded because its redirect check refused where it led;
+    // `failure` says why. No failure of the page: the front end skips the row.
+    bool refused = false;
 
     bool failed() const { return !failure.isEmpty(); }
 

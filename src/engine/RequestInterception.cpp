@@ -3,6 +3,7 @@
 #include "engine/PageSession.h"
 
 #include <QJsonArray>
+#include <QPointer>
 #include <QUrl>
 
 namespace {
@@ -77,6 +78,23 @@ QJsonArray withHeaders(const QJsonObject &headers, const QList<std::pair<QString
     return merged;
 }
 
+// Where a paused redirect response of the request leads, or empty.
+QString redirectTarget(const QJsonObject &params)
+{
+    const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
+    if (status < 300 || status > 399)
+        return {};
+    for (const QJsonValue &header : params.value(QStringLiteral("responseHeaders")).toArray()) {
+        const QJsonObject entry = header.toObject();
+        if (entry.value(QStringLiteral("name")).toString().compare(QLatin1String("location"), Qt::CaseInsensitive) == 0) {
+            const QUrl from(params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString());
+            return from.resolved(QUrl(entry.value(QStringLiteral("value")).toString().trimmed()))
+                .toString(QUrl::FullyEncoded);
+        }
+    }
+    return {};
+}
+
 QString originOf(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
@@ -120,6 +138,7 @@ QJsonObject RequestInterception::enableParams(const EngineOptions &options)
 
 void RequestInterception::begin(const QString &address, const QString &frameId)
 {
+    ++m_rows;
     m_frameId = frameId;
     m_ownOrigins = {originOf(QUrl(address))};
     m_ownHost = QUrl(address).host();
@@ -169,13 +188,39 @@ void RequestInterception::onRequest(const QString &requestId, const QJsonObject 
 void RequestInterception::onResponse(const QString &requestId, const QJsonObject &params)
 {
     if (isMainDocument(params) && params.contains(QStringLiteral("responseStatusCode"))) {
-        Q_EMIT mainDocumentResponse(params);
+        if (!checkRedirect(requestId, params))
+            Q_EMIT mainDocumentResponse(params);
         return;
     }
     // A response that failed has no head to continue with: its request goes on to its error.
     const bool failed = !params.contains(QStringLiteral("responseStatusCode"));
     m_session.send(failed ? QStringLiteral("Fetch.continueRequest") : QStringLiteral("Fetch.continueResponse"),
                    {{QStringLiteral("requestId"), requestId}});
+}
+
+// Holds a redirect of the row's main document until the check answers; false
+// when there is no check or no redirect.
+bool RequestInterception::checkRedirect(const QString &requestId, const QJsonObject &params)
+{
+    const QString target = redirectTarget(params);
+    if (!m_redirectCheck || target.isEmpty())
+        return false;
+    const QPointer<RequestInterception> self(this);
+    const quint64 row = m_rows;
+    m_redirectCheck(target, [self, row, requestId](const QString &refusal) {
+        if (!self)
+            return;
+        const bool rowGoesOn = row == self->m_rows && !self->m_frameId.isEmpty();
+        if (rowGoesOn && refusal.isEmpty()) {
+            self->m_session.send(QStringLiteral("Fetch.continueResponse"), {{QStringLiteral("requestId"), requestId}});
+            return;
+        }
+        self->m_session.send(QStringLiteral("Fetch.failRequest"), {{QStringLiteral("requestId"), requestId},
+                                                                  {QStringLiteral("errorReason"), QStringLiteral("BlockedByClient")}});
+        if (rowGoesOn)
+            Q_EMIT self->redirectRefused(refusal);
+    });
+    return true;
 }
 
 void RequestInterception::onAuthRequired(const QJsonObject &params)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineOptions.h"
+#include "engine/IPage.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -13,9 +14,10 @@ class QUrl;
 // The page's one Fetch interception, which pauses only the requests its options
 // need: it refuses the blocked resource types and the favicon, adds the extra
 // headers to requests for the row's own origins, answers HTTP authentication
-// for the row's own host and for the proxy (each request once), and hands the
-// row's main document on at its response. Every request it pauses is answered,
-// between rows too.
+// for the row's own host and for the proxy (each request once), asks the
+// redirect check, when there is one, before the main document follows a
+// redirect, and hands the row's main document on at its response. Every request
+// it pauses is answered, between rows too.
 class RequestInterception : public QObject
 {
     Q_OBJECT
@@ -31,15 +33,20 @@ public:
     // The row ended: nothing is the row's own any more.
     void end();
     void onEvent(const QString &method, const QJsonObject &params);
+    void setRedirectCheck(IPage::RedirectCheck check) { m_redirectCheck = std::move(check); }
 
 Q_SIGNALS:
     // The row's main document is paused at its response head: the receiver must answer it.
     void mainDocumentResponse(const QJsonObject &params);
+    // The redirect check refused where the row's main document was redirected to;
+    // the request is ended.
+    void redirectRefused(const QString &reason);
 
 private:
     void onRequest(const QString &requestId, const QJsonObject &params);
     void onResponse(const QString &requestId, const QJsonObject &params);
     void onAuthRequired(const QJsonObject &params);
+    bool checkRedirect(const QString &requestId, const QJsonObject &params);
     bool isMainDocument(const QJsonObject &params) const;
     bool isOwnOrigin(const QUrl &url) const;
     bool isOwnHost(const QUrl &url) const;
@@ -50,4 +57,6 @@ private:
     QSet<QString> m_ownOrigins;  // of the row's address and of its main documents
     QString m_ownHost;           // of the row's address: a redirect elsewhere gets no credentials
     QSet<QString> m_authAnswered; // requests given credentials
+    IPage::RedirectCheck m_redirectCheck;
+    quint64 m_rows = 0; // rows begun: a late answer to an earlier row's check ends its request
 };

@@ -77,6 +77,7 @@ private Q_SLOTS:
     void nameTemplateMakesFoldersAndStaysInside();
     void sitemapIndexesAndFeedsGiveTheRows();
     void robotsTxtSkipsRowsAndSlowsTheHost();
+    void robotsTxtOfWhereARedirectLeadsIsFollowed();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -1038,6 +1039,43 @@ void TestBatchFrontEnd::robotsTxtSkipsRowsAndSlowsTheHost()
     std::sort(starts.begin(), starts.end());
     QCOMPARE(starts.size(), 3);
     QVERIFY2(starts.at(1) - starts.at(0) >= 1400 && starts.at(2) - starts.at(1) >= 1400, qPrintable(result.err));
+}
+
+void TestBatchFrontEnd::robotsTxtOfWhereARedirectLeadsIsFollowed()
+{
+    QTemporaryDir out;
+    LocalHttpServer site;
+    LocalHttpServer far; // reached only by redirects: its robots.txt is fetched then
+    QVERIFY(site.listen() && far.listen());
+    LocalHttpServer::Reply robots;
+    robots.contentType = "text/plain";
+    robots.body = "User-agent: *\nDisallow: /private\nDisallow: /secret\n";
+    site.route("/robots.txt", robots);
+    far.route("/robots.txt", robots);
+    const auto redirect = [](const QString &to) {
+        LocalHttpServer::Reply reply;
+        reply.status = 302;
+        reply.location = to.toUtf8();
+        return reply;
+    };
+    site.route("/go", redirect(QStringLiteral("/private/x")));
+    site.route("/away", redirect(far.url("/secret")));
+    site.route("/fine", redirect(far.url("/ok")));
+    site.page("/private/x", "<html><body>private</body></html>");
+    far.page("/secret", "<html><body>secret</body></html>");
+    far.page("/ok", "<html><body>ok</body></html>");
+
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
+                                    QStringLiteral("-u"), site.url("/go"), QStringLiteral("-u"), site.url("/away"),
+                                    QStringLiteral("-u"), site.url("/fine")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(site.url("/go")))
+                 && result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(site.url("/away")))
+                 && result.out.contains(QStringLiteral("Saved 1, failed 0, skipped 2.")),
+             qPrintable(result.out + result.err));
+    QCOMPARE(site.hits(QStringLiteral("/private/x")) + far.hits(QStringLiteral("/secret")), 0);
+    QCOMPARE(far.hits(QStringLiteral("/robots.txt")), 1);
+    QCOMPARE(far.hits(QStringLiteral("/ok")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)
