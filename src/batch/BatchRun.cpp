@@ -236,7 +236,8 @@ bool BatchRun::next(QString &text, QString &refusal)
         ++m_listRow;
         text = std::move(row->text);
         refusal = std::move(row->refusal);
-        if (refusal.isEmpty() && !m_template.isEmpty())
+        // A name that could make no file fails its row, unless there are no files.
+        if (refusal.isEmpty() && !m_template.isEmpty() && !m_textOutput)
             plainName(text, &refusal);
         if (!refusal.isEmpty()) {
             ++m_rowsGiven;

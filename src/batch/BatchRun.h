@@ -89,6 +89,7 @@ private:
     QString folder() const override { return m_options.folder; }
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
     void waiting(const QueuedRow &row, qint32 polls) override;
+    bool writesFiles() const override { return !m_textOutput; }
     bool write(const QueuedRow &row, const QString &path, const QString &content,
                QString *failure) override;
     void rowFinished(const RowResult &result) override;

@@ -29,6 +29,8 @@ public:
     // Runs one of the queue's own steps; false when it failed (the row then fails).
     virtual bool runStep(Step step, const QueuedRow &row, const std::function<void()> &statement,
                          QString *failure);
+    // Whether write() makes files, whose colliding names are numbered (and said so).
+    virtual bool writesFiles() const { return true; }
     // Writes the row's file; false with the first failure's reason.
     virtual bool write(const QueuedRow &row, const QString &path, const QString &content,
                        QString *failure);

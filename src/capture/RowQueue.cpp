@@ -291,7 +291,7 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
             QStringList notes;
             if (!outcome.note.isEmpty())
                 notes << outcome.note;
-            if (m_names.numbered(row.url))
+            if (m_steps.writesFiles() && m_names.numbered(row.url))
                 notes << QStringLiteral("numbered: an earlier row has the plain name");
             result.note = notes.join(QStringLiteral("; "));
         } else {

@@ -845,6 +845,13 @@ void TestBatchFrontEnd::standardOutputKeepsListOrderAndEndsWhenClosed()
     QVERIFY2(result.err.contains(QStringLiteral("] saved %1\n").arg(rows.at(1))), qPrintable(result.err));
     QVERIFY(result.err.endsWith(QStringLiteral("Saved 3, failed 1, skipped 0.\n")));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
+    // Without files no name is numbered, nor said to be.
+    m_server.page("/c?a", "<html><body>c</body></html>");
+    m_server.page("/c*a", "<html><body>c</body></html>");
+    result = runBatch({QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("-u"), m_server.url("/c?a"),
+                       QStringLiteral("-u"), m_server.url("/c*a")});
+    QVERIFY2(result.err.endsWith(QStringLiteral("Saved 2, failed 0, skipped 0.\n"))
+                 && !result.err.contains(QStringLiteral("numbered")), qPrintable(result.err));
 
     result = runBatch({QStringLiteral("--stdout"), QStringLiteral("--format"), QStringLiteral("json"),
                        QStringLiteral("-u"), rows.at(0), QStringLiteral("-u"), rows.at(1)});
