@@ -138,6 +138,8 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
 {
     QStringList arguments{
         QStringLiteral("--headless"),
+        // The headless shell does not keep each site in a process of its own unless told.
+        QStringLiteral("--site-per-process"),
         QStringLiteral("--remote-debugging-pipe"),
         QStringLiteral("--user-data-dir=") + profileFolder,
         QStringLiteral("--no-first-run"),
