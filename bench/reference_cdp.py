@@ -20,13 +20,14 @@ import tempfile
 import time
 
 CHROMIUM = "/usr/lib/chromium/chromium"
+HEADLESS_SHELL = "/usr/lib/chromium/chromium-headless-shell"
 PAGE_TIMEOUT = 30
 
 
 class DevTools:
     """Messages are JSON, each ended by a NUL byte: commands to fd 3, replies from fd 4."""
 
-    def __init__(self, profile):
+    def __init__(self, profile, program):
         commands_r, self.commands = os.pipe()
         self.replies, replies_w = os.pipe()
         # Above 4, so that putting one on 3 cannot overwrite the other.
@@ -39,7 +40,7 @@ class DevTools:
             os.dup2(child_in, 3)
             os.dup2(child_out, 4)
 
-        command = [CHROMIUM, "--headless", "--remote-debugging-pipe", "--disable-gpu",
+        command = [program, "--headless", "--remote-debugging-pipe", "--disable-gpu",
                    "--no-first-run", "--disable-background-networking", "--window-size=1280,800",
                    "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile]
         if os.geteuid() == 0:
@@ -228,13 +229,15 @@ def main():
                              "after the load event)" % (SETTLE_STABLE, SETTLE_MOST))
     parser.add_argument("--contexts", action="store_true",
                         help="each tab in a browser context of its own")
+    parser.add_argument("--shell", action="store_true",
+                        help="run Chromium's headless shell instead of the full browser")
     parser.add_argument("listfile")
     args = parser.parse_args()
     with open(args.listfile) as f:
         urls = [line.strip() for line in f if line.strip()]
 
     profile = tempfile.mkdtemp(prefix="reference-cdp-")
-    browser = DevTools(profile)
+    browser = DevTools(profile, HEADLESS_SHELL if args.shell else CHROMIUM)
     try:
         tabs = Tabs(browser, urls, args.folder, max(1, args.tabs), args.settle, args.contexts)
         tabs.run()

@@ -6,7 +6,8 @@ HTML manual (python3-doc: Sphinx pages with their style sheets, scripts and
 images). For each set it runs textorin-batch with its defaults (-j 4, settle),
 at -j 1, at -j 1 --settle 0, bench/reference_cdp.py with 4 tabs, with 1 tab
 (innerText at the load event) and with 4 tabs each in a browser context of its
-own (as textorin-batch keeps its rows apart), and lynx -dump once per address; prints pages per
+own (as textorin-batch keeps its rows apart), the 4-tab script again on Chromium's
+headless shell (the engine textorin-batch runs), and lynx -dump once per address; prints pages per
 second, the CPU seconds per page of each run with all its processes, and the
 ratios against the 4-tab script. Every file of the defaults is compared byte for
 byte with the script's own innerText of the same page taken after it settles
@@ -98,6 +99,9 @@ def run_set(args, work, label, urls):
          lambda: textorin(args.batch, work, label + "-settle0", urls, ["-j", "1", "--settle", "0"])),
         ("script, 4 tabs", lambda: reference(work, label + "-ref4", urls, ["--tabs", "4"])),
         ("script, 1 tab", lambda: reference(work, label + "-ref1", urls, ["--tabs", "1"])),
+        # The same script on the engine textorin-batch runs.
+        ("script, 4 tabs, shell",
+         lambda: reference(work, label + "-ref4s", urls, ["--tabs", "4", "--shell"])),
         # What keeping rows apart costs: the script's tabs each in a context of its own.
         ("script, 4 tabs, 4 contexts",
          lambda: reference(work, label + "-ref4c", urls, ["--tabs", "4", "--contexts"])),
@@ -124,12 +128,28 @@ def run_set(args, work, label, urls):
         print("settle at -j 1: %+.1f ms per page" % (1000 * (one["elapsed"] - none["elapsed"]) / len(urls)))
 
 
+def run_scale(program, work, base, counts):
+    """The defaults on ever more static pages: pages/s and peak PSS against the first count."""
+    print("\nscale: textorin defaults on static pages")
+    print("%-8s %8s %14s %8s %8s" % ("pages", "pages/s", "peak PSS MB", "rate", "PSS"))
+    first = None
+    for count in counts:
+        result = cb.run_batch([program, "-q"], work, [base + "now/%d" % n for n in range(count)],
+                              "scale-%d" % count)
+        first = first or result
+        print("%-8d %8.2f %14.0f %7.2fx %7.2fx" % (count, result["rate"], result["peak"] / 1024,
+                                                  result["rate"] / first["rate"],
+                                                  result["peak"] / first["peak"]))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--batch", default=os.path.join(cb.ROOT, "build", "src", "textorin-batch"))
     parser.add_argument("--static", type=int, default=200, help="generated pages (default 200)")
     parser.add_argument("--manual", type=int, default=100, help="manual pages (default 100)")
     parser.add_argument("--jobs", default="1", help="-j values to run besides the defaults (default 1)")
+    parser.add_argument("--scale", default="",
+                        help="static page counts for the defaults' pages/s and peak PSS, e.g. 100,1000,5000")
     args = parser.parse_args()
     args.jobs = [int(j) for j in args.jobs.split(",") if j]
     if 1 not in args.jobs:
@@ -145,6 +165,8 @@ def main():
         print("no Python manual: run scripts/setup.sh --bench", file=sys.stderr)
     work = tempfile.mkdtemp(prefix="speed-bench-")
     try:
+        if args.scale:
+            run_scale(args.batch, work, static_base, [int(n) for n in args.scale.split(",") if n])
         for label, urls in sets:
             run_set(args, work, label, urls)
     finally:

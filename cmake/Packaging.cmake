@@ -14,7 +14,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The browser engine is started as a program, and ping makes the window's
 # start-up check; neither shows as a linked library.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium, iputils-ping, poppler-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium-headless-shell | chromium, iputils-ping, poppler-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libnss3-tools")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Textorin turns a list of web-page addresses into text files. Fill the list
 in its window (typed, loaded from a text file, or dropped), name a

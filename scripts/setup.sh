@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
-  chromium
+  chromium-headless-shell
   xvfb xauth imagemagick fonts-liberation
   iputils-ping python3
   poppler-utils libnss3-tools
@@ -19,10 +19,10 @@ TEST_TOOLS=("${PACKAGE_TOOLS[@]}" appstream desktop-file-utils man-db bash-compl
 case "${1:-}" in
   --package) PACKAGES+=("${PACKAGE_TOOLS[@]}") ;;
   --test) PACKAGES+=("${TEST_TOOLS[@]}") ;;
-  # lynx, and the documentation bench/docs_bench.py reads: Sphinx (cmake-doc,
+  # lynx, the full chromium the reference script runs, and the documentation bench/docs_bench.py reads: Sphinx (cmake-doc,
   # developers-reference), Doxygen, gi-docgen, rustdoc, DocBook (maint-guide,
   # valgrind) and AsciiDoc (tig, ccache) pages; Python's manual for bench/speed_bench.py.
-  --bench) PACKAGES+=(lynx cmake-doc developers-reference libjsoncpp-doc libpango1.0-doc cargo-doc
+  --bench) PACKAGES+=(chromium lynx cmake-doc developers-reference libjsoncpp-doc libpango1.0-doc cargo-doc
                       maint-guide valgrind tig ccache python3-doc) ;;
   --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
 esac

@@ -66,7 +66,8 @@ public:
     // changed or removed them. Waits (briefly) for the last rows' cookies to be read.
     QList<BrowserCookie> cookies();
 
-    // The engine's program: $TEXTORIN_CHROMIUM, else Debian's chromium.
+    // The engine's program: $TEXTORIN_CHROMIUM, else Debian's Chromium headless shell, else
+    // its full browser.
     static QString program();
     QStringList arguments(const QString &profileFolder) const;
     // Where the engine's profile folder is made.

@@ -287,7 +287,7 @@ void TestBatchFrontEnd::missingEngineIsOneClearError()
     const Result result = runBatch({QStringLiteral("--folder"), out.path(), writeList("http://a/\nhttp://b/")},
                                    {}, environment);
     QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.err.count(QStringLiteral("package \"chromium\"")), 1);
+    QCOMPARE(result.err.count(QStringLiteral("package \"chromium-headless-shell\"")), 1);
 }
 
 void TestBatchFrontEnd::terminationEndsTheEngineAndItsProfile()

@@ -112,6 +112,7 @@ private Q_SLOTS:
     void missingEngineFailsEveryRow();
     void busyServersMayPassAfterTheirPause();
     void aHistoryFloodCostsNoOtherPage();
+    void aSpinningFrameOfAnotherSiteCostsItsPageNothing();
     void stoppedAndRunawayPagesEndWithoutTheLimit();
 
 private:
@@ -405,6 +406,21 @@ void TestChromiumPage::aHistoryFloodCostsNoOtherPage()
         // Every row, the flood's own too, ends within its limit (and a margin for the engine).
         QVERIFY2(row.ms >= 0 && row.ms < options.pageLimitMs + 6000, qPrintable(QString::number(row.ms)));
     }
+}
+
+void TestChromiumPage::aSpinningFrameOfAnotherSiteCostsItsPageNothing()
+{
+    // Another site's frame runs in a process of its own: its endless script
+    // blocks neither the page's load nor its timers.
+    m_server.page("/spin", html("<script>onload = () => setTimeout(() => { for (;;) {} });</script>"));
+    const QString frame = m_server.url("/spin").replace(QLatin1String("127.0.0.1"), QLatin1String("localhost"));
+    m_server.page("/framed", html(QStringLiteral("<p>outer</p><iframe src='%1'></iframe><script>onload = () => "
+                                                 "setTimeout(() => document.body.append('timer ran'), 100);</script>")
+                                      .arg(frame)
+                                      .toUtf8()));
+    const PageOutcome outcome = load(m_server.url("/framed"));
+    QVERIFY2(!outcome.failed(), qPrintable(outcome.failure));
+    QVERIFY2(outcome.content.contains(QLatin1String("timer ran")), qPrintable(outcome.content));
 }
 
 void TestChromiumPage::stoppedAndRunawayPagesEndWithoutTheLimit()

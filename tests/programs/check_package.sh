@@ -17,7 +17,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == textorin ]] || fail "Package: $(field Package)"
 [[ $(field Version) == "$version" ]] || fail "Version: $(field Version)"
 depends="$(field Depends)"
-for needed in chromium libqt6core6 libqt6widgets6 libc6; do
+for needed in chromium-headless-shell libqt6core6 libqt6widgets6 libc6; do
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 [[ -n $(field Maintainer) && -n $(field Description) && $(field Section) == web ]] || fail "control fields"
