@@ -355,7 +355,7 @@ void TestChromiumPage::missingEngineFailsEveryRow()
     const QList<PageOutcome> outcomes{loadRow(page, *m_pump, m_server.url("/plain")),
                                       loadRow(page, *m_pump, m_server.url("/other"))};
     qunsetenv("TEXTORIN_CHROMIUM");
-    QVERIFY(reason.contains(QStringLiteral("package \"chromium\"")));
+    QVERIFY(reason.contains(QStringLiteral("package \"chromium-headless-shell\"")));
     for (const PageOutcome &outcome : outcomes) {
         QVERIFY(outcome.engineMissing);
         QCOMPARE(outcome.failure, reason);
