@@ -108,6 +108,8 @@ def run_set(args, work, label, urls):
     ]
     if shutil.which("lynx"):
         runs.append(("lynx -dump", lambda: lynx(work, label + "-lynx", urls)))
+    # A first pass warms the server's file cache, so that no run pays for it alone.
+    textorin(args.batch, work, label + "-warm-up", urls, [])
     results = {name: run() for name, run in runs}
     settled = reference(work, label + "-settled", urls, ["--tabs", "4", "--settle"])["texts"]
 

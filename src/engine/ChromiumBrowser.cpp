@@ -177,6 +177,9 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
             .arg(m_options.windowSize.width())
             .arg(m_options.windowSize.height()),
     };
+    // Workers take the language from the engine's own, which the pages' override does not reach.
+    arguments << QStringLiteral("--lang=") + m_identity.language()
+              << QStringLiteral("--accept-lang=") + BrowserIdentity::languageList(m_identity.language());
     if (!m_options.checkCertificates)
         arguments << QStringLiteral("--ignore-certificate-errors");
     // Chromium refuses to run as root inside its sandbox.

@@ -146,10 +146,16 @@ void TestPageIdentity::initTestCase()
                    "document.cookie = 'stale=; max-age=0';</script></body>";
     m_server.route("/members?1", members);
     m_server.route("/members?2", members);
-    m_server.page("/whoami", "<!DOCTYPE html><body><script>"
+    // A worker's languages come back while an image holds the load event.
+    LocalHttpServer::Reply held;
+    held.delayMs = 1500;
+    held.contentType = "image/gif";
+    m_server.route("/held.gif", held);
+    m_server.page("/whoami", "<!DOCTYPE html><body><img src=/held.gif><script>"
                              "const hints = navigator.userAgentData;"
-                             "document.body.textContent = JSON.stringify({ua: navigator.userAgent,"
-                             " languages: navigator.languages.join(),"
+                             "new Worker(URL.createObjectURL(new Blob(['postMessage(navigator.languages.join())'])))"
+                             ".onmessage = event => document.body.textContent = JSON.stringify({ua: navigator.userAgent,"
+                             " languages: navigator.languages.join(), worker: event.data,"
                              " brands: hints ? hints.brands.map(b => `\"${b.brand}\";v=\"${b.version}\"`).join(', ') : ''});"
                              "</script></body>");
     m_server.page("/direct", "<p>not through the proxy</p>");
@@ -220,6 +226,7 @@ void TestPageIdentity::pagesSayWhatADesktopBrowserSays()
     QCOMPARE(agent, page.value(QStringLiteral("ua")).toString().toUtf8());
     QCOMPARE(headers.value("accept-language"), acceptLanguage);
     QCOMPARE(page.value(QStringLiteral("languages")).toString(), languages);
+    QCOMPARE(page.value(QStringLiteral("worker")).toString(), languages);
     // The client hints in the headers and in the page agree.
     QCOMPARE(headers.value("sec-ch-ua"), page.value(QStringLiteral("brands")).toString().toUtf8());
     if (!userAgent.isEmpty()) {
