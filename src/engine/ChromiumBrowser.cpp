@@ -138,8 +138,10 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
 {
     QStringList arguments{
         QStringLiteral("--headless"),
-        // The headless shell does not keep each site in a process of its own unless told.
+        // The headless shell does not keep each site in a process of its own, nor
+        // refuse the windows a page opens by itself, unless told.
         QStringLiteral("--site-per-process"),
+        QStringLiteral("--block-new-web-contents"),
         QStringLiteral("--remote-debugging-pipe"),
         QStringLiteral("--user-data-dir=") + profileFolder,
         QStringLiteral("--no-first-run"),

@@ -161,6 +161,8 @@ void TestChromiumPage::initTestCase()
     reply.location = "/other";
     m_server.route("/moved", reply);
     m_server.page("/stalled-image", html("<p>text before a stalled image</p><img src=/silent-image>"));
+    m_server.page("/popups", html("<p>popups</p><script>for (let i = 0; i < 300; ++i) window.open('/other?' + i);"
+                                  "setInterval(() => window.open('/other?' + Math.random()), 1);</script>"));
     m_server.page("/dialogs", html("<p>after dialogs</p><script>alert('a'); confirm('b'); prompt('c');"
                                    "window.open('/other'); print();</script>"));
 
@@ -210,6 +212,7 @@ void TestChromiumPage::everyRowGetsItsOwnPageOrAFailure()
         {m_server.url("/moved"), QStringLiteral("other page"), {}, 200},
         {m_server.url("/moved#part"), QStringLiteral("other page"), {}},
         {m_server.url("/dialogs"), QStringLiteral("after dialogs"), {}},
+        {m_server.url("/popups"), QStringLiteral("popups"), {}},
         {QStringLiteral("data:text/html,<p>inline</p>"), QStringLiteral("inline"), {}},
         {m_server.url("/stalled-image"), QStringLiteral("text before a stalled image"), {}},
         {QString(), QString(), {}},
