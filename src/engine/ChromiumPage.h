@@ -102,7 +102,7 @@ private:
     PageOutcome m_outcome;
     PageTimings m_timings;
     int m_rowsInContext = 0; // rows loaded since the page's context was made
-    static constexpr int RowsPerContext = 50;
+    static constexpr int RowsPerContext = 20;
 
     QElapsedTimer m_rowClock;
     QDeadlineTimer m_limitDeadline;
