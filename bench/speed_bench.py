@@ -9,7 +9,8 @@ at -j 1, at -j 1 --settle 0, bench/reference_cdp.py with 4 tabs, with 1 tab
 own (as textorin-batch keeps its rows apart), the 4-tab script again on Chromium's
 headless shell (the engine textorin-batch runs), and lynx -dump once per address; prints pages per
 second, the CPU seconds per page of each run with all its processes, and the
-ratios against the 4-tab script. Every file of the defaults is compared byte for
+ratios against the 4-tab script (with --repeat N, every run N times in turn and
+its median round). Every file of the defaults is compared byte for
 byte with the script's own innerText of the same page taken after it settles
 (reference_cdp.py --settle). --jobs 1,2,4,8 adds a run for each -j.
 """
@@ -89,28 +90,35 @@ def lynx(work, name, urls):
 
 
 def run_set(args, work, label, urls):
-    runs = [("textorin defaults (-j 4)", lambda: textorin(args.batch, work, label + "-default", urls, []))]
+    runs = [("textorin defaults (-j 4)", lambda w: textorin(args.batch, w, label + "-default", urls, []))]
     for jobs in args.jobs:
         runs.append(("textorin -j %d" % jobs,
-                     functools.partial(textorin, args.batch, work, "%s-j%d" % (label, jobs), urls,
-                                       ["-j", str(jobs)])))
+                     functools.partial(lambda j, w: textorin(args.batch, w, "%s-j%d" % (label, j), urls,
+                                                             ["-j", str(j)]), jobs)))
     runs += [
         ("textorin -j 1 --settle 0",
-         lambda: textorin(args.batch, work, label + "-settle0", urls, ["-j", "1", "--settle", "0"])),
-        ("script, 4 tabs", lambda: reference(work, label + "-ref4", urls, ["--tabs", "4"])),
-        ("script, 1 tab", lambda: reference(work, label + "-ref1", urls, ["--tabs", "1"])),
+         lambda w: textorin(args.batch, w, label + "-settle0", urls, ["-j", "1", "--settle", "0"])),
+        ("script, 4 tabs", lambda w: reference(w, label + "-ref4", urls, ["--tabs", "4"])),
+        ("script, 1 tab", lambda w: reference(w, label + "-ref1", urls, ["--tabs", "1"])),
         # The same script on the engine textorin-batch runs.
         ("script, 4 tabs, shell",
-         lambda: reference(work, label + "-ref4s", urls, ["--tabs", "4", "--shell"])),
+         lambda w: reference(w, label + "-ref4s", urls, ["--tabs", "4", "--shell"])),
         # What keeping rows apart costs: the script's tabs each in a context of its own.
         ("script, 4 tabs, 4 contexts",
-         lambda: reference(work, label + "-ref4c", urls, ["--tabs", "4", "--contexts"])),
+         lambda w: reference(w, label + "-ref4c", urls, ["--tabs", "4", "--contexts"])),
     ]
     if shutil.which("lynx"):
-        runs.append(("lynx -dump", lambda: lynx(work, label + "-lynx", urls)))
+        runs.append(("lynx -dump", lambda w: lynx(w, label + "-lynx", urls)))
     # A first pass warms the server's file cache, so that no run pays for it alone.
     textorin(args.batch, work, label + "-warm-up", urls, [])
-    results = {name: run() for name, run in runs}
+    # Rounds take every run in turn; each run's figure is its median round.
+    rounds = {name: [] for name, _ in runs}
+    for number in range(args.repeat):
+        folder = os.path.join(work, "%s-round%d" % (label, number))
+        os.mkdir(folder)
+        for name, run in runs:
+            rounds[name].append(run(folder))
+    results = {name: sorted(done, key=lambda r: r["elapsed"])[len(done) // 2] for name, done in rounds.items()}
     settled = reference(work, label + "-settled", urls, ["--tabs", "4", "--settle"])["texts"]
 
     base = results["script, 4 tabs"]
@@ -150,6 +158,8 @@ def main():
     parser.add_argument("--static", type=int, default=200, help="generated pages (default 200)")
     parser.add_argument("--manual", type=int, default=100, help="manual pages (default 100)")
     parser.add_argument("--jobs", default="1", help="-j values to run besides the defaults (default 1)")
+    parser.add_argument("--repeat", type=int, default=1,
+                        help="rounds of every run, each figure the median round (default 1)")
     parser.add_argument("--scale", default="",
                         help="static page counts for the defaults' pages/s and peak PSS, e.g. 100,1000,5000")
     args = parser.parse_args()
