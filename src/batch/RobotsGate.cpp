@@ -13,11 +13,6 @@ QUrl urlOf(const QString &row)
     return address.kind == PageAddress::Load ? QUrl(address.url) : QUrl();
 }
 
-bool isWeb(const QUrl &url)
-{
-    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-}
-
 } // namespace
 
 RobotsGate::RobotsGate(BodyFetch &fetch, Warn warn) : m_fetch(fetch), m_warn(std::move(warn)) {}
@@ -32,7 +27,7 @@ QString RobotsGate::siteOf(const QUrl &url)
 void RobotsGate::prepare(const QString &row)
 {
     const QUrl url = urlOf(row);
-    if (!isWeb(url) || url.host().isEmpty())
+    if (!PageAddress::isWeb(url) || url.host().isEmpty())
         return;
     const QString site = siteOf(url);
     if (m_sites.contains(site))
@@ -58,7 +53,7 @@ void RobotsGate::prepare(const QString &row)
 void RobotsGate::checkRedirect(const QString &target, Answer answer)
 {
     const QUrl url = urlOf(target);
-    if (!isWeb(url) || url.host().isEmpty() || m_sites.contains(siteOf(url)))
+    if (!PageAddress::isWeb(url) || url.host().isEmpty() || m_sites.contains(siteOf(url)))
         answer(skipReason(target));
     else
         m_pending.append({target, std::move(answer)});
@@ -88,7 +83,7 @@ QString RobotsGate::skipReason(const QString &row) const
 {
     const QUrl url = urlOf(row);
     const auto site = m_sites.constFind(siteOf(url));
-    if (!isWeb(url) || site == m_sites.constEnd())
+    if (!PageAddress::isWeb(url) || site == m_sites.constEnd())
         return {};
     QByteArray path = url.path(QUrl::FullyEncoded).toUtf8();
     if (url.hasQuery())

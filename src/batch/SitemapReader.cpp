@@ -21,11 +21,6 @@ struct SitemapReader::File {
 
 namespace {
 
-bool isWeb(const QUrl &url)
-{
-    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-}
-
 bool looksLikeXml(const QByteArray &body)
 {
     for (const char byte : body) {
@@ -48,7 +43,7 @@ SitemapReader::~SitemapReader() = default;
 
 bool SitemapReader::allowed(const QUrl &url, const File &file) const
 {
-    return isWeb(url) || (url.isLocalFile() && file.url.isLocalFile());
+    return PageAddress::isWeb(url) || (url.isLocalFile() && file.url.isLocalFile());
 }
 
 bool SitemapReader::open(const QString &address, const File *parent)
@@ -80,7 +75,7 @@ bool SitemapReader::open(const QString &address, const File *parent)
         m_error = QStringLiteral("cannot read sitemap %1: %2").arg(address, problem);
         return false;
     }
-    if (!answer.finalUrl.isEmpty() && isWeb(QUrl(answer.finalUrl)))
+    if (!answer.finalUrl.isEmpty() && PageAddress::isWeb(QUrl(answer.finalUrl)))
         file->url = QUrl(answer.finalUrl);
     file->body = std::move(answer.body);
     if (looksLikeXml(file->body))

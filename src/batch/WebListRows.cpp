@@ -112,8 +112,7 @@ bool WebListRows::nextFromFeed(QString &address, QString &refusal)
 {
     if (m_feed->next(address)) {
         const QUrl url(address);
-        const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-        refusal = web || (m_feedIsLocal && url.isLocalFile())
+        refusal = PageAddress::isWeb(url) || (m_feedIsLocal && url.isLocalFile())
             ? QString()
             : QStringLiteral("not an http or https address, in feed %1").arg(m_feedAddress);
         return true;

@@ -59,6 +59,11 @@ PageAddress PageAddress::fromRow(const QString &row)
     return load(url.toString(QUrl::FullyEncoded));
 }
 
+bool PageAddress::isWeb(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
 QString PageAddress::shown(const QString &row)
 {
     if (row.trimmed().isEmpty())

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QUrl;
+
 // What the hidden browser does with the text of one row.
 struct PageAddress {
     enum Kind { Load, Refuse };
@@ -13,6 +15,9 @@ struct PageAddress {
     // Empty and blank rows load about:blank; rows without a scheme are taken as
     // typed into an address bar; only http, https, file, data and about:blank load.
     static PageAddress fromRow(const QString &row);
+
+    // Whether the address is an http or https one.
+    static bool isWeb(const QUrl &url);
 
     // The address as messages show it: quoted when blank, shortened when huge.
     static QString shown(const QString &row);
