@@ -3,25 +3,11 @@
 #include "engine/BodyText.h"
 #include "engine/PageLoad.h"
 #include "engine/PageSession.h"
+#include "engine/ProtocolHeaders.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QUrl>
-
-namespace {
-
-// A header of the paused response, whatever the case of its name; null when absent.
-QString responseHeader(const QJsonObject &params, QLatin1String name)
-{
-    for (const QJsonValue &header : params.value(QStringLiteral("responseHeaders")).toArray()) {
-        const QJsonObject entry = header.toObject();
-        if (entry.value(QStringLiteral("name")).toString().compare(name, Qt::CaseInsensitive) == 0)
-            return entry.value(QStringLiteral("value")).toString();
-    }
-    return {};
-}
-
-} // namespace
 
 DocumentAnswer::DocumentAnswer(PageSession &session, const EngineOptions &options, QObject *parent)
     : QObject(parent), m_session(session), m_options(options), m_reader(session)
@@ -49,7 +35,7 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     // Redirects, errors and empty answers go on as they are; one answer a row is taken.
     const bool hasBody = status >= 200 && status < 300 && status != 204 && status != 205;
-    const DocumentKind kind = DocumentKind::fromContentType(responseHeader(params, QLatin1String("content-type")));
+    const DocumentKind kind = DocumentKind::fromContentType(ProtocolHeaders::ofPausedResponse(params, QLatin1String("content-type")));
     if (m_busy || !hasBody || (kind.kind == DocumentKind::Page && !m_rawBody)) {
         m_session.send(QStringLiteral("Fetch.continueResponse"), {{QStringLiteral("requestId"), requestId}});
         return;
@@ -61,7 +47,7 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     take(kind);
     if (!m_busy)
         return;
-    if (responseHeader(params, QLatin1String("content-length")).trimmed().toLongLong() > cap()) {
+    if (ProtocolHeaders::ofPausedResponse(params, QLatin1String("content-length")).trimmed().toLongLong() > cap()) {
         endRequest();
         fail(PageLoad::tooLargeText(cap()));
         return;

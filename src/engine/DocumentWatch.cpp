@@ -1,5 +1,7 @@
 #include "engine/DocumentWatch.h"
 
+#include "engine/ProtocolHeaders.h"
+
 #include <QDateTime>
 
 #include <QElapsedTimer>
@@ -15,26 +17,16 @@ constexpr int MostFollows = 5;
 // How many times a row's navigation is made again after another displaced it.
 constexpr int MostRestarts = 2;
 
-// A response header's value, whatever the case of its name; null when absent.
-QString headerValue(const QJsonObject &headers, QLatin1String name)
-{
-    for (auto it = headers.begin(); it != headers.end(); ++it) {
-        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
-            return it.value().toString().trimmed();
-    }
-    return {};
-}
-
 bool hasAttachmentHeader(const QJsonObject &headers)
 {
-    return headerValue(headers, QLatin1String("content-disposition"))
+    return ProtocolHeaders::value(headers, QLatin1String("content-disposition")).trimmed()
         .startsWith(QLatin1String("attachment"), Qt::CaseInsensitive);
 }
 
 // Retry-After in seconds or as an HTTP date; -1 when absent or unreadable.
 int retryAfter(const QJsonObject &headers)
 {
-    const QString value = headerValue(headers, QLatin1String("retry-after"));
+    const QString value = ProtocolHeaders::value(headers, QLatin1String("retry-after")).trimmed();
     if (value.isNull())
         return -1;
     bool number = false;
@@ -49,7 +41,7 @@ int retryAfter(const QJsonObject &headers)
 
 qint64 contentLength(const QJsonObject &headers)
 {
-    return headerValue(headers, QLatin1String("content-length")).toLongLong();
+    return ProtocolHeaders::value(headers, QLatin1String("content-length")).trimmed().toLongLong();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "engine/RequestInterception.h"
 
 #include "engine/PageSession.h"
+#include "engine/ProtocolHeaders.h"
 
 #include <QJsonArray>
 #include <QPointer>
@@ -45,20 +46,11 @@ bool isBlocked(const EngineOptions &options, const QString &resourceType)
     return false;
 }
 
-QString headerValue(const QJsonObject &headers, QLatin1String name)
-{
-    for (auto it = headers.begin(); it != headers.end(); ++it) {
-        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
-            return it.value().toString();
-    }
-    return {};
-}
-
 // The browser asks for the page's icon itself, as a request of no type of its own for an image.
 bool isFavicon(const QString &resourceType, const QJsonObject &request)
 {
     return resourceType == QLatin1String("Other")
-        && headerValue(request.value(QStringLiteral("headers")).toObject(), QLatin1String("accept"))
+        && ProtocolHeaders::value(request.value(QStringLiteral("headers")).toObject(), QLatin1String("accept"))
                .startsWith(QLatin1String("image/"));
 }
 
@@ -84,15 +76,11 @@ QString redirectTarget(const QJsonObject &params)
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     if (status < 300 || status > 399)
         return {};
-    for (const QJsonValue &header : params.value(QStringLiteral("responseHeaders")).toArray()) {
-        const QJsonObject entry = header.toObject();
-        if (entry.value(QStringLiteral("name")).toString().compare(QLatin1String("location"), Qt::CaseInsensitive) == 0) {
-            const QUrl from(params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString());
-            return from.resolved(QUrl(entry.value(QStringLiteral("value")).toString().trimmed()))
-                .toString(QUrl::FullyEncoded);
-        }
-    }
-    return {};
+    const QString location = ProtocolHeaders::ofPausedResponse(params, QLatin1String("location"));
+    if (location.isNull())
+        return {};
+    const QUrl from(params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString());
+    return from.resolved(QUrl(location.trimmed())).toString(QUrl::FullyEncoded);
 }
 
 QString originOf(const QUrl &url)
