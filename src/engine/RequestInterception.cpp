@@ -128,16 +128,15 @@ void RequestInterception::begin(const QString &address, const QString &frameId)
 {
     ++m_rows;
     m_frameId = frameId;
-    m_ownOrigins = {originOf(QUrl(address))};
-    m_ownHost = QUrl(address).host();
+    m_ownOrigin = originOf(QUrl(address));
     m_authAnswered.clear();
+    m_withheldFrom.clear();
 }
 
 void RequestInterception::end()
 {
     m_frameId.clear();
-    m_ownOrigins.clear();
-    m_ownHost.clear();
+    m_ownOrigin.clear();
 }
 
 void RequestInterception::onEvent(const QString &method, const QJsonObject &params)
@@ -163,9 +162,6 @@ void RequestInterception::onRequest(const QString &requestId, const QJsonObject 
                                                             {QStringLiteral("errorReason"), QStringLiteral("BlockedByClient")}});
         return;
     }
-    // Where the row's main document goes, after redirects too, is the row's own.
-    if (isMainDocument(params))
-        m_ownOrigins.insert(originOf(url));
     QJsonObject answer{{QStringLiteral("requestId"), requestId}};
     if (!m_options.headers.isEmpty() && isOwnOrigin(url))
         answer.insert(QStringLiteral("headers"),
@@ -218,9 +214,13 @@ void RequestInterception::onAuthRequired(const QJsonObject &params)
                            .value(QStringLiteral("source")).toString() == QLatin1String("Proxy");
     const QString user = proxy ? m_options.proxyUser : m_options.authUser;
     const QString password = proxy ? m_options.proxyPassword : m_options.authPassword;
+    const bool hasCredentials = !user.isEmpty() || !password.isEmpty();
+    const bool ownOrigin = proxy || isOwnOrigin(requestUrl(params));
     // Credentials a request was given once and asks for again are wrong: its 401 stands.
-    const bool provide = (!user.isEmpty() || !password.isEmpty()) && !m_authAnswered.contains(requestId)
-        && (proxy || isOwnHost(requestUrl(params)));
+    const bool provide = hasCredentials && ownOrigin && !m_authAnswered.contains(requestId);
+    const QString origin = originOf(requestUrl(params));
+    if (hasCredentials && !ownOrigin && !m_frameId.isEmpty() && !m_withheldFrom.contains(origin))
+        m_withheldFrom.append(origin);
     QJsonObject response{{QStringLiteral("response"),
                           provide ? QStringLiteral("ProvideCredentials") : QStringLiteral("CancelAuth")}};
     if (provide) {
@@ -240,11 +240,5 @@ bool RequestInterception::isMainDocument(const QJsonObject &params) const
 
 bool RequestInterception::isOwnOrigin(const QUrl &url) const
 {
-    const QString origin = originOf(url);
-    return !origin.isEmpty() && m_ownOrigins.contains(origin);
-}
-
-bool RequestInterception::isOwnHost(const QUrl &url) const
-{
-    return !m_ownHost.isEmpty() && url.host() == m_ownHost;
+    return !m_ownOrigin.isEmpty() && originOf(url) == m_ownOrigin;
 }

@@ -7,14 +7,16 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 class PageSession;
 class QUrl;
 
 // The page's one Fetch interception, which pauses only the requests its options
 // need: it refuses the blocked resource types and the favicon, adds the extra
-// headers to requests for the row's own origins, answers HTTP authentication
-// for the row's own host and for the proxy (each request once), asks the
+// headers to requests for the row's own origin (scheme, host and port of the
+// address as listed; a redirect elsewhere does not take them), answers HTTP
+// authentication for that origin and for the proxy (each request once), asks the
 // redirect check, when there is one, before the main document follows a
 // redirect, and hands the row's main document on at its response. Every request
 // it pauses is answered, between rows too.
@@ -28,10 +30,13 @@ public:
     // The parameters of the one Fetch.enable of a page session with these options.
     static QJsonObject enableParams(const EngineOptions &options);
 
-    // A row navigates main frame `frameId` to `address`, whose origin and host are the row's own.
+    // A row navigates main frame `frameId` to `address`, whose origin is the row's own.
     void begin(const QString &address, const QString &frameId);
     // The row ended: nothing is the row's own any more.
     void end();
+    // The origins whose authentication challenges the row's credentials were
+    // withheld from, since they are not the row's own.
+    const QStringList &withheldFrom() const { return m_withheldFrom; }
     void onEvent(const QString &method, const QJsonObject &params);
     void setRedirectCheck(IPage::RedirectCheck check) { m_redirectCheck = std::move(check); }
 
@@ -49,14 +54,13 @@ private:
     bool checkRedirect(const QString &requestId, const QJsonObject &params);
     bool isMainDocument(const QJsonObject &params) const;
     bool isOwnOrigin(const QUrl &url) const;
-    bool isOwnHost(const QUrl &url) const;
 
     PageSession &m_session;
     const EngineOptions &m_options;
     QString m_frameId;           // the row's main frame; empty between rows
-    QSet<QString> m_ownOrigins;  // of the row's address and of its main documents
-    QString m_ownHost;           // of the row's address: a redirect elsewhere gets no credentials
+    QString m_ownOrigin;          // of the row's address: nothing else gets its headers or credentials
     QSet<QString> m_authAnswered; // requests given credentials
+    QStringList m_withheldFrom;
     IPage::RedirectCheck m_redirectCheck;
     quint64 m_rows = 0; // rows begun: a late answer to an earlier row's check ends its request
 };

@@ -76,8 +76,11 @@ void LocalHttpServer::onReadyRead(QTcpSocket *socket)
     headers.clear();
     for (const QByteArray &line : std::as_const(lines)) {
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        if (colon <= 0)
+            continue;
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        headers.insert(name, line.mid(colon + 1).trimmed());
+        ++m_headerHits[path][name];
     }
     const Reply reply = m_routes.value(path, missing());
     if (reply.silent)

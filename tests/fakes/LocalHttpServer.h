@@ -39,6 +39,8 @@ public:
     int hits(const QString &path) const { return m_hits.value(path); }
     // The head lines of the last request for the path (lower-case name, value).
     QHash<QByteArray, QByteArray> lastHeaders(const QString &path) const { return m_headers.value(path); }
+    // How many requests for the path carried the header (lower-case name).
+    int hitsWith(const QString &path, const QByteArray &header) const { return m_headerHits.value(path).value(header); }
 
 private:
     static Reply missing();
@@ -50,5 +52,6 @@ private:
     QHash<QString, Reply> m_routes;
     QHash<QString, int> m_hits;
     QHash<QString, QHash<QByteArray, QByteArray>> m_headers;
+    QHash<QString, QHash<QByteArray, int>> m_headerHits;
     QHash<QTcpSocket *, QByteArray> m_pending;
 };
