@@ -3,6 +3,8 @@
 #include "engine/ChromiumBrowser.h"
 #include "engine/PageAddress.h"
 
+#include <QUrl>
+
 #include <algorithm>
 
 namespace {
@@ -161,21 +163,24 @@ void ChromiumPage::proceed()
 
 void ChromiumPage::navigate()
 {
-    if (!m_session.cookieFailure().isEmpty()) {
-        fail(m_session.cookieFailure());
-        return;
-    }
     m_stage.stop();
     m_phase = Phase::Loading;
-    m_session.markUsed();
-    ++m_rowsInContext;
-    m_timings.navigate = m_rowClock.elapsed();
-    m_watch.begin(m_session.targetId());
-    m_settle.begin(m_session.targetId());
-    m_interception.begin(m_address, m_session.targetId());
-    m_limit.start(m_options.pageLimitMs);
-    m_limitDeadline.setRemainingTime(m_options.pageLimitMs);
-    sendNavigate();
+    const quint64 row = m_row;
+    m_session.startRow(QUrl(m_address).host(), [this, row](const QString &cookieFailure) {
+        if (row != m_row || m_phase != Phase::Loading)
+            return;
+        if (!cookieFailure.isEmpty()) {
+            fail(cookieFailure);
+            return;
+        }
+        m_timings.navigate = m_rowClock.elapsed();
+        m_watch.begin(m_session.targetId());
+        m_settle.begin(m_session.targetId());
+        m_interception.begin(m_address, m_session.targetId());
+        m_limit.start(m_options.pageLimitMs);
+        m_limitDeadline.setRemainingTime(m_options.pageLimitMs);
+        sendNavigate();
+    });
 }
 
 void ChromiumPage::sendNavigate()
@@ -425,16 +430,22 @@ void ChromiumPage::complete()
 {
     m_phase = Phase::Done;
     m_outcome.timings = m_timings;
+    noteWithheldCredentials();
     stopTimers();
-    if (m_rowsInContext >= RowsPerContext) {
-        // A renderer keeps some of every page it showed: a fresh context (and
-        // renderer) now and then keeps a long run's memory flat.
-        m_rowsInContext = 0;
-        m_session.recycle();
-    } else {
-        m_session.reset(m_outcome.failed());
-    }
+    // Every row has a context of its own: nothing it left reaches the next one.
+    m_session.endRow();
     notifyDone();
+}
+
+void ChromiumPage::noteWithheldCredentials()
+{
+    const QStringList &origins = m_interception.withheldFrom();
+    if (origins.isEmpty())
+        return;
+    const QString note = QStringLiteral("credentials not sent to %1, not the address's origin")
+                             .arg(origins.join(QStringLiteral(", ")));
+    QString &remarks = m_outcome.failed() ? m_outcome.failure : m_outcome.note;
+    remarks = remarks.isEmpty() ? note : remarks + QStringLiteral("; ") + note;
 }
 
 void ChromiumPage::stopTimers()

@@ -79,6 +79,7 @@ private:
     void fail(const QString &reason, bool mayPass = false, int retryAfterMs = -1);
     void fillDocument();
     void complete();
+    void noteWithheldCredentials();
     void stopTimers();
     bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
     int hangBoundMs(int least) const;
@@ -101,8 +102,6 @@ private:
     QString m_address;
     PageOutcome m_outcome;
     PageTimings m_timings;
-    int m_rowsInContext = 0; // rows loaded since the page's context was made
-    static constexpr int RowsPerContext = 20;
 
     QElapsedTimer m_rowClock;
     QDeadlineTimer m_limitDeadline;

@@ -19,16 +19,17 @@ ContextCookies::ContextCookies(DevToolsConnection &connection, CookieJar &jar, Q
 {
 }
 
-void ContextCookies::put(const QString &contextId, std::function<void(const QString &)> done)
+void ContextCookies::put(const QString &contextId, const QString &host, std::function<void(const QString &)> done)
 {
     m_atStart.clear();
-    if (m_jar.start().isEmpty()) {
+    const QList<BrowserCookie> cookies = m_jar.startFor(host);
+    if (cookies.isEmpty()) {
         done({});
         return;
     }
     auto failure = std::make_shared<QString>();
     m_connection.send(QStringLiteral("Storage.setCookies"),
-                      {{ContextKey, contextId}, {QStringLiteral("cookies"), toProtocol(m_jar.start())}}, {},
+                      {{ContextKey, contextId}, {QStringLiteral("cookies"), toProtocol(cookies)}}, {},
                       [failure](const QJsonObject &, const QString &error) {
                           if (!error.isEmpty())
                               *failure = QStringLiteral("the cookies could not be set (%1)").arg(error);
@@ -44,16 +45,17 @@ void ContextCookies::put(const QString &contextId, std::function<void(const QStr
                       });
 }
 
-void ContextCookies::collect(const QString &contextId)
+void ContextCookies::collect(const QString &contextId, std::function<void()> then)
 {
     // The jar outlives every reply of its browser's connection.
     m_jar.expectRow();
     m_connection.send(QStringLiteral("Storage.getCookies"), {{ContextKey, contextId}}, {},
-                      [jar = &m_jar, atStart = m_atStart](const QJsonObject &result, const QString &error) {
+                      [jar = &m_jar, atStart = m_atStart, then](const QJsonObject &result, const QString &error) {
                           if (error.isEmpty())
                               jar->takeRow(atStart, fromProtocol(result.value(QStringLiteral("cookies")).toArray()));
                           else
                               jar->dropRow();
+                          then();
                       });
 }
 

@@ -12,9 +12,9 @@
 class CookieJar;
 class DevToolsConnection;
 
-// The cookies of one page's browser context: the run's cookies put in before
-// each row navigates, and what the row set, changed or removed handed to the
-// jar after it (before the context's cookies are cleared). The engine writes a
+// The cookies of one row's browser context: the run's cookies of the row's site
+// put in before it navigates, and what the row set, changed or removed handed to
+// the jar after it (before the context goes). The engine writes a
 // domain cookie's domain with a leading dot and gives a session cookie expiry -1.
 class ContextCookies : public QObject
 {
@@ -23,12 +23,13 @@ class ContextCookies : public QObject
 public:
     ContextCookies(DevToolsConnection &connection, CookieJar &jar, QObject *parent = nullptr);
 
-    // Puts the jar's starting cookies into the context and reads them back as
-    // the engine holds them (expiry capped, domain normalised); `done` gets the
-    // error, empty on success. Without cookies `done` is called at once.
-    void put(const QString &contextId, std::function<void(const QString &error)> done);
-    // Reads the context's cookies and hands the row's changes to the jar.
-    void collect(const QString &contextId);
+    // Puts the jar's starting cookies of `host`'s site into the context and reads
+    // them back as the engine holds them (expiry capped, domain normalised);
+    // `done` gets the error, empty on success. Without cookies `done` is called at once.
+    void put(const QString &contextId, const QString &host, std::function<void(const QString &error)> done);
+    // Reads the context's cookies and hands the row's changes to the jar; `then`
+    // follows the reading.
+    void collect(const QString &contextId, std::function<void()> then);
 
     static QJsonArray toProtocol(const QList<BrowserCookie> &cookies);
     static QList<BrowserCookie> fromProtocol(const QJsonArray &cookies);

@@ -4,8 +4,30 @@
 
 CookieJar::CookieJar(const QList<BrowserCookie> &start) : m_start(start)
 {
-    for (const BrowserCookie &cookie : start)
+    for (const BrowserCookie &cookie : start) {
         set(cookie);
+        m_startBySite[siteOf(cookie.domain)].append(cookie);
+    }
+}
+
+QString CookieJar::siteOf(const QString &host)
+{
+    QString name = host.toLower();
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    if (name.endsWith(QLatin1Char('.')))
+        name.chop(1);
+    // An IP address is a site of its own.
+    if (name.contains(QLatin1Char(':')) || (!name.isEmpty() && name.back().isDigit()))
+        return name;
+    const qsizetype last = name.lastIndexOf(QLatin1Char('.'));
+    const qsizetype before = last > 0 ? name.lastIndexOf(QLatin1Char('.'), last - 1) : -1;
+    return before < 0 ? name : name.mid(before + 1);
+}
+
+QList<BrowserCookie> CookieJar::startFor(const QString &host) const
+{
+    return m_startBySite.value(siteOf(host));
 }
 
 QString CookieJar::slot(const BrowserCookie &cookie)

@@ -16,6 +16,11 @@ public:
 
     // The cookies the run started with (every row starts from them).
     const QList<BrowserCookie> &start() const { return m_start; }
+    // Those of them a row at `host` may be sent: the cookies of its site (its
+    // last two labels, which every host of its registrable domain shares).
+    QList<BrowserCookie> startFor(const QString &host) const;
+    // The key of the site a host or cookie domain belongs to.
+    static QString siteOf(const QString &host);
     // The cookies now, without those expired at `now` (seconds since the epoch).
     QList<BrowserCookie> cookies(qint64 now) const;
 
@@ -33,6 +38,7 @@ private:
     void set(const BrowserCookie &cookie);
 
     QList<BrowserCookie> m_start;
+    QHash<QString, QList<BrowserCookie>> m_startBySite;
     QList<BrowserCookie> m_cookies;
     QHash<QString, qsizetype> m_index; // slot -> position in m_cookies
     int m_rowsExpected = 0;

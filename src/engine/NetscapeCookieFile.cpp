@@ -1,6 +1,10 @@
 #include "engine/NetscapeCookieFile.h"
 
+#include "engine/CookieJar.h"
+
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 
 #include <cmath>
@@ -101,6 +105,7 @@ namespace NetscapeCookieFile {
 Contents parse(const QByteArray &text)
 {
     Contents contents;
+    QHash<QString, int> perSite;
     const QList<QByteArray> lines = text.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QByteArray line = lines.at(i);
@@ -111,16 +116,35 @@ Contents parse(const QByteArray &text)
         if (line.trimmed().isEmpty() || (line.startsWith('#') && !line.startsWith(HttpOnlyPrefix)))
             continue;
         QString problem;
-        if (const std::optional<BrowserCookie> cookie = parseLine(line, &problem))
-            contents.cookies.append(*cookie);
-        else
+        const std::optional<BrowserCookie> cookie = parseLine(line, &problem);
+        if (!cookie)
             contents.problems.append(QStringLiteral("line %1: %2").arg(i + 1).arg(problem));
+        else if (++perSite[CookieJar::siteOf(cookie->domain)] <= MaxCookiesPerSite)
+            contents.cookies.append(*cookie);
+    }
+    // Setting more than the engine keeps would only slow every row down.
+    for (auto it = perSite.cbegin(); it != perSite.cend(); ++it) {
+        if (it.value() > MaxCookiesPerSite)
+            contents.problems.append(QStringLiteral("%1 cookies for %2, more than the %3 the browser engine keeps "
+                                                    "for one site: those past the first %3")
+                                         .arg(it.value()).arg(it.key()).arg(MaxCookiesPerSite));
     }
     return contents;
 }
 
 bool read(const QString &path, Contents *contents, QString *error)
 {
+    // Only a regular file: a FIFO or a device would block or never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *error = QStringLiteral("cannot read %1: not a regular file").arg(path);
+        return false;
+    }
+    if (info.size() > MaxFileBytes) {
+        *error = QStringLiteral("cannot use %1: %2 bytes, more than the %3 MiB a cookies file may have")
+                     .arg(path).arg(info.size()).arg(MaxFileBytes / (1024 * 1024));
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());

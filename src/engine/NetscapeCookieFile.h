@@ -17,9 +17,15 @@ namespace NetscapeCookieFile {
 
 struct Contents {
     QList<BrowserCookie> cookies;
-    // One entry ("line 7: ...") for each malformed line, which was skipped.
+    // One entry ("line 7: ...") for each malformed line, which was skipped, and
+    // one for each site with more cookies than the engine keeps for one site.
     QStringList problems;
 };
+
+// The most cookies the engine keeps for one site; those past it are skipped.
+constexpr int MaxCookiesPerSite = 180;
+// The largest file read.
+constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
 Contents parse(const QByteArray &text);
 // False, with the reason in `error`, when the file cannot be read.

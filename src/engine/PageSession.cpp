@@ -5,14 +5,10 @@
 #include "engine/RequestInterception.h"
 
 #include <QPointer>
-#include <QTimer>
-#include <QUrl>
 
 namespace {
 
 const QString AboutBlank = QStringLiteral("about:blank");
-// The longest wait for the blank page that follows a failed row.
-constexpr int BlankLoadMs = 5000;
 
 } // namespace
 
@@ -64,7 +60,6 @@ void PageSession::open()
                           {{QStringLiteral("behavior"), QStringLiteral("deny")},
                            {QStringLiteral("browserContextId"), context},
                            {QStringLiteral("eventsEnabled"), true}});
-        putCookies(epoch);
         openStep(epoch, QStringLiteral("Target.createTarget"),
                  {{QStringLiteral("url"), AboutBlank}, {QStringLiteral("browserContextId"), context}},
                  QStringLiteral("targetId"), [this, epoch](const QString &target) {
@@ -87,8 +82,13 @@ void PageSession::openStep(quint64 epoch, const QString &method, const QJsonObje
     m_connection.send(method, params, {},
                       whileAlive([this, epoch, method, resultKey, next](const QJsonObject &result,
                                                                         const QString &error) {
-        if (epoch != m_epoch)
+        if (epoch != m_epoch) {
+            // A context opened for a page that has since been dropped is of no use.
+            if (method == QLatin1String("Target.createBrowserContext") && error.isEmpty() && m_browser.isRunning())
+                m_connection.send(QStringLiteral("Target.disposeBrowserContext"),
+                                  {{QStringLiteral("browserContextId"), result.value(resultKey).toString()}});
             return;
+        }
         if (error.isEmpty()) {
             next(result.value(resultKey).toString());
             return;
@@ -140,14 +140,13 @@ void PageSession::sayIdentity()
     send(QStringLiteral("Emulation.setLocaleOverride"), m_browser.identity().localeOverride());
 }
 
-void PageSession::putCookies(quint64 epoch)
+void PageSession::startRow(const QString &host, std::function<void(const QString &)> done)
 {
-    ++m_resetPending;
-    m_cookies.put(m_contextId, [this, epoch](const QString &error) {
-        if (epoch != m_epoch)
-            return;
-        m_cookieFailure = error;
-        resetStepDone(epoch);
+    m_used = true;
+    const quint64 epoch = m_epoch;
+    m_cookies.put(m_contextId, host, [this, alive = QPointer<PageSession>(this), epoch, done](const QString &error) {
+        if (alive && epoch == m_epoch)
+            done(error);
     });
 }
 
@@ -186,18 +185,6 @@ void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
     // floods): nothing here follows that, so such events cost no more than this.
     if (method == QLatin1String("Page.navigatedWithinDocument"))
         return;
-    const bool mainFrame = params.value(QStringLiteral("frameId")).toString() == m_targetId;
-    if (method == QLatin1String("Page.lifecycleEvent") && mainFrame && !m_blankLoaderId.isEmpty()
-        && params.value(QStringLiteral("loaderId")).toString() == m_blankLoaderId) {
-        if (params.value(QStringLiteral("name")).toString() == QLatin1String("load"))
-            m_blankLoaded = true;
-        return;
-    }
-    if (method == QLatin1String("Page.frameStoppedLoading") && m_blankLoaded && mainFrame) {
-        // The blank page is done once its frame stops loading after its load event.
-        blankPageDone(m_epoch);
-        return;
-    }
     if (method == QLatin1String("Page.javascriptDialogOpening")) {
         const bool leave = params.value(QStringLiteral("type")).toString() == QLatin1String("beforeunload");
         send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), leave}});
@@ -207,20 +194,7 @@ void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
         lose(crashReason({}));
         return;
     }
-    if (method == QLatin1String("Page.frameNavigated"))
-        noteOrigin(params.value(QStringLiteral("frame")).toObject());
     Q_EMIT eventReceived(method, params);
-}
-
-void PageSession::noteOrigin(const QJsonObject &frame)
-{
-    // Subframes may navigate in a loop: only the main frame's origins are parsed.
-    if (frame.contains(QStringLiteral("parentId")))
-        return;
-    const QUrl url(frame.value(QStringLiteral("url")).toString());
-    if (url.scheme().startsWith(QLatin1String("http")))
-        m_rowOrigins.insert(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
-                                         | QUrl::RemoveUserInfo).toString());
 }
 
 QString PageSession::crashReason(const QString &detail)
@@ -238,78 +212,26 @@ void PageSession::lose(const QString &reason)
 
 // --- between rows -------------------------------------------------------------------
 
-void PageSession::markUsed()
+void PageSession::endRow()
 {
-    m_used = true;
-    m_rowOrigins.clear();
-}
-
-void PageSession::reset(bool blank)
-{
-    // The next row finds no cookies or storage of this one, whichever page it
-    // lands on, and a failed row's error document is left for a blank one.
-    if (m_state != State::Ready || !m_used)
-        return;
-    m_used = false;
-    const quint64 epoch = m_epoch;
-    const auto done = [this, epoch](const QJsonObject &, const QString &) { resetStepDone(epoch); };
-    m_cookies.collect(m_contextId);
-    ++m_resetPending;
-    m_connection.send(QStringLiteral("Storage.clearCookies"),
-                      {{QStringLiteral("browserContextId"), m_contextId}}, {}, whileAlive(done));
-    putCookies(epoch);
-    for (const QString &origin : std::as_const(m_rowOrigins)) {
-        ++m_resetPending;
-        send(QStringLiteral("Storage.clearDataForOrigin"),
-             {{QStringLiteral("origin"), origin},
-              {QStringLiteral("storageTypes"),
-               QStringLiteral("local_storage,indexeddb,cache_storage,service_workers,"
-                              "websql,file_systems")}},
-             done);
-    }
-    if (!blank)
-        return;
-    ++m_resetPending;
-    // The blank page must have loaded, or its last steps abort the next row's load.
-    send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), AboutBlank}},
-         [this, epoch](const QJsonObject &result, const QString &) {
-             if (epoch != m_epoch)
-                 return;
-             m_blankLoaderId = result.value(QStringLiteral("loaderId")).toString();
-             if (m_blankLoaderId.isEmpty()) {
-                 resetStepDone(epoch);
-                 return;
-             }
-             QTimer::singleShot(BlankLoadMs, this, [this, epoch] {
-                 if (epoch == m_epoch && !m_blankLoaderId.isEmpty())
-                     blankPageDone(epoch);
-             });
-         });
-}
-
-void PageSession::blankPageDone(quint64 epoch)
-{
-    m_blankLoaderId.clear();
-    m_blankLoaded = false;
-    resetStepDone(epoch);
-}
-
-void PageSession::resetStepDone(quint64 epoch)
-{
-    if (epoch != m_epoch || --m_resetPending > 0)
-        return;
-    Q_EMIT ready();
+    if (m_used)
+        recycle();
 }
 
 void PageSession::recycle()
 {
     if (!m_contextId.isEmpty() && m_browser.isRunning()) {
-        if (m_used)
-            m_cookies.collect(m_contextId);
         if (!m_sessionId.isEmpty())
             send(QStringLiteral("Runtime.terminateExecution"));
-        m_connection.send(QStringLiteral("Target.disposeBrowserContext"),
-                          {{QStringLiteral("browserContextId"), m_contextId}});
+        // The context goes once its cookies are read; the next one opens meanwhile.
+        const auto dispose = [connection = &m_connection, context = m_contextId] {
+            connection->send(QStringLiteral("Target.disposeBrowserContext"),
+                             {{QStringLiteral("browserContextId"), context}});
+        };
+        if (m_used)
+            m_cookies.collect(m_contextId, dispose);
+        else
+            dispose();
     }
     drop();
     if (m_browser.isRunning())
@@ -327,7 +249,4 @@ void PageSession::drop()
     m_targetId.clear();
     m_sessionId.clear();
     m_used = false;
-    m_resetPending = 0;
-    m_blankLoaderId.clear();
-    m_blankLoaded = false;
 }

@@ -5,7 +5,6 @@
 
 #include <QJsonObject>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -13,8 +12,9 @@
 class ChromiumBrowser;
 
 // The browser context, target and session of one page: opened when a row first
-// needs them, reset between rows (the row's cookies and storage cleared, a blank
-// page after a failed row) and recycled whole when the page hangs or crashes.
+// needs them and replaced whole after every row, so that no row meets what
+// another left in its context (cookies, storage, the HTTP and authentication
+// caches, HSTS, certificate decisions, permissions, service workers, sockets).
 // The page's events reach it through the browser's router; it answers dialogs
 // and closes the windows the page opens itself, and passes the rest on.
 class PageSession : public QObject
@@ -27,19 +27,19 @@ public:
 
     // Opens the page unless it is open or opening.
     void open();
-    // Open and reset: the next navigation may start.
-    bool isReady() const { return m_state == State::Ready && m_resetPending == 0; }
+    // Open and unused: the next navigation may start.
+    bool isReady() const { return m_state == State::Ready && !m_used; }
     const QString &targetId() const { return m_targetId; }
-    // Why no row can navigate here (the run's cookies could not be set), or empty.
-    const QString &cookieFailure() const { return m_cookieFailure; }
     void send(const QString &method, const QJsonObject &params = {},
               DevToolsConnection::Reply reply = {});
 
-    // A row navigates the page: what it leaves is cleared at the next reset.
-    void markUsed();
-    // Clears what the last row left; `blank` also replaces its document by a blank one.
-    void reset(bool blank);
-    // Ends the page with its context, renderer and all, and opens a new one.
+    // A row is about to navigate to `host`: its site's cookies go into the
+    // context; `done` gets why they could not, or empty. Not called once the page is gone.
+    void startRow(const QString &host, std::function<void(const QString &error)> done);
+    // The row ended: the page is recycled if a row started in it.
+    void endRow();
+    // Ends the page with its context, renderer and all (after reading what its
+    // row did to the cookies), and opens a new one.
     void recycle();
     // Forgets the page (the browser stopped).
     void drop();
@@ -65,30 +65,20 @@ private:
     void enablePage();
     // The user agent, client hints and language every row of the page says.
     void sayIdentity();
-    // Puts the run's cookies into the context, as a step of getting ready.
-    void putCookies(quint64 epoch);
     void onEvent(const QString &method, const QJsonObject &params);
     void onPageEvent(const QString &method, const QJsonObject &params);
     void closeOpenedWindow(const QJsonObject &params);
-    void noteOrigin(const QJsonObject &frame);
     // Why the renderer died: killed for its memory, or crashed (`detail`: " (status)").
     QString crashReason(const QString &detail);
     void lose(const QString &reason);
-    void blankPageDone(quint64 epoch);
-    void resetStepDone(quint64 epoch);
 
     ChromiumBrowser &m_browser;
     DevToolsConnection &m_connection;
     ContextCookies m_cookies;
-    QString m_cookieFailure;
     State m_state = State::None;
     quint64 m_epoch = 0;
     QString m_contextId;
     QString m_targetId;
     QString m_sessionId;
-    bool m_used = false;    // a row has navigated the page since its last reset
-    int m_resetPending = 0; // replies the reset still waits for
-    QSet<QString> m_rowOrigins;
-    QString m_blankLoaderId; // the blank page a reset waits to load
-    bool m_blankLoaded = false;
+    bool m_used = false; // a row has started in the page's context
 };

@@ -84,6 +84,8 @@ private:
     // The main document of page `name` arrives, by default on its own session.
     void respond(const QString &name, int status, const QJsonObject &headers = {},
                  const QString &session = {});
+    // The browser contexts named by the commands `method` sent so far.
+    QStringList sent(const QString &method) const;
 
     std::unique_ptr<ScriptedProcess> m_process;
     std::unique_ptr<ChromiumBrowser> m_browser;
@@ -131,6 +133,16 @@ void TestChromiumPageProtocol::respond(const QString &name, int status, const QJ
     m_process->event(QStringLiteral("Network.responseReceived"), response, on);
 }
 
+QStringList TestChromiumPageProtocol::sent(const QString &method) const
+{
+    QStringList contexts;
+    for (const QJsonObject &command : std::as_const(m_process->commands)) {
+        if (command.value(QStringLiteral("method")).toString() == method)
+            contexts << command.value(QStringLiteral("params")).toObject().value(QStringLiteral("browserContextId")).toString();
+    }
+    return contexts;
+}
+
 void TestChromiumPageProtocol::failedDocumentsCarryTheirStatusAndNoRowKeepsAnother()
 {
     ChromiumPage page(*m_browser);
@@ -143,12 +155,12 @@ void TestChromiumPageProtocol::failedDocumentsCarryTheirStatusAndNoRowKeepsAnoth
     QCOMPARE(outcome.contentType, QStringLiteral("text/html"));
     QVERIFY(!outcome.mayPass);
 
-    // The next row waits for the reset: cookies, then the blank page.
-    page.load(QStringLiteral("http://127.0.0.1:9/busy"));
-    QVERIFY(m_process->answer(QStringLiteral("Storage.clearCookies")));
-    QVERIFY(m_process->answer(QStringLiteral("Page.navigate")));
-    QVERIFY(m_process->answer(QStringLiteral("Page.navigate"), {{QStringLiteral("loaderId"), QStringLiteral("L1")}}));
-    respond(QStringLiteral("1"), 503, {{QStringLiteral("Retry-After"), QStringLiteral("2")}});
+    // The next row has a context of its own; the last one goes once its cookies are read.
+    QVERIFY(loadAndOpen(page, QStringLiteral("2"), QStringLiteral("http://127.0.0.1:9/busy")));
+    QVERIFY(!sent(QStringLiteral("Target.disposeBrowserContext")).contains(QStringLiteral("C1")));
+    QVERIFY(m_process->answer(QStringLiteral("Storage.getCookies")));
+    QCOMPARE(sent(QStringLiteral("Target.disposeBrowserContext")), QStringList{QStringLiteral("C1")});
+    respond(QStringLiteral("2"), 503, {{QStringLiteral("Retry-After"), QStringLiteral("2")}});
     outcome = page.takeOutcome();
     QCOMPARE(outcome.httpStatus, 503);
     QVERIFY(outcome.mayPass);
@@ -273,6 +285,8 @@ void TestChromiumPageProtocol::credentialsAnswerTheirOwnChallengesOnce()
         {"r1", "http://127.0.0.1:9/1", "Server", "user"},
         {"r1", "http://127.0.0.1:9/1", "Server", nullptr}, // asked again: the credentials were wrong
         {"r2", "http://other.test/", "Server", nullptr},
+        {"r4", "http://127.0.0.1:10/", "Server", nullptr},  // another port
+        {"r5", "https://127.0.0.1:9/", "Server", nullptr},  // another scheme
         {"r3", "http://other.test/", "Proxy", "proxy-user"},
         {"r3", "http://other.test/", "Proxy", nullptr},
     };
@@ -290,6 +304,10 @@ void TestChromiumPageProtocol::credentialsAnswerTheirOwnChallengesOnce()
                  challenge.user ? QStringLiteral("ProvideCredentials") : QStringLiteral("CancelAuth"));
         QCOMPARE(answer.value(QStringLiteral("username")).toString(), QLatin1String(challenge.user));
     }
+    respond(QStringLiteral("1"), 401);
+    QCOMPARE(page.takeOutcome().failure,
+             QStringLiteral("HTTP error 401 Unauthorized; credentials not sent to http://other.test:80, "
+                            "http://127.0.0.1:10, https://127.0.0.1:9, not the address's origin"));
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPageProtocol)

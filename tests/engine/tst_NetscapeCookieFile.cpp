@@ -32,6 +32,7 @@ private Q_SLOTS:
     void readsCookiesAndNamesBadLines_data();
     void readsCookiesAndNamesBadLines();
     void whatIsWrittenReadsBackTheSame();
+    void readsNoMoreThanTheEngineCanUse();
 };
 
 void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
@@ -104,6 +105,33 @@ void TestNetscapeCookieFile::whatIsWrittenReadsBackTheSame()
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readLine().startsWith("# Netscape HTTP Cookie File"));
     QCOMPARE(written.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+}
+
+void TestNetscapeCookieFile::readsNoMoreThanTheEngineCanUse()
+{
+    QByteArray text;
+    for (int i = 0; i < 200; ++i)
+        text += (i % 2 ? "a.example.com" : ".example.com") + QByteArray("\tFALSE\t/\tFALSE\t0\tc") + QByteArray::number(i) + "\tv\n";
+    text += "other.org\tFALSE\t/\tFALSE\t0\tlast\tv\n";
+    const NetscapeCookieFile::Contents contents = NetscapeCookieFile::parse(text);
+    QCOMPARE(contents.cookies.size(), NetscapeCookieFile::MaxCookiesPerSite + 1);
+    QCOMPARE(contents.cookies.at(NetscapeCookieFile::MaxCookiesPerSite - 1).name, QStringLiteral("c179"));
+    QCOMPARE(contents.cookies.last().name, QStringLiteral("last"));
+    QCOMPARE(contents.problems, QStringList{QStringLiteral("200 cookies for example.com, more than the 180 the browser "
+                                                           "engine keeps for one site: those past the first 180")});
+
+    // Neither a file past the bound nor one that never ends is read.
+    QTemporaryDir folder;
+    const QString large = folder.filePath(QStringLiteral("large.txt"));
+    QFile file(large);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(NetscapeCookieFile::MaxFileBytes + 1));
+    file.close();
+    NetscapeCookieFile::Contents read;
+    QString error;
+    QVERIFY(!NetscapeCookieFile::read(large, &read, &error));
+    QCOMPARE(error, QStringLiteral("cannot use %1: 67108865 bytes, more than the 64 MiB a cookies file may have").arg(large));
+    QVERIFY(!NetscapeCookieFile::read(QStringLiteral("/dev/zero"), &read, &error));
+    QCOMPARE(error, QStringLiteral("cannot read /dev/zero: not a regular file"));
 }
 
 QTEST_GUILESS_MAIN(TestNetscapeCookieFile)

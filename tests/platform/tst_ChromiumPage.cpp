@@ -39,30 +39,54 @@ struct TimedOutcome {
     qint64 ms = -1;
 };
 
-// Loads the rows at once, each in a page of its own in one browser, as a run with -j does.
-QList<TimedOutcome> loadAtOnce(const QStringList &rows, const EngineOptions &options, QtEventPump &pump)
+// Loads the rows in `pageCount` pages of one browser, each page taking the next
+// row as it comes free, as a run with -j does.
+QList<TimedOutcome> loadInPages(const QStringList &rows, const EngineOptions &options, QtEventPump &pump,
+                                qsizetype pageCount)
 {
     ChromiumProcess engine;
     ChromiumBrowser browser(engine, options);
     std::vector<std::unique_ptr<ChromiumPage>> pages;
+    std::vector<qsizetype> rowOf(size_t(pageCount), -1);
     QList<TimedOutcome> outcomes(rows.size());
+    qsizetype next = 0;
+    qsizetype done = 0;
     QElapsedTimer clock;
     clock.start();
-    for (qsizetype i = 0; i < rows.size(); ++i) {
+    const auto feed = [&](size_t slot) {
+        ChromiumPage &page = *pages[slot];
+        if (rowOf[slot] >= 0) {
+            outcomes[rowOf[slot]].outcome = page.takeOutcome();
+            ++done;
+        }
+        rowOf[slot] = next < rows.size() ? next++ : -1;
+        if (rowOf[slot] >= 0)
+            page.load(rows.at(rowOf[slot]));
+    };
+    for (qsizetype i = 0; i < pageCount; ++i) {
         pages.push_back(std::make_unique<ChromiumPage>(browser));
-        pages.back()->setDoneHandler([&outcomes, &clock, &pump, i] {
-            outcomes[i].ms = clock.elapsed();
+        pages.back()->setDoneHandler([&outcomes, &clock, &pump, &rowOf, i] {
+            outcomes[rowOf[size_t(i)]].ms = clock.elapsed();
             pump.wake();
         });
-        pages.back()->load(rows.at(i));
     }
-    const QDeadlineTimer deadline(options.longestRowMs());
-    while (!deadline.hasExpired()
-           && !std::all_of(pages.begin(), pages.end(), [](const auto &page) { return page->isDone(); }))
+    for (size_t slot = 0; slot < pages.size(); ++slot)
+        feed(slot);
+    const QDeadlineTimer deadline(options.longestRowMs() * (rows.size() / pageCount + 1));
+    while (done < rows.size() && !deadline.hasExpired()) {
         pump.waitForEvents(1000);
-    for (size_t i = 0; i < pages.size(); ++i)
-        outcomes[qsizetype(i)].outcome = pages[i]->takeOutcome();
+        for (size_t slot = 0; slot < pages.size(); ++slot) {
+            if (rowOf[slot] >= 0 && pages[slot]->isDone())
+                feed(slot);
+        }
+    }
     return outcomes;
+}
+
+// Loads the rows at once, each in a page of its own in one browser.
+QList<TimedOutcome> loadAtOnce(const QStringList &rows, const EngineOptions &options, QtEventPump &pump)
+{
+    return loadInPages(rows, options, pump, rows.size());
 }
 
 // CPU ticks of the engine's processes.
@@ -105,7 +129,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void everyRowGetsItsOwnPageOrAFailure();
     void takesWhatADesktopReaderSees();
-    void rowsShareNoCookiesOrStorage();
+    void rowsShareNothingOfTheirContext();
     void loopingPageEndsAtTheLimitAndTheSiteLoadsAgain();
     void killedEngineProcessesFailOnlyTheirRow();
     void oversizedPageFailsWithoutFollowingIt();
@@ -274,16 +298,64 @@ void TestChromiumPage::takesWhatADesktopReaderSees()
     QCOMPARE(content("/desktop"), QStringLiteral("Desktop menu\n\nbody"));
 }
 
-void TestChromiumPage::rowsShareNoCookiesOrStorage()
+void TestChromiumPage::rowsShareNothingOfTheirContext()
 {
-    m_server.page("/keep", html("<p>kept</p><script>document.cookie = 'c=1; max-age=999';"
-                                " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');</script>"));
-    m_server.page("/show", html("<p id=p></p><script>document.getElementById('p').textContent ="
-                                " 'cookie=' + document.cookie + ' local=' + localStorage.getItem('s');</script>"));
-    // Past the rows a context serves, its page goes on in a fresh one.
-    for (int i = 0; i < 30; ++i) {
-        QCOMPARE(content("/keep"), QStringLiteral("kept"));
-        QCOMPARE(content("/show"), QStringLiteral("cookie= local=null"));
+    // A row leaves what a context keeps: cookies, storage, databases, caches, a
+    // service worker, an HTTP-cached answer, a password in the auth cache.
+    m_server.page("/keep",
+                  html("<p id=p>writing</p><script>document.cookie = 'c=1; max-age=999';"
+                       " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');"
+                       " Promise.all([fetch('/personal').then(r => r.text()),"
+                       "  caches.open('k').then(c => c.put('/x', new Response('x'))),"
+                       "  new Promise(done => { const o = indexedDB.open('db'); o.onsuccess = done; o.onerror = done; }),"
+                       "  navigator.serviceWorker.register('/sw.js').then(() => navigator.serviceWorker.ready)])"
+                       " .then(() => 'kept', e => 'failed ' + e).then(t => { const p = document.getElementById('p');"
+                       " p.textContent = t; p.id = 'done'; });</script>"));
+    m_server.page("/show",
+                  html("<p id=p>reading</p><script>Promise.all([fetch('/personal').then(r => r.text()),"
+                       " caches.keys(), indexedDB.databases(), navigator.serviceWorker.getRegistrations()])"
+                       " .then(([personal, keys, dbs, workers]) => { const p = document.getElementById('p'); p.textContent ="
+                       " 'cookie=' + document.cookie + ' local=' + localStorage.getItem('s') + ' caches=' + keys.length"
+                       " + ' databases=' + dbs.length + ' workers=' + workers.length; p.id = 'done'; });</script>"));
+    LocalHttpServer::Reply personal;
+    personal.contentType = "text/plain";
+    personal.headers = "Cache-Control: private, max-age=3600\r\n";
+    personal.body = "for one reader";
+    m_server.route("/personal", personal);
+    personal.contentType = "text/javascript";
+    personal.headers.clear();
+    personal.body = "self.addEventListener('fetch', () => {});";
+    m_server.route("/sw.js", personal);
+    LocalHttpServer::Reply secret;
+    secret.authorization = "Basic " + QByteArray("user:pass").toBase64();
+    secret.body = html("<p id=done>signed in</p>");
+    m_server.route("/secret", secret);
+    secret.contentType = "image/png";
+    m_server.route("/secret.png", secret);
+    const QString otherHost = m_server.url("/peek").replace(QLatin1String("127.0.0.1"), QLatin1String("localhost"));
+    m_server.page("/peek", html("<p id=done>peek</p><img src=" + m_server.url("/secret.png").toUtf8() + ">"));
+
+    EngineOptions options;
+    options.pageLimitMs = 10'000;
+    options.waitForSelector = QStringLiteral("#done");
+    options.authUser = QStringLiteral("user");
+    options.authPassword = QStringLiteral("pass");
+    QStringList rows;
+    for (int i = 0; i < 4; ++i)
+        rows << m_server.url("/keep") << m_server.url("/show") << m_server.url("/secret") << otherHost;
+    for (const qsizetype pages : {1, 4}) {
+        const int personalHits = m_server.hits(QStringLiteral("/personal"));
+        const QList<TimedOutcome> outcomes = loadInPages(rows, options, *m_pump, pages);
+        for (qsizetype i = 0; i < rows.size(); i += 4) {
+            QCOMPARE(outcomes.at(i).outcome.content, QStringLiteral("kept"));
+            QCOMPARE(outcomes.at(i + 1).outcome.content,
+                     QStringLiteral("cookie= local=null caches=0 databases=0 workers=0"));
+            QCOMPARE(outcomes.at(i + 2).outcome.content, QStringLiteral("signed in"));
+            QCOMPARE(outcomes.at(i + 3).outcome.content, QStringLiteral("peek"));
+        }
+        // Every row asked for its own answer, and the image of another origin got no password.
+        QCOMPARE(m_server.hits(QStringLiteral("/personal")) - personalHits, 8);
+        QCOMPARE(m_server.hitsWith(QStringLiteral("/secret.png"), "authorization"), 0);
     }
 }
 
