@@ -221,13 +221,16 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
         AbandonedProfiles::removeUnder(engineFolderBase());
     }
     m_profile = std::make_unique<ProfileFolder>(engineFolderBase());
-    // The engine's temporary files, crash reports and caches go with the profile,
-    // never into the user's own browser folders.
+    // The engine's temporary files, crash reports, caches and certificate
+    // database go with the profile, never into the user's home.
     const QString profile = m_profile->path();
+    const QString home = profile + QStringLiteral("/h");
     QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
+                            QStringLiteral("HOME=") + home,
                             QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
-                            QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c")};
-    if (m_profile->isValid() && !trustCaFile(profile, &environment, failure)) {
+                            QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c"),
+                            QStringLiteral("XDG_DATA_HOME=") + home + QStringLiteral("/.local/share")};
+    if (m_profile->isValid() && !trustCaFile(home, failure)) {
         m_profile.reset();
         return false;
     }
@@ -252,19 +255,17 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
     return true;
 }
 
-bool ChromiumBrowser::trustCaFile(const QString &profile, QStringList *environment, QString *failure)
+bool ChromiumBrowser::trustCaFile(const QString &home, QString *failure)
 {
     if (!m_options.checkCertificates || m_options.caCertificateFile.isEmpty())
         return true;
-    // The engine reads its extra trust from $HOME/.pki/nssdb: its home goes into the profile.
-    const QString home = profile + QStringLiteral("/h");
+    // The engine reads its extra trust from $HOME/.pki/nssdb.
     QString error;
     if (!NssTrustStore::create(home, m_options.caCertificateFile, &error)) {
         *failure = QStringLiteral("the CA certificate file %1 cannot be used: %2")
                        .arg(m_options.caCertificateFile, error);
         return false;
     }
-    environment->append(QStringLiteral("HOME=") + home);
     return true;
 }
 

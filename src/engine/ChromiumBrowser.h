@@ -84,7 +84,7 @@ private:
     void onRendererKilled();
 
     // With a CA file: the engine's home, in its profile, with a database trusting it.
-    bool trustCaFile(const QString &profile, QStringList *environment, QString *failure);
+    bool trustCaFile(const QString &home, QString *failure);
 
     IEngineProcess &m_process;
     DevToolsConnection *m_connection;

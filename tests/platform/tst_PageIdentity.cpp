@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -278,12 +279,20 @@ void TestPageIdentity::certificateErrorsFailRowsUnlessTrustedOrIgnored()
     options.checkCertificates = check;
     if (!caFile.isEmpty())
         options.caCertificateFile = m_tlsFolder.filePath(caFile);
-    Engine engine(options);
-    const PageOutcome outcome = engine.load(m_tlsServer.url());
-    if (failure.isEmpty())
-        QCOMPARE(outcome.content, QStringLiteral("secure page"));
-    else
-        QVERIFY2(outcome.failure.contains(failure), qPrintable(outcome.failure));
+    // The engine keeps its certificate database and all else in its profile, none in the user's home.
+    QTemporaryDir home;
+    const QByteArray userHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    {
+        Engine engine(options);
+        const PageOutcome outcome = engine.load(m_tlsServer.url());
+        if (failure.isEmpty())
+            QCOMPARE(outcome.content, QStringLiteral("secure page"));
+        else
+            QVERIFY2(outcome.failure.contains(failure), qPrintable(outcome.failure));
+    }
+    qputenv("HOME", userHome);
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestPageIdentity)
