@@ -158,6 +158,13 @@ QString EngineOptionText::readHeader(const QString &text, EngineOptions &options
         return QStringLiteral("cannot set Cookie: give the cookies with --cookies FILE");
     if (name.compare(QLatin1String("Host"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("cannot set Host: it is the address's own");
+    // The framing and the connection are the engine's: a value of the user's would break every request.
+    static const char *const EngineManaged[] = {"Content-Length", "Transfer-Encoding", "Connection", "Upgrade",
+                                                 "Expect", "Keep-Alive", "TE", "Trailer", "Proxy-Connection"};
+    for (const char *managed : EngineManaged) {
+        if (name.compare(QLatin1String(managed), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("cannot set %1: the browser engine manages it").arg(QLatin1String(managed));
+    }
     options.headers.append({name, value});
     return {};
 }

@@ -63,6 +63,11 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
         "--block wants none or a list of images,media,fonts,stylesheets");
     row("header cookie", {"--header", "cookie: a=b", "l"}, "--header cannot set Cookie");
     row("header host", {"--header", "Host: x", "l"}, "--header cannot set Host");
+    row("header length", {"--header", "content-length: 5", "l"}, "--header cannot set Content-Length: the browser engine");
+    row("header chunked", {"--header", "Transfer-Encoding: chunked", "l"}, "--header cannot set Transfer-Encoding");
+    row("header upgrade", {"--header", "Upgrade: h2c", "l"}, "--header cannot set Upgrade");
+    row("header expect", {"--header", "Expect: 100-continue", "l"}, "--header cannot set Expect");
+    row("header connection", {"--header", "Connection: close", "l"}, "--header cannot set Connection");
     row("header no colon", {"--header", "X-A b", "l"}, "--header wants \"Name: value\"");
     row("header name blank", {"--header", "X A: b", "l"}, "--header wants");
     row("proxy scheme", {"--proxy", "ftp://h:21", "l"}, "--proxy wants a proxy");
