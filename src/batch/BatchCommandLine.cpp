@@ -352,8 +352,10 @@ QList<BatchCommandLine::Option> makeOptions()
                         "Chrome of the same version)."),
          {}, engineText(EngineOptionText::readUserAgent)},
         {{QStringLiteral("header")}, QStringLiteral("'NAME: VALUE'"),
-         QStringLiteral("adds a request header to every request to the row's own site (never to other "
-                        "sites); give it as often as needed. Cookie and Host cannot be set."),
+         QStringLiteral("adds a request header to every request to the row's own origin (its scheme, "
+                        "host and port; never to another, nor where a redirect leads elsewhere); give it "
+                        "as often as needed. Cookie, Host and the headers of the connection "
+                        "(Content-Length, Transfer-Encoding, Connection, Upgrade, Expect, …) cannot be set."),
          {}, engineText(EngineOptionText::readHeader)},
         {{QStringLiteral("lang")}, QStringLiteral("TAG"),
          QStringLiteral("the language the pages are asked for (Accept-Language and "
@@ -361,7 +363,7 @@ QList<BatchCommandLine::Option> makeOptions()
          {}, engineText(EngineOptionText::readLanguage)},
         {{QStringLiteral("cookies")}, QStringLiteral("FILE"),
          QStringLiteral("sets the cookies of a Netscape cookies.txt file (as wget, curl and yt-dlp "
-                        "read it) before every row; malformed lines are named and skipped."),
+                        "read it) of each row's site before the row; malformed lines are named and skipped."),
          {},
          [](const QString &value, BatchOptions &options) {
              return readableFile(value, &options.cookiesFile);
@@ -371,8 +373,9 @@ QList<BatchCommandLine::Option> makeOptions()
                         "last row to set a cookie wins), so that a login serves the next run."),
          {}, fileName(&BatchOptions::saveCookiesFile)},
         {{QStringLiteral("user")}, QStringLiteral("NAME"),
-         QStringLiteral("answers the HTTP authentication of the rows' own sites with NAME and the "
-                        "password of --password-file."),
+         QStringLiteral("answers the HTTP authentication of each row's own origin (its scheme, host "
+                        "and port) with NAME and the password of --password-file; another origin's "
+                        "challenge is named in the row's line and report."),
          {},
          [](const QString &value, BatchOptions &options) {
              return storeName(value, &options.engine.authUser, QStringLiteral("a user name"));
@@ -403,7 +406,7 @@ QList<BatchCommandLine::Option> makeOptions()
              return readableFile(value, &options.engine.caCertificateFile);
          }},
         {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("N"),
-         QStringLiteral("loads up to N pages at once (default 4, at most 32), each in a browser "
+         QStringLiteral("loads up to N pages at once (default 4, at most 32); every row has a browser "
                         "context of its own; rows are printed as they finish, and every outcome, text "
                         "and file name is what -j 1 gives."),
          {},
