@@ -1,153 +1,71 @@
 #include "engine/PageSession.h"
 
 #include "engine/ChromiumBrowser.h"
-#include "engine/DevToolsRouter.h"
-#include "engine/RequestInterception.h"
 
 #include <QPointer>
 
-namespace {
-
-const QString AboutBlank = QStringLiteral("about:blank");
-
-} // namespace
-
 PageSession::PageSession(ChromiumBrowser &browser, QObject *parent)
-    : QObject(parent),
-      m_browser(browser),
-      m_connection(browser.connection()),
-      m_cookies(browser.connection(), browser.cookieJar())
+    : QObject(parent), m_browser(browser), m_cookies(browser.connection(), browser.cookieJar())
 {
 }
 
-PageSession::~PageSession()
-{
-    if (!m_contextId.isEmpty() && m_browser.isRunning())
-        m_connection.send(QStringLiteral("Target.disposeBrowserContext"),
-                          {{QStringLiteral("browserContextId"), m_contextId}});
-    drop();
-}
+PageSession::~PageSession() = default;
 
-void PageSession::send(const QString &method, const QJsonObject &params,
-                       DevToolsConnection::Reply reply)
+void PageSession::send(const QString &method, const QJsonObject &params, DevToolsConnection::Reply reply)
 {
-    m_connection.send(method, params, m_sessionId, whileAlive(std::move(reply)));
-}
-
-DevToolsConnection::Reply PageSession::whileAlive(DevToolsConnection::Reply reply)
-{
-    if (!reply)
-        return {};
-    return [alive = QPointer<PageSession>(this), reply](const QJsonObject &result, const QString &error) {
-        if (alive)
-            reply(result, error);
-    };
+    if (m_page)
+        m_page->send(method, params, std::move(reply));
 }
 
 // --- opening ------------------------------------------------------------------------
 
 void PageSession::open()
 {
-    if (m_state != State::None)
+    if (m_page || !m_browser.isRunning())
         return;
-    m_state = State::Opening;
-    const quint64 epoch = ++m_epoch;
-    openStep(epoch, QStringLiteral("Target.createBrowserContext"), m_browser.contextParams(),
-             QStringLiteral("browserContextId"), [this, epoch](const QString &context) {
-        m_contextId = context;
-        addRoute(context);
-        m_connection.send(QStringLiteral("Browser.setDownloadBehavior"),
-                          {{QStringLiteral("behavior"), QStringLiteral("deny")},
-                           {QStringLiteral("browserContextId"), context},
-                           {QStringLiteral("eventsEnabled"), true}});
-        openStep(epoch, QStringLiteral("Target.createTarget"),
-                 {{QStringLiteral("url"), AboutBlank}, {QStringLiteral("browserContextId"), context}},
-                 QStringLiteral("targetId"), [this, epoch](const QString &target) {
-            m_targetId = target;
-            addRoute(target);
-            openStep(epoch, QStringLiteral("Target.attachToTarget"),
-                     {{QStringLiteral("targetId"), target}, {QStringLiteral("flatten"), true}},
-                     QStringLiteral("sessionId"), [this](const QString &session) {
-                m_sessionId = session;
-                addRoute(session);
-                enablePage();
-            });
-        });
-    });
+    m_page = nextContext();
+    m_page->setHandler([this](const QString &method, const QJsonObject &params) { onEvent(method, params); });
+    connect(m_page.get(), &PageContext::ready, this, &PageSession::onPageReady);
+    if (m_page->isReady())
+        onPageReady();
 }
 
-void PageSession::openStep(quint64 epoch, const QString &method, const QJsonObject &params,
-                           const QString &resultKey, std::function<void(const QString &)> next)
+std::unique_ptr<PageContext> PageSession::nextContext()
 {
-    m_connection.send(method, params, {},
-                      whileAlive([this, epoch, method, resultKey, next](const QJsonObject &result,
-                                                                        const QString &error) {
-        if (epoch != m_epoch) {
-            // A context opened for a page that has since been dropped is of no use.
-            if (method == QLatin1String("Target.createBrowserContext") && error.isEmpty() && m_browser.isRunning())
-                m_connection.send(QStringLiteral("Target.disposeBrowserContext"),
-                                  {{QStringLiteral("browserContextId"), result.value(resultKey).toString()}});
-            return;
-        }
-        if (error.isEmpty()) {
-            next(result.value(resultKey).toString());
-            return;
-        }
-        // A browser that cannot open a page is of no use: the next row starts another.
-        m_state = State::None;
-        m_browser.shutdown(QStringLiteral("the browser engine could not open a page (%1: %2)")
-                               .arg(method, error));
-    }));
+    // Every option a context is opened with restarts the engine when it changes:
+    // a spare is always of the options in force.
+    std::unique_ptr<PageContext> next = std::move(m_spare);
+    if (!next)
+        next = std::make_unique<PageContext>(m_browser);
+    next->open();
+    return next;
 }
 
-void PageSession::addRoute(const QString &id)
+void PageSession::openSpare()
 {
-    m_browser.router().add(id, [this](const QString &method, const QJsonObject &params) {
-        onEvent(method, params);
-    });
+    if (m_spare || !m_browser.isRunning())
+        return;
+    m_spare = std::make_unique<PageContext>(m_browser);
+    m_spare->setHandler([this](const QString &method, const QJsonObject &) { onSpareEvent(method); });
+    m_spare->open();
 }
 
-void PageSession::enablePage()
+void PageSession::onPageReady()
 {
-    const EngineOptions &options = m_browser.options();
-    send(QStringLiteral("Page.enable"));
-    send(QStringLiteral("Network.enable"));
-    send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
-    sayIdentity();
-    send(QStringLiteral("Fetch.enable"), RequestInterception::enableParams(options));
-    if (options.settleMs > 0)
-        send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
-             {{QStringLiteral("source"), m_browser.settleScript()}});
-    const quint64 epoch = m_epoch;
-    send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-         {{QStringLiteral("width"), options.windowSize.width()},
-          {QStringLiteral("height"), options.windowSize.height()},
-          {QStringLiteral("deviceScaleFactor"), 1},
-          {QStringLiteral("mobile"), false}},
-         [this, epoch](const QJsonObject &, const QString &) {
-             if (epoch != m_epoch)
-                 return;
-             m_state = State::Ready;
-             Q_EMIT ready();
-         });
-}
-
-void PageSession::sayIdentity()
-{
-    const QJsonObject userAgent = m_browser.identity().userAgentOverride();
-    if (!userAgent.isEmpty())
-        send(QStringLiteral("Emulation.setUserAgentOverride"), userAgent);
-    send(QStringLiteral("Emulation.setLocaleOverride"), m_browser.identity().localeOverride());
+    if (isReady())
+        Q_EMIT ready();
 }
 
 void PageSession::startRow(const QString &host, std::function<void(const QString &)> done)
 {
     m_used = true;
-    const quint64 epoch = m_epoch;
-    m_cookies.put(m_contextId, host, [this, alive = QPointer<PageSession>(this), epoch, done](const QString &error) {
-        if (alive && epoch == m_epoch)
+    const QPointer<PageContext> page = m_page.get();
+    m_cookies.put(page->contextId(), host, [page, done](const QString &error) {
+        if (page)
             done(error);
     });
+    // The next row's context opens while this row loads.
+    openSpare();
 }
 
 // --- events -------------------------------------------------------------------------
@@ -160,8 +78,7 @@ void PageSession::onEvent(const QString &method, const QJsonObject &params)
         lose(crashReason(QStringLiteral(" (%1)").arg(params.value(QStringLiteral("status")).toString())));
     } else if (method == QLatin1String("Target.detachedFromTarget")
                || method == QLatin1String("Target.targetDestroyed")) {
-        if (!m_targetId.isEmpty())
-            lose(QStringLiteral("the page was closed by the browser engine"));
+        lose(QStringLiteral("the page was closed by the browser engine"));
     } else if (method == QLatin1String("Browser.downloadWillBegin")) {
         Q_EMIT downloadStarted();
     } else if (!method.startsWith(QLatin1String("Target."))) {
@@ -169,14 +86,22 @@ void PageSession::onEvent(const QString &method, const QJsonObject &params)
     }
 }
 
+void PageSession::onSpareEvent(const QString &method)
+{
+    // A spare that crashed or closed is of no use; the next row opens another.
+    if (method == QLatin1String("Target.targetCrashed") || method == QLatin1String("Target.detachedFromTarget")
+        || method == QLatin1String("Target.targetDestroyed") || method == QLatin1String("Inspector.targetCrashed"))
+        m_spare.reset();
+}
+
 void PageSession::closeOpenedWindow(const QJsonObject &params)
 {
     // Windows the page opens are closed at once.
     const QJsonObject info = params.value(QStringLiteral("targetInfo")).toObject();
     const QString created = info.value(QStringLiteral("targetId")).toString();
-    if (info.value(QStringLiteral("type")).toString() == QLatin1String("page")
-        && !m_targetId.isEmpty() && created != m_targetId)
-        m_connection.send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), created}});
+    if (info.value(QStringLiteral("type")).toString() == QLatin1String("page") && !targetId().isEmpty()
+        && created != targetId())
+        m_browser.connection().send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), created}});
 }
 
 void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
@@ -206,6 +131,8 @@ QString PageSession::crashReason(const QString &detail)
 
 void PageSession::lose(const QString &reason)
 {
+    // Whatever ended the page (the system's OOM killer, say) may have ended the spare too.
+    m_spare.reset();
     recycle();
     Q_EMIT lost(reason);
 }
@@ -220,33 +147,24 @@ void PageSession::endRow()
 
 void PageSession::recycle()
 {
-    if (!m_contextId.isEmpty() && m_browser.isRunning()) {
-        if (!m_sessionId.isEmpty())
-            send(QStringLiteral("Runtime.terminateExecution"));
-        // The context goes once its cookies are read; the next one opens meanwhile.
-        const auto dispose = [connection = &m_connection, context = m_contextId] {
-            connection->send(QStringLiteral("Target.disposeBrowserContext"),
-                             {{QStringLiteral("browserContextId"), context}});
-        };
-        if (m_used)
-            m_cookies.collect(m_contextId, dispose);
+    if (m_page) {
+        PageContext *old = m_page.release();
+        old->retire();
+        // The context goes once its row's cookies are read (or with the session).
+        old->setParent(this);
+        if (m_used && !old->contextId().isEmpty() && m_browser.isRunning())
+            m_cookies.collect(old->contextId(), [old = QPointer<PageContext>(old)] { delete old; });
         else
-            dispose();
+            delete old;
     }
-    drop();
-    if (m_browser.isRunning())
-        open();
+    m_used = false;
+    open();
 }
 
 void PageSession::drop()
 {
-    ++m_epoch;
-    DevToolsRouter &router = m_browser.router();
-    for (const QString &id : {m_contextId, m_targetId, m_sessionId})
-        router.remove(id);
-    m_state = State::None;
-    m_contextId.clear();
-    m_targetId.clear();
-    m_sessionId.clear();
+    qDeleteAll(findChildren<PageContext *>(QString(), Qt::FindDirectChildrenOnly));
+    m_page.reset();
+    m_spare.reset();
     m_used = false;
 }

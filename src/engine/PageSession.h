@@ -2,21 +2,24 @@
 
 #include "engine/ContextCookies.h"
 #include "engine/DevToolsConnection.h"
+#include "engine/PageContext.h"
 
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class ChromiumBrowser;
 
-// The browser context, target and session of one page: opened when a row first
-// needs them and replaced whole after every row, so that no row meets what
-// another left in its context (cookies, storage, the HTTP and authentication
-// caches, HSTS, certificate decisions, permissions, service workers, sockets).
-// The page's events reach it through the browser's router; it answers dialogs
-// and closes the windows the page opens itself, and passes the rest on.
+// The browser context, target and session a page's rows load in: each row has
+// a context of its own, replaced whole after it, so that no row meets what
+// another left (cookies, storage, the HTTP and authentication caches, HSTS,
+// certificate decisions, permissions, service workers, sockets). The next
+// row's context is opened while a row loads. The page's events reach it
+// through the browser's router; it answers dialogs and closes the windows the
+// page opens itself, and passes the rest on.
 class PageSession : public QObject
 {
     Q_OBJECT
@@ -28,18 +31,19 @@ public:
     // Opens the page unless it is open or opening.
     void open();
     // Open and unused: the next navigation may start.
-    bool isReady() const { return m_state == State::Ready && !m_used; }
-    const QString &targetId() const { return m_targetId; }
+    bool isReady() const { return m_page && m_page->isReady() && !m_used; }
+    QString targetId() const { return m_page ? m_page->targetId() : QString(); }
     void send(const QString &method, const QJsonObject &params = {},
               DevToolsConnection::Reply reply = {});
 
     // A row is about to navigate to `host`: its site's cookies go into the
-    // context; `done` gets why they could not, or empty. Not called once the page is gone.
+    // context; `done` gets why they could not, or empty. Not called once the
+    // row's context is gone.
     void startRow(const QString &host, std::function<void(const QString &error)> done);
-    // The row ended: the page is recycled if a row started in it.
+    // The row ended: its context is replaced if a row started in it.
     void endRow();
-    // Ends the page with its context, renderer and all (after reading what its
-    // row did to the cookies), and opens a new one.
+    // Ends the page's context, renderer and all (after reading what its row did
+    // to the cookies), and goes on in a new one.
     void recycle();
     // Forgets the page (the browser stopped).
     void drop();
@@ -54,18 +58,12 @@ Q_SIGNALS:
     void lost(const QString &reason);
 
 private:
-    enum class State { None, Opening, Ready };
-
-    // One command of opening the page; `next` gets the named result.
-    void openStep(quint64 epoch, const QString &method, const QJsonObject &params,
-                  const QString &resultKey, std::function<void(const QString &)> next);
-    // The reply, dropped once the page is gone (the browser may outlive it).
-    DevToolsConnection::Reply whileAlive(DevToolsConnection::Reply reply);
-    void addRoute(const QString &id);
-    void enablePage();
-    // The user agent, client hints and language every row of the page says.
-    void sayIdentity();
+    // The spare context, else a new one; opening.
+    std::unique_ptr<PageContext> nextContext();
+    void openSpare();
+    void onPageReady();
     void onEvent(const QString &method, const QJsonObject &params);
+    void onSpareEvent(const QString &method);
     void onPageEvent(const QString &method, const QJsonObject &params);
     void closeOpenedWindow(const QJsonObject &params);
     // Why the renderer died: killed for its memory, or crashed (`detail`: " (status)").
@@ -73,12 +71,8 @@ private:
     void lose(const QString &reason);
 
     ChromiumBrowser &m_browser;
-    DevToolsConnection &m_connection;
     ContextCookies m_cookies;
-    State m_state = State::None;
-    quint64 m_epoch = 0;
-    QString m_contextId;
-    QString m_targetId;
-    QString m_sessionId;
+    std::unique_ptr<PageContext> m_page;  // the row's
+    std::unique_ptr<PageContext> m_spare; // the next row's
     bool m_used = false; // a row has started in the page's context
 };

@@ -29,10 +29,11 @@ public:
     void stop() override { running = false; }
     void setRendererMemoryCap(qint64) override {}
 
-    // Answers the oldest unanswered command `method`; false when there is none.
+    // Answers the newest unanswered command `method`; false when there is none.
     bool answer(const QString &method, const QJsonObject &result = {})
     {
-        for (const QJsonObject &command : std::as_const(commands)) {
+        for (auto it = commands.crbegin(); it != commands.crend(); ++it) {
+            const QJsonObject &command = *it;
             const int id = command.value(QStringLiteral("id")).toInt();
             if (command.value(QStringLiteral("method")).toString() != method || answered.contains(id))
                 continue;
@@ -155,7 +156,9 @@ void TestChromiumPageProtocol::failedDocumentsCarryTheirStatusAndNoRowKeepsAnoth
     QCOMPARE(outcome.contentType, QStringLiteral("text/html"));
     QVERIFY(!outcome.mayPass);
 
-    // The next row has a context of its own; the last one goes once its cookies are read.
+    // The next row has a context of its own, opened while the row loaded; the
+    // last one goes once its cookies are read.
+    QCOMPARE(sent(QStringLiteral("Target.createBrowserContext")).size(), 2);
     QVERIFY(loadAndOpen(page, QStringLiteral("2"), QStringLiteral("http://127.0.0.1:9/busy")));
     QVERIFY(!sent(QStringLiteral("Target.disposeBrowserContext")).contains(QStringLiteral("C1")));
     QVERIFY(m_process->answer(QStringLiteral("Storage.getCookies")));
