@@ -16,6 +16,7 @@
 #include "capture/OutputSubfolders.h"
 #include "capture/RowQueue.h"
 #include "engine/IPage.h"
+#include "engine/PageAddress.h"
 #include "support/IEventPump.h"
 #include "support/PathHelpers.h"
 
@@ -132,7 +133,7 @@ void BatchRun::writeReport(const RowRecord &record)
     const QFileInfo file(record.file);
     QJsonObject line{
         {QStringLiteral("row"), record.row},
-        {QStringLiteral("address"), record.address},
+        {QStringLiteral("address"), PageAddress::withoutUserInfo(record.address)},
         {QStringLiteral("outcome"), record.outcome},
         {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(record.file))},
         {QStringLiteral("bytes"), record.outcome != QLatin1String("saved") ? QJsonValue()
@@ -429,6 +430,8 @@ int BatchRun::run()
     queue.setHostWait(m_options.hostWaitMs);
     if (m_robots)
         queue.setHostWaitOf([this](const QString &host) { return m_robots->crawlDelayMs(host); });
+    // Rows told apart only by their user info keep their names when the archive resumes them.
+    queue.names().setAddressForm(SavedRows::recordedAddress);
     if (!m_template.isEmpty()) {
         queue.names().setNamer([this](const QString &address) {
             QString refusal;
