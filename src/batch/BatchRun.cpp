@@ -9,6 +9,7 @@
 #include "batch/RobotsGate.h"
 #include "batch/SavedRows.h"
 #include "batch/SitemapReader.h"
+#include "batch/TerminalText.h"
 #include "batch/WebListRows.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
@@ -79,12 +80,12 @@ void BatchRun::printRow(const RowResult &result)
     if (m_progress)
         m_progress->hideForOut();
     static const char *const words[] = {"saved ", "FAILED ", "skipped "};
-    m_out << rowPrefix(result.row) << words[int(result.outcome)] << result.url;
+    m_out << rowPrefix(result.row) << words[int(result.outcome)] << TerminalText::address(result.url);
     if (saved && !m_textOutput)
         m_out << " -> " << result.outputPath;
     const QString remark = saved ? result.note : result.reason.simplified();
     if (!remark.isEmpty())
-        m_out << " (" << remark << ')';
+        m_out << " (" << TerminalText::escaped(remark) << ')';
     m_out << Qt::endl;
 }
 
@@ -306,7 +307,7 @@ void BatchRun::passText(const RowResult &result)
     if (result.saved())
         text.swap(m_text);
     m_text.reset();
-    if (!m_textOutput->finished(result.row, result.url, text)) {
+    if (!m_textOutput->finished(result.row, TerminalText::address(result.url), text)) {
         if (m_outputWatch && m_outputWatch->check())
             return;
         cannotWrite(QStringLiteral("standard output"), m_textOutput->errorString(), m_textOutputFailed);
@@ -345,7 +346,7 @@ void BatchRun::complain(const QString &message)
 {
     if (m_progress)
         m_progress->hide();
-    m_err << errorPrefix() << message << Qt::endl;
+    m_err << errorPrefix() << TerminalText::escaped(message) << Qt::endl;
 }
 
 // The fetching of sitemaps, feeds and robots.txt files, when the options ask for it.

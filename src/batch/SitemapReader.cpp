@@ -6,7 +6,7 @@
 #include "engine/PageAddress.h"
 
 struct SitemapReader::File {
-    QString address;
+    QString address; // as messages name it, without user info
     QUrl url;
     QByteArray body;
     std::unique_ptr<QXmlStreamReader> xml; // none for a text sitemap
@@ -48,17 +48,18 @@ bool SitemapReader::allowed(const QUrl &url, const File &file) const
 
 bool SitemapReader::open(const QString &address, const File *parent)
 {
+    const QString shown = PageAddress::withoutUserInfo(address);
     if (m_opened.contains(address)) {
-        m_warn(QStringLiteral("sitemap %1 is listed again; read once").arg(address));
+        m_warn(QStringLiteral("sitemap %1 is listed again; read once").arg(shown));
         return true;
     }
     m_opened.insert(address);
     auto file = std::make_unique<File>();
-    file->address = address;
+    file->address = shown;
     const PageAddress page = PageAddress::fromRow(address);
     file->url = QUrl(page.kind == PageAddress::Load ? page.url : address);
     if (parent && !allowed(file->url, *parent)) {
-        m_error = QStringLiteral("cannot read sitemap %1: it is not an http or https address").arg(address);
+        m_error = QStringLiteral("cannot read sitemap %1: it is not an http or https address").arg(shown);
         return false;
     }
     if (m_fetching)
@@ -72,7 +73,7 @@ bool SitemapReader::open(const QString &address, const File *parent)
             answer.body = inflated;
     }
     if (!problem.isEmpty()) {
-        m_error = QStringLiteral("cannot read sitemap %1: %2").arg(address, problem);
+        m_error = QStringLiteral("cannot read sitemap %1: %2").arg(shown, problem);
         return false;
     }
     if (!answer.finalUrl.isEmpty() && PageAddress::isWeb(QUrl(answer.finalUrl)))
@@ -174,13 +175,14 @@ bool SitemapReader::next(QString &address, QString &refusal)
         }
         if (++file.entries > MaxEntries) {
             if (file.over++ == 0)
-                file.firstOver = entry.left(200);
+                file.firstOver = PageAddress::withoutUserInfo(entry).left(200);
             continue;
         }
         const QUrl url = file.url.resolved(QUrl(entry));
         if (file.index) {
             if (m_files.size() >= size_t(MaxDepth)) {
-                m_warn(QStringLiteral("sitemap %1 is nested too deep; left out").arg(entry.left(200)));
+                m_warn(QStringLiteral("sitemap %1 is nested too deep; left out")
+                           .arg(PageAddress::withoutUserInfo(entry).left(200)));
                 continue;
             }
             if (!open(url.toString(QUrl::FullyEncoded), &file))

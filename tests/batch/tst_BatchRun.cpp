@@ -77,6 +77,8 @@ private Q_SLOTS:
     void folderRemovedMidRunFailsTheRowsLeftWithTheReason();
     void readOnlyFolderFailsEachRowWithTheSystemsReason();
     void archiveAndReportThatCannotBeWrittenAreNamedOnce();
+    void userInfoReachesOnlyThePage();
+    void addressesNeverDriveTheTerminal();
 };
 
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
@@ -187,6 +189,38 @@ void TestBatchRun::archiveAndReportThatCannotBeWrittenAreNamedOnce()
     QCOMPARE(f.err, QStringLiteral("textorin-batch: cannot write /dev/full: %1\n").arg(reason).repeated(2));
     QVERIFY2(f.out.endsWith(f.summary("Saved 5, failed 0, skipped 0.")), qPrintable(f.out));
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 5);
+}
+
+void TestBatchRun::userInfoReachesOnlyThePage()
+{
+    Fixture f;
+    QFile report(f.lists.filePath(QStringLiteral("report.jsonl")));
+    QVERIFY(report.open(QIODevice::WriteOnly));
+    f.report = &report;
+    f.options.report = report.fileName();
+    f.options.archive = f.lists.filePath(QStringLiteral("done.tsv"));
+    f.options.format = QStringLiteral("json");
+    const QString row = QStringLiteral("https://me:secret@h/a");
+    QCOMPARE(f.run({f.list(row.toUtf8())}), int(BatchRun::AllSaved));
+    QCOMPARE(f.browser.navigated, QStringList{row});
+    const QString file = f.folder.filePath(QStringLiteral("https __h_a.json"));
+    QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] saved https://h/a -> %1\n").arg(file)), qPrintable(f.out));
+    report.close();
+    const QByteArray written = f.out.toUtf8() + readTestFile(report.fileName()) + readTestFile(f.options.archive)
+        + readTestFile(file);
+    QVERIFY2(written.contains("\"url\": \"https://h/a\"") && written.contains("\"address\":\"https://h/a\""),
+             written.constData());
+    QVERIFY2(!written.contains("secret") && !written.contains("me@"), written.constData());
+}
+
+void TestBatchRun::addressesNeverDriveTheTerminal()
+{
+    Fixture f;
+    f.options.addresses = {QStringLiteral("http://h/a\r\n[2/2] saved forged\x1b[2J")};
+    QCOMPARE(f.run({}), int(BatchRun::AllSaved));
+    QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] saved http://h/a\\r\\n[2/2] saved forged\\x1b[2J -> ")),
+             qPrintable(f.out));
+    QCOMPARE(f.out.count(QLatin1Char('\n')), 3);
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)
