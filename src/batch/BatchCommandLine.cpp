@@ -175,16 +175,16 @@ QString storePasswordFile(const QString &value, BatchOptions &options)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     options.engine.authPassword = QString::fromUtf8(line);
-    options.passwordFileGiven = true;
+    options.passwordFile = value;
     return {};
 }
 
 // The choices that only make sense together, once every option is read.
 QString combinationProblem(const BatchOptions &options)
 {
-    if (!options.engine.authUser.isEmpty() && !options.passwordFileGiven)
+    if (!options.engine.authUser.isEmpty() && options.passwordFile.isEmpty())
         return QStringLiteral("--user needs --password-file FILE");
-    if (options.passwordFileGiven && options.engine.authUser.isEmpty())
+    if (!options.passwordFile.isEmpty() && options.engine.authUser.isEmpty())
         return QStringLiteral("--password-file needs --user NAME");
     if (options.engine.requireSelector && options.engine.waitForSelector.isEmpty())
         return QStringLiteral("--require-selector needs --wait-for SELECTOR");

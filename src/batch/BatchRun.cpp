@@ -5,6 +5,7 @@
 #include "batch/BodyFetch.h"
 #include "batch/ListRows.h"
 #include "batch/OrderedOutput.h"
+#include "batch/OwnFiles.h"
 #include "batch/ProgressLine.h"
 #include "batch/RobotsGate.h"
 #include "batch/SavedRows.h"
@@ -284,6 +285,10 @@ void BatchRun::checkRedirects(bool check)
 bool BatchRun::write(const QueuedRow &row, const QString &path, const QString &content, QString *failure)
 {
     if (!m_textOutput) {
+        if (m_ownFiles.contains(path)) {
+            *failure = QStringLiteral("the name is one of this run's own files");
+            return false;
+        }
         return OutputSubfolders::make(m_options.folder, row.name, failure)
             && IRowSteps::write(row, path, content, failure);
     }
@@ -456,6 +461,7 @@ int BatchRun::run()
         complain(archiveError);
         return NothingRun;
     }
+    m_ownFiles = OwnFiles(m_options);
     m_queue = &queue;
     if (m_progress) {
         m_progress->setLoadingSource([&queue] { return queue.loadingRows(); });

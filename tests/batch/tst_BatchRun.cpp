@@ -26,7 +26,8 @@ struct Fixture {
     int run(const QStringList &listFiles)
     {
         options.listFiles = listFiles;
-        options.folder = folder.path();
+        if (options.folder.isEmpty())
+            options.folder = folder.path();
         BatchRun batch(options, {&browser}, pump, outStream, errStream);
         batch.setStandardInput(input);
         batch.setReport(report);
@@ -79,6 +80,8 @@ private Q_SLOTS:
     void archiveAndReportThatCannotBeWrittenAreNamedOnce();
     void userInfoReachesOnlyThePage();
     void addressesNeverDriveTheTerminal();
+    void ownFilesAreNeverReplaced_data();
+    void ownFilesAreNeverReplaced();
 };
 
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
@@ -221,6 +224,46 @@ void TestBatchRun::addressesNeverDriveTheTerminal()
     QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] saved http://h/a\\r\\n[2/2] saved forged\\x1b[2J -> ")),
              qPrintable(f.out));
     QCOMPARE(f.out.count(QLatin1Char('\n')), 3);
+}
+
+void TestBatchRun::ownFilesAreNeverReplaced_data()
+{
+    QTest::addColumn<QString>("which");
+    for (const char *which : {"list", "archive", "report", "cookies", "save-cookies", "password-file", "linked folder"})
+        QTest::newRow(which) << QString::fromLatin1(which);
+}
+
+void TestBatchRun::ownFilesAreNeverReplaced()
+{
+    QFETCH(QString, which);
+    Fixture f;
+    const QByteArray kept = "http://h/x\n";
+    QString own = f.folder.filePath(QStringLiteral("h_x.txt"));
+    QStringList lists{f.list(kept)};
+    if (which == QLatin1String("list")) {
+        lists = {own};
+    } else if (which == QLatin1String("archive")) {
+        f.options.archive = own;
+    } else if (which == QLatin1String("report")) {
+        f.options.report = own;
+    } else if (which == QLatin1String("cookies")) {
+        f.options.cookiesFile = own;
+    } else if (which == QLatin1String("save-cookies")) {
+        f.options.saveCookiesFile = own;
+    } else if (which == QLatin1String("password-file")) {
+        f.options.passwordFile = own;
+    } else {
+        // The folder is a link to the list's own.
+        own = f.lists.filePath(QStringLiteral("h_x.txt"));
+        lists = {own};
+        f.options.folder = f.folder.filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(f.lists.path(), f.options.folder));
+    }
+    QVERIFY(writeTestFile(own, kept));
+    QCOMPARE(f.run(lists), int(BatchRun::SomeFailed));
+    QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] FAILED http://h/x (the name is one of this run's own files)\n")),
+             qPrintable(f.out));
+    QCOMPARE(readTestFile(own), kept);
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)
