@@ -289,8 +289,11 @@ bool BatchRun::write(const QueuedRow &row, const QString &path, const QString &c
             *failure = QStringLiteral("the name is one of this run's own files");
             return false;
         }
-        return OutputSubfolders::make(m_options.folder, row.name, failure)
-            && IRowSteps::write(row, path, content, failure);
+        OutputSubfolders folders(m_options.folder, row.name);
+        if (folders.make(failure) && IRowSteps::write(row, path, content, failure))
+            return true;
+        folders.removeMade();
+        return false;
     }
     const bool lines = m_format.name == QLatin1String("json");
     if (!m_headsChosen) {

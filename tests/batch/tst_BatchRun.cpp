@@ -82,6 +82,7 @@ private Q_SLOTS:
     void addressesNeverDriveTheTerminal();
     void ownFilesAreNeverReplaced_data();
     void ownFilesAreNeverReplaced();
+    void failedRowLeavesNoFolderItMade();
 };
 
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
@@ -264,6 +265,19 @@ void TestBatchRun::ownFilesAreNeverReplaced()
     QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] FAILED http://h/x (the name is one of this run's own files)\n")),
              qPrintable(f.out));
     QCOMPARE(readTestFile(own), kept);
+}
+
+void TestBatchRun::failedRowLeavesNoFolderItMade()
+{
+    Fixture f;
+    const QString part(200, QLatin1Char('d'));
+    QVERIFY(QDir(f.folder.path()).mkdir(part)); // there before: it stays
+    f.options.nameTemplate = QStringLiteral("{path}");
+    const QString row = QStringLiteral("http://h/") + QStringList(30, part).join(QLatin1Char('/')) + QStringLiteral("/f");
+    QCOMPARE(f.run({f.list(row.toUtf8())}), int(BatchRun::SomeFailed));
+    QVERIFY2(f.out.contains(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))), qPrintable(f.out));
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{part});
+    QVERIFY(QDir(f.folder.filePath(part)).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)
