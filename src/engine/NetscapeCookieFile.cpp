@@ -1,9 +1,15 @@
 #include "engine/NetscapeCookieFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -159,19 +165,26 @@ QByteArray format(const QList<BrowserCookie> &cookies)
 
 bool write(const QString &path, const QList<BrowserCookie> &cookies, QString *error)
 {
-    QSaveFile file(path);
-    const bool existed = QFile::exists(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    const auto fail = [&](const QString &reason) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
         return false;
-    }
-    // Cookies are credentials: a new file is the user's alone.
-    if (!existed)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(format(cookies)) < 0 || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
+    };
+    // A link there may lead to anyone's file, or make one elsewhere.
+    const QFileInfo existing(path);
+    if (existing.isSymLink())
+        return fail(QStringLiteral("it is a symbolic link"));
+    // Cookies are credentials: the file is the user's alone, also when it
+    // replaces one. Renamed into place, it replaces a link put there meanwhile,
+    // never its target.
+    QTemporaryFile file(existing.absolutePath() + QStringLiteral("/.textorin-cookies-XXXXXX"));
+    if (!file.open() || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return fail(file.errorString());
+    if (file.write(format(cookies)) < 0 || !file.flush())
+        return fail(file.errorString());
+    if (::fsync(file.handle()) != 0 || ::rename(QFile::encodeName(file.fileName()).constData(),
+                                               QFile::encodeName(path).constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false);
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "engine/NetscapeCookieFile.h"
+#include "fakes/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -32,6 +33,7 @@ private Q_SLOTS:
     void readsCookiesAndNamesBadLines_data();
     void readsCookiesAndNamesBadLines();
     void whatIsWrittenReadsBackTheSame();
+    void writesNoLinkAndKeepsTheFilePrivate();
 };
 
 void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
@@ -66,6 +68,8 @@ void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
         "ok.com\tFALSE\t/\tFALSE\t0\ta=b\tv\n")
         << QStringList{"ok.com / n=v -- 0"}
         << QStringList{"line 2", "line 4", "line 5", "line 6", "line 7", "line 8", "line 9", "line 10"};
+}
+        << QStringList{"line 4"};
 }
 
 void TestNetscapeCookieFile::readsCookiesAndNamesBadLines()
@@ -104,6 +108,37 @@ void TestNetscapeCookieFile::whatIsWrittenReadsBackTheSame()
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readLine().startsWith("# Netscape HTTP Cookie File"));
     QCOMPARE(written.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+}
+
+void TestNetscapeCookieFile::writesNoLinkAndKeepsTheFilePrivate()
+{
+    QTemporaryDir folder;
+    const QList<BrowserCookie> cookies = NetscapeCookieFile::parse(".example.com\tTRUE\t/\tFALSE\t0\tsid\tabc\n").cookies;
+    const QString target = folder.filePath(QStringLiteral("target"));
+    const QString link = folder.filePath(QStringLiteral("link.txt"));
+    QString error;
+    // A link to a file, or to none, is refused: nothing is written there or elsewhere.
+    for (const bool targetThere : {false, true}) {
+        if (targetThere)
+            QVERIFY(writeTestFile(target, "mine"));
+        QVERIFY(QFile::link(target, link));
+        QVERIFY(!NetscapeCookieFile::write(link, cookies, &error));
+        QCOMPARE(error, QStringLiteral("cannot write %1: it is a symbolic link").arg(link));
+        QCOMPARE(readTestFile(target), targetThere ? QByteArray("mine") : QByteArray("<none>"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+        QVERIFY(QFile::remove(link));
+    }
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"target"});
+
+    // A file others could read is replaced by one they cannot.
+    const QString path = folder.filePath(QStringLiteral("cookies.txt"));
+    QVERIFY(writeTestFile(path, "old"));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                            | QFileDevice::ReadOther));
+    QVERIFY(NetscapeCookieFile::write(path, cookies, &error));
+    QCOMPARE(QFileInfo(path).permissions() & QFileDevice::Permissions(0x7077),
+             QFileDevice::Permissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QCOMPARE(NetscapeCookieFile::parse(readTestFile(path)).cookies.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestNetscapeCookieFile)
