@@ -6,10 +6,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -24,6 +26,23 @@ std::optional<bool> flag(const QByteArray &field)
     if (word == "FALSE")
         return false;
     return std::nullopt;
+}
+
+// The seconds since the epoch of an expiry field, none when it is no such
+// number; one past 64 bits is as far off as can be, as curl reads it.
+std::optional<qint64> expiryOf(const QByteArray &field)
+{
+    constexpr qint64 FarOff = std::numeric_limits<qint64>::max();
+    // Python's cookie jars (yt-dlp's) leave a session cookie's expiry empty.
+    if (field.isEmpty())
+        return 0;
+    bool number = false;
+    const double seconds = field.toDouble(&number);
+    if (!number && std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return FarOff; // too many digits even for a double
+    if (!number || !std::isfinite(seconds) || seconds < 0)
+        return std::nullopt;
+    return seconds >= 0x1p63 ? FarOff : qint64(seconds);
 }
 
 // What the browser engine refuses to hold in a cookie's name or value.
@@ -59,10 +78,7 @@ std::optional<BrowserCookie> parseLine(QByteArray line, QString *problem)
         domain.remove(0, 1);
     const std::optional<bool> subdomains = flag(fields.at(1));
     const std::optional<bool> secure = flag(fields.at(3));
-    // Python's cookie jars (yt-dlp's) leave a session cookie's expiry empty.
-    const QByteArray expiry = fields.at(4).trimmed();
-    bool number = expiry.isEmpty();
-    const double expires = number ? 0 : expiry.toDouble(&number);
+    const std::optional<qint64> expires = expiryOf(fields.at(4).trimmed());
     cookie.path = QString::fromUtf8(fields.at(2));
     cookie.name = QString::fromUtf8(fields.at(5));
     cookie.value = QString::fromUtf8(fields.at(6));
@@ -72,7 +88,7 @@ std::optional<BrowserCookie> parseLine(QByteArray line, QString *problem)
         *problem = QStringLiteral("the include-subdomains field is neither TRUE nor FALSE");
     else if (!secure)
         *problem = QStringLiteral("the secure field is neither TRUE nor FALSE");
-    else if (!number || !std::isfinite(expires) || expires < 0)
+    else if (!expires)
         *problem = QStringLiteral("the expiry is not a number of seconds");
     else if (!cookie.path.isEmpty() && !cookie.path.startsWith(QLatin1Char('/')))
         *problem = QStringLiteral("the path does not start with /");
@@ -86,7 +102,7 @@ std::optional<BrowserCookie> parseLine(QByteArray line, QString *problem)
     if (cookie.path.isEmpty())
         cookie.path = QStringLiteral("/");
     cookie.secure = *secure;
-    cookie.expires = qint64(expires);
+    cookie.expires = *expires;
     return cookie;
 }
 

@@ -68,7 +68,13 @@ void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
         "ok.com\tFALSE\t/\tFALSE\t0\ta=b\tv\n")
         << QStringList{"ok.com / n=v -- 0"}
         << QStringList{"line 2", "line 4", "line 5", "line 6", "line 7", "line 8", "line 9", "line 10"};
-}
+    QTest::newRow("expiries past 64 bits are as far off as can be") << QByteArray(
+        "a.com\tFALSE\t/\tFALSE\t99999999999999999999\tn\tv\n"
+        "b.com\tFALSE\t/\tFALSE\t" + QByteArray(400, '9') + "\tn\tv\n"
+        "c.com\tFALSE\t/\tFALSE\t9223372036854775807\tn\tv\n"
+        "d.com\tFALSE\t/\tFALSE\t1e400\tn\tv\n")
+        << QStringList{"a.com / n=v -- 9223372036854775807", "b.com / n=v -- 9223372036854775807",
+                       "c.com / n=v -- 9223372036854775807"}
         << QStringList{"line 4"};
 }
 
