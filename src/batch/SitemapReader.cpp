@@ -5,10 +5,13 @@
 #include "batch/ListReader.h"
 #include "engine/PageAddress.h"
 
+#include <QRegularExpression>
+
 struct SitemapReader::File {
     QString address; // as messages name it, without user info
     QUrl url;
     QByteArray body;
+    bool html = false; // answered as an HTML page
     std::unique_ptr<QXmlStreamReader> xml; // none for a text sitemap
     qsizetype textAt = 0;
     bool rootRead = false;
@@ -30,6 +33,16 @@ bool looksLikeXml(const QByteArray &body)
             return false;
     }
     return false;
+}
+
+// A page that was asked for as a sitemap: by its content type, its start or its root element.
+bool isHtml(const QByteArray &body, bool servedAsHtml, QStringView root)
+{
+    static const QRegularExpression start(
+        QStringLiteral("^[\\s\\x{feff}]*(<\\?xml[^>]*>\\s*)?(<!--.*?-->\\s*)*<(!doctype\\s+html|html[\\s>/])"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return servedAsHtml || root.compare(QLatin1String("html"), Qt::CaseInsensitive) == 0
+        || start.match(QString::fromUtf8(body.left(4096))).hasMatch();
 }
 
 } // namespace
@@ -79,6 +92,7 @@ bool SitemapReader::open(const QString &address, const File *parent)
     if (!answer.finalUrl.isEmpty() && PageAddress::isWeb(QUrl(answer.finalUrl)))
         file->url = QUrl(answer.finalUrl);
     file->body = std::move(answer.body);
+    file->html = answer.contentType.startsWith(QLatin1String("text/html"), Qt::CaseInsensitive);
     if (looksLikeXml(file->body))
         file->xml = std::make_unique<QXmlStreamReader>(file->body);
     m_files.push_back(std::move(file));
@@ -116,7 +130,14 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
     QXmlStreamReader &xml = *file.xml;
     if (!file.rootRead) {
         file.rootRead = true;
-        if (!xml.readNextStartElement()) {
+        const bool rootRead = xml.readNextStartElement();
+        const QStringView root = rootRead ? xml.name() : QStringView();
+        const bool sitemap = root == QLatin1String("sitemapindex") || root == QLatin1String("urlset");
+        if (!sitemap && isHtml(file.body, file.html, root)) {
+            m_error = QStringLiteral("cannot read sitemap %1: it is an HTML page, not a sitemap").arg(file.address);
+            return false;
+        }
+        if (!rootRead) {
             m_error = QStringLiteral("cannot read sitemap %1: %2")
                           .arg(file.address, xml.hasError() ? xml.errorString() : QStringLiteral("it is empty"));
             return false;
