@@ -7,11 +7,31 @@
 
 #include <QRegularExpression>
 
+namespace {
+
+// Notes the first entity a sitemap uses without declaring it, which reads as
+// nothing, so that the entry holding it is left out rather than changed.
+class UndeclaredEntities : public QXmlStreamEntityResolver
+{
+public:
+    QString resolveUndeclaredEntity(const QString &name) override
+    {
+        if (first.isEmpty())
+            first = name;
+        return QStringLiteral(""); // not null: the reader goes on
+    }
+
+    QString first;
+};
+
+} // namespace
+
 struct SitemapReader::File {
     QString address; // as messages name it, without user info
     QUrl url;
     QByteArray body;
     bool html = false; // answered as an HTML page
+    UndeclaredEntities entities;
     std::unique_ptr<QXmlStreamReader> xml; // none for a text sitemap
     qsizetype textAt = 0;
     bool rootRead = false;
@@ -93,8 +113,10 @@ bool SitemapReader::open(const QString &address, const File *parent)
         file->url = QUrl(answer.finalUrl);
     file->body = std::move(answer.body);
     file->html = answer.contentType.startsWith(QLatin1String("text/html"), Qt::CaseInsensitive);
-    if (looksLikeXml(file->body))
+    if (looksLikeXml(file->body)) {
         file->xml = std::make_unique<QXmlStreamReader>(file->body);
+        file->xml->setEntityResolver(&file->entities);
+    }
     m_files.push_back(std::move(file));
     return true;
 }
@@ -159,7 +181,13 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
         if (token != QXmlStreamReader::StartElement)
             continue;
         if (depth == 2 && xml.name() == QLatin1String("loc")) {
+            file.entities.first.clear();
             entry = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            if (!file.entities.first.isEmpty()) {
+                m_warn(QStringLiteral("sitemap %1 has an undefined entity &%2; in an entry (line %3); the entry is left out")
+                           .arg(file.address, file.entities.first).arg(xml.lineNumber()));
+                continue;
+            }
             if (!entry.isEmpty())
                 return true;
             continue;

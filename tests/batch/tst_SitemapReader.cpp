@@ -50,6 +50,7 @@ private Q_SLOTS:
     void readingIsToldBeforeEachFetch();
     void htmlPagesAreNamedAsSuch_data();
     void htmlPagesAreNamedAsSuch();
+    void entriesWithUndefinedEntitiesAreLeftOut();
 };
 
 void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
@@ -159,6 +160,29 @@ void TestSitemapReader::htmlPagesAreNamedAsSuch()
     page.types.insert(QStringLiteral("http://h/t"), QStringLiteral("text/html"));
     SitemapReader sitemap(fetch, QStringLiteral("http://h/t"), {});
     QVERIFY(sitemap.next(address, refusal) && address == QStringLiteral("http://h/0"));
+}
+
+void TestSitemapReader::entriesWithUndefinedEntitiesAreLeftOut()
+{
+    BodyPage page;
+    CountingEventPump pump;
+    BodyFetch fetch(page, pump, std::chrono::seconds(1));
+    const QByteArray entries = "<urlset>\n<url><loc>http://h/a&nbsp;b</loc></url>\n<url><loc>http://h/c&amp;d</loc>"
+                               "<caption>&copy;</caption></url>\n<url><loc>http://h/e</loc></url></urlset>";
+    for (const QByteArray &doctype : {QByteArray(), QByteArray("<!DOCTYPE urlset SYSTEM \"s.dtd\">")}) {
+        page.bodies.insert(QStringLiteral("http://me:pw@h/s"), doctype + entries);
+        QStringList warnings;
+        SitemapReader reader(fetch, QStringLiteral("http://me:pw@h/s"), [&](const QString &w) { warnings << w; });
+        QStringList addresses;
+        QString address;
+        QString refusal;
+        while (reader.next(address, refusal))
+            addresses << address;
+        QCOMPARE(reader.error(), QString());
+        QCOMPARE(addresses, (QStringList{"http://h/c&d", "http://h/e"}));
+        QCOMPARE(warnings, QStringList{"sitemap http://h/s has an undefined entity &nbsp; in an entry (line 2); "
+                                       "the entry is left out"});
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSitemapReader)
