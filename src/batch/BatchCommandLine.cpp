@@ -175,21 +175,28 @@ QString storePasswordFile(const QString &value, BatchOptions &options)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     options.engine.authPassword = QString::fromUtf8(line);
-    options.passwordFileGiven = true;
+    options.passwordFile = value;
     return {};
 }
 
+// Choices that only make sense together, and the options at odds, by long name.
+struct Conflict {
+    QString problem;
+    QStringList options;
+};
+
 // The choices that only make sense together, once every option is read.
-QString combinationProblem(const BatchOptions &options)
+Conflict combinationProblem(const BatchOptions &options)
 {
-    if (!options.engine.authUser.isEmpty() && !options.passwordFileGiven)
-        return QStringLiteral("--user needs --password-file FILE");
-    if (options.passwordFileGiven && options.engine.authUser.isEmpty())
-        return QStringLiteral("--password-file needs --user NAME");
+    if (!options.engine.authUser.isEmpty() && options.passwordFile.isEmpty())
+        return {QStringLiteral("--user needs --password-file FILE"), {QStringLiteral("user")}};
+    if (!options.passwordFile.isEmpty() && options.engine.authUser.isEmpty())
+        return {QStringLiteral("--password-file needs --user NAME"), {QStringLiteral("password-file")}};
     if (options.engine.requireSelector && options.engine.waitForSelector.isEmpty())
-        return QStringLiteral("--require-selector needs --wait-for SELECTOR");
+        return {QStringLiteral("--require-selector needs --wait-for SELECTOR"), {QStringLiteral("require-selector")}};
     if (options.toStandardOutput && options.report == QLatin1String("-"))
-        return QStringLiteral("-O - and --report - cannot both write to standard output");
+        return {QStringLiteral("-O - and --report - cannot both write to standard output"),
+                {QStringLiteral("output-document"), QStringLiteral("stdout"), QStringLiteral("report")}};
     return {};
 }
 
@@ -575,7 +582,7 @@ bool headerGivenAgain(const QString &value, const QStringList &commandLineHeader
 // The options of the configuration file as arguments, each line checked as the
 // command line's options are; false with the problem, named by file and line.
 bool configArguments(const QString &path, bool required, const QCommandLineParser &commandLine,
-                     QStringList *arguments, QString *error)
+                     QStringList *arguments, QHash<QString, int> *lines, QString *error)
 {
     BatchConfigFile file;
     if (!file.read(path, required, error))
@@ -603,6 +610,7 @@ bool configArguments(const QString &path, bool required, const QCommandLineParse
         if (name == QLatin1String("header") && headerGivenAgain(entry.value, headers))
             continue;
         *arguments << (entry.hasValue ? QStringLiteral("--%1=%2").arg(name, entry.value) : QStringLiteral("--") + name);
+        lines->insert(name, entry.line);
     }
     return true;
 }
@@ -716,10 +724,12 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
         }
     }
     QStringList fromFile;
+    QString file;
+    QHash<QString, int> fileLines; // of the file's options, by long name
     if (!commandLine.isSet(QStringLiteral("no-config"))) {
         const bool named = commandLine.isSet(QStringLiteral("config"));
-        const QString file = named ? commandLine.value(QStringLiteral("config")) : configFile;
-        if (!file.isEmpty() && !configArguments(file, named, commandLine, &fromFile, &parsed.error))
+        file = named ? commandLine.value(QStringLiteral("config")) : configFile;
+        if (!file.isEmpty() && !configArguments(file, named, commandLine, &fromFile, &fileLines, &parsed.error))
             return parsed;
     }
     // The file's options go first, so that the command line's come last and win.
@@ -741,7 +751,15 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
             return parsed;
         }
     }
-    parsed.error = combinationProblem(parsed.options);
+    const Conflict conflict = combinationProblem(parsed.options);
+    parsed.error = conflict.problem;
+    // An option of the file at odds is named by its line, unless the command line gives it anew.
+    for (const QString &name : conflict.options) {
+        if (fileLines.contains(name) && !commandLine.isSet(name)) {
+            parsed.error = QStringLiteral("%1:%2: %3").arg(file).arg(fileLines.value(name)).arg(conflict.problem);
+            break;
+        }
+    }
     if (parsed.error.isEmpty() && !parsed.options.proxyGiven)
         parsed.error = EngineOptionText::readProxyEnvironment(QProcessEnvironment::systemEnvironment(),
                                                               parsed.options.engine);

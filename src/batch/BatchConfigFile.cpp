@@ -34,8 +34,14 @@ bool BatchConfigFile::read(const QString &path, bool required, QString *error)
     QFile file(path);
     if (!required && !QFileInfo::exists(path))
         return true;
-    if (QFileInfo(path).isDir()) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
         *error = QStringLiteral("cannot read %1: it is a folder").arg(path);
+        return false;
+    }
+    // A FIFO or a device would keep the program waiting before it starts.
+    if (info.exists() && !info.isFile()) {
+        *error = QStringLiteral("cannot read %1: it is not a regular file").arg(path);
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {

@@ -24,8 +24,8 @@ public:
     static QString defaultPath(const QProcessEnvironment &environment);
 
     // Reads the file's entries; false with a reason naming the file (and the
-    // line) when it cannot be read or a line is no option. A missing file is
-    // empty unless `required`.
+    // line) when it cannot be read, is no regular file or a line is no option.
+    // A missing file is empty unless `required`.
     bool read(const QString &path, bool required, QString *error);
     const QList<Entry> &entries() const { return m_entries; }
 

@@ -23,7 +23,7 @@ struct BatchOptions {
     QString cookiesFile;     // --cookies FILE, or empty
     QString saveCookiesFile; // --save-cookies FILE, or empty
     bool proxyGiven = false; // --proxy; otherwise the proxy variables
-    bool passwordFileGiven = false; // --password-file
+    QString passwordFile;    // --password-file FILE, or empty
     QString format = QStringLiteral("text"); // --format: a name of the output formats' table
     int jobs = 4;            // -j, --jobs
     int tries = 1;           // --tries

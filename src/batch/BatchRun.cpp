@@ -5,10 +5,12 @@
 #include "batch/BodyFetch.h"
 #include "batch/ListRows.h"
 #include "batch/OrderedOutput.h"
+#include "batch/OwnFiles.h"
 #include "batch/ProgressLine.h"
 #include "batch/RobotsGate.h"
 #include "batch/SavedRows.h"
 #include "batch/SitemapReader.h"
+#include "batch/TerminalText.h"
 #include "batch/WebListRows.h"
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
@@ -16,6 +18,7 @@
 #include "capture/OutputSubfolders.h"
 #include "capture/RowQueue.h"
 #include "engine/IPage.h"
+#include "engine/PageAddress.h"
 #include "support/IEventPump.h"
 #include "support/PathHelpers.h"
 
@@ -78,12 +81,12 @@ void BatchRun::printRow(const RowResult &result)
     if (m_progress)
         m_progress->hideForOut();
     static const char *const words[] = {"saved ", "FAILED ", "skipped "};
-    m_out << rowPrefix(result.row) << words[int(result.outcome)] << result.url;
+    m_out << rowPrefix(result.row) << words[int(result.outcome)] << TerminalText::address(result.url);
     if (saved && !m_textOutput)
         m_out << " -> " << result.outputPath;
     const QString remark = saved ? result.note : result.reason.simplified();
     if (!remark.isEmpty())
-        m_out << " (" << remark << ')';
+        m_out << " (" << TerminalText::escaped(remark) << ')';
     m_out << Qt::endl;
 }
 
@@ -132,7 +135,7 @@ void BatchRun::writeReport(const RowRecord &record)
     const QFileInfo file(record.file);
     QJsonObject line{
         {QStringLiteral("row"), record.row},
-        {QStringLiteral("address"), record.address},
+        {QStringLiteral("address"), PageAddress::withoutUserInfo(record.address)},
         {QStringLiteral("outcome"), record.outcome},
         {QStringLiteral("file"), record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(record.file))},
         {QStringLiteral("bytes"), record.outcome != QLatin1String("saved") ? QJsonValue()
@@ -282,8 +285,15 @@ void BatchRun::checkRedirects(bool check)
 bool BatchRun::write(const QueuedRow &row, const QString &path, const QString &content, QString *failure)
 {
     if (!m_textOutput) {
-        return OutputSubfolders::make(m_options.folder, row.name, failure)
-            && IRowSteps::write(row, path, content, failure);
+        if (m_ownFiles.contains(path)) {
+            *failure = QStringLiteral("the name is one of this run's own files");
+            return false;
+        }
+        OutputSubfolders folders(m_options.folder, row.name);
+        if (folders.make(failure) && IRowSteps::write(row, path, content, failure))
+            return true;
+        folders.removeMade();
+        return false;
     }
     const bool lines = m_format.name == QLatin1String("json");
     if (!m_headsChosen) {
@@ -305,7 +315,7 @@ void BatchRun::passText(const RowResult &result)
     if (result.saved())
         text.swap(m_text);
     m_text.reset();
-    if (!m_textOutput->finished(result.row, result.url, text)) {
+    if (!m_textOutput->finished(result.row, TerminalText::address(result.url), text)) {
         if (m_outputWatch && m_outputWatch->check())
             return;
         cannotWrite(QStringLiteral("standard output"), m_textOutput->errorString(), m_textOutputFailed);
@@ -344,7 +354,7 @@ void BatchRun::complain(const QString &message)
 {
     if (m_progress)
         m_progress->hide();
-    m_err << errorPrefix() << message << Qt::endl;
+    m_err << errorPrefix() << TerminalText::escaped(message) << Qt::endl;
 }
 
 // The fetching of sitemaps, feeds and robots.txt files, when the options ask for it.
@@ -429,6 +439,8 @@ int BatchRun::run()
     queue.setHostWait(m_options.hostWaitMs);
     if (m_robots)
         queue.setHostWaitOf([this](const QString &host) { return m_robots->crawlDelayMs(host); });
+    // Rows told apart only by their user info keep their names when the archive resumes them.
+    queue.names().setAddressForm(SavedRows::recordedAddress);
     if (!m_template.isEmpty()) {
         queue.names().setNamer([this](const QString &address) {
             QString refusal;
@@ -452,6 +464,7 @@ int BatchRun::run()
         complain(archiveError);
         return NothingRun;
     }
+    m_ownFiles = OwnFiles(m_options);
     m_queue = &queue;
     if (m_progress) {
         m_progress->setLoadingSource([&queue] { return queue.loadingRows(); });

@@ -2,6 +2,7 @@
 
 #include "batch/BatchOptions.h"
 #include "batch/ListRows.h"
+#include "batch/OwnFiles.h"
 #include "batch/RowTimeline.h"
 #include "capture/IRowSource.h"
 #include "capture/IRowSteps.h"
@@ -132,6 +133,7 @@ private:
     // The run going on.
     std::unique_ptr<ListRows> m_rows;
     std::unique_ptr<SavedRows> m_history;
+    OwnFiles m_ownFiles; // no page's file takes their place
     RowQueue *m_queue = nullptr;
     std::optional<SourceRow> m_firstRow; // read to see that the list is not empty
     RowTimeline m_timeline;

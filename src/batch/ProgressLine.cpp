@@ -1,5 +1,7 @@
 #include "batch/ProgressLine.h"
 
+#include "batch/TerminalText.h"
+
 #include <QList>
 #include <QTextStream>
 
@@ -107,18 +109,19 @@ QString ProgressLine::text(const State &state, qint64 elapsedMs, int columns)
     if (!state.reading.isEmpty()) {
         // Its end holds the counts.
         const int readingRoom = columns - 1 - int(line.size()) - int(Separator.size());
-        line += Separator + fitted(state.reading, qMax(readingRoom, LeastAddressColumns), true);
+        line += Separator + fitted(TerminalText::escaped(state.reading), qMax(readingRoom, LeastAddressColumns), true);
     }
     const int room = columns - 1 - int(line.size()) - int(Separator.size());
     if (!state.loading.isEmpty() && room >= LeastAddressColumns) {
         // All the addresses when they fit, else the first and how many more.
-        const QString all = state.loading.join(QStringLiteral(", "));
-        const QString more = state.loading.size() > 1
-            ? QStringLiteral(" +%1").arg(state.loading.size() - 1)
-            : QString();
+        QStringList loading;
+        for (const QString &row : state.loading)
+            loading << TerminalText::address(row);
+        const QString all = loading.join(QStringLiteral(", "));
+        const QString more = loading.size() > 1 ? QStringLiteral(" +%1").arg(loading.size() - 1) : QString();
         line += Separator + (fitted(all, room, false) == all
                                  ? all
-                                 : fitted(state.loading.first(), room - int(more.size()), true) + more);
+                                 : fitted(loading.first(), room - int(more.size()), true) + more);
     }
     return fitted(line, columns - 1, false);
 }

@@ -30,7 +30,8 @@ public:
     // Draws on `err`, which writes to standard error, a terminal.
     explicit ProgressLine(QTextStream &err);
 
-    // The line's text, at most `columns - 1` terminal columns wide.
+    // The line's text, at most `columns - 1` terminal columns wide; the
+    // addresses without their user info and the controls escaped.
     static QString text(const State &state, qint64 elapsedMs, int columns);
 
     // Starts the clock and the redrawing.

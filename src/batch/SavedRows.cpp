@@ -1,6 +1,7 @@
 #include "batch/SavedRows.h"
 
 #include "capture/OutputNames.h"
+#include "engine/PageAddress.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -64,9 +65,19 @@ QString unescaped(const QByteArray &field)
 
 } // namespace
 
+QString SavedRows::recordedAddress(const QString &row)
+{
+    const QString shown = PageAddress::withoutUserInfo(row);
+    if (shown == row)
+        return row;
+    const QByteArray hash = QCryptographicHash::hash(row.toUtf8(), QCryptographicHash::Sha256).toHex().left(10);
+    return shown + QStringLiteral(" (user info %1)").arg(QLatin1String(hash));
+}
+
+// An older archive's address with user info is found as its recorded form.
 QByteArray SavedRows::digest(const QString &url)
 {
-    return QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Md5);
+    return QCryptographicHash::hash(recordedAddress(url).toUtf8(), QCryptographicHash::Md5);
 }
 
 void SavedRows::readArchive(OutputNames &names)
@@ -144,7 +155,7 @@ bool SavedRows::saved(const QString &url, const QString &fileName)
 {
     if (!m_archive.isOpen())
         return true;
-    QByteArray line = escaped(url) + '\t' + escaped(fileName) + '\n';
+    QByteArray line = escaped(recordedAddress(url)) + '\t' + escaped(fileName) + '\n';
     // Lines after the header are escaped; an older archive's own lines stay as they are.
     if (!m_escaped)
         line.prepend(header() + '\n');

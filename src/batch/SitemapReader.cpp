@@ -5,10 +5,33 @@
 #include "batch/ListReader.h"
 #include "engine/PageAddress.h"
 
+#include <QRegularExpression>
+
+namespace {
+
+// Notes the first entity a sitemap uses without declaring it, which reads as
+// nothing, so that the entry holding it is left out rather than changed.
+class UndeclaredEntities : public QXmlStreamEntityResolver
+{
+public:
+    QString resolveUndeclaredEntity(const QString &name) override
+    {
+        if (first.isEmpty())
+            first = name;
+        return QStringLiteral(""); // not null: the reader goes on
+    }
+
+    QString first;
+};
+
+} // namespace
+
 struct SitemapReader::File {
-    QString address;
+    QString address; // as messages name it, without user info
     QUrl url;
     QByteArray body;
+    bool html = false; // answered as an HTML page
+    UndeclaredEntities entities;
     std::unique_ptr<QXmlStreamReader> xml; // none for a text sitemap
     qsizetype textAt = 0;
     bool rootRead = false;
@@ -32,6 +55,16 @@ bool looksLikeXml(const QByteArray &body)
     return false;
 }
 
+// A page that was asked for as a sitemap: by its content type, its start or its root element.
+bool isHtml(const QByteArray &body, bool servedAsHtml, QStringView root)
+{
+    static const QRegularExpression start(
+        QStringLiteral("^[\\s\\x{feff}]*(<\\?xml[^>]*>\\s*)?(<!--.*?-->\\s*)*<(!doctype\\s+html|html[\\s>/])"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return servedAsHtml || root.compare(QLatin1String("html"), Qt::CaseInsensitive) == 0
+        || start.match(QString::fromUtf8(body.left(4096))).hasMatch();
+}
+
 } // namespace
 
 SitemapReader::SitemapReader(BodyFetch &fetch, const QString &address, Warn warn)
@@ -48,17 +81,18 @@ bool SitemapReader::allowed(const QUrl &url, const File &file) const
 
 bool SitemapReader::open(const QString &address, const File *parent)
 {
+    const QString shown = PageAddress::withoutUserInfo(address);
     if (m_opened.contains(address)) {
-        m_warn(QStringLiteral("sitemap %1 is listed again; read once").arg(address));
+        m_warn(QStringLiteral("sitemap %1 is listed again; read once").arg(shown));
         return true;
     }
     m_opened.insert(address);
     auto file = std::make_unique<File>();
-    file->address = address;
+    file->address = shown;
     const PageAddress page = PageAddress::fromRow(address);
     file->url = QUrl(page.kind == PageAddress::Load ? page.url : address);
     if (parent && !allowed(file->url, *parent)) {
-        m_error = QStringLiteral("cannot read sitemap %1: it is not an http or https address").arg(address);
+        m_error = QStringLiteral("cannot read sitemap %1: it is not an http or https address").arg(shown);
         return false;
     }
     if (m_fetching)
@@ -72,14 +106,17 @@ bool SitemapReader::open(const QString &address, const File *parent)
             answer.body = inflated;
     }
     if (!problem.isEmpty()) {
-        m_error = QStringLiteral("cannot read sitemap %1: %2").arg(address, problem);
+        m_error = QStringLiteral("cannot read sitemap %1: %2").arg(shown, problem);
         return false;
     }
     if (!answer.finalUrl.isEmpty() && PageAddress::isWeb(QUrl(answer.finalUrl)))
         file->url = QUrl(answer.finalUrl);
     file->body = std::move(answer.body);
-    if (looksLikeXml(file->body))
+    file->html = answer.contentType.startsWith(QLatin1String("text/html"), Qt::CaseInsensitive);
+    if (looksLikeXml(file->body)) {
         file->xml = std::make_unique<QXmlStreamReader>(file->body);
+        file->xml->setEntityResolver(&file->entities);
+    }
     m_files.push_back(std::move(file));
     return true;
 }
@@ -115,7 +152,14 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
     QXmlStreamReader &xml = *file.xml;
     if (!file.rootRead) {
         file.rootRead = true;
-        if (!xml.readNextStartElement()) {
+        const bool rootRead = xml.readNextStartElement();
+        const QStringView root = rootRead ? xml.name() : QStringView();
+        const bool sitemap = root == QLatin1String("sitemapindex") || root == QLatin1String("urlset");
+        if (!sitemap && isHtml(file.body, file.html, root)) {
+            m_error = QStringLiteral("cannot read sitemap %1: it is an HTML page, not a sitemap").arg(file.address);
+            return false;
+        }
+        if (!rootRead) {
             m_error = QStringLiteral("cannot read sitemap %1: %2")
                           .arg(file.address, xml.hasError() ? xml.errorString() : QStringLiteral("it is empty"));
             return false;
@@ -137,7 +181,13 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
         if (token != QXmlStreamReader::StartElement)
             continue;
         if (depth == 2 && xml.name() == QLatin1String("loc")) {
+            file.entities.first.clear();
             entry = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            if (!file.entities.first.isEmpty()) {
+                m_warn(QStringLiteral("sitemap %1 has an undefined entity &%2; in an entry (line %3); the entry is left out")
+                           .arg(file.address, file.entities.first).arg(xml.lineNumber()));
+                continue;
+            }
             if (!entry.isEmpty())
                 return true;
             continue;
@@ -174,13 +224,14 @@ bool SitemapReader::next(QString &address, QString &refusal)
         }
         if (++file.entries > MaxEntries) {
             if (file.over++ == 0)
-                file.firstOver = entry.left(200);
+                file.firstOver = PageAddress::withoutUserInfo(entry).left(200);
             continue;
         }
         const QUrl url = file.url.resolved(QUrl(entry));
         if (file.index) {
             if (m_files.size() >= size_t(MaxDepth)) {
-                m_warn(QStringLiteral("sitemap %1 is nested too deep; left out").arg(entry.left(200)));
+                m_warn(QStringLiteral("sitemap %1 is nested too deep; left out")
+                           .arg(PageAddress::withoutUserInfo(entry).left(200)));
                 continue;
             }
             if (!open(url.toString(QUrl::FullyEncoded), &file))

@@ -66,7 +66,7 @@ bool WebListRows::open(const WebSource &source)
     if (source.kind == WebSource::Kind::Feed)
         return openFeed(source.address);
     m_sitemap = std::make_unique<SitemapReader>(m_fetch, source.address, m_warn);
-    m_sitemap->setFetching([this, start = source.address](const QString &) {
+    m_sitemap->setFetching([this, start = PageAddress::withoutUserInfo(source.address)](const QString &) {
         const qint64 files = m_sitemap->filesRead();
         const qint64 rows = m_sitemap->rowsGiven();
         tellReading(files == 0 ? QStringLiteral("reading sitemap %1").arg(start)
@@ -87,8 +87,8 @@ bool WebListRows::nextFromSitemap(QString &address, QString &refusal)
 
 bool WebListRows::openFeed(const QString &address)
 {
-    m_feedAddress = address;
-    tellReading(QStringLiteral("reading feed %1").arg(address));
+    m_feedAddress = PageAddress::withoutUserInfo(address);
+    tellReading(QStringLiteral("reading feed %1").arg(m_feedAddress));
     PageOutcome answer = m_fetch.fetch(address);
     QString problem = answer.failure;
     if (problem.isEmpty() && GzipInflate::isGzip(answer.body)) {
@@ -97,7 +97,7 @@ bool WebListRows::openFeed(const QString &address)
             answer.body = inflated;
     }
     if (!problem.isEmpty()) {
-        m_error = QStringLiteral("cannot read feed %1: %2").arg(address, problem);
+        m_error = QStringLiteral("cannot read feed %1: %2").arg(m_feedAddress, problem);
         return false;
     }
     const PageAddress page = PageAddress::fromRow(address);

@@ -51,7 +51,7 @@ private:
     std::unique_ptr<SitemapReader> m_sitemap;
     std::unique_ptr<FeedReader> m_feed;
     QByteArray m_feedBody;
-    QString m_feedAddress;
+    QString m_feedAddress; // as messages name it, without user info
     bool m_feedIsLocal = false;
     QString m_error;
     qint64 m_rows = 0;

@@ -1,5 +1,6 @@
 #include "capture/OutputFile.h"
 
+#include "engine/PageAddress.h"
 #include "support/RuntimeError.h"
 
 #include <QCryptographicHash>
@@ -97,7 +98,7 @@ bool isDisguising(QChar character)
 
 QString MakeOutputFileName(const QString &url, const QString &extension)
 {
-    QString name = url;
+    QString name = PageAddress::withoutUserInfo(url);
     if (name.startsWith(QChar(0xfeff))) // a byte-order mark, not part of the address
         name.remove(0, 1);
     name.remove(QStringLiteral("http://"));

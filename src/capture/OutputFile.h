@@ -7,9 +7,9 @@
 
 #include <optional>
 
-// The name of a row's output file, made from its address alone (one leading
-// byte-order mark is not part of the address), ending in the extension;
-// control characters and bidirectional marks become blanks.
+// The name of a row's output file, made from its address alone without its
+// user info (one leading byte-order mark is not part of the address), ending in
+// the extension; control characters and bidirectional marks become blanks.
 QString MakeOutputFileName(const QString &url, const QString &extension = QStringLiteral(".txt"));
 // A name the file system accepts: names within its limit stay as they are,
 // longer ones keep their start, gain a short hash of the whole name and the

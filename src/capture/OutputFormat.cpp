@@ -1,5 +1,7 @@
 #include "capture/OutputFormat.h"
 
+#include "engine/PageAddress.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,8 +16,8 @@ QString pageContent(const QString &, const PageOutcome &page)
 QString jsonRecord(const QString &row, const PageOutcome &page)
 {
     QJsonObject record{
-        {QStringLiteral("url"), row},
-        {QStringLiteral("final_url"), page.finalUrl},
+        {QStringLiteral("url"), PageAddress::withoutUserInfo(row)},
+        {QStringLiteral("final_url"), PageAddress::withoutUserInfo(page.finalUrl)},
         {QStringLiteral("title"), page.title},
         {QStringLiteral("lang"), page.lang},
         {QStringLiteral("fetched"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},

@@ -26,8 +26,8 @@ QString OutputNames::plainName(const QString &address) const
 QString OutputNames::reserve(const QString &address)
 {
     const QString plain = plainName(address);
-    const Key addressKey = keyOf(address);
-    const auto known = m_numberByAddress.find(addressKey);
+    const Key key = addressKey(address);
+    const auto known = m_numberByAddress.find(key);
     if (known != m_numberByAddress.end())
         return NumberedOutputFileName(plain, known->second);
     const Key plainKey = keyOf(NumberedOutputFileName(plain, 1));
@@ -40,7 +40,7 @@ QString OutputNames::reserve(const QString &address)
     }
     const QString name = NumberedOutputFileName(plain, number);
     m_names.insert(number == 1 ? plainKey : keyOf(name));
-    m_numberByAddress.emplace(addressKey, number);
+    m_numberByAddress.emplace(key, number);
     return name;
 }
 
@@ -48,12 +48,12 @@ void OutputNames::take(const QString &address, const QString &fileName)
 {
     static const QRegularExpression numbered(QStringLiteral(" \\((\\d{1,9})\\)(\\.[a-z]{2,4})?$"));
     const int number = qMax(1, numbered.match(fileName).captured(1).toInt());
-    m_numberByAddress.emplace(keyOf(address), number);
+    m_numberByAddress.emplace(addressKey(address), number);
     m_names.insert(keyOf(fileName));
 }
 
 bool OutputNames::numbered(const QString &address) const
 {
-    const auto known = m_numberByAddress.find(keyOf(address));
+    const auto known = m_numberByAddress.find(addressKey(address));
     return known != m_numberByAddress.end() && known->second > 1;
 }

@@ -21,9 +21,14 @@ public:
     using Namer = std::function<QString(const QString &address)>;
     void setNamer(Namer namer) { m_namer = std::move(namer); }
     QString plainName(const QString &address) const;
+    // The form in which addresses are told apart, as an archive writes them (the
+    // form of a form is itself); by default the text.
+    using AddressForm = std::function<QString(const QString &address)>;
+    void setAddressForm(AddressForm form) { m_form = std::move(form); }
 
     QString reserve(const QString &address);
-    // Marks the name as the address's (a name an earlier run of the same list gave it).
+    // Marks the name as the address's (a name an earlier run of the same list
+    // gave it); the address may be given in its form.
     void take(const QString &address, const QString &fileName);
     // True when the address got a number because its plain name was taken.
     bool numbered(const QString &address) const;
@@ -38,9 +43,11 @@ private:
         size_t operator()(const Key &key) const { return size_t(key.low ^ (key.high * 31)); }
     };
     static Key keyOf(const QString &text);
+    Key addressKey(const QString &address) const { return keyOf(m_form ? m_form(address) : address); }
 
     QString m_extension;
     Namer m_namer;
+    AddressForm m_form;
     std::unordered_map<Key, int, KeyHash> m_numberByAddress;
     std::unordered_set<Key, KeyHash> m_names;
     std::unordered_map<Key, int, KeyHash> m_nextNumber; // plain names already taken: where to go on

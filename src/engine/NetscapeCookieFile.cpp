@@ -5,9 +5,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -22,6 +29,23 @@ std::optional<bool> flag(const QByteArray &field)
     if (word == "FALSE")
         return false;
     return std::nullopt;
+}
+
+// The seconds since the epoch of an expiry field, none when it is no such
+// number; one past 64 bits is as far off as can be, as curl reads it.
+std::optional<qint64> expiryOf(const QByteArray &field)
+{
+    constexpr qint64 FarOff = std::numeric_limits<qint64>::max();
+    // Python's cookie jars (yt-dlp's) leave a session cookie's expiry empty.
+    if (field.isEmpty())
+        return 0;
+    bool number = false;
+    const double seconds = field.toDouble(&number);
+    if (!number && std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return FarOff; // too many digits even for a double
+    if (!number || !std::isfinite(seconds) || seconds < 0)
+        return std::nullopt;
+    return seconds >= 0x1p63 ? FarOff : qint64(seconds);
 }
 
 // What the browser engine refuses to hold in a cookie's name or value.
@@ -57,10 +81,7 @@ std::optional<BrowserCookie> parseLine(QByteArray line, QString *problem)
         domain.remove(0, 1);
     const std::optional<bool> subdomains = flag(fields.at(1));
     const std::optional<bool> secure = flag(fields.at(3));
-    // Python's cookie jars (yt-dlp's) leave a session cookie's expiry empty.
-    const QByteArray expiry = fields.at(4).trimmed();
-    bool number = expiry.isEmpty();
-    const double expires = number ? 0 : expiry.toDouble(&number);
+    const std::optional<qint64> expires = expiryOf(fields.at(4).trimmed());
     cookie.path = QString::fromUtf8(fields.at(2));
     cookie.name = QString::fromUtf8(fields.at(5));
     cookie.value = QString::fromUtf8(fields.at(6));
@@ -70,7 +91,7 @@ std::optional<BrowserCookie> parseLine(QByteArray line, QString *problem)
         *problem = QStringLiteral("the include-subdomains field is neither TRUE nor FALSE");
     else if (!secure)
         *problem = QStringLiteral("the secure field is neither TRUE nor FALSE");
-    else if (!number || !std::isfinite(expires) || expires < 0)
+    else if (!expires)
         *problem = QStringLiteral("the expiry is not a number of seconds");
     else if (!cookie.path.isEmpty() && !cookie.path.startsWith(QLatin1Char('/')))
         *problem = QStringLiteral("the path does not start with /");
@@ -84,7 +105,7 @@ std::optional<BrowserCookie> parseLine(QByteArray line, QString *problem)
     if (cookie.path.isEmpty())
         cookie.path = QStringLiteral("/");
     cookie.secure = *secure;
-    cookie.expires = qint64(expires);
+    cookie.expires = *expires;
     return cookie;
 }
 
@@ -183,19 +204,26 @@ QByteArray format(const QList<BrowserCookie> &cookies)
 
 bool write(const QString &path, const QList<BrowserCookie> &cookies, QString *error)
 {
-    QSaveFile file(path);
-    const bool existed = QFile::exists(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    const auto fail = [&](const QString &reason) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
         return false;
-    }
-    // Cookies are credentials: a new file is the user's alone.
-    if (!existed)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(format(cookies)) < 0 || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
+    };
+    // A link there may lead to anyone's file, or make one elsewhere.
+    const QFileInfo existing(path);
+    if (existing.isSymLink())
+        return fail(QStringLiteral("it is a symbolic link"));
+    // Cookies are credentials: the file is the user's alone, also when it
+    // replaces one. Renamed into place, it replaces a link put there meanwhile,
+    // never its target.
+    QTemporaryFile file(existing.absolutePath() + QStringLiteral("/.textorin-cookies-XXXXXX"));
+    if (!file.open() || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return fail(file.errorString());
+    if (file.write(format(cookies)) < 0 || !file.flush())
+        return fail(file.errorString());
+    if (::fsync(file.handle()) != 0 || ::rename(QFile::encodeName(file.fileName()).constData(),
+                                               QFile::encodeName(path).constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false);
     return true;
 }
 

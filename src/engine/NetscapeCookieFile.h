@@ -34,7 +34,8 @@ bool read(const QString &path, Contents *contents, QString *error);
 // The file's text, header included. Cookies that cannot be written as one line
 // (a TAB or line break in a field) are left out.
 QByteArray format(const QList<BrowserCookie> &cookies);
-// Replaces the file at once (never half-written); false with the reason in `error`.
+// Replaces the file at once (never half-written), readable by its owner alone;
+// a symbolic link in its place is refused. False with the reason in `error`.
 bool write(const QString &path, const QList<BrowserCookie> &cookies, QString *error);
 
 } // namespace NetscapeCookieFile

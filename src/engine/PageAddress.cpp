@@ -22,6 +22,30 @@ PageAddress load(const QString &url)
     return address;
 }
 
+// Finds the user info ("me:pw@") of the address in the text: the authority
+// after "scheme://" ends at the first / ? or #, its user info at its last @.
+// A text without a scheme is looked at from its start when `typed`.
+bool findUserInfo(const QString &text, bool typed, qsizetype *start, qsizetype *end)
+{
+    static const QRegularExpression withScheme(
+        QStringLiteral("^([\\s\\x{feff}]*[A-Za-z][A-Za-z0-9+.-]*://)[^/?#]*@"));
+    static const QRegularExpression withoutScheme(QStringLiteral("^([\\s\\x{feff}]*)[^/?#]*@"));
+    QRegularExpressionMatch match = withScheme.match(text);
+    if (!match.hasMatch() && typed && !text.contains(QLatin1String("://")))
+        match = withoutScheme.match(text);
+    *start = match.capturedEnd(1);
+    *end = match.capturedEnd();
+    return match.hasMatch();
+}
+
+// The text of a refused row as its reason quotes it.
+QString quoted(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    return findUserInfo(text, false, &start, &end) ? text.left(start) + text.mid(end) : text;
+}
+
 } // namespace
 
 PageAddress PageAddress::fromRow(const QString &row)
@@ -40,7 +64,7 @@ PageAddress PageAddress::fromRow(const QString &row)
     if (scheme == QLatin1String("about")) {
         if (typed.isValid() && typed.path() == QLatin1String("blank"))
             return load(typed.toString(QUrl::FullyEncoded));
-        return refuse(QStringLiteral("unsupported address \"%1\"").arg(text));
+        return refuse(QStringLiteral("unsupported address \"%1\"").arg(quoted(text)));
     }
     if (scheme == QLatin1String("data"))
         return load(text);
@@ -55,7 +79,7 @@ PageAddress PageAddress::fromRow(const QString &row)
         && finalScheme != QLatin1String("file"))
         return refuse(QStringLiteral("unsupported scheme \"%1:\"").arg(finalScheme));
     if (!url.isValid() || (url.host().isEmpty() && finalScheme != QLatin1String("file")))
-        return refuse(QStringLiteral("invalid address \"%1\"").arg(text));
+        return refuse(QStringLiteral("invalid address \"%1\"").arg(quoted(text)));
     return load(url.toString(QUrl::FullyEncoded));
 }
 
@@ -69,4 +93,19 @@ QString PageAddress::shown(const QString &row)
     if (row.trimmed().isEmpty())
         return QStringLiteral("\"%1\"").arg(row);
     return row.size() > 2000 ? row.left(2000) + QStringLiteral("…") : row;
+}
+
+QString PageAddress::withoutUserInfo(const QString &row)
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    if (findUserInfo(row, false, &start, &end))
+        return row.left(start) + row.mid(end);
+    // A row without a scheme ("me@host/x") has user info when it loads as a web address.
+    if (!findUserInfo(row, true, &start, &end))
+        return row;
+    const PageAddress page = fromRow(row);
+    if (page.kind != Load || QUrl(page.url).userInfo().isEmpty())
+        return row;
+    return row.left(start) + row.mid(end);
 }

@@ -22,6 +22,11 @@ struct PageAddress {
     // The address as messages show it: quoted when blank, shortened when huge.
     static QString shown(const QString &row);
 
+    // The row as listed, without the user info of its address ("https://me:pw@h/"
+    // gives "https://h/"), as names, lines and records write it; the page still
+    // loads with it.
+    static QString withoutUserInfo(const QString &row);
+
     // The engine's own limit on an address.
     static constexpr qsizetype MaxLength = 2 * 1024 * 1024;
 };

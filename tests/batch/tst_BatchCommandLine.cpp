@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 BatchCommandLine::Parsed parse(const QStringList &arguments)
@@ -27,6 +29,7 @@ private Q_SLOTS:
     void helpListsEveryOptionAndFormat();
     void formatTakesExactlyTheFormatsNames();
     void configFileComesFirstAndNamesItsErrors();
+    void configFileIsNamedInConflictsAndReadOnlyWhenRegular();
 };
 
 void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
@@ -240,6 +243,33 @@ void TestBatchCommandLine::configFileComesFirstAndNamesItsErrors()
     QCOMPARE(errorOf("--config other\n"), config + QStringLiteral(":1: --config cannot stand in a configuration file"));
     // --help answers before the file is read.
     QCOMPARE(BatchCommandLine::parse({"textorin-batch", "--help"}, config).request, BatchCommandLine::Request::Help);
+}
+
+void TestBatchCommandLine::configFileIsNamedInConflictsAndReadOnlyWhenRegular()
+{
+    QTemporaryDir folder;
+    const QString config = folder.filePath(QStringLiteral("batch.conf"));
+    const auto errorOf = [&](const QByteArray &text, const QStringList &arguments) {
+        writeTestFile(config, text);
+        return BatchCommandLine::parse(QStringList{"textorin-batch"} + arguments + QStringList{"l"}, config).error;
+    };
+    QCOMPARE(errorOf("-q\n--report -\n", {"-O", "-"}),
+             config + QStringLiteral(":2: -O - and --report - cannot both write to standard output"));
+    QCOMPARE(errorOf("--stdout\n", {"--report", "-"}),
+             config + QStringLiteral(":1: -O - and --report - cannot both write to standard output"));
+    QCOMPARE(errorOf("--user me\n", {}), config + QStringLiteral(":1: --user needs --password-file FILE"));
+    QCOMPARE(errorOf("--wait-for main\n", {"--require-selector"}), QString());
+    // What the command line gives anew is its own conflict.
+    QCOMPARE(errorOf("--user me\n", {"--user", "you"}), QStringLiteral("--user needs --password-file FILE"));
+    QCOMPARE(errorOf("--report r.json\n", {"--report", "-", "-O", "-"}),
+             QStringLiteral("-O - and --report - cannot both write to standard output"));
+
+    // A FIFO is refused at once, also in the default place.
+    const QString fifo = folder.filePath(QStringLiteral("fifo.conf"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString refused = QStringLiteral("cannot read %1: it is not a regular file").arg(fifo);
+    QCOMPARE(BatchCommandLine::parse({"textorin-batch", "l"}, fifo).error, refused);
+    QCOMPARE(BatchCommandLine::parse({"textorin-batch", "--config", fifo, "l"}).error, refused);
 }
 
 QTEST_GUILESS_MAIN(TestBatchCommandLine)

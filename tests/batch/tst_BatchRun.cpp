@@ -26,7 +26,8 @@ struct Fixture {
     int run(const QStringList &listFiles)
     {
         options.listFiles = listFiles;
-        options.folder = folder.path();
+        if (options.folder.isEmpty())
+            options.folder = folder.path();
         BatchRun batch(options, {&browser}, pump, outStream, errStream);
         batch.setStandardInput(input);
         batch.setReport(report);
@@ -77,6 +78,11 @@ private Q_SLOTS:
     void folderRemovedMidRunFailsTheRowsLeftWithTheReason();
     void readOnlyFolderFailsEachRowWithTheSystemsReason();
     void archiveAndReportThatCannotBeWrittenAreNamedOnce();
+    void userInfoReachesOnlyThePage();
+    void addressesNeverDriveTheTerminal();
+    void ownFilesAreNeverReplaced_data();
+    void ownFilesAreNeverReplaced();
+    void failedRowLeavesNoFolderItMade();
 };
 
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
@@ -187,6 +193,91 @@ void TestBatchRun::archiveAndReportThatCannotBeWrittenAreNamedOnce()
     QCOMPARE(f.err, QStringLiteral("textorin-batch: cannot write /dev/full: %1\n").arg(reason).repeated(2));
     QVERIFY2(f.out.endsWith(f.summary("Saved 5, failed 0, skipped 0.")), qPrintable(f.out));
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 5);
+}
+
+void TestBatchRun::userInfoReachesOnlyThePage()
+{
+    Fixture f;
+    QFile report(f.lists.filePath(QStringLiteral("report.jsonl")));
+    QVERIFY(report.open(QIODevice::WriteOnly));
+    f.report = &report;
+    f.options.report = report.fileName();
+    f.options.archive = f.lists.filePath(QStringLiteral("done.tsv"));
+    f.options.format = QStringLiteral("json");
+    const QString row = QStringLiteral("https://me:secret@h/a");
+    QCOMPARE(f.run({f.list(row.toUtf8())}), int(BatchRun::AllSaved));
+    QCOMPARE(f.browser.navigated, QStringList{row});
+    const QString file = f.folder.filePath(QStringLiteral("https __h_a.json"));
+    QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] saved https://h/a -> %1\n").arg(file)), qPrintable(f.out));
+    report.close();
+    const QByteArray written = f.out.toUtf8() + readTestFile(report.fileName()) + readTestFile(f.options.archive)
+        + readTestFile(file);
+    QVERIFY2(written.contains("\"url\": \"https://h/a\"") && written.contains("\"address\":\"https://h/a\""),
+             written.constData());
+    QVERIFY2(!written.contains("secret") && !written.contains("me@"), written.constData());
+}
+
+void TestBatchRun::addressesNeverDriveTheTerminal()
+{
+    Fixture f;
+    f.options.addresses = {QStringLiteral("http://h/a\r\n[2/2] saved forged\x1b[2J")};
+    QCOMPARE(f.run({}), int(BatchRun::AllSaved));
+    QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] saved http://h/a\\r\\n[2/2] saved forged\\x1b[2J -> ")),
+             qPrintable(f.out));
+    QCOMPARE(f.out.count(QLatin1Char('\n')), 3);
+}
+
+void TestBatchRun::ownFilesAreNeverReplaced_data()
+{
+    QTest::addColumn<QString>("which");
+    for (const char *which : {"list", "archive", "report", "cookies", "save-cookies", "password-file", "linked folder"})
+        QTest::newRow(which) << QString::fromLatin1(which);
+}
+
+void TestBatchRun::ownFilesAreNeverReplaced()
+{
+    QFETCH(QString, which);
+    Fixture f;
+    const QByteArray kept = "http://h/x\n";
+    QString own = f.folder.filePath(QStringLiteral("h_x.txt"));
+    QStringList lists{f.list(kept)};
+    if (which == QLatin1String("list")) {
+        lists = {own};
+    } else if (which == QLatin1String("archive")) {
+        f.options.archive = own;
+    } else if (which == QLatin1String("report")) {
+        f.options.report = own;
+    } else if (which == QLatin1String("cookies")) {
+        f.options.cookiesFile = own;
+    } else if (which == QLatin1String("save-cookies")) {
+        f.options.saveCookiesFile = own;
+    } else if (which == QLatin1String("password-file")) {
+        f.options.passwordFile = own;
+    } else {
+        // The folder is a link to the list's own.
+        own = f.lists.filePath(QStringLiteral("h_x.txt"));
+        lists = {own};
+        f.options.folder = f.folder.filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(f.lists.path(), f.options.folder));
+    }
+    QVERIFY(writeTestFile(own, kept));
+    QCOMPARE(f.run(lists), int(BatchRun::SomeFailed));
+    QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] FAILED http://h/x (the name is one of this run's own files)\n")),
+             qPrintable(f.out));
+    QCOMPARE(readTestFile(own), kept);
+}
+
+void TestBatchRun::failedRowLeavesNoFolderItMade()
+{
+    Fixture f;
+    const QString part(200, QLatin1Char('d'));
+    QVERIFY(QDir(f.folder.path()).mkdir(part)); // there before: it stays
+    f.options.nameTemplate = QStringLiteral("{path}");
+    const QString row = QStringLiteral("http://h/") + QStringList(30, part).join(QLatin1Char('/')) + QStringLiteral("/f");
+    QCOMPARE(f.run({f.list(row.toUtf8())}), int(BatchRun::SomeFailed));
+    QVERIFY2(f.out.contains(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))), qPrintable(f.out));
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{part});
+    QVERIFY(QDir(f.folder.filePath(part)).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)

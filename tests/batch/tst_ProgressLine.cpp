@@ -54,8 +54,10 @@ void TestProgressLine::fitsTheTerminalAndShowsNoControlCharacters()
     QCOMPARE(narrow, QStringLiteral("[1/2] saved 1, fai…"));
 
     // Rows of a list may hold anything; escape sequences never reach the terminal.
-    state.loading = {QStringLiteral("http://h/\033[2J\a")};
-    QVERIFY(ProgressLine::text(state, 60'000, 100).endsWith(QStringLiteral("| http://h/\uFFFD[2J\uFFFD")));
+    state.loading = {QStringLiteral("http://me:pw@h/\033[2J\a")};
+    state.reading = QStringLiteral("reading sitemap http://h/\r");
+    const QString escaped = ProgressLine::text(state, 60'000, 120);
+    QVERIFY2(escaped.endsWith(QStringLiteral("| reading sitemap http://h/\\r | http://h/\\x1b[2J\\x07")), qPrintable(escaped));
 }
 
 QTEST_GUILESS_MAIN(TestProgressLine)

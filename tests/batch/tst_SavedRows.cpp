@@ -2,6 +2,7 @@
 #include "capture/OutputNames.h"
 #include "fakes/TestFiles.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +22,7 @@ class TestSavedRows : public QObject
 private Q_SLOTS:
     void everyAddressAndNameReadsBack();
     void olderArchivesReadAsBeforeAndGoOn();
+    void userInfoIsLeftOutYetTellsRowsApart();
 };
 
 void TestSavedRows::everyAddressAndNameReadsBack()
@@ -78,6 +80,43 @@ void TestSavedRows::olderArchivesReadAsBeforeAndGoOn()
     QVERIFY(rows.openArchive(path, names, &error));
     QCOMPARE(rows.skipReason(QStringLiteral("http://h/a\\x"), {}), QStringLiteral("in the archive"));
     QCOMPARE(rows.skipReason(QStringLiteral(" http://h/c"), {}), QStringLiteral("in the archive"));
+}
+
+void TestSavedRows::userInfoIsLeftOutYetTellsRowsApart()
+{
+    const QString me = QStringLiteral("https://me:secret@h/a");
+    const QString you = QStringLiteral("https://you:other@h/a");
+    const QString recorded = SavedRows::recordedAddress(me);
+    QVERIFY2(QRegularExpression(QStringLiteral("^https://h/a \\(user info [0-9a-f]{10}\\)$")).match(recorded).hasMatch(),
+             qPrintable(recorded));
+    QVERIFY(SavedRows::recordedAddress(you) != recorded);
+    QCOMPARE(SavedRows::recordedAddress(recorded), recorded);
+    QCOMPARE(SavedRows::recordedAddress(QStringLiteral("https://h/a")), QStringLiteral("https://h/a"));
+
+    // An older archive holds the address as listed; a newer one its recorded form.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("archive.tsv"));
+    QVERIFY(writeTestFile(path, me.toUtf8() + "\thttps __h_a.txt\n"));
+    QString error;
+    {
+        OutputNames names;
+        SavedRows rows;
+        QVERIFY(rows.openArchive(path, names, &error));
+        QVERIFY(rows.saved(you, QStringLiteral("https __h_a (2).txt")));
+    }
+    const QByteArray bytes = readTestFile(path);
+    QVERIFY2(!bytes.contains("other") && bytes.contains(SavedRows::recordedAddress(you).toUtf8()), bytes.constData());
+    OutputNames names;
+    names.setAddressForm(SavedRows::recordedAddress);
+    SavedRows rows;
+    QVERIFY(rows.openArchive(path, names, &error));
+    for (const QString &row : {me, you})
+        QCOMPARE(rows.skipReason(row, {}), QStringLiteral("in the archive"));
+    QVERIFY(rows.skipReason(QStringLiteral("https://them:x@h/a"), {}).isEmpty());
+    // A resumed run gives each row the name it had, and a new one the next.
+    QCOMPARE(names.reserve(you), QStringLiteral("https __h_a (2).txt"));
+    QCOMPARE(names.reserve(me), QStringLiteral("https __h_a.txt"));
+    QCOMPARE(names.reserve(QStringLiteral("https://them:x@h/a")), QStringLiteral("https __h_a (3).txt"));
 }
 
 QTEST_GUILESS_MAIN(TestSavedRows)

@@ -18,11 +18,13 @@ public:
     {
         m_outcome = bodies.contains(address) ? PageOutcome() : PageOutcome::failedWith(QStringLiteral("HTTP error 404"));
         m_outcome.body = bodies.value(address);
+        m_outcome.contentType = types.value(address);
     }
     bool isDone() const override { return true; }
     PageOutcome takeOutcome() override { return m_outcome; }
 
     QHash<QString, QByteArray> bodies;
+    QHash<QString, QString> types;
 
 private:
     PageOutcome m_outcome;
@@ -46,6 +48,9 @@ private Q_SLOTS:
     void indexesAreFollowedOnceAndFilesCapped();
     void feedsGiveTheirItemsLinks();
     void readingIsToldBeforeEachFetch();
+    void htmlPagesAreNamedAsSuch_data();
+    void htmlPagesAreNamedAsSuch();
+    void entriesWithUndefinedEntitiesAreLeftOut();
 };
 
 void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
@@ -118,6 +123,66 @@ void TestSitemapReader::readingIsToldBeforeEachFetch()
     QVERIFY(rows.allRead() && rows.rows() == 4);
     QCOMPARE(told, (QStringList{"reading sitemap http://h/index", "reading sitemap http://h/index (1 file, 0 rows so far)", "",
                                 "reading sitemap http://h/index (2 files, 2 rows so far)", "", "reading feed http://h/feed", ""}));
+}
+
+void TestSitemapReader::htmlPagesAreNamedAsSuch_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("error");
+    const QString html = QStringLiteral("cannot read sitemap http://h/s: it is an HTML page, not a sitemap");
+    QTest::newRow("lower-case doctype") << QByteArray("\n<!doctype html><p>x") << QString() << html;
+    QTest::newRow("after a comment") << QByteArray("<!-- x --><HTML lang=en><p>") << QString() << html;
+    QTest::newRow("well-formed") << QByteArray("<html><body/></html>") << QString() << html;
+    QTest::newRow("served as one") << QByteArray("<div>x</div>") << QStringLiteral("text/html; charset=utf-8") << html;
+    QTest::newRow("other XML") << QByteArray("<feed/>") << QString()
+                               << QStringLiteral("cannot read sitemap http://h/s: it is no sitemap (its root is <feed>)");
+}
+
+void TestSitemapReader::htmlPagesAreNamedAsSuch()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, type);
+    QFETCH(QString, error);
+    BodyPage page;
+    CountingEventPump pump;
+    BodyFetch fetch(page, pump, std::chrono::seconds(1));
+    page.bodies.insert(QStringLiteral("http://h/s"), body);
+    page.types.insert(QStringLiteral("http://h/s"), type);
+    SitemapReader reader(fetch, QStringLiteral("http://h/s"), {});
+    QString address;
+    QString refusal;
+    QVERIFY(!reader.next(address, refusal));
+    QCOMPARE(reader.error(), error);
+
+    // A sitemap whose server calls it a page is read all the same.
+    page.bodies.insert(QStringLiteral("http://h/t"), urlSet(1));
+    page.types.insert(QStringLiteral("http://h/t"), QStringLiteral("text/html"));
+    SitemapReader sitemap(fetch, QStringLiteral("http://h/t"), {});
+    QVERIFY(sitemap.next(address, refusal) && address == QStringLiteral("http://h/0"));
+}
+
+void TestSitemapReader::entriesWithUndefinedEntitiesAreLeftOut()
+{
+    BodyPage page;
+    CountingEventPump pump;
+    BodyFetch fetch(page, pump, std::chrono::seconds(1));
+    const QByteArray entries = "<urlset>\n<url><loc>http://h/a&nbsp;b</loc></url>\n<url><loc>http://h/c&amp;d</loc>"
+                               "<caption>&copy;</caption></url>\n<url><loc>http://h/e</loc></url></urlset>";
+    for (const QByteArray &doctype : {QByteArray(), QByteArray("<!DOCTYPE urlset SYSTEM \"s.dtd\">")}) {
+        page.bodies.insert(QStringLiteral("http://me:pw@h/s"), doctype + entries);
+        QStringList warnings;
+        SitemapReader reader(fetch, QStringLiteral("http://me:pw@h/s"), [&](const QString &w) { warnings << w; });
+        QStringList addresses;
+        QString address;
+        QString refusal;
+        while (reader.next(address, refusal))
+            addresses << address;
+        QCOMPARE(reader.error(), QString());
+        QCOMPARE(addresses, (QStringList{"http://h/c&d", "http://h/e"}));
+        QCOMPARE(warnings, QStringList{"sitemap http://h/s has an undefined entity &nbsp; in an entry (line 2); "
+                                       "the entry is left out"});
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSitemapReader)

@@ -72,6 +72,7 @@ void TestOutputFile::namesFollowTheRule_data()
     QTest::newRow("query") << "http://h/p?x=1&y=2" << "h_p x=1&y=2.txt";
     QTest::newRow("capital scheme stays") << "HTTP://h/" << "HTTP __h_.txt";
     QTest::newRow("secure scheme stays") << "https://h/" << "https __h_.txt";
+    QTest::newRow("user info left out") << "https://me:secret@h/a" << "https __h_a.txt";
     QTest::newRow("prefix anywhere") << "xhttp://y" << "xy.txt";
     QTest::newRow("every unsafe character") << "a\\b*c:d?e<f>g|h" << "a b c d e f g h.txt";
     QTest::newRow("others pass") << " \"q\". " << " \"q\". .txt";

@@ -1,4 +1,5 @@
 #include "engine/NetscapeCookieFile.h"
+#include "fakes/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void readsCookiesAndNamesBadLines();
     void whatIsWrittenReadsBackTheSame();
     void readsNoMoreThanTheEngineCanUse();
+    void writesNoLinkAndKeepsTheFilePrivate();
 };
 
 void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
@@ -67,6 +69,14 @@ void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
         "ok.com\tFALSE\t/\tFALSE\t0\ta=b\tv\n")
         << QStringList{"ok.com / n=v -- 0"}
         << QStringList{"line 2", "line 4", "line 5", "line 6", "line 7", "line 8", "line 9", "line 10"};
+    QTest::newRow("expiries past 64 bits are as far off as can be") << QByteArray(
+        "a.com\tFALSE\t/\tFALSE\t99999999999999999999\tn\tv\n"
+        "b.com\tFALSE\t/\tFALSE\t" + QByteArray(400, '9') + "\tn\tv\n"
+        "c.com\tFALSE\t/\tFALSE\t9223372036854775807\tn\tv\n"
+        "d.com\tFALSE\t/\tFALSE\t1e400\tn\tv\n")
+        << QStringList{"a.com / n=v -- 9223372036854775807", "b.com / n=v -- 9223372036854775807",
+                       "c.com / n=v -- 9223372036854775807"}
+        << QStringList{"line 4"};
 }
 
 void TestNetscapeCookieFile::readsCookiesAndNamesBadLines()
@@ -132,6 +142,37 @@ void TestNetscapeCookieFile::readsNoMoreThanTheEngineCanUse()
     QCOMPARE(error, QStringLiteral("cannot use %1: 67108865 bytes, more than the 64 MiB a cookies file may have").arg(large));
     QVERIFY(!NetscapeCookieFile::read(QStringLiteral("/dev/zero"), &read, &error));
     QCOMPARE(error, QStringLiteral("cannot read /dev/zero: not a regular file"));
+}
+
+void TestNetscapeCookieFile::writesNoLinkAndKeepsTheFilePrivate()
+{
+    QTemporaryDir folder;
+    const QList<BrowserCookie> cookies = NetscapeCookieFile::parse(".example.com\tTRUE\t/\tFALSE\t0\tsid\tabc\n").cookies;
+    const QString target = folder.filePath(QStringLiteral("target"));
+    const QString link = folder.filePath(QStringLiteral("link.txt"));
+    QString error;
+    // A link to a file, or to none, is refused: nothing is written there or elsewhere.
+    for (const bool targetThere : {false, true}) {
+        if (targetThere)
+            QVERIFY(writeTestFile(target, "mine"));
+        QVERIFY(QFile::link(target, link));
+        QVERIFY(!NetscapeCookieFile::write(link, cookies, &error));
+        QCOMPARE(error, QStringLiteral("cannot write %1: it is a symbolic link").arg(link));
+        QCOMPARE(readTestFile(target), targetThere ? QByteArray("mine") : QByteArray("<none>"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+        QVERIFY(QFile::remove(link));
+    }
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"target"});
+
+    // A file others could read is replaced by one they cannot.
+    const QString path = folder.filePath(QStringLiteral("cookies.txt"));
+    QVERIFY(writeTestFile(path, "old"));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                            | QFileDevice::ReadOther));
+    QVERIFY(NetscapeCookieFile::write(path, cookies, &error));
+    QCOMPARE(QFileInfo(path).permissions() & QFileDevice::Permissions(0x7077),
+             QFileDevice::Permissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QCOMPARE(NetscapeCookieFile::parse(readTestFile(path)).cookies.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestNetscapeCookieFile)
