@@ -1026,12 +1026,13 @@ void TestBatchFrontEnd::robotsTxtSkipsRowsAndSlowsTheHost()
     QVERIFY(none.listen());
     none.page("/one", "<html><body>one</body></html>");
 
-    const QString list = m_server.url("/one") + "\n" + m_server.url("/private/x") + "\n" + broken.url("/one")
+    // A disallowed path is found however the row spells it.
+    const QString list = m_server.url("/one") + "\n" + m_server.url("/public/%2E./private/x") + "\n" + broken.url("/one")
         + "\n" + m_server.url("/two") + "\n" + none.url("/one");
     const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
                                     QStringLiteral("-v"), writeList(list.toUtf8())});
     QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(m_server.url("/private/x"))),
+    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(m_server.url("/public/%2E./private/x"))),
              qPrintable(result.out));
     QVERIFY(result.out.contains(QStringLiteral("skipped %1 (robots.txt unavailable)").arg(broken.url("/one"))));
     QVERIFY(result.out.contains(QStringLiteral("Saved 3, failed 0, skipped 2.")));
@@ -1066,7 +1067,7 @@ void TestBatchFrontEnd::robotsTxtOfWhereARedirectLeadsIsFollowed()
         return reply;
     };
     site.route("/go", redirect(QStringLiteral("/private/x")));
-    site.route("/away", redirect(far.url("/secret")));
+    site.route("/away", redirect(far.url("/ok/../secret")));
     site.route("/fine", redirect(far.url("/ok")));
     site.page("/private/x", "<html><body>private</body></html>");
     far.page("/secret", "<html><body>secret</body></html>");
