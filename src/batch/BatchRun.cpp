@@ -261,12 +261,10 @@ QString BatchRun::skipReason(const QueuedRow &row, const QString &outputPath)
     return robots.isEmpty() ? m_history->skipReason(row.url, outputPath) : robots;
 }
 
-void BatchRun::waiting(const QueuedRow &, qint32)
+bool BatchRun::readyToStart(const QueuedRow &row)
 {
-    // Between the queue's waits no fetch is going on: the robots.txt files that
-    // redirects wait for are fetched here.
-    if (m_robots)
-        m_robots->answerPending();
+    // A row waits for its site's robots.txt while other rows load.
+    return !m_robots || m_robots->isKnown(row.url);
 }
 
 // With --robots, every redirect of a row is checked as a row would be.
@@ -380,7 +378,7 @@ bool BatchRun::startFetching()
         });
     }
     if (m_options.robots)
-        m_robots = std::make_unique<RobotsGate>(*m_fetch, warn);
+        m_robots = std::make_unique<RobotsGate>(*m_fetch, m_options.engine.pageLimitMs, warn);
     return true;
 }
 

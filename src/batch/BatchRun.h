@@ -89,7 +89,7 @@ private:
     bool next(QString &text, QString &refusal) override;
     QString folder() const override { return m_options.folder; }
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
-    void waiting(const QueuedRow &row, qint32 polls) override;
+    bool readyToStart(const QueuedRow &row) override;
     bool writesFiles() const override { return !m_textOutput; }
     bool write(const QueuedRow &row, const QString &path, const QString &content,
                QString *failure) override;

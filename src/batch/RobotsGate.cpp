@@ -2,10 +2,13 @@
 
 #include "batch/BodyFetch.h"
 #include "engine/PageAddress.h"
+#include "engine/PageOutcome.h"
 
 #include <QUrl>
 
 namespace {
+
+const QString Unavailable = QStringLiteral("robots.txt unavailable");
 
 QUrl urlOf(const QString &row)
 {
@@ -13,9 +16,24 @@ QUrl urlOf(const QString &row)
     return address.kind == PageAddress::Load ? QUrl(address.url) : QUrl();
 }
 
+bool hasSite(const QUrl &url)
+{
+    return PageAddress::isWeb(url) && !url.host().isEmpty();
+}
+
 } // namespace
 
-RobotsGate::RobotsGate(BodyFetch &fetch, Warn warn) : m_fetch(fetch), m_warn(std::move(warn)) {}
+RobotsGate::RobotsGate(BodyFetch &fetch, int pageLimitMs, Warn warn)
+    : m_fetch(fetch),
+      m_limit(qMax(1, qMin(FetchLimitMs, pageLimitMs / 2))),
+      m_warn(std::move(warn))
+{
+}
+
+RobotsGate::~RobotsGate()
+{
+    m_fetch.cancel();
+}
 
 QString RobotsGate::siteOf(const QUrl &url)
 {
@@ -27,13 +45,18 @@ QString RobotsGate::siteOf(const QUrl &url)
 void RobotsGate::prepare(const QString &row)
 {
     const QUrl url = urlOf(row);
-    if (!PageAddress::isWeb(url) || url.host().isEmpty())
+    if (!hasSite(url))
         return;
     const QString site = siteOf(url);
-    if (m_sites.contains(site))
+    if (m_sites.contains(site) || m_fetching.contains(site))
         return;
-    const QString address = site + QStringLiteral("/robots.txt");
-    const PageOutcome answer = m_fetch.fetch(address);
+    m_fetching.insert(site);
+    m_fetch.start(site + QStringLiteral("/robots.txt"), m_limit,
+                  [this, site, host = url.host()](const PageOutcome &answer) { learn(site, host, answer); });
+}
+
+void RobotsGate::learn(const QString &site, const QString &host, const PageOutcome &answer)
+{
     Site known;
     if (!answer.failed()) {
         known.rules = RobotsRules::parse(answer.body, ProductToken);
@@ -42,41 +65,52 @@ void RobotsGate::prepare(const QString &row)
     } else {
         known.rules = RobotsRules::disallowAll();
         known.unavailable = answer.failure;
-        m_warn(QStringLiteral("cannot read %1: %2; the site's rows are skipped").arg(address, answer.failure));
+        m_warn(QStringLiteral("cannot read %1/robots.txt: %2; the site's rows are skipped").arg(site, answer.failure));
     }
     const int delay = known.rules.crawlDelayMs();
-    if (delay > m_delayByHost.value(url.host()))
-        m_delayByHost.insert(url.host(), delay);
+    if (delay > m_delayByHost.value(host))
+        m_delayByHost.insert(host, delay);
     m_sites.insert(site, known);
+    m_fetching.remove(site);
+    // The redirects that waited for it are answered, each once.
+    QList<std::pair<QString, Answer>> answered;
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if (siteOf(urlOf(it->first)) == site) {
+            answered.append(std::move(*it));
+            it = m_pending.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const auto &[target, answerRedirect] : answered)
+        answerRedirect(skipReason(target));
+}
+
+bool RobotsGate::isKnown(const QString &row) const
+{
+    if (m_fetching.isEmpty())
+        return true;
+    const QUrl url = urlOf(row);
+    return !hasSite(url) || !m_fetching.contains(siteOf(url));
 }
 
 void RobotsGate::checkRedirect(const QString &target, Answer answer)
 {
     const QUrl url = urlOf(target);
-    if (!PageAddress::isWeb(url) || url.host().isEmpty() || m_sites.contains(siteOf(url)))
+    if (!hasSite(url) || m_sites.contains(siteOf(url))) {
         answer(skipReason(target));
-    else
-        m_pending.append({target, std::move(answer)});
-}
-
-void RobotsGate::answerPending()
-{
-    if (m_answering)
         return;
-    m_answering = true;
-    // Redirects that arrive during a fetch join the list.
-    while (!m_pending.isEmpty()) {
-        const auto [target, answer] = m_pending.takeFirst();
-        prepare(target);
-        answer(skipReason(target));
     }
-    m_answering = false;
+    m_pending.append({target, std::move(answer)});
+    prepare(target);
 }
 
 void RobotsGate::refusePending()
 {
+    m_fetch.cancel();
+    m_fetching.clear();
     while (!m_pending.isEmpty())
-        m_pending.takeFirst().second(QStringLiteral("robots.txt unavailable"));
+        m_pending.takeFirst().second(Unavailable);
 }
 
 QString RobotsGate::skipReason(const QString &row) const
@@ -90,5 +124,5 @@ QString RobotsGate::skipReason(const QString &row) const
         path += '?' + url.query(QUrl::FullyEncoded).toUtf8();
     if (site->rules.allows(path))
         return {};
-    return site->unavailable.isEmpty() ? QStringLiteral("robots.txt") : QStringLiteral("robots.txt unavailable");
+    return site->unavailable.isEmpty() ? QStringLiteral("robots.txt") : Unavailable;
 }

@@ -7,8 +7,14 @@
 
 namespace {
 
-// Percent-encodes what is not printable ASCII and writes every escape in capitals,
-// so that a rule and a path written differently compare equal.
+bool isUnreserved(uchar byte)
+{
+    return std::isalnum(byte) || byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
+
+// Percent-encodes what is not printable ASCII, decodes the escapes of unreserved
+// characters and writes every other escape in capitals ("%2F" stays), so that a
+// rule and a path written differently compare equal.
 QByteArray normalized(const QByteArray &text)
 {
     QByteArray result;
@@ -17,9 +23,14 @@ QByteArray normalized(const QByteArray &text)
         const uchar byte = uchar(text.at(i));
         if (byte == '%' && i + 2 < text.size() && std::isxdigit(uchar(text.at(i + 1)))
             && std::isxdigit(uchar(text.at(i + 2)))) {
-            result += '%';
-            result += char(std::toupper(uchar(text.at(i + 1))));
-            result += char(std::toupper(uchar(text.at(i + 2))));
+            const uchar decoded = uchar(QByteArray::fromHex(text.mid(i + 1, 2)).at(0));
+            if (isUnreserved(decoded)) {
+                result += char(decoded);
+            } else {
+                result += '%';
+                result += char(std::toupper(uchar(text.at(i + 1))));
+                result += char(std::toupper(uchar(text.at(i + 2))));
+            }
             i += 2;
         } else if (byte <= 0x20 || byte >= 0x7f) {
             result += '%' + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
@@ -28,6 +39,28 @@ QByteArray normalized(const QByteArray &text)
         }
     }
     return result;
+}
+
+// The path with its "." and ".." segments resolved, as the engine requests it.
+QByteArray withoutDotSegments(const QByteArray &path)
+{
+    if (!path.startsWith('/'))
+        return path;
+    const QList<QByteArray> segments = path.split('/');
+    QList<QByteArray> kept;
+    for (qsizetype i = 1; i < segments.size(); ++i) {
+        const QByteArray &segment = segments.at(i);
+        if (segment != "." && segment != "..") {
+            kept.append(segment);
+            continue;
+        }
+        if (segment == ".." && !kept.isEmpty())
+            kept.removeLast();
+        // A path ending in a dot segment names a folder.
+        if (i == segments.size() - 1)
+            kept.append(QByteArray());
+    }
+    return '/' + kept.join('/');
 }
 
 struct Line {
@@ -112,9 +145,11 @@ RobotsRules RobotsRules::parse(const QByteArray &body, const QByteArray &product
 
 bool RobotsRules::allows(const QByteArray &pathAndQuery) const
 {
-    if (pathAndQuery == "/robots.txt")
+    QByteArray path = normalized(pathAndQuery.isEmpty() ? QByteArray("/") : pathAndQuery);
+    const qsizetype query = path.contains('?') ? path.indexOf('?') : path.size();
+    path = withoutDotSegments(path.left(query)) + path.mid(query);
+    if (path == "/robots.txt")
         return true;
-    const QByteArray path = normalized(pathAndQuery.isEmpty() ? QByteArray("/") : pathAndQuery);
     qsizetype best = -1;
     bool allowed = true;
     for (const Rule &rule : m_rules) {

@@ -19,7 +19,9 @@ public:
     // The rules of a robots.txt body for the product token, such as "textorin".
     static RobotsRules parse(const QByteArray &body, const QByteArray &productToken);
 
-    // Whether the crawler may load the path with its query ("/a/b?c"), percent-encoded.
+    // Whether the crawler may load the path with its query ("/a/b?c"), percent-encoded,
+    // as the engine requests it: its dot segments resolved, unreserved characters
+    // unescaped (an escaped "/" stays one), escapes compared without case.
     bool allows(const QByteArray &pathAndQuery) const;
     // The group's Crawl-delay in milliseconds, or 0.
     int crawlDelayMs() const { return m_crawlDelayMs; }

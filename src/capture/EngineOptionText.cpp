@@ -69,27 +69,96 @@ std::optional<ProxyAddress> proxyAddress(const QString &text)
                         url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded)};
 }
 
-// no_proxy's hosts as Chromium's bypass list: a name covers its subdomains,
-// "*" turns the proxy off (an empty list), and loopback goes through the proxy
-// unless named.
+bool isIpv4(const QString &host)
+{
+    static const QRegularExpression dotted(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    const QRegularExpressionMatch match = dotted.match(host);
+    if (!match.hasMatch())
+        return false;
+    for (int part = 1; part <= 4; ++part) {
+        if (match.captured(part).toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+bool isIpv6(const QString &host)
+{
+    static const QRegularExpression hexes(QStringLiteral("^[0-9A-Fa-f:.]+$"));
+    return host.count(QLatin1Char(':')) >= 2 && hexes.match(host).hasMatch();
+}
+
+// One no_proxy entry as Chromium's bypass rules, as curl reads it: a name
+// covers its subdomains, an address or a CIDR range only itself, and a port
+// keeps the entry to that port. None for an entry that names nothing.
+QStringList bypassRules(QString entry)
+{
+    if (entry.startsWith(QLatin1String("*.")))
+        entry.remove(0, 1);
+    if (entry.startsWith(QLatin1Char('.')))
+        entry.remove(0, 1);
+    if (entry.isEmpty() || hasControl(entry) || entry.contains(QLatin1Char(';')))
+        return {};
+    const qsizetype slash = entry.indexOf(QLatin1Char('/'));
+    if (slash >= 0) {
+        QString address = entry.left(slash);
+        if (address.startsWith(QLatin1Char('[')) && address.endsWith(QLatin1Char(']')))
+            address = address.mid(1, address.size() - 2);
+        bool ok = false;
+        const int bits = entry.mid(slash + 1).toInt(&ok);
+        const int most = isIpv4(address) ? 32 : isIpv6(address) ? 128 : -1;
+        if (!ok || bits < 0 || bits > most)
+            return {};
+        return {QStringLiteral("%1/%2").arg(address).arg(bits)};
+    }
+    QString host = entry;
+    QString port;
+    if (host.startsWith(QLatin1Char('['))) {
+        const qsizetype close = host.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return {};
+        port = host.mid(close + 1);
+        host = host.mid(1, close - 1);
+        if (!port.isEmpty() && !port.startsWith(QLatin1Char(':')))
+            return {};
+        port = port.mid(1);
+    } else if (!isIpv6(host) && host.contains(QLatin1Char(':'))) {
+        const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
+        port = host.mid(colon + 1);
+        host = host.left(colon);
+    }
+    if (!port.isEmpty()) {
+        bool ok = false;
+        const int number = port.toInt(&ok);
+        if (!ok || number < 1 || number > 65535)
+            return {};
+        port = QLatin1Char(':') + QString::number(number);
+    }
+    if (host.endsWith(QLatin1Char('.')))
+        host.chop(1);
+    if (isIpv6(host))
+        return {QLatin1Char('[') + host + QLatin1Char(']') + port};
+    // A name holds no wildcard, nor anything else a URL's host cannot.
+    static const QRegularExpression name(QStringLiteral("^[^*?\\s:/\\[\\]]+$"));
+    if (!name.match(host).hasMatch())
+        return {};
+    if (isIpv4(host))
+        return {host + port};
+    return {host + port, QStringLiteral("*.") + host + port};
+}
+
+// no_proxy's entries (separated by commas or blanks) as Chromium's bypass list,
+// or none when "*" turns the proxy off. Loopback goes through the proxy unless
+// named: Chromium's later rules win, so "<-loopback>" goes first.
 std::optional<QString> bypassList(const QString &noProxy)
 {
-    QStringList rules;
-    for (QString entry : noProxy.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        entry = entry.trimmed();
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    QStringList rules{Loopback};
+    for (const QString &entry : noProxy.split(separators, Qt::SkipEmptyParts)) {
         if (entry == QLatin1String("*"))
             return std::nullopt;
-        if (entry.startsWith(QLatin1String("*.")))
-            entry.remove(0, 1);
-        if (entry.startsWith(QLatin1Char('.')))
-            entry.remove(0, 1);
-        if (entry.isEmpty() || hasControl(entry) || entry.contains(QLatin1Char(';')))
-            continue;
-        rules << entry;
-        if (!entry.front().isDigit() && !entry.contains(QLatin1Char(':')) && !entry.contains(QLatin1Char('/')))
-            rules << QStringLiteral("*.") + entry;
+        rules << bypassRules(entry);
     }
-    rules << Loopback;
     return rules.join(QLatin1Char(','));
 }
 

@@ -23,6 +23,10 @@ public:
     {
         Q_UNUSED(row) Q_UNUSED(outputPath) return {};
     }
+    // Whether the row may be asked about and started now; a row the front end
+    // holds (it is still finding out whether to skip it) keeps its place while
+    // other rows start, and is asked again as events come in.
+    virtual bool readyToStart(const QueuedRow &row) { Q_UNUSED(row) return true; }
     virtual void rowStarted(const QueuedRow &row) { Q_UNUSED(row) }
     // The first row loading, after each wait for the pages; `polls` counts from 1.
     virtual void waiting(const QueuedRow &row, qint32 polls) { Q_UNUSED(row) Q_UNUSED(polls) }

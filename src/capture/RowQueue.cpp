@@ -147,7 +147,7 @@ bool RowQueue::startOne(Slot &slot)
     const qint64 time = now();
     QSet<QString> heldNames; // an earlier row of the same name goes first
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
-        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time;
+        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time && frontEndReady(*it);
         if (!ready || heldNames.contains(it->row.name) || nameLoading(it->row.name)) {
             heldNames.insert(it->row.name);
             continue;
@@ -347,13 +347,14 @@ void RowQueue::dropUnstarted()
 }
 
 // When the first row that waits only for its pause or its host may start; rows
-// held by an earlier row of their name start when that row ends, which wakes the run.
+// held by an earlier row of their name start when that row ends, and rows the
+// front end holds when it is ready, each of which wakes the run.
 qint64 RowQueue::nextStartAt()
 {
     qint64 next = std::numeric_limits<qint64>::max();
     QSet<QString> heldNames;
     for (const Pending &pending : m_pending) {
-        if (!heldNames.contains(pending.row.name) && !nameLoading(pending.row.name))
+        if (!heldNames.contains(pending.row.name) && !nameLoading(pending.row.name) && frontEndReady(pending))
             next = qMin(next, qMax(pending.startAt, hostFreeAt(pending.row.url)));
         heldNames.insert(pending.row.name);
     }
@@ -406,6 +407,12 @@ bool RowQueue::rowEnded(const Slot &slot) const
 {
     return slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count()
         || slot.polls >= MaxWaitPolls;
+}
+
+// The front end is asked only before a row's first load.
+bool RowQueue::frontEndReady(const Pending &pending) const
+{
+    return pending.tries > 0 || m_steps.readyToStart(pending.row);
 }
 
 bool RowQueue::nameLoading(const QString &name) const

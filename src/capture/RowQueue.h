@@ -24,8 +24,8 @@ class IRowSteps;
 
 // The rows of one run, taken from a source and loaded in N pages at once.
 // Names are reserved in list order; a row starts in the first free page as
-// soon as its tries' pause, its host's wait and any earlier row of the same
-// name allow, so no page idles while a row could start. Every finished row
+// soon as its tries' pause, its host's wait, the front end and any earlier row
+// of the same name allow, so no page idles while a row could start. Every finished row
 // goes to the front end's steps in the order rows finish.
 class RowQueue
 {
@@ -110,6 +110,7 @@ private:
     bool waitsForHosts() const { return m_hostWaitMs > 0 || m_hostWaitOf; }
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
     bool rowEnded(const Slot &slot) const;
+    bool frontEndReady(const Pending &pending) const;
     bool nameLoading(const QString &name) const;
     bool anyBusy() const;
     qint64 now() const { return m_clock.elapsed(); }

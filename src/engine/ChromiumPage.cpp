@@ -286,6 +286,7 @@ void ChromiumPage::onAnswerTaken()
     m_phase = Phase::Answering;
     if (!m_limit.isActive())
         m_limit.start(m_options.pageLimitMs);
+    m_answer.setDeadline(QDeadlineTimer(m_limit.remainingTime()));
 }
 
 void ChromiumPage::onAnswer(const PageOutcome &outcome)

@@ -115,6 +115,7 @@ void DocumentAnswer::makeText(const QByteArray &body)
     if (m_kind.kind == DocumentKind::Pdf) {
         PdfText::Limits limits;
         limits.timeMs = m_options.pageLimitMs;
+        limits.rowDeadline = m_deadline;
         limits.memoryBytes = m_options.pageMemoryCap;
         limits.textChars = m_options.pageCap;
         m_pdf.start(body, limits);

@@ -6,6 +6,7 @@
 #include "engine/PdfText.h"
 #include "engine/ResponseBodyReader.h"
 
+#include <QDeadlineTimer>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
@@ -36,6 +37,8 @@ public:
         m_rawBody = raw;
         m_rawCap = cap;
     }
+    // The row's limit, which the reading of a PDF ends before.
+    void setDeadline(const QDeadlineTimer &deadline) { m_deadline = deadline; }
     // Ends an answer still being made, and lets go of its request.
     void stop();
 
@@ -62,6 +65,7 @@ private:
     bool m_busy = false;
     bool m_rawBody = false;
     qint64 m_rawCap = 0;
+    QDeadlineTimer m_deadline{QDeadlineTimer::Forever};
     QString m_requestId; // the paused request not yet answered
     DocumentKind m_kind;
     PageOutcome m_outcome;

@@ -6,6 +6,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -13,6 +14,17 @@ namespace {
 // The most of the tool's messages kept, and shown.
 constexpr qsizetype MostErrorBytes = 64 * 1024;
 constexpr qsizetype MostReasonChars = 300;
+
+// How long before the row's limit the tool's ends: a second, or half the time left.
+constexpr qint64 RowMarginMs = 1000;
+
+int toolTimeMs(const PdfText::Limits &limits)
+{
+    if (limits.rowDeadline.isForever())
+        return limits.timeMs;
+    const qint64 left = limits.rowDeadline.remainingTime();
+    return int(std::clamp<qint64>(left - qMin(RowMarginMs, left / 2), 1, limits.timeMs));
+}
 
 void limitResource(int resource, rlim_t limit)
 {
@@ -37,10 +49,11 @@ void PdfText::start(const QByteArray &pdf, const Limits &limits)
 {
     stop();
     m_limits = limits;
+    m_limits.timeMs = toolTimeMs(limits);
     m_process = std::make_unique<QProcess>();
     QProcess &process = *m_process;
     const rlim_t memory = limits.memoryBytes > 0 ? rlim_t(limits.memoryBytes) : RLIM_INFINITY;
-    const rlim_t cpuSeconds = rlim_t(limits.timeMs / 1000 + 2);
+    const rlim_t cpuSeconds = rlim_t(m_limits.timeMs / 1000 + 2);
     // Runs in the child between fork and exec: async-signal-safe calls only. The
     // CPU limit and the parent's death end it even if this program is killed.
     process.setChildProcessModifier([memory, cpuSeconds] {
@@ -65,7 +78,7 @@ void PdfText::start(const QByteArray &pdf, const Limits &limits)
                                      "it is in the Debian package poppler-utils")
                           .arg(m_program, reason));
     });
-    m_timeLimit.start(limits.timeMs);
+    m_timeLimit.start(m_limits.timeMs);
     process.start(m_program, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-"),
                               QStringLiteral("-")});
     process.write(pdf);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -19,6 +20,9 @@ class PdfText : public QObject
 public:
     struct Limits {
         int timeMs = 60'000;
+        // The row's own limit: the tool's time ends a margin before it, so that a
+        // PDF it cannot finish fails the row with the tool's reason.
+        QDeadlineTimer rowDeadline{QDeadlineTimer::Forever};
         qint64 memoryBytes = qint64(1) << 30; // its address space; 0: none
         qint64 textChars = 16 * 1024 * 1024;
     };

@@ -170,7 +170,10 @@ void TestBatchCommandLine::proxyVariablesAsCurlReadsThem()
     QCOMPARE(proxyOf({{"http_proxy", "p:3128"}, {"https_proxy", "http://p:3128"},
                       {"no_proxy", "example.com,.local, 10.0.0.1"}}),
              (QStringList{{}, "http=http://p:3128;https=http://p:3128",
-                          "example.com,*.example.com,local,*.local,10.0.0.1,<-loopback>"}));
+                          "<-loopback>,example.com,*.example.com,local,*.local,10.0.0.1"}));
+    // Blanks separate too; addresses stay themselves, ports and ranges are kept, nonsense is left out.
+    QCOMPARE(proxyOf({{"http_proxy", "p:3128"}, {"no_proxy", " ::1\t[::1]:8080 *.b.example. 10.0.0.0/8 x:99999 a*b"}}).last(),
+             QStringLiteral("<-loopback>,[::1],[::1]:8080,b.example,*.b.example,10.0.0.0/8"));
     // Upper-case HTTP_PROXY is not read (a CGI request can set it); all_proxy fills in.
     QCOMPARE(proxyOf({{"HTTP_PROXY", "evil:1"}, {"ALL_PROXY", "socks5://s:9"}}),
              (QStringList{{}, "http=socks5://s:9;https=socks5://s:9", "<-loopback>"}));

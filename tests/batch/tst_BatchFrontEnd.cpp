@@ -78,6 +78,7 @@ private Q_SLOTS:
     void sitemapIndexesAndFeedsGiveTheRows();
     void robotsTxtSkipsRowsAndSlowsTheHost();
     void robotsTxtOfWhereARedirectLeadsIsFollowed();
+    void robotsTxtThatNeverAnswersHoldsUpNoOtherRow();
 
 private:
     Result runBatch(const QStringList &arguments, const QByteArray &input = {},
@@ -1026,12 +1027,13 @@ void TestBatchFrontEnd::robotsTxtSkipsRowsAndSlowsTheHost()
     QVERIFY(none.listen());
     none.page("/one", "<html><body>one</body></html>");
 
-    const QString list = m_server.url("/one") + "\n" + m_server.url("/private/x") + "\n" + broken.url("/one")
+    // A disallowed path is found however the row spells it.
+    const QString list = m_server.url("/one") + "\n" + m_server.url("/public/%2E./private/x") + "\n" + broken.url("/one")
         + "\n" + m_server.url("/two") + "\n" + none.url("/one");
     const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
                                     QStringLiteral("-v"), writeList(list.toUtf8())});
     QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(m_server.url("/private/x"))),
+    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(m_server.url("/public/%2E./private/x"))),
              qPrintable(result.out));
     QVERIFY(result.out.contains(QStringLiteral("skipped %1 (robots.txt unavailable)").arg(broken.url("/one"))));
     QVERIFY(result.out.contains(QStringLiteral("Saved 3, failed 0, skipped 2.")));
@@ -1066,7 +1068,7 @@ void TestBatchFrontEnd::robotsTxtOfWhereARedirectLeadsIsFollowed()
         return reply;
     };
     site.route("/go", redirect(QStringLiteral("/private/x")));
-    site.route("/away", redirect(far.url("/secret")));
+    site.route("/away", redirect(far.url("/ok/../secret")));
     site.route("/fine", redirect(far.url("/ok")));
     site.page("/private/x", "<html><body>private</body></html>");
     far.page("/secret", "<html><body>secret</body></html>");
@@ -1083,6 +1085,51 @@ void TestBatchFrontEnd::robotsTxtOfWhereARedirectLeadsIsFollowed()
     QCOMPARE(site.hits(QStringLiteral("/private/x")) + far.hits(QStringLiteral("/secret")), 0);
     QCOMPARE(far.hits(QStringLiteral("/robots.txt")), 1);
     QCOMPARE(far.hits(QStringLiteral("/ok")), 1);
+}
+
+void TestBatchFrontEnd::robotsTxtThatNeverAnswersHoldsUpNoOtherRow()
+{
+    QTemporaryDir out;
+    LocalHttpServer site; // no robots.txt: everything allowed
+    LocalHttpServer mute; // its robots.txt never answers
+    QVERIFY(site.listen() && mute.listen());
+    LocalHttpServer::Reply silent;
+    silent.silent = true;
+    mute.route("/robots.txt", silent);
+    mute.page("/page", "<html><body>page</body></html>");
+    LocalHttpServer::Reply redirect;
+    redirect.status = 302;
+    redirect.location = mute.url("/page").toUtf8();
+    site.route("/go", redirect);
+    LocalHttpServer::Reply slow;
+    slow.body = "<html><body>slow</body></html>";
+    slow.delayMs = 1500;
+    site.route("/slow", slow);
+
+    const QString report = m_dir.filePath(QStringLiteral("unanswered.jsonl"));
+    const Result result = runBatch({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
+                                    QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("--report"), report,
+                                    QStringLiteral("-u"), site.url("/go"), QStringLiteral("-u"), site.url("/slow"),
+                                    QStringLiteral("-u"), mute.url("/other")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt unavailable)").arg(site.url("/go")))
+                 && result.out.contains(QStringLiteral("skipped %1 (robots.txt unavailable)").arg(mute.url("/other")))
+                 && result.out.contains(QStringLiteral("Saved 1, failed 0, skipped 2.")),
+             qPrintable(result.out + result.err));
+    QVERIFY2(result.err.contains(QStringLiteral("cannot read %1: timed out").arg(mute.url("/robots.txt"))),
+             qPrintable(result.err));
+    QCOMPARE(mute.hits(QStringLiteral("/robots.txt")), 1);
+    QCOMPARE(mute.hits(QStringLiteral("/page")) + mute.hits(QStringLiteral("/other")), 0);
+    // The row in flight meanwhile ended as its page did, not when the robots.txt gave up.
+    QFile lines(report);
+    QVERIFY(lines.open(QIODevice::ReadOnly));
+    qint64 slowMs = -1;
+    for (const QByteArray &line : lines.readAll().split('\n')) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        if (record.value(QStringLiteral("address")).toString() == site.url("/slow"))
+            slowMs = record.value(QStringLiteral("ms")).toInteger();
+    }
+    QVERIFY2(slowMs >= 1500 && slowMs < 15'000, qPrintable(QString::number(slowMs)));
 }
 
 QTEST_GUILESS_MAIN(TestBatchFrontEnd)

@@ -10,6 +10,8 @@ private Q_SLOTS:
     void ownGroupWinsOverTheStarGroup();
     void longestMatchWinsAndAllowWinsTies();
     void wildcardsAndEndAnchorsMatchAsWritten();
+    void pathsMatchAsTheEngineRequestsThem_data();
+    void pathsMatchAsTheEngineRequestsThem();
 };
 
 void TestRobotsRules::ownGroupWinsOverTheStarGroup()
@@ -64,6 +66,37 @@ void TestRobotsRules::wildcardsAndEndAnchorsMatchAsWritten()
     // Many stars cost no more than the lengths' product.
     QVERIFY(rules.allows("/x" + QByteArray(4000, 'a')));
     QVERIFY(!rules.allows("/x" + QByteArray(4000, 'a') + "b"));
+}
+
+void TestRobotsRules::pathsMatchAsTheEngineRequestsThem_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("allowed");
+    QTest::newRow("dot segments") << QByteArray("/public/../private/no") << false;
+    QTest::newRow("escaped dot segments") << QByteArray("/public/%2e%2E/private/no") << false;
+    QTest::newRow("half-escaped dot segment") << QByteArray("/public/.%2e/private") << false;
+    QTest::newRow("single dot") << QByteArray("/./private") << false;
+    QTest::newRow("final single dot") << QByteArray("/private/.") << false;
+    QTest::newRow("above the root") << QByteArray("/x/../../private") << false;
+    QTest::newRow("out of a disallowed folder") << QByteArray("/private/x/../../public") << true;
+    QTest::newRow("final dot segments") << QByteArray("/private/..") << true;
+    QTest::newRow("into a disallowed place") << QByteArray("/private/ok/../no") << false;
+    QTest::newRow("escaped unreserved letter") << QByteArray("/%70rivate") << false;
+    QTest::newRow("escaped slash stays one") << QByteArray("/public%2F..%2Fprivate") << true;
+    QTest::newRow("slash for an escaped slash") << QByteArray("/a/b") << true;
+    QTest::newRow("escaped slash, small letters") << QByteArray("/a%2fb") << false;
+    QTest::newRow("rule's escaped tilde") << QByteArray("/~home") << false;
+    QTest::newRow("query is no path") << QByteArray("/public?to=/../private") << true;
+}
+
+void TestRobotsRules::pathsMatchAsTheEngineRequestsThem()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(bool, allowed);
+    const RobotsRules rules = RobotsRules::parse("User-agent: *\nDisallow: /private\nAllow: /private/ok\n"
+                                                 "Disallow: /a%2Fb\nDisallow: /%7ehome\n",
+                                                 "textorin");
+    QCOMPARE(rules.allows(path), allowed);
 }
 
 QTEST_GUILESS_MAIN(TestRobotsRules)

@@ -28,6 +28,7 @@ struct Harness : IRowSource, IRowSteps {
     {
         return skip ? skip(row, path) : QString();
     }
+    bool readyToStart(const QueuedRow &row) override { return !ready || ready(row); }
     void rowFinished(const RowResult &result) override { results.append(result); }
 
     void add(const QString &url, const QString &text, int polls = 0, const QString &error = {},
@@ -52,6 +53,7 @@ struct Harness : IRowSource, IRowSteps {
     qsizetype read = 0;
     QTemporaryDir directory;
     std::function<QString(const QueuedRow &, const QString &)> skip;
+    std::function<bool(const QueuedRow &)> ready;
     QList<RowResult> results;
     FakeBrowser first;
     FakeBrowser second;
@@ -70,6 +72,7 @@ private Q_SLOTS:
     void failuresThatMayPassAreTriedAgainWithoutHoldingThePage();
     void rowsLostToARestartAreLoadedOnceMore();
     void skippedRowsAreNeitherLoadedNorWritten();
+    void rowsTheFrontEndHoldsLetOthersStartFirst();
     void stopLetsTheLoadingRowsEndAndStartsNoOther();
 };
 
@@ -205,6 +208,31 @@ void TestRowQueue::skippedRowsAreNeitherLoadedNorWritten()
     QCOMPARE(h.files(), QStringList{QStringLiteral("h_a (2).txt")});
     QCOMPARE(h.results.last().outcome, RowResult::Outcome::Skipped);
     QCOMPARE(h.results.last().reason, QStringLiteral("exists"));
+}
+
+void TestRowQueue::rowsTheFrontEndHoldsLetOthersStartFirst()
+{
+    Harness h;
+    h.add(QStringLiteral("http://a/1"), QStringLiteral("a1"));
+    h.add(QStringLiteral("http://b/1"), QStringLiteral("b1"), 2);
+    h.add(QStringLiteral("http://b/2"), QStringLiteral("b2"));
+    bool released = false;
+    QList<int> heldSlices;
+    h.ready = [&](const QueuedRow &row) { return released || row.number != 1; };
+    h.pump.onPass = [&] {
+        // With only the held row left, the run sleeps in slices rather than spinning.
+        if (h.results.size() == 2 && !released) {
+            heldSlices << h.pump.lastSlice;
+            released = heldSlices.size() == 3;
+        }
+    };
+    RowQueue queue({&h.first}, h.pump, h, h);
+    queue.run();
+    QCOMPARE(h.first.navigated, (QStringList{QStringLiteral("http://b/1"), QStringLiteral("http://b/2"),
+                                             QStringLiteral("http://a/1")}));
+    QCOMPARE(h.endedRows(), (QList<qint64>{2, 3, 1}));
+    QCOMPARE(heldSlices, (QList<int>{100, 100, 100}));
+    QCOMPARE(h.files().size(), 3);
 }
 
 void TestRowQueue::stopLetsTheLoadingRowsEndAndStartsNoOther()

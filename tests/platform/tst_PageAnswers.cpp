@@ -38,6 +38,35 @@ QByteArray twoPagePdf()
     return buffer.data();
 }
 
+// A PDF whose page draws a form ten times, each form the next one ten times,
+// nine deep: pdftotext never finishes it.
+QByteArray endlessPdf()
+{
+    const auto stream = [](const QByteArray &dictionary, const QByteArray &data) {
+        return "<<" + dictionary + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data
+            + "\nendstream";
+    };
+    const QByteArray drawTen = QByteArray("/X Do ").repeated(10);
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] "
+                              "/Resources << /XObject << /X 5 0 R >> >> /Contents 4 0 R >>",
+                              stream({}, drawTen)};
+    const QByteArray form = " /Type /XObject /Subtype /Form /BBox [0 0 10 10]";
+    for (int depth = 9; depth > 0; --depth) {
+        const QByteArray next = QByteArray::number(objects.size() + 2);
+        objects << (depth > 1 ? stream(form + " /Resources << /XObject << /X " + next + " 0 R >> >>", drawTen)
+                              : stream(form, QByteArray("q Q ").repeated(10)));
+    }
+    QByteArray pdf = "%PDF-1.4\n";
+    QByteArray xref = "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    return pdf + xref + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+        + QByteArray::number(pdf.size()) + "\n%%EOF\n";
+}
+
 LocalHttpServer::Reply reply(const QByteArray &contentType, const QByteArray &body)
 {
     LocalHttpServer::Reply reply;
@@ -128,6 +157,7 @@ void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
     attached.headers = "Content-Disposition: attachment; filename=doc.pdf\r\n";
     m_server.route("/attached", attached);
     m_server.route("/broken.pdf", reply("application/pdf", pdf.left(pdf.size() / 3)));
+    m_server.route("/endless.pdf", reply("application/pdf", endlessPdf()));
     LocalHttpServer::Reply huge = reply("application/pdf", "%PDF-1.4\n" + QByteArray(2 * 1024 * 1024, 'x'));
     m_server.route("/huge.pdf", huge);
     huge.noLength = true;
@@ -149,6 +179,7 @@ void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
         QString failure; // part of the failure, when it is not
         QString contentType;
         Form form = Form::Text;
+        int pageLimitMs = EngineOptions().pageLimitMs;
     };
     const QString tooLarge = QStringLiteral("page too large (more than 1 MiB)");
     const QList<Row> rows{
@@ -158,6 +189,9 @@ void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
         {m_server.url("/broken.pdf"), {}, QStringLiteral("the PDF's text could not be read (Syntax Error"),
          QStringLiteral("application/pdf")},
         {m_server.url("/streamed-huge.pdf"), {}, tooLarge, QStringLiteral("application/pdf")},
+        // The tool's limit ends before the row's: the row fails with the tool's reason.
+        {m_server.url("/endless.pdf"), {}, QStringLiteral("the PDF's text could not be read (pdftotext took longer than"),
+         QStringLiteral("application/pdf"), Form::Text, 3000},
         {m_server.url("/latin.txt"), QStringLiteral("Grüße, café\n  two spaces\n"), {}, QStringLiteral("text/plain")},
         {m_server.url("/huge.pdf"), {}, tooLarge, QStringLiteral("application/pdf")},
         {m_server.url("/data.json"), QStringLiteral("{\"a\": [1, 2],\n \"b\": \"é\"}"), {}, QStringLiteral("application/json")},
@@ -172,7 +206,10 @@ void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
          Form::Html},
     };
     for (const Row &row : rows) {
-        setOptions([&row](EngineOptions &options) { options.form = row.form; });
+        setOptions([&row](EngineOptions &options) {
+            options.form = row.form;
+            options.pageLimitMs = row.pageLimitMs;
+        });
         const PageOutcome outcome = load(row.row);
         const QByteArray shown = (row.row + QLatin1String(" → ") + outcome.failure).toUtf8();
         if (row.failure.isEmpty()) {

@@ -1,3 +1,4 @@
+#include "capture/EngineOptionText.h"
 #include "engine/ChromiumBrowser.h"
 #include "engine/ChromiumPage.h"
 #include "fakes/LocalHttpServer.h"
@@ -121,7 +122,8 @@ private Q_SLOTS:
     void cookiesGoInAndWhatRowsSetComesOut();
     void pagesSayWhatADesktopBrowserSays_data();
     void pagesSayWhatADesktopBrowserSays();
-    void rowsGoThroughTheProxy();
+    void rowsGoThroughTheProxyUnlessNoProxyNamesThem_data();
+    void rowsGoThroughTheProxyUnlessNoProxyNamesThem();
     void certificateErrorsFailRowsUnlessTrustedOrIgnored_data();
     void certificateErrorsFailRowsUnlessTrustedOrIgnored();
 
@@ -241,20 +243,41 @@ void TestPageIdentity::pagesSayWhatADesktopBrowserSays()
     QCOMPARE(headers.value("sec-ch-ua-platform"), QByteArray("\"Linux\""));
 }
 
-void TestPageIdentity::rowsGoThroughTheProxy()
+void TestPageIdentity::rowsGoThroughTheProxyUnlessNoProxyNamesThem_data()
 {
+    QTest::addColumn<QString>("noProxy"); // PORT stands for the page server's port
+    QTest::addColumn<QString>("host");    // of the row
+    QTest::addColumn<bool>("direct");
+    QTest::newRow("no no_proxy") << QString() << "127.0.0.1" << false;
+    QTest::newRow("its address") << "127.0.0.1" << "127.0.0.1" << true;
+    QTest::newRow("its name, blank-separated") << "example.com  localhost" << "localhost" << true;
+    QTest::newRow("its range") << "10.0.0.0/8,127.0.0.0/8" << "127.0.0.1" << true;
+    QTest::newRow("its address and port") << "127.0.0.1:PORT" << "127.0.0.1" << true;
+    QTest::newRow("another port") << "127.0.0.1:1" << "127.0.0.1" << false;
+    QTest::newRow("another host") << ".example.com" << "127.0.0.1" << false;
+}
+
+void TestPageIdentity::rowsGoThroughTheProxyUnlessNoProxyNamesThem()
+{
+    QFETCH(QString, noProxy);
+    QFETCH(QString, host);
+    QFETCH(bool, direct);
     // A proxy is asked for the absolute address: a server with a route of that name answers.
     LocalHttpServer proxy;
     QVERIFY(proxy.listen());
-    const QString url = m_server.url("/direct");
+    const QString url = QStringLiteral("http://%1:%2/direct").arg(host).arg(m_server.port());
     proxy.page(url, "<html><body><p>via proxy</p></body></html>");
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("http_proxy"), QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+    environment.insert(QStringLiteral("no_proxy"), noProxy.replace(QLatin1String("PORT"), QString::number(m_server.port())));
     EngineOptions options;
-    options.proxyRules = QStringLiteral("http://127.0.0.1:%1").arg(proxy.port());
-    options.proxyBypass = QStringLiteral("<-loopback>");
+    QCOMPARE(EngineOptionText::readProxyEnvironment(environment, options), QString());
+    const int before = m_server.hits(QStringLiteral("/direct"));
     Engine engine(options);
-    QCOMPARE(engine.load(url).content, QStringLiteral("via proxy"));
-    QVERIFY(proxy.hits(url) >= 1);
-    QCOMPARE(m_server.hits("/direct"), 0);
+    const PageOutcome outcome = engine.load(url);
+    QCOMPARE(outcome.content, direct ? QStringLiteral("not through the proxy") : QStringLiteral("via proxy"));
+    QCOMPARE(m_server.hits(QStringLiteral("/direct")) > before, direct);
+    QCOMPARE(proxy.hits(url) > 0, !direct);
 }
 
 void TestPageIdentity::certificateErrorsFailRowsUnlessTrustedOrIgnored_data()
