@@ -77,6 +77,7 @@ private Q_SLOTS:
     void eventsOfAnotherPageNeverReachThisOne();
     void aPageGoneBeforeItsReplyIsLeftAlone();
     void credentialsAnswerTheirOwnChallengesOnce();
+    void headersGoToTheAddressOwnOriginOnly();
 
 private:
     // Loads `row` in `page` and answers the opening of its page as `name` (its
@@ -311,6 +312,33 @@ void TestChromiumPageProtocol::credentialsAnswerTheirOwnChallengesOnce()
     QCOMPARE(page.takeOutcome().failure,
              QStringLiteral("HTTP error 401 Unauthorized; credentials not sent to http://other.test:80, "
                             "http://127.0.0.1:10, https://127.0.0.1:9, not the address's origin"));
+}
+
+void TestChromiumPageProtocol::headersGoToTheAddressOwnOriginOnly()
+{
+    EngineOptions options = m_browser->options();
+    options.headers = {{QStringLiteral("Authorization"), QStringLiteral("Bearer t")}};
+    m_browser->setOptions(options);
+    ChromiumPage page(*m_browser);
+    QVERIFY(loadAndOpen(page, QStringLiteral("1"), QStringLiteral("https://127.0.0.1:9/1")));
+    const QList<std::pair<const char *, bool>> requests{
+        {"https://127.0.0.1:9/style.css", true},
+        {"http://127.0.0.1:9/1", false},  // plain http after https
+        {"https://127.0.0.1:10/1", false}, // another port
+        {"https://localhost:9/1", false},  // another host
+    };
+    for (const auto &[url, withHeader] : requests) {
+        m_process->event(QStringLiteral("Fetch.requestPaused"),
+                         {{QStringLiteral("requestId"), QLatin1String(url)},
+                          {QStringLiteral("resourceType"), QStringLiteral("Document")},
+                          {QStringLiteral("frameId"), QStringLiteral("T1")},
+                          {QStringLiteral("request"), QJsonObject{{QStringLiteral("url"), QLatin1String(url)},
+                                                                  {QStringLiteral("headers"), QJsonObject()}}}},
+                         QStringLiteral("S1"));
+        const QJsonObject params = m_process->commands.last().value(QStringLiteral("params")).toObject();
+        QCOMPARE(params.value(QStringLiteral("requestId")).toString(), QLatin1String(url));
+        QCOMPARE(params.contains(QStringLiteral("headers")), withHeader);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPageProtocol)
