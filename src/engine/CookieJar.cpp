@@ -2,7 +2,7 @@
 
 #include <QSet>
 
-CookieJar::CookieJar(const QList<BrowserCookie> &start) : m_start(start)
+CookieJar::CookieJar(const QList<BrowserCookie> &start)
 {
     for (const BrowserCookie &cookie : start) {
         set(cookie);

@@ -14,10 +14,9 @@ class CookieJar
 public:
     explicit CookieJar(const QList<BrowserCookie> &start = {});
 
-    // The cookies the run started with (every row starts from them).
-    const QList<BrowserCookie> &start() const { return m_start; }
-    // Those of them a row at `host` may be sent: the cookies of its site (its
-    // last two labels, which every host of its registrable domain shares).
+    // The cookies the run started with that a row at `host` starts from: those
+    // of its site (its last two labels, which every host of its registrable
+    // domain shares).
     QList<BrowserCookie> startFor(const QString &host) const;
     // The key of the site a host or cookie domain belongs to.
     static QString siteOf(const QString &host);
@@ -37,7 +36,6 @@ private:
     static QString slot(const BrowserCookie &cookie);
     void set(const BrowserCookie &cookie);
 
-    QList<BrowserCookie> m_start;
     QHash<QString, QList<BrowserCookie>> m_startBySite;
     QList<BrowserCookie> m_cookies;
     QHash<QString, qsizetype> m_index; // slot -> position in m_cookies

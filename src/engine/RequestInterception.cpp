@@ -215,10 +215,10 @@ void RequestInterception::onAuthRequired(const QJsonObject &params)
     const QString user = proxy ? m_options.proxyUser : m_options.authUser;
     const QString password = proxy ? m_options.proxyPassword : m_options.authPassword;
     const bool hasCredentials = !user.isEmpty() || !password.isEmpty();
-    const bool ownOrigin = proxy || isOwnOrigin(requestUrl(params));
+    const QString origin = originOf(requestUrl(params));
+    const bool ownOrigin = proxy || (!m_ownOrigin.isEmpty() && origin == m_ownOrigin);
     // Credentials a request was given once and asks for again are wrong: its 401 stands.
     const bool provide = hasCredentials && ownOrigin && !m_authAnswered.contains(requestId);
-    const QString origin = originOf(requestUrl(params));
     if (hasCredentials && !ownOrigin && !m_frameId.isEmpty() && !m_withheldFrom.contains(origin))
         m_withheldFrom.append(origin);
     QJsonObject response{{QStringLiteral("response"),
