@@ -10,7 +10,7 @@ own (as textorin-batch keeps its rows apart), the 4-tab script again on Chromium
 headless shell (the engine textorin-batch runs), and lynx -dump once per address; prints pages per
 second, the CPU seconds per page of each run with all its processes, and the
 ratios against the 4-tab script (with --repeat N, every run N times in turn and
-its median round). Every file of the defaults is compared byte for
+its median round; --before BATCH runs an earlier build beside it). Every file of the defaults is compared byte for
 byte with the script's own innerText of the same page taken after it settles
 (reference_cdp.py --settle). --jobs 1,2,4,8 adds a run for each -j.
 """
@@ -98,6 +98,15 @@ def run_set(args, work, label, urls):
     runs += [
         ("textorin -j 1 --settle 0",
          lambda w: textorin(args.batch, w, label + "-settle0", urls, ["-j", "1", "--settle", "0"])),
+    ]
+    if args.before:
+        # An earlier build in the same rounds: before and after side by side.
+        runs += [
+            ("before: defaults (-j 4)", lambda w: textorin(args.before, w, label + "-before", urls, [])),
+            ("before: -j 1 --settle 0",
+             lambda w: textorin(args.before, w, label + "-before-settle0", urls, ["-j", "1", "--settle", "0"])),
+        ]
+    runs += [
         ("script, 4 tabs", lambda w: reference(w, label + "-ref4", urls, ["--tabs", "4"])),
         ("script, 1 tab", lambda w: reference(w, label + "-ref1", urls, ["--tabs", "1"])),
         # The same script on the engine textorin-batch runs.
@@ -155,6 +164,8 @@ def run_scale(program, work, base, counts):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--batch", default=os.path.join(cb.ROOT, "build", "src", "textorin-batch"))
+    parser.add_argument("--before", default="",
+                        help="an earlier textorin-batch run in the same rounds, to compare builds")
     parser.add_argument("--static", type=int, default=200, help="generated pages (default 200)")
     parser.add_argument("--manual", type=int, default=100, help="manual pages (default 100)")
     parser.add_argument("--jobs", default="1", help="-j values to run besides the defaults (default 1)")
