@@ -1,73 +1,27 @@
 #include "batch/BatchCommandLine.h"
 
 #include "batch/BatchConfigFile.h"
+#include "batch/BatchHelp.h"
 #include "batch/OptionSuggestion.h"
+#include "batch/OptionValues.h"
 #include "capture/EngineOptionText.h"
 #include "capture/NameTemplate.h"
 #include "capture/OutputFormat.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
-#include <QSize>
 #include <QUrl>
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 namespace {
 
 using Request = BatchCommandLine::Request;
 
-constexpr int Width = 79;
-constexpr int DescriptionColumn = 16;
-constexpr int ValueColumn = 18;
-constexpr int ExampleCommentColumn = 49;
-
-// The head, then the words of the text from column `indent` on, wrapped at
-// Width; the text starts on the head's line when the head leaves room for it.
-QString wrapped(const QString &head, int indent, const QString &text)
-{
-    if (text.trimmed().isEmpty())
-        return head + QLatin1Char('\n');
-    QString result;
-    if (head.size() >= indent && !head.isEmpty())
-        result += head + QLatin1Char('\n');
-    const QString margin(indent, QLatin1Char(' '));
-    QString line = head.size() < indent ? head.leftJustified(indent) : margin;
-    bool hasWords = false;
-    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (hasWords && line.size() + 1 + word.size() > Width) {
-            result += line + QLatin1Char('\n');
-            line = margin;
-            hasWords = false;
-        }
-        if (hasWords)
-            line += QLatin1Char(' ');
-        line += word;
-        hasWords = true;
-    }
-    return result + line + QLatin1Char('\n');
-}
-
-// The value as a problem shows it: on one line.
-QString shown(const QString &value)
-{
-    QString text = value;
-    for (QChar &character : text) {
-        if (character.category() == QChar::Other_Control)
-            character = QChar::ReplacementCharacter;
-    }
-    return text;
-}
-
-QString refusal(const QString &wanted, const QString &value)
-{
-    return QStringLiteral("wants %1, not \"%2\"").arg(wanted, shown(value));
-}
+using OptionValues::refusal;
+using OptionValues::shown;
 
 // Stores a checked value in the field, or refuses the value as not what is wanted.
 template <typename T>
@@ -117,36 +71,13 @@ Store fileName(QString BatchOptions::*field)
     };
 }
 
-// Seconds from `least` to a day, as milliseconds.
-std::optional<int> milliseconds(const QString &text, double least)
+// A switch that sets the page option to `value`.
+Store setsEngine(bool EngineOptions::*field, bool value = true)
 {
-    bool ok = false;
-    const double seconds = text.toDouble(&ok);
-    if (!ok || !std::isfinite(seconds) || seconds < least || seconds > 86'400)
-        return std::nullopt;
-    return int(std::lround(seconds * 1000));
-}
-
-// A whole number from `least` to `most`.
-std::optional<int> count(const QString &text, int most, int least = 1)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < least || value > most)
-        return std::nullopt;
-    return value;
-}
-
-std::optional<QSize> windowSize(const QString &text)
-{
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{2,5})[xX](\\d{2,5})$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
-    if (size.width() < 100 || size.height() < 100 || size.width() > 10'000 || size.height() > 10'000)
-        return std::nullopt;
-    return size;
+    return [field, value](const QString &, BatchOptions &options) {
+        options.engine.*field = value;
+        return QString();
+    };
 }
 
 // A page option read by its text form.
@@ -158,8 +89,7 @@ Store engineText(QString (*read)(const QString &, EngineOptions &))
 // The name of a file that must be there to be read.
 QString readableFile(const QString &value, QString *field)
 {
-    const QFileInfo info(value);
-    if (value.isEmpty() || !info.isFile() || !info.isReadable())
+    if (!OptionValues::isReadableFile(value))
         return refusal(QStringLiteral("a readable file"), value);
     *field = value;
     return {};
@@ -167,14 +97,10 @@ QString readableFile(const QString &value, QString *field)
 
 QString storePasswordFile(const QString &value, BatchOptions &options)
 {
-    QFile file(value);
-    if (!QFileInfo(value).isFile() || !file.open(QIODevice::ReadOnly))
+    const std::optional<QString> password = OptionValues::firstLine(value);
+    if (!password)
         return refusal(QStringLiteral("a readable file"), value);
-    // The first line, as wget's and curl's password files hold it.
-    QByteArray line = file.readLine(64 * 1024);
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    options.engine.authPassword = QString::fromUtf8(line);
+    options.engine.authPassword = *password;
     options.passwordFile = value;
     return {};
 }
@@ -202,46 +128,22 @@ Conflict combinationProblem(const BatchOptions &options)
 
 QString storeShard(const QString &text, BatchOptions &options)
 {
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})/(\\d{1,6})$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    const int shard = match.captured(1).toInt();
-    const int shards = match.captured(2).toInt();
-    if (!match.hasMatch() || shards < 1 || shard < 1 || shard > shards)
+    const std::optional<OptionValues::Shard> shard = OptionValues::shard(text);
+    if (!shard)
         return refusal(QStringLiteral("K/N with 1 <= K <= N"), text);
-    options.shard = shard;
-    options.shards = shards;
+    options.shard = shard->shard;
+    options.shards = shard->shards;
     return {};
-}
-
-// "a, b or c"
-QString formatNames()
-{
-    QStringList names;
-    for (const OutputFormat &format : OutputFormat::all())
-        names << format.name;
-    const QString last = names.takeLast();
-    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
 QString storeFormat(const QString &name, BatchOptions &options)
 {
     const OutputFormat *format = OutputFormat::named(name);
     if (!format)
-        return refusal(formatNames(), name);
+        return refusal(OptionValues::formatNames(), name);
     options.format = format->name;
     options.engine.form = format->form;
     return {};
-}
-
-QList<std::pair<QString, QString>> formatValues()
-{
-    QList<std::pair<QString, QString>> values;
-    for (const OutputFormat &format : OutputFormat::all())
-        values.append({format.name, QStringLiteral("%1, in %2 files%3")
-                                        .arg(format.description, format.extension,
-                                             format.aliases.isEmpty() ? QString()
-                                                 : QStringLiteral(" (also ") + format.aliases.join(QStringLiteral(", ")) + QLatin1Char(')'))});
-    return values;
 }
 
 QList<BatchCommandLine::Option> makeOptions()
@@ -279,7 +181,7 @@ QList<BatchCommandLine::Option> makeOptions()
                         "is in but whose load never ends is saved as it stands, marked \"load incomplete\"."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
-             return store(milliseconds(value, 0.1), &options.engine.pageLimitMs, value, seconds);
+             return store(OptionValues::milliseconds(value, 0.1), &options.engine.pageLimitMs, value, seconds);
          }},
         {{QStringLiteral("settle")}, QStringLiteral("SECONDS"),
          QStringLiteral("after the load event, wait until the page has been quiet for 300 ms (no "
@@ -287,18 +189,18 @@ QList<BatchCommandLine::Option> makeOptions()
                         "long (default 3; 0 takes the text at the load event)."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
-             return store(milliseconds(value, 0), &options.engine.settleMs, value, seconds);
+             return store(OptionValues::milliseconds(value, 0), &options.engine.settleMs, value, seconds);
          }},
         {{QStringLiteral("window-size")}, QStringLiteral("WxH"),
          QStringLiteral("the window the pages are laid out in (default 1280x800, each side from 100 "
                         "to 10000)."),
          {},
          [](const QString &value, BatchOptions &options) {
-             return store(windowSize(value), &options.engine.windowSize, value,
+             return store(OptionValues::windowSize(value), &options.engine.windowSize, value,
                           QStringLiteral("WIDTHxHEIGHT, such as 1280x800"));
          }},
         {{QStringLiteral("format")}, QStringLiteral("FORMAT"),
-         QStringLiteral("what each file holds:"), formatValues(), storeFormat},
+         QStringLiteral("what each file holds:"), BatchHelp::formatValues(), storeFormat},
         {{QStringLiteral("O"), QStringLiteral("output-document")}, QStringLiteral("-"),
          QStringLiteral("\"-\" writes each page's text to standard output instead of a file, in "
                         "list order whatever -j; with several rows each text follows a \"==> ADDRESS "
@@ -317,11 +219,7 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("only the page's main article, as Readability finds it: its title, then its "
                         "text. A page without one gives its whole body, and the report adds "
                         "\"fallback\": true."),
-         {},
-         [](const QString &, BatchOptions &options) {
-             options.engine.mainContent = true;
-             return QString();
-         }},
+         {}, setsEngine(&EngineOptions::mainContent)},
         {{QStringLiteral("wait-for")}, QStringLiteral("SELECTOR"),
          QStringLiteral("after the load event, waits until an element matching the CSS selector is "
                         "there and laid out, within the --timeout; a page where it never appears is "
@@ -329,26 +227,18 @@ QList<BatchCommandLine::Option> makeOptions()
          {}, engineText(EngineOptionText::readWaitFor)},
         {{QStringLiteral("require-selector")}, {},
          QStringLiteral("fails a row whose --wait-for selector never appears."),
-         {},
-         [](const QString &, BatchOptions &options) {
-             options.engine.requireSelector = true;
-             return QString();
-         }},
+         {}, setsEngine(&EngineOptions::requireSelector)},
         {{QStringLiteral("delay")}, QStringLiteral("SECONDS"),
          QStringLiteral("a fixed pause after the load event, before the settle."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
-             return store(milliseconds(value, 0), &options.engine.delayMs, value, seconds);
+             return store(OptionValues::milliseconds(value, 0), &options.engine.delayMs, value, seconds);
          }},
         {{QStringLiteral("scroll")}, {},
          QStringLiteral("scrolls each page and its scrolling panes to the bottom, a window's height at "
                         "a time, until it stops growing (at most 20 steps), then back to the top, so "
                         "that sections loaded on scrolling are in the text."),
-         {},
-         [](const QString &, BatchOptions &options) {
-             options.engine.scroll = true;
-             return QString();
-         }},
+         {}, setsEngine(&EngineOptions::scroll)},
         {{QStringLiteral("block")}, QStringLiteral("LIST"),
          QStringLiteral("refuses the pages' requests for these kinds of resource, a comma-separated "
                         "list of images, media, fonts and stylesheets (default media); \"none\" "
@@ -401,11 +291,7 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("no-check-certificate")}, {},
          QStringLiteral("saves pages whose certificate cannot be trusted (by default such a row fails)."),
-         {},
-         [](const QString &, BatchOptions &options) {
-             options.engine.checkCertificates = false;
-             return QString();
-         }},
+         {}, setsEngine(&EngineOptions::checkCertificates, false)},
         {{QStringLiteral("ca-certificate")}, QStringLiteral("FILE"),
          QStringLiteral("trusts the certificate authority of FILE (PEM) besides the engine's own."),
          {},
@@ -418,7 +304,7 @@ QList<BatchCommandLine::Option> makeOptions()
                         "and file name is what -j 1 gives."),
          {},
          [](const QString &value, BatchOptions &options) {
-             return store(count(value, 32), &options.jobs, value,
+             return store(OptionValues::count(value, 32), &options.jobs, value,
                           QStringLiteral("a whole number from 1 to 32"));
          }},
         {{QStringLiteral("max-page-memory")}, QStringLiteral("MIB"),
@@ -426,7 +312,7 @@ QList<BatchCommandLine::Option> makeOptions()
                         "a page past it is stopped and its row fails as \"page used too much memory\"."),
          {},
          [](const QString &value, BatchOptions &options) {
-             const std::optional<int> mebibytes = count(value, 1'048'576, 100);
+             const std::optional<int> mebibytes = OptionValues::count(value, 1'048'576, 100);
              if (!mebibytes)
                  return refusal(QStringLiteral("a whole number from 100 to 1048576"), value);
              options.engine.pageMemoryCap = qint64(*mebibytes) << 20;
@@ -440,7 +326,7 @@ QList<BatchCommandLine::Option> makeOptions()
                         "engine restarted for another page is loaded once more besides."),
          {},
          [](const QString &value, BatchOptions &options) {
-             return store(count(value, 100), &options.tries, value,
+             return store(OptionValues::count(value, 100), &options.tries, value,
                           QStringLiteral("a whole number from 1 to 100"));
          }},
         {{QStringLiteral("wait")}, QStringLiteral("SECONDS"),
@@ -448,7 +334,7 @@ QList<BatchCommandLine::Option> makeOptions()
                         "counted from when the earlier one asked for its page."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
-             return store(milliseconds(value, 0), &options.hostWaitMs, value, seconds);
+             return store(OptionValues::milliseconds(value, 0), &options.hostWaitMs, value, seconds);
          }},
         {{QStringLiteral("no-clobber")}, {},
          QStringLiteral("skips (and counts as skipped) a row whose file exists already."),
@@ -615,93 +501,6 @@ bool configArguments(const QString &path, bool required, const QCommandLineParse
     return true;
 }
 
-// "  -u, --url URL"
-QString optionHead(const BatchCommandLine::Option &option)
-{
-    QStringList names;
-    for (const QString &name : option.names)
-        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-    QString head = QStringLiteral("  ") + names.join(QStringLiteral(", "));
-    if (!option.valueName.isEmpty())
-        head += QLatin1Char(' ') + option.valueName;
-    return head;
-}
-
-QString optionHelp(const BatchCommandLine::Option &option)
-{
-    QString text = wrapped(optionHead(option), DescriptionColumn, option.description);
-    qsizetype nameWidth = 0;
-    for (const auto &value : option.values)
-        nameWidth = qMax(nameWidth, value.first.size());
-    for (const auto &value : option.values) {
-        const int indent = ValueColumn + int(nameWidth) + 2;
-        text += wrapped(QString(ValueColumn, QLatin1Char(' ')) + value.first, indent, value.second);
-    }
-    return text;
-}
-
-const char *const Intro =
-    "Loads every address given with -u, then every address listed in the LISTFILEs, in a hidden "
-    "browser engine and saves the text of each page's body as one .txt file in the current "
-    "directory (or DIR), named after the address, exactly as the Textorin window does.";
-
-const char *const ListFile =
-    "a text file with one address per line (CR LF, CR or LF line ends); \"-\" reads the list from "
-    "standard input. Blank lines are skipped and counted; lines whose first character that is not "
-    "blank is # or ; are comments, which are no rows. Lists are read as the run goes and may be "
-    "of any length; a line over 2 MiB fails as \"address too long\".";
-
-const char *const Output =
-    "One line per address goes to standard output, \"[ROW/TOTAL]\" (\"?\" for the total until the "
-    "lists are counted), a failed one with its reason and nothing else; "
-    "then \"Done.\" and a summary of saved, failed and skipped rows and the folder. When standard "
-    "error is a terminal it also shows one line of progress: rows done, saved and failed, pages per "
-    "minute, the time taken and left, the sitemap or feed being read, and the address loading. A page that cannot be had (no answer, "
-    "an HTTP error, an image or other download, a time-out) writes no file; a PDF gives its text, "
-    "plain text and JSON their body, XML its text. Ctrl-C (or SIGTERM) stops the run, "
-    "printing \"Stopped by signal.\" and the summary so far; when nobody reads standard output any "
-    "more (as after | head -1) the run ends at once with status 141. The browser engine is "
-    "Debian's chromium, run headless.";
-
-const char *const ConfigFile =
-    "Options can also stand in ~/.config/textorin/batch.conf ($XDG_CONFIG_HOME/textorin/batch.conf "
-    "when XDG_CONFIG_HOME is set), one a line as on the command line, such as \"--cookies "
-    "/home/me/cookies.txt\" or \"--format=markdown\": the value is the rest of the line, blanks "
-    "included, quotes around it dropped and a leading ~/ the home folder; lines whose first "
-    "character that is not blank is # are comments. The file is read first and the command line "
-    "wins: its value replaces the file's, while -u, -i and --header add to the file's (a --header "
-    "of the same name replaces the file's). --config FILE reads another file, --no-config none; "
-    "an error names the file and its line.";
-
-const char *const ExitStatus =
-    "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing list file, an "
-    "empty list, an unusable folder, no browser engine, or a sitemap or feed that cannot be read; 141 "
-    "standard output was closed.";
-
-// Each example's command line (%1 is the program) and what it does.
-const char *const Examples[][2] = {
-    {"%1 urls.txt", "into the current directory"},
-    {"printf 'example.com\\n' | %1 -", "the list on standard input"},
-    {"%1 -u example.com -u example.org", "two addresses, no list file"},
-    {"%1 --folder ~/pages -i urls.txt", "into ~/pages"},
-    {"%1 --timeout 20 urls.txt", "20 s for each document"},
-    {"%1 --settle 0 urls.txt", "the text at the load event"},
-    {"%1 --window-size 390x844 urls.txt", "laid out as on a phone"},
-    {"%1 -j 16 urls.txt", "16 pages at once"},
-    {"%1 --main-content --format markdown urls.txt", "each article as Markdown"},
-    {"%1 --format json urls.txt", "a JSON record per page"},
-    {"%1 -O - -u example.com | less", "the text on standard output"},
-    {"%1 --tries 3 --wait 1 urls.txt", "patient with busy servers"},
-    {"%1 --scroll --wait-for '#comments' urls.txt", "lazy sections and late comments"},
-    {"%1 --cookies cookies.txt urls.txt", "as a logged-in user"},
-    {"%1 --archive done.tsv urls.txt", "run again later to resume"},
-    {"%1 -o '{host}/{path}' urls.txt", "files in a folder per site"},
-    {"%1 --robots --sitemap https://example.com/sitemap.xml", "a site's pages, as its robots.txt allows"},
-    {"%1 -q urls.txt", "only what went wrong"},
-    {"%1 -v urls.txt 2>run.log", "with the engine's diagnostics"},
-    {"%1 --version", ""},
-};
-
 } // namespace
 
 const QList<BatchCommandLine::Option> &BatchCommandLine::options()
@@ -774,19 +573,7 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
 
 QString BatchCommandLine::help(const QString &program)
 {
-    QString text = QStringLiteral("Usage: %1 [OPTION]... [LISTFILE]...\n\n").arg(program);
-    text += wrapped({}, 0, QLatin1String(Intro)) + QLatin1Char('\n');
-    text += wrapped(QStringLiteral("  LISTFILE"), DescriptionColumn, QLatin1String(ListFile));
-    for (const Option &option : options())
-        text += optionHelp(option);
-    text += QLatin1Char('\n') + wrapped({}, 0, QLatin1String(Output));
-    text += QLatin1Char('\n') + wrapped({}, 0, QLatin1String(ConfigFile));
-    text += QStringLiteral("\nExamples:\n");
-    for (const auto &example : Examples) {
-        const QString command = QStringLiteral("  ") + QString::fromUtf8(example[0]).arg(program);
-        text += wrapped(command, ExampleCommentColumn, QString::fromUtf8(example[1]));
-    }
-    return text + QLatin1Char('\n') + wrapped({}, 0, QLatin1String(ExitStatus));
+    return BatchHelp::text(program, options());
 }
 
 QString BatchCommandLine::usageError(const QString &program, const QString &error)

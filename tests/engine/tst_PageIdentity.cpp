@@ -1,12 +1,8 @@
 #include "capture/EngineOptionText.h"
-#include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumPage.h"
+#include "fakes/LiveEngine.h"
 #include "fakes/LocalHttpServer.h"
-#include "process/ChromiumProcess.h"
-#include "support/QtEventPump.h"
 
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,35 +14,12 @@
 
 namespace {
 
-// One browser with one page, as a run with these options has it.
-struct Engine {
-    explicit Engine(EngineOptions options) : browser(process, quick(options)), page(browser)
-    {
-        page.setDoneHandler([this] { pump.wake(); });
-    }
-    ~Engine() { page.shutdown(); }
-
-    PageOutcome load(const QString &row)
-    {
-        page.load(row);
-        const QDeadlineTimer deadline(EngineOptions().longestRowMs());
-        while (!page.isDone() && !deadline.hasExpired())
-            pump.waitForEvents(1000);
-        return page.takeOutcome();
-    }
-
-    // The pages here have their text at the load event.
-    static EngineOptions quick(EngineOptions options)
-    {
-        options.settleMs = 0;
-        return options;
-    }
-
-    ChromiumProcess process;
-    ChromiumBrowser browser;
-    ChromiumPage page;
-    QtEventPump pump;
-};
+// The options of a run; the pages here have their text at the load event.
+EngineOptions quick(EngineOptions options)
+{
+    options.settleMs = 0;
+    return options;
+}
 
 BrowserCookie cookie(const QString &domain, const QString &name, const QString &value, qint64 expires = 0)
 {
@@ -171,7 +144,7 @@ void TestPageIdentity::cookiesGoInAndWhatRowsSetComesOut()
     options.cookies = {cookie(QStringLiteral("127.0.0.1"), QStringLiteral("member"), QStringLiteral("yes")),
                        cookie(QStringLiteral("127.0.0.1"), QStringLiteral("stale"), QStringLiteral("1"), 4'000'000'000),
                        cookie(QStringLiteral(".example.org"), QStringLiteral("kept"), QStringLiteral("1"))};
-    Engine engine(options);
+    LiveEngine engine(quick(options));
     // Each row starts from the cookies given, not from what the row before set.
     QCOMPARE(engine.load(m_server.url("/members?1")).content, QStringLiteral("welcome member"));
     QCOMPARE(engine.load(m_server.url("/members?2")).content, QStringLiteral("welcome member"));
@@ -194,7 +167,7 @@ void TestPageIdentity::cookiesGoInAndWhatRowsSetComesOut()
 
     // Rows do not go without the cookies they were given.
     options.cookies.append(cookie(QStringLiteral("127.0.0.1"), QStringLiteral("a=b"), QStringLiteral("1")));
-    Engine refusing(options);
+    LiveEngine refusing(quick(options));
     const PageOutcome refused = refusing.load(m_server.url("/members?1"));
     QVERIFY2(refused.failure.contains(QStringLiteral("cookies could not be set")), qPrintable(refused.failure));
 }
@@ -217,7 +190,7 @@ void TestPageIdentity::pagesSayWhatADesktopBrowserSays()
     EngineOptions options;
     options.userAgent = userAgent;
     options.language = language;
-    Engine engine(options);
+    LiveEngine engine(quick(options));
     const PageOutcome outcome = engine.load(m_server.url("/whoami"));
     QVERIFY2(!outcome.failed(), qPrintable(outcome.failure));
     const QJsonObject page = QJsonDocument::fromJson(outcome.content.toUtf8()).object();
@@ -273,7 +246,7 @@ void TestPageIdentity::rowsGoThroughTheProxyUnlessNoProxyNamesThem()
     EngineOptions options;
     QCOMPARE(EngineOptionText::readProxyEnvironment(environment, options), QString());
     const int before = m_server.hits(QStringLiteral("/direct"));
-    Engine engine(options);
+    LiveEngine engine(quick(options));
     const PageOutcome outcome = engine.load(url);
     QCOMPARE(outcome.content, direct ? QStringLiteral("not through the proxy") : QStringLiteral("via proxy"));
     QCOMPARE(m_server.hits(QStringLiteral("/direct")) > before, direct);
@@ -307,7 +280,7 @@ void TestPageIdentity::certificateErrorsFailRowsUnlessTrustedOrIgnored()
     const QByteArray userHome = qgetenv("HOME");
     qputenv("HOME", home.path().toLocal8Bit());
     {
-        Engine engine(options);
+        LiveEngine engine(quick(options));
         const PageOutcome outcome = engine.load(m_tlsServer.url());
         if (failure.isEmpty())
             QCOMPARE(outcome.content, QStringLiteral("secure page"));

@@ -1,9 +1,6 @@
-#include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumPage.h"
+#include "fakes/LiveEngine.h"
 #include "fakes/LocalHttpServer.h"
 #include "process/ChildProcesses.h"
-#include "process/ChromiumProcess.h"
-#include "support/QtEventPump.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -17,22 +14,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray html(const QByteArray &body, const QByteArray &head = {})
-{
-    return "<!DOCTYPE html><html><head><meta charset=utf-8>" + head + "</head><body>" + body
-        + "</body></html>";
-}
-
-// Loads the row in the page and waits for its outcome, as a run does.
-PageOutcome loadRow(IPage &page, QtEventPump &pump, const QString &row)
-{
-    page.load(row);
-    const QDeadlineTimer deadline(EngineOptions().longestRowMs());
-    while (!page.isDone() && !deadline.hasExpired())
-        pump.waitForEvents(1000);
-    return page.takeOutcome();
-}
 
 struct TimedOutcome {
     PageOutcome outcome;
@@ -140,14 +121,11 @@ private Q_SLOTS:
     void stoppedAndRunawayPagesEndWithoutTheLimit();
 
 private:
-    PageOutcome load(const QString &row) { return loadRow(*m_page, *m_pump, row); }
+    PageOutcome load(const QString &row) { return m_engine->load(row); }
     QString content(const QString &path) { return load(m_server.url(path)).content; }
 
     LocalHttpServer m_server;
-    ChromiumProcess *m_engine = nullptr;
-    ChromiumBrowser *m_browser = nullptr;
-    ChromiumPage *m_page = nullptr;
-    QtEventPump *m_pump = nullptr;
+    std::unique_ptr<LiveEngine> m_engine;
 };
 
 void TestChromiumPage::initTestCase()
@@ -190,21 +168,16 @@ void TestChromiumPage::initTestCase()
     m_server.page("/dialogs", html("<p>after dialogs</p><script>alert('a'); confirm('b'); prompt('c');"
                                    "window.open('/other'); print();</script>"));
 
-    m_engine = new ChromiumProcess(this);
     EngineOptions options;
     options.pageLimitMs = 2000;
-    m_browser = new ChromiumBrowser(*m_engine, options, this);
-    m_page = new ChromiumPage(*m_browser);
-    m_pump = new QtEventPump;
-    m_page->setDoneHandler([this] { m_pump->wake(); });
+    m_engine = std::make_unique<LiveEngine>(options);
 }
 
 void TestChromiumPage::cleanupTestCase()
 {
-    m_page->shutdown();
-    delete m_page;
+    m_engine->shutdown();
     QVERIFY(ChildProcesses::descendants(int(QCoreApplication::applicationPid())).isEmpty());
-    delete m_pump;
+    m_engine.reset();
 }
 
 void TestChromiumPage::everyRowGetsItsOwnPageOrAFailure()
@@ -345,7 +318,7 @@ void TestChromiumPage::rowsShareNothingOfTheirContext()
         rows << m_server.url("/keep") << m_server.url("/show") << m_server.url("/secret") << otherHost;
     for (const qsizetype pages : {1, 4}) {
         const int personalHits = m_server.hits(QStringLiteral("/personal"));
-        const QList<TimedOutcome> outcomes = loadInPages(rows, options, *m_pump, pages);
+        const QList<TimedOutcome> outcomes = loadInPages(rows, options, m_engine->pump, pages);
         for (qsizetype i = 0; i < rows.size(); i += 4) {
             QCOMPARE(outcomes.at(i).outcome.content, QStringLiteral("kept"));
             QCOMPARE(outcomes.at(i + 1).outcome.content,
@@ -370,9 +343,9 @@ void TestChromiumPage::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
     QCOMPARE(content("/other"), QStringLiteral("other page"));
     // No renderer keeps spinning once its row has failed (new ones start up first).
     QTest::qWait(1500);
-    const qint64 before = engineTicks(m_engine->processId());
+    const qint64 before = engineTicks(m_engine->process.processId());
     QTest::qWait(1000);
-    const qint64 spent = engineTicks(m_engine->processId()) - before;
+    const qint64 spent = engineTicks(m_engine->process.processId()) - before;
     QVERIFY2(spent < sysconf(_SC_CLK_TCK) / 3, qPrintable(QString::number(spent)));
 }
 
@@ -380,7 +353,7 @@ void TestChromiumPage::killedEngineProcessesFailOnlyTheirRow()
 {
     int killed = 0;
     QTimer::singleShot(700, this, [&] {
-        for (int pid : renderers(m_engine->processId()))
+        for (int pid : renderers(m_engine->process.processId()))
             killed += ::kill(pid, SIGKILL) == 0;
     });
     // The stalled page is in its renderer when the renderer dies.
@@ -391,8 +364,8 @@ void TestChromiumPage::killedEngineProcessesFailOnlyTheirRow()
 
     // The browser process itself: its helpers (one too stopped to end by itself)
     // and its profile go with it, and the next row starts a new one.
-    const qint64 engine = m_engine->processId();
-    const QString profile = m_browser->profilePath();
+    const qint64 engine = m_engine->process.processId();
+    const QString profile = m_engine->browser.profilePath();
     QVERIFY(QFileInfo::exists(profile));
     const int stopped = ChildProcesses::descendants(int(engine)).value(0);
     QVERIFY(stopped > 0);
@@ -407,7 +380,7 @@ void TestChromiumPage::killedEngineProcessesFailOnlyTheirRow()
     QCOMPARE(left, QList<int>());
     QVERIFY(!QFileInfo::exists(profile));
     QCOMPARE(content("/other"), QStringLiteral("other page"));
-    QVERIFY(m_engine->processId() != engine);
+    QVERIFY(m_engine->process.processId() != engine);
 }
 
 void TestChromiumPage::oversizedPageFailsWithoutFollowingIt()
@@ -427,8 +400,8 @@ void TestChromiumPage::missingEngineFailsEveryRow()
     ChromiumProcess engine;
     ChromiumPage page(engine);
     const QString reason = page.unavailableReason();
-    const QList<PageOutcome> outcomes{loadRow(page, *m_pump, m_server.url("/plain")),
-                                      loadRow(page, *m_pump, m_server.url("/other"))};
+    const QList<PageOutcome> outcomes{loadRow(page, m_engine->pump, m_server.url("/plain")),
+                                      loadRow(page, m_engine->pump, m_server.url("/other"))};
     qunsetenv("TEXTORIN_CHROMIUM");
     QVERIFY(reason.contains(QStringLiteral("package \"chromium-headless-shell\"")));
     for (const PageOutcome &outcome : outcomes) {
@@ -469,7 +442,7 @@ void TestChromiumPage::aHistoryFloodCostsNoOtherPage()
     options.settleMs = 500;
     const QList<TimedOutcome> rows = loadAtOnce({m_server.url("/plain"), m_server.url("/flood"),
                                                  m_server.url("/other"), m_server.url("/utf8")},
-                                                options, *m_pump);
+                                                options, m_engine->pump);
     const QStringList texts{QStringLiteral("Hello\n\nplain page"), {}, QStringLiteral("other page"),
                             QStringLiteral("Grüße — 日本語 ✓")};
     for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -508,7 +481,7 @@ void TestChromiumPage::stoppedAndRunawayPagesEndWithoutTheLimit()
     options.pageLimitMs = 30'000;
     options.settleMs = 500;
     const QList<TimedOutcome> rows = loadAtOnce({m_server.url("/stopped"), m_server.url("/ping")},
-                                                options, *m_pump);
+                                                options, m_engine->pump);
     struct Expected {
         QString text;
         QString note;

@@ -1,12 +1,8 @@
-#include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumPage.h"
+#include "fakes/LiveEngine.h"
 #include "fakes/LocalHttpServer.h"
 #include "process/ChildProcesses.h"
-#include "process/ChromiumProcess.h"
-#include "support/QtEventPump.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
@@ -14,11 +10,6 @@
 #include <functional>
 
 namespace {
-
-QByteArray html(const QByteArray &body)
-{
-    return "<!DOCTYPE html><html><head><meta charset=utf-8></head><body>" + body + "</body></html>";
-}
 
 // Text added by a timer a second after the load event.
 const QByteArray LatePage = html("<p>early</p><script>onload = () => setTimeout(() => {"
@@ -52,15 +43,6 @@ QByteArray composedPage(quint16 port)
                 " constructor() { super(); this.attachShadow({ mode: 'open' }).innerHTML ="
                 " '<style>h2 { color: red }</style><h2>shadow heading</h2>"
                 "<slot name=title></slot> <p>shadow para</p>'; } });</script>");
-}
-
-PageOutcome loadRow(ChromiumPage &page, QtEventPump &pump, const QString &url, const EngineOptions &options)
-{
-    page.load(url);
-    const QDeadlineTimer deadline(options.longestRowMs());
-    while (!page.isDone() && !deadline.hasExpired())
-        pump.waitForEvents(1000);
-    return page.takeOutcome();
 }
 
 } // namespace
@@ -142,21 +124,17 @@ void TestPageWaits::rowsWaitForWhatTheirOptionsAsk()
          {QStringLiteral("in a box-less div")}, {}, {}, {}},
     };
 
-    QtEventPump pump;
     for (const Case &test : cases) {
         EngineOptions options;
         options.pageLimitMs = 3000;
         if (test.options)
             test.options(options);
-        ChromiumProcess engine;
-        ChromiumBrowser browser(engine, options);
-        ChromiumPage page(browser);
-        page.setDoneHandler([&pump] { pump.wake(); });
+        LiveEngine engine(options);
         QElapsedTimer clock;
         clock.start();
-        const PageOutcome outcome = loadRow(page, pump, server.url(test.path), options);
+        const PageOutcome outcome = engine.load(server.url(test.path));
         const qint64 took = clock.elapsed();
-        page.shutdown();
+        engine.shutdown();
 
         const QByteArray context = QByteArray(test.name) + ": " + outcome.failure.toUtf8() + " | "
             + outcome.content.toUtf8();
@@ -193,18 +171,14 @@ void TestPageWaits::emptyShadowHostsLeaveTheTextAsItWas()
                    "document.createElement('span').attachShadow({ mode: 'open' }).host); });</script></body>"));
     EngineOptions options;
     options.settleMs = 0;
-    ChromiumProcess engine;
-    ChromiumBrowser browser(engine, options);
-    ChromiumPage page(browser);
-    QtEventPump pump;
-    page.setDoneHandler([&pump] { pump.wake(); });
+    LiveEngine engine(options);
     QStringList texts;
     for (const char *path : {"/plain", "/hosts"}) {
-        const PageOutcome outcome = loadRow(page, pump, server.url(QString::fromLatin1(path)), options);
+        const PageOutcome outcome = engine.load(server.url(QString::fromLatin1(path)));
         QVERIFY2(!outcome.failed(), qPrintable(outcome.failure));
         texts.append(outcome.content);
     }
-    page.shutdown();
+    engine.shutdown();
     QVERIFY(texts.at(0).size() > 10'000);
     QCOMPARE(texts.at(1), texts.at(0));
 }

@@ -1,27 +1,20 @@
-#include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumPage.h"
+#include "fakes/LiveEngine.h"
 #include "fakes/LocalHttpServer.h"
 #include "process/ChildProcesses.h"
-#include "process/ChromiumProcess.h"
-#include "support/QtEventPump.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 using Form = EngineOptions::PageForm;
-
-QByteArray html(const QByteArray &body)
-{
-    return "<!DOCTYPE html><html><head><meta charset=utf-8></head><body>" + body + "</body></html>";
-}
 
 // A PDF of two pages, one line of text on each.
 QByteArray twoPagePdf()
@@ -91,61 +84,44 @@ private Q_SLOTS:
     void headersAndCredentialsGoOnlyToTheRowsOwnOrigin();
 
 private:
-    PageOutcome load(const QString &row);
+    PageOutcome load(const QString &row) { return m_engine->load(row); }
     void setOptions(const std::function<void(EngineOptions &)> &change);
 
     LocalHttpServer m_server;
     LocalHttpServer m_other; // another origin
     EngineOptions m_options; // each test's first
     QTemporaryDir m_folder;
-    ChromiumProcess *m_engine = nullptr;
-    ChromiumBrowser *m_browser = nullptr;
-    ChromiumPage *m_page = nullptr;
-    QtEventPump *m_pump = nullptr;
+    std::unique_ptr<LiveEngine> m_engine;
 };
 
 void TestPageAnswers::initTestCase()
 {
     QVERIFY(m_server.listen());
     QVERIFY(m_other.listen());
-    m_engine = new ChromiumProcess(this);
     m_options.pageLimitMs = 10'000;
     m_options.settleMs = 500;
     m_options.pageCap = 1024 * 1024;
-    m_browser = new ChromiumBrowser(*m_engine, m_options, this);
-    m_page = new ChromiumPage(*m_browser);
-    m_pump = new QtEventPump;
-    m_page->setDoneHandler([this] { m_pump->wake(); });
+    m_engine = std::make_unique<LiveEngine>(m_options);
 }
 
 void TestPageAnswers::init()
 {
-    m_browser->setOptions(m_options);
+    m_engine->browser.setOptions(m_options);
 }
 
 void TestPageAnswers::cleanupTestCase()
 {
-    m_page->shutdown();
-    delete m_page;
+    m_engine->shutdown();
     // No engine process and no pdftotext is left.
     QVERIFY(ChildProcesses::descendants(int(QCoreApplication::applicationPid())).isEmpty());
-    delete m_pump;
-}
-
-PageOutcome TestPageAnswers::load(const QString &row)
-{
-    m_page->load(row);
-    const QDeadlineTimer deadline(m_browser->options().longestRowMs());
-    while (!m_page->isDone() && !deadline.hasExpired())
-        m_pump->waitForEvents(1000);
-    return m_page->takeOutcome();
+    m_engine.reset();
 }
 
 void TestPageAnswers::setOptions(const std::function<void(EngineOptions &)> &change)
 {
-    EngineOptions options = m_browser->options();
+    EngineOptions options = m_engine->browser.options();
     change(options);
-    m_browser->setOptions(options);
+    m_engine->browser.setOptions(options);
 }
 
 void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()

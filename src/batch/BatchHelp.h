@@ -1,0 +1,19 @@
+#pragma once
+
+#include "batch/BatchCommandLine.h"
+
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+// textorin-batch's --help: the options of the command line's table with the
+// prose around them, wrapped at 79 columns.
+namespace BatchHelp {
+
+// The whole text; `program` as the user called it.
+QString text(const QString &program, const QList<BatchCommandLine::Option> &options);
+// Each output format with its help, as --format lists them.
+QList<std::pair<QString, QString>> formatValues();
+
+} // namespace BatchHelp

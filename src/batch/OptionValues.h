@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+// The checks of textorin-batch's option values: each gives the value it reads,
+// or nothing when the text is not one, and the problem a refused value makes.
+namespace OptionValues {
+
+// The value as a problem shows it: on one line.
+QString shown(const QString &value);
+// "wants WANTED, not "VALUE""
+QString refusal(const QString &wanted, const QString &value);
+
+// Seconds from `least` to a day, as milliseconds.
+std::optional<int> milliseconds(const QString &text, double least);
+// A whole number from `least` to `most`.
+std::optional<int> count(const QString &text, int most, int least = 1);
+// "WxH", each side from 100 to 10000.
+std::optional<QSize> windowSize(const QString &text);
+
+struct Shard {
+    int shard = 1;
+    int shards = 1;
+};
+// "K/N" with 1 <= K <= N.
+std::optional<Shard> shard(const QString &text);
+
+// Whether the name is of a file there to be read.
+bool isReadableFile(const QString &name);
+// The first line of a readable file, without its line end, as wget's and curl's
+// password files hold it.
+std::optional<QString> firstLine(const QString &name);
+
+// The names of the output formats: "a, b or c".
+QString formatNames();
+
+} // namespace OptionValues
