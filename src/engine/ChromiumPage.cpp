@@ -37,7 +37,7 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
       m_browser(shared ? *shared : *m_ownBrowser),
       m_options(m_browser.options()),
       m_session(m_browser),
-      m_watch(m_options.pageCap),
+      m_watch(m_session, m_options.pageCap),
       m_settle(m_session, m_options.quietSpellMs, m_options.settleMs),
       m_interception(m_session, m_options),
       m_answer(m_session, m_options),
@@ -48,14 +48,10 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_limit, &QTimer::timeout, this, &ChromiumPage::onLimit);
     connect(&m_stage, &QTimer::timeout, this, &ChromiumPage::onStageLimit);
     connect(&m_session, &PageSession::ready, this, &ChromiumPage::proceed);
-    connect(&m_session, &PageSession::eventReceived, &m_watch, &DocumentWatch::onEvent);
-    connect(&m_session, &PageSession::eventReceived, &m_settle, &PageSettle::onEvent);
-    connect(&m_session, &PageSession::eventReceived, &m_interception, &RequestInterception::onEvent);
     connect(&m_interception, &RequestInterception::mainDocumentResponse, &m_answer, &DocumentAnswer::takeResponse);
     connect(&m_interception, &RequestInterception::redirectRefused, this, &ChromiumPage::onRedirectRefused);
     connect(&m_answer, &DocumentAnswer::taken, this, &ChromiumPage::onAnswerTaken);
     connect(&m_answer, &DocumentAnswer::done, this, &ChromiumPage::onAnswer);
-    connect(&m_session, &PageSession::downloadStarted, &m_watch, &DocumentWatch::download);
     connect(&m_session, &PageSession::lost, this, &ChromiumPage::onLost);
     connect(&m_watch, &DocumentWatch::changed, this, &ChromiumPage::check);
     connect(&m_watch, &DocumentWatch::followed, this, &ChromiumPage::onFollowed);

@@ -1,6 +1,6 @@
 #include "engine/PageSettle.h"
 
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 
 #include <QJsonArray>
 
@@ -14,7 +14,7 @@ constexpr int LeastPollMs = 1000;
 
 } // namespace
 
-PageSettle::PageSettle(PageSession &session, int quietSpellMs, int settleMs, QObject *parent)
+PageSettle::PageSettle(IDevToolsSession &session, int quietSpellMs, int settleMs, QObject *parent)
     : QObject(parent), m_session(session), m_quietSpellMs(quietSpellMs), m_settleMs(settleMs)
 {
     m_clock.start();
@@ -25,6 +25,9 @@ PageSettle::PageSettle(PageSession &session, int quietSpellMs, int settleMs, QOb
         stop();
         Q_EMIT hung();
     });
+    session.on(QStringLiteral("Network.requestWillBeSent"), [this](const QJsonObject &params) { onRequest(params); });
+    for (const QString &ended : {QStringLiteral("Network.loadingFinished"), QStringLiteral("Network.loadingFailed")})
+        session.on(ended, [this](const QJsonObject &params) { onRequestEnded(params); });
 }
 
 void PageSettle::begin(const QString &frameId)
@@ -34,25 +37,24 @@ void PageSettle::begin(const QString &frameId)
     m_tracker = std::make_unique<SettleTracker>(m_quietSpellMs, m_settleMs);
 }
 
-void PageSettle::onEvent(const QString &method, const QJsonObject &params)
+void PageSettle::onRequest(const QJsonObject &params)
 {
     if (!m_tracker)
         return;
-    const QString requestId = params.value(QStringLiteral("requestId")).toString();
-    if (method == QLatin1String("Network.requestWillBeSent")) {
-        const QString type = params.value(QStringLiteral("type")).toString();
-        // The main document is the load's, not the settle's.
-        if (type == QLatin1String("Document")
-            && params.value(QStringLiteral("frameId")).toString() == m_frameId)
-            return;
-        m_tracker->requestStarted(requestId, type,
-                                  params.value(QStringLiteral("request")).toObject()
-                                      .value(QStringLiteral("url")).toString(),
-                                  m_clock.elapsed());
-    } else if (method == QLatin1String("Network.loadingFinished")
-               || method == QLatin1String("Network.loadingFailed")) {
-        m_tracker->requestEnded(requestId, m_clock.elapsed());
-    }
+    const QString type = params.value(QStringLiteral("type")).toString();
+    // The main document is the load's, not the settle's.
+    if (type == QLatin1String("Document") && params.value(QStringLiteral("frameId")).toString() == m_frameId)
+        return;
+    m_tracker->requestStarted(params.value(QStringLiteral("requestId")).toString(), type,
+                              params.value(QStringLiteral("request")).toObject()
+                                  .value(QStringLiteral("url")).toString(),
+                              m_clock.elapsed());
+}
+
+void PageSettle::onRequestEnded(const QJsonObject &params)
+{
+    if (m_tracker)
+        m_tracker->requestEnded(params.value(QStringLiteral("requestId")).toString(), m_clock.elapsed());
 }
 
 void PageSettle::start(const QDeadlineTimer &hangDeadline)

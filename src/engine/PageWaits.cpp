@@ -1,7 +1,7 @@
 #include "engine/PageWaits.h"
 
 #include "engine/EngineOptions.h"
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -34,7 +34,7 @@ QString literal(const QString &text)
 
 } // namespace
 
-PageWaits::PageWaits(PageSession &session, const EngineOptions &options, QObject *parent)
+PageWaits::PageWaits(IDevToolsSession &session, const EngineOptions &options, QObject *parent)
     : QObject(parent),
       m_session(session),
       m_delayMs(options.delayMs),

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-class PageSession;
+class IDevToolsSession;
 struct EngineOptions;
 
 // What a loaded row waits for before its settle, in this order: a fixed pause,
@@ -22,7 +22,7 @@ class PageWaits : public QObject
     Q_OBJECT
 
 public:
-    PageWaits(PageSession &session, const EngineOptions &options, QObject *parent = nullptr);
+    PageWaits(IDevToolsSession &session, const EngineOptions &options, QObject *parent = nullptr);
 
     void start(const QDeadlineTimer &deadline);
     void stop();
@@ -44,7 +44,7 @@ private:
     void endWith(const QString &note);
     void fail(const QString &reason);
 
-    PageSession &m_session;
+    IDevToolsSession &m_session;
     const int m_delayMs;
     const bool m_scroll;
     const QString m_selector;

@@ -1,6 +1,6 @@
 #include "engine/ResponseBodyReader.h"
 
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 
 #include <utility>
 
@@ -11,7 +11,7 @@ constexpr int ChunkBytes = 1024 * 1024;
 
 } // namespace
 
-ResponseBodyReader::ResponseBodyReader(PageSession &session, QObject *parent)
+ResponseBodyReader::ResponseBodyReader(IDevToolsSession &session, QObject *parent)
     : QObject(parent), m_session(session)
 {
 }

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-class PageSession;
+class IDevToolsSession;
 
 // Reads the body of a response paused at its head through a stream
 // (Fetch.takeResponseBodyAsStream, then IO.read to its end), up to a cap; the
@@ -14,7 +14,7 @@ class ResponseBodyReader : public QObject
     Q_OBJECT
 
 public:
-    explicit ResponseBodyReader(PageSession &session, QObject *parent = nullptr);
+    explicit ResponseBodyReader(IDevToolsSession &session, QObject *parent = nullptr);
 
     void start(const QString &requestId, qint64 cap);
     // Ends a read still going on, without a signal.
@@ -29,7 +29,7 @@ private:
     void read(quint64 generation);
     void close(const QString &handle);
 
-    PageSession &m_session;
+    IDevToolsSession &m_session;
     quint64 m_generation = 0; // replies of an earlier read are ignored
     QString m_handle;
     QByteArray m_body;
