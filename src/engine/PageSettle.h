@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PagePoll.h"
 #include "engine/SettleTracker.h"
 
 #include <QDeadlineTimer>
@@ -7,7 +8,6 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 
@@ -40,15 +40,11 @@ private:
     void poll();
     void onSample(const QJsonObject &result);
 
-    IDevToolsSession &m_session;
     const int m_quietSpellMs;
     const int m_settleMs;
     std::unique_ptr<SettleTracker> m_tracker;
     QString m_frameId;
     QElapsedTimer m_clock;
     QDeadlineTimer m_hangDeadline;
-    quint64 m_generation = 0; // replies of an earlier settle are ignored
-    bool m_polling = false;
-    QTimer m_nextPoll;
-    QTimer m_hang;
+    PagePoll m_poll;
 };
