@@ -99,7 +99,6 @@ void ChromiumPage::loadBody(const QString &address, qint64 capBytes)
 
 void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes)
 {
-    ++m_row;
     stopTimers();
     m_outcome = PageOutcome();
     m_timings = PageTimings();
@@ -161,9 +160,8 @@ void ChromiumPage::navigate()
 {
     m_stage.stop();
     m_phase = Phase::Loading;
-    const quint64 row = m_row;
-    m_session.startRow(QUrl(m_address).host(), [this, row](const QString &cookieFailure) {
-        if (row != m_row || m_phase != Phase::Loading)
+    m_session.startRow(QUrl(m_address).host(), [this](const QString &cookieFailure) {
+        if (m_phase != Phase::Loading)
             return;
         if (!cookieFailure.isEmpty()) {
             fail(cookieFailure);
@@ -181,10 +179,9 @@ void ChromiumPage::navigate()
 
 void ChromiumPage::sendNavigate()
 {
-    const quint64 row = m_row;
     m_session.send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_address}},
-                   [this, row](const QJsonObject &result, const QString &error) {
-                       if (row != m_row || m_phase != Phase::Loading)
+                   [this](const QJsonObject &result, const QString &error) {
+                       if (m_phase != Phase::Loading)
                            return;
                        if (error.isEmpty())
                            m_watch.navigated(result);
@@ -364,12 +361,11 @@ void ChromiumPage::takeText()
     m_phase = Phase::TakingText;
     m_timings.settled = m_rowClock.elapsed();
     m_stage.start(hangBoundMs(m_options.scriptLimitMs));
-    const quint64 row = m_row;
     m_session.send(QStringLiteral("Runtime.evaluate"),
                    {{QStringLiteral("expression"), m_browser.textScript()},
                     {QStringLiteral("returnByValue"), true}},
-                   [this, row](const QJsonObject &result, const QString &error) {
-                       if (row == m_row && m_phase == Phase::TakingText)
+                   [this](const QJsonObject &result, const QString &error) {
+                       if (m_phase == Phase::TakingText)
                            onText(result, error);
                    });
 }

@@ -7,7 +7,9 @@
 
 // A page's DevTools session as its parts see it: commands of the row's page, and
 // one table of who hears which event. Each part registers the methods it handles
-// when it is made; an event nobody registered goes nowhere.
+// when it is made; an event nobody registered goes nowhere. A reply arriving after
+// the row that sent its command ended, or after the page's context was replaced,
+// is dropped before it reaches its callback.
 class IDevToolsSession
 {
 public:

@@ -28,7 +28,7 @@ void PagePoll::evaluate(const QString &expression, const QDeadlineTimer &hangDea
     m_session.send(QStringLiteral("Runtime.evaluate"),
                    {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}},
                    [this, evaluation, onResult](const QJsonObject &result, const QString &) {
-                       // The poll may have stopped since.
+                       // The session drops the replies of ended rows; this one's wait may have stopped.
                        if (evaluation != m_evaluation)
                            return;
                        m_evaluation = 0;

@@ -23,12 +23,24 @@ PageSession::~PageSession() = default;
 void PageSession::send(const QString &method, const QJsonObject &params, Reply reply)
 {
     if (m_page)
-        m_page->send(method, params, std::move(reply));
+        m_page->send(method, params, whileCurrent(std::move(reply)));
 }
 
 void PageSession::on(const QString &method, Handler handler)
 {
     m_handlers[method].append(std::move(handler));
+}
+
+IDevToolsSession::Reply PageSession::whileCurrent(Reply reply)
+{
+    if (!reply)
+        return {};
+    // A context goes with its session at the latest: while it lives, so does the session.
+    return [this, sender = QPointer<PageContext>(m_page.get()), reply](const QJsonObject &result,
+                                                                       const QString &error) {
+        if (sender && sender == m_page.get())
+            reply(result, error);
+    };
 }
 
 // --- opening ------------------------------------------------------------------------
@@ -73,11 +85,8 @@ void PageSession::onPageReady()
 void PageSession::startRow(const QString &host, std::function<void(const QString &)> done)
 {
     m_used = true;
-    const QPointer<PageContext> page = m_page.get();
-    m_cookies.put(page->contextId(), host, [page, done](const QString &error) {
-        if (page)
-            done(error);
-    });
+    const Reply put = whileCurrent([done](const QJsonObject &, const QString &error) { done(error); });
+    m_cookies.put(m_page->contextId(), host, [put](const QString &error) { put({}, error); });
     // The next row's context opens while this row loads.
     openSpare();
 }

@@ -21,7 +21,8 @@ class ChromiumBrowser;
 // certificate decisions, permissions, service workers, sockets). The next
 // row's context is opened while a row loads. The page's events reach it
 // through the browser's router and go to the handlers registered for them; it
-// answers dialogs and closes the windows the page opens itself.
+// answers dialogs and closes the windows the page opens itself. Replies come only
+// while the context that sent their command is the row's.
 class PageSession : public QObject, public IDevToolsSession
 {
     Q_OBJECT
@@ -40,7 +41,7 @@ public:
 
     // A row is about to navigate to `host`: its site's cookies go into the
     // context; `done` gets why they could not, or empty. Not called once the
-    // row's context is gone.
+    // row's context is replaced.
     void startRow(const QString &host, std::function<void(const QString &error)> done);
     // The row ended: its context is replaced if a row started in it.
     void endRow();
@@ -63,6 +64,8 @@ private:
     void onPageReady();
     void onEvent(const QString &method, const QJsonObject &params);
     void onSpareEvent(const QString &method);
+    // `reply`, only while the row's context is the one it was sent from.
+    Reply whileCurrent(Reply reply);
     void closeOpenedWindow(const QJsonObject &params);
     void answerDialog(const QJsonObject &params);
     // Why the renderer died: killed for its memory, or crashed (`detail`: " (status)").

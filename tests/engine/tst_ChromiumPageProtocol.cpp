@@ -80,6 +80,7 @@ private Q_SLOTS:
     void credentialsAnswerTheirOwnChallengesOnce();
     void headersGoToTheAddressOwnOriginOnly();
     void everyHandlerOfAnEventHearsItInTurn();
+    void repliesReachOnlyTheRowsContext();
 
 private:
     // Answers the opening of a page as `name`: its context, target and session ids are name-derived.
@@ -367,6 +368,30 @@ void TestChromiumPageProtocol::everyHandlerOfAnEventHearsItInTurn()
     QVERIFY(open(QStringLiteral("1")));
     m_process->event(failed, {{QStringLiteral("requestId"), QStringLiteral("r1")}}, QStringLiteral("S1"));
     QCOMPARE(heard, (QStringList{QStringLiteral("first r1"), QStringLiteral("second r1")}));
+}
+
+void TestChromiumPageProtocol::repliesReachOnlyTheRowsContext()
+{
+    QString failure;
+    QVERIFY2(m_browser->ensureRunning(&failure), qPrintable(failure));
+    PageSession session(*m_browser);
+    session.open();
+    QVERIFY(open(QStringLiteral("1")));
+    QStringList replied;
+    const auto evaluate = [&](const QString &expression) {
+        session.send(QStringLiteral("Runtime.evaluate"), {{QStringLiteral("expression"), expression}},
+                     [&replied, expression](const QJsonObject &, const QString &) { replied << expression; });
+    };
+    session.startRow(QStringLiteral("127.0.0.1"), [](const QString &) {});
+    evaluate(QStringLiteral("1"));
+    // The row ends and its context is replaced (it lives on until its cookies are
+    // read): the rest of its replies go nowhere.
+    session.endRow();
+    QVERIFY(m_process->answer(QStringLiteral("Runtime.evaluate")));
+    QVERIFY(open(QStringLiteral("2")));
+    evaluate(QStringLiteral("2"));
+    QVERIFY(m_process->answer(QStringLiteral("Runtime.evaluate")));
+    QCOMPARE(replied, QStringList{QStringLiteral("2")});
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPageProtocol)
