@@ -44,11 +44,12 @@ QString resourceText(const QString &path)
 QString pageTextScript(const EngineOptions &options)
 {
     const QString cap = QString::number(options.pageCap);
+    // composed.js goes in first: it has the page cap to fill in too.
     const QString composed = resourceText(QStringLiteral(":/engine/composed.js"));
     if (options.plainText())
         return resourceText(QStringLiteral(":/engine/text.js"))
-            .replace(QLatin1String("PAGE_CAP"), cap)
-            .replace(QLatin1String("/*COMPOSED*/"), composed);
+            .replace(QLatin1String("/*COMPOSED*/"), composed)
+            .replace(QLatin1String("PAGE_CAP"), cap);
     static const char *const forms[] = {"text", "markdown", "html"};
     // The libraries go into the script itself, so that the page's globals stay its own.
     QString libraries;
@@ -56,10 +57,10 @@ QString pageTextScript(const EngineOptions &options)
                                     "turndown-plugin-gfm.js"})
         libraries += resourceText(QStringLiteral(":/engine/lib/") + QLatin1String(library)) + QLatin1Char('\n');
     return resourceText(QStringLiteral(":/engine/extract.js"))
+        .replace(QLatin1String("/*COMPOSED*/"), composed)
         .replace(QLatin1String("FORMAT"), QLatin1String(forms[int(options.form)]))
         .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false"))
         .replace(QLatin1String("PAGE_CAP"), cap)
-        .replace(QLatin1String("/*COMPOSED*/"), composed)
         .replace(QLatin1String("/*LIBRARIES*/"), libraries);
 }
 

@@ -37,7 +37,7 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
       m_browser(shared ? *shared : *m_ownBrowser),
       m_options(m_browser.options()),
       m_session(m_browser),
-      m_watch(m_options.pageCap),
+      m_watch(m_session, m_options.pageCap),
       m_settle(m_session, m_options.quietSpellMs, m_options.settleMs),
       m_interception(m_session, m_options),
       m_answer(m_session, m_options),
@@ -48,14 +48,10 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_limit, &QTimer::timeout, this, &ChromiumPage::onLimit);
     connect(&m_stage, &QTimer::timeout, this, &ChromiumPage::onStageLimit);
     connect(&m_session, &PageSession::ready, this, &ChromiumPage::proceed);
-    connect(&m_session, &PageSession::eventReceived, &m_watch, &DocumentWatch::onEvent);
-    connect(&m_session, &PageSession::eventReceived, &m_settle, &PageSettle::onEvent);
-    connect(&m_session, &PageSession::eventReceived, &m_interception, &RequestInterception::onEvent);
     connect(&m_interception, &RequestInterception::mainDocumentResponse, &m_answer, &DocumentAnswer::takeResponse);
     connect(&m_interception, &RequestInterception::redirectRefused, this, &ChromiumPage::onRedirectRefused);
     connect(&m_answer, &DocumentAnswer::taken, this, &ChromiumPage::onAnswerTaken);
     connect(&m_answer, &DocumentAnswer::done, this, &ChromiumPage::onAnswer);
-    connect(&m_session, &PageSession::downloadStarted, &m_watch, &DocumentWatch::download);
     connect(&m_session, &PageSession::lost, this, &ChromiumPage::onLost);
     connect(&m_watch, &DocumentWatch::changed, this, &ChromiumPage::check);
     connect(&m_watch, &DocumentWatch::followed, this, &ChromiumPage::onFollowed);
@@ -103,7 +99,6 @@ void ChromiumPage::loadBody(const QString &address, qint64 capBytes)
 
 void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes)
 {
-    ++m_row;
     stopTimers();
     m_outcome = PageOutcome();
     m_timings = PageTimings();
@@ -165,9 +160,8 @@ void ChromiumPage::navigate()
 {
     m_stage.stop();
     m_phase = Phase::Loading;
-    const quint64 row = m_row;
-    m_session.startRow(QUrl(m_address).host(), [this, row](const QString &cookieFailure) {
-        if (row != m_row || m_phase != Phase::Loading)
+    m_session.startRow(QUrl(m_address).host(), [this](const QString &cookieFailure) {
+        if (m_phase != Phase::Loading)
             return;
         if (!cookieFailure.isEmpty()) {
             fail(cookieFailure);
@@ -185,10 +179,9 @@ void ChromiumPage::navigate()
 
 void ChromiumPage::sendNavigate()
 {
-    const quint64 row = m_row;
     m_session.send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), m_address}},
-                   [this, row](const QJsonObject &result, const QString &error) {
-                       if (row != m_row || m_phase != Phase::Loading)
+                   [this](const QJsonObject &result, const QString &error) {
+                       if (m_phase != Phase::Loading)
                            return;
                        if (error.isEmpty())
                            m_watch.navigated(result);
@@ -368,12 +361,11 @@ void ChromiumPage::takeText()
     m_phase = Phase::TakingText;
     m_timings.settled = m_rowClock.elapsed();
     m_stage.start(hangBoundMs(m_options.scriptLimitMs));
-    const quint64 row = m_row;
     m_session.send(QStringLiteral("Runtime.evaluate"),
                    {{QStringLiteral("expression"), m_browser.textScript()},
                     {QStringLiteral("returnByValue"), true}},
-                   [this, row](const QJsonObject &result, const QString &error) {
-                       if (row == m_row && m_phase == Phase::TakingText)
+                   [this](const QJsonObject &result, const QString &error) {
+                       if (m_phase == Phase::TakingText)
                            onText(result, error);
                    });
 }

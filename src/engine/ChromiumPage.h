@@ -97,7 +97,6 @@ private:
     DocumentAnswer m_answer;
     PageWaits m_waits;
 
-    quint64 m_row = 0; // replies of an earlier row are ignored
     Phase m_phase = Phase::Idle;
     QString m_address;
     PageOutcome m_outcome;

@@ -2,14 +2,14 @@
 
 #include "engine/BodyText.h"
 #include "engine/PageLoad.h"
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 #include "engine/ProtocolHeaders.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QUrl>
 
-DocumentAnswer::DocumentAnswer(PageSession &session, const EngineOptions &options, QObject *parent)
+DocumentAnswer::DocumentAnswer(IDevToolsSession &session, const EngineOptions &options, QObject *parent)
     : QObject(parent), m_session(session), m_options(options), m_reader(session)
 {
     connect(&m_reader, &ResponseBodyReader::done, this, &DocumentAnswer::onBody);

@@ -11,7 +11,7 @@
 #include <QObject>
 #include <QString>
 
-class PageSession;
+class IDevToolsSession;
 
 // A row's answer that is no page, decided by its main document's content type
 // at the response head (or by a local file's name): a page goes on to the
@@ -23,7 +23,7 @@ class DocumentAnswer : public QObject
     Q_OBJECT
 
 public:
-    DocumentAnswer(PageSession &session, const EngineOptions &options, QObject *parent = nullptr);
+    DocumentAnswer(IDevToolsSession &session, const EngineOptions &options, QObject *parent = nullptr);
 
     // The row's main document, paused at its response head; it is answered either way.
     void takeResponse(const QJsonObject &params);
@@ -58,7 +58,7 @@ private:
     void fail(const QString &reason);
     void finish();
 
-    PageSession &m_session;
+    IDevToolsSession &m_session;
     const EngineOptions &m_options;
     ResponseBodyReader m_reader;
     PdfText m_pdf;

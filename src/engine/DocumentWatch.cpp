@@ -1,5 +1,6 @@
 #include "engine/DocumentWatch.h"
 
+#include "engine/IDevToolsSession.h"
 #include "engine/ProtocolHeaders.h"
 
 #include <QDateTime>
@@ -39,6 +40,11 @@ int retryAfter(const QJsonObject &headers)
     return -1;
 }
 
+QString requestIdOf(const QJsonObject &params)
+{
+    return params.value(QStringLiteral("requestId")).toString();
+}
+
 qint64 contentLength(const QJsonObject &headers)
 {
     return ProtocolHeaders::value(headers, QLatin1String("content-length")).trimmed().toLongLong();
@@ -46,13 +52,33 @@ qint64 contentLength(const QJsonObject &headers)
 
 } // namespace
 
-DocumentWatch::DocumentWatch(qint64 pageCap, QObject *parent)
+DocumentWatch::DocumentWatch(IDevToolsSession &session, qint64 pageCap, QObject *parent)
     : QObject(parent), m_pageCap(pageCap), m_load(pageCap)
 {
     m_abortWait.setSingleShot(true);
     connect(&m_abortWait, &QTimer::timeout, this, [this] {
         m_load.decideAbort();
         Q_EMIT changed();
+    });
+    watch(session, QStringLiteral("Network.requestWillBeSent"), &DocumentWatch::onRequest);
+    watch(session, QStringLiteral("Network.responseReceived"), &DocumentWatch::onResponse);
+    watch(session, QStringLiteral("Network.responseReceivedExtraInfo"), &DocumentWatch::onRawResponse);
+    watch(session, QStringLiteral("Network.dataReceived"), &DocumentWatch::onData);
+    watch(session, QStringLiteral("Network.loadingFailed"), &DocumentWatch::onFailed);
+    watch(session, QStringLiteral("Page.lifecycleEvent"), &DocumentWatch::onLifecycle);
+    watch(session, QStringLiteral("Page.frameStoppedLoading"), &DocumentWatch::onStopped);
+    watch(session, QStringLiteral("Page.frameNavigated"), &DocumentWatch::onNavigated);
+    watch(session, QStringLiteral("Page.frameStartedNavigating"), &DocumentWatch::onStartedNavigating);
+    // A download of the page's frame shows as the browser's event too.
+    watch(session, QStringLiteral("Page.downloadWillBegin"), &DocumentWatch::onDownload);
+    watch(session, QStringLiteral("Browser.downloadWillBegin"), &DocumentWatch::onDownload);
+}
+
+void DocumentWatch::watch(IDevToolsSession &session, const QString &method, Handler handler)
+{
+    session.on(method, [this, handler](const QJsonObject &params) {
+        if (m_open)
+            (this->*handler)(params);
     });
 }
 
@@ -104,68 +130,96 @@ void DocumentWatch::navigated(const QJsonObject &result)
     update();
 }
 
-void DocumentWatch::download()
+void DocumentWatch::onRequest(const QJsonObject &params)
 {
-    if (!m_open)
+    if (params.value(QStringLiteral("type")).toString() != QLatin1String("Document")
+        || params.value(QStringLiteral("frameId")).toString() != m_frameId)
         return;
-    m_load.download();
+    m_documentRequests.insert(requestIdOf(params));
+    if (m_requestedAtMs < 0) {
+        QElapsedTimer clock;
+        clock.start();
+        m_requestedAtMs = clock.msecsSinceReference();
+    }
+}
+
+void DocumentWatch::onResponse(const QJsonObject &params)
+{
+    const QString requestId = requestIdOf(params);
+    if (!m_documentRequests.contains(requestId))
+        return;
+    const QJsonObject response = params.value(QStringLiteral("response")).toObject();
+    const QJsonObject headers = response.value(QStringLiteral("headers")).toObject();
+    m_load.documentResponse(requestId, response.value(QStringLiteral("status")).toInt(),
+                            response.value(QStringLiteral("statusText")).toString(),
+                            hasAttachmentHeader(headers), contentLength(headers),
+                            retryAfter(headers), response.value(QStringLiteral("mimeType")).toString());
     update();
 }
 
-void DocumentWatch::onEvent(const QString &method, const QJsonObject &params)
+void DocumentWatch::onRawResponse(const QJsonObject &params)
 {
-    if (!m_open)
+    const QString requestId = requestIdOf(params);
+    const int status = params.value(QStringLiteral("statusCode")).toInt();
+    if (!m_documentRequests.contains(requestId) || status < 200 || status >= 300
+        || !hasAttachmentHeader(params.value(QStringLiteral("headers")).toObject()))
         return;
-    const QString requestId = params.value(QStringLiteral("requestId")).toString();
-    const bool document = m_documentRequests.contains(requestId);
-    if (method == QLatin1String("Network.requestWillBeSent")) {
-        if (params.value(QStringLiteral("type")).toString() == QLatin1String("Document")
-            && params.value(QStringLiteral("frameId")).toString() == m_frameId) {
-            m_documentRequests.insert(requestId);
-            if (m_requestedAtMs < 0) {
-                QElapsedTimer clock;
-                clock.start();
-                m_requestedAtMs = clock.msecsSinceReference();
-            }
-        }
+    m_load.documentAttachment(requestId);
+    update();
+}
+
+void DocumentWatch::onData(const QJsonObject &params)
+{
+    const QString requestId = requestIdOf(params);
+    if (!m_documentRequests.contains(requestId))
         return;
-    }
-    if (method == QLatin1String("Network.responseReceived") && document) {
-        const QJsonObject response = params.value(QStringLiteral("response")).toObject();
-        const QJsonObject headers = response.value(QStringLiteral("headers")).toObject();
-        m_load.documentResponse(requestId, response.value(QStringLiteral("status")).toInt(),
-                                response.value(QStringLiteral("statusText")).toString(),
-                                hasAttachmentHeader(headers), contentLength(headers),
-                                retryAfter(headers), response.value(QStringLiteral("mimeType")).toString());
-    } else if (method == QLatin1String("Network.responseReceivedExtraInfo") && document) {
-        const int status = params.value(QStringLiteral("statusCode")).toInt();
-        if (status < 200 || status >= 300
-            || !hasAttachmentHeader(params.value(QStringLiteral("headers")).toObject()))
-            return;
-        m_load.documentAttachment(requestId);
-    } else if (method == QLatin1String("Network.dataReceived") && document) {
-        m_load.documentData(requestId, qint64(params.value(QStringLiteral("dataLength")).toDouble()));
-    } else if (method == QLatin1String("Network.loadingFailed") && document) {
-        m_load.documentFailed(requestId, params.value(QStringLiteral("errorText")).toString());
-    } else if (method == QLatin1String("Page.lifecycleEvent")
-               && params.value(QStringLiteral("frameId")).toString() == m_frameId) {
-        m_load.lifecycle(params.value(QStringLiteral("loaderId")).toString(),
-                         params.value(QStringLiteral("name")).toString());
-    } else if (method == QLatin1String("Page.frameStoppedLoading")) {
-        if (m_lastCommit.isEmpty() || params.value(QStringLiteral("frameId")).toString() != m_frameId)
-            return;
-        m_load.stopped(m_lastCommit);
-    } else if (method == QLatin1String("Page.frameNavigated")) {
-        onFrameNavigated(params.value(QStringLiteral("frame")).toObject());
-    } else if (method == QLatin1String("Page.frameStartedNavigating")) {
-        if (params.value(QStringLiteral("frameId")).toString() != m_frameId)
-            return;
-        m_startedLoaders.insert(params.value(QStringLiteral("loaderId")).toString());
-    } else if (method == QLatin1String("Page.downloadWillBegin")) {
-        m_load.download();
-    } else {
+    m_load.documentData(requestId, qint64(params.value(QStringLiteral("dataLength")).toDouble()));
+    update();
+}
+
+void DocumentWatch::onFailed(const QJsonObject &params)
+{
+    const QString requestId = requestIdOf(params);
+    if (!m_documentRequests.contains(requestId))
         return;
-    }
+    m_load.documentFailed(requestId, params.value(QStringLiteral("errorText")).toString());
+    update();
+}
+
+void DocumentWatch::onLifecycle(const QJsonObject &params)
+{
+    if (params.value(QStringLiteral("frameId")).toString() != m_frameId)
+        return;
+    m_load.lifecycle(params.value(QStringLiteral("loaderId")).toString(),
+                     params.value(QStringLiteral("name")).toString());
+    update();
+}
+
+void DocumentWatch::onStopped(const QJsonObject &params)
+{
+    if (m_lastCommit.isEmpty() || params.value(QStringLiteral("frameId")).toString() != m_frameId)
+        return;
+    m_load.stopped(m_lastCommit);
+    update();
+}
+
+void DocumentWatch::onNavigated(const QJsonObject &params)
+{
+    onFrameNavigated(params.value(QStringLiteral("frame")).toObject());
+    update();
+}
+
+void DocumentWatch::onStartedNavigating(const QJsonObject &params)
+{
+    if (params.value(QStringLiteral("frameId")).toString() != m_frameId)
+        return;
+    m_startedLoaders.insert(params.value(QStringLiteral("loaderId")).toString());
+    update();
+}
+
+void DocumentWatch::onDownload(const QJsonObject &)
+{
+    m_load.download();
     update();
 }
 

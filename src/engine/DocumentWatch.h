@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 
+class IDevToolsSession;
+
 // Watches one row's document arrive in the page's main frame: the navigate
 // command's reply, the main document's network events and the frame's
 // lifecycle go into PageLoad. A navigation the page makes by itself once its
@@ -18,7 +20,7 @@ class DocumentWatch : public QObject
     Q_OBJECT
 
 public:
-    explicit DocumentWatch(qint64 pageCap, QObject *parent = nullptr);
+    DocumentWatch(IDevToolsSession &session, qint64 pageCap, QObject *parent = nullptr);
 
     // Forgets the last row's document; events are ignored until begin.
     void clear();
@@ -31,8 +33,6 @@ public:
 
     // The reply to the navigate command.
     void navigated(const QJsonObject &result);
-    void onEvent(const QString &method, const QJsonObject &params);
-    void download();
 
     const PageLoad &load() const { return m_load; }
     // When the row's first document request left, on the monotonic clock; -1 before.
@@ -50,6 +50,19 @@ Q_SIGNALS:
     void displaced();
 
 private:
+    using Handler = void (DocumentWatch::*)(const QJsonObject &params);
+    // `handler` hears events `method` while the watch is open.
+    void watch(IDevToolsSession &session, const QString &method, Handler handler);
+    void onRequest(const QJsonObject &params);
+    void onResponse(const QJsonObject &params);
+    void onRawResponse(const QJsonObject &params);
+    void onData(const QJsonObject &params);
+    void onFailed(const QJsonObject &params);
+    void onLifecycle(const QJsonObject &params);
+    void onStopped(const QJsonObject &params);
+    void onNavigated(const QJsonObject &params);
+    void onStartedNavigating(const QJsonObject &params);
+    void onDownload(const QJsonObject &params);
     void onFrameNavigated(const QJsonObject &frame);
     bool wasDisplaced() const;
     void update();

@@ -7,14 +7,40 @@
 PageSession::PageSession(ChromiumBrowser &browser, QObject *parent)
     : QObject(parent), m_browser(browser), m_cookies(browser.connection(), browser.cookieJar())
 {
+    on(QStringLiteral("Target.targetCreated"), [this](const QJsonObject &params) { closeOpenedWindow(params); });
+    on(QStringLiteral("Target.targetCrashed"), [this](const QJsonObject &params) {
+        lose(crashReason(QStringLiteral(" (%1)").arg(params.value(QStringLiteral("status")).toString())));
+    });
+    on(QStringLiteral("Inspector.targetCrashed"), [this](const QJsonObject &) { lose(crashReason({})); });
+    for (const QString &closed :
+         {QStringLiteral("Target.detachedFromTarget"), QStringLiteral("Target.targetDestroyed")})
+        on(closed, [this](const QJsonObject &) { lose(QStringLiteral("the page was closed by the browser engine")); });
+    on(QStringLiteral("Page.javascriptDialogOpening"), [this](const QJsonObject &params) { answerDialog(params); });
 }
 
 PageSession::~PageSession() = default;
 
-void PageSession::send(const QString &method, const QJsonObject &params, DevToolsConnection::Reply reply)
+void PageSession::send(const QString &method, const QJsonObject &params, Reply reply)
 {
     if (m_page)
-        m_page->send(method, params, std::move(reply));
+        m_page->send(method, params, whileCurrent(std::move(reply)));
+}
+
+void PageSession::on(const QString &method, Handler handler)
+{
+    m_handlers[method].append(std::move(handler));
+}
+
+IDevToolsSession::Reply PageSession::whileCurrent(Reply reply)
+{
+    if (!reply)
+        return {};
+    // A context goes with its session at the latest: while it lives, so does the session.
+    return [this, sender = QPointer<PageContext>(m_page.get()), reply](const QJsonObject &result,
+                                                                       const QString &error) {
+        if (sender && sender == m_page.get())
+            reply(result, error);
+    };
 }
 
 // --- opening ------------------------------------------------------------------------
@@ -59,11 +85,8 @@ void PageSession::onPageReady()
 void PageSession::startRow(const QString &host, std::function<void(const QString &)> done)
 {
     m_used = true;
-    const QPointer<PageContext> page = m_page.get();
-    m_cookies.put(page->contextId(), host, [page, done](const QString &error) {
-        if (page)
-            done(error);
-    });
+    const Reply put = whileCurrent([done](const QJsonObject &, const QString &error) { done(error); });
+    m_cookies.put(m_page->contextId(), host, [put](const QString &error) { put({}, error); });
     // The next row's context opens while this row loads.
     openSpare();
 }
@@ -72,18 +95,15 @@ void PageSession::startRow(const QString &host, std::function<void(const QString
 
 void PageSession::onEvent(const QString &method, const QJsonObject &params)
 {
-    if (method == QLatin1String("Target.targetCreated")) {
-        closeOpenedWindow(params);
-    } else if (method == QLatin1String("Target.targetCrashed")) {
-        lose(crashReason(QStringLiteral(" (%1)").arg(params.value(QStringLiteral("status")).toString())));
-    } else if (method == QLatin1String("Target.detachedFromTarget")
-               || method == QLatin1String("Target.targetDestroyed")) {
-        lose(QStringLiteral("the page was closed by the browser engine"));
-    } else if (method == QLatin1String("Browser.downloadWillBegin")) {
-        Q_EMIT downloadStarted();
-    } else if (!method.startsWith(QLatin1String("Target."))) {
-        onPageEvent(method, params);
-    }
+    // Events nobody handles end here: a page may change its address within its
+    // document without end (history floods), and nothing follows that.
+    const auto found = m_handlers.constFind(method);
+    if (found == m_handlers.cend())
+        return;
+    // A copy: a handler may end the row, and with it the context this event came from.
+    const QList<Handler> handlers = *found;
+    for (const Handler &handler : handlers)
+        handler(params);
 }
 
 void PageSession::onSpareEvent(const QString &method)
@@ -104,22 +124,10 @@ void PageSession::closeOpenedWindow(const QJsonObject &params)
         m_browser.connection().send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), created}});
 }
 
-void PageSession::onPageEvent(const QString &method, const QJsonObject &params)
+void PageSession::answerDialog(const QJsonObject &params)
 {
-    // A page may change its address within its document without end (history
-    // floods): nothing here follows that, so such events cost no more than this.
-    if (method == QLatin1String("Page.navigatedWithinDocument"))
-        return;
-    if (method == QLatin1String("Page.javascriptDialogOpening")) {
-        const bool leave = params.value(QStringLiteral("type")).toString() == QLatin1String("beforeunload");
-        send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), leave}});
-        return;
-    }
-    if (method == QLatin1String("Inspector.targetCrashed")) {
-        lose(crashReason({}));
-        return;
-    }
-    Q_EMIT eventReceived(method, params);
+    const bool leave = params.value(QStringLiteral("type")).toString() == QLatin1String("beforeunload");
+    send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), leave}});
 }
 
 QString PageSession::crashReason(const QString &detail)

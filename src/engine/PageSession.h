@@ -1,10 +1,12 @@
 #pragma once
 
 #include "engine/ContextCookies.h"
-#include "engine/DevToolsConnection.h"
+#include "engine/IDevToolsSession.h"
 #include "engine/PageContext.h"
 
+#include <QHash>
 #include <QJsonObject>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -18,9 +20,10 @@ class ChromiumBrowser;
 // another left (cookies, storage, the HTTP and authentication caches, HSTS,
 // certificate decisions, permissions, service workers, sockets). The next
 // row's context is opened while a row loads. The page's events reach it
-// through the browser's router; it answers dialogs and closes the windows the
-// page opens itself, and passes the rest on.
-class PageSession : public QObject
+// through the browser's router and go to the handlers registered for them; it
+// answers dialogs and closes the windows the page opens itself. Replies come only
+// while the context that sent their command is the row's.
+class PageSession : public QObject, public IDevToolsSession
 {
     Q_OBJECT
 
@@ -33,12 +36,12 @@ public:
     // Open and unused: the next navigation may start.
     bool isReady() const { return m_page && m_page->isReady() && !m_used; }
     QString targetId() const { return m_page ? m_page->targetId() : QString(); }
-    void send(const QString &method, const QJsonObject &params = {},
-              DevToolsConnection::Reply reply = {});
+    void send(const QString &method, const QJsonObject &params = {}, Reply reply = {}) override;
+    void on(const QString &method, Handler handler) override;
 
     // A row is about to navigate to `host`: its site's cookies go into the
     // context; `done` gets why they could not, or empty. Not called once the
-    // row's context is gone.
+    // row's context is replaced.
     void startRow(const QString &host, std::function<void(const QString &error)> done);
     // The row ended: its context is replaced if a row started in it.
     void endRow();
@@ -51,9 +54,6 @@ public:
 Q_SIGNALS:
     // The page is ready for the next navigation.
     void ready();
-    // An event of the page's session that the session does not handle itself.
-    void eventReceived(const QString &method, const QJsonObject &params);
-    void downloadStarted();
     // The page crashed or was closed; a new one is being opened.
     void lost(const QString &reason);
 
@@ -64,8 +64,10 @@ private:
     void onPageReady();
     void onEvent(const QString &method, const QJsonObject &params);
     void onSpareEvent(const QString &method);
-    void onPageEvent(const QString &method, const QJsonObject &params);
+    // `reply`, only while the row's context is the one it was sent from.
+    Reply whileCurrent(Reply reply);
     void closeOpenedWindow(const QJsonObject &params);
+    void answerDialog(const QJsonObject &params);
     // Why the renderer died: killed for its memory, or crashed (`detail`: " (status)").
     QString crashReason(const QString &detail);
     void lose(const QString &reason);
@@ -75,4 +77,5 @@ private:
     std::unique_ptr<PageContext> m_page;  // the row's
     std::unique_ptr<PageContext> m_spare; // the next row's
     bool m_used = false; // a row has started in the page's context
+    QHash<QString, QList<Handler>> m_handlers; // by event method, in the order registered
 };

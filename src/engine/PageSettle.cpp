@@ -1,6 +1,6 @@
 #include "engine/PageSettle.h"
 
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 
 #include <QJsonArray>
 
@@ -9,22 +9,21 @@
 namespace {
 
 constexpr int PollMs = 10;
-// The least time a poll is given before the page counts as hung.
-constexpr int LeastPollMs = 1000;
 
 } // namespace
 
-PageSettle::PageSettle(PageSession &session, int quietSpellMs, int settleMs, QObject *parent)
-    : QObject(parent), m_session(session), m_quietSpellMs(quietSpellMs), m_settleMs(settleMs)
+PageSettle::PageSettle(IDevToolsSession &session, int quietSpellMs, int settleMs, QObject *parent)
+    : QObject(parent), m_quietSpellMs(quietSpellMs), m_settleMs(settleMs), m_poll(session)
 {
     m_clock.start();
-    m_nextPoll.setSingleShot(true);
-    m_hang.setSingleShot(true);
-    connect(&m_nextPoll, &QTimer::timeout, this, &PageSettle::poll);
-    connect(&m_hang, &QTimer::timeout, this, [this] {
+    connect(&m_poll, &PagePoll::due, this, &PageSettle::poll);
+    connect(&m_poll, &PagePoll::hung, this, [this] {
         stop();
         Q_EMIT hung();
     });
+    session.on(QStringLiteral("Network.requestWillBeSent"), [this](const QJsonObject &params) { onRequest(params); });
+    for (const QString &ended : {QStringLiteral("Network.loadingFinished"), QStringLiteral("Network.loadingFailed")})
+        session.on(ended, [this](const QJsonObject &params) { onRequestEnded(params); });
 }
 
 void PageSettle::begin(const QString &frameId)
@@ -34,25 +33,24 @@ void PageSettle::begin(const QString &frameId)
     m_tracker = std::make_unique<SettleTracker>(m_quietSpellMs, m_settleMs);
 }
 
-void PageSettle::onEvent(const QString &method, const QJsonObject &params)
+void PageSettle::onRequest(const QJsonObject &params)
 {
     if (!m_tracker)
         return;
-    const QString requestId = params.value(QStringLiteral("requestId")).toString();
-    if (method == QLatin1String("Network.requestWillBeSent")) {
-        const QString type = params.value(QStringLiteral("type")).toString();
-        // The main document is the load's, not the settle's.
-        if (type == QLatin1String("Document")
-            && params.value(QStringLiteral("frameId")).toString() == m_frameId)
-            return;
-        m_tracker->requestStarted(requestId, type,
-                                  params.value(QStringLiteral("request")).toObject()
-                                      .value(QStringLiteral("url")).toString(),
-                                  m_clock.elapsed());
-    } else if (method == QLatin1String("Network.loadingFinished")
-               || method == QLatin1String("Network.loadingFailed")) {
-        m_tracker->requestEnded(requestId, m_clock.elapsed());
-    }
+    const QString type = params.value(QStringLiteral("type")).toString();
+    // The main document is the load's, not the settle's.
+    if (type == QLatin1String("Document") && params.value(QStringLiteral("frameId")).toString() == m_frameId)
+        return;
+    m_tracker->requestStarted(params.value(QStringLiteral("requestId")).toString(), type,
+                              params.value(QStringLiteral("request")).toObject()
+                                  .value(QStringLiteral("url")).toString(),
+                              m_clock.elapsed());
+}
+
+void PageSettle::onRequestEnded(const QJsonObject &params)
+{
+    if (m_tracker)
+        m_tracker->requestEnded(params.value(QStringLiteral("requestId")).toString(), m_clock.elapsed());
 }
 
 void PageSettle::start(const QDeadlineTimer &hangDeadline)
@@ -65,38 +63,24 @@ void PageSettle::start(const QDeadlineTimer &hangDeadline)
 
 void PageSettle::stop()
 {
-    ++m_generation;
-    m_polling = false;
-    m_nextPoll.stop();
-    m_hang.stop();
+    m_poll.stop();
 }
 
 void PageSettle::poll()
 {
-    if (m_polling)
+    if (m_poll.isEvaluating())
         return;
     if (m_tracker->timeIsUp(m_clock.elapsed())) {
         stop();
         Q_EMIT settled();
         return;
     }
-    m_polling = true;
-    m_hang.start(int(std::max<qint64>(LeastPollMs, m_hangDeadline.remainingTime())));
-    const quint64 generation = m_generation;
-    m_session.send(QStringLiteral("Runtime.evaluate"),
-                   {{QStringLiteral("expression"),
-                     QStringLiteral("window.__textorinSettle ? window.__textorinSettle() : null")},
-                    {QStringLiteral("returnByValue"), true}},
-                   [this, generation](const QJsonObject &result, const QString &) {
-                       if (generation == m_generation)
-                           onSample(result);
-                   });
+    m_poll.evaluate(QStringLiteral("window.__textorinSettle ? window.__textorinSettle() : null"), m_hangDeadline,
+                    [this](const QJsonObject &result) { onSample(result); });
 }
 
 void PageSettle::onSample(const QJsonObject &result)
 {
-    m_polling = false;
-    m_hang.stop();
     const QJsonArray values = result.value(QStringLiteral("result")).toObject()
                                   .value(QStringLiteral("value")).toArray();
     SettleTracker::PageSample sample;
@@ -113,5 +97,5 @@ void PageSettle::onSample(const QJsonObject &result)
     }
     // A calm page is asked again just when it may be taken.
     const qint64 untilCalm = m_tracker->msUntilCalm(sample, now);
-    m_nextPoll.start(untilCalm > 0 ? int(std::min<qint64>(untilCalm, PollMs)) : PollMs);
+    m_poll.after(untilCalm > 0 ? int(std::min<qint64>(untilCalm, PollMs)) : PollMs);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PagePoll.h"
 #include "engine/SettleTracker.h"
 
 #include <QDeadlineTimer>
@@ -7,11 +8,10 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 
-class PageSession;
+class IDevToolsSession;
 
 // The settle of a loaded page: notes the page's own requests from its
 // navigation on, then polls the page's tracker (engine/scripts/settle.js) until
@@ -21,11 +21,10 @@ class PageSettle : public QObject
     Q_OBJECT
 
 public:
-    PageSettle(PageSession &session, int quietSpellMs, int settleMs, QObject *parent = nullptr);
+    PageSettle(IDevToolsSession &session, int quietSpellMs, int settleMs, QObject *parent = nullptr);
 
     // A navigation of the main frame `frameId` starts: its requests count from now.
     void begin(const QString &frameId);
-    void onEvent(const QString &method, const QJsonObject &params);
     // The page has loaded; a poll the page does not answer before `hangDeadline`
     // (and within a second) means it hangs.
     void start(const QDeadlineTimer &hangDeadline);
@@ -36,18 +35,16 @@ Q_SIGNALS:
     void hung();
 
 private:
+    void onRequest(const QJsonObject &params);
+    void onRequestEnded(const QJsonObject &params);
     void poll();
     void onSample(const QJsonObject &result);
 
-    PageSession &m_session;
     const int m_quietSpellMs;
     const int m_settleMs;
     std::unique_ptr<SettleTracker> m_tracker;
     QString m_frameId;
     QElapsedTimer m_clock;
     QDeadlineTimer m_hangDeadline;
-    quint64 m_generation = 0; // replies of an earlier settle are ignored
-    bool m_polling = false;
-    QTimer m_nextPoll;
-    QTimer m_hang;
+    PagePoll m_poll;
 };

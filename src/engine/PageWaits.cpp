@@ -1,7 +1,7 @@
 #include "engine/PageWaits.h"
 
 #include "engine/EngineOptions.h"
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -16,8 +16,6 @@ constexpr int StepMs = 100;
 constexpr int MostScrollSteps = 20;
 // The bottom is reached for good once the height stays for this many steps.
 constexpr int StillStepsAtBottom = 2;
-// The least time a step is given before the page counts as hung.
-constexpr int LeastStepMs = 1000;
 
 QString scriptText(const QString &path)
 {
@@ -34,23 +32,21 @@ QString literal(const QString &text)
 
 } // namespace
 
-PageWaits::PageWaits(PageSession &session, const EngineOptions &options, QObject *parent)
+PageWaits::PageWaits(IDevToolsSession &session, const EngineOptions &options, QObject *parent)
     : QObject(parent),
-      m_session(session),
       m_delayMs(options.delayMs),
       m_scroll(options.scroll),
       m_selector(options.waitForSelector),
-      m_requireSelector(options.requireSelector)
+      m_requireSelector(options.requireSelector),
+      m_poll(session)
 {
     if (m_scroll)
         m_scrollScript = scriptText(QStringLiteral(":/engine/scroll.js"));
     if (!m_selector.isEmpty())
         m_selectorCheck = scriptText(QStringLiteral(":/engine/selector.js"))
             + QLatin1Char('(') + literal(m_selector) + QLatin1Char(')');
-    m_next.setSingleShot(true);
-    m_hang.setSingleShot(true);
-    connect(&m_next, &QTimer::timeout, this, &PageWaits::runStep);
-    connect(&m_hang, &QTimer::timeout, this, [this] {
+    connect(&m_poll, &PagePoll::due, this, &PageWaits::runStep);
+    connect(&m_poll, &PagePoll::hung, this, [this] {
         stop();
         Q_EMIT hung();
     });
@@ -68,10 +64,8 @@ void PageWaits::start(const QDeadlineTimer &deadline)
 
 void PageWaits::stop()
 {
-    ++m_generation;
     m_step = Step::Done;
-    m_next.stop();
-    m_hang.stop();
+    m_poll.stop();
 }
 
 void PageWaits::enter(Step step)
@@ -81,7 +75,7 @@ void PageWaits::enter(Step step)
     case Step::Pause:
         if (m_delayMs <= 0)
             return enter(Step::Scroll);
-        m_next.start(int(m_deadline.isForever() ? m_delayMs
+        m_poll.after(int(m_deadline.isForever() ? m_delayMs
                                                 : std::min<qint64>(m_delayMs, m_deadline.remainingTime())));
         return;
     case Step::Scroll:
@@ -119,19 +113,10 @@ void PageWaits::runStep()
 
 void PageWaits::evaluate(const QString &expression, std::function<void(const QJsonValue &)> onValue)
 {
-    m_hang.start(int(std::max<qint64>(LeastStepMs, m_deadline.remainingTime())));
-    const quint64 generation = m_generation;
-    m_session.send(QStringLiteral("Runtime.evaluate"),
-                   {{QStringLiteral("expression"), expression},
-                    {QStringLiteral("returnByValue"), true}},
-                   [this, generation, onValue](const QJsonObject &result, const QString &) {
-                       if (generation != m_generation)
-                           return;
-                       m_hang.stop();
-                       // A step that failed in the page counts as one that found nothing.
-                       onValue(result.value(QStringLiteral("result")).toObject()
-                                   .value(QStringLiteral("value")));
-                   });
+    m_poll.evaluate(expression, m_deadline, [onValue](const QJsonObject &result) {
+        // A step that failed in the page counts as one that found nothing.
+        onValue(result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")));
+    });
 }
 
 void PageWaits::onScrolled(const QJsonValue &value)
@@ -145,7 +130,7 @@ void PageWaits::onScrolled(const QJsonValue &value)
         || m_deadline.hasExpired() || !state.contains(QStringLiteral("height")))
         enter(Step::ScrollBack);
     else
-        m_next.start(StepMs);
+        m_poll.after(StepMs);
 }
 
 void PageWaits::onSelectorChecked(const QJsonValue &value)
@@ -156,7 +141,7 @@ void PageWaits::onSelectorChecked(const QJsonValue &value)
     else if (state == QLatin1String("invalid"))
         fail(QStringLiteral("invalid selector: %1").arg(m_selector));
     else if (!m_deadline.hasExpired())
-        m_next.start(StepMs);
+        m_poll.after(StepMs);
     else if (m_requireSelector)
         fail(QStringLiteral("selector not found"));
     else

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "engine/PagePoll.h"
+
 #include <QDeadlineTimer>
 #include <QJsonValue>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 
-class PageSession;
+class IDevToolsSession;
 struct EngineOptions;
 
 // What a loaded row waits for before its settle, in this order: a fixed pause,
@@ -22,7 +23,7 @@ class PageWaits : public QObject
     Q_OBJECT
 
 public:
-    PageWaits(PageSession &session, const EngineOptions &options, QObject *parent = nullptr);
+    PageWaits(IDevToolsSession &session, const EngineOptions &options, QObject *parent = nullptr);
 
     void start(const QDeadlineTimer &deadline);
     void stop();
@@ -44,7 +45,6 @@ private:
     void endWith(const QString &note);
     void fail(const QString &reason);
 
-    PageSession &m_session;
     const int m_delayMs;
     const bool m_scroll;
     const QString m_selector;
@@ -54,10 +54,8 @@ private:
 
     Step m_step = Step::Done;
     QDeadlineTimer m_deadline;
-    quint64 m_generation = 0; // replies of an earlier start are ignored
     int m_scrollSteps = 0;
     int m_stillSteps = 0;     // steps at the bottom with the height unchanged
     double m_lastHeight = -1;
-    QTimer m_next;
-    QTimer m_hang;
+    PagePoll m_poll;
 };

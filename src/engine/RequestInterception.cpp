@@ -1,6 +1,6 @@
 #include "engine/RequestInterception.h"
 
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 #include "engine/ProtocolHeaders.h"
 
 #include <QJsonArray>
@@ -100,9 +100,12 @@ QUrl requestUrl(const QJsonObject &params)
 
 } // namespace
 
-RequestInterception::RequestInterception(PageSession &session, const EngineOptions &options, QObject *parent)
+RequestInterception::RequestInterception(IDevToolsSession &session, const EngineOptions &options,
+                                         QObject *parent)
     : QObject(parent), m_session(session), m_options(options)
 {
+    session.on(QStringLiteral("Fetch.requestPaused"), [this](const QJsonObject &params) { onPaused(params); });
+    session.on(QStringLiteral("Fetch.authRequired"), [this](const QJsonObject &params) { onAuthRequired(params); });
 }
 
 QJsonObject RequestInterception::enableParams(const EngineOptions &options)
@@ -139,17 +142,13 @@ void RequestInterception::end()
     m_ownOrigin.clear();
 }
 
-void RequestInterception::onEvent(const QString &method, const QJsonObject &params)
+void RequestInterception::onPaused(const QJsonObject &params)
 {
-    if (method == QLatin1String("Fetch.requestPaused")) {
-        const QString requestId = params.value(QStringLiteral("requestId")).toString();
-        if (params.contains(QStringLiteral("responseStatusCode")) || params.contains(QStringLiteral("responseErrorReason")))
-            onResponse(requestId, params);
-        else
-            onRequest(requestId, params);
-    } else if (method == QLatin1String("Fetch.authRequired")) {
-        onAuthRequired(params);
-    }
+    const QString requestId = params.value(QStringLiteral("requestId")).toString();
+    if (params.contains(QStringLiteral("responseStatusCode")) || params.contains(QStringLiteral("responseErrorReason")))
+        onResponse(requestId, params);
+    else
+        onRequest(requestId, params);
 }
 
 void RequestInterception::onRequest(const QString &requestId, const QJsonObject &params)

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-class PageSession;
+class IDevToolsSession;
 class QUrl;
 
 // The page's one Fetch interception, which pauses only the requests its options
@@ -25,7 +25,7 @@ class RequestInterception : public QObject
     Q_OBJECT
 
 public:
-    RequestInterception(PageSession &session, const EngineOptions &options, QObject *parent = nullptr);
+    RequestInterception(IDevToolsSession &session, const EngineOptions &options, QObject *parent = nullptr);
 
     // The parameters of the one Fetch.enable of a page session with these options.
     static QJsonObject enableParams(const EngineOptions &options);
@@ -37,7 +37,6 @@ public:
     // The origins whose authentication challenges the row's credentials were
     // withheld from, since they are not the row's own.
     const QStringList &withheldFrom() const { return m_withheldFrom; }
-    void onEvent(const QString &method, const QJsonObject &params);
     void setRedirectCheck(IPage::RedirectCheck check) { m_redirectCheck = std::move(check); }
 
 Q_SIGNALS:
@@ -48,6 +47,7 @@ Q_SIGNALS:
     void redirectRefused(const QString &reason);
 
 private:
+    void onPaused(const QJsonObject &params);
     void onRequest(const QString &requestId, const QJsonObject &params);
     void onResponse(const QString &requestId, const QJsonObject &params);
     void onAuthRequired(const QJsonObject &params);
@@ -55,7 +55,7 @@ private:
     bool isMainDocument(const QJsonObject &params) const;
     bool isOwnOrigin(const QUrl &url) const;
 
-    PageSession &m_session;
+    IDevToolsSession &m_session;
     const EngineOptions &m_options;
     QString m_frameId;           // the row's main frame; empty between rows
     QString m_ownOrigin;          // of the row's address: nothing else gets its headers or credentials

@@ -1,6 +1,6 @@
 #include "engine/ResponseBodyReader.h"
 
-#include "engine/PageSession.h"
+#include "engine/IDevToolsSession.h"
 
 #include <utility>
 
@@ -11,7 +11,7 @@ constexpr int ChunkBytes = 1024 * 1024;
 
 } // namespace
 
-ResponseBodyReader::ResponseBodyReader(PageSession &session, QObject *parent)
+ResponseBodyReader::ResponseBodyReader(IDevToolsSession &session, QObject *parent)
     : QObject(parent), m_session(session)
 {
 }
@@ -20,30 +20,21 @@ void ResponseBodyReader::start(const QString &requestId, qint64 cap)
 {
     stop();
     m_cap = cap;
-    const quint64 generation = m_generation;
     m_session.send(QStringLiteral("Fetch.takeResponseBodyAsStream"), {{QStringLiteral("requestId"), requestId}},
-                   [this, generation](const QJsonObject &result, const QString &error) {
-                       const QString handle = result.value(QStringLiteral("stream")).toString();
-                       if (generation != m_generation) {
-                           close(handle); // stopped before the stream came
-                           return;
-                       }
-                       m_handle = handle;
+                   [this](const QJsonObject &result, const QString &error) {
+                       m_handle = result.value(QStringLiteral("stream")).toString();
                        if (!error.isEmpty() || m_handle.isEmpty()) {
-                           ++m_generation;
                            Q_EMIT failed(error.isEmpty() ? QStringLiteral("no stream") : error);
                            return;
                        }
-                       read(generation);
+                       read();
                    });
 }
 
-void ResponseBodyReader::read(quint64 generation)
+void ResponseBodyReader::read()
 {
     m_session.send(QStringLiteral("IO.read"), {{QStringLiteral("handle"), m_handle}, {QStringLiteral("size"), ChunkBytes}},
-                   [this, generation](const QJsonObject &result, const QString &error) {
-                       if (generation != m_generation)
-                           return;
+                   [this](const QJsonObject &result, const QString &error) {
                        if (!error.isEmpty()) {
                            stop();
                            Q_EMIT failed(error);
@@ -62,14 +53,13 @@ void ResponseBodyReader::read(quint64 generation)
                            stop();
                            Q_EMIT done(body);
                        } else {
-                           read(generation);
+                           read();
                        }
                    });
 }
 
 void ResponseBodyReader::stop()
 {
-    ++m_generation;
     close(std::exchange(m_handle, {}));
     m_body.clear();
 }

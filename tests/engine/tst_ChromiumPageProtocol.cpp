@@ -1,6 +1,7 @@
 #include "engine/ChromiumBrowser.h"
 #include "engine/ChromiumPage.h"
 #include "engine/IEngineProcess.h"
+#include "engine/PageSession.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -78,10 +79,13 @@ private Q_SLOTS:
     void aPageGoneBeforeItsReplyIsLeftAlone();
     void credentialsAnswerTheirOwnChallengesOnce();
     void headersGoToTheAddressOwnOriginOnly();
+    void everyHandlerOfAnEventHearsItInTurn();
+    void repliesReachOnlyTheRowsContext();
 
 private:
-    // Loads `row` in `page` and answers the opening of its page as `name` (its
-    // context, target and session ids are name-derived) and the navigation.
+    // Answers the opening of a page as `name`: its context, target and session ids are name-derived.
+    bool open(const QString &name);
+    // Loads `row` in `page` and answers the opening of its page as `name` and the navigation.
     bool loadAndOpen(ChromiumPage &page, const QString &name, const QString &row = {});
     // The main document of page `name` arrives, by default on its own session.
     void respond(const QString &name, int status, const QJsonObject &headers = {},
@@ -108,15 +112,20 @@ void TestChromiumPageProtocol::init()
     m_browser = std::make_unique<ChromiumBrowser>(*m_process, options);
 }
 
-bool TestChromiumPageProtocol::loadAndOpen(ChromiumPage &page, const QString &name, const QString &row)
+bool TestChromiumPageProtocol::open(const QString &name)
 {
-    page.load(row.isEmpty() ? QStringLiteral("http://127.0.0.1:9/") + name : row);
     return m_process->answer(QStringLiteral("Target.createBrowserContext"),
                              {{QStringLiteral("browserContextId"), QStringLiteral("C") + name}})
         && m_process->answer(QStringLiteral("Target.createTarget"),
                              {{QStringLiteral("targetId"), QStringLiteral("T") + name}})
         && m_process->answer(QStringLiteral("Target.attachToTarget"), {{Session, QStringLiteral("S") + name}})
-        && m_process->answer(QStringLiteral("Emulation.setDeviceMetricsOverride"))
+        && m_process->answer(QStringLiteral("Emulation.setDeviceMetricsOverride"));
+}
+
+bool TestChromiumPageProtocol::loadAndOpen(ChromiumPage &page, const QString &name, const QString &row)
+{
+    page.load(row.isEmpty() ? QStringLiteral("http://127.0.0.1:9/") + name : row);
+    return open(name)
         && m_process->answer(QStringLiteral("Page.navigate"), {{QStringLiteral("loaderId"), QStringLiteral("L") + name}});
 }
 
@@ -339,6 +348,50 @@ void TestChromiumPageProtocol::headersGoToTheAddressOwnOriginOnly()
         QCOMPARE(params.value(QStringLiteral("requestId")).toString(), QLatin1String(url));
         QCOMPARE(params.contains(QStringLiteral("headers")), withHeader);
     }
+}
+
+void TestChromiumPageProtocol::everyHandlerOfAnEventHearsItInTurn()
+{
+    QString failure;
+    QVERIFY2(m_browser->ensureRunning(&failure), qPrintable(failure));
+    PageSession session(*m_browser);
+    QStringList heard;
+    const QString failed = QStringLiteral("Network.loadingFailed");
+    for (const QString &handler : {QStringLiteral("first"), QStringLiteral("second")}) {
+        session.on(failed, [&heard, handler](const QJsonObject &params) {
+            heard << handler + QLatin1Char(' ') + params.value(QStringLiteral("requestId")).toString();
+        });
+    }
+    session.on(QStringLiteral("Network.loadingFinished"),
+               [&heard](const QJsonObject &) { heard << QStringLiteral("finished"); });
+    session.open();
+    QVERIFY(open(QStringLiteral("1")));
+    m_process->event(failed, {{QStringLiteral("requestId"), QStringLiteral("r1")}}, QStringLiteral("S1"));
+    QCOMPARE(heard, (QStringList{QStringLiteral("first r1"), QStringLiteral("second r1")}));
+}
+
+void TestChromiumPageProtocol::repliesReachOnlyTheRowsContext()
+{
+    QString failure;
+    QVERIFY2(m_browser->ensureRunning(&failure), qPrintable(failure));
+    PageSession session(*m_browser);
+    session.open();
+    QVERIFY(open(QStringLiteral("1")));
+    QStringList replied;
+    const auto evaluate = [&](const QString &expression) {
+        session.send(QStringLiteral("Runtime.evaluate"), {{QStringLiteral("expression"), expression}},
+                     [&replied, expression](const QJsonObject &, const QString &) { replied << expression; });
+    };
+    session.startRow(QStringLiteral("127.0.0.1"), [](const QString &) {});
+    evaluate(QStringLiteral("1"));
+    // The row ends and its context is replaced (it lives on until its cookies are
+    // read): the rest of its replies go nowhere.
+    session.endRow();
+    QVERIFY(m_process->answer(QStringLiteral("Runtime.evaluate")));
+    QVERIFY(open(QStringLiteral("2")));
+    evaluate(QStringLiteral("2"));
+    QVERIFY(m_process->answer(QStringLiteral("Runtime.evaluate")));
+    QCOMPARE(replied, QStringList{QStringLiteral("2")});
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPageProtocol)

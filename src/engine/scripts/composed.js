@@ -1,6 +1,7 @@
 // The page as its reader sees it, open shadow trees and same-origin frames
 // included, which innerText and cloning leave out. Pages without them are taken
-// as before: `holdsAny` is false, and `text` is the body's innerText.
+// as before: `holdsAny` is false, and `text` is the body's innerText. Also the
+// start and the end both page scripts share: the body laid out, and the answer.
 const composed = (() => {
   // The body of a shown same-origin frame with some text; empty frames (about:blank
   // ones of advertisements) leave the page as it was.
@@ -189,5 +190,26 @@ const composed = (() => {
     return result;
   };
 
-  return { holdsAny, text, copy };
+  // The body with every `content-visibility: auto` section laid out first (the
+  // engine leaves unlaid sections out of the text), or null without a body.
+  const laidOutBody = () => {
+    const body = document.body;
+    if (!body)
+      return null;
+    for (const element of document.querySelectorAll('*')) {
+      if (getComputedStyle(element).contentVisibility === 'auto')
+        element.style.setProperty('content-visibility', 'visible', 'important');
+    }
+    return body;
+  };
+  // The answer of a page script: its text, unless that is over the page cap, with
+  // the page's title (`title`), language and address, and `more`.
+  const answer = (text, title, more) => {
+    if (text.length > PAGE_CAP)
+      return { tooLarge: text.length };
+    return { text, title, lang: document.documentElement.getAttribute('lang') || '', finalUrl: location.href,
+             ...more };
+  };
+
+  return { holdsAny, text, copy, laidOutBody, answer };
 })();

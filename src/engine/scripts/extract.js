@@ -10,13 +10,9 @@
   /*COMPOSED*/
   const format = 'FORMAT';
   const mainContent = MAIN_CONTENT;
-  const body = document.body;
+  const body = composed.laidOutBody();
   if (!body)
     return { noBody: true };
-  for (const element of document.querySelectorAll('*')) {
-    if (getComputedStyle(element).contentVisibility === 'auto')
-      element.style.setProperty('content-visibility', 'visible', 'important');
-  }
   const flat = composed.holdsAny(body);
   // A copy of the whole document with shadow trees and frames in place, inert.
   const flatDocument = (keep) => {
@@ -521,10 +517,6 @@
     failures.unshift('the page could not be converted (' + describe(error) + '); its text was kept');
     text = composed.text(body);
   }
-  if (text.length > PAGE_CAP)
-    return { tooLarge: text.length };
-  return { text, title: found && found.title ? String(found.title) : document.title,
-           lang: document.documentElement.getAttribute('lang') || '',
-           finalUrl: location.href, fallback: mainContent && !found,
-           formatFallback: failures.length ? failures[0] : '' };
+  return composed.answer(text, found && found.title ? String(found.title) : document.title,
+                         { fallback: mainContent && !found, formatFallback: failures.length ? failures[0] : '' });
 })()

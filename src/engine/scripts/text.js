@@ -4,16 +4,8 @@
 // place of the marker below.
 (() => {
   /*COMPOSED*/
-  const body = document.body;
+  const body = composed.laidOutBody();
   if (!body)
     return { noBody: true };
-  for (const element of document.querySelectorAll('*')) {
-    if (getComputedStyle(element).contentVisibility === 'auto')
-      element.style.setProperty('content-visibility', 'visible', 'important');
-  }
-  const text = composed.text(body);
-  if (text.length > PAGE_CAP)
-    return { tooLarge: text.length };
-  return { text, title: String(document.title),
-           lang: document.documentElement.getAttribute('lang') || '', finalUrl: location.href };
+  return composed.answer(composed.text(body), String(document.title));
 })()
