@@ -33,6 +33,8 @@ QString failureOf(const Step &step)
         return error.description();
     } catch (const std::exception &error) {
         return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
     }
     return {};
 }
