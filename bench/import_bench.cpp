@@ -57,7 +57,7 @@ Figures importList(const QString &path, const QByteArray &bytes)
     FakeOpenFileDialog dialog;
     dialog.answer = path;
     StandInServices standIns;
-    const FormServices services{boxes, pump, standIns.settings, {&standIns.browser}, standIns.skin,
+    const FormServices services{boxes, pump, standIns.settings, {&standIns.page}, standIns.skin,
                                 standIns.folderBrowser, dialog, {}, {}, {}, {}};
     MainWindow window(list);
     Form1 logic(window, list, services);

@@ -3,7 +3,6 @@
 #include "engine/IPage.h"
 #include "support/IEventPump.h"
 
-#include <QElapsedTimer>
 
 BodyFetch::BodyFetch(IPage &page, IEventPump &pump, std::chrono::milliseconds limit, qint64 capBytes)
     : m_page(page), m_pump(pump), m_limit(limit), m_cap(capBytes)
@@ -17,30 +16,16 @@ BodyFetch::~BodyFetch()
     cancel();
 }
 
-PageOutcome BodyFetch::fetch(const QString &address)
-{
-    m_waiting = true;
-    // A fetch in the background ends within its limit.
-    while (m_current)
-        m_pump.waitForEvents(100);
-    watchPage();
-    m_page.loadBody(address, m_cap);
-    QElapsedTimer waited;
-    waited.start();
-    // A page that never answers is ended by takeOutcome, which fails it as timed out.
-    while (!m_page.isDone() && waited.elapsed() < m_limit.count())
-        m_pump.waitForEvents(100);
-    const PageOutcome answer = m_page.takeOutcome();
-    m_waiting = false;
-    startNext();
-    return answer;
-}
-
 void BodyFetch::start(const QString &address, std::chrono::milliseconds limit, Done done)
 {
     m_queued.push_back({address, limit, std::move(done)});
-    if (!m_waiting)
-        startNext();
+    startQueued();
+}
+
+void BodyFetch::startNext(const QString &address, Done done)
+{
+    m_queued.push_front({address, m_limit, std::move(done)});
+    startQueued();
 }
 
 void BodyFetch::cancel()
@@ -67,7 +52,7 @@ void BodyFetch::watchPage()
     });
 }
 
-void BodyFetch::startNext()
+void BodyFetch::startQueued()
 {
     if (m_current || m_queued.empty())
         return;
@@ -90,6 +75,5 @@ void BodyFetch::finishCurrent()
     const PageOutcome answer = m_page.takeOutcome();
     request.done(answer);
     m_pump.wake();
-    if (!m_waiting)
-        startNext();
+    startQueued();
 }

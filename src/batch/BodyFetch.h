@@ -14,8 +14,8 @@ class IEventPump;
 class IPage;
 
 // Fetches one address's answer through a page of the engine, with the options
-// of the rows (cookies, headers, proxy …): waiting for it while events run, or
-// in the background while the run goes on, one fetch at a time.
+// of the rows (cookies, headers, proxy …), in the background while the run
+// goes on, one fetch at a time.
 class BodyFetch
 {
 public:
@@ -23,15 +23,14 @@ public:
     BodyFetch(IPage &page, IEventPump &pump, std::chrono::milliseconds limit, qint64 capBytes = 0);
     ~BodyFetch();
 
-    // The answer: its body's bytes in `body`, or why it could not be had
-    // (`failure`, with the HTTP status when there was one). A fetch in the
-    // background ends first.
-    PageOutcome fetch(const QString &address);
-
     // Fetches in the background, after those started before: `done` is told the
-    // answer from the event loop, a failure when `limit` passes first.
+    // answer from the event loop (its body's bytes in `body`, or why it could
+    // not be had: `failure`, with the HTTP status when there was one), a
+    // failure when `limit` passes first.
     using Done = std::function<void(const PageOutcome &answer)>;
     void start(const QString &address, std::chrono::milliseconds limit, Done done);
+    // Fetches within the fetch's own limit, before the fetches not started yet.
+    void startNext(const QString &address, Done done);
     // Ends the fetches in the background, unanswered.
     void cancel();
 
@@ -42,7 +41,7 @@ private:
         Done done;
     };
     void watchPage();
-    void startNext();
+    void startQueued();
     void finishCurrent();
 
     IPage &m_page;
@@ -50,8 +49,7 @@ private:
     std::chrono::milliseconds m_limit;
     qint64 m_cap;
     std::deque<Request> m_queued;
-    std::optional<Request> m_current; // the fetch going on in the background
-    quint64 m_started = 0;            // fetches started in the background, to tell them apart
-    bool m_waiting = false;           // fetch() waits for its answer
+    std::optional<Request> m_current; // the fetch going on
+    quint64 m_started = 0;            // fetches started, to tell them apart
     QTimer m_timeLimit;               // of the fetch in the background
 };

@@ -10,7 +10,7 @@ const char *const StepNames[] = {"ready", "answer", "parse", "load", "settle",
 } // namespace
 
 QString RowTimeline::add(const QueuedRow &row, int page, const PageOutcome &outcome,
-                         const RowQueue::LoadTimes &times)
+                         const IRunObserver::LoadTimes &times)
 {
     const PageTimings &t = outcome.timings;
     // Each step's end, on the row's clock; a step not reached has none.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/RowQueue.h"
+#include "capture/IRunObserver.h"
 
 #include <QHash>
 #include <QString>
@@ -14,7 +14,7 @@ class RowTimeline
 {
 public:
     // One line for the load, which is counted in the sums.
-    QString add(const QueuedRow &row, int page, const PageOutcome &outcome, const RowQueue::LoadTimes &times);
+    QString add(const QueuedRow &row, int page, const PageOutcome &outcome, const IRunObserver::LoadTimes &times);
     // The sums, one line; empty before any load.
     QString summary() const;
 

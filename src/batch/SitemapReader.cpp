@@ -97,7 +97,19 @@ bool SitemapReader::open(const QString &address, const File *parent)
     }
     if (m_fetching)
         m_fetching(address);
-    PageOutcome answer = m_fetch.fetch(address);
+    m_opening = std::move(file);
+    // The answer outlives the reader, which a run may drop while a file is on its way.
+    m_answer = std::make_shared<std::optional<PageOutcome>>();
+    m_fetch.startNext(address, [answer = m_answer](const PageOutcome &fetched) { *answer = fetched; });
+    return true;
+}
+
+// Takes the file on its way once its answer is in.
+bool SitemapReader::opened()
+{
+    std::unique_ptr<File> file = std::move(m_opening);
+    PageOutcome answer = std::move(**m_answer);
+    m_answer.reset();
     ++m_filesRead;
     QString problem = answer.failure;
     if (problem.isEmpty() && GzipInflate::isGzip(answer.body)) {
@@ -106,7 +118,7 @@ bool SitemapReader::open(const QString &address, const File *parent)
             answer.body = inflated;
     }
     if (!problem.isEmpty()) {
-        m_error = QStringLiteral("cannot read sitemap %1: %2").arg(shown, problem);
+        m_error = QStringLiteral("cannot read sitemap %1: %2").arg(file->address, problem);
         return false;
     }
     if (!answer.finalUrl.isEmpty() && PageAddress::isWeb(QUrl(answer.finalUrl)))
@@ -204,21 +216,30 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
     return false;
 }
 
-bool SitemapReader::next(QString &address, QString &refusal)
+IRowSource::Answer SitemapReader::next(QString &address, QString &failure)
 {
+    using Answer = IRowSource::Answer;
     if (!m_error.isEmpty())
-        return false;
+        return Answer::End;
     if (!m_started) {
         m_started = true;
         if (!open(m_start, nullptr))
-            return false;
+            return Answer::End;
     }
-    while (!m_files.empty()) {
+    for (;;) {
+        if (m_opening) {
+            if (!*m_answer)
+                return Answer::NotYet;
+            if (!opened())
+                return Answer::End;
+        }
+        if (m_files.empty())
+            return Answer::End;
         File &file = *m_files.back();
         QString entry;
         if (!nextEntry(file, entry)) {
             if (!m_error.isEmpty())
-                return false;
+                return Answer::End;
             close();
             continue;
         }
@@ -235,19 +256,18 @@ bool SitemapReader::next(QString &address, QString &refusal)
                 continue;
             }
             if (!open(url.toString(QUrl::FullyEncoded), &file))
-                return false;
+                return Answer::End;
             continue;
         }
-        refusal.clear();
+        failure.clear();
         address = QUrl(entry).isRelative() ? url.toString(QUrl::FullyEncoded) : entry;
         if (address.toUtf8().size() > ListReader::MaxLineBytes) {
             address = address.left(80) + QStringLiteral("…");
-            refusal = QStringLiteral("address too long");
+            failure = QStringLiteral("address too long");
         } else if (!allowed(url, file)) {
-            refusal = QStringLiteral("not an http or https address, in sitemap %1").arg(file.address);
+            failure = QStringLiteral("not an http or https address, in sitemap %1").arg(file.address);
         }
         ++m_rowsGiven;
-        return true;
+        return Answer::Row;
     }
-    return false;
 }

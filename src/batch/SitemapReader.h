@@ -1,5 +1,8 @@
 #pragma once
 
+#include "capture/IRowSource.h"
+#include "engine/PageOutcome.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
@@ -8,13 +11,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class BodyFetch;
 
 // The addresses of a sitemap, read as they are needed: an index's sitemaps are
-// fetched one at a time, in its order, when the run comes to them, so only the
-// files being read are held. A gzipped file is inflated; a file that is no XML
+// fetched one at a time, in the background and in its order, when the run comes
+// to them, so only the files being read are held. A gzipped file is inflated; a file that is no XML
 // is read as a text sitemap, one address a line. At most 50000 entries are
 // taken from each file, the others named in one warning. A sitemap of the web
 // never leads to a local file.
@@ -31,9 +35,10 @@ public:
     SitemapReader(BodyFetch &fetch, const QString &address, Warn warn);
     ~SitemapReader();
 
-    // The next address, or why it is not loaded (`refusal`); false after the
-    // last one, or with error() once a file could not be read.
-    bool next(QString &address, QString &refusal);
+    // The next address (Row), with why it is not loaded in `failure`; NotYet
+    // while a file is on its way; End after the last one, or with error() once
+    // a file could not be read.
+    IRowSource::Answer next(QString &address, QString &failure);
     QString error() const { return m_error; }
     // Told the address of each file before it is fetched.
     void setFetching(std::function<void(const QString &address)> fetching) { m_fetching = std::move(fetching); }
@@ -45,6 +50,7 @@ private:
     struct File;
 
     bool open(const QString &address, const File *parent);
+    bool opened();
     bool nextEntry(File &file, QString &entry);
     bool nextTextEntry(File &file, QString &entry);
     void close();
@@ -58,6 +64,8 @@ private:
     QString m_start;
     bool m_started = false;
     std::vector<std::unique_ptr<File>> m_files; // the index, then the file it leads to
+    std::unique_ptr<File> m_opening;            // the file on its way
+    std::shared_ptr<std::optional<PageOutcome>> m_answer; // its answer, once in
     QSet<QString> m_opened;
     QString m_error;
 };

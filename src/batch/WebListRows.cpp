@@ -24,12 +24,12 @@ WebListRows::WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn
 
 WebListRows::~WebListRows() = default;
 
-bool WebListRows::next(QString &address, QString &refusal)
+IRowSource::Answer WebListRows::next(QString &address, QString &failure)
 {
-    const bool found = nextOfSources(address, refusal);
-    if (m_readingTold)
+    const IRowSource::Answer answer = nextOfSources(address, failure);
+    if (m_readingTold && answer != IRowSource::Answer::NotYet)
         tellReading({});
-    return found;
+    return answer;
 }
 
 void WebListRows::tellReading(const QString &what)
@@ -39,32 +39,35 @@ void WebListRows::tellReading(const QString &what)
         m_reading(what);
 }
 
-bool WebListRows::nextOfSources(QString &address, QString &refusal)
+IRowSource::Answer WebListRows::nextOfSources(QString &address, QString &failure)
 {
+    using Answer = IRowSource::Answer;
     if (!m_error.isEmpty() || m_allRead)
-        return false;
+        return Answer::End;
     for (;;) {
-        if (!m_sitemap && !m_feed) {
+        if (!m_sitemap && !m_feed && !m_feedAnswer) {
             if (m_nextSource >= m_sources.size())
                 break;
-            if (!open(m_sources.at(m_nextSource++)))
-                return false;
+            open(m_sources.at(m_nextSource++));
         }
-        if (m_sitemap ? nextFromSitemap(address, refusal) : nextFromFeed(address, refusal)) {
+        const Answer answer = m_sitemap ? nextFromSitemap(address, failure) : nextFromFeed(address, failure);
+        if (answer == Answer::Row)
             ++m_rows;
-            return true;
-        }
+        if (answer != Answer::End)
+            return answer;
         if (!m_error.isEmpty())
-            return false;
+            return Answer::End;
     }
     m_allRead = true;
-    return false;
+    return Answer::End;
 }
 
-bool WebListRows::open(const WebSource &source)
+void WebListRows::open(const WebSource &source)
 {
-    if (source.kind == WebSource::Kind::Feed)
-        return openFeed(source.address);
+    if (source.kind == WebSource::Kind::Feed) {
+        openFeed(source.address);
+        return;
+    }
     m_sitemap = std::make_unique<SitemapReader>(m_fetch, source.address, m_warn);
     m_sitemap->setFetching([this, start = PageAddress::withoutUserInfo(source.address)](const QString &) {
         const qint64 files = m_sitemap->filesRead();
@@ -73,23 +76,33 @@ bool WebListRows::open(const WebSource &source)
                                : QStringLiteral("reading sitemap %1 (%2, %3 so far)")
                                      .arg(start, counted(files, "file", "files"), counted(rows, "row", "rows")));
     });
-    return true;
 }
 
-bool WebListRows::nextFromSitemap(QString &address, QString &refusal)
+IRowSource::Answer WebListRows::nextFromSitemap(QString &address, QString &failure)
 {
-    if (m_sitemap->next(address, refusal))
-        return true;
+    const IRowSource::Answer answer = m_sitemap->next(address, failure);
+    if (answer != IRowSource::Answer::End)
+        return answer;
     m_error = m_sitemap->error();
     m_sitemap.reset();
-    return false;
+    return answer;
 }
 
-bool WebListRows::openFeed(const QString &address)
+void WebListRows::openFeed(const QString &address)
 {
     m_feedAddress = PageAddress::withoutUserInfo(address);
+    m_feedUrl = address;
     tellReading(QStringLiteral("reading feed %1").arg(m_feedAddress));
-    PageOutcome answer = m_fetch.fetch(address);
+    // The answer outlives this, which a run may drop while the feed is on its way.
+    m_feedAnswer = std::make_shared<std::optional<PageOutcome>>();
+    m_fetch.startNext(address, [answer = m_feedAnswer](const PageOutcome &fetched) { *answer = fetched; });
+}
+
+// Takes the feed on its way once its answer is in.
+bool WebListRows::feedOpened()
+{
+    PageOutcome answer = std::move(**m_feedAnswer);
+    m_feedAnswer.reset();
     QString problem = answer.failure;
     if (problem.isEmpty() && GzipInflate::isGzip(answer.body)) {
         QByteArray inflated;
@@ -100,7 +113,7 @@ bool WebListRows::openFeed(const QString &address)
         m_error = QStringLiteral("cannot read feed %1: %2").arg(m_feedAddress, problem);
         return false;
     }
-    const PageAddress page = PageAddress::fromRow(address);
+    const PageAddress page = PageAddress::fromRow(m_feedUrl);
     QUrl base(answer.finalUrl.isEmpty() ? page.url : answer.finalUrl);
     m_feedIsLocal = base.isLocalFile();
     m_feedBody = std::move(answer.body);
@@ -108,18 +121,24 @@ bool WebListRows::openFeed(const QString &address)
     return true;
 }
 
-bool WebListRows::nextFromFeed(QString &address, QString &refusal)
+IRowSource::Answer WebListRows::nextFromFeed(QString &address, QString &failure)
 {
+    if (m_feedAnswer) {
+        if (!*m_feedAnswer)
+            return IRowSource::Answer::NotYet;
+        if (!feedOpened())
+            return IRowSource::Answer::End;
+    }
     if (m_feed->next(address)) {
         const QUrl url(address);
-        refusal = PageAddress::isWeb(url) || (m_feedIsLocal && url.isLocalFile())
+        failure = PageAddress::isWeb(url) || (m_feedIsLocal && url.isLocalFile())
             ? QString()
             : QStringLiteral("not an http or https address, in feed %1").arg(m_feedAddress);
-        return true;
+        return IRowSource::Answer::Row;
     }
     if (!m_feed->error().isEmpty())
         m_error = QStringLiteral("cannot read feed %1: %2").arg(m_feedAddress, m_feed->error());
     m_feed.reset();
     m_feedBody.clear();
-    return false;
+    return IRowSource::Answer::End;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "batch/BatchOptions.h"
+#include "capture/IRowSource.h"
+#include "engine/PageOutcome.h"
 
 #include <QByteArray>
 #include <QList>
@@ -8,13 +10,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class BodyFetch;
 class FeedReader;
 class SitemapReader;
 
-// The rows of a batch's sitemaps and feeds, in the order given, each fetched
-// when the run comes to it and read as the run needs its rows.
+// The rows of a batch's sitemaps and feeds, in the order given, each fetched in
+// the background when the run comes to it and read as the run needs its rows.
 class WebListRows
 {
 public:
@@ -26,21 +29,23 @@ public:
     ~WebListRows();
 
     bool isEmpty() const { return m_sources.isEmpty(); }
-    // The next row, or why it is not loaded (`refusal`); false after the last
-    // one, or with error() once a sitemap or feed could not be read.
-    bool next(QString &address, QString &refusal);
+    // The next row (Row), with why it is not loaded in `failure`; NotYet while
+    // a file is on its way; End after the last one, or with error() once a
+    // sitemap or feed could not be read.
+    IRowSource::Answer next(QString &address, QString &failure);
     QString error() const { return m_error; }
     qint64 rows() const { return m_rows; }
     bool allRead() const { return m_allRead; }
     void setReading(Reading reading) { m_reading = std::move(reading); }
 
 private:
-    bool nextOfSources(QString &address, QString &refusal);
-    bool open(const WebSource &source);
+    IRowSource::Answer nextOfSources(QString &address, QString &failure);
+    void open(const WebSource &source);
     void tellReading(const QString &what);
-    bool openFeed(const QString &address);
-    bool nextFromSitemap(QString &address, QString &refusal);
-    bool nextFromFeed(QString &address, QString &refusal);
+    void openFeed(const QString &address);
+    bool feedOpened();
+    IRowSource::Answer nextFromSitemap(QString &address, QString &failure);
+    IRowSource::Answer nextFromFeed(QString &address, QString &failure);
 
     BodyFetch &m_fetch;
     QList<WebSource> m_sources;
@@ -50,7 +55,9 @@ private:
     qsizetype m_nextSource = 0;
     std::unique_ptr<SitemapReader> m_sitemap;
     std::unique_ptr<FeedReader> m_feed;
+    std::shared_ptr<std::optional<PageOutcome>> m_feedAnswer; // of the feed on its way
     QByteArray m_feedBody;
+    QString m_feedUrl;
     QString m_feedAddress; // as messages name it, without user info
     bool m_feedIsLocal = false;
     QString m_error;

@@ -4,6 +4,7 @@
 #include "capture/IRunView.h"
 #include "capture/MousePointer.h"
 #include "capture/OutputFile.h"
+#include "capture/RunMessages.h"
 #include "engine/PageAddress.h"
 #include "support/IEventPump.h"
 #include "support/IMessageBoxes.h"
@@ -17,25 +18,6 @@
 namespace {
 
 const QString IdleCaption = QStringLiteral("Progress Bar");
-
-// The row's steps report with its address.
-ErrorGuard::Statement forRow(const QString &url, const std::function<void()> &statement,
-                             QString *failure)
-{
-    return [url, statement, failure] {
-        try {
-            statement();
-        } catch (const RuntimeError &error) {
-            const RuntimeError named = error.description().contains(url)
-                ? error
-                : RuntimeError(PageAddress::shown(url) + QStringLiteral(": ") + error.description(),
-                               error.number());
-            if (failure && failure->isEmpty())
-                *failure = error.description();
-            throw named;
-        }
-    };
-}
 
 UrlListModel::RowState stateOf(const RowResult &result)
 {
@@ -51,8 +33,30 @@ UrlListModel::RowState stateOf(const RowResult &result)
 
 CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes,
                        const QList<IPage *> &pages, IEventPump &pump)
-    : m_view(view), m_list(list), m_boxes(boxes), m_pump(pump), m_queue(pages, pump, *this, *this)
+    : m_view(view),
+      m_list(list),
+      m_boxes(boxes),
+      m_pump(pump),
+      m_pages(guarded(pages, m_guard, [this] { showBusy(); })),
+      m_queue(pagesOf(m_pages), pump, *this, *this, *this)
 {
+}
+
+std::vector<std::unique_ptr<GuardedPage>> CaptureRun::guarded(const QList<IPage *> &pages, ErrorGuard *const &guard,
+                                                              std::function<void()> showBusy)
+{
+    std::vector<std::unique_ptr<GuardedPage>> guardedPages;
+    for (IPage *page : pages)
+        guardedPages.push_back(std::make_unique<GuardedPage>(*page, guard, showBusy));
+    return guardedPages;
+}
+
+QList<IPage *> CaptureRun::pagesOf(const std::vector<std::unique_ptr<GuardedPage>> &pages)
+{
+    QList<IPage *> list;
+    for (const auto &page : pages)
+        list.append(page.get());
+    return list;
 }
 
 CaptureRun::~CaptureRun() = default;
@@ -100,11 +104,11 @@ void CaptureRun::showBusy()
 void CaptureRun::run(ErrorGuard &guard)
 {
     if (guard.lineIf(100, [&] { return !(m_list.count() > 0); })) {
-        guard.run(190, [&] { m_boxes.information(emptyListMessage()); });
+        guard.run(190, [&] { m_boxes.information(RunMessages::emptyList()); });
         return;
     }
     if (guard.lineIf(102, [&] { return !IsFolder(m_view.folderText()); })) {
-        guard.run(188, [&] { m_boxes.information(missingFolderMessage()); });
+        guard.run(188, [&] { m_boxes.information(RunMessages::missingFolder()); });
         return;
     }
     setUpEngine(guard);
@@ -137,18 +141,20 @@ void CaptureRun::finishRun(ErrorGuard &guard, qint64 rowCount)
     QString counts = countsText(summary) + QLatin1Char('.');
     if (m_queue.stopRequested() && summary.finished() < rowCount)
         counts += QStringLiteral(" Stopped after %1 of %2 rows.").arg(summary.finished()).arg(rowCount);
-    guard.run(186, [&] { m_boxes.summary(doneMessage(), counts, m_failures.join(QLatin1Char('\n'))); });
+    guard.run(186, [&] { m_boxes.summary(RunMessages::done(), counts, m_failures.join(QLatin1Char('\n'))); });
 }
 
-bool CaptureRun::next(QString &text, QString &)
+IRowSource::Next CaptureRun::next()
 {
     // The rows there were when the run started; rows added meanwhile wait for the next.
     if (m_nextRow >= m_rowCount)
-        return false;
+        return {};
     ++m_nextRow;
-    if (!m_guard->run(112, [&] { text = m_list.text(int(m_nextRow)); }))
-        text.clear();
-    return true;
+    Next row;
+    row.answer = Answer::Row;
+    if (!m_guard->run(112, [&] { row.text = m_list.text(int(m_nextRow)); }))
+        row.text.clear();
+    return row;
 }
 
 QString CaptureRun::folder() const
@@ -178,24 +184,17 @@ void CaptureRun::waiting(const QueuedRow &, qint32 polls)
     m_guard->run(128, [this] { showBusy(); });
 }
 
-bool CaptureRun::runStep(Step step, const QueuedRow &row, const std::function<void()> &statement,
-                         QString *failure)
-{
-    const int line = step == Step::Load ? 116 : step == Step::Take ? 134 : 122;
-    if (step == Step::Take)
-        m_guard->run(132, [this] { showBusy(); });
-    return m_guard->run(line, forRow(row.url, statement, failure));
-}
-
-bool CaptureRun::write(const QueuedRow &row, const QString &path, const QString &content,
-                       QString *failure)
+bool CaptureRun::writeFile(const QueuedRow &row, const QString &path, const QString &text, QString *failure)
 {
     ErrorGuard &guard = *m_guard;
     guard.run(140, [this] { showBusy(); });
     OutputFileWriter writer;
-    const bool opened = guard.run(162, forRow(row.url, [&] { writer.open(path); }, failure));
-    const bool written = guard.run(164, forRow(row.url, [&] { writer.write(content); }, failure));
-    const bool closed = guard.run(166, forRow(row.url, [&] { writer.close(); }, failure));
+    const auto forRow = [&](const std::function<void()> &statement) {
+        return GuardedPage::forRow(row.url, statement, failure);
+    };
+    const bool opened = guard.run(162, forRow([&] { writer.open(path); }));
+    const bool written = guard.run(164, forRow([&] { writer.write(text); }));
+    const bool closed = guard.run(166, forRow([&] { writer.close(); }));
     return opened && written && closed;
 }
 

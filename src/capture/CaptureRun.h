@@ -1,7 +1,9 @@
 #pragma once
 
+#include "capture/FolderOutput.h"
+#include "capture/GuardedPage.h"
 #include "capture/IRowSource.h"
-#include "capture/IRowSteps.h"
+#include "capture/IRunObserver.h"
 #include "capture/RowQueue.h"
 #include "support/ErrorGuard.h"
 
@@ -11,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class IEventPump;
 class IMessageBoxes;
@@ -21,10 +24,10 @@ class UrlListModel;
 // The capture run of the start button: every row of the list loaded in the
 // window's pages, its text written to one file in the folder of the folder
 // box, and its outcome shown on its row. The steps the window shows (the
-// checks, the pointer, the bar and its captions, the write, "Done.") run
-// through the operation's error guard; a page that cannot be had is no fault
-// of the program and only marks its row.
-class CaptureRun : private IRowSource, private IRowSteps
+// checks, the pointer, the bar and its captions, the page's load and take, the
+// write, "Done.") run through the operation's error guard; a page that cannot
+// be had is no fault of the program and only marks its row.
+class CaptureRun : private IRowSource, private IRunObserver, private FolderOutput
 {
 public:
     using RowObserver = std::function<void(const RowResult &result)>;
@@ -46,13 +49,6 @@ public:
     void setEngineSetup(std::function<QStringList()> setup) { m_engineSetup = std::move(setup); }
 
     static int progressValue(qint64 row, qint64 count);
-    // The end of every run, and why a run does not start.
-    static QString doneMessage() { return QStringLiteral("Done."); }
-    static QString emptyListMessage() { return QStringLiteral("No files added."); }
-    static QString missingFolderMessage()
-    {
-        return QStringLiteral("Folder does not exist. Please select another folder.");
-    }
     // "8 saved, 2 failed", with the skipped rows when there are any.
     static QString countsText(const RowQueue::Summary &summary);
 
@@ -62,25 +58,27 @@ private:
     void setUpEngine(ErrorGuard &guard);
     void finishRun(ErrorGuard &guard, qint64 rowCount);
 
-    bool next(QString &text, QString &refusal) override;
-    QString folder() const override;
+    static std::vector<std::unique_ptr<GuardedPage>> guarded(const QList<IPage *> &pages, ErrorGuard *const &guard,
+                                                             std::function<void()> showBusy);
+    static QList<IPage *> pagesOf(const std::vector<std::unique_ptr<GuardedPage>> &pages);
+
+    Next next() override;
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
     void rowStarted(const QueuedRow &row) override;
     void waiting(const QueuedRow &row, qint32 polls) override;
-    bool runStep(Step step, const QueuedRow &row, const std::function<void()> &statement,
-                 QString *failure) override;
-    bool write(const QueuedRow &row, const QString &path, const QString &content,
-               QString *failure) override;
     void rowFinished(const RowResult &result) override;
+    QString folder() const override;
+    bool writeFile(const QueuedRow &row, const QString &path, const QString &text, QString *failure) override;
 
     IRunView &m_view;
     UrlListModel &m_list;
     IMessageBoxes &m_boxes;
     IEventPump &m_pump;
+    ErrorGuard *m_guard = nullptr; // of the run going on
+    std::vector<std::unique_ptr<GuardedPage>> m_pages;
     RowQueue m_queue;
     RowObserver m_observer;
     std::function<QStringList()> m_engineSetup;
-    ErrorGuard *m_guard = nullptr; // of the run going on
     qint64 m_rowCount = 0;
     qint64 m_nextRow = 0;
     QStringList m_failures;

@@ -1,14 +1,44 @@
 #pragma once
 
+#include "capture/QueuedRow.h"
+
 #include <QString>
 
-// Where a run's rows come from, in list order.
+#include <optional>
+
+// Where a run's rows come from, in list order, and whether each may start.
 class IRowSource
 {
 public:
+    enum class Answer {
+        Row,    // the next row
+        End,    // there are no more rows
+        NotYet, // none now, but more may come as events come in (a file on its way)
+    };
+    struct Next {
+        Answer answer = Answer::End;
+        QString text;    // the row as listed
+        std::optional<QString> name; // its output name before numbering; none: the fixed rule
+        QString failure; // why the row can never load (too long to be an address), or empty
+    };
+
     virtual ~IRowSource() = default;
 
-    // The next row's text, or a reason never to load it (too long to be an
-    // address); false after the last row.
-    virtual bool next(QString &text, QString &refusal) = 0;
+    // Asked again, as events come in, after NotYet.
+    virtual Next next() = 0;
+    // Whether the row may be asked about and started now; a row the source
+    // holds (it is still finding out whether to skip it) keeps its place while
+    // other rows start, and is asked again as events come in. Asked only before
+    // the row's first load.
+    virtual bool readyToStart(const QueuedRow &row)
+    {
+        Q_UNUSED(row)
+        return true;
+    }
+    // Why the row is left out, or empty; asked just before it would start.
+    virtual QString skipReason(const QueuedRow &row, const QString &outputPath)
+    {
+        Q_UNUSED(row) Q_UNUSED(outputPath)
+        return {};
+    }
 };

@@ -135,7 +135,7 @@ QString NameTemplate::field(const QString &name, const QString &address, qint64 
     return path;
 }
 
-QString NameTemplate::expand(const QString &address, qint64 row, QString *refusal) const
+QString NameTemplate::expand(const QString &address, qint64 row, QString *failure) const
 {
     QString name;
     qsizetype at = 0;
@@ -151,13 +151,13 @@ QString NameTemplate::expand(const QString &address, qint64 row, QString *refusa
     QStringList parts;
     for (const QString &part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         if (isDotPart(part)) {
-            *refusal = QStringLiteral("the name template gives a \"%1\" folder").arg(part);
+            *failure = QStringLiteral("the name template gives a \"%1\" folder").arg(part);
             return {};
         }
         parts << part;
     }
     if (parts.isEmpty()) {
-        *refusal = QStringLiteral("the name template gives an empty name");
+        *failure = QStringLiteral("the name template gives an empty name");
         return {};
     }
     for (qsizetype i = 0; i + 1 < parts.size(); ++i)

@@ -23,8 +23,8 @@ public:
 
     bool isEmpty() const { return m_pattern.isEmpty(); }
     // The name of the row's file, relative to the destination folder; empty
-    // with `refusal` set when no safe name can be made.
-    QString expand(const QString &address, qint64 row, QString *refusal) const;
+    // with `failure` set when no safe name can be made (the row then fails).
+    QString expand(const QString &address, qint64 row, QString *failure) const;
 
 private:
     QString field(const QString &name, const QString &address, qint64 row) const;

@@ -20,12 +20,12 @@ OutputNames::Key OutputNames::keyOf(const QString &text)
 
 QString OutputNames::plainName(const QString &address) const
 {
-    return m_namer ? m_namer(address) : MakeOutputFileName(address, m_extension);
+    return MakeOutputFileName(address, m_extension);
 }
 
-QString OutputNames::reserve(const QString &address)
+QString OutputNames::reserve(const QString &address, const std::optional<QString> &plainGiven)
 {
-    const QString plain = plainName(address);
+    const QString plain = plainGiven ? *plainGiven : plainName(address);
     const Key key = addressKey(address);
     const auto known = m_numberByAddress.find(key);
     if (known != m_numberByAddress.end())

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -17,16 +18,15 @@ class OutputNames
 public:
     explicit OutputNames(QString extension = QStringLiteral(".txt")) : m_extension(std::move(extension)) {}
 
-    // Makes a row's name before numbering; by default MakeOutputFileName's.
-    using Namer = std::function<QString(const QString &address)>;
-    void setNamer(Namer namer) { m_namer = std::move(namer); }
+    // A row's name before numbering by the fixed rule, MakeOutputFileName's.
     QString plainName(const QString &address) const;
     // The form in which addresses are told apart, as an archive writes them (the
     // form of a form is itself); by default the text.
     using AddressForm = std::function<QString(const QString &address)>;
     void setAddressForm(AddressForm form) { m_form = std::move(form); }
 
-    QString reserve(const QString &address);
+    // The row's name, from `plain` (its name before numbering) or else the fixed rule.
+    QString reserve(const QString &address, const std::optional<QString> &plain = std::nullopt);
     // Marks the name as the address's (a name an earlier run of the same list
     // gave it); the address may be given in its form.
     void take(const QString &address, const QString &fileName);
@@ -46,7 +46,6 @@ private:
     Key addressKey(const QString &address) const { return keyOf(m_form ? m_form(address) : address); }
 
     QString m_extension;
-    Namer m_namer;
     AddressForm m_form;
     std::unordered_map<Key, int, KeyHash> m_numberByAddress;
     std::unordered_set<Key, KeyHash> m_names;

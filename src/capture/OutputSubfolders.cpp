@@ -11,7 +11,7 @@
 
 namespace {
 
-QString refusal(const QString &path, int error)
+QString cannotCreate(const QString &path, int error)
 {
     const QString reason = error == ELOOP || error == ENOTDIR
         ? QStringLiteral("a symbolic link or a file is in its place")
@@ -49,7 +49,7 @@ bool OutputSubfolders::make(QString *failure)
         return true;
     int at = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (at < 0) {
-        *failure = refusal(m_folder, errno);
+        *failure = cannotCreate(m_folder, errno);
         return false;
     }
     QString path = m_folder;
@@ -61,7 +61,7 @@ bool OutputSubfolders::make(QString *failure)
                 m_firstMade = i;
             m_lastMade = i;
         } else if (errno != EEXIST) {
-            *failure = refusal(path, errno);
+            *failure = cannotCreate(path, errno);
             ::close(at);
             return false;
         }
@@ -69,7 +69,7 @@ bool OutputSubfolders::make(QString *failure)
         const int error = errno;
         ::close(at);
         if (next < 0) {
-            *failure = refusal(path, error);
+            *failure = cannotCreate(path, error);
             return false;
         }
         at = next;

@@ -7,5 +7,4 @@ struct QueuedRow {
     qint64 number = 0; // its place among the source's rows, from 1
     QString url;       // the text as listed
     QString name;      // its output file name, reserved in list order
-    QString refusal;   // the source's reason never to load it, or empty
 };

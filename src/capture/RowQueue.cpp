@@ -1,10 +1,11 @@
 #include "capture/RowQueue.h"
 
+#include "capture/IRowOutput.h"
 #include "capture/IRowSource.h"
-#include "capture/IRowSteps.h"
-#include "capture/OutputFile.h"
+#include "capture/IRunObserver.h"
 #include "engine/IPage.h"
 #include "support/IEventPump.h"
+#include "support/RuntimeError.h"
 
 #include <QSet>
 #include <QUrl>
@@ -22,11 +23,27 @@ QString hostOf(const QString &url)
     return QUrl::fromUserInput(url.trimmed()).host();
 }
 
+// Runs one of a page's steps; the reason it failed, or empty.
+template<typename Step>
+QString failureOf(const Step &step)
+{
+    try {
+        step();
+    } catch (const RuntimeError &error) {
+        return error.description();
+    } catch (const std::exception &error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+    return {};
+}
+
 } // namespace
 
-RowQueue::RowQueue(const QList<IPage *> &pages, IEventPump &pump, IRowSource &source,
-                   IRowSteps &steps)
-    : m_pump(pump), m_source(source), m_steps(steps)
+RowQueue::RowQueue(const QList<IPage *> &pages, IEventPump &pump, IRowSource &source, IRowOutput &output,
+                   IRunObserver &observer)
+    : m_pump(pump), m_source(source), m_output(output), m_observer(observer)
 {
     for (IPage *page : pages) {
         Slot slot;
@@ -108,26 +125,27 @@ RowQueue::Summary RowQueue::run()
     return m_summary;
 }
 
-// Reads rows up to a few more than the pages can take, reserving their names.
+// Reads rows up to a few more than the pages can take, reserving their names;
+// a source with nothing yet is asked again on the next pass.
 bool RowQueue::readAhead()
 {
     const size_t ahead = m_slots.size() * 2 + 8;
     while (!m_sourceDone && m_pending.size() < ahead) {
-        QString text;
-        QString refusal;
-        if (!m_source.next(text, refusal)) {
+        IRowSource::Next next = m_source.next();
+        if (next.answer == IRowSource::Answer::NotYet)
+            break;
+        if (next.answer == IRowSource::Answer::End) {
             m_sourceDone = true;
             break;
         }
         Pending pending;
         pending.row.number = ++m_read;
-        pending.row.url = text;
-        if (!refusal.isEmpty()) {
-            pending.row.refusal = refusal;
-            finishUnloaded(pending.row, refusal, RowResult::Outcome::Failed);
+        pending.row.url = std::move(next.text);
+        if (!next.failure.isEmpty()) {
+            finishUnloaded(pending.row, next.failure, RowResult::Outcome::Failed);
             continue;
         }
-        pending.row.name = m_names.reserve(text);
+        pending.row.name = m_names.reserve(pending.row.url, next.name);
         m_pending.push_back(std::move(pending));
     }
     return !m_pending.empty();
@@ -147,7 +165,7 @@ bool RowQueue::startOne(Slot &slot)
     const qint64 time = now();
     QSet<QString> heldNames; // an earlier row of the same name goes first
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
-        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time && frontEndReady(*it);
+        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time && sourceReady(*it);
         if (!ready || heldNames.contains(it->row.name) || nameLoading(it->row.name)) {
             heldNames.insert(it->row.name);
             continue;
@@ -155,37 +173,45 @@ bool RowQueue::startOne(Slot &slot)
         Pending pending = std::move(*it);
         m_pending.erase(it);
         if (pending.tries == 0) {
-            const QString path = MakeOutputPath(m_steps.folder(), pending.row.name);
-            const QString skip = m_steps.skipReason(pending.row, path);
+            const QString skip = m_source.skipReason(pending.row, m_output.pathOf(pending.row));
             if (!skip.isEmpty()) {
                 finishUnloaded(pending.row, skip, RowResult::Outcome::Skipped);
                 readAhead();
                 return true;
             }
-            m_steps.rowStarted(pending.row);
+            m_observer.rowStarted(pending.row);
             pending.firstLoadAt = now();
         }
-        if (waitsForHosts())
-            m_lastLoadByHost.insert(hostOf(pending.row.url), {now(), -1, &slot, pending.row.number});
-        QString failure;
-        IPage *page = slot.page;
-        const QString url = pending.row.url;
-        if (!m_steps.runStep(IRowSteps::Step::Load, pending.row, [page, url] { page->load(url); },
-                             &failure)) {
-            finish(pending.row, PageOutcome::failedWith(failure), pending.tries + 1, pending.firstLoadAt);
-            return true;
-        }
-        slot.busy = true;
-        slot.row = pending.row;
-        slot.tries = pending.tries + 1;
-        slot.firstLoadAt = pending.firstLoadAt;
-        slot.reloaded = pending.reloaded;
-        slot.polls = 0;
-        slot.loadedAt = now();
-        slot.waited.start();
+        loadRow(slot, pending);
         return true;
     }
     return false;
+}
+
+void RowQueue::loadRow(Slot &slot, Pending &pending)
+{
+    if (waitsForHosts())
+        m_lastLoadByHost.insert(hostOf(pending.row.url), {now(), -1, &slot, pending.row.number});
+    const QString failure = failureOf([&] { slot.page->load(pending.row.url); });
+    if (!failure.isEmpty()) {
+        finish(pending.row, PageOutcome::failedWith(failure), pending.tries + 1, pending.firstLoadAt);
+        return;
+    }
+    slot.busy = true;
+    slot.row = pending.row;
+    slot.tries = pending.tries + 1;
+    slot.firstLoadAt = pending.firstLoadAt;
+    slot.reloaded = pending.reloaded;
+    slot.polls = 0;
+    slot.loadedAt = now();
+    slot.waited.start();
+}
+
+PageOutcome RowQueue::takeOutcome(IPage &page)
+{
+    PageOutcome outcome;
+    const QString failure = failureOf([&] { outcome = page.takeOutcome(); });
+    return failure.isEmpty() ? outcome : PageOutcome::failedWith(failure);
 }
 
 // Waits while every busy page loads; false once one of them is done.
@@ -209,7 +235,7 @@ bool RowQueue::waitForPages()
         if (slot.busy)
             ++slot.polls;
     }
-    m_steps.waiting(shown->row, shown->polls);
+    m_observer.waiting(shown->row, shown->polls);
     return true;
 }
 
@@ -221,17 +247,9 @@ void RowQueue::collect(Slot &slot)
         if (last != m_lastLoadByHost.end())
             noteRequest(*last);
     }
-    PageOutcome outcome;
-    QString failure;
-    IPage *page = slot.page;
-    if (!m_steps.runStep(IRowSteps::Step::Take, slot.row, [&] { outcome = page->takeOutcome(); },
-                         &failure))
-        outcome = PageOutcome::failedWith(failure);
-    LoadTimes times{slot.loadedAt, now(), -1};
-    const auto tell = [&] {
-        if (m_timeline)
-            m_timeline(slot.row, int(&slot - m_slots.data()), outcome, times);
-    };
+    const PageOutcome outcome = takeOutcome(*slot.page);
+    IRunObserver::LoadTimes times{slot.loadedAt, now(), -1};
+    const auto tell = [&] { m_observer.loadEnded(slot.row, int(&slot - m_slots.data()), outcome, times); };
     if (outcome.failed() && outcome.lostToRestart && !slot.reloaded && !m_stopRequested) {
         // Another page's trouble cost this load: once more at once, beside its tries.
         tell();
@@ -278,20 +296,22 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
         result.reason = outcome.failure;
         if (outcome.refused) {
             result.outcome = RowResult::Outcome::Skipped;
-            result.outputPath = MakeOutputPath(m_steps.folder(), row.name);
+            result.outputPath = m_output.pathOf(row);
         }
         if (outcome.engineMissing)
             m_noEngine = outcome.failure;
     } else {
-        const QString path = MakeOutputPath(m_steps.folder(), row.name);
+        const QString path = m_output.pathOf(row);
         QString failure;
-        if (m_steps.write(row, path, m_format->compose(row.url, outcome), &failure)) {
+        const qint64 bytes = m_output.write(row, path, m_format->compose(row.url, outcome), &failure);
+        if (bytes >= 0) {
             result.outcome = RowResult::Outcome::Saved;
             result.outputPath = path;
+            result.bytes = bytes;
             QStringList notes;
             if (!outcome.note.isEmpty())
                 notes << outcome.note;
-            if (m_steps.writesFiles() && m_names.numbered(row.url))
+            if (m_output.writesFiles() && m_names.numbered(row.url))
                 notes << QStringLiteral("numbered: an earlier row has the plain name");
             result.note = notes.join(QStringLiteral("; "));
         } else {
@@ -302,7 +322,9 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
         ++m_summary.skipped;
     else
         ++(result.saved() ? m_summary.saved : m_summary.failed);
-    m_steps.rowFinished(result);
+    if (!result.saved())
+        m_output.passOver(row);
+    m_observer.rowFinished(result);
 }
 
 void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome)
@@ -313,12 +335,13 @@ void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowRe
     result.outcome = outcome;
     result.reason = reason;
     if (outcome == RowResult::Outcome::Skipped) {
-        result.outputPath = MakeOutputPath(m_steps.folder(), row.name);
+        result.outputPath = m_output.pathOf(row);
         ++m_summary.skipped;
     } else {
         ++m_summary.failed;
     }
-    m_steps.rowFinished(result);
+    m_output.passOver(row);
+    m_observer.rowFinished(result);
 }
 
 // Without an engine no row can load: each one left fails with its reason.
@@ -348,13 +371,13 @@ void RowQueue::dropUnstarted()
 
 // When the first row that waits only for its pause or its host may start; rows
 // held by an earlier row of their name start when that row ends, and rows the
-// front end holds when it is ready, each of which wakes the run.
+// source holds when it is ready, each of which wakes the run.
 qint64 RowQueue::nextStartAt()
 {
     qint64 next = std::numeric_limits<qint64>::max();
     QSet<QString> heldNames;
     for (const Pending &pending : m_pending) {
-        if (!heldNames.contains(pending.row.name) && !nameLoading(pending.row.name) && frontEndReady(pending))
+        if (!heldNames.contains(pending.row.name) && !nameLoading(pending.row.name) && sourceReady(pending))
             next = qMin(next, qMax(pending.startAt, hostFreeAt(pending.row.url)));
         heldNames.insert(pending.row.name);
     }
@@ -409,10 +432,10 @@ bool RowQueue::rowEnded(const Slot &slot) const
         || slot.polls >= MaxWaitPolls;
 }
 
-// The front end is asked only before a row's first load.
-bool RowQueue::frontEndReady(const Pending &pending) const
+// The source is asked only before a row's first load.
+bool RowQueue::sourceReady(const Pending &pending) const
 {
-    return pending.tries > 0 || m_steps.readyToStart(pending.row);
+    return pending.tries > 0 || m_source.readyToStart(pending.row);
 }
 
 bool RowQueue::nameLoading(const QString &name) const

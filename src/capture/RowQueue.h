@@ -19,14 +19,15 @@
 
 class IEventPump;
 class IPage;
+class IRowOutput;
 class IRowSource;
-class IRowSteps;
+class IRunObserver;
 
-// The rows of one run, taken from a source and loaded in N pages at once.
-// Names are reserved in list order; a row starts in the first free page as
-// soon as its tries' pause, its host's wait, the front end and any earlier row
-// of the same name allow, so no page idles while a row could start. Every finished row
-// goes to the front end's steps in the order rows finish.
+// The rows of one run, taken from a source, loaded in N pages at once and
+// written to an output. Names are reserved in list order; a row starts in the
+// first free page as soon as its tries' pause, its host's wait, the source and
+// any earlier row of the same name allow, so no page idles while a row could
+// start. The observer hears of every row as it starts and ends.
 class RowQueue
 {
 public:
@@ -37,7 +38,8 @@ public:
         qint64 finished() const { return saved + failed + skipped; }
     };
 
-    RowQueue(const QList<IPage *> &pages, IEventPump &pump, IRowSource &source, IRowSteps &steps);
+    RowQueue(const QList<IPage *> &pages, IEventPump &pump, IRowSource &source, IRowOutput &output,
+             IRunObserver &observer);
 
     void setFormat(const OutputFormat &format);
     // Names an earlier run gave stay taken.
@@ -48,17 +50,6 @@ public:
     void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
     // A host's own least wait, used when longer than the run's (robots.txt's Crawl-delay).
     void setHostWaitOf(std::function<int(const QString &host)> wait) { m_hostWaitOf = std::move(wait); }
-    // Told of every load as it ends: the row, the page (from 0), its outcome, and
-    // on the run's clock in milliseconds the load's start, its end and when the
-    // row was written (-1 when it is loaded again).
-    struct LoadTimes {
-        qint64 startMs = 0;
-        qint64 endMs = 0;
-        qint64 writtenMs = -1;
-    };
-    using LoadTimeline = std::function<void(const QueuedRow &row, int page, const PageOutcome &outcome,
-                                            const LoadTimes &times)>;
-    void setLoadTimeline(LoadTimeline timeline) { m_timeline = std::move(timeline); }
     // Ends a wait for a page that never answers.
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
 
@@ -110,7 +101,9 @@ private:
     bool waitsForHosts() const { return m_hostWaitMs > 0 || m_hostWaitOf; }
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
     bool rowEnded(const Slot &slot) const;
-    bool frontEndReady(const Pending &pending) const;
+    bool sourceReady(const Pending &pending) const;
+    void loadRow(Slot &slot, Pending &pending);
+    PageOutcome takeOutcome(IPage &page);
     bool nameLoading(const QString &name) const;
     bool anyBusy() const;
     qint64 now() const { return m_clock.elapsed(); }
@@ -118,7 +111,8 @@ private:
     std::vector<Slot> m_slots;
     IEventPump &m_pump;
     IRowSource &m_source;
-    IRowSteps &m_steps;
+    IRowOutput &m_output;
+    IRunObserver &m_observer;
     const OutputFormat *m_format = &OutputFormat::text();
     OutputNames m_names;
     int m_tries = 1;
@@ -145,5 +139,4 @@ private:
     };
     void noteRequest(HostLoad &load) const;
     QHash<QString, HostLoad> m_lastLoadByHost;
-    LoadTimeline m_timeline;
 };

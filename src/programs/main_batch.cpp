@@ -108,12 +108,11 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
     ChromiumBrowser engine(process, options.engine);
     QtEventPump pump;
     // Each page loads a row of its own, all in one engine.
-    std::vector<std::unique_ptr<ChromiumPage>> pages;
-    QList<IPage *> browsers;
+    std::vector<std::unique_ptr<ChromiumPage>> chromiumPages;
+    QList<IPage *> pages;
     for (int i = 0; i < options.jobs; ++i) {
-        pages.push_back(std::make_unique<ChromiumPage>(engine));
-        browsers.append(pages.back().get());
-        pages.back()->setDoneHandler([&pump] { pump.wake(); });
+        chromiumPages.push_back(std::make_unique<ChromiumPage>(engine));
+        pages.append(chromiumPages.back().get());
     }
     // Sitemaps, feeds and robots.txt files are fetched by a page of their own.
     std::unique_ptr<ChromiumPage> fetchPage;
@@ -133,7 +132,7 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
     const bool outTaken = options.report == QLatin1String("-") || options.toStandardOutput;
     if (!options.folderGiven)
         options.folder = QDir::currentPath();
-    BatchRun batch(options, browsers, pump, outTaken ? err : out, err);
+    BatchRun batch(options, pages, pump, outTaken ? err : out, err);
     if (reportFile.isOpen())
         batch.setReport(&reportFile);
     QFile textFile;

@@ -27,7 +27,7 @@ struct Fixture {
         return {boxes,
                 standIns.pump,
                 store,
-                {&standIns.browser},
+                {&standIns.page},
                 skin,
                 standIns.folderBrowser,
                 standIns.openFileDialog,

@@ -1,6 +1,6 @@
 #include "batch/BatchRun.h"
 #include "fakes/CountingEventPump.h"
-#include "fakes/FakeBrowser.h"
+#include "fakes/FakePage.h"
 #include "fakes/TestFiles.h"
 
 #include <QBuffer>
@@ -28,7 +28,7 @@ struct Fixture {
         options.listFiles = listFiles;
         if (options.folder.isEmpty())
             options.folder = folder.path();
-        BatchRun batch(options, {&browser}, pump, outStream, errStream);
+        BatchRun batch(options, {&page}, pump, outStream, errStream);
         batch.setStandardInput(input);
         batch.setReport(report);
         return batch.run();
@@ -52,7 +52,7 @@ struct Fixture {
     QTemporaryDir folder;
     QTemporaryDir lists;
     int listCount = 0;
-    FakeBrowser browser;
+    FakePage page;
     CountingEventPump pump;
     QString out;
     QString err;
@@ -88,11 +88,11 @@ private Q_SLOTS:
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
 {
     Fixture f;
-    f.browser.pages.insert(QStringLiteral("http://h/c"),
+    f.page.rows.insert(QStringLiteral("http://h/c"),
                            {QString(), 0, QStringLiteral("HTTP error 404")});
     const QString list = f.list("http://h/a\n\nhttp://h/b\nhttp://h/c\r\nhttp://h/d\rhttp://h/e\n");
     QCOMPARE(f.run({list}), int(BatchRun::SomeFailed));
-    QCOMPARE(f.browser.navigated, FiveRows);
+    QCOMPARE(f.page.navigated, FiveRows);
     QCOMPARE(f.progressRows(), (QList<int>{1, 2, 3, 4, 5}));
     QVERIFY2(f.out.contains(QStringLiteral("] FAILED http://h/c (HTTP error 404)\n")), qPrintable(f.out));
     QVERIFY(f.out.contains(QStringLiteral("[5/5] saved http://h/e -> ")));
@@ -122,7 +122,7 @@ void TestBatchRun::rowsTooLongFailWithoutReachingTheEngine()
     QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(1) << 30));
     file.close();
     QCOMPARE(f.run({sparse}), int(BatchRun::SomeFailed));
-    QVERIFY(f.browser.navigated.isEmpty());
+    QVERIFY(f.page.navigated.isEmpty());
     const QString start = QString(80, QChar::ReplacementCharacter) + QStringLiteral("…");
     QVERIFY(f.out.contains(QStringLiteral("] FAILED %1 (address too long)\n").arg(start)));
     QVERIFY(f.out.endsWith(f.summary("Saved 0, failed 1, skipped 0.")));
@@ -131,7 +131,7 @@ void TestBatchRun::rowsTooLongFailWithoutReachingTheEngine()
     const QByteArray tooLong = "http://h/" + QByteArray(2 * 1024 * 1024, 'x');
     QCOMPARE(mixed.run({mixed.list("http://h/1\n" + tooLong + "\r\nhttp://h/3")}),
              int(BatchRun::SomeFailed));
-    QCOMPARE(mixed.browser.navigated, (QStringList{"http://h/1", "http://h/3"}));
+    QCOMPARE(mixed.page.navigated, (QStringList{"http://h/1", "http://h/3"}));
     // The row too long ends as it is read, before the one loading.
     QCOMPARE(mixed.progressRows(), (QList<int>{2, 1, 3}));
     QVERIFY(mixed.out.contains(QStringLiteral("] FAILED http://h/%1… (address too long)\n")
@@ -149,13 +149,13 @@ void TestBatchRun::listProblemsAreRefusedBeforeAnyRow()
     const QString nowhere = missing.lists.filePath(QStringLiteral("nope.txt"));
     QCOMPARE(missing.run({missing.list("http://h/a\n"), nowhere}), int(BatchRun::NothingRun));
     QCOMPARE(missing.err, QStringLiteral("textorin-batch: File not found: ") + nowhere + QLatin1Char('\n'));
-    QVERIFY(missing.browser.navigated.isEmpty());
+    QVERIFY(missing.page.navigated.isEmpty());
 }
 
 void TestBatchRun::folderRemovedMidRunFailsTheRowsLeftWithTheReason()
 {
     Fixture f;
-    f.browser.onPoll = [&](const QString &url, int) {
+    f.page.onPoll = [&](const QString &url, int) {
         if (url != FiveRows.first())
             f.folder.remove();
     };
@@ -206,7 +206,7 @@ void TestBatchRun::userInfoReachesOnlyThePage()
     f.options.format = QStringLiteral("json");
     const QString row = QStringLiteral("https://me:secret@h/a");
     QCOMPARE(f.run({f.list(row.toUtf8())}), int(BatchRun::AllSaved));
-    QCOMPARE(f.browser.navigated, QStringList{row});
+    QCOMPARE(f.page.navigated, QStringList{row});
     const QString file = f.folder.filePath(QStringLiteral("https __h_a.json"));
     QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] saved https://h/a -> %1\n").arg(file)), qPrintable(f.out));
     report.close();

@@ -1,4 +1,7 @@
+#include "batch/BatchRowSource.h"
 #include "batch/OrderedOutput.h"
+#include "batch/StandardOutputWriter.h"
+#include "capture/OutputFormat.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -10,6 +13,8 @@ class TestOrderedOutput : public QObject
 private Q_SLOTS:
     void textsComeInListOrderHoldingOnlyRowsBehindALoadingOne();
     void headsPartTheTextsAsHeadDoes();
+    void headsWaitUntilASecondRowIsRead_data();
+    void headsWaitUntilASecondRowIsRead();
 };
 
 void TestOrderedOutput::textsComeInListOrderHoldingOnlyRowsBehindALoadingOne()
@@ -50,6 +55,39 @@ void TestOrderedOutput::headsPartTheTextsAsHeadDoes()
     OrderedOutput failing(closed);
     QVERIFY(!failing.finished(1, QStringLiteral("a"), QByteArray("A")));
     QVERIFY(!failing.errorString().isEmpty());
+}
+
+void TestOrderedOutput::headsWaitUntilASecondRowIsRead_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("one row") << QStringList{QStringLiteral("http://h/a")} << QByteArray("A");
+    QTest::newRow("two rows") << QStringList{QStringLiteral("http://h/a"), QStringLiteral("http://h/b")}
+                              << QByteArray("==> http://h/a <==\nA\n");
+}
+
+// A row that ends before a second is read waits for heads to be chosen.
+void TestOrderedOutput::headsWaitUntilASecondRowIsRead()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QByteArray, written);
+    BatchOptions options;
+    options.addresses = rows;
+    BatchRowSource source(options, OutputFormat::text(), false, {});
+    QString errors;
+    QTextStream err(&errors);
+    source.openLists(nullptr, err, {});
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    OrderedOutput texts(buffer);
+    StandardOutputWriter writer(texts, OutputFormat::text(), source, QStringLiteral("/out"));
+    QCOMPARE(source.next().answer, IRowSource::Answer::Row);
+    QString failure;
+    QCOMPARE(writer.write({1, rows.first(), {}}, {}, QStringLiteral("A"), &failure), 1);
+    QCOMPARE(buffer.data(), QByteArray());
+    source.next();
+    QVERIFY(writer.flush() && !writer.takeFailure());
+    QCOMPARE(buffer.data(), written);
 }
 
 QTEST_GUILESS_MAIN(TestOrderedOutput)

@@ -19,6 +19,7 @@ public:
         m_outcome = bodies.contains(address) ? PageOutcome() : PageOutcome::failedWith(QStringLiteral("HTTP error 404"));
         m_outcome.body = bodies.value(address);
         m_outcome.contentType = types.value(address);
+        notifyDone();
     }
     bool isDone() const override { return true; }
     PageOutcome takeOutcome() override { return m_outcome; }
@@ -29,6 +30,16 @@ public:
 private:
     PageOutcome m_outcome;
 };
+
+// The next row of a reader, waiting while its file is on its way; false after the last.
+template<typename Reader>
+bool nextOf(Reader &reader, QString &address, QString &failure)
+{
+    IRowSource::Answer answer;
+    while ((answer = reader.next(address, failure)) == IRowSource::Answer::NotYet)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return answer == IRowSource::Answer::Row;
+}
 
 QByteArray urlSet(int count)
 {
@@ -66,9 +77,9 @@ void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
     QStringList warnings;
     SitemapReader reader(fetch, QStringLiteral("http://h/index"), [&](const QString &w) { warnings << w; });
     QString address;
-    QString refusal;
+    QString failure;
     qint64 rows = 0;
-    while (reader.next(address, refusal) && address.startsWith(QStringLiteral("http://h/")) && refusal.isEmpty()
+    while (nextOf(reader, address, failure) && address.startsWith(QStringLiteral("http://h/")) && failure.isEmpty()
            && address != QStringLiteral("http://h/t1"))
         ++rows;
     QCOMPARE(rows, SitemapReader::MaxEntries);
@@ -77,8 +88,8 @@ void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
     QVERIFY2(warnings.at(1).contains(QStringLiteral("http://h/big lists 2 more entries")), qPrintable(warnings.at(1)));
     QCOMPARE(address, QStringLiteral("http://h/t1"));
     // A sitemap of the web names no local file.
-    QVERIFY(reader.next(address, refusal) && !refusal.isEmpty());
-    QVERIFY(!reader.next(address, refusal));
+    QVERIFY(nextOf(reader, address, failure) && !failure.isEmpty());
+    QVERIFY(!nextOf(reader, address, failure));
     QCOMPARE(reader.error(), QStringLiteral("cannot read sitemap http://h/gone: HTTP error 404"));
 }
 
@@ -117,8 +128,8 @@ void TestSitemapReader::readingIsToldBeforeEachFetch()
     QStringList told;
     rows.setReading([&](const QString &what) { told << what; });
     QString address;
-    QString refusal;
-    while (rows.next(address, refusal)) {
+    QString failure;
+    while (nextOf(rows, address, failure)) {
     }
     QVERIFY(rows.allRead() && rows.rows() == 4);
     QCOMPARE(told, (QStringList{"reading sitemap http://h/index", "reading sitemap http://h/index (1 file, 0 rows so far)", "",
@@ -151,15 +162,15 @@ void TestSitemapReader::htmlPagesAreNamedAsSuch()
     page.types.insert(QStringLiteral("http://h/s"), type);
     SitemapReader reader(fetch, QStringLiteral("http://h/s"), {});
     QString address;
-    QString refusal;
-    QVERIFY(!reader.next(address, refusal));
+    QString failure;
+    QVERIFY(!nextOf(reader, address, failure));
     QCOMPARE(reader.error(), error);
 
     // A sitemap whose server calls it a page is read all the same.
     page.bodies.insert(QStringLiteral("http://h/t"), urlSet(1));
     page.types.insert(QStringLiteral("http://h/t"), QStringLiteral("text/html"));
     SitemapReader sitemap(fetch, QStringLiteral("http://h/t"), {});
-    QVERIFY(sitemap.next(address, refusal) && address == QStringLiteral("http://h/0"));
+    QVERIFY(nextOf(sitemap, address, failure) && address == QStringLiteral("http://h/0"));
 }
 
 void TestSitemapReader::entriesWithUndefinedEntitiesAreLeftOut()
@@ -175,8 +186,8 @@ void TestSitemapReader::entriesWithUndefinedEntitiesAreLeftOut()
         SitemapReader reader(fetch, QStringLiteral("http://me:pw@h/s"), [&](const QString &w) { warnings << w; });
         QStringList addresses;
         QString address;
-        QString refusal;
-        while (reader.next(address, refusal))
+        QString failure;
+        while (nextOf(reader, address, failure))
             addresses << address;
         QCOMPARE(reader.error(), QString());
         QCOMPARE(addresses, (QStringList{"http://h/c&d", "http://h/e"}));

@@ -2,7 +2,7 @@
 #include "capture/CaptureRun.h"
 #include "capture/OutputFile.h"
 #include "fakes/CountingEventPump.h"
-#include "fakes/FakeBrowser.h"
+#include "fakes/FakePage.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/TestFiles.h"
@@ -22,7 +22,7 @@ struct Fixture {
     void add(const QString &url, const QString &text, int polls = 0, const QString &error = {})
     {
         list.append(url);
-        browser.pages.insert(url, {text, polls, error});
+        page.rows.insert(url, {text, polls, error});
     }
     QString file(const QString &url, const QString &in = {}) const
     {
@@ -35,9 +35,9 @@ struct Fixture {
     FakeFormView view;
     UrlListModel list;
     FakeMessageBoxes boxes;
-    FakeBrowser browser;
+    FakePage page;
     CountingEventPump pump;
-    CaptureRun run{view, list, boxes, {&browser}, pump};
+    CaptureRun run{view, list, boxes, {&page}, pump};
 };
 
 } // namespace
@@ -97,7 +97,7 @@ void TestCaptureRun::unusableFolderIsRefused()
     f.run.start();
     QCOMPARE(f.boxes.informations(),
              QStringList{QStringLiteral("Folder does not exist. Please select another folder.")});
-    QVERIFY(f.browser.navigated.isEmpty());
+    QVERIFY(f.page.navigated.isEmpty());
     QVERIFY(f.view.pointerHistory.isEmpty());
 }
 
@@ -108,7 +108,7 @@ void TestCaptureRun::savesEveryRowWithProgressAndFinishes()
     f.add(QStringLiteral("www.h.example/p?x=1"), QStringLiteral("Grüße ✓"));
     f.add(QStringLiteral("http://h/"), QString());
     int pointerDuringRun = -1;
-    f.browser.onPoll = [&](const QString &, int) { pointerDuringRun = f.view.pointer; };
+    f.page.onPoll = [&](const QString &, int) { pointerDuringRun = f.view.pointer; };
     f.run.start();
 
     QCOMPARE(f.view.valueHistory, (QVector<int>{33, 66, 100, 0}));
@@ -118,7 +118,7 @@ void TestCaptureRun::savesEveryRowWithProgressAndFinishes()
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("3 saved, 0 failed."));
     QVERIFY(f.boxes.warnings().isEmpty());
-    QCOMPARE(f.browser.navigated, f.list.rows());
+    QCOMPARE(f.page.navigated, f.list.rows());
     QCOMPARE(f.list.rowState(2), UrlListModel::RowState::Saved);
     QCOMPARE(f.file(QStringLiteral("http://h/a/b")), QStringLiteral("first\r\npage"));
     QCOMPARE(f.file(QStringLiteral("www.h.example/p?x=1")), QStringLiteral("Grüße ✓"));
@@ -167,7 +167,7 @@ void TestCaptureRun::captionShowsTheTextAfterTheLastBackslash()
     f.add(QStringLiteral("a\\b"), QStringLiteral("x"));
     f.run.start();
     QCOMPARE(f.view.captionHistory.first(), QStringLiteral("Processing: b"));
-    QCOMPARE(f.browser.navigated, QStringList{QStringLiteral("a\\b")});
+    QCOMPARE(f.page.navigated, QStringList{QStringLiteral("a\\b")});
 }
 
 void TestCaptureRun::failedPagesMarkTheirRowsAndTheRunGoesOn()
@@ -196,7 +196,7 @@ void TestCaptureRun::failedStepsAreReportedAndFailTheirRow()
 {
     Fixture f;
     f.add(QStringLiteral("http://a/"), QStringLiteral("a"));
-    f.browser.failNavigate = true;
+    f.page.failNavigate = true;
     f.run.start();
     QCOMPARE(f.boxes.warnings().size(), 1);
     QVERIFY(f.boxes.warnings().first().contains(QStringLiteral("at line 116\r")));
@@ -222,7 +222,7 @@ void TestCaptureRun::secondPressDuringARunDoesNothing()
     f.add(QStringLiteral("http://b/"), QStringLiteral("b"), 2);
     f.pump.onPass = [&] { f.run.start(); };
     f.run.start();
-    QCOMPARE(f.browser.navigated, (QStringList{QStringLiteral("http://a/"), QStringLiteral("http://b/")}));
+    QCOMPARE(f.page.navigated, (QStringList{QStringLiteral("http://a/"), QStringLiteral("http://b/")}));
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
     QVERIFY(!f.run.isRunning());
 }
@@ -241,7 +241,7 @@ void TestCaptureRun::rowsAddedDuringARunAreLeftForTheNext()
         }
     };
     f.run.start();
-    QCOMPARE(f.browser.navigated.size(), 2);
+    QCOMPARE(f.page.navigated.size(), 2);
     // Row 1 of 2 showed 50 before the rows came; row 2 of now 4 shows 50.
     QCOMPARE(f.view.valueHistory, (QVector<int>{50, 50, 0}));
 }
@@ -252,7 +252,7 @@ void TestCaptureRun::folderChangedDuringARunTakesTheRemainingRows()
     QTemporaryDir other;
     f.add(QStringLiteral("http://a/"), QStringLiteral("a"));
     f.add(QStringLiteral("http://b/"), QStringLiteral("b"));
-    f.browser.onPoll = [&](const QString &url, int) {
+    f.page.onPoll = [&](const QString &url, int) {
         if (url == QStringLiteral("http://b/"))
             f.view.folder = other.path();
     };
@@ -269,7 +269,7 @@ void TestCaptureRun::removedFolderIsReportedWithoutPartialFiles()
     QVERIFY(QDir().mkpath(doomed));
     f.view.folder = doomed;
     f.add(QStringLiteral("http://a/"), QStringLiteral("a"));
-    f.browser.onPoll = [&](const QString &, int) { QDir(doomed).removeRecursively(); };
+    f.page.onPoll = [&](const QString &, int) { QDir(doomed).removeRecursively(); };
     f.run.start();
     const QStringList warnings = f.boxes.warnings();
     // Each step's report gives the system's reason; none claims a fault of its own.
@@ -292,13 +292,13 @@ void TestCaptureRun::visitsListsBeyondSixteenBitRows()
     for (int i = 0; i < 40000; ++i)
         rows.append(QStringLiteral("http://row/%1").arg(i));
     f.list.appendRows(rows);
-    f.browser.pages.insert(QStringLiteral("http://row/39999"), {QStringLiteral("last"), 0, {}});
+    f.page.rows.insert(QStringLiteral("http://row/39999"), {QStringLiteral("last"), 0, {}});
     qint64 visited = 0;
     f.run.setRowObserver([&](const RowResult &) { ++visited; });
     f.view.folder = f.folder.path();
     f.run.start();
     QCOMPARE(visited, 40000);
-    QCOMPARE(f.browser.navigated.size(), 40000);
+    QCOMPARE(f.page.navigated.size(), 40000);
     QCOMPARE(f.file(QStringLiteral("http://row/39999")), QStringLiteral("last"));
 }
 
@@ -307,7 +307,7 @@ void TestCaptureRun::stopEndsTheRunAfterTheCurrentRow()
     Fixture f;
     for (const QString &row : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
         f.add(row, row, 3);
-    f.browser.onPoll = [&](const QString &url, int query) {
+    f.page.onPoll = [&](const QString &url, int query) {
         if (url == QLatin1String("a") && query == 2)
             f.run.requestStop();
     };
@@ -318,7 +318,7 @@ void TestCaptureRun::stopEndsTheRunAfterTheCurrentRow()
     QCOMPARE(f.view.pointer, 0);
     QCOMPARE(f.view.progress, QStringLiteral("Progress Bar"));
     // The next run goes through again.
-    f.browser.onPoll = {};
+    f.page.onPoll = {};
     f.run.start();
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("3 saved, 0 failed."));
 }
@@ -334,7 +334,7 @@ void TestCaptureRun::stopWhileABoxIsOpenLeavesTheNextRunWhole()
         f.add(row, row, 2);
     // The folder goes while row a loads; its write fails and a report opens,
     // and the stop comes while that report is open.
-    f.browser.onPoll = [&](const QString &url, int) {
+    f.page.onPoll = [&](const QString &url, int) {
         if (url == QLatin1String("a"))
             QDir(doomed).removeRecursively();
     };
@@ -348,7 +348,7 @@ void TestCaptureRun::stopWhileABoxIsOpenLeavesTheNextRunWhole()
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("0 saved, 1 failed. Stopped after 1 of 3 rows."));
     QVERIFY(!f.run.isRunning());
     // A second start saves every row.
-    f.browser.onPoll = {};
+    f.page.onPoll = {};
     f.boxes.onBox = {};
     QVERIFY(QDir().mkpath(doomed));
     f.run.start();

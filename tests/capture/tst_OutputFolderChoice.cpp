@@ -20,7 +20,7 @@ struct Fixture {
     }
     FormServices services()
     {
-        return {boxes, standIns.pump, store, {&standIns.browser}, standIns.skin, browser,
+        return {boxes, standIns.pump, store, {&standIns.page}, standIns.skin, browser,
                 standIns.openFileDialog, {}, {}, {}, {}};
     }
 

@@ -1,9 +1,10 @@
+#include "capture/FolderOutput.h"
 #include "capture/IRowSource.h"
-#include "capture/IRowSteps.h"
+#include "capture/IRunObserver.h"
 #include "capture/OutputFile.h"
 #include "capture/RowQueue.h"
 #include "fakes/CountingEventPump.h"
-#include "fakes/FakeBrowser.h"
+#include "fakes/FakePage.h"
 #include "fakes/TestFiles.h"
 
 #include <QDir>
@@ -15,15 +16,17 @@
 namespace {
 
 // A list of rows and a front end that records how each ended.
-struct Harness : IRowSource, IRowSteps {
-    bool next(QString &text, QString &) override
+struct Harness : IRowSource, IRunObserver {
+    Next next() override
     {
-        if (read >= rows.size())
-            return false;
-        text = rows.at(read++);
-        return true;
+        Next row;
+        if (read < rows.size()) {
+            row.answer = available >= 0 && read >= available ? Answer::NotYet : Answer::Row;
+            if (row.answer == Answer::Row)
+                row.text = rows.at(read++);
+        }
+        return row;
     }
-    QString folder() const override { return directory.path(); }
     QString skipReason(const QueuedRow &row, const QString &path) override
     {
         return skip ? skip(row, path) : QString();
@@ -35,9 +38,9 @@ struct Harness : IRowSource, IRowSteps {
              int failingLoads = 0)
     {
         rows.append(url);
-        for (FakeBrowser *page : {&first, &second}) {
-            if (!page->pages.contains(url))
-                page->pages.insert(url, {text, polls, error, failingLoads});
+        for (FakePage *page : {&first, &second}) {
+            if (!page->rows.contains(url))
+                page->rows.insert(url, {text, polls, error, failingLoads});
         }
     }
     QList<qint64> endedRows() const
@@ -51,12 +54,14 @@ struct Harness : IRowSource, IRowSteps {
 
     QStringList rows;
     qsizetype read = 0;
+    qsizetype available = -1; // the rows given before the source answers NotYet; -1: all
     QTemporaryDir directory;
+    FolderOutput output{directory.path()};
     std::function<QString(const QueuedRow &, const QString &)> skip;
     std::function<bool(const QueuedRow &)> ready;
     QList<RowResult> results;
-    FakeBrowser first;
-    FakeBrowser second;
+    FakePage first;
+    FakePage second;
     CountingEventPump pump;
 };
 
@@ -74,6 +79,7 @@ private Q_SLOTS:
     void skippedRowsAreNeitherLoadedNorWritten();
     void rowsTheFrontEndHoldsLetOthersStartFirst();
     void stopLetsTheLoadingRowsEndAndStartsNoOther();
+    void sourceWithNothingYetIsAskedAgainAsEventsComeIn();
 };
 
 void TestRowQueue::namesAreReservedInListOrderWhateverFinishesFirst()
@@ -83,7 +89,7 @@ void TestRowQueue::namesAreReservedInListOrderWhateverFinishesFirst()
     h.add(QStringLiteral("http://h/a_b"), {}, 0, QStringLiteral("gone"));
     h.add(QStringLiteral("h/a_b"), QStringLiteral("third"));
     h.add(QStringLiteral("http://h/a/b"), QStringLiteral("slow"));
-    RowQueue queue({&h.first, &h.second}, h.pump, h, h);
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h.output, h);
     queue.run();
     // Rows end as they finish; the row of the slow one's name waits for it.
     QCOMPARE(h.endedRows(), (QList<qint64>{2, 3, 1, 4}));
@@ -103,12 +109,12 @@ void TestRowQueue::pagesNeverIdleWhileAnotherHostsRowCanStart()
     h.add(QStringLiteral("http://a/3"), QStringLiteral("a3"));
     QElapsedTimer clock;
     QHash<QString, qint64> loadedAt;
-    for (FakeBrowser *page : {&h.first, &h.second})
+    for (FakePage *page : {&h.first, &h.second})
         page->onPoll = [&](const QString &url, int query) {
             if (query == 1)
                 loadedAt.insert(url, clock.elapsed());
         };
-    RowQueue queue({&h.first, &h.second}, h.pump, h, h);
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h.output, h);
     queue.setHostWait(150);
     clock.start();
     queue.run();
@@ -130,7 +136,7 @@ void TestRowQueue::pagesNeverIdleWhileAnotherHostsRowCanStart()
         if (query == 1)
             secondAt = lateClock.elapsed();
     };
-    RowQueue lateQueue({&late.first, &late.second}, late.pump, late, late);
+    RowQueue lateQueue({&late.first, &late.second}, late.pump, late, late.output, late);
     lateQueue.setHostWait(100);
     lateQueue.setWaitLimit(std::chrono::milliseconds(600));
     lateClock.start();
@@ -144,7 +150,7 @@ void TestRowQueue::failuresThatMayPassAreTriedAgainWithoutHoldingThePage()
     h.add(QStringLiteral("flaky"), QStringLiteral("at last"), 0, QStringLiteral("HTTP error 503"), 2);
     h.add(QStringLiteral("gone"), {}, 0, QStringLiteral("HTTP error 404 Not Found"));
     h.add(QStringLiteral("other"), QStringLiteral("other"));
-    RowQueue queue({&h.first}, h.pump, h, h);
+    RowQueue queue({&h.first}, h.pump, h, h.output, h);
     queue.setTries(3, 30);
     queue.run();
     QCOMPARE(h.first.navigated.count(QStringLiteral("flaky")), 3);
@@ -159,7 +165,7 @@ void TestRowQueue::failuresThatMayPassAreTriedAgainWithoutHoldingThePage()
     // Out of tries: the last failure is the row's.
     Harness g;
     g.add(QStringLiteral("flaky"), {}, 0, QStringLiteral("HTTP error 503"), 5);
-    RowQueue again({&g.first}, g.pump, g, g);
+    RowQueue again({&g.first}, g.pump, g, g.output, g);
     again.setTries(2, 1);
     again.run();
     QCOMPARE(g.first.navigated.size(), 2);
@@ -172,11 +178,11 @@ void TestRowQueue::rowsLostToARestartAreLoadedOnceMore()
     Harness h;
     h.add(QStringLiteral("lost once"), QStringLiteral("saved"), 0, QStringLiteral("engine restarted"), 1);
     h.add(QStringLiteral("lost always"), {}, 0, QStringLiteral("engine restarted"));
-    for (FakeBrowser *page : {&h.first, &h.second}) {
+    for (FakePage *page : {&h.first, &h.second}) {
         for (const QString &url : h.rows)
-            page->pages[url].lostToRestart = true;
+            page->rows[url].lostToRestart = true;
     }
-    RowQueue queue({&h.first}, h.pump, h, h);
+    RowQueue queue({&h.first}, h.pump, h, h.output, h);
     queue.setTries(1, 10'000); // a pause, were one taken, would outlast the test
     QElapsedTimer clock;
     clock.start();
@@ -195,7 +201,7 @@ void TestRowQueue::skippedRowsAreNeitherLoadedNorWritten()
     Harness h;
     h.add(QStringLiteral("h/a"), QStringLiteral("a"));
     h.add(QStringLiteral("h/b"), QStringLiteral("b"));
-    RowQueue queue({&h.first}, h.pump, h, h);
+    RowQueue queue({&h.first}, h.pump, h, h.output, h);
     queue.names().take(QStringLiteral("http://h/a"), QStringLiteral("h_a.txt")); // an earlier run's
     QStringList asked;
     h.skip = [&](const QueuedRow &row, const QString &path) {
@@ -226,7 +232,7 @@ void TestRowQueue::rowsTheFrontEndHoldsLetOthersStartFirst()
             released = heldSlices.size() == 3;
         }
     };
-    RowQueue queue({&h.first}, h.pump, h, h);
+    RowQueue queue({&h.first}, h.pump, h, h.output, h);
     queue.run();
     QCOMPARE(h.first.navigated, (QStringList{QStringLiteral("http://b/1"), QStringLiteral("http://b/2"),
                                              QStringLiteral("http://a/1")}));
@@ -240,7 +246,7 @@ void TestRowQueue::stopLetsTheLoadingRowsEndAndStartsNoOther()
     Harness h;
     for (int i = 1; i <= 6; ++i)
         h.add(QStringLiteral("http://h%1/").arg(i), QStringLiteral("t"), i == 1 ? 4 : 2);
-    RowQueue queue({&h.first, &h.second}, h.pump, h, h);
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h.output, h);
     h.first.onPoll = [&](const QString &, int query) {
         if (query == 2)
             queue.requestStop();
@@ -250,6 +256,56 @@ void TestRowQueue::stopLetsTheLoadingRowsEndAndStartsNoOther()
     QCOMPARE(h.first.navigated.size() + h.second.navigated.size(), 2);
     QCOMPARE(queue.summary().saved, 2);
     QCOMPARE(h.files().size(), 2);
+}
+
+void TestRowQueue::sourceWithNothingYetIsAskedAgainAsEventsComeIn()
+{
+    // The rest of the rows come once the first has ended, as links found in a page would.
+    Harness h;
+    h.add(QStringLiteral("http://a/1"), QStringLiteral("a1"), 3);
+    h.add(QStringLiteral("http://a/2"), QStringLiteral("a2"), 1);
+    h.add(QStringLiteral("http://b/1"), QStringLiteral("b1"));
+    h.add(QStringLiteral("http://b/2"), QStringLiteral("b2"), 2);
+    h.available = 2;
+    h.pump.onPass = [&] {
+        if (!h.results.isEmpty())
+            h.available = -1;
+    };
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h.output, h);
+    queue.run();
+    QList<qint64> ended = h.endedRows();
+    std::sort(ended.begin(), ended.end());
+    QCOMPARE(ended, (QList<qint64>{1, 2, 3, 4}));
+    QCOMPARE(h.first.navigated.size() + h.second.navigated.size(), 4);
+    QCOMPARE(h.files().size(), 4);
+
+    // With nothing loading, the run sleeps in slices until rows come, rather than spinning.
+    Harness idle;
+    idle.add(QStringLiteral("http://a/1"), QStringLiteral("a1"));
+    idle.available = 0;
+    QList<int> slices;
+    idle.pump.onPass = [&] {
+        slices << idle.pump.lastSlice;
+        if (slices.size() == 3)
+            idle.available = -1;
+    };
+    RowQueue idleQueue({&idle.first}, idle.pump, idle, idle.output, idle);
+    idleQueue.run();
+    QCOMPARE(slices, (QList<int>{100, 100, 100}));
+    QCOMPARE(idleQueue.summary().saved, 1);
+
+    // A source that never gives a row holds the run only until it is stopped.
+    Harness never;
+    never.add(QStringLiteral("http://a/1"), QStringLiteral("a1"));
+    never.available = 0;
+    RowQueue neverQueue({&never.first}, never.pump, never, never.output, never);
+    never.pump.onPass = [&] {
+        if (never.pump.waits == 5)
+            neverQueue.requestStop();
+    };
+    neverQueue.run();
+    QCOMPARE(never.pump.waits, 5);
+    QVERIFY(never.results.isEmpty() && never.first.navigated.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRowQueue)

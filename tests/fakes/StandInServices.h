@@ -2,7 +2,7 @@
 
 #include "app/FormServices.h"
 #include "fakes/CountingEventPump.h"
-#include "fakes/FakeBrowser.h"
+#include "fakes/FakePage.h"
 #include "fakes/FakeFolderBrowser.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeOpenFileDialog.h"
@@ -17,14 +17,14 @@ struct StandInServices {
 
     FormServices services()
     {
-        return {boxes, pump, settings, {&browser}, skin, folderBrowser, openFileDialog, {}, {}, {}, {}};
+        return {boxes, pump, settings, {&page}, skin, folderBrowser, openFileDialog, {}, {}, {}, {}};
     }
 
     QTemporaryDir config;
     SettingsStore settings;
     FakeMessageBoxes boxes;
     CountingEventPump pump;
-    FakeBrowser browser;
+    FakePage page;
     FakeSkin skin;
     FakeFolderBrowser folderBrowser;
     FakeOpenFileDialog openFileDialog;

@@ -110,7 +110,7 @@ void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
     FakeMessageBoxes boxes;
     QtEventPump pump;
     StandInServices standIns;
-    const FormServices services{boxes, pump, standIns.settings, {&standIns.browser}, standIns.skin,
+    const FormServices services{boxes, pump, standIns.settings, {&standIns.page}, standIns.skin,
                                 standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}, {}};
     MainWindow window(list);
     Form1 logic(window, list, services);

@@ -41,7 +41,7 @@ struct Window {
     FakeMessageBoxes boxes;
     QtEventPump pump;
     StandInServices standIns;
-    FormServices services{boxes, pump, standIns.settings, {&standIns.browser}, standIns.skin,
+    FormServices services{boxes, pump, standIns.settings, {&standIns.page}, standIns.skin,
                           standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}, {}};
     MainWindow window{list};
     Form1 logic{window, list, services};

@@ -8,10 +8,10 @@
 #include <functional>
 
 // A page whose rows are done after a set number of queries.
-class FakeBrowser : public IPage
+class FakePage : public IPage
 {
 public:
-    struct Page {
+    struct Row {
         QString text;
         int pollsUntilReady = 0; // queries answering "loading" before done
         QString error;           // the row fails with this reason
@@ -24,7 +24,7 @@ public:
     PageOutcome takeOutcome() override;
     qint64 requestedAtMs() const override;
 
-    QHash<QString, Page> pages;
+    QHash<QString, Row> rows; // how each row answers
     QStringList navigated;
     // Runs during each query (to act while the run waits).
     std::function<void(const QString &url, int query)> onPoll;

@@ -1,0 +1,206 @@
+#include "batch/BatchRowSource.h"
+
+#include "batch/BodyFetch.h"
+#include "batch/ListRows.h"
+#include "batch/RobotsGate.h"
+#include "batch/SavedRows.h"
+#include "batch/SitemapReader.h"
+#include "batch/WebListRows.h"
+#include "capture/OutputFile.h"
+#include "capture/OutputFormat.h"
+#include "support/IEventPump.h"
+
+#include <QCryptographicHash>
+
+#include <utility>
+
+namespace {
+
+// The first characters of a row too long to show, unprintable ones replaced.
+QString addressStart(const QString &text)
+{
+    constexpr qsizetype Shown = 80;
+    qsizetype size = qMin(text.size(), Shown);
+    if (size > 0 && size < text.size() && text.at(size - 1).isHighSurrogate())
+        --size;
+    QString start = text.left(size);
+    for (QChar &character : start) {
+        if (character.category() == QChar::Other_Control)
+            character = QChar::ReplacementCharacter;
+    }
+    return start + QStringLiteral("…");
+}
+
+} // namespace
+
+BatchRowSource::BatchRowSource(const BatchOptions &options, const OutputFormat &format, bool namesFiles,
+                               Warn warn)
+    : m_options(options), m_format(format), m_namesFiles(namesFiles), m_warn(std::move(warn))
+{
+    if (!options.nameTemplate.isEmpty())
+        m_template = NameTemplate(options.nameTemplate, format.extension);
+}
+
+BatchRowSource::~BatchRowSource() = default;
+
+int BatchRowSource::shardOf(const QString &fileName, int shards)
+{
+    const QByteArray digest = QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha256);
+    quint64 value = 0;
+    for (int i = 0; i < 8; ++i)
+        value = (value << 8) | quint8(digest.at(i));
+    return int(value % quint64(shards)) + 1;
+}
+
+void BatchRowSource::openLists(QIODevice *input, QTextStream &err, std::function<void()> afterRead)
+{
+    m_rows = std::make_unique<ListRows>(m_options.addresses, m_options.listFiles, input, err);
+    m_rows->setAfterRead(std::move(afterRead));
+}
+
+bool BatchRowSource::startFetching(IPage *page, IEventPump &pump)
+{
+    const bool fromWeb = !m_options.webSources.isEmpty();
+    if (!fromWeb && !m_options.robots)
+        return true;
+    if (!page) {
+        m_warn(QStringLiteral("no page to fetch sitemaps, feeds or robots.txt with"));
+        return false;
+    }
+    // A sitemap may hold 50 MiB, more than a page.
+    m_fetch = std::make_unique<BodyFetch>(*page, pump, std::chrono::milliseconds(m_options.engine.longestRowMs()),
+                                          qMax(m_options.engine.pageCap, SitemapReader::MaxInflatedBytes));
+    if (fromWeb) {
+        m_webRows = std::make_unique<WebListRows>(*m_fetch, m_options.webSources, m_warn);
+        m_webRows->setReading([this](const QString &what) {
+            m_reading = what;
+            if (m_readingChanged)
+                m_readingChanged();
+        });
+    }
+    if (m_options.robots)
+        m_robots = std::make_unique<RobotsGate>(*m_fetch, m_options.engine.pageLimitMs, m_warn);
+    return true;
+}
+
+bool BatchRowSource::readFirst(IEventPump &pump)
+{
+    if (m_firstRow)
+        return true;
+    ListedRow row;
+    Answer answer;
+    while ((answer = nextListed(row)) == Answer::NotYet)
+        pump.waitForEvents(100);
+    if (answer == Answer::Row)
+        m_firstRow = std::move(row);
+    return m_firstRow.has_value();
+}
+
+IRowSource::Answer BatchRowSource::nextListed(ListedRow &row)
+{
+    if (m_firstRow) {
+        row = std::move(*m_firstRow);
+        m_firstRow.reset();
+        return Answer::Row;
+    }
+    ListRows::Row listed;
+    if (!m_listsRead && m_rows->next(listed)) {
+        // A row too long never reaches the engine.
+        if (listed.tooLong) {
+            row.text = addressStart(listed.text);
+            row.failure = QStringLiteral("address too long");
+        } else {
+            row.text = std::move(listed.text);
+        }
+        return Answer::Row;
+    }
+    m_listsRead = true;
+    if (!m_webRows || m_failed)
+        return Answer::End;
+    const Answer answer = m_webRows->next(row.text, row.failure);
+    if (answer != Answer::End)
+        return answer;
+    if (!m_webRows->error().isEmpty()) {
+        // The rows already read run; no further ones are taken.
+        m_warn(m_webRows->error());
+        m_failed = true;
+    }
+    return Answer::End;
+}
+
+IRowSource::Next BatchRowSource::next()
+{
+    for (;;) {
+        ListedRow listed;
+        const Answer answer = nextListed(listed);
+        if (answer != Answer::Row) {
+            m_ended = answer == Answer::End;
+            Next none;
+            none.answer = answer;
+            return none;
+        }
+        ++m_listRow;
+        Next row;
+        row.answer = Answer::Row;
+        row.text = std::move(listed.text);
+        row.failure = std::move(listed.failure);
+        if (row.failure.isEmpty() && !m_template.isEmpty()) {
+            QString failure;
+            row.name = m_template.expand(row.text, m_listRow, &failure);
+            // A name that could make no file fails its row, unless there are no files.
+            if (m_namesFiles)
+                row.failure = failure;
+        }
+        if (!row.failure.isEmpty()) {
+            ++m_rowsGiven;
+            return row;
+        }
+        if (inShard(row)) {
+            ++m_rowsGiven;
+            if (m_robots)
+                m_robots->prepare(row.text);
+            return row;
+        }
+    }
+}
+
+bool BatchRowSource::inShard(const Next &row) const
+{
+    if (m_options.shards <= 1)
+        return true;
+    const QString name = row.name ? *row.name : MakeOutputFileName(row.text, m_format.extension);
+    return shardOf(name, m_options.shards) == m_options.shard;
+}
+
+bool BatchRowSource::readyToStart(const QueuedRow &row)
+{
+    // A row waits for its site's robots.txt while other rows load.
+    return !m_robots || m_robots->isKnown(row.url);
+}
+
+QString BatchRowSource::skipReason(const QueuedRow &row, const QString &outputPath)
+{
+    const QString robots = m_robots ? m_robots->skipReason(row.url) : QString();
+    if (!robots.isEmpty() || !m_history)
+        return robots;
+    return m_history->skipReason(row.url, outputPath);
+}
+
+qint64 BatchRowSource::total() const
+{
+    // A shard's rows are known only once the lists are read, a sitemap's once it is.
+    if (m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
+        return -1;
+    const qint64 listed = m_rows->total();
+    return listed < 0 ? -1 : listed + (m_webRows ? m_webRows->rows() : 0);
+}
+
+qint64 BatchRowSource::linesLeftOut() const
+{
+    return m_rows ? m_rows->skipped() : 0;
+}
+
+bool BatchRowSource::readFailed() const
+{
+    return m_rows && m_rows->readFailed();
+}

@@ -1,0 +1,64 @@
+#include "batch/RowReport.h"
+
+#include "capture/RowResult.h"
+#include "engine/PageAddress.h"
+
+#include <QFileDevice>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+RowReport::RowReport(QFileDevice &device, const BatchOptions &options, bool toStandardOutput)
+    : m_device(device), m_options(options), m_toStandardOutput(toStandardOutput)
+{
+}
+
+QString RowReport::nameInFolder(const QString &folder, const QString &path)
+{
+    const QString prefix = folder + QLatin1Char('/');
+    return path.startsWith(prefix) ? path.mid(prefix.size()) : QFileInfo(path).fileName();
+}
+
+bool RowReport::add(const RowResult &result)
+{
+    static const QString outcomes[] = {QStringLiteral("saved"), QStringLiteral("failed"),
+                                       QStringLiteral("skipped")};
+    const bool saved = result.saved();
+    return write({result.row, result.url, outcomes[int(result.outcome)],
+                  m_toStandardOutput ? QString() : result.outputPath,
+                  saved ? QString() : result.reason.simplified(), result.page.httpStatus,
+                  result.page.contentType, result.ms, result.tries, saved && result.page.mainContentFallback,
+                  saved ? result.page.formatFallback : QString(),
+                  m_toStandardOutput && saved ? result.bytes : -1});
+}
+
+bool RowReport::write(const Record &record)
+{
+    const QFileInfo file(record.file);
+    QJsonObject line{
+        {QStringLiteral("row"), record.row},
+        {QStringLiteral("address"), PageAddress::withoutUserInfo(record.address)},
+        {QStringLiteral("outcome"), record.outcome},
+        {QStringLiteral("file"),
+         record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(m_options.folder, record.file))},
+        {QStringLiteral("bytes"), record.outcome != QLatin1String("saved") ? QJsonValue()
+                                  : QJsonValue(record.textBytes >= 0 ? record.textBytes : file.size())},
+        {QStringLiteral("http_status"), record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue()},
+        {QStringLiteral("content_type"), record.contentType.isEmpty() ? QJsonValue() : QJsonValue(record.contentType)},
+        {QStringLiteral("reason"), record.reason.isEmpty() ? QJsonValue() : QJsonValue(record.reason)},
+        {QStringLiteral("ms"), record.ms},
+        {QStringLiteral("tries"), record.tries},
+    };
+    if (m_options.engine.mainContent)
+        line.insert(QStringLiteral("fallback"), record.fallback);
+    if (!m_options.engine.plainText()) {
+        line.insert(QStringLiteral("format_fallback"), record.formatFallback.isEmpty()
+                        ? QJsonValue() : QJsonValue(record.formatFallback));
+    }
+    const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    if (m_device.write(bytes) == bytes.size() && m_device.flush())
+        return true;
+    m_error = m_device.errorString();
+    m_device.unsetError();
+    return false;
+}
