@@ -1,4 +1,5 @@
 # Fails when a source file includes a header of a layer above its own.
+cmake_minimum_required(VERSION 3.25)
 # Layers, lowest first; app and batch stand side by side.
 set(rank_support 0)
 set(rank_urllist 1)
@@ -9,19 +10,52 @@ set(rank_batch 4)
 set(rank_process 5)
 set(rank_platform 6)
 set(rank_programs 7)
+# The engine's parts, lowest first, above the contract in engine/ itself.
+set(part_rank_engine 0)
+set(part_rank_engine/devtools 1)
+set(part_rank_engine/cookies 2)
+set(part_rank_engine/load 3)
+set(part_rank_engine/answers 4)
+set(part_rank_engine/chromium 5)
+# The layers above the engine in the core know it by its contract (and a cookie file).
+set(core_front_ends capture app batch)
+set(engine_parts_for_front_ends engine engine/cookies)
+
+# The layer of a path below src/, and its part ("engine/load", or the layer itself).
+function(layer_of path layer_var part_var)
+  string(REGEX MATCH "^[a-z]+" layer "${path}")
+  string(REGEX MATCH "^engine/[a-z]+/" part "${path}")
+  if(part)
+    string(REGEX REPLACE "/$" "" part "${part}")
+  else()
+    set(part "${layer}")
+  endif()
+  set(${layer_var} "${layer}" PARENT_SCOPE)
+  set(${part_var} "${part}" PARENT_SCOPE)
+endfunction()
+
 file(GLOB_RECURSE sources "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
 set(faults "")
 foreach(source IN LISTS sources)
   file(RELATIVE_PATH relative "${SOURCE_DIR}/src" "${source}")
-  string(REGEX MATCH "^[a-z]+" layer "${relative}")
+  layer_of("${relative}" layer part)
   file(STRINGS "${source}" includes REGEX "^#include \"[a-z]+/")
   foreach(line IN LISTS includes)
-    string(REGEX REPLACE "^#include \"([a-z]+)/.*" "\\1" used "${line}")
-    if(NOT DEFINED rank_${used} OR NOT DEFINED rank_${layer})
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+    layer_of("${header}" used used_part)
+    if(NOT DEFINED rank_${used} OR NOT DEFINED rank_${layer}
+       OR (used STREQUAL "engine" AND NOT DEFINED part_rank_${used_part}))
       list(APPEND faults "${relative}: unknown layer in ${line}")
     elseif(rank_${used} GREATER rank_${layer}
            OR (rank_${used} EQUAL rank_${layer} AND NOT used STREQUAL layer))
       list(APPEND faults "${relative}: ${line}")
+    elseif(layer STREQUAL "engine" AND used STREQUAL "engine"
+           AND (part_rank_${used_part} GREATER part_rank_${part}
+                OR (part_rank_${used_part} EQUAL part_rank_${part} AND NOT used_part STREQUAL part)))
+      list(APPEND faults "${relative}: ${line}")
+    elseif(layer IN_LIST core_front_ends AND used STREQUAL "engine"
+           AND NOT used_part IN_LIST engine_parts_for_front_ends)
+      list(APPEND faults "${relative}: ${line} (past the engine's contract)")
     endif()
   endforeach()
 endforeach()

@@ -1,10 +1,10 @@
 #include "app/Form1.h"
 
 #include "app/IFormView.h"
-#include "capture/MousePointer.h"
+#include "app/MousePointer.h"
 #include "app/StartUp.h"
-#include "capture/CaptureRun.h"
-#include "capture/OutputFolderChoice.h"
+#include "app/CaptureRun.h"
+#include "app/OutputFolderChoice.h"
 #include "support/ErrorGuard.h"
 #include "support/OperationNames.h"
 #include "urllist/ListImport.h"

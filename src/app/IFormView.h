@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/IRunView.h"
+#include "app/IRunView.h"
 
 // The main window as start-up decorates it: caption, colours, pointer image, icon.
 class IFormView : public IRunView

@@ -3,7 +3,7 @@
 #include "process/ChildProcesses.h"
 #include "process/TerminationSignals.h"
 
-#include "capture/EngineSettings.h"
+#include "app/EngineSettings.h"
 #include "support/OnlineCheck.h"
 
 #include <QApplication>

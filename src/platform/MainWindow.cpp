@@ -1,7 +1,7 @@
 #include "platform/MainWindow.h"
 
 #include "app/Form1.h"
-#include "capture/MousePointer.h"
+#include "app/MousePointer.h"
 #include "platform/CaptionProgressBar.h"
 #include "platform/ColourValue.h"
 #include "platform/CursorFile.h"

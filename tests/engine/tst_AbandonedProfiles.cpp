@@ -1,5 +1,5 @@
-#include "engine/AbandonedProfiles.h"
-#include "engine/ProfileFolder.h"
+#include "engine/chromium/AbandonedProfiles.h"
+#include "engine/chromium/ProfileFolder.h"
 #include "fakes/TestFiles.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "engine/BrowserIdentity.h"
+#include "engine/chromium/BrowserIdentity.h"
 
 #include <QJsonArray>
 #include <QtTest>

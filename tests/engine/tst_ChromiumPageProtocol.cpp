@@ -1,7 +1,7 @@
-#include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumPage.h"
+#include "engine/chromium/ChromiumBrowser.h"
+#include "engine/chromium/ChromiumPage.h"
 #include "engine/IEngineProcess.h"
-#include "engine/PageSession.h"
+#include "engine/chromium/PageSession.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "engine/CookieJar.h"
+#include "engine/cookies/CookieJar.h"
 
 #include <QtTest>
 

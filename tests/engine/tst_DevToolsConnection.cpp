@@ -1,4 +1,4 @@
-#include "engine/DevToolsConnection.h"
+#include "engine/devtools/DevToolsConnection.h"
 #include "engine/IEngineProcess.h"
 
 #include <QJsonDocument>

@@ -1,5 +1,5 @@
-#include "engine/BodyText.h"
-#include "engine/DocumentKind.h"
+#include "engine/answers/BodyText.h"
+#include "engine/answers/DocumentKind.h"
 
 #include <QtTest>
 

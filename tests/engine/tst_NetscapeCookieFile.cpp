@@ -1,4 +1,4 @@
-#include "engine/NetscapeCookieFile.h"
+#include "engine/cookies/NetscapeCookieFile.h"
 #include "fakes/TestFiles.h"
 
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "engine/PageAddress.h"
-#include "engine/PageLoad.h"
+#include "engine/load/PageLoad.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "engine/PdfText.h"
+#include "engine/answers/PdfText.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "engine/SettleTracker.h"
+#include "engine/load/SettleTracker.h"
 
 #include <QtTest>
 

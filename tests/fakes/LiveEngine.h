@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/ChromiumBrowser.h"
-#include "engine/ChromiumPage.h"
+#include "engine/chromium/ChromiumBrowser.h"
+#include "engine/chromium/ChromiumPage.h"
 #include "process/ChromiumProcess.h"
 #include "support/QtEventPump.h"
 

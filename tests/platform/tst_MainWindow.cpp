@@ -1,5 +1,5 @@
 #include "app/Form1.h"
-#include "capture/MousePointer.h"
+#include "app/MousePointer.h"
 #include "fakes/StandInServices.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "platform/CaptionProgressBar.h"
