@@ -4,8 +4,8 @@
 // window stayed (the longest gap between two ticks of a 10 ms timer).
 
 #include "app/Form1.h"
-#include "fakes/StandInServices.h"
 #include "fakes/FakeOpenFileDialog.h"
+#include "fakes/StandInServices.h"
 #include "platform/MainWindow.h"
 #include "platform/QtMessageBoxes.h"
 #include "support/QtEventPump.h"
@@ -57,8 +57,9 @@ Figures importList(const QString &path, const QByteArray &bytes)
     FakeOpenFileDialog dialog;
     dialog.answer = path;
     StandInServices standIns;
-    const FormServices services{boxes, pump, standIns.settings, {&standIns.page}, standIns.skin,
-                                standIns.folderBrowser, dialog, {}, {}, {}, {}};
+    const FormServices services{
+        boxes, pump, standIns.settings, {&standIns.page}, standIns.skin, standIns.folderBrowser, dialog, {}, {},
+        {},    {}};
     MainWindow window(list);
     Form1 logic(window, list, services);
     window.setLogic(&logic);
@@ -100,8 +101,8 @@ int main(int argc, char *argv[])
     } kinds[] = {{"CR LF", "\r\n"}, {"LF", "\n"}, {"CR", "\r"}};
 
     bool complete = true;
-    std::printf("%-6s %8s %9s %10s %10s %6s %12s\n", "ends", "rows", "split ms", "import s",
-                "lines/s", "ticks", "longest gap");
+    std::printf("%-6s %8s %9s %10s %10s %6s %12s\n", "ends", "rows", "split ms", "import s", "lines/s", "ticks",
+                "longest gap");
     for (const auto &kind : kinds) {
         const Figures figures = importList(path, makeList(lines, kind.end));
         // LF-only lists end in an empty row after the last line feed.

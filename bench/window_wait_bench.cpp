@@ -10,9 +10,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 
 namespace {
 

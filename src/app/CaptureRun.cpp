@@ -31,16 +31,11 @@ UrlListModel::RowState stateOf(const RowResult &result)
 
 } // namespace
 
-CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes,
-                       const QList<IPage *> &pages, IEventPump &pump)
-    : m_view(view),
-      m_list(list),
-      m_boxes(boxes),
-      m_pump(pump),
-      m_pages(guarded(pages, m_guard, [this] { showBusy(); })),
-      m_queue(pagesOf(m_pages), pump, *this, *this, *this)
-{
-}
+CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, const QList<IPage *> &pages,
+                       IEventPump &pump)
+    : m_view(view), m_list(list), m_boxes(boxes), m_pump(pump),
+      m_pages(guarded(pages, m_guard, [this] { showBusy(); })), m_queue(pagesOf(m_pages), pump, *this, *this, *this)
+{}
 
 std::vector<std::unique_ptr<GuardedPage>> CaptureRun::guarded(const QList<IPage *> &pages, ErrorGuard *const &guard,
                                                               std::function<void()> showBusy)

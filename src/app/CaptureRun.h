@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/FolderOutput.h"
 #include "app/GuardedPage.h"
+#include "capture/FolderOutput.h"
 #include "capture/IRowSource.h"
 #include "capture/IRunObserver.h"
 #include "capture/RowQueue.h"
@@ -32,8 +32,7 @@ class CaptureRun : private IRowSource, private IRunObserver, private FolderOutpu
 public:
     using RowObserver = std::function<void(const RowResult &result)>;
 
-    CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes,
-               const QList<IPage *> &pages, IEventPump &pump);
+    CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, const QList<IPage *> &pages, IEventPump &pump);
     ~CaptureRun() override;
 
     // Runs over every row of the list; does nothing while a run is active.

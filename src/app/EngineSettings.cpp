@@ -45,10 +45,8 @@ EngineSettings::Read EngineSettings::read(const SettingsStore &settings, const E
 {
     Read result{defaults, {}};
     const std::pair<QString, Reader> readers[] = {
-        {SettingsKeys::UserAgent, EngineOptionText::readUserAgent},
-        {SettingsKeys::Proxy, EngineOptionText::readProxy},
-        {SettingsKeys::Block, EngineOptionText::readBlocked},
-        {SettingsKeys::Scroll, readScroll},
+        {SettingsKeys::UserAgent, EngineOptionText::readUserAgent}, {SettingsKeys::Proxy, EngineOptionText::readProxy},
+        {SettingsKeys::Block, EngineOptionText::readBlocked},       {SettingsKeys::Scroll, readScroll},
         {SettingsKeys::WaitFor, EngineOptionText::readWaitFor},
     };
     for (const auto &[key, reader] : readers) {

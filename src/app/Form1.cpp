@@ -1,27 +1,23 @@
 #include "app/Form1.h"
 
+#include "app/CaptureRun.h"
 #include "app/IFormView.h"
 #include "app/MousePointer.h"
-#include "app/StartUp.h"
-#include "app/CaptureRun.h"
 #include "app/OutputFolderChoice.h"
+#include "app/StartUp.h"
 #include "support/ErrorGuard.h"
 #include "support/OperationNames.h"
-#include "urllist/ListImport.h"
 #include "support/SettingsStore.h"
+#include "urllist/ListImport.h"
 #include "urllist/UrlListModel.h"
 
 Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
-    : m_view(view),
-      m_list(list),
-      m_services(services),
+    : m_view(view), m_list(list), m_services(services),
       m_listCommands(list, services.boxes, [this] { return isBusy(); }),
-      m_captureRun(std::make_unique<CaptureRun>(view, list, services.boxes, services.pages,
-                                                services.pump)),
-      m_folderChoice(std::make_unique<OutputFolderChoice>(view, services.boxes,
-                                                          services.folderBrowser, services.settings)),
-      m_listImport(std::make_unique<ListImport>(list, services.boxes, services.openFileDialog,
-                                                &services.pump))
+      m_captureRun(std::make_unique<CaptureRun>(view, list, services.boxes, services.pages, services.pump)),
+      m_folderChoice(
+          std::make_unique<OutputFolderChoice>(view, services.boxes, services.folderBrowser, services.settings)),
+      m_listImport(std::make_unique<ListImport>(list, services.boxes, services.openFileDialog, &services.pump))
 {
     m_captureRun->setEngineSetup(services.applyEngineSettings);
 }

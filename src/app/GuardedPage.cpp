@@ -11,8 +11,7 @@ GuardedPage::GuardedPage(IPage &page, ErrorGuard *const &guard, std::function<vo
     m_page.setDoneHandler([this] { notifyDone(); });
 }
 
-ErrorGuard::Statement GuardedPage::forRow(const QString &url, const std::function<void()> &statement,
-                                          QString *failure)
+ErrorGuard::Statement GuardedPage::forRow(const QString &url, const std::function<void()> &statement, QString *failure)
 {
     return [url, statement, failure] {
         try {
@@ -20,8 +19,7 @@ ErrorGuard::Statement GuardedPage::forRow(const QString &url, const std::functio
         } catch (const RuntimeError &error) {
             const RuntimeError named = error.description().contains(url)
                 ? error
-                : RuntimeError(PageAddress::shown(url) + QStringLiteral(": ") + error.description(),
-                               error.number());
+                : RuntimeError(PageAddress::shown(url) + QStringLiteral(": ") + error.description(), error.number());
             if (failure && failure->isEmpty())
                 *failure = error.description();
             throw named;
@@ -37,14 +35,18 @@ void GuardedPage::guarded(int line, const std::function<void()> &statement)
         return;
     }
     std::exception_ptr thrown;
-    m_guard->run(line, forRow(m_row, [&] {
-        try {
-            statement();
-        } catch (...) {
-            thrown = std::current_exception();
-            throw;
-        }
-    }, nullptr));
+    m_guard->run(line,
+                 forRow(
+                     m_row,
+                     [&] {
+                         try {
+                             statement();
+                         } catch (...) {
+                             thrown = std::current_exception();
+                             throw;
+                         }
+                     },
+                     nullptr));
     if (thrown)
         std::rethrow_exception(thrown);
 }

@@ -17,8 +17,7 @@ public:
 
     // Runs the statement with the row's address put before the description of
     // an error it throws; `failure`, when given, takes the first such description.
-    static ErrorGuard::Statement forRow(const QString &url, const std::function<void()> &statement,
-                                        QString *failure);
+    static ErrorGuard::Statement forRow(const QString &url, const std::function<void()> &statement, QString *failure);
 
     void load(const QString &row) override;
     void loadBody(const QString &address, qint64 capBytes) override { m_page.loadBody(address, capBytes); }

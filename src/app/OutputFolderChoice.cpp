@@ -12,11 +12,10 @@ const QChar Separator = QLatin1Char('/');
 
 } // namespace
 
-OutputFolderChoice::OutputFolderChoice(IRunView &view, IMessageBoxes &boxes,
-                                       IFolderBrowser &browser, SettingsStore &settings)
+OutputFolderChoice::OutputFolderChoice(IRunView &view, IMessageBoxes &boxes, IFolderBrowser &browser,
+                                       SettingsStore &settings)
     : m_view(view), m_boxes(boxes), m_browser(browser), m_settings(settings)
-{
-}
+{}
 
 void OutputFolderChoice::browse()
 {

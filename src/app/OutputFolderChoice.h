@@ -11,8 +11,7 @@ class SettingsStore;
 class OutputFolderChoice
 {
 public:
-    OutputFolderChoice(IRunView &view, IMessageBoxes &boxes, IFolderBrowser &browser,
-                       SettingsStore &settings);
+    OutputFolderChoice(IRunView &view, IMessageBoxes &boxes, IFolderBrowser &browser, SettingsStore &settings);
 
     void browse();
 

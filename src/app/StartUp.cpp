@@ -25,8 +25,7 @@ bool findsOrdinaryFile(const QString &path)
 
 StartUp::StartUp(IFormView &view, UrlListModel &list, const FormServices &services)
     : m_view(view), m_list(list), m_services(services)
-{
-}
+{}
 
 QString StartUp::columnHeaderText()
 {

@@ -52,8 +52,8 @@ Store webSource(WebSource::Kind kind)
             return refusal(QStringLiteral("one address"), value);
         // A file here is read as a file: address.
         const QFileInfo file(value);
-        options.webSources.append({kind, file.isFile() ? QUrl::fromLocalFile(file.absoluteFilePath()).toString()
-                                                       : value.trimmed()});
+        options.webSources.append(
+            {kind, file.isFile() ? QUrl::fromLocalFile(file.absoluteFilePath()).toString() : value.trimmed()});
         return QString();
     };
 }
@@ -150,7 +150,8 @@ QList<BatchCommandLine::Option> makeOptions()
 {
     const QString seconds = QStringLiteral("a number of seconds");
     return {
-        {{QStringLiteral("u"), QStringLiteral("url")}, QStringLiteral("URL"),
+        {{QStringLiteral("u"), QStringLiteral("url")},
+         QStringLiteral("URL"),
          QStringLiteral("one address, saved before those of the LISTFILEs; give it as often as needed. "
                         "With -u no LISTFILE is needed."),
          {},
@@ -160,15 +161,18 @@ QList<BatchCommandLine::Option> makeOptions()
              options.addresses.append(value);
              return QString();
          }},
-        {{QStringLiteral("i"), QStringLiteral("input-file")}, QStringLiteral("FILE"),
+        {{QStringLiteral("i"), QStringLiteral("input-file")},
+         QStringLiteral("FILE"),
          QStringLiteral("a list file, read before the LISTFILEs; give it as often as needed."),
-         {}, [](const QString &value, BatchOptions &options) {
+         {},
+         [](const QString &value, BatchOptions &options) {
              if (value.isEmpty())
                  return refusal(QStringLiteral("a file"), value);
              options.listFiles.append(value);
              return QString();
          }},
-        {{QStringLiteral("P"), QStringLiteral("output-dir"), QStringLiteral("folder")}, QStringLiteral("DIR"),
+        {{QStringLiteral("P"), QStringLiteral("output-dir"), QStringLiteral("folder")},
+         QStringLiteral("DIR"),
          QStringLiteral("the destination folder, created with its parents when missing; by default "
                         "the current directory (before version 1.1, the window's stored folder)."),
          {},
@@ -176,14 +180,16 @@ QList<BatchCommandLine::Option> makeOptions()
              options.folderGiven = true;
              return storeName(value, &options.folder, QStringLiteral("a folder"));
          }},
-        {{QStringLiteral("timeout")}, QStringLiteral("SECONDS"),
+        {{QStringLiteral("timeout")},
+         QStringLiteral("SECONDS"),
          QStringLiteral("time for each page's document to arrive (default 60). A page whose document "
                         "is in but whose load never ends is saved as it stands, marked \"load incomplete\"."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
              return store(OptionValues::milliseconds(value, 0.1), &options.engine.pageLimitMs, value, seconds);
          }},
-        {{QStringLiteral("settle")}, QStringLiteral("SECONDS"),
+        {{QStringLiteral("settle")},
+         QStringLiteral("SECONDS"),
          QStringLiteral("after the load event, wait until the page has been quiet for 300 ms (no "
                         "requests, no changes), or calm for 20 ms with nothing pending, at most this "
                         "long (default 3; 0 takes the text at the load event)."),
@@ -191,7 +197,8 @@ QList<BatchCommandLine::Option> makeOptions()
          [seconds](const QString &value, BatchOptions &options) {
              return store(OptionValues::milliseconds(value, 0), &options.engine.settleMs, value, seconds);
          }},
-        {{QStringLiteral("window-size")}, QStringLiteral("WxH"),
+        {{QStringLiteral("window-size")},
+         QStringLiteral("WxH"),
          QStringLiteral("the window the pages are laid out in (default 1280x800, each side from 100 "
                         "to 10000)."),
          {},
@@ -199,77 +206,104 @@ QList<BatchCommandLine::Option> makeOptions()
              return store(OptionValues::windowSize(value), &options.engine.windowSize, value,
                           QStringLiteral("WIDTHxHEIGHT, such as 1280x800"));
          }},
-        {{QStringLiteral("format")}, QStringLiteral("FORMAT"),
-         QStringLiteral("what each file holds:"), BatchHelp::formatValues(), storeFormat},
-        {{QStringLiteral("O"), QStringLiteral("output-document")}, QStringLiteral("-"),
+        {{QStringLiteral("format")},
+         QStringLiteral("FORMAT"),
+         QStringLiteral("what each file holds:"),
+         BatchHelp::formatValues(),
+         storeFormat},
+        {{QStringLiteral("O"), QStringLiteral("output-document")},
+         QStringLiteral("-"),
          QStringLiteral("\"-\" writes each page's text to standard output instead of a file, in "
                         "list order whatever -j; with several rows each text follows a \"==> ADDRESS "
                         "<==\" line and a blank line parts them, and --format json gives one object a "
                         "line. The row lines and the summary go to standard error; --folder and "
                         "--no-clobber are not used."),
-         {}, [](const QString &value, BatchOptions &options) {
+         {},
+         [](const QString &value, BatchOptions &options) {
              if (value != QLatin1String("-"))
                  return QStringLiteral("wants - (standard output), not \"%1\": files go to --folder").arg(shown(value));
              options.toStandardOutput = true;
              return QString();
          }},
-        {{QStringLiteral("stdout")}, {}, QStringLiteral("the same as -O -."), {},
+        {{QStringLiteral("stdout")},
+         {},
+         QStringLiteral("the same as -O -."),
+         {},
          turnsOn(&BatchOptions::toStandardOutput)},
-        {{QStringLiteral("main-content")}, {},
+        {{QStringLiteral("main-content")},
+         {},
          QStringLiteral("only the page's main article, as Readability finds it: its title, then its "
                         "text. A page without one gives its whole body, and the report adds "
                         "\"fallback\": true."),
-         {}, setsEngine(&EngineOptions::mainContent)},
-        {{QStringLiteral("wait-for")}, QStringLiteral("SELECTOR"),
+         {},
+         setsEngine(&EngineOptions::mainContent)},
+        {{QStringLiteral("wait-for")},
+         QStringLiteral("SELECTOR"),
          QStringLiteral("after the load event, waits until an element matching the CSS selector is "
                         "there and laid out, within the --timeout; a page where it never appears is "
                         "saved with its text, marked \"selector not found\"."),
-         {}, engineText(EngineOptionText::readWaitFor)},
-        {{QStringLiteral("require-selector")}, {},
+         {},
+         engineText(EngineOptionText::readWaitFor)},
+        {{QStringLiteral("require-selector")},
+         {},
          QStringLiteral("fails a row whose --wait-for selector never appears."),
-         {}, setsEngine(&EngineOptions::requireSelector)},
-        {{QStringLiteral("delay")}, QStringLiteral("SECONDS"),
+         {},
+         setsEngine(&EngineOptions::requireSelector)},
+        {{QStringLiteral("delay")},
+         QStringLiteral("SECONDS"),
          QStringLiteral("a fixed pause after the load event, before the settle."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
              return store(OptionValues::milliseconds(value, 0), &options.engine.delayMs, value, seconds);
          }},
-        {{QStringLiteral("scroll")}, {},
+        {{QStringLiteral("scroll")},
+         {},
          QStringLiteral("scrolls each page and its scrolling panes to the bottom, a window's height at "
                         "a time, until it stops growing (at most 20 steps), then back to the top, so "
                         "that sections loaded on scrolling are in the text."),
-         {}, setsEngine(&EngineOptions::scroll)},
-        {{QStringLiteral("block")}, QStringLiteral("LIST"),
+         {},
+         setsEngine(&EngineOptions::scroll)},
+        {{QStringLiteral("block")},
+         QStringLiteral("LIST"),
          QStringLiteral("refuses the pages' requests for these kinds of resource, a comma-separated "
                         "list of images, media, fonts and stylesheets (default media); \"none\" "
                         "loads everything."),
-         {}, engineText(EngineOptionText::readBlocked)},
-        {{QStringLiteral("user-agent")}, QStringLiteral("TEXT"),
+         {},
+         engineText(EngineOptionText::readBlocked)},
+        {{QStringLiteral("user-agent")},
+         QStringLiteral("TEXT"),
          QStringLiteral("the user agent the browser sends (default the engine's own, as a desktop "
                         "Chrome of the same version)."),
-         {}, engineText(EngineOptionText::readUserAgent)},
-        {{QStringLiteral("header")}, QStringLiteral("'NAME: VALUE'"),
+         {},
+         engineText(EngineOptionText::readUserAgent)},
+        {{QStringLiteral("header")},
+         QStringLiteral("'NAME: VALUE'"),
          QStringLiteral("adds a request header to every request to the row's own origin (its scheme, "
                         "host and port; never to another, nor where a redirect leads elsewhere); give it "
                         "as often as needed. Cookie, Host and the headers of the connection "
                         "(Content-Length, Transfer-Encoding, Connection, Upgrade, Expect, …) cannot be set."),
-         {}, engineText(EngineOptionText::readHeader)},
-        {{QStringLiteral("lang")}, QStringLiteral("TAG"),
+         {},
+         engineText(EngineOptionText::readHeader)},
+        {{QStringLiteral("lang")},
+         QStringLiteral("TAG"),
          QStringLiteral("the language the pages are asked for (Accept-Language and "
                         "navigator.language), such as de-DE; by default that of LANG, else en-US."),
-         {}, engineText(EngineOptionText::readLanguage)},
-        {{QStringLiteral("cookies")}, QStringLiteral("FILE"),
+         {},
+         engineText(EngineOptionText::readLanguage)},
+        {{QStringLiteral("cookies")},
+         QStringLiteral("FILE"),
          QStringLiteral("sets the cookies of a Netscape cookies.txt file (as wget, curl and yt-dlp "
                         "read it) of each row's site before the row; malformed lines are named and skipped."),
          {},
-         [](const QString &value, BatchOptions &options) {
-             return readableFile(value, &options.cookiesFile);
-         }},
-        {{QStringLiteral("save-cookies")}, QStringLiteral("FILE"),
+         [](const QString &value, BatchOptions &options) { return readableFile(value, &options.cookiesFile); }},
+        {{QStringLiteral("save-cookies")},
+         QStringLiteral("FILE"),
          QStringLiteral("writes at the end the cookies of --cookies as the rows' pages left them (the "
                         "last row to set a cookie wins), so that a login serves the next run."),
-         {}, fileName(&BatchOptions::saveCookiesFile)},
-        {{QStringLiteral("user")}, QStringLiteral("NAME"),
+         {},
+         fileName(&BatchOptions::saveCookiesFile)},
+        {{QStringLiteral("user")},
+         QStringLiteral("NAME"),
          QStringLiteral("answers the HTTP authentication of each row's own origin (its scheme, host "
                         "and port) with NAME and the password of --password-file; another origin's "
                         "challenge is named in the row's line and report."),
@@ -277,10 +311,13 @@ QList<BatchCommandLine::Option> makeOptions()
          [](const QString &value, BatchOptions &options) {
              return storeName(value, &options.engine.authUser, QStringLiteral("a user name"));
          }},
-        {{QStringLiteral("password-file")}, QStringLiteral("FILE"),
+        {{QStringLiteral("password-file")},
+         QStringLiteral("FILE"),
          QStringLiteral("the first line of FILE is the password for --user."),
-         {}, storePasswordFile},
-        {{QStringLiteral("proxy")}, QStringLiteral("URL"),
+         {},
+         storePasswordFile},
+        {{QStringLiteral("proxy")},
+         QStringLiteral("URL"),
          QStringLiteral("loads every page through this proxy: http://, https:// or socks5://, with "
                         "user:password@ if it asks. By default the proxy of http_proxy, https_proxy "
                         "or all_proxy, except for the hosts of no_proxy, as curl reads them."),
@@ -289,16 +326,20 @@ QList<BatchCommandLine::Option> makeOptions()
              options.proxyGiven = true;
              return EngineOptionText::readProxy(value, options.engine);
          }},
-        {{QStringLiteral("no-check-certificate")}, {},
+        {{QStringLiteral("no-check-certificate")},
+         {},
          QStringLiteral("saves pages whose certificate cannot be trusted (by default such a row fails)."),
-         {}, setsEngine(&EngineOptions::checkCertificates, false)},
-        {{QStringLiteral("ca-certificate")}, QStringLiteral("FILE"),
+         {},
+         setsEngine(&EngineOptions::checkCertificates, false)},
+        {{QStringLiteral("ca-certificate")},
+         QStringLiteral("FILE"),
          QStringLiteral("trusts the certificate authority of FILE (PEM) besides the engine's own."),
          {},
          [](const QString &value, BatchOptions &options) {
              return readableFile(value, &options.engine.caCertificateFile);
          }},
-        {{QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("N"),
+        {{QStringLiteral("j"), QStringLiteral("jobs")},
+         QStringLiteral("N"),
          QStringLiteral("loads up to N pages at once (default 4, at most 32); every row has a browser "
                         "context of its own; rows are printed as they finish, and every outcome, text "
                         "and file name is what -j 1 gives."),
@@ -307,7 +348,8 @@ QList<BatchCommandLine::Option> makeOptions()
              return store(OptionValues::count(value, 32), &options.jobs, value,
                           QStringLiteral("a whole number from 1 to 32"));
          }},
-        {{QStringLiteral("max-page-memory")}, QStringLiteral("MIB"),
+        {{QStringLiteral("max-page-memory")},
+         QStringLiteral("MIB"),
          QStringLiteral("the most memory a page may use, in MiB (default 1024, from 100 to 1048576): "
                         "a page past it is stopped and its row fails as \"page used too much memory\"."),
          {},
@@ -318,7 +360,8 @@ QList<BatchCommandLine::Option> makeOptions()
              options.engine.pageMemoryCap = qint64(*mebibytes) << 20;
              return QString();
          }},
-        {{QStringLiteral("tries")}, QStringLiteral("N"),
+        {{QStringLiteral("tries")},
+         QStringLiteral("N"),
          QStringLiteral("up to N loads of a row whose failure may pass (a reset connection, a "
                         "time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s and doubling up to 30 s, "
                         "or as the server's Retry-After asks (up to 60 s); default 1, at most 100. "
@@ -329,28 +372,37 @@ QList<BatchCommandLine::Option> makeOptions()
              return store(OptionValues::count(value, 100), &options.tries, value,
                           QStringLiteral("a whole number from 1 to 100"));
          }},
-        {{QStringLiteral("wait")}, QStringLiteral("SECONDS"),
+        {{QStringLiteral("wait")},
+         QStringLiteral("SECONDS"),
          QStringLiteral("at least this long between two loads of the same host, across the whole list, "
                         "counted from when the earlier one asked for its page."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
              return store(OptionValues::milliseconds(value, 0), &options.hostWaitMs, value, seconds);
          }},
-        {{QStringLiteral("no-clobber")}, {},
+        {{QStringLiteral("no-clobber")},
+         {},
          QStringLiteral("skips (and counts as skipped) a row whose file exists already."),
-         {}, turnsOn(&BatchOptions::noClobber)},
-        {{QStringLiteral("archive")}, QStringLiteral("FILE"),
+         {},
+         turnsOn(&BatchOptions::noClobber)},
+        {{QStringLiteral("archive")},
+         QStringLiteral("FILE"),
          QStringLiteral("appends \"address<TAB>file name\" for every saved row; rows whose address "
                         "FILE lists are skipped and its names stay taken, so a stopped run resumes "
                         "where it stopped."),
-         {}, fileName(&BatchOptions::archive)},
-        {{QStringLiteral("report")}, QStringLiteral("FILE"),
-         QStringLiteral("writes one JSON object per row as it finishes (JSON Lines), with row, "
-                        "address, outcome (saved, failed, skipped), file, bytes, http_status, "
-                        "content_type, reason, ms and tries; \"-\" writes them to standard output, and the row lines and "
-                        "summary go to standard error."),
-         {}, fileName(&BatchOptions::report)},
-        {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("TEMPLATE"),
+         {},
+         fileName(&BatchOptions::archive)},
+        {{QStringLiteral("report")},
+         QStringLiteral("FILE"),
+         QStringLiteral(
+             "writes one JSON object per row as it finishes (JSON Lines), with row, "
+             "address, outcome (saved, failed, skipped), file, bytes, http_status, "
+             "content_type, reason, ms and tries; \"-\" writes them to standard output, and the row lines and "
+             "summary go to standard error."),
+         {},
+         fileName(&BatchOptions::report)},
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("TEMPLATE"),
          QStringLiteral("names each file from the fields of its address instead of the fixed rule: "
                         "{host}, {port}, {path} (its slashes make folders inside DIR; a path ending in "
                         "/ gives \"index\"), {query}, {row} (the row's number in the list), {hash} (10 "
@@ -366,48 +418,62 @@ QList<BatchCommandLine::Option> makeOptions()
              options.nameTemplate = value;
              return QString();
          }},
-        {{QStringLiteral("sitemap")}, QStringLiteral("URL"),
+        {{QStringLiteral("sitemap")},
+         QStringLiteral("URL"),
          QStringLiteral("adds the addresses of a sitemap (an address, or a file; sitemap indexes "
-                        "followed, gzipped ones read) as rows after those of the LISTFILEs, in the order given with --feed; give it as often as needed. At "
+                        "followed, gzipped ones read) as rows after those of the LISTFILEs, in the order given with "
+                        "--feed; give it as often as needed. At "
                         "most 50000 rows are taken from each sitemap file, as the protocol allows. "
                         "Sitemaps are fetched by the engine with the options of the pages; one that "
                         "cannot be read ends the run (exit status 2)."),
-         {}, webSource(WebSource::Kind::Sitemap)},
-        {{QStringLiteral("feed")}, QStringLiteral("URL"),
+         {},
+         webSource(WebSource::Kind::Sitemap)},
+        {{QStringLiteral("feed")},
+         QStringLiteral("URL"),
          QStringLiteral("adds the links of an RSS or Atom feed as rows after those of the LISTFILEs, "
                         "in the order given with --sitemap; give it as often as needed."),
-         {}, webSource(WebSource::Kind::Feed)},
-        {{QStringLiteral("robots")}, {},
+         {},
+         webSource(WebSource::Kind::Feed)},
+        {{QStringLiteral("robots")},
+         {},
          QStringLiteral("follows each site's robots.txt, fetched once by the engine: rows it "
                         "disallows for textorin (or for *) are skipped as \"robots.txt\", as are rows redirected to "
                         "an address the robots.txt of its site disallows, and its "
                         "Crawl-delay (up to 30 s) lengthens --wait for its host. A robots.txt that "
                         "answers 4xx allows everything; one that answers 5xx, or no answer, skips the "
                         "host's rows. Off by default: a list of chosen addresses is no crawl."),
-         {}, turnsOn(&BatchOptions::robots)},
-        {{QStringLiteral("shard")}, QStringLiteral("K/N"),
+         {},
+         turnsOn(&BatchOptions::robots)},
+        {{QStringLiteral("shard")},
+         QStringLiteral("K/N"),
          QStringLiteral("takes only the rows whose output name (before any numbering) falls in shard "
                         "K of N: the first 8 bytes of its SHA-256 as a number, modulo N, equal to K-1. "
                         "N machines with K = 1..N share a list with no overlap and no gap; colliding "
                         "names land on the same shard."),
-         {}, storeShard},
-        {{QStringLiteral("q"), QStringLiteral("quiet")}, {},
+         {},
+         storeShard},
+        {{QStringLiteral("q"), QStringLiteral("quiet")},
+         {},
          QStringLiteral("prints only failed rows and the summary."),
-         {}, turnsOn(&BatchOptions::quiet)},
-        {{QStringLiteral("v"), QStringLiteral("verbose")}, {},
+         {},
+         turnsOn(&BatchOptions::quiet)},
+        {{QStringLiteral("v"), QStringLiteral("verbose")},
+         {},
          QStringLiteral("adds the browser engine's own diagnostics to standard error "
                         "(TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead), and a timeline of "
                         "each load (the page made ready, the answer, parsing, the load event, the "
                         "settle, the text, the write) with their sums at the end."),
-         {}, turnsOn(&BatchOptions::verbose)},
-        {{QStringLiteral("config")}, QStringLiteral("FILE"),
+         {},
+         turnsOn(&BatchOptions::verbose)},
+        {{QStringLiteral("config")},
+         QStringLiteral("FILE"),
          QStringLiteral("reads the options of FILE instead of ~/.config/textorin/batch.conf "
                         "($XDG_CONFIG_HOME/textorin/batch.conf when set)."),
-         {}, {}},
+         {},
+         {}},
         {{QStringLiteral("no-config")}, {}, QStringLiteral("reads no configuration file."), {}, {}},
         {{QStringLiteral("version")}, {}, QStringLiteral("prints the version."), {}, {}, Request::Version},
-        {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("shows this text."), {}, {},
-         Request::Help},
+        {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("shows this text."), {}, {}, Request::Help},
     };
 }
 
@@ -467,8 +533,8 @@ bool headerGivenAgain(const QString &value, const QStringList &commandLineHeader
 
 // The options of the configuration file as arguments, each line checked as the
 // command line's options are; false with the problem, named by file and line.
-bool configArguments(const QString &path, bool required, const QCommandLineParser &commandLine,
-                     QStringList *arguments, QHash<QString, int> *lines, QString *error)
+bool configArguments(const QString &path, bool required, const QCommandLineParser &commandLine, QStringList *arguments,
+                     QHash<QString, int> *lines, QString *error)
 {
     BatchConfigFile file;
     if (!file.read(path, required, error))
@@ -542,8 +608,8 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
         if (!option || !option->store)
             continue;
         const QString name = option->names.last();
-        const QString value = option->valueName.isEmpty() ? QString()
-                                                          : parser.values(name).value(valuesTaken[option]++);
+        const QString value =
+            option->valueName.isEmpty() ? QString() : parser.values(name).value(valuesTaken[option]++);
         const QString problem = option->store(value, parsed.options);
         if (!problem.isEmpty()) {
             parsed.error = QStringLiteral("--%1 %2").arg(name, problem);
@@ -560,13 +626,12 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
         }
     }
     if (parsed.error.isEmpty() && !parsed.options.proxyGiven)
-        parsed.error = EngineOptionText::readProxyEnvironment(QProcessEnvironment::systemEnvironment(),
-                                                              parsed.options.engine);
+        parsed.error =
+            EngineOptionText::readProxyEnvironment(QProcessEnvironment::systemEnvironment(), parsed.options.engine);
     if (!parsed.error.isEmpty())
         return parsed;
     parsed.options.listFiles += parser.positionalArguments();
-    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty()
-        && parsed.options.webSources.isEmpty())
+    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty() && parsed.options.webSources.isEmpty())
         parsed.error = QStringLiteral("missing LISTFILE or -u URL");
     return parsed;
 }

@@ -18,8 +18,8 @@ public:
     enum class Request { Run, Help, Version };
 
     struct Option {
-        QStringList names;   // a single letter is the short name, the last one the long name
-        QString valueName;   // empty for a switch
+        QStringList names; // a single letter is the short name, the last one the long name
+        QString valueName; // empty for a switch
         QString description; // one paragraph, wrapped by help()
         // A closed set of values, each with its help, listed under the option.
         QList<std::pair<QString, QString>> values;

@@ -15,7 +15,7 @@ class BatchConfigFile
 public:
     struct Entry {
         int line = 0;
-        QString name;      // without its dashes
+        QString name; // without its dashes
         QString value;
         bool hasValue = false;
     };

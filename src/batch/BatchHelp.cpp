@@ -62,10 +62,9 @@ QString optionHelp(const BatchCommandLine::Option &option)
     return text;
 }
 
-const char *const Intro =
-    "Loads every address given with -u, then every address listed in the LISTFILEs, in a hidden "
-    "browser engine and saves the text of each page's body as one .txt file in the current "
-    "directory (or DIR), named after the address, exactly as the Textorin window does.";
+const char *const Intro = "Loads every address given with -u, then every address listed in the LISTFILEs, in a hidden "
+                          "browser engine and saves the text of each page's body as one .txt file in the current "
+                          "directory (or DIR), named after the address, exactly as the Textorin window does.";
 
 const char *const ListFile =
     "a text file with one address per line (CR LF, CR or LF line ends); \"-\" reads the list from "
@@ -78,7 +77,8 @@ const char *const Output =
     "lists are counted), a failed one with its reason and nothing else; "
     "then \"Done.\" and a summary of saved, failed and skipped rows and the folder. When standard "
     "error is a terminal it also shows one line of progress: rows done, saved and failed, pages per "
-    "minute, the time taken and left, the sitemap or feed being read, and the address loading. A page that cannot be had (no answer, "
+    "minute, the time taken and left, the sitemap or feed being read, and the address loading. A page that cannot be "
+    "had (no answer, "
     "an HTTP error, an image or other download, a time-out) writes no file; a PDF gives its text, "
     "plain text and JSON their body, XML its text. Ctrl-C (or SIGTERM) stops the run, "
     "printing \"Stopped by signal.\" and the summary so far; when nobody reads standard output any "
@@ -152,8 +152,8 @@ QList<std::pair<QString, QString>> formatValues()
         const QString aliases = format.aliases.isEmpty()
             ? QString()
             : QStringLiteral(" (also ") + format.aliases.join(QStringLiteral(", ")) + QLatin1Char(')');
-        values.append({format.name,
-                       QStringLiteral("%1, in %2 files%3").arg(format.description, format.extension, aliases)});
+        values.append(
+            {format.name, QStringLiteral("%1, in %2 files%3").arg(format.description, format.extension, aliases)});
     }
     return values;
 }

@@ -33,8 +33,7 @@ QString addressStart(const QString &text)
 
 } // namespace
 
-BatchRowSource::BatchRowSource(const BatchOptions &options, const OutputFormat &format, bool namesFiles,
-                               Warn warn)
+BatchRowSource::BatchRowSource(const BatchOptions &options, const OutputFormat &format, bool namesFiles, Warn warn)
     : m_options(options), m_format(format), m_namesFiles(namesFiles), m_warn(std::move(warn))
 {
     if (!options.nameTemplate.isEmpty())

@@ -91,7 +91,7 @@ private:
     std::function<void()> m_readingChanged;
     QString m_reading;
     std::optional<ListedRow> m_firstRow; // read to see that the lists are not empty
-    qint64 m_listRow = 0;                // the number of the row read last, before the shards
+    qint64 m_listRow = 0; // the number of the row read last, before the shards
     qint64 m_rowsGiven = 0;
     bool m_listsRead = false;
     bool m_ended = false;

@@ -24,17 +24,12 @@
 #include <chrono>
 #include <utility>
 
-BatchRun::BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEventPump &pump,
-                   QTextStream &out, QTextStream &err)
+BatchRun::BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEventPump &pump, QTextStream &out,
+                   QTextStream &err)
     : m_options(options),
-      m_format(OutputFormat::named(options.format) ? *OutputFormat::named(options.format)
-                                                   : OutputFormat::text()),
-      m_pages(pages),
-      m_pump(pump),
-      m_out(out),
-      m_err(err)
-{
-}
+      m_format(OutputFormat::named(options.format) ? *OutputFormat::named(options.format) : OutputFormat::text()),
+      m_pages(pages), m_pump(pump), m_out(out), m_err(err)
+{}
 
 BatchRun::~BatchRun() = default;
 

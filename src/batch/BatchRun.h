@@ -31,8 +31,8 @@ class BatchRun : private IRunObserver
 public:
     enum ExitCode { AllSaved = 0, SomeFailed = 1, NothingRun = 2 };
 
-    BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEventPump &pump,
-             QTextStream &out, QTextStream &err);
+    BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEventPump &pump, QTextStream &out,
+             QTextStream &err);
     ~BatchRun() override;
 
     // Reads standard input for the list file "-"; without one, "-" is an empty list.

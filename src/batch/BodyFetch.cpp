@@ -3,7 +3,6 @@
 #include "engine/IPage.h"
 #include "support/IEventPump.h"
 
-
 BodyFetch::BodyFetch(IPage &page, IEventPump &pump, std::chrono::milliseconds limit, qint64 capBytes)
     : m_page(page), m_pump(pump), m_limit(limit), m_cap(capBytes)
 {

@@ -50,6 +50,6 @@ private:
     qint64 m_cap;
     std::deque<Request> m_queued;
     std::optional<Request> m_current; // the fetch going on
-    quint64 m_started = 0;            // fetches started, to tell them apart
-    QTimer m_timeLimit;               // of the fetch in the background
+    quint64 m_started = 0; // fetches started, to tell them apart
+    QTimer m_timeLimit; // of the fetch in the background
 };

@@ -3,9 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 

@@ -4,8 +4,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-bool GzipInflate::inflate(const QByteArray &data, qint64 limit, int timeMs, QByteArray *out,
-                          QString *error)
+bool GzipInflate::inflate(const QByteArray &data, qint64 limit, int timeMs, QByteArray *out, QString *error)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("gzip"));
     if (program.isEmpty()) {

@@ -13,6 +13,5 @@ public:
 
     // The inflated bytes; false with the reason when the data is no valid gzip,
     // inflates past `limit` bytes or takes longer than `timeMs`.
-    static bool inflate(const QByteArray &data, qint64 limit, int timeMs, QByteArray *out,
-                        QString *error);
+    static bool inflate(const QByteArray &data, qint64 limit, int timeMs, QByteArray *out, QString *error);
 };

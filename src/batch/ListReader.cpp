@@ -15,8 +15,7 @@ constexpr qsizetype TooLongStartBytes = 1024;
 
 ListReader::ListReader(QIODevice &device, qsizetype chunkBytes)
     : m_device(device), m_chunk(qMax<qsizetype>(chunkBytes, 1), Qt::Uninitialized)
-{
-}
+{}
 
 QString ListReader::text() const
 {
@@ -105,8 +104,7 @@ bool ListReader::next()
         const char *begin = m_chunk.constData() + m_position;
         const qsizetype left = m_filled - m_position;
         const auto *feed = static_cast<const char *>(std::memchr(begin, '\n', size_t(left)));
-        const auto *ret = static_cast<const char *>(
-            std::memchr(begin, '\r', size_t(feed ? feed - begin : left)));
+        const auto *ret = static_cast<const char *>(std::memchr(begin, '\r', size_t(feed ? feed - begin : left)));
         const char *end = ret ? ret : feed;
         if (end) {
             append(begin, end - begin);

@@ -19,8 +19,8 @@ bool isRegularFile(const QString &listFile)
 
 } // namespace
 
-ListRows::ListRows(const QStringList &addresses, const QStringList &listFiles,
-                   QIODevice *standardInput, QTextStream &err)
+ListRows::ListRows(const QStringList &addresses, const QStringList &listFiles, QIODevice *standardInput,
+                   QTextStream &err)
     : m_addresses(addresses), m_listFiles(listFiles), m_stdin(standardInput), m_err(err)
 {
     for (const QString &address : addresses)
@@ -133,8 +133,8 @@ bool ListRows::next(Row &row)
     while (!m_allRead) {
         if (!m_reader || !m_reader->next()) {
             if (m_reader && !m_reader->errorString().isEmpty()) {
-                m_err << "textorin-batch: cannot read " << m_listFiles.at(m_index) << ": "
-                      << m_reader->errorString() << Qt::endl;
+                m_err << "textorin-batch: cannot read " << m_listFiles.at(m_index) << ": " << m_reader->errorString()
+                      << Qt::endl;
                 m_readFailed = true;
             }
             if (m_index >= 0 && m_readingStream)

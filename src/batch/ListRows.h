@@ -27,8 +27,7 @@ public:
 
     // Each of `addresses` is one row. Reads "-" from `standardInput`, an empty
     // list when there is none. Read errors are reported to `err`.
-    ListRows(const QStringList &addresses, const QStringList &listFiles, QIODevice *standardInput,
-             QTextStream &err);
+    ListRows(const QStringList &addresses, const QStringList &listFiles, QIODevice *standardInput, QTextStream &err);
     ~ListRows();
 
     // Why the list file cannot be read, or empty; "-" always can.

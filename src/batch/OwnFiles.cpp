@@ -7,8 +7,8 @@ OwnFiles::OwnFiles(const BatchOptions &options)
 {
     for (const QString &listFile : options.listFiles)
         add(listFile);
-    for (const QString &file : {options.report, options.archive, options.cookiesFile, options.saveCookiesFile,
-                                options.passwordFile})
+    for (const QString &file :
+         {options.report, options.archive, options.cookiesFile, options.saveCookiesFile, options.passwordFile})
         add(file);
 }
 

@@ -5,11 +5,12 @@
 #include <QList>
 #include <QTextStream>
 
-#include <algorithm>
-#include <cwchar>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -60,8 +61,8 @@ QString clock(qint64 milliseconds)
     const qint64 seconds = milliseconds / 1000;
     const auto twoDigits = [](qint64 value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };
     if (seconds >= 3600)
-        return QStringLiteral("%1:%2:%3").arg(QString::number(seconds / 3600), twoDigits(seconds / 60 % 60),
-                                               twoDigits(seconds % 60));
+        return QStringLiteral("%1:%2:%3")
+            .arg(QString::number(seconds / 3600), twoDigits(seconds / 60 % 60), twoDigits(seconds % 60));
     return QStringLiteral("%1:%2").arg(QString::number(seconds / 60), twoDigits(seconds % 60));
 }
 
@@ -77,8 +78,8 @@ bool standardOutputSharesTerminal()
 {
     struct stat out {};
     struct stat err {};
-    return ::isatty(STDOUT_FILENO) && ::fstat(STDOUT_FILENO, &out) == 0
-        && ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
+    return ::isatty(STDOUT_FILENO) && ::fstat(STDOUT_FILENO, &out) == 0 && ::fstat(STDERR_FILENO, &err) == 0
+        && out.st_rdev == err.st_rdev;
 }
 
 } // namespace
@@ -92,9 +93,9 @@ ProgressLine::ProgressLine(QTextStream &err) : m_err(err), m_sharesOut(standardO
 QString ProgressLine::text(const State &state, qint64 elapsedMs, int columns)
 {
     const QString total = state.total < 0 ? QStringLiteral("?") : QString::number(state.total);
-    QString line = QStringLiteral("[%1/%2] saved %3, failed %4")
-                       .arg(QString::number(state.done), total, QString::number(state.saved),
-                            QString::number(state.failed));
+    QString line =
+        QStringLiteral("[%1/%2] saved %3, failed %4")
+            .arg(QString::number(state.done), total, QString::number(state.saved), QString::number(state.failed));
     if (state.done > 0 && elapsedMs > 0) {
         const double perMinute = double(state.done) * 60'000 / double(elapsedMs);
         line += Separator + QStringLiteral("%1 pages/min").arg(perMinute, 0, 'f', perMinute < 10 ? 1 : 0);
@@ -102,8 +103,8 @@ QString ProgressLine::text(const State &state, qint64 elapsedMs, int columns)
     line += Separator + clock(elapsedMs) + QStringLiteral(" elapsed");
     if (state.total >= 0 && state.done > 0) {
         // The pace so far, rounded up to whole seconds; no more than 100,000 hours.
-        const double leftMs = double(elapsedMs) * double(qMax<qint64>(state.total - state.done, 0))
-            / double(state.done);
+        const double leftMs =
+            double(elapsedMs) * double(qMax<qint64>(state.total - state.done, 0)) / double(state.done);
         line += QStringLiteral(", ETA ") + clock(qint64(std::min(leftMs, 3.6e11)) + 999);
     }
     if (!state.reading.isEmpty()) {
@@ -119,9 +120,8 @@ QString ProgressLine::text(const State &state, qint64 elapsedMs, int columns)
             loading << TerminalText::address(row);
         const QString all = loading.join(QStringLiteral(", "));
         const QString more = loading.size() > 1 ? QStringLiteral(" +%1").arg(loading.size() - 1) : QString();
-        line += Separator + (fitted(all, room, false) == all
-                                 ? all
-                                 : fitted(loading.first(), room - int(more.size()), true) + more);
+        line += Separator
+            + (fitted(all, room, false) == all ? all : fitted(loading.first(), room - int(more.size()), true) + more);
     }
     return fitted(line, columns - 1, false);
 }

@@ -24,11 +24,8 @@ bool hasSite(const QUrl &url)
 } // namespace
 
 RobotsGate::RobotsGate(BodyFetch &fetch, int pageLimitMs, Warn warn)
-    : m_fetch(fetch),
-      m_limit(qMax(1, qMin(FetchLimitMs, pageLimitMs / 2))),
-      m_warn(std::move(warn))
-{
-}
+    : m_fetch(fetch), m_limit(qMax(1, qMin(FetchLimitMs, pageLimitMs / 2))), m_warn(std::move(warn))
+{}
 
 RobotsGate::~RobotsGate()
 {

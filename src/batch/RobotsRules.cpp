@@ -131,7 +131,8 @@ RobotsRules RobotsRules::parse(const QByteArray &body, const QByteArray &product
         } else if (line.key == "crawl-delay") {
             bool ok = false;
             const double seconds = line.value.toDouble(&ok);
-            const int ms = ok && std::isfinite(seconds) && seconds > 0 ? int(std::lround(qMin(seconds, 30.0) * 1000)) : 0;
+            const int ms =
+                ok && std::isfinite(seconds) && seconds > 0 ? int(std::lround(qMin(seconds, 30.0) * 1000)) : 0;
             if (inOwn)
                 own.m_crawlDelayMs = qMax(own.m_crawlDelayMs, ms);
             if (inAny)

@@ -10,8 +10,7 @@
 
 RowReport::RowReport(QFileDevice &device, const BatchOptions &options, bool toStandardOutput)
     : m_device(device), m_options(options), m_toStandardOutput(toStandardOutput)
-{
-}
+{}
 
 QString RowReport::nameInFolder(const QString &folder, const QString &path)
 {
@@ -21,14 +20,12 @@ QString RowReport::nameInFolder(const QString &folder, const QString &path)
 
 bool RowReport::add(const RowResult &result)
 {
-    static const QString outcomes[] = {QStringLiteral("saved"), QStringLiteral("failed"),
-                                       QStringLiteral("skipped")};
+    static const QString outcomes[] = {QStringLiteral("saved"), QStringLiteral("failed"), QStringLiteral("skipped")};
     const bool saved = result.saved();
     return write({result.row, result.url, outcomes[int(result.outcome)],
-                  m_toStandardOutput ? QString() : result.outputPath,
-                  saved ? QString() : result.reason.simplified(), result.page.httpStatus,
-                  result.page.contentType, result.ms, result.tries, saved && result.page.mainContentFallback,
-                  saved ? result.page.formatFallback : QString(),
+                  m_toStandardOutput ? QString() : result.outputPath, saved ? QString() : result.reason.simplified(),
+                  result.page.httpStatus, result.page.contentType, result.ms, result.tries,
+                  saved && result.page.mainContentFallback, saved ? result.page.formatFallback : QString(),
                   m_toStandardOutput && saved ? result.bytes : -1});
 }
 
@@ -41,8 +38,9 @@ bool RowReport::write(const Record &record)
         {QStringLiteral("outcome"), record.outcome},
         {QStringLiteral("file"),
          record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(m_options.folder, record.file))},
-        {QStringLiteral("bytes"), record.outcome != QLatin1String("saved") ? QJsonValue()
-                                  : QJsonValue(record.textBytes >= 0 ? record.textBytes : file.size())},
+        {QStringLiteral("bytes"),
+         record.outcome != QLatin1String("saved") ? QJsonValue()
+                                                  : QJsonValue(record.textBytes >= 0 ? record.textBytes : file.size())},
         {QStringLiteral("http_status"), record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue()},
         {QStringLiteral("content_type"), record.contentType.isEmpty() ? QJsonValue() : QJsonValue(record.contentType)},
         {QStringLiteral("reason"), record.reason.isEmpty() ? QJsonValue() : QJsonValue(record.reason)},
@@ -52,8 +50,8 @@ bool RowReport::write(const Record &record)
     if (m_options.engine.mainContent)
         line.insert(QStringLiteral("fallback"), record.fallback);
     if (!m_options.engine.plainText()) {
-        line.insert(QStringLiteral("format_fallback"), record.formatFallback.isEmpty()
-                        ? QJsonValue() : QJsonValue(record.formatFallback));
+        line.insert(QStringLiteral("format_fallback"),
+                    record.formatFallback.isEmpty() ? QJsonValue() : QJsonValue(record.formatFallback));
     }
     const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     if (m_device.write(bytes) == bytes.size() && m_device.flush())

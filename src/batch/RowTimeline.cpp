@@ -4,8 +4,7 @@
 
 namespace {
 
-const char *const StepNames[] = {"ready", "answer", "parse", "load", "settle",
-                                 "text", "hand-over", "write", "idle"};
+const char *const StepNames[] = {"ready", "answer", "parse", "load", "settle", "text", "hand-over", "write", "idle"};
 
 } // namespace
 
@@ -14,7 +13,12 @@ QString RowTimeline::add(const QueuedRow &row, int page, const PageOutcome &outc
 {
     const PageTimings &t = outcome.timings;
     // Each step's end, on the row's clock; a step not reached has none.
-    const qint64 ends[] = {t.navigate, t.response, t.parsed, t.loaded, t.settled, t.text,
+    const qint64 ends[] = {t.navigate,
+                           t.response,
+                           t.parsed,
+                           t.loaded,
+                           t.settled,
+                           t.text,
                            times.endMs - times.startMs,
                            times.writtenMs < 0 ? -1 : times.writtenMs - times.startMs};
     QStringList parts;
@@ -36,7 +40,10 @@ QString RowTimeline::add(const QueuedRow &row, int page, const PageOutcome &outc
     m_pageFreeAt.insert(page, times.writtenMs < 0 ? times.endMs : times.writtenMs);
     ++m_loads;
     return QStringLiteral("timeline: row %1 page %2 at %3 ms: %4 ms")
-        .arg(row.number).arg(page).arg(times.startMs).arg(parts.join(QStringLiteral(", ")));
+        .arg(row.number)
+        .arg(page)
+        .arg(times.startMs)
+        .arg(parts.join(QStringLiteral(", ")));
 }
 
 QString RowTimeline::summary() const

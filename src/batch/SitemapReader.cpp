@@ -69,8 +69,7 @@ bool isHtml(const QByteArray &body, bool servedAsHtml, QStringView root)
 
 SitemapReader::SitemapReader(BodyFetch &fetch, const QString &address, Warn warn)
     : m_fetch(fetch), m_warn(std::move(warn)), m_start(address)
-{
-}
+{}
 
 SitemapReader::~SitemapReader() = default;
 
@@ -138,7 +137,10 @@ void SitemapReader::close()
     const File &file = *m_files.back();
     if (file.over > 0)
         m_warn(QStringLiteral("sitemap %1 lists %2 more entries than the %3 taken (from %4 on); they are left out")
-                   .arg(file.address).arg(file.over).arg(MaxEntries).arg(file.firstOver));
+                   .arg(file.address)
+                   .arg(file.over)
+                   .arg(MaxEntries)
+                   .arg(file.firstOver));
     m_files.pop_back();
 }
 
@@ -196,8 +198,10 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
             file.entities.first.clear();
             entry = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
             if (!file.entities.first.isEmpty()) {
-                m_warn(QStringLiteral("sitemap %1 has an undefined entity &%2; in an entry (line %3); the entry is left out")
-                           .arg(file.address, file.entities.first).arg(xml.lineNumber()));
+                m_warn(QStringLiteral(
+                           "sitemap %1 has an undefined entity &%2; in an entry (line %3); the entry is left out")
+                           .arg(file.address, file.entities.first)
+                           .arg(xml.lineNumber()));
                 continue;
             }
             if (!entry.isEmpty())
@@ -212,7 +216,8 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
     }
     if (xml.hasError())
         m_error = QStringLiteral("cannot read sitemap %1: %2 (line %3)")
-                      .arg(file.address, xml.errorString()).arg(xml.lineNumber());
+                      .arg(file.address, xml.errorString())
+                      .arg(xml.lineNumber());
     return false;
 }
 

@@ -64,7 +64,7 @@ private:
     QString m_start;
     bool m_started = false;
     std::vector<std::unique_ptr<File>> m_files; // the index, then the file it leads to
-    std::unique_ptr<File> m_opening;            // the file on its way
+    std::unique_ptr<File> m_opening; // the file on its way
     std::shared_ptr<std::optional<PageOutcome>> m_answer; // its answer, once in
     QSet<QString> m_opened;
     QString m_error;

@@ -14,8 +14,7 @@
 StandardOutputWriter::StandardOutputWriter(OrderedOutput &texts, const OutputFormat &format,
                                            const BatchRowSource &source, QString folder)
     : m_texts(texts), m_format(format), m_source(source), m_folder(std::move(folder))
-{
-}
+{}
 
 QString StandardOutputWriter::pathOf(const QueuedRow &row) const
 {

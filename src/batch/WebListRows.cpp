@@ -19,8 +19,7 @@ QString counted(qint64 count, const char *one, const char *many)
 
 WebListRows::WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn warn)
     : m_fetch(fetch), m_sources(sources), m_warn(std::move(warn))
-{
-}
+{}
 
 WebListRows::~WebListRows() = default;
 

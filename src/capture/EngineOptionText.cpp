@@ -2,9 +2,9 @@
 
 #include "engine/CssSelectorCheck.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QHash>
 #include <QUrl>
 
 #include <algorithm>
@@ -55,12 +55,11 @@ std::optional<ProxyAddress> proxyAddress(const QString &text)
     if (scheme == QLatin1String("socks5h") || scheme == QLatin1String("socks"))
         scheme = QStringLiteral("socks5");
     static const QHash<QString, int> defaultPorts{{QStringLiteral("http"), 80},
-                                                   {QStringLiteral("https"), 443},
-                                                   {QStringLiteral("socks4"), 1080},
-                                                   {QStringLiteral("socks5"), 1080}};
+                                                  {QStringLiteral("https"), 443},
+                                                  {QStringLiteral("socks4"), 1080},
+                                                  {QStringLiteral("socks5"), 1080}};
     if (!url.isValid() || url.host().isEmpty() || !defaultPorts.contains(scheme)
-        || (url.path() != QLatin1String("") && url.path() != QLatin1String("/"))
-        || url.hasQuery() || url.hasFragment())
+        || (url.path() != QLatin1String("") && url.path() != QLatin1String("/")) || url.hasQuery() || url.hasFragment())
         return std::nullopt;
     QString host = url.host(QUrl::FullyEncoded);
     if (host.contains(QLatin1Char(':')))
@@ -185,10 +184,9 @@ QString EngineOptionText::readBlocked(const QString &text, EngineOptions &option
     }
     int blocked = 0;
     for (const QString &name : list.split(QLatin1Char(','))) {
-        const auto known = std::find_if(std::begin(BlockedNames), std::end(BlockedNames),
-                                        [&](const BlockedName &entry) {
-                                            return name.trimmed() == QLatin1String(entry.name);
-                                        });
+        const auto known =
+            std::find_if(std::begin(BlockedNames), std::end(BlockedNames),
+                         [&](const BlockedName &entry) { return name.trimmed() == QLatin1String(entry.name); });
         if (known == std::end(BlockedNames))
             return wanted(QStringLiteral("none or a list of %1").arg(blockedNames()), text);
         blocked |= known->flag;
@@ -228,8 +226,9 @@ QString EngineOptionText::readHeader(const QString &text, EngineOptions &options
     if (name.compare(QLatin1String("Host"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("cannot set Host: it is the address's own");
     // The framing and the connection are the engine's: a value of the user's would break every request.
-    static const char *const EngineManaged[] = {"Content-Length", "Transfer-Encoding", "Connection", "Upgrade",
-                                                 "Expect", "Keep-Alive", "TE", "Trailer", "Proxy-Connection"};
+    static const char *const EngineManaged[] = {"Content-Length",  "Transfer-Encoding", "Connection", "Upgrade",
+                                                "Expect",          "Keep-Alive",        "TE",         "Trailer",
+                                                "Proxy-Connection"};
     for (const char *managed : EngineManaged) {
         if (name.compare(QLatin1String(managed), Qt::CaseInsensitive) == 0)
             return QStringLiteral("cannot set %1: the browser engine manages it").arg(QLatin1String(managed));
@@ -251,8 +250,7 @@ QString EngineOptionText::readProxy(const QString &text, EngineOptions &options)
     return {};
 }
 
-QString EngineOptionText::readProxyEnvironment(const QProcessEnvironment &environment,
-                                               EngineOptions &options)
+QString EngineOptionText::readProxyEnvironment(const QProcessEnvironment &environment, EngineOptions &options)
 {
     // Upper-case HTTP_PROXY is left alone, as curl leaves it (a CGI header can set it).
     const auto variable = [&](const QString &name, bool upperToo) {

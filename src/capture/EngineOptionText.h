@@ -20,8 +20,7 @@ public:
     // The proxy of http_proxy, https_proxy (or HTTPS_PROXY) and all_proxy, and the
     // hosts of no_proxy, as curl and wget read them; a variable that cannot be
     // used is named in the problem.
-    static QString readProxyEnvironment(const QProcessEnvironment &environment,
-                                        EngineOptions &options);
+    static QString readProxyEnvironment(const QProcessEnvironment &environment, EngineOptions &options);
     // A language tag such as "de-DE".
     static QString readLanguage(const QString &text, EngineOptions &options);
     static QString readUserAgent(const QString &text, EngineOptions &options);

@@ -11,13 +11,13 @@ class IRowSource
 {
 public:
     enum class Answer {
-        Row,    // the next row
-        End,    // there are no more rows
+        Row, // the next row
+        End, // there are no more rows
         NotYet, // none now, but more may come as events come in (a file on its way)
     };
     struct Next {
         Answer answer = Answer::End;
-        QString text;    // the row as listed
+        QString text; // the row as listed
         std::optional<QString> name; // its output name before numbering; none: the fixed rule
         QString failure; // why the row can never load (too long to be an address), or empty
     };
@@ -38,7 +38,8 @@ public:
     // Why the row is left out, or empty; asked just before it would start.
     virtual QString skipReason(const QueuedRow &row, const QString &outputPath)
     {
-        Q_UNUSED(row) Q_UNUSED(outputPath)
+        Q_UNUSED(row)
+        Q_UNUSED(outputPath)
         return {};
     }
 };

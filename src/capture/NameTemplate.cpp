@@ -20,9 +20,8 @@ bool isUnsafe(QChar character)
 {
     static const QString refused = QStringLiteral("\\*:?<>|");
     const char16_t code = character.unicode();
-    return refused.contains(character) || character.category() == QChar::Other_Control
-        || code == 0x061c || code == 0x200e || code == 0x200f || (code >= 0x202a && code <= 0x202e)
-        || (code >= 0x2066 && code <= 0x2069);
+    return refused.contains(character) || character.category() == QChar::Other_Control || code == 0x061c
+        || code == 0x200e || code == 0x200f || (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
 }
 
 QString safe(QString text, bool keepSlashes)
@@ -69,8 +68,8 @@ bool isDotPart(const QString &part)
 
 const QStringList &NameTemplate::fields()
 {
-    static const QStringList names{QStringLiteral("host"), QStringLiteral("port"), QStringLiteral("path"),
-                                   QStringLiteral("query"), QStringLiteral("row"), QStringLiteral("hash"),
+    static const QStringList names{QStringLiteral("host"),  QStringLiteral("port"), QStringLiteral("path"),
+                                   QStringLiteral("query"), QStringLiteral("row"),  QStringLiteral("hash"),
                                    QStringLiteral("ext")};
     return names;
 }
@@ -120,7 +119,8 @@ QString NameTemplate::field(const QString &name, const QString &address, qint64 
         return url.host();
     if (name == QLatin1String("port")) {
         const int defaultPort = url.scheme() == QLatin1String("https") ? 443
-            : url.scheme() == QLatin1String("http")                    ? 80 : -1;
+            : url.scheme() == QLatin1String("http")                    ? 80
+                                                                       : -1;
         const int port = url.port(defaultPort);
         return port < 0 ? QString() : QString::number(port);
     }

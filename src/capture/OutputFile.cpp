@@ -23,8 +23,8 @@ const QString TextSuffix = QStringLiteral(".txt");
 // The output extension the name ends in; ".txt" when none.
 QString extensionOf(const QString &fileName)
 {
-    for (const QString &extension : {QStringLiteral(".txt"), QStringLiteral(".md"),
-                                     QStringLiteral(".html"), QStringLiteral(".json")}) {
+    for (const QString &extension :
+         {QStringLiteral(".txt"), QStringLiteral(".md"), QStringLiteral(".html"), QStringLiteral(".json")}) {
         if (fileName.endsWith(extension))
             return extension;
     }
@@ -33,8 +33,7 @@ QString extensionOf(const QString &fileName)
 
 RuntimeError fileError(const QString &what, const QString &path, const QString &reason)
 {
-    return RuntimeError(QStringLiteral("%1: %2 (%3)").arg(what, path, reason),
-                        RuntimeError::PathFileAccess);
+    return RuntimeError(QStringLiteral("%1: %2 (%3)").arg(what, path, reason), RuntimeError::PathFileAccess);
 }
 
 // The longest start of the text within the bytes, surrogate pairs kept whole.
@@ -58,8 +57,8 @@ QString utf8Start(const QString &text, int budget)
 // The start of `start`, a short hash of the whole name and the ending, within the limit.
 QString shortenedName(const QString &fileName, const QString &start, const QString &ending)
 {
-    const QString hash = QString::fromLatin1(
-        QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
+    const QString hash =
+        QString::fromLatin1(QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
     const QString tail = QLatin1Char('~') + hash + ending;
     return utf8Start(start, OutputFileWriter::MaxFileNameBytes - int(tail.toUtf8().size())) + tail;
 }
@@ -75,10 +74,8 @@ int createTemporaryFile(const QByteArray &target, QByteArray &temporaryPath)
 {
     const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = folder + ".textorin-"
-            + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        const int descriptor = ::open(temporaryPath.constData(),
-                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporaryPath = folder + ".textorin-" + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        const int descriptor = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0 || errno != EEXIST)
             return descriptor;
     }
@@ -90,8 +87,8 @@ int createTemporaryFile(const QByteArray &target, QByteArray &temporaryPath)
 bool isDisguising(QChar character)
 {
     const char16_t code = character.unicode();
-    return character.category() == QChar::Other_Control || code == 0x061c || code == 0x200e
-        || code == 0x200f || (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
+    return character.category() == QChar::Other_Control || code == 0x061c || code == 0x200e || code == 0x200f
+        || (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
 }
 
 } // namespace
@@ -166,12 +163,10 @@ void OutputFileWriter::open(const QString &path)
         fail(RuntimeError(QStringLiteral("Permission denied: %1 is a symbolic link").arg(path),
                           RuntimeError::PathFileAccess));
     // A file without its owner's write bit is read-only, also for the superuser.
-    const bool readOnly = !existing.isWritable()
-        || !(existing.permissions() & QFileDevice::WriteOwner);
+    const bool readOnly = !existing.isWritable() || !(existing.permissions() & QFileDevice::WriteOwner);
     if (existing.exists() && (!existing.isFile() || readOnly))
         fail(fileError(QStringLiteral("Permission denied"), path,
-                       existing.isFile() ? QStringLiteral("the file is read-only")
-                                         : QStringLiteral("not a file")));
+                       existing.isFile() ? QStringLiteral("the file is read-only") : QStringLiteral("not a file")));
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporaryPath;
     const int descriptor = createTemporaryFile(target, temporaryPath);

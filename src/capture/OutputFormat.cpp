@@ -36,10 +36,13 @@ const QList<OutputFormat> &OutputFormat::all()
 {
     using Form = EngineOptions::PageForm;
     static const QList<OutputFormat> formats{
-        {QStringLiteral("text"), QStringLiteral(".txt"), Form::Text,
-         QStringLiteral("the body's text (the default)"), pageContent},
-        {QStringLiteral("markdown"), QStringLiteral(".md"), Form::Markdown,
-         QStringLiteral("headings, lists, links, tables and code kept"), pageContent,
+        {QStringLiteral("text"), QStringLiteral(".txt"), Form::Text, QStringLiteral("the body's text (the default)"),
+         pageContent},
+        {QStringLiteral("markdown"),
+         QStringLiteral(".md"),
+         Form::Markdown,
+         QStringLiteral("headings, lists, links, tables and code kept"),
+         pageContent,
          {QStringLiteral("md")}},
         {QStringLiteral("html"), QStringLiteral(".html"), Form::Html,
          QStringLiteral("the document without scripts or handlers, links made absolute"), pageContent},

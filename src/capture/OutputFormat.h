@@ -13,7 +13,7 @@
 // page is asked for and how the file's content is made from the row's outcome.
 struct OutputFormat {
     QString name;
-    QString extension;   // with its dot
+    QString extension; // with its dot
     EngineOptions::PageForm form = EngineOptions::PageForm::Text;
     QString description; // for --help
     std::function<QString(const QString &row, const PageOutcome &page)> compose;

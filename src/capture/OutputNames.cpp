@@ -10,8 +10,7 @@
 OutputNames::Key OutputNames::keyOf(const QString &text)
 {
     const QByteArray digest = QCryptographicHash::hash(
-        QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2),
-        QCryptographicHash::Md5);
+        QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2), QCryptographicHash::Md5);
     Key key;
     std::memcpy(&key.high, digest.constData(), 8);
     std::memcpy(&key.low, digest.constData() + 8, 8);

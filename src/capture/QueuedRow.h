@@ -5,6 +5,6 @@
 // A row as a run's queue holds it between its source and its page.
 struct QueuedRow {
     qint64 number = 0; // its place among the source's rows, from 1
-    QString url;       // the text as listed
-    QString name;      // its output file name, reserved in list order
+    QString url; // the text as listed
+    QString name; // its output file name, reserved in list order
 };

@@ -24,8 +24,7 @@ QString hostOf(const QString &url)
 }
 
 // Runs one of a page's steps; the reason it failed, or empty.
-template<typename Step>
-QString failureOf(const Step &step)
+template <typename Step> QString failureOf(const Step &step)
 {
     try {
         step();
@@ -71,8 +70,7 @@ QStringList RowQueue::loadingRows() const
         if (slot.busy)
             busy.push_back(&slot);
     }
-    std::sort(busy.begin(), busy.end(),
-              [](const Slot *a, const Slot *b) { return a->row.number < b->row.number; });
+    std::sort(busy.begin(), busy.end(), [](const Slot *a, const Slot *b) { return a->row.number < b->row.number; });
     QStringList urls;
     for (const Slot *slot : busy)
         urls.append(slot->row.url);
@@ -278,9 +276,8 @@ void RowQueue::requeue(const Slot &slot, qint64 startAt, const PageOutcome &last
     again.startAt = startAt;
     again.last = last;
     // Kept in list order, so that it goes before later rows of its name.
-    const auto at = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending &pending) {
-        return pending.row.number > again.row.number;
-    });
+    const auto at = std::find_if(m_pending.begin(), m_pending.end(),
+                                 [&](const Pending &pending) { return pending.row.number > again.row.number; });
     m_pending.insert(at, std::move(again));
 }
 
@@ -428,8 +425,7 @@ int RowQueue::retryPauseMs(const PageOutcome &outcome, int tries) const
 // The page is done with its row, or the run stops waiting for it.
 bool RowQueue::rowEnded(const Slot &slot) const
 {
-    return slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count()
-        || slot.polls >= MaxWaitPolls;
+    return slot.page->isDone() || slot.waited.elapsed() >= m_waitLimit.count() || slot.polls >= MaxWaitPolls;
 }
 
 // The source is asked only before a row's first load.

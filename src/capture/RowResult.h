@@ -12,12 +12,12 @@ struct RowResult {
     QString url;
     Outcome outcome = Outcome::Failed;
     QString outputPath; // the file written (or, for a skipped row, the one it would have)
-    qint64 bytes = -1;  // written, of a saved row
-    QString note;       // remarks on a saved row ("load incomplete", numbered)
-    QString reason;     // why the row failed or was skipped
-    PageOutcome page;   // what the page answered (status, content type, …)
-    int tries = 0;      // loads of the row
-    qint64 ms = 0;      // from its first load to its end
+    qint64 bytes = -1; // written, of a saved row
+    QString note; // remarks on a saved row ("load incomplete", numbered)
+    QString reason; // why the row failed or was skipped
+    PageOutcome page; // what the page answered (status, content type, …)
+    int tries = 0; // loads of the row
+    qint64 ms = 0; // from its first load to its end
 
     bool saved() const { return outcome == Outcome::Saved; }
 };

@@ -63,15 +63,13 @@ QString CssSelectorCheck::problem(const QString &selector)
         } else if (c == u']' || c == u')') {
             if (open.isEmpty() || open.takeLast() != (c == u']' ? u'[' : u'('))
                 return QStringLiteral("unbalanced brackets");
-            if (c == u']'
-                && selector.mid(attributeStart + 1, i - attributeStart - 1).trimmed().isEmpty())
+            if (c == u']' && selector.mid(attributeStart + 1, i - attributeStart - 1).trimmed().isEmpty())
                 return QStringLiteral("an empty attribute selector");
             if (open.isEmpty())
                 last = Last::Compound;
         } else if (open.contains(u'[')) {
             // An attribute's name, operator and value: not a selector.
-        } else if ((c == u'#' || c == u'.')
-                   && (i + 1 == selector.size() || !startsName(selector.at(i + 1)))) {
+        } else if ((c == u'#' || c == u'.') && (i + 1 == selector.size() || !startsName(selector.at(i + 1)))) {
             return QStringLiteral("a lone %1").arg(c);
         } else if (!topLevel || isCssSpace(c)) {
             // Arguments are left to the browser; spaces are descendant combinators.

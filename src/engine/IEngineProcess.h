@@ -15,8 +15,8 @@ public:
 
     // Starts the program with its pipe on descriptors 3 and 4 and the extra
     // NAME=VALUE environment entries; false with a reason when it cannot start.
-    virtual bool start(const QString &program, const QStringList &arguments,
-                       const QStringList &environment, QString *error) = 0;
+    virtual bool start(const QString &program, const QStringList &arguments, const QStringList &environment,
+                       QString *error) = 0;
     virtual bool isRunning() const = 0;
     virtual void write(const QByteArray &bytes) = 0;
     // Ends the engine and every process it started, and waits for them.

@@ -27,8 +27,7 @@ PageAddress load(const QString &url)
 // A text without a scheme is looked at from its start when `typed`.
 bool findUserInfo(const QString &text, bool typed, qsizetype *start, qsizetype *end)
 {
-    static const QRegularExpression withScheme(
-        QStringLiteral("^([\\s\\x{feff}]*[A-Za-z][A-Za-z0-9+.-]*://)[^/?#]*@"));
+    static const QRegularExpression withScheme(QStringLiteral("^([\\s\\x{feff}]*[A-Za-z][A-Za-z0-9+.-]*://)[^/?#]*@"));
     static const QRegularExpression withoutScheme(QStringLiteral("^([\\s\\x{feff}]*)[^/?#]*@"));
     QRegularExpressionMatch match = withScheme.match(text);
     if (!match.hasMatch() && typed && !text.contains(QLatin1String("://")))
@@ -70,8 +69,8 @@ PageAddress PageAddress::fromRow(const QString &row)
         return load(text);
     QUrl url = typed;
     // "localhost:8080/x" and "example.com" carry no scheme of their own.
-    const bool knownScheme = scheme == QLatin1String("http") || scheme == QLatin1String("https")
-        || scheme == QLatin1String("file");
+    const bool knownScheme =
+        scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("file");
     if (!knownScheme && (scheme.isEmpty() || !text.contains(QLatin1String("://"))))
         url = QUrl::fromUserInput(text);
     const QString finalScheme = url.scheme().toLower();

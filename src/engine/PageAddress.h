@@ -9,7 +9,7 @@ struct PageAddress {
     enum Kind { Load, Refuse };
 
     Kind kind = Load;
-    QString url;    // the address to load (Load)
+    QString url; // the address to load (Load)
     QString reason; // why it is not loaded (Refuse)
 
     // Empty and blank rows load about:blank; rows without a scheme are taken as

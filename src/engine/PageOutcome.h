@@ -7,22 +7,22 @@
 struct PageTimings {
     qint64 navigate = -1; // the page was ready and the navigation sent
     qint64 response = -1; // the main document's answer arrived
-    qint64 parsed = -1;   // DOMContentLoaded
-    qint64 loaded = -1;   // the load event (or the load given up on a stalled resource)
-    qint64 settled = -1;  // waits and settle over, the text asked for
-    qint64 text = -1;     // the text arrived
+    qint64 parsed = -1; // DOMContentLoaded
+    qint64 loaded = -1; // the load event (or the load given up on a stalled resource)
+    qint64 settled = -1; // waits and settle over, the text asked for
+    qint64 text = -1; // the text arrived
 };
 
 // How one row's page ended: what it holds, or why it could not be had.
 struct PageOutcome {
     // A page that loaded.
-    QString content;   // the body's text, or the document in the form the engine was asked for
-    QString finalUrl;  // the address the page ended at
-    QString title;     // the document's (or the article's) title
-    QString lang;      // the document's language, as its root element says
-    int httpStatus = 0;  // of the main document; 0 when it came by no HTTP answer
+    QString content; // the body's text, or the document in the form the engine was asked for
+    QString finalUrl; // the address the page ended at
+    QString title; // the document's (or the article's) title
+    QString lang; // the document's language, as its root element says
+    int httpStatus = 0; // of the main document; 0 when it came by no HTTP answer
     QString contentType; // of the main document, as its server named it
-    QString note;        // a remark on a saved page ("load incomplete"), or empty
+    QString note; // a remark on a saved page ("load incomplete"), or empty
     bool mainContentFallback = false; // asked for the article, the page had none
     // The converter failed on part of the page, which kept its text instead: why; else empty.
     QString formatFallback;
@@ -33,8 +33,8 @@ struct PageOutcome {
 
     // A page that could not be had: why (without the address), empty when it loaded.
     QString failure;
-    bool mayPass = false;   // another try may succeed (a reset connection, a time-out, 429, 503, …)
-    int retryAfterMs = -1;  // the pause the server asked for (Retry-After), or -1
+    bool mayPass = false; // another try may succeed (a reset connection, a time-out, 429, 503, …)
+    int retryAfterMs = -1; // the pause the server asked for (Retry-After), or -1
     bool engineMissing = false; // no page can load at all
     // The browser was shut down or restarted for another page's sake while the
     // row had not failed on its own: worth one more load, whatever the tries.

@@ -1,9 +1,8 @@
 #include "platform/Application.h"
 
+#include "app/EngineSettings.h"
 #include "process/ChildProcesses.h"
 #include "process/TerminationSignals.h"
-
-#include "app/EngineSettings.h"
 #include "support/OnlineCheck.h"
 
 #include <QApplication>
@@ -20,8 +19,7 @@ ChromiumBrowser *runningBrowser = nullptr;
 
 } // namespace
 
-Application::Application(OnlineCheck::CommandRunner runCommand)
-    : m_runCommand(std::move(runCommand)), m_window(m_list)
+Application::Application(OnlineCheck::CommandRunner runCommand) : m_runCommand(std::move(runCommand)), m_window(m_list)
 {
     runningBrowser = &m_chromium;
     for (int i = pagesAtOnce(m_settings); i > 0; --i)

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "app/Form1.h"
+#include "engine/chromium/ChromiumBrowser.h"
+#include "engine/chromium/ChromiumPage.h"
 #include "platform/MainWindow.h"
 #include "platform/QtFolderBrowser.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/QtOpenFileDialog.h"
 #include "platform/StyleSheetSkin.h"
-#include "engine/chromium/ChromiumPage.h"
-#include "engine/chromium/ChromiumBrowser.h"
 #include "process/ChromiumProcess.h"
 #include "support/OnlineCheck.h"
 #include "support/QtEventPump.h"

@@ -18,8 +18,7 @@ QPalette::ColorRole systemRole(quint32 index)
     case 18: // button text
         return QPalette::ButtonText;
     case 15: // button face
-    default:
-        return QPalette::Button;
+    default: return QPalette::Button;
     }
 }
 

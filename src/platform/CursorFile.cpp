@@ -15,8 +15,7 @@ QPoint hotSpot(const QByteArray &bytes)
 {
     if (bytes.size() < 22 || qFromLittleEndian<quint16>(bytes.constData() + 2) != 2)
         return {0, 0};
-    return {qFromLittleEndian<quint16>(bytes.constData() + 10),
-            qFromLittleEndian<quint16>(bytes.constData() + 12)};
+    return {qFromLittleEndian<quint16>(bytes.constData() + 10), qFromLittleEndian<quint16>(bytes.constData() + 12)};
 }
 
 } // namespace

@@ -18,7 +18,7 @@ struct Request {
     QString text;
     QFileDialog *fileDialog = nullptr; // the file dialog as set up
     QString informative; // the line under an information's text
-    QString details;     // what the box's details show
+    QString details; // what the box's details show
 };
 
 // The input box's answer or the chosen path; empty text for Cancel.

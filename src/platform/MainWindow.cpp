@@ -14,9 +14,9 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QShortcut>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -61,8 +61,9 @@ static void registerResources()
 }
 
 MainWindow::MainWindow(UrlListModel &list, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                  | Qt::WindowCloseButtonHint),
       m_list(list)
 {
     registerResources();
@@ -134,16 +135,13 @@ void MainWindow::buildControls()
 
     m_addOne = makeButton(QStringLiteral("Add One URL"), Twips::rect(120, 2750, 3840, 405), this);
     m_addOne->setObjectName(QStringLiteral("PushButton1"));
-    m_loadList = makeButton(QStringLiteral("Load List Of URLs"),
-                            Twips::rect(4080, 2750, 3840, 405), this);
+    m_loadList = makeButton(QStringLiteral("Load List Of URLs"), Twips::rect(4080, 2750, 3840, 405), this);
     m_loadList->setObjectName(QStringLiteral("PushButton6"));
-    m_samples = makeButton(QStringLiteral("Load Sample/Example Sites"),
-                           Twips::rect(4080, 3260, 3840, 405), this);
+    m_samples = makeButton(QStringLiteral("Load Sample/Example Sites"), Twips::rect(4080, 3260, 3840, 405), this);
     m_samples->setObjectName(QStringLiteral("PushButton4"));
     m_clear = makeButton(QStringLiteral("Clear List"), Twips::rect(120, 3260, 3840, 405), this);
     m_clear->setObjectName(QStringLiteral("PushButton7"));
-    m_start = makeButton(QStringLiteral("Start Saving As Text Files"),
-                         Twips::rect(120, 4620, 7800, 405), this);
+    m_start = makeButton(QStringLiteral("Start Saving As Text Files"), Twips::rect(120, 4620, 7800, 405), this);
     m_start->setObjectName(QStringLiteral("PushButton2"));
 }
 
@@ -152,7 +150,7 @@ void MainWindow::setTabOrder()
     m_progressBar->setFocusPolicy(Qt::NoFocus);
     m_frame->setFocusPolicy(Qt::NoFocus);
     const QList<QWidget *> order = {m_listView, m_folderBox, m_browse, m_addOne,
-                                    m_loadList, m_samples, m_clear, m_start};
+                                    m_loadList, m_samples,   m_clear,  m_start};
     for (int i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
     m_listView->setFocus();
@@ -179,8 +177,7 @@ void MainWindow::connectHandlers()
     connect(m_browse, &QPushButton::clicked, this, [this] { m_logic->PushButton8_Click(); });
     connect(m_listView, &UrlListView::keyDown, this,
             [this](int keyCode, int shift) { m_logic->ListView1_KeyDown(keyCode, shift); });
-    connect(m_listView, &UrlListView::listDoubleClicked, this,
-            [this] { m_logic->ListView1_DblClick(); });
+    connect(m_listView, &UrlListView::listDoubleClicked, this, [this] { m_logic->ListView1_DblClick(); });
     connect(m_folderBox, &QLineEdit::textChanged, this, [this] { m_logic->Text1_Change(); });
     // Escape anywhere in the window, whichever control has the focus, but only
     // while no box is open: an Escape meant for a box never stops a run.
@@ -190,10 +187,9 @@ void MainWindow::connectHandlers()
         if (isActiveWindow() && !QApplication::activeModalWidget())
             m_logic->Form_KeyDown(27, 0);
     });
-    connect(m_listView, &UrlListView::dropped, this,
-            [this](const QStringList &files, const QStringList &texts) {
-                m_logic->ListView1_OLEDragDrop(files, texts);
-            });
+    connect(m_listView, &UrlListView::dropped, this, [this](const QStringList &files, const QStringList &texts) {
+        m_logic->ListView1_OLEDragDrop(files, texts);
+    });
 }
 
 void MainWindow::watchHover(QWidget *widget)
@@ -211,8 +207,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         if (watched == m_frame) {
             if (!m_frame->childAt(move->position().toPoint()))
                 m_logic->Frame1_MouseMove();
-        }
-        else if (pushButtons().contains(qobject_cast<QPushButton *>(watched)))
+        } else if (pushButtons().contains(qobject_cast<QPushButton *>(watched)))
             m_logic->PushButton_MouseMove();
         else
             m_logic->ListView1_MouseMove();
@@ -245,18 +240,14 @@ void MainWindow::setMousePointer(int value)
 void MainWindow::applyPointer()
 {
     switch (m_mousePointer) {
-    case MousePointer::Hourglass:
-        setCursor(Qt::WaitCursor);
-        break;
+    case MousePointer::Hourglass: setCursor(Qt::WaitCursor); break;
     case MousePointer::Custom:
         if (m_mouseIcon)
             setCursor(*m_mouseIcon);
         else
             unsetCursor();
         break;
-    default:
-        unsetCursor();
-        break;
+    default: unsetCursor(); break;
     }
 }
 

@@ -1,7 +1,6 @@
 #include "platform/QtMessageBoxes.h"
 
 #include "platform/DialogStandIn.h"
-
 #include "support/ApplicationError.h"
 #include "support/ApplicationTitle.h"
 
@@ -15,15 +14,13 @@ namespace {
 void keepCaptionVisible(QMessageBox &box)
 {
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
-        grid->addItem(new QSpacerItem(260, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+        grid->addItem(new QSpacerItem(260, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                      grid->columnCount());
 }
 
 } // namespace
 
-QtMessageBoxes::QtMessageBoxes(QWidget *owner) : m_owner(owner)
-{
-}
+QtMessageBoxes::QtMessageBoxes(QWidget *owner) : m_owner(owner) {}
 
 QString QtMessageBoxes::displayText(const QString &text)
 {

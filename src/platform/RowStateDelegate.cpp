@@ -46,8 +46,7 @@ QPixmap disc(const QColor &colour, State state, int size)
             mark.lineTo(s * x + 0.01, s * 0.5);
         }
         break;
-    case State::None:
-        break;
+    case State::None: break;
     }
     painter.drawPath(mark);
     return pixmap;

@@ -2,8 +2,8 @@
 
 #include "platform/RowStateDelegate.h"
 
-#include <QHeaderView>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 
@@ -58,17 +58,12 @@ int UrlListView::shiftState(Qt::KeyboardModifiers modifiers)
 int UrlListView::keyCode(int qtKey)
 {
     switch (qtKey) {
-    case Qt::Key_Delete:
-        return 46;
-    case Qt::Key_Backspace:
-        return 8;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Backspace: return 8;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_Space:
-        return 32;
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
     default:
         // Letters and digits keep their codes; other keys have none the list acts on.
         if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))

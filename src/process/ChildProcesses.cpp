@@ -4,14 +4,14 @@
 #include <QFile>
 #include <QHash>
 
-#include <csignal>
 #include <unistd.h>
+
+#include <csignal>
 
 namespace {
 
 // Calls `visit` with every process and what its stat says.
-template <typename Visit>
-void forEachProcess(Visit visit)
+template <typename Visit> void forEachProcess(Visit visit)
 {
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString &entry : entries) {
@@ -28,9 +28,7 @@ void forEachProcess(Visit visit)
 QMultiHash<int, int> childrenByParent()
 {
     QMultiHash<int, int> children;
-    forEachProcess([&children](int pid, const ChildProcesses::Stat &stat) {
-        children.insert(stat.parent, pid);
-    });
+    forEachProcess([&children](int pid, const ChildProcesses::Stat &stat) { children.insert(stat.parent, pid); });
     return children;
 }
 

@@ -12,7 +12,7 @@ namespace ChildProcesses {
 struct Stat {
     char state = 0; // 'R', 'S', … ; 'Z' for a zombie
     int parent = 0;
-    int group = 0;  // the process group
+    int group = 0; // the process group
 };
 // Nothing for a process that is gone.
 std::optional<Stat> stat(int pid);

@@ -6,13 +6,14 @@
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <iterator>
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,8 +38,7 @@ ChromiumProcess::ChromiumProcess(QObject *parent) : IEngineProcess(parent)
     connect(&m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
         if (m_stopping)
             return;
-        lost(status == QProcess::CrashExit ? QStringLiteral("it crashed")
-                                           : QStringLiteral("exit status %1").arg(code));
+        lost(status == QProcess::CrashExit ? QStringLiteral("it crashed") : QStringLiteral("exit status %1").arg(code));
     });
     connect(&m_memoryWatch, &RendererMemoryWatch::killed, this, &IEngineProcess::rendererKilled);
 }
@@ -48,8 +48,8 @@ ChromiumProcess::~ChromiumProcess()
     stop();
 }
 
-bool ChromiumProcess::start(const QString &program, const QStringList &arguments,
-                            const QStringList &environment, QString *error)
+bool ChromiumProcess::start(const QString &program, const QStringList &arguments, const QStringList &environment,
+                            QString *error)
 {
     stop();
     int commands[2];
@@ -183,13 +183,11 @@ void ChromiumProcess::endGroup()
     // Helpers that left the group still count as the engine's while its leader
     // is this process's child; once it was reaped (its number may be another
     // process's now), the group is what is left of the engine.
-    const QList<int> helpers = m_process.state() != QProcess::NotRunning
-        ? ChildProcesses::descendants(m_group)
-        : QList<int>();
+    const QList<int> helpers =
+        m_process.state() != QProcess::NotRunning ? ChildProcesses::descendants(m_group) : QList<int>();
     const auto alive = [this, &helpers] {
         QList<int> found = ChildProcesses::aliveInGroup(m_group);
-        std::copy_if(helpers.cbegin(), helpers.cend(), std::back_inserter(found),
-                     ChildProcesses::isAlive);
+        std::copy_if(helpers.cbegin(), helpers.cend(), std::back_inserter(found), ChildProcesses::isAlive);
         return found;
     };
     // The profile goes next: no process may still be writing into it (one that

@@ -20,8 +20,8 @@ public:
     explicit ChromiumProcess(QObject *parent = nullptr);
     ~ChromiumProcess() override;
 
-    bool start(const QString &program, const QStringList &arguments,
-               const QStringList &environment, QString *error) override;
+    bool start(const QString &program, const QStringList &arguments, const QStringList &environment,
+               QString *error) override;
     bool isRunning() const override;
     void write(const QByteArray &bytes) override;
     void stop() override;

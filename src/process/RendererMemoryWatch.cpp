@@ -4,8 +4,9 @@
 
 #include <QFile>
 
-#include <csignal>
 #include <unistd.h>
+
+#include <csignal>
 
 namespace {
 
@@ -15,8 +16,7 @@ bool isRenderer(int pid)
 {
     // Zygote children rewrite their command line as one string of words.
     QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    return file.open(QIODevice::ReadOnly)
-        && file.readAll().replace('\0', ' ').split(' ').contains("--type=renderer");
+    return file.open(QIODevice::ReadOnly) && file.readAll().replace('\0', ' ').split(' ').contains("--type=renderer");
 }
 
 // Resident bytes, from /proc/PID/statm: cheap, and never less than the PSS,

@@ -2,11 +2,12 @@
 
 #include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 

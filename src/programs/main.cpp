@@ -7,18 +7,17 @@
 
 namespace {
 
-const char Usage[] =
-    "Usage: textorin [QT-OPTION]...\n"
-    "\n"
-    "Opens the Textorin window, which saves the text of every listed web page in\n"
-    "a file named after its address. Standard Qt options such as -platform NAME\n"
-    "are accepted. For scripts and long lists, see textorin-batch --help.\n"
-    "\n"
-    "  --version     prints the version.\n"
-    "  -h, --help    shows this text.\n"
-    "\n"
-    "Settings: ~/.config/Tavrine/Tavrine.ini. TEXTORIN_NO_ONLINE_CHECK=1 skips the\n"
-    "start-up ping. The manual: man textorin.\n";
+const char Usage[] = "Usage: textorin [QT-OPTION]...\n"
+                     "\n"
+                     "Opens the Textorin window, which saves the text of every listed web page in\n"
+                     "a file named after its address. Standard Qt options such as -platform NAME\n"
+                     "are accepted. For scripts and long lists, see textorin-batch --help.\n"
+                     "\n"
+                     "  --version     prints the version.\n"
+                     "  -h, --help    shows this text.\n"
+                     "\n"
+                     "Settings: ~/.config/Tavrine/Tavrine.ini. TEXTORIN_NO_ONLINE_CHECK=1 skips the\n"
+                     "start-up ping. The manual: man textorin.\n";
 
 } // namespace
 

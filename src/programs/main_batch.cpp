@@ -4,8 +4,8 @@
 #include "batch/ClosedOutputWatch.h"
 #include "batch/OrderedOutput.h"
 #include "batch/ProgressLine.h"
-#include "engine/chromium/ChromiumPage.h"
 #include "engine/chromium/ChromiumBrowser.h"
+#include "engine/chromium/ChromiumPage.h"
 #include "engine/cookies/NetscapeCookieFile.h"
 #include "process/ChromiumProcess.h"
 #include "process/TerminationSignals.h"
@@ -16,6 +16,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -23,8 +26,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -85,8 +86,7 @@ bool readCookies(BatchOptions &options, const QString &program, QTextStream &err
 }
 
 // Writes --save-cookies from what the rows left; false when it cannot be written.
-bool saveCookies(const BatchOptions &options, ChromiumBrowser &engine, const QString &program,
-                 QTextStream &err)
+bool saveCookies(const BatchOptions &options, ChromiumBrowser &engine, const QString &program, QTextStream &err)
 {
     if (options.saveCookiesFile.isEmpty())
         return true;
@@ -179,14 +179,11 @@ int main(int argc, char *argv[])
         return BatchRun::NothingRun;
     }
     switch (parsed.request) {
-    case BatchCommandLine::Request::Help:
-        out << BatchCommandLine::help(program);
-        return BatchRun::AllSaved;
+    case BatchCommandLine::Request::Help: out << BatchCommandLine::help(program); return BatchRun::AllSaved;
     case BatchCommandLine::Request::Version:
         out << "textorin-batch " TEXTORIN_VERSION << Qt::endl;
         return BatchRun::AllSaved;
-    case BatchCommandLine::Request::Run:
-        break;
+    case BatchCommandLine::Request::Run: break;
     }
     return run(parsed.options, program, out, err);
 }

@@ -26,8 +26,8 @@ void chooseChannels(QProcess &process, bool standardOutput, bool standardError)
 
 } // namespace
 
-QString CaptureCommandOutput(const QString &commandLine, bool captureStandardOutput,
-                             bool captureStandardError, bool convertFromConsole, IEventPump *pump)
+QString CaptureCommandOutput(const QString &commandLine, bool captureStandardOutput, bool captureStandardError,
+                             bool convertFromConsole, IEventPump *pump)
 {
     Q_UNUSED(convertFromConsole) // console and narrow code pages are both UTF-8 here
     if (!captureStandardOutput && !captureStandardError)

@@ -7,8 +7,7 @@
 
 ErrorGuard::ErrorGuard(IMessageBoxes &boxes, QString qualifiedName)
     : m_boxes(boxes), m_qualifiedName(std::move(qualifiedName))
-{
-}
+{}
 
 bool ErrorGuard::run(int line, const Statement &statement)
 {

@@ -13,7 +13,8 @@ public:
     // OK only, no icon: the text, a line under it, and details the user may open.
     virtual void summary(const QString &text, const QString &informative, const QString &details)
     {
-        Q_UNUSED(informative) Q_UNUSED(details)
+        Q_UNUSED(informative)
+        Q_UNUSED(details)
         information(text);
     }
     // OK only, warning icon, the given caption.

@@ -23,7 +23,5 @@ void OnlineCheck::warnWhenOffline(IMessageBoxes &boxes, const CommandRunner &run
 
 OnlineCheck::CommandRunner OnlineCheck::consoleRunner(IEventPump *pump)
 {
-    return [pump](const QString &commandLine) {
-        return CaptureCommandOutput(commandLine, true, false, true, pump);
-    };
+    return [pump](const QString &commandLine) { return CaptureCommandOutput(commandLine, true, false, true, pump); };
 }

@@ -28,8 +28,5 @@ public:
     // Runs the probe through the console capture, serving events meanwhile.
     static CommandRunner consoleRunner(IEventPump *pump);
 
-    static QString offlineWarning()
-    {
-        return QStringLiteral("You must be online to use this software accurately.");
-    }
+    static QString offlineWarning() { return QStringLiteral("You must be online to use this software accurately."); }
 };

@@ -2,8 +2,7 @@
 
 RuntimeError::RuntimeError(const QString &description, int number)
     : m_description(description), m_number(number), m_what(description.toUtf8())
-{
-}
+{}
 
 RuntimeError RuntimeError::invalidArgument()
 {

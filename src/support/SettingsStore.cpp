@@ -9,19 +9,14 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-SettingsStore::SettingsStore() : m_fileName(defaultFileName())
-{
-}
+SettingsStore::SettingsStore() : m_fileName(defaultFileName()) {}
 
-SettingsStore::SettingsStore(const QString &iniFile) : m_fileName(iniFile)
-{
-}
+SettingsStore::SettingsStore(const QString &iniFile) : m_fileName(iniFile) {}
 
 QString SettingsStore::defaultFileName()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QLatin1Char('/') + applicationName() + QLatin1Char('/') + applicationName()
-        + QStringLiteral(".ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+        + applicationName() + QLatin1Char('/') + applicationName() + QStringLiteral(".ini");
 }
 
 QString SettingsStore::read(const QString &key, const QString &defaultValue) const

@@ -25,19 +25,17 @@ QByteArray readListFile(const QString &path)
                            RuntimeError::PathFileAccess);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw RuntimeError(QStringLiteral("Input past end of file or unreadable: %1 (%2)")
-                               .arg(path, file.errorString()),
-                           RuntimeError::PathFileAccess);
+        throw RuntimeError(
+            QStringLiteral("Input past end of file or unreadable: %1 (%2)").arg(path, file.errorString()),
+            RuntimeError::PathFileAccess);
     return bytes;
 }
 
 } // namespace
 
-ListImport::ListImport(UrlListModel &list, IMessageBoxes &boxes, IOpenFileDialog &dialog,
-                       IEventPump *pump)
+ListImport::ListImport(UrlListModel &list, IMessageBoxes &boxes, IOpenFileDialog &dialog, IEventPump *pump)
     : m_list(list), m_boxes(boxes), m_dialog(dialog), m_pump(pump)
-{
-}
+{}
 
 QString ListImport::dialogTitle()
 {

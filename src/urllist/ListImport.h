@@ -29,5 +29,4 @@ private:
 
 // Module FileToList: appends the file's lines to the list, serving pending
 // events before every line; "File not found" when the path names no file.
-void LoadFileToList(UrlListModel &list, const QString &path, IMessageBoxes &boxes,
-                    IEventPump *pump);
+void LoadFileToList(UrlListModel &list, const QString &path, IMessageBoxes &boxes, IEventPump *pump);

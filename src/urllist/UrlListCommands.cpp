@@ -10,8 +10,7 @@
 
 UrlListCommands::UrlListCommands(UrlListModel &list, IMessageBoxes &boxes, BusyTest isBusy)
     : m_list(list), m_boxes(boxes), m_isBusy(std::move(isBusy))
-{
-}
+{}
 
 void UrlListCommands::addOne()
 {

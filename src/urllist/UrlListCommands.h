@@ -26,7 +26,6 @@ public:
     static constexpr int KeyDelete = 46;
 
 private:
-
     UrlListModel &m_list;
     IMessageBoxes &m_boxes;
     BusyTest m_isBusy;

@@ -142,8 +142,7 @@ void UrlListModel::select(int row)
         return;
     }
     const QModelIndex at = index(row - 1, 0);
-    m_selection->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect
-                                         | QItemSelectionModel::Rows);
+    m_selection->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void UrlListModel::addColumnHeader(const QString &text)
@@ -204,8 +203,7 @@ QVariant UrlListModel::data(const QModelIndex &index, int role) const
 
 QVariant UrlListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
-        && section < m_columns.size())
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
         return m_columns.at(section).text;
     return QAbstractTableModel::headerData(section, orientation, role);
 }

@@ -1,10 +1,10 @@
-#include "app/MousePointer.h"
 #include "app/CaptureRun.h"
+#include "app/MousePointer.h"
 #include "capture/OutputFile.h"
 #include "fakes/CountingEventPump.h"
-#include "fakes/FakePage.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakePage.h"
 #include "fakes/TestFiles.h"
 #include "urllist/UrlListModel.h"
 
@@ -151,11 +151,9 @@ void TestCaptureRun::countsPollsFromOneAndSkipsWaitWhenReady()
     f.add(QStringLiteral("http://slow/"), QStringLiteral("s"), 3);
     f.add(QStringLiteral("http://fast/"), QStringLiteral("f"), 0);
     f.run.start();
-    const QStringList expected = {QStringLiteral("Processing: http://slow/"),
-                                  QStringLiteral("Please wait: 1"), QStringLiteral("Please wait: 2"),
-                                  QStringLiteral("Please wait: 3"),
-                                  QStringLiteral("Processing: http://fast/"),
-                                  QStringLiteral("Progress Bar")};
+    const QStringList expected = {QStringLiteral("Processing: http://slow/"), QStringLiteral("Please wait: 1"),
+                                  QStringLiteral("Please wait: 2"),           QStringLiteral("Please wait: 3"),
+                                  QStringLiteral("Processing: http://fast/"), QStringLiteral("Progress Bar")};
     QCOMPARE(f.view.captionHistory, expected);
     QCOMPARE(f.pump.waits, 3);
     QVERIFY(f.pump.lastSlice > 0); // the wait sleeps instead of spinning

@@ -41,8 +41,7 @@ void TestEngineSettings::unusableValuesAreNamedAndLeftAtTheirDefaults()
     QCOMPARE(read.problems.size(), 3);
     QVERIFY(read.problems.at(0).startsWith(QLatin1String("\"Proxy\" wants a proxy")));
     QVERIFY(read.problems.at(1).startsWith(QLatin1String("\"Scroll\" wants 1 or 0")));
-    QVERIFY2(read.problems.at(2).startsWith(QLatin1String("\"Cookies File\" line 2")),
-             qPrintable(read.problems.at(2)));
+    QVERIFY2(read.problems.at(2).startsWith(QLatin1String("\"Cookies File\" line 2")), qPrintable(read.problems.at(2)));
 }
 
 QTEST_GUILESS_MAIN(TestEngineSettings)

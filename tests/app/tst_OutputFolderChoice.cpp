@@ -1,9 +1,9 @@
 #include "app/Form1.h"
 #include "app/OutputFolderChoice.h"
-#include "fakes/StandInServices.h"
 #include "fakes/FakeFolderBrowser.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/StandInServices.h"
 #include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
 
@@ -20,8 +20,9 @@ struct Fixture {
     }
     FormServices services()
     {
-        return {boxes, standIns.pump, store, {&standIns.page}, standIns.skin, browser,
-                standIns.openFileDialog, {}, {}, {}, {}};
+        return {
+            boxes, standIns.pump, store, {&standIns.page}, standIns.skin, browser, standIns.openFileDialog, {}, {}, {},
+            {}};
     }
 
     QTemporaryDir config;

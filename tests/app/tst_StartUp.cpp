@@ -125,7 +125,8 @@ void TestStartUp::offlineWarningComesFirstUnderTheBuiltInTitle()
     f.putFile(QStringLiteral("HAND-M.CUR"));
     f.load();
     QCOMPARE(f.events, (QStringList{QStringLiteral("ping"), QStringLiteral("pointer")}));
-    QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("You must be online to use this software accurately.")});
+    QCOMPARE(f.boxes.informations(),
+             QStringList{QStringLiteral("You must be online to use this software accurately.")});
     QCOMPARE(f.boxes.boxes.first().caption, QStringLiteral("Textorin"));
     QCOMPARE(f.list.columnHeaderCount(), 1); // start-up went on
 }
@@ -148,9 +149,9 @@ void TestStartUp::skinFileAppliesColoursAndTheSkin()
     f.load();
     QCOMPARE(f.view.backColor, ButtonFaceColour);
     QCOMPARE(f.view.frameBackColor, ButtonFaceColour);
-    QCOMPARE(f.skin.calls, (QStringList{QStringLiteral("load o.cjs []"), QStringLiteral("options 5"),
-                                        QStringLiteral("dialogs 1"), QStringLiteral("frames 1"),
-                                        QStringLiteral("apply 42")}));
+    QCOMPARE(f.skin.calls,
+             (QStringList{QStringLiteral("load o.cjs []"), QStringLiteral("options 5"), QStringLiteral("dialogs 1"),
+                          QStringLiteral("frames 1"), QStringLiteral("apply 42")}));
 }
 
 void TestStartUp::hiddenSkinFileIsNotFound()
@@ -194,11 +195,14 @@ void TestStartUp::titleLosesItsLastWordsToFit_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("title");
-    QTest::newRow("no blank") << "Textorin" << "Textorin";
-    QTest::newRow("short name still cut once") << "Textorin Pro" << "Textorin";
+    QTest::newRow("no blank") << "Textorin"
+                              << "Textorin";
+    QTest::newRow("short name still cut once") << "Textorin Pro"
+                                               << "Textorin";
     const QString forty = QStringLiteral("Textorin Page Text Saver Desktop Edition"); // 40
     QTest::newRow("exactly 40") << forty << "Textorin Page Text Saver Desktop";
-    QTest::newRow("one cut") << "Textorin Page Text Saver Desktop Extended" << "Textorin Page Text Saver Desktop";
+    QTest::newRow("one cut") << "Textorin Page Text Saver Desktop Extended"
+                             << "Textorin Page Text Saver Desktop";
     QTest::newRow("two cuts") << forty + QStringLiteral(" Plus More") << "Textorin Page Text Saver Desktop Edition";
 }
 

@@ -66,7 +66,8 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
         "--block wants none or a list of images,media,fonts,stylesheets");
     row("header cookie", {"--header", "cookie: a=b", "l"}, "--header cannot set Cookie");
     row("header host", {"--header", "Host: x", "l"}, "--header cannot set Host");
-    row("header length", {"--header", "content-length: 5", "l"}, "--header cannot set Content-Length: the browser engine");
+    row("header length", {"--header", "content-length: 5", "l"},
+        "--header cannot set Content-Length: the browser engine");
     row("header chunked", {"--header", "Transfer-Encoding: chunked", "l"}, "--header cannot set Transfer-Encoding");
     row("header upgrade", {"--header", "Upgrade: h2c", "l"}, "--header cannot set Upgrade");
     row("header expect", {"--header", "Expect: 100-continue", "l"}, "--header cannot set Expect");
@@ -99,11 +100,25 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors()
 
 void TestBatchCommandLine::valuesReachTheirFields()
 {
-    const BatchCommandLine::Parsed parsed =
-        parse({"-u", "a", "first.txt", "--url", "b", "-j", "2", "--jobs", "3", "--timeout", "1.5",
-               "--settle", "0", "--window-size", "1024x700", "--shard", "2/3", "--wait", "0.25",
-               "--format", "md", "--main-content", "-P", "out", "-q", "-", "-u", "c", "-i", "in.txt",
-               "--stdout", "--feed", "f1", "--sitemap", "s1", "--feed", "f2"});
+    const BatchCommandLine::Parsed parsed = parse({"-u",        "a",
+                                                   "first.txt", "--url",
+                                                   "b",         "-j",
+                                                   "2",         "--jobs",
+                                                   "3",         "--timeout",
+                                                   "1.5",       "--settle",
+                                                   "0",         "--window-size",
+                                                   "1024x700",  "--shard",
+                                                   "2/3",       "--wait",
+                                                   "0.25",      "--format",
+                                                   "md",        "--main-content",
+                                                   "-P",        "out",
+                                                   "-q",        "-",
+                                                   "-u",        "c",
+                                                   "-i",        "in.txt",
+                                                   "--stdout",  "--feed",
+                                                   "f1",        "--sitemap",
+                                                   "s1",        "--feed",
+                                                   "f2"});
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     const BatchOptions &options = parsed.options;
     QCOMPARE(options.addresses, (QStringList{"a", "b", "c"}));
@@ -138,11 +153,28 @@ void TestBatchCommandLine::pageOptionsReachTheEngine()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("s3cret: x\r\nsecond line\n");
     file.close();
-    const BatchCommandLine::Parsed parsed =
-        parse({"--block", "images,fonts", "--header", "X-Token: a:b", "--header", "Accept: text/plain",
-               "--proxy", "socks5h://me:p%40ss@[::1]", "--user", "u", "--password-file", passwordFile,
-               "--wait-for", "main > p", "--require-selector", "--scroll", "--delay", "1.5",
-               "--no-check-certificate", "--lang", "de-DE", "l"});
+    const BatchCommandLine::Parsed parsed = parse({"--block",
+                                                   "images,fonts",
+                                                   "--header",
+                                                   "X-Token: a:b",
+                                                   "--header",
+                                                   "Accept: text/plain",
+                                                   "--proxy",
+                                                   "socks5h://me:p%40ss@[::1]",
+                                                   "--user",
+                                                   "u",
+                                                   "--password-file",
+                                                   passwordFile,
+                                                   "--wait-for",
+                                                   "main > p",
+                                                   "--require-selector",
+                                                   "--scroll",
+                                                   "--delay",
+                                                   "1.5",
+                                                   "--no-check-certificate",
+                                                   "--lang",
+                                                   "de-DE",
+                                                   "l"});
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     const EngineOptions &engine = parsed.options.engine;
     QCOMPARE(engine.blocked, EngineOptions::BlockImages | EngineOptions::BlockFonts);
@@ -167,12 +199,15 @@ void TestBatchCommandLine::proxyVariablesAsCurlReadsThem()
         const QString problem = EngineOptionText::readProxyEnvironment(environment, options);
         return QStringList{problem, options.proxyRules, options.proxyBypass};
     };
-    QCOMPARE(proxyOf({{"http_proxy", "p:3128"}, {"https_proxy", "http://p:3128"},
-                      {"no_proxy", "example.com,.local, 10.0.0.1"}}),
-             (QStringList{{}, "http=http://p:3128;https=http://p:3128",
-                          "<-loopback>,example.com,*.example.com,local,*.local,10.0.0.1"}));
+    QCOMPARE(
+        proxyOf(
+            {{"http_proxy", "p:3128"}, {"https_proxy", "http://p:3128"}, {"no_proxy", "example.com,.local, 10.0.0.1"}}),
+        (QStringList{{},
+                     "http=http://p:3128;https=http://p:3128",
+                     "<-loopback>,example.com,*.example.com,local,*.local,10.0.0.1"}));
     // Blanks separate too; addresses stay themselves, ports and ranges are kept, nonsense is left out.
-    QCOMPARE(proxyOf({{"http_proxy", "p:3128"}, {"no_proxy", " ::1\t[::1]:8080 *.b.example. 10.0.0.0/8 x:99999 a*b"}}).last(),
+    QCOMPARE(proxyOf({{"http_proxy", "p:3128"}, {"no_proxy", " ::1\t[::1]:8080 *.b.example. 10.0.0.0/8 x:99999 a*b"}})
+                 .last(),
              QStringLiteral("<-loopback>,[::1],[::1]:8080,b.example,*.b.example,10.0.0.0/8"));
     // Upper-case HTTP_PROXY is not read (a CGI request can set it); all_proxy fills in.
     QCOMPARE(proxyOf({{"HTTP_PROXY", "evil:1"}, {"ALL_PROXY", "socks5://s:9"}}),
@@ -185,12 +220,12 @@ void TestBatchCommandLine::helpListsEveryOptionAndFormat()
 {
     const QString help = BatchCommandLine::help(QStringLiteral("textorin-batch"));
     for (const BatchCommandLine::Option &option : BatchCommandLine::options()) {
-        const QRegularExpression head(QStringLiteral("\n  (-\\w, )?(--[\\w-]+, )*--%1%2")
-                                          .arg(option.names.last(), option.valueName.isEmpty()
-                                                   ? QString() : QLatin1Char(' ') + option.valueName));
+        const QRegularExpression head(
+            QStringLiteral("\n  (-\\w, )?(--[\\w-]+, )*--%1%2")
+                .arg(option.names.last(),
+                     option.valueName.isEmpty() ? QString() : QLatin1Char(' ') + option.valueName));
         QVERIFY2(help.contains(head), qPrintable(option.names.last()));
-        QVERIFY2(help.contains(option.description.section(QLatin1Char(' '), 0, 2)),
-                 qPrintable(option.names.last()));
+        QVERIFY2(help.contains(option.description.section(QLatin1Char(' '), 0, 2)), qPrintable(option.names.last()));
     }
     for (const OutputFormat &format : OutputFormat::all())
         QVERIFY2(help.contains(QStringLiteral("\n                  %1 ").arg(format.name)), qPrintable(format.name));
@@ -218,8 +253,8 @@ void TestBatchCommandLine::configFileComesFirstAndNamesItsErrors()
     const auto configure = [&](const QByteArray &text) { QVERIFY(writeTestFile(config, text)); };
     configure("# defaults\n  --timeout 20\r\n\n--format=markdown\n-j8\n--scroll\n"
               "--header X-Token: a b\n--header 'Accept: text/plain'\n-P ~/pages dir\n");
-    BatchCommandLine::Parsed parsed = BatchCommandLine::parse(
-        {"textorin-batch", "--timeout", "5", "--header", "x-token: c", "l"}, config);
+    BatchCommandLine::Parsed parsed =
+        BatchCommandLine::parse({"textorin-batch", "--timeout", "5", "--header", "x-token: c", "l"}, config);
     QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     QCOMPARE(parsed.options.engine.pageLimitMs, 5000);
     QCOMPARE(parsed.options.format, QStringLiteral("markdown"));
@@ -238,8 +273,10 @@ void TestBatchCommandLine::configFileComesFirstAndNamesItsErrors()
         configure(text);
         return BatchCommandLine::parse({"textorin-batch", "l"}, config).error;
     };
-    QCOMPARE(errorOf("-q\n--tiemout 3\n"), config + QStringLiteral(":2: unknown option '--tiemout'. Did you mean '--timeout'?"));
-    QCOMPARE(errorOf("--jobs 99\n"), config + QStringLiteral(":1: --jobs wants a whole number from 1 to 32, not \"99\""));
+    QCOMPARE(errorOf("-q\n--tiemout 3\n"),
+             config + QStringLiteral(":2: unknown option '--tiemout'. Did you mean '--timeout'?"));
+    QCOMPARE(errorOf("--jobs 99\n"),
+             config + QStringLiteral(":1: --jobs wants a whole number from 1 to 32, not \"99\""));
     QCOMPARE(errorOf("--quiet yes\n"), config + QStringLiteral(":1: --quiet takes no value"));
     QCOMPARE(errorOf("--folder\n"), config + QStringLiteral(":1: --folder wants DIR"));
     QCOMPARE(errorOf("urls.txt\n"), config + QStringLiteral(":1: not an option: urls.txt"));

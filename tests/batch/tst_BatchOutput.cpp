@@ -71,9 +71,9 @@ void TestBatchOutput::addressesComeFirstAndMissingFoldersAreMade()
 {
     QTemporaryDir out;
     const QString folder = out.filePath(QStringLiteral("new/deeper"));
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("-u"), m_server.url("/one"), QStringLiteral("--folder"), folder,
-                                    m_batch.writeList(m_server.url("/two").toUtf8()), QStringLiteral("--url"),
-                                    m_server.url("/width")});
+    const BatchProgram::Result result = m_batch.run(
+        {QStringLiteral("-u"), m_server.url("/one"), QStringLiteral("--folder"), folder,
+         m_batch.writeList(m_server.url("/two").toUtf8()), QStringLiteral("--url"), m_server.url("/width")});
     QCOMPARE(result.exitCode, 0);
     static const QRegularExpression saved(QStringLiteral("^\\[(\\d+)/\\S+\\] saved (\\S+) -> "),
                                           QRegularExpression::MultilineOption);
@@ -90,12 +90,16 @@ void TestBatchOutput::addressesComeFirstAndMissingFoldersAreMade()
 void TestBatchOutput::currentFolderByDefaultAndCommentsAreNoRows()
 {
     const QString list = m_batch.writeList(("# my pages\n  ; old ones\n" + m_server.url("/one") + "\n\n#"
-                                    + m_server.url("/two") + "\n" + m_server.url("/two")).toUtf8());
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("-i"), list, QStringLiteral("-u"), QStringLiteral("#not a comment")});
+                                            + m_server.url("/two") + "\n" + m_server.url("/two"))
+                                               .toUtf8());
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("-i"), list, QStringLiteral("-u"), QStringLiteral("#not a comment")});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.out.contains(QStringLiteral("[1/3] FAILED #not a comment")), qPrintable(result.out));
-    QVERIFY(result.out.contains(QStringLiteral("[3/3] saved %1 -> %2/").arg(m_server.url("/two"), m_batch.currentPath())));
-    QVERIFY(result.out.endsWith(QStringLiteral("Saved 2, failed 1, skipped 1. Folder: %1\n").arg(m_batch.currentPath())));
+    QVERIFY(
+        result.out.contains(QStringLiteral("[3/3] saved %1 -> %2/").arg(m_server.url("/two"), m_batch.currentPath())));
+    QVERIFY(
+        result.out.endsWith(QStringLiteral("Saved 2, failed 1, skipped 1. Folder: %1\n").arg(m_batch.currentPath())));
     QCOMPARE(QDir(m_batch.currentPath()).entryList(QDir::Files).size(), 2);
 }
 
@@ -107,7 +111,7 @@ void TestBatchOutput::collidingNamesKeepEveryPage()
     const QString base = QStringLiteral("127.0.0.1 %1_a_b").arg(m_server.port());
     const QString list = m_server.url("/a/b") + "\n" + m_server.url("/a_b") + "\n" + m_server.url("/a/b");
     const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--settle"),
-                                    QStringLiteral("0"), m_batch.writeList(list.toUtf8())});
+                                                     QStringLiteral("0"), m_batch.writeList(list.toUtf8())});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(readTestFile(out.filePath(base + ".txt")), QByteArray("slash"));
     QCOMPARE(readTestFile(out.filePath(base + " (2).txt")), QByteArray("underscore"));
@@ -126,8 +130,8 @@ void TestBatchOutput::parallelRowsEndAsOneAtATime()
     slowGone.body = "<html><body>gone</body></html>";
     m_server.route("/p/x_y", slowGone);
     m_server.page("/p/x/y", "<html><body>slash</body></html>");
-    const QString list = QStringList{m_server.url("/p/x_y"), m_server.url("/one"), m_server.url("/p/x/y"),
-                                     m_server.url("/two"), m_server.url("/p/x_y"), m_server.url("/width")}
+    const QString list = QStringList{m_server.url("/p/x_y"), m_server.url("/one"),   m_server.url("/p/x/y"),
+                                     m_server.url("/two"),   m_server.url("/p/x_y"), m_server.url("/width")}
                              .join(QLatin1Char('\n'));
     const QString listFile = m_batch.writeList(list.toUtf8());
     QMap<QString, QByteArray> files[2];
@@ -136,9 +140,10 @@ void TestBatchOutput::parallelRowsEndAsOneAtATime()
     for (int run = 0; run < 2; ++run) {
         QTemporaryDir folder;
         const QString report = m_batch.filePath(QStringLiteral("jobs%1.jsonl").arg(run));
-        const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"),
-                                        QStringLiteral("0"), QStringLiteral("-j"), run ? QStringLiteral("4") : QStringLiteral("1"),
-                                        QStringLiteral("--report"), report, listFile});
+        const BatchProgram::Result result =
+            m_batch.run({QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                         QStringLiteral("-j"), run ? QStringLiteral("4") : QStringLiteral("1"),
+                         QStringLiteral("--report"), report, listFile});
         QCOMPARE(result.exitCode, 1);
         out[run] = result.out;
         for (const QString &name : QDir(folder.path()).entryList(QDir::Files))
@@ -169,8 +174,8 @@ void TestBatchOutput::archiveAndNoClobberSkipWhatIsSaved()
     const QString archive = out.filePath(QStringLiteral("done.tsv"));
     const QString base = QStringLiteral("127.0.0.1 %1_x_y").arg(m_server.port());
     // A first run saved only the first row before it was stopped.
-    BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--archive"), archive,
-                              QStringLiteral("-u"), m_server.url("/x/y")});
+    BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--archive"),
+                                               archive, QStringLiteral("-u"), m_server.url("/x/y")});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(readTestFile(archive),
              ("# textorin archive 2\n" + m_server.url("/x/y") + "\t" + base + ".txt\n").toUtf8());
@@ -186,7 +191,7 @@ void TestBatchOutput::archiveAndNoClobberSkipWhatIsSaved()
 
     // --no-clobber: the file exists, the row is not loaded again.
     result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--no-clobber"), QStringLiteral("-u"),
-                       m_server.url("/x/y")});
+                          m_server.url("/x/y")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.out.contains(QStringLiteral("(exists)")));
     QCOMPARE(m_server.hits(QStringLiteral("/x/y")), 1);
@@ -196,12 +201,13 @@ void TestBatchOutput::reportHasOneObjectPerRow()
 {
     QTemporaryDir out;
     const QString list = m_batch.writeList((m_server.url("/one") + "\n" + m_server.url("/missing")).toUtf8());
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--report"),
-                                    QStringLiteral("-"), list});
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--report"), QStringLiteral("-"), list});
     QCOMPARE(result.exitCode, 1);
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
-    const QStringList keys{"address", "bytes", "content_type", "file", "http_status", "ms", "outcome", "reason", "row", "tries"};
+    const QStringList keys{"address", "bytes",   "content_type", "file", "http_status",
+                           "ms",      "outcome", "reason",       "row",  "tries"};
     QJsonObject saved = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
     QJsonObject failed = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
     if (saved.value(QStringLiteral("row")).toInt() == 2)
@@ -228,7 +234,8 @@ void TestBatchOutput::neverWritesThroughALink()
     QVERIFY(writeTestFile(target, "keep me"));
     const QString link = out.filePath(QStringLiteral("127.0.0.1 %1_one.txt").arg(m_server.port()));
     QVERIFY(QFile::link(target, link));
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-u"), m_server.url("/one")});
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-u"), m_server.url("/one")});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.out.contains(QStringLiteral("is a symbolic link")), qPrintable(result.out));
     QCOMPARE(readTestFile(target), QByteArray("keep me"));
@@ -258,7 +265,8 @@ void TestBatchOutput::shardsSplitTheListWithoutOverlapOrGap()
     QTemporaryDir first;
     QTemporaryDir second;
     m_batch.run({QStringLiteral("--folder"), first.path(), QStringLiteral("--shard"), QStringLiteral("1/2"), listFile});
-    m_batch.run({QStringLiteral("--folder"), second.path(), QStringLiteral("--shard"), QStringLiteral("2/2"), listFile});
+    m_batch.run(
+        {QStringLiteral("--folder"), second.path(), QStringLiteral("--shard"), QStringLiteral("2/2"), listFile});
     const QStringList one = QDir(first.path()).entryList(QDir::Files);
     const QStringList two = QDir(second.path()).entryList(QDir::Files);
     QCOMPARE(one.size() + two.size(), 9 - 1 + 1);
@@ -267,7 +275,9 @@ void TestBatchOutput::shardsSplitTheListWithoutOverlapOrGap()
     // The colliding rows stay together and are numbered as in the whole run.
     const QString numbered = QStringLiteral("127.0.0.1 %1_s_0 (2).txt").arg(m_server.port());
     QVERIFY(one.contains(numbered) != two.contains(numbered));
-    QCOMPARE(m_batch.run({QStringLiteral("--shard"), QStringLiteral("3/2"), QStringLiteral("-u"), QStringLiteral("x")}).exitCode, 2);
+    QCOMPARE(m_batch.run({QStringLiteral("--shard"), QStringLiteral("3/2"), QStringLiteral("-u"), QStringLiteral("x")})
+                 .exitCode,
+             2);
 }
 
 void TestBatchOutput::nameTemplateMakesFoldersAndStaysInside()
@@ -279,9 +289,10 @@ void TestBatchOutput::nameTemplateMakesFoldersAndStaysInside()
     const QString list = m_server.url("/one") + "\n" + m_server.url("/dir/deep/") + "\n"
         + m_server.url("/dir/%2e%2e/%2e%2e/escaped") + "\n" + m_server.url("/one?x");
     const QString report = out.filePath(QStringLiteral("report.jsonl"));
-    BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-o"), QStringLiteral("{host}/{path}"),
-                              QStringLiteral("--archive"), out.filePath(QStringLiteral("done.tsv")),
-                              QStringLiteral("--report"), report, m_batch.writeList(list.toUtf8())});
+    BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-o"), QStringLiteral("{host}/{path}"),
+                     QStringLiteral("--archive"), out.filePath(QStringLiteral("done.tsv")), QStringLiteral("--report"),
+                     report, m_batch.writeList(list.toUtf8())});
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(readTestFile(out.filePath(host + QStringLiteral("/one.txt"))), QByteArray("one"));
     QCOMPARE(readTestFile(out.filePath(host + QStringLiteral("/dir/deep/index.txt"))), QByteArray("deep"));
@@ -298,13 +309,14 @@ void TestBatchOutput::nameTemplateMakesFoldersAndStaysInside()
     QTemporaryDir linked;
     QTemporaryDir elsewhere;
     QVERIFY(QFile::link(elsewhere.path(), linked.filePath(host)));
-    result = m_batch.run({QStringLiteral("--folder"), linked.path(), QStringLiteral("-o"), QStringLiteral("{host}/{path}"),
-                       QStringLiteral("-u"), m_server.url("/one")});
+    result = m_batch.run({QStringLiteral("--folder"), linked.path(), QStringLiteral("-o"),
+                          QStringLiteral("{host}/{path}"), QStringLiteral("-u"), m_server.url("/one")});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.out.contains(QStringLiteral("symbolic link")), qPrintable(result.out));
     QVERIFY(QDir(elsewhere.path()).isEmpty());
 
-    result = m_batch.run({QStringLiteral("-o"), QStringLiteral("../{host}"), QStringLiteral("-u"), m_server.url("/one")});
+    result =
+        m_batch.run({QStringLiteral("-o"), QStringLiteral("../{host}"), QStringLiteral("-u"), m_server.url("/one")});
     QVERIFY2(BatchProgram::isUsageError(result, QStringLiteral("--output must not hold")), qPrintable(result.err));
 }
 
@@ -316,14 +328,15 @@ void TestBatchOutput::standardOutputKeepsListOrderAndEndsWhenClosed()
     m_server.route("/slow", slow);
     QTemporaryDir out;
     const QStringList rows{m_server.url("/slow"), m_server.url("/one"), m_server.url("/missing"), m_server.url("/two")};
-    QStringList arguments{QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("-j"), QStringLiteral("4"),
-                          QStringLiteral("--folder"), out.path()};
+    QStringList arguments{QStringLiteral("-O"), QStringLiteral("-"),        QStringLiteral("-j"),
+                          QStringLiteral("4"),  QStringLiteral("--folder"), out.path()};
     for (const QString &row : rows)
         arguments << QStringLiteral("-u") << row;
     BatchProgram::Result result = m_batch.run(arguments);
     QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.out, QStringLiteral("==> %1 <==\nslow\n\n==> %2 <==\none\n\n==> %3 <==\ntwo ✓\n")
-                             .arg(rows.at(0), rows.at(1), rows.at(3)));
+    QCOMPARE(result.out,
+             QStringLiteral("==> %1 <==\nslow\n\n==> %2 <==\none\n\n==> %3 <==\ntwo ✓\n")
+                 .arg(rows.at(0), rows.at(1), rows.at(3)));
     QVERIFY2(result.err.contains(QStringLiteral("] saved %1\n").arg(rows.at(1))), qPrintable(result.err));
     QVERIFY(result.err.endsWith(QStringLiteral("Saved 3, failed 1, skipped 0.\n")));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
@@ -331,18 +344,20 @@ void TestBatchOutput::standardOutputKeepsListOrderAndEndsWhenClosed()
     m_server.page("/c?a", "<html><body>c</body></html>");
     m_server.page("/c*a", "<html><body>c</body></html>");
     result = m_batch.run({QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("-u"), m_server.url("/c?a"),
-                       QStringLiteral("-u"), m_server.url("/c*a")});
+                          QStringLiteral("-u"), m_server.url("/c*a")});
     QVERIFY2(result.err.endsWith(QStringLiteral("Saved 2, failed 0, skipped 0.\n"))
-                 && !result.err.contains(QStringLiteral("numbered")), qPrintable(result.err));
+                 && !result.err.contains(QStringLiteral("numbered")),
+             qPrintable(result.err));
 
     result = m_batch.run({QStringLiteral("--stdout"), QStringLiteral("--format"), QStringLiteral("json"),
-                       QStringLiteral("-u"), rows.at(0), QStringLiteral("-u"), rows.at(1)});
+                          QStringLiteral("-u"), rows.at(0), QStringLiteral("-u"), rows.at(1)});
     const QStringList lines = result.out.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 3);
     QCOMPARE(QJsonDocument::fromJson(lines.at(1).toUtf8()).object().value(QStringLiteral("text")).toString(),
              QStringLiteral("one"));
-    QVERIFY(BatchProgram::isUsageError(m_batch.run({QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--report"),
-                                   QStringLiteral("-"), rows.at(0)}), QStringLiteral("--report -")));
+    QVERIFY(BatchProgram::isUsageError(m_batch.run({QStringLiteral("-O"), QStringLiteral("-"),
+                                                    QStringLiteral("--report"), QStringLiteral("-"), rows.at(0)}),
+                                       QStringLiteral("--report -")));
 
     // A reader that goes away ends the run at once, the engine with it, as SIGPIPE would.
     QTemporaryDir temp(QStringLiteral("/tmp/tb-XXXXXX"));
@@ -354,10 +369,11 @@ void TestBatchOutput::standardOutputKeepsListOrderAndEndsWhenClosed()
     environment.insert(QStringLiteral("TMPDIR"), temp.path());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_batch.configPath());
     pipeline.setProcessEnvironment(environment);
-    pipeline.start(QStringLiteral("bash"), {QStringLiteral("-c"),
-                                            QStringLiteral("\"$0\" -O - -j 4 --timeout 60 \"$1\" 2>/dev/null | head -1; "
-                                                           "echo \"${PIPESTATUS[0]}\""),
-                                            QStringLiteral(TEXTORIN_BATCH_PATH), m_batch.writeList(list)});
+    pipeline.start(QStringLiteral("bash"),
+                   {QStringLiteral("-c"),
+                    QStringLiteral("\"$0\" -O - -j 4 --timeout 60 \"$1\" 2>/dev/null | head -1; "
+                                   "echo \"${PIPESTATUS[0]}\""),
+                    QStringLiteral(TEXTORIN_BATCH_PATH), m_batch.writeList(list)});
     QElapsedTimer timer;
     timer.start();
     while (pipeline.state() != QProcess::NotRunning && timer.elapsed() < 60000)
@@ -371,29 +387,37 @@ void TestBatchOutput::standardOutputKeepsListOrderAndEndsWhenClosed()
 void TestBatchOutput::formatsKeepTheArticleAndItsStructure()
 {
     const QByteArray paragraph = "words that make this paragraph long enough to be part of a real article. ";
-    m_server.page("/docs/story", "<html lang=en><head><title>Story</title></head><body>"
+    m_server.page("/docs/story",
+                  "<html lang=en><head><title>Story</title></head><body>"
                   "<nav><a href=/>Home menu</a></nav><aside>Sidebar box</aside><article><h1>Story</h1>"
-                  "<p>First " + paragraph.repeated(3) + "<a href=rel.html>a relative link</a>.</p>"
-                  "<p>Second " + paragraph.repeated(3) + "</p><h2>Part two</h2>"
-                  "<ul><li>outer<ul><li>inner</li></ul></li></ul>"
-                  "<table><tr><th>Key</th><th>Value</th></tr><tr><td>k</td><td>v</td></tr></table>"
-                  "<pre><code>x = 1;\ny = 2;</code></pre><p>Third " + paragraph.repeated(3) + "</p></article>"
-                  "<footer>Footer line</footer><p onclick=alert(1)><a href='javascript:alert(2)'>js</a></p>"
-                  "<script>document.title = 'Story';</script></body></html>");
+                  "<p>First "
+                      + paragraph.repeated(3)
+                      + "<a href=rel.html>a relative link</a>.</p>"
+                        "<p>Second "
+                      + paragraph.repeated(3)
+                      + "</p><h2>Part two</h2>"
+                        "<ul><li>outer<ul><li>inner</li></ul></li></ul>"
+                        "<table><tr><th>Key</th><th>Value</th></tr><tr><td>k</td><td>v</td></tr></table>"
+                        "<pre><code>x = 1;\ny = 2;</code></pre><p>Third "
+                      + paragraph.repeated(3)
+                      + "</p></article>"
+                        "<footer>Footer line</footer><p onclick=alert(1)><a href='javascript:alert(2)'>js</a></p>"
+                        "<script>document.title = 'Story';</script></body></html>");
     LocalHttpServer::Reply moved;
     moved.status = 302;
     moved.location = "/docs/story";
     m_server.route("/moved-story", moved);
     m_server.page("/bare", "<html><body><p>just a line</p></body></html>");
-    for (const char *manual : {"/usr/share/doc/ninja-build/manual.html",
-                               "/usr/share/doc/base-passwd/users-and-groups.html"})
+    for (const char *manual :
+         {"/usr/share/doc/ninja-build/manual.html", "/usr/share/doc/base-passwd/users-and-groups.html"})
         m_server.page("/manual/" + QFileInfo(QString::fromLatin1(manual)).fileName().toUtf8(),
                       readTestFile(QString::fromLatin1(manual)));
     const QString story = m_server.url("/docs/story");
     const QString name = QStringLiteral("127.0.0.1 %1_docs_story").arg(m_server.port());
     const auto run = [&](const QStringList &options, const QStringList &urls, const QString &report = {}) {
         auto folder = std::make_shared<QTemporaryDir>();
-        QStringList arguments{QStringLiteral("--folder"), folder->path(), QStringLiteral("--settle"), QStringLiteral("0")};
+        QStringList arguments{QStringLiteral("--folder"), folder->path(), QStringLiteral("--settle"),
+                              QStringLiteral("0")};
         arguments << options;
         if (!report.isEmpty())
             arguments << QStringLiteral("--report") << report;
@@ -421,26 +445,32 @@ void TestBatchOutput::formatsKeepTheArticleAndItsStructure()
     QCOMPARE(report.count("\"fallback\":false"), 1);
 
     // Markdown keeps the structure, with absolute links.
-    std::tie(result, folder) = run({QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("markdown")}, {story});
+    std::tie(result, folder) =
+        run({QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("markdown")}, {story});
     const QString markdown = QString::fromUtf8(readTestFile(folder->filePath(name + ".md")));
-    for (const QString &kept : {QStringLiteral("# Story\n"), QStringLiteral("\n## Part two\n"),
-                                QStringLiteral("-   outer\n    -   inner"), QStringLiteral("| Key | Value |\n| --- | --- |\n| k | v |"),
-                                QStringLiteral("```\nx = 1;\ny = 2;\n```"),
-                                QStringLiteral("[a relative link](%1)").arg(m_server.url("/docs/rel.html"))})
+    for (const QString &kept :
+         {QStringLiteral("# Story\n"), QStringLiteral("\n## Part two\n"), QStringLiteral("-   outer\n    -   inner"),
+          QStringLiteral("| Key | Value |\n| --- | --- |\n| k | v |"), QStringLiteral("```\nx = 1;\ny = 2;\n```"),
+          QStringLiteral("[a relative link](%1)").arg(m_server.url("/docs/rel.html"))})
         QVERIFY2(markdown.contains(kept), qPrintable(markdown));
 
     // HTML to keep: no scripts, handlers or javascript: links; links absolute.
     std::tie(result, folder) = run({QStringLiteral("--format"), QStringLiteral("html")}, {story});
     const QString html = QString::fromUtf8(readTestFile(folder->filePath(name + ".html")));
-    QVERIFY2(html.startsWith(QStringLiteral("<!DOCTYPE html>")) && html.contains(QStringLiteral("Footer line")), qPrintable(html));
+    QVERIFY2(html.startsWith(QStringLiteral("<!DOCTYPE html>")) && html.contains(QStringLiteral("Footer line")),
+             qPrintable(html));
     for (const char *gone : {"<script", "onclick", "javascript:", "href=\"rel.html\""})
         QVERIFY2(!html.contains(QLatin1String(gone)), qPrintable(html));
 
     // A JSON record, after a redirect.
-    std::tie(result, folder) = run({QStringLiteral("--format"), QStringLiteral("json")}, {m_server.url("/moved-story")});
-    const QJsonObject record = QJsonDocument::fromJson(readTestFile(
-        folder->filePath(QStringLiteral("127.0.0.1 %1_moved-story.json").arg(m_server.port())))).object();
-    QCOMPARE(record.keys(), (QStringList{"content_type", "fetched", "final_url", "http_status", "lang", "text", "title", "url"}));
+    std::tie(result, folder) =
+        run({QStringLiteral("--format"), QStringLiteral("json")}, {m_server.url("/moved-story")});
+    const QJsonObject record =
+        QJsonDocument::fromJson(
+            readTestFile(folder->filePath(QStringLiteral("127.0.0.1 %1_moved-story.json").arg(m_server.port()))))
+            .object();
+    QCOMPARE(record.keys(),
+             (QStringList{"content_type", "fetched", "final_url", "http_status", "lang", "text", "title", "url"}));
     QCOMPARE(record.value(QStringLiteral("url")).toString(), m_server.url("/moved-story"));
     QCOMPARE(record.value(QStringLiteral("final_url")).toString(), story);
     QCOMPARE(record.value(QStringLiteral("lang")).toString(), QStringLiteral("en"));
@@ -455,16 +485,18 @@ void TestBatchOutput::formatsKeepTheArticleAndItsStructure()
     QCOMPARE(readTestFile(folder->filePath(name + ".txt")), plain);
 
     // Manuals nobody here wrote keep their title and headings.
-    std::tie(result, folder) = run({QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("markdown")},
-                                   {m_server.url("/manual/manual.html"), m_server.url("/manual/users-and-groups.html")});
+    std::tie(result, folder) =
+        run({QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("markdown")},
+            {m_server.url("/manual/manual.html"), m_server.url("/manual/users-and-groups.html")});
     QCOMPARE(result.exitCode, 0);
-    const QString ninja = QString::fromUtf8(readTestFile(folder->filePath(
-        QStringLiteral("127.0.0.1 %1_manual_manual.html.md").arg(m_server.port()))));
+    const QString ninja = QString::fromUtf8(
+        readTestFile(folder->filePath(QStringLiteral("127.0.0.1 %1_manual_manual.html.md").arg(m_server.port()))));
     QVERIFY2(ninja.startsWith(QStringLiteral("# The Ninja build system")) && ninja.contains(QStringLiteral("\n## ")),
              qPrintable(ninja.left(500)));
-    const QString groups = QString::fromUtf8(readTestFile(folder->filePath(
-        QStringLiteral("127.0.0.1 %1_manual_users-and-groups.html.md").arg(m_server.port()))));
-    QVERIFY2(groups.startsWith(QStringLiteral("# Users and Groups in the Debian System")), qPrintable(groups.left(500)));
+    const QString groups = QString::fromUtf8(readTestFile(
+        folder->filePath(QStringLiteral("127.0.0.1 %1_manual_users-and-groups.html.md").arg(m_server.port()))));
+    QVERIFY2(groups.startsWith(QStringLiteral("# Users and Groups in the Debian System")),
+             qPrintable(groups.left(500)));
 }
 
 void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
@@ -478,29 +510,41 @@ void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
         QStringList kept;
         QStringList left;
     } pages[] = {
-        {"/empty-table", "<p>Before the tables.</p><table>\n   \n</table><table><thead></thead></table><p>After them.</p>",
-         {QStringLiteral("Before the tables.\n\nAfter them.")}, {QStringLiteral("<table")}},
-        {"/sphinx-code", "<div class=\"highlight-python notranslate\"><div class=highlight><pre><span></span>"
-                         "<span class=n>field_name</span> = <span class=mi>1</span>\n<span class=k>print</span>(field_name)\n</pre></div></div>",
-         {QStringLiteral("```python\nfield_name = 1\nprint(field_name)\n```")}, {QStringLiteral("field\\_name")}},
-        {"/mdbook-code", "<pre><code class=\"language-rust\">fn main() {\n    println!(\"hi\");\n}</code></pre>"
-                         "<pre class=screen>$ make\n$ make install</pre><script>for (const pre of document.querySelectorAll('pre'))"
-                         " pre.insertAdjacentHTML('afterbegin', '<div class=buttons><button title=Copy>Copy</button></div>');</script>",
-         {QStringLiteral("```rust\nfn main() {\n    println!(\"hi\");\n}\n```"), QStringLiteral("```\n$ make\n$ make install\n```")},
+        {"/empty-table",
+         "<p>Before the tables.</p><table>\n   \n</table><table><thead></thead></table><p>After them.</p>",
+         {QStringLiteral("Before the tables.\n\nAfter them.")},
+         {QStringLiteral("<table")}},
+        {"/sphinx-code",
+         "<div class=\"highlight-python notranslate\"><div class=highlight><pre><span></span>"
+         "<span class=n>field_name</span> = <span class=mi>1</span>\n<span "
+         "class=k>print</span>(field_name)\n</pre></div></div>",
+         {QStringLiteral("```python\nfield_name = 1\nprint(field_name)\n```")},
+         {QStringLiteral("field\\_name")}},
+        {"/mdbook-code",
+         "<pre><code class=\"language-rust\">fn main() {\n    println!(\"hi\");\n}</code></pre>"
+         "<pre class=screen>$ make\n$ make install</pre><script>for (const pre of document.querySelectorAll('pre'))"
+         " pre.insertAdjacentHTML('afterbegin', '<div class=buttons><button title=Copy>Copy</button></div>');</script>",
+         {QStringLiteral("```rust\nfn main() {\n    println!(\"hi\");\n}\n```"),
+          QStringLiteral("```\n$ make\n$ make install\n```")},
          {QStringLiteral("Copy")}},
-        {"/permalinks", "<h2>Usage<a class=headerlink href=#usage title='Permalink to this heading'>\u00b6</a></h2><p>Use it.</p>"
-                        "<h3 id=x><a href=#x class=anchor>\u00a7</a>Method <code>run</code></h3><p>Runs.</p>",
+        {"/permalinks",
+         "<h2>Usage<a class=headerlink href=#usage title='Permalink to this heading'>\u00b6</a></h2><p>Use it.</p>"
+         "<h3 id=x><a href=#x class=anchor>\u00a7</a>Method <code>run</code></h3><p>Runs.</p>",
          {QStringLiteral("## Usage\n\nUse it."), QStringLiteral("### Method run\n\nRuns.")},
          {QStringLiteral("\u00b6"), QStringLiteral("\u00a7")}},
-        {"/headerless-table", "<table><tr><td>Name</td><td>Value</td></tr><tr><td>a|b</td><td>1</td></tr></table>"
-                              "<table class=memberdecls><tr class=heading><td colspan=2><h2>Public Types</h2></td></tr>"
-                              "<tr><td>typedef int</td><td><a href=#i>Index</a></td></tr></table>",
-         {QStringLiteral("| Name | Value |\n| --- | --- |\n| a\\|b | 1 |"), QStringLiteral("## Public Types\n\n-   typedef int [Index]")},
+        {"/headerless-table",
+         "<table><tr><td>Name</td><td>Value</td></tr><tr><td>a|b</td><td>1</td></tr></table>"
+         "<table class=memberdecls><tr class=heading><td colspan=2><h2>Public Types</h2></td></tr>"
+         "<tr><td>typedef int</td><td><a href=#i>Index</a></td></tr></table>",
+         {QStringLiteral("| Name | Value |\n| --- | --- |\n| a\\|b | 1 |"),
+          QStringLiteral("## Public Types\n\n-   typedef int [Index]")},
          {QStringLiteral("<t")}},
         // A script leaves text in a header row, which the converter cannot take.
-        {"/broken-table", "<p>Kept paragraph.</p><table><tr><th>Key</th><th>Value</th></tr><tr><td>k</td><td>v</td></tr></table>"
-                          "<script>document.querySelector('th').after('stray')</script>",
-         {QStringLiteral("Kept paragraph."), QStringLiteral("Key"), QStringLiteral("stray")}, {}},
+        {"/broken-table",
+         "<p>Kept paragraph.</p><table><tr><th>Key</th><th>Value</th></tr><tr><td>k</td><td>v</td></tr></table>"
+         "<script>document.querySelector('th').after('stray')</script>",
+         {QStringLiteral("Kept paragraph."), QStringLiteral("Key"), QStringLiteral("stray")},
+         {}},
     };
     QStringList urls;
     for (const auto &page : pages) {
@@ -509,9 +553,10 @@ void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
     }
     QTemporaryDir folder;
     const QString report = m_batch.filePath(QStringLiteral("documentation.jsonl"));
-    BatchProgram::Result result = m_batch.run(QStringList{QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"),
-                                         QStringLiteral("0"), QStringLiteral("--format"), QStringLiteral("markdown"),
-                                         QStringLiteral("--report"), report} + urls);
+    BatchProgram::Result result = m_batch.run(
+        QStringList{QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                    QStringLiteral("--format"), QStringLiteral("markdown"), QStringLiteral("--report"), report}
+        + urls);
     QCOMPARE(result.exitCode, 0);
     const QList<QByteArray> lines = readTestFile(report).trimmed().split('\n');
     QCOMPARE(lines.size(), qsizetype(std::size(pages)));
@@ -525,34 +570,51 @@ void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
         const QString markdown = QString::fromUtf8(readTestFile(folder.filePath(
             QStringLiteral("127.0.0.1 %1_%2.md").arg(m_server.port()).arg(QString::fromLatin1(page.path + 1)))));
         for (const QString &kept : page.kept)
-            QVERIFY2(markdown.contains(kept), qPrintable(QString::fromLatin1(page.path) + QStringLiteral(":\n") + markdown));
+            QVERIFY2(markdown.contains(kept),
+                     qPrintable(QString::fromLatin1(page.path) + QStringLiteral(":\n") + markdown));
         for (const QString &left : page.left)
-            QVERIFY2(!markdown.contains(left), qPrintable(QString::fromLatin1(page.path) + QStringLiteral(":\n") + markdown));
+            QVERIFY2(!markdown.contains(left),
+                     qPrintable(QString::fromLatin1(page.path) + QStringLiteral(":\n") + markdown));
     }
 
     // The main content: the <main> of a page Readability finds no article in, and
     // all of a manual's content beside its header and table of contents.
-    m_server.page("/main-only", "<html><body>" + menu + "<main><h1>tool</h1><h2>NAME</h2><p>tool - does one thing</p>"
-                  "<table><tr><th>Option</th><th>Meaning</th></tr><tr><td>-v</td><td>verbose</td></tr></table></main>"
-                  "<footer>Footer line</footer></body></html>");
-    m_server.page("/manual", "<html><head><title>tool(1)</title></head><body><div id=header><h1>tool(1)</h1>"
-                  "<div id=toc><a href=#name>NAME</a> <a href=#synopsis>SYNOPSIS</a> <a href=#options>OPTIONS</a></div></div>"
-                  "<div id=content><div class=sect1><h2 id=name>NAME</h2><div class=sectionbody><p>tool - does one thing</p></div></div>"
-                  "<div class=sect1><h2 id=synopsis>SYNOPSIS</h2><div class=sectionbody><p>" + paragraph.repeated(4) + "</p>"
-                  "<p>" + paragraph.repeated(4) + "</p></div></div><div class=sect1><h2 id=options>OPTIONS</h2>"
-                  "<div class=sectionbody><dl><dt>-v</dt><dd>verbose</dd></dl><table><tr><td>Exit</td><td>Meaning</td></tr>"
-                  "<tr><td>0</td><td>success</td></tr></table><p>" + paragraph.repeated(4) + "</p></div></div></div>"
-                  "<div id=footer>Last updated today</div></body></html>");
+    m_server.page(
+        "/main-only",
+        "<html><body>" + menu
+            + "<main><h1>tool</h1><h2>NAME</h2><p>tool - does one thing</p>"
+              "<table><tr><th>Option</th><th>Meaning</th></tr><tr><td>-v</td><td>verbose</td></tr></table></main>"
+              "<footer>Footer line</footer></body></html>");
+    m_server.page(
+        "/manual",
+        "<html><head><title>tool(1)</title></head><body><div id=header><h1>tool(1)</h1>"
+        "<div id=toc><a href=#name>NAME</a> <a href=#synopsis>SYNOPSIS</a> <a href=#options>OPTIONS</a></div></div>"
+        "<div id=content><div class=sect1><h2 id=name>NAME</h2><div class=sectionbody><p>tool - does one "
+        "thing</p></div></div>"
+        "<div class=sect1><h2 id=synopsis>SYNOPSIS</h2><div class=sectionbody><p>"
+            + paragraph.repeated(4)
+            + "</p>"
+              "<p>"
+            + paragraph.repeated(4)
+            + "</p></div></div><div class=sect1><h2 id=options>OPTIONS</h2>"
+              "<div class=sectionbody><dl><dt>-v</dt><dd>verbose</dd></dl><table><tr><td>Exit</td><td>Meaning</td></tr>"
+              "<tr><td>0</td><td>success</td></tr></table><p>"
+            + paragraph.repeated(4)
+            + "</p></div></div></div>"
+              "<div id=footer>Last updated today</div></body></html>");
     result = m_batch.run({QStringLiteral("--folder"), folder.path(), QStringLiteral("--settle"), QStringLiteral("0"),
-                       QStringLiteral("--main-content"), QStringLiteral("--report"), report,
-                       QStringLiteral("-u"), m_server.url("/main-only"), QStringLiteral("-u"), m_server.url("/manual")});
+                          QStringLiteral("--main-content"), QStringLiteral("--report"), report, QStringLiteral("-u"),
+                          m_server.url("/main-only"), QStringLiteral("-u"), m_server.url("/manual")});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(readTestFile(report).count("\"fallback\":false"), 2);
-    const QString main = QString::fromUtf8(readTestFile(folder.filePath(QStringLiteral("127.0.0.1 %1_main-only.txt").arg(m_server.port()))));
-    const QString manual = QString::fromUtf8(readTestFile(folder.filePath(QStringLiteral("127.0.0.1 %1_manual.txt").arg(m_server.port()))));
+    const QString main = QString::fromUtf8(
+        readTestFile(folder.filePath(QStringLiteral("127.0.0.1 %1_main-only.txt").arg(m_server.port()))));
+    const QString manual = QString::fromUtf8(
+        readTestFile(folder.filePath(QStringLiteral("127.0.0.1 %1_manual.txt").arg(m_server.port()))));
     for (const char *kept : {"NAME\n\ntool - does one thing", "Option\tMeaning\n\n-v\tverbose"})
         QVERIFY2(main.contains(QLatin1String(kept)), qPrintable(main));
-    for (const char *kept : {"NAME\n\ntool - does one thing", "\n\nSYNOPSIS\n\n", "\n\nOPTIONS\n\n-v\n\nverbose", "Exit\tMeaning\n\n0\tsuccess"})
+    for (const char *kept : {"NAME\n\ntool - does one thing", "\n\nSYNOPSIS\n\n", "\n\nOPTIONS\n\n-v\n\nverbose",
+                             "Exit\tMeaning\n\n0\tsuccess"})
         QVERIFY2(manual.contains(QLatin1String(kept)), qPrintable(manual));
     for (const QString &text : {main, manual}) {
         for (const char *left : {"Menu one", "Footer line", "Last updated", "NAME SYNOPSIS"})

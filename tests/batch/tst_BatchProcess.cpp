@@ -47,10 +47,12 @@ void TestBatchProcess::readsStandardInputAndReportsFailures()
 {
     QTemporaryDir out;
     const QByteArray list = (m_server.url("/one") + "\n" + m_server.url("/missing") + "\n").toUtf8();
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, list);
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, list);
     QCOMPARE(result.exitCode, 1);
     // A failed row is one line, with no error report besides it.
-    QVERIFY(result.out.contains(QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\n").arg(m_server.url("/missing"))));
+    QVERIFY(result.out.contains(
+        QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\n").arg(m_server.url("/missing"))));
     QVERIFY2(!result.err.contains(QStringLiteral("Application Error")), qPrintable(result.err));
     QVERIFY(result.out.contains(QStringLiteral("Saved 1, failed 1, skipped 0.")));
 }
@@ -95,9 +97,8 @@ void TestBatchProcess::bothProgramsPrintTheirVersion()
     const BatchProgram::Result batch = m_batch.run({QStringLiteral("--version")});
     QCOMPARE(batch.exitCode, 0);
     QCOMPARE(batch.out, QStringLiteral("textorin-batch " TEXTORIN_VERSION "\n"));
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
-                .match(QStringLiteral(TEXTORIN_VERSION))
-                .hasMatch());
+    QVERIFY(
+        QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(QStringLiteral(TEXTORIN_VERSION)).hasMatch());
 
     // The window program answers before it needs a display: no platform plug-in loads.
     QProcess window;
@@ -114,11 +115,14 @@ void TestBatchProcess::bothProgramsPrintTheirVersion()
 void TestBatchProcess::quietPrintsOnlyFailuresWithTheirReasons()
 {
     QTemporaryDir out;
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("-q"), QStringLiteral("--folder"), out.path(), QStringLiteral("-u"),
-                                    m_server.url("/one"), QStringLiteral("-u"), m_server.url("/missing")});
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("-q"), QStringLiteral("--folder"), out.path(), QStringLiteral("-u"),
+                     m_server.url("/one"), QStringLiteral("-u"), m_server.url("/missing")});
     QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.out, QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\nSaved 1, failed 1, skipped 0. "
-                                        "Folder: %2\n").arg(m_server.url("/missing"), out.path()));
+    QCOMPARE(result.out,
+             QStringLiteral("[2/2] FAILED %1 (HTTP error 404 Not Found)\nSaved 1, failed 1, skipped 0. "
+                            "Folder: %2\n")
+                 .arg(m_server.url("/missing"), out.path()));
     QVERIFY2(!result.err.contains(QStringLiteral("Application Error")), qPrintable(result.err));
 }
 
@@ -126,9 +130,10 @@ void TestBatchProcess::optionsShapeTheLoadAndBadValuesAreRefused()
 {
     QTemporaryDir out;
     const QString list = m_batch.writeList((m_server.url("/width") + "\n" + m_server.url("/image")).toUtf8());
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--timeout"),
-                                    QStringLiteral("1.5"), QStringLiteral("--settle"), QStringLiteral("0"),
-                                    QStringLiteral("--window-size"), QStringLiteral("1024x700"), list});
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--timeout"), QStringLiteral("1.5"),
+                     QStringLiteral("--settle"), QStringLiteral("0"), QStringLiteral("--window-size"),
+                     QStringLiteral("1024x700"), list});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_width.txt").arg(m_server.port()))),
              QByteArray("1024x700"));
@@ -149,8 +154,8 @@ void TestBatchProcess::missingEngineIsOneClearError()
     QTemporaryDir out;
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("TEXTORIN_CHROMIUM"), QStringLiteral("/nonexistent/chromium"));
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), m_batch.writeList("http://a/\nhttp://b/")},
-                                   {}, environment);
+    const BatchProgram::Result result = m_batch.run(
+        {QStringLiteral("--folder"), out.path(), m_batch.writeList("http://a/\nhttp://b/")}, {}, environment);
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.err.count(QStringLiteral("package \"chromium-headless-shell\"")), 1);
 }
@@ -182,8 +187,7 @@ void TestBatchProcess::terminationEndsTheEngineAndItsProfile()
         return count;
     };
     QTRY_COMPARE_WITH_TIMEOUT(alive(), 0, 5000);
-    QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList());
+    QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     // Nothing of the engine lands in the user's own browser folders.
     QVERIFY(!QFile::exists(QDir(m_batch.configPath()).filePath(QStringLiteral("chromium"))));
 }
@@ -211,11 +215,10 @@ void TestBatchProcess::killedRunsProfileGoesWithTheNextRun()
     QTRY_VERIFY_WITH_TIMEOUT(std::none_of(engine.cbegin(), engine.cend(), ChildProcesses::isAlive), 5000);
     QVERIFY(QFileInfo::exists(temp.filePath(profiles.constFirst())));
 
-    const BatchProgram::Result next = m_batch.run({QStringLiteral("--folder"), out.path(),
-                                  m_batch.writeList(m_server.url("/one").toUtf8())}, {}, environment);
+    const BatchProgram::Result next = m_batch.run(
+        {QStringLiteral("--folder"), out.path(), m_batch.writeList(m_server.url("/one").toUtf8())}, {}, environment);
     QCOMPARE(next.exitCode, 0);
-    QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList());
+    QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 void TestBatchProcess::terminationEndsTheReadingOfAnEndlessList()
@@ -242,12 +245,13 @@ void TestBatchProcess::terminationEndsTheReadingOfAnEndlessList()
 void TestBatchProcess::runsWithStandardDescriptorsClosed()
 {
     QTemporaryDir out;
-    BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, {}, {}, {0});
+    BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, {}, {}, {0});
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.err, QStringLiteral("textorin-batch: No files added.\n"));
 
-    result = m_batch.run({QStringLiteral("--folder"), out.path(), m_batch.writeList(m_server.url("/one").toUtf8())},
-                      {}, {}, {1, 2});
+    result = m_batch.run({QStringLiteral("--folder"), out.path(), m_batch.writeList(m_server.url("/one").toUtf8())}, {},
+                         {}, {1, 2});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_one.txt").arg(m_server.port()))),
              QByteArray("one"));
@@ -261,33 +265,35 @@ void TestBatchProcess::busyServersAreTriedAgain()
     busy.body = "<html><body>in the end</body></html>";
     m_server.route("/busy-once", busy);
     m_server.route("/busy-again", busy);
-    BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-u"),
-                              m_server.url("/busy-once")});
+    BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-u"), m_server.url("/busy-once")});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.out.contains(QStringLiteral("(HTTP error 503 Service Unavailable)")), qPrintable(result.out));
     result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--tries"), QStringLiteral("2"),
-                       QStringLiteral("-u"), m_server.url("/busy-again")});
+                          QStringLiteral("-u"), m_server.url("/busy-again")});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(m_server.hits(QStringLiteral("/busy-again")), 2);
-    QCOMPARE(m_batch.run({QStringLiteral("--tries"), QStringLiteral("0"), QStringLiteral("-u"), QStringLiteral("x")}).exitCode, 2);
+    QCOMPARE(m_batch.run({QStringLiteral("--tries"), QStringLiteral("0"), QStringLiteral("-u"), QStringLiteral("x")})
+                 .exitCode,
+             2);
 }
 
 void TestBatchProcess::pageOverTheMemoryCapFailsAlone()
 {
     // Fills 64-MiB buffers in a loop until its renderer is killed.
-    m_server.page("/hog", "<html><body><p>hog</p><script>const kept = []; for (;;) {"
-                          " const block = new Uint8Array(64 << 20); block.fill(kept.length % 250 + 1);"
-                          " kept.push(block); }</script></body></html>");
+    m_server.page("/hog",
+                  "<html><body><p>hog</p><script>const kept = []; for (;;) {"
+                  " const block = new Uint8Array(64 << 20); block.fill(kept.length % 250 + 1);"
+                  " kept.push(block); }</script></body></html>");
     QTemporaryDir out;
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-j"),
-                                    QStringLiteral("2"), QStringLiteral("--max-page-memory"),
-                                    QStringLiteral("300"), QStringLiteral("-u"), m_server.url("/one"),
-                                    QStringLiteral("-u"), m_server.url("/hog"), QStringLiteral("-u"),
-                                    m_server.url("/two")});
+    const BatchProgram::Result result = m_batch.run(
+        {QStringLiteral("--folder"), out.path(), QStringLiteral("-j"), QStringLiteral("2"),
+         QStringLiteral("--max-page-memory"), QStringLiteral("300"), QStringLiteral("-u"), m_server.url("/one"),
+         QStringLiteral("-u"), m_server.url("/hog"), QStringLiteral("-u"), m_server.url("/two")});
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.out.contains(QStringLiteral("[2/3] FAILED %1 (page used too much memory)\n")
-                                     .arg(m_server.url("/hog"))),
-             qPrintable(result.out));
+    QVERIFY2(
+        result.out.contains(QStringLiteral("[2/3] FAILED %1 (page used too much memory)\n").arg(m_server.url("/hog"))),
+        qPrintable(result.out));
     const QString prefix = QStringLiteral("127.0.0.1 %1_").arg(m_server.port());
     QCOMPARE(readTestFile(out.filePath(prefix + QStringLiteral("one.txt"))), QByteArray("one"));
     QCOMPARE(readTestFile(out.filePath(prefix + QStringLiteral("two.txt"))), QByteArray("two ✓"));
@@ -299,16 +305,18 @@ void TestBatchProcess::configurationFileGivesOptionsFirst()
     const QString config = QDir(m_batch.configPath()).filePath(QStringLiteral("textorin/batch.conf"));
     QVERIFY(QDir().mkpath(QFileInfo(config).path()));
     QVERIFY(writeTestFile(config, "# defaults\n--folder " + out.path().toUtf8() + "\n--format=md\n--settle 0\n"));
-    BatchProgram::Result result = m_batch.run({QStringLiteral("--format"), QStringLiteral("html"), QStringLiteral("-u"), m_server.url("/one")});
+    BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--format"), QStringLiteral("html"), QStringLiteral("-u"), m_server.url("/one")});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(QDir(out.path()).entryList(QDir::Files),
              QStringList{QStringLiteral("127.0.0.1 %1_one.html").arg(m_server.port())});
 
     QVERIFY(writeTestFile(config, "--settle 0\n--jobs many\n"));
     result = m_batch.run({QStringLiteral("-u"), m_server.url("/one")});
-    QVERIFY2(BatchProgram::isUsageError(result, config + QStringLiteral(":2: --jobs wants a whole number")), qPrintable(result.err));
+    QVERIFY2(BatchProgram::isUsageError(result, config + QStringLiteral(":2: --jobs wants a whole number")),
+             qPrintable(result.err));
     result = m_batch.run({QStringLiteral("--no-config"), QStringLiteral("--folder"), out.path(), QStringLiteral("-u"),
-                       m_server.url("/two")});
+                          m_server.url("/two")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(QFile::remove(config));
 }

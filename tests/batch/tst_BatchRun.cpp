@@ -41,8 +41,7 @@ struct Fixture {
     // The row numbers of the progress lines, in order.
     QList<int> progressRows() const
     {
-        static const QRegularExpression progress(QStringLiteral("^\\[(\\d+)/"),
-                                                 QRegularExpression::MultilineOption);
+        static const QRegularExpression progress(QStringLiteral("^\\[(\\d+)/"), QRegularExpression::MultilineOption);
         QList<int> rows;
         for (auto match = progress.globalMatch(out); match.hasNext();)
             rows << match.next().captured(1).toInt();
@@ -88,8 +87,7 @@ private Q_SLOTS:
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
 {
     Fixture f;
-    f.page.rows.insert(QStringLiteral("http://h/c"),
-                           {QString(), 0, QStringLiteral("HTTP error 404")});
+    f.page.rows.insert(QStringLiteral("http://h/c"), {QString(), 0, QStringLiteral("HTTP error 404")});
     const QString list = f.list("http://h/a\n\nhttp://h/b\nhttp://h/c\r\nhttp://h/d\rhttp://h/e\n");
     QCOMPARE(f.run({list}), int(BatchRun::SomeFailed));
     QCOMPARE(f.page.navigated, FiveRows);
@@ -129,13 +127,12 @@ void TestBatchRun::rowsTooLongFailWithoutReachingTheEngine()
 
     Fixture mixed;
     const QByteArray tooLong = "http://h/" + QByteArray(2 * 1024 * 1024, 'x');
-    QCOMPARE(mixed.run({mixed.list("http://h/1\n" + tooLong + "\r\nhttp://h/3")}),
-             int(BatchRun::SomeFailed));
+    QCOMPARE(mixed.run({mixed.list("http://h/1\n" + tooLong + "\r\nhttp://h/3")}), int(BatchRun::SomeFailed));
     QCOMPARE(mixed.page.navigated, (QStringList{"http://h/1", "http://h/3"}));
     // The row too long ends as it is read, before the one loading.
     QCOMPARE(mixed.progressRows(), (QList<int>{2, 1, 3}));
-    QVERIFY(mixed.out.contains(QStringLiteral("] FAILED http://h/%1… (address too long)\n")
-                                   .arg(QString(71, QLatin1Char('x')))));
+    QVERIFY(mixed.out.contains(
+        QStringLiteral("] FAILED http://h/%1… (address too long)\n").arg(QString(71, QLatin1Char('x')))));
     QVERIFY(mixed.out.endsWith(mixed.summary("Saved 2, failed 1, skipped 0.")));
 }
 
@@ -210,8 +207,8 @@ void TestBatchRun::userInfoReachesOnlyThePage()
     const QString file = f.folder.filePath(QStringLiteral("https __h_a.json"));
     QVERIFY2(f.out.startsWith(QStringLiteral("[1/1] saved https://h/a -> %1\n").arg(file)), qPrintable(f.out));
     report.close();
-    const QByteArray written = f.out.toUtf8() + readTestFile(report.fileName()) + readTestFile(f.options.archive)
-        + readTestFile(file);
+    const QByteArray written =
+        f.out.toUtf8() + readTestFile(report.fileName()) + readTestFile(f.options.archive) + readTestFile(file);
     QVERIFY2(written.contains("\"url\": \"https://h/a\"") && written.contains("\"address\":\"https://h/a\""),
              written.constData());
     QVERIFY2(!written.contains("secret") && !written.contains("me@"), written.constData());
@@ -273,7 +270,8 @@ void TestBatchRun::failedRowLeavesNoFolderItMade()
     const QString part(200, QLatin1Char('d'));
     QVERIFY(QDir(f.folder.path()).mkdir(part)); // there before: it stays
     f.options.nameTemplate = QStringLiteral("{path}");
-    const QString row = QStringLiteral("http://h/") + QStringList(30, part).join(QLatin1Char('/')) + QStringLiteral("/f");
+    const QString row =
+        QStringLiteral("http://h/") + QStringList(30, part).join(QLatin1Char('/')) + QStringLiteral("/f");
     QCOMPARE(f.run({f.list(row.toUtf8())}), int(BatchRun::SomeFailed));
     QVERIFY2(f.out.contains(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))), qPrintable(f.out));
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{part});

@@ -28,8 +28,9 @@ QByteArray urlSet(const QStringList &addresses)
     QByteArray xml = "<?xml version=\"1.0\"?><urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\" "
                      "xmlns:image=\"http://www.google.com/schemas/sitemap-image/1.1\">";
     for (const QString &address : addresses)
-        xml += "<url><loc> " + address.toUtf8() + " </loc><image:image><image:loc>http://img/</image:loc>"
-               "</image:image></url>";
+        xml += "<url><loc> " + address.toUtf8()
+            + " </loc><image:image><image:loc>http://img/</image:loc>"
+              "</image:image></url>";
     return xml + "</urlset>";
 }
 
@@ -70,16 +71,17 @@ void TestBatchWebSources::sitemapIndexesAndFeedsGiveTheRows()
     xml.body = urlSet({m_server.url("/two")});
     m_server.route("/maps/plain.xml", xml);
     xml.body = "<sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">"
-               "<sitemap><loc>child.xml.gz</loc></sitemap><sitemap><loc>" + m_server.url("/maps/plain.xml").toUtf8()
-             + "</loc></sitemap></sitemapindex>";
+               "<sitemap><loc>child.xml.gz</loc></sitemap><sitemap><loc>"
+        + m_server.url("/maps/plain.xml").toUtf8() + "</loc></sitemap></sitemapindex>";
     m_server.route("/maps/index.xml", xml);
     xml.contentType = "application/rss+xml";
     xml.body = "<rss version=\"2.0\"><channel><link>/nope</link><item><title>t</title><link>/width</link></item>"
                "</channel></rss>";
     m_server.route("/feed", xml);
 
-    BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--feed"), m_server.url("/feed"),
-                              QStringLiteral("--sitemap"), m_server.url("/maps/index.xml")});
+    BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--feed"), m_server.url("/feed"),
+                     QStringLiteral("--sitemap"), m_server.url("/maps/index.xml")});
     QCOMPARE(result.exitCode, 1);
     // Rows in the order given, then of the index; a sitemap of the web names no local file.
     const QStringList rows{QStringLiteral("1/%1] saved ") + m_server.url("/width"),
@@ -93,10 +95,12 @@ void TestBatchWebSources::sitemapIndexesAndFeedsGiveTheRows()
     QCOMPARE(m_server.hits(QStringLiteral("/maps/child.xml.gz")), 1);
 
     // A sitemap that cannot be read is one error naming it.
-    result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--sitemap"), m_server.url("/missing-map")});
+    result = m_batch.run(
+        {QStringLiteral("--folder"), out.path(), QStringLiteral("--sitemap"), m_server.url("/missing-map")});
     QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.err, QStringLiteral("textorin-batch: cannot read sitemap %1: HTTP error 404 Not Found\n")
-                             .arg(m_server.url("/missing-map")));
+    QCOMPARE(result.err,
+             QStringLiteral("textorin-batch: cannot read sitemap %1: HTTP error 404 Not Found\n")
+                 .arg(m_server.url("/missing-map")));
 }
 
 void TestBatchWebSources::robotsTxtSkipsRowsAndSlowsTheHost()
@@ -117,10 +121,10 @@ void TestBatchWebSources::robotsTxtSkipsRowsAndSlowsTheHost()
     none.page("/one", "<html><body>one</body></html>");
 
     // A disallowed path is found however the row spells it.
-    const QString list = m_server.url("/one") + "\n" + m_server.url("/public/%2E./private/x") + "\n" + broken.url("/one")
-        + "\n" + m_server.url("/two") + "\n" + none.url("/one");
+    const QString list = m_server.url("/one") + "\n" + m_server.url("/public/%2E./private/x") + "\n"
+        + broken.url("/one") + "\n" + m_server.url("/two") + "\n" + none.url("/one");
     const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
-                                    QStringLiteral("-v"), m_batch.writeList(list.toUtf8())});
+                                                     QStringLiteral("-v"), m_batch.writeList(list.toUtf8())});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(m_server.url("/public/%2E./private/x"))),
              qPrintable(result.out));
@@ -164,8 +168,8 @@ void TestBatchWebSources::robotsTxtOfWhereARedirectLeadsIsFollowed()
     far.page("/ok", "<html><body>ok</body></html>");
 
     const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
-                                    QStringLiteral("-u"), site.url("/go"), QStringLiteral("-u"), site.url("/away"),
-                                    QStringLiteral("-u"), site.url("/fine")});
+                                                     QStringLiteral("-u"), site.url("/go"), QStringLiteral("-u"),
+                                                     site.url("/away"), QStringLiteral("-u"), site.url("/fine")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(site.url("/go")))
                  && result.out.contains(QStringLiteral("skipped %1 (robots.txt)").arg(site.url("/away")))
@@ -196,10 +200,10 @@ void TestBatchWebSources::robotsTxtThatNeverAnswersHoldsUpNoOtherRow()
     site.route("/slow", slow);
 
     const QString report = m_batch.filePath(QStringLiteral("unanswered.jsonl"));
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"),
-                                    QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("--report"), report,
-                                    QStringLiteral("-u"), site.url("/go"), QStringLiteral("-u"), site.url("/slow"),
-                                    QStringLiteral("-u"), mute.url("/other")});
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--robots"), QStringLiteral("-j"),
+                     QStringLiteral("2"), QStringLiteral("--report"), report, QStringLiteral("-u"), site.url("/go"),
+                     QStringLiteral("-u"), site.url("/slow"), QStringLiteral("-u"), mute.url("/other")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains(QStringLiteral("skipped %1 (robots.txt unavailable)").arg(site.url("/go")))
                  && result.out.contains(QStringLiteral("skipped %1 (robots.txt unavailable)").arg(mute.url("/other")))
@@ -230,12 +234,13 @@ void TestBatchWebSources::cookiesFileSignsInAndIsSavedForTheNextRun()
     m_server.route("/account", account);
     QTemporaryDir out;
     const QString cookies = out.filePath(QStringLiteral("in.txt"));
-    writeTestFile(cookies, "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tabc\n"
-                           "not a cookie\n");
+    writeTestFile(cookies,
+                  "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tabc\n"
+                  "not a cookie\n");
     const QString saved = out.filePath(QStringLiteral("out.txt"));
-    const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--cookies"), cookies,
-                                    QStringLiteral("--save-cookies"), saved, QStringLiteral("-u"),
-                                    m_server.url("/account")});
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--cookies"), cookies,
+                     QStringLiteral("--save-cookies"), saved, QStringLiteral("-u"), m_server.url("/account")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.err.contains(QStringLiteral("in.txt: line 3")), qPrintable(result.err));
     QCOMPARE(readTestFile(out.filePath(QStringLiteral("127.0.0.1 %1_account.txt").arg(m_server.port()))),

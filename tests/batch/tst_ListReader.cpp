@@ -78,10 +78,20 @@ void TestListReader::splitsAsListFilesAreSplitWithoutATrailingRow()
 
     // Rows as SplitListLines gives them, whatever the chunks, but for its empty text
     // after a final lone line feed.
-    const QList<QByteArray> lists{
-        "a\r\n\r\nb\r\n", "a\n\nb\n", "a\n\nb", "a\rb\r", "a\n\rb", "", "\r\n", "\n", "\r\r\n\n",
-        "  http://a/  \r\n", "\xef\xbb\xbfhttp://a/\r\nx", "ok\r\n\xff\xfe bad\r\nnext",
-        "a\rb\rc\n\nd\r\r\ne\n\r\nf", " \t\n\xe3\x80\x80\xc2\xa0\r\xef\xbb\xbf\n\xe2\x82\xac\n"};
+    const QList<QByteArray> lists{"a\r\n\r\nb\r\n",
+                                  "a\n\nb\n",
+                                  "a\n\nb",
+                                  "a\rb\r",
+                                  "a\n\rb",
+                                  "",
+                                  "\r\n",
+                                  "\n",
+                                  "\r\r\n\n",
+                                  "  http://a/  \r\n",
+                                  "\xef\xbb\xbfhttp://a/\r\nx",
+                                  "ok\r\n\xff\xfe bad\r\nnext",
+                                  "a\rb\rc\n\nd\r\r\ne\n\r\nf",
+                                  " \t\n\xe3\x80\x80\xc2\xa0\r\xef\xbb\xbf\n\xe2\x82\xac\n"};
     for (const QByteArray &list : lists) {
         QStringList expected = SplitListLines(list);
         if (list.endsWith('\n') && !list.endsWith("\r\n"))
@@ -90,8 +100,7 @@ void TestListReader::splitsAsListFilesAreSplitWithoutATrailingRow()
             const Read read = readAll(list, chunk);
             QCOMPARE(read.rows, expected);
             for (qsizetype row = 0; row < read.rows.size(); ++row)
-                QCOMPARE(read.kinds.at(row) == ListReader::Kind::Blank,
-                         read.rows.at(row).trimmed().isEmpty());
+                QCOMPARE(read.kinds.at(row) == ListReader::Kind::Blank, read.rows.at(row).trimmed().isEmpty());
         }
     }
 }
@@ -111,9 +120,9 @@ void TestListReader::linesOverTheAddressLimitAreReadPastToTheirEnd()
 
     const QByteArray longest(ListReader::MaxLineBytes, 'x');
     const Read read = readAll(longest + "\n" + longest + "x\r" + longest + "xx\n\nlast", 1000);
-    QCOMPARE(read.kinds, (QList<ListReader::Kind>{ListReader::Kind::Address, ListReader::Kind::TooLong,
-                                                  ListReader::Kind::TooLong, ListReader::Kind::Blank,
-                                                  ListReader::Kind::Address}));
+    QCOMPARE(read.kinds,
+             (QList<ListReader::Kind>{ListReader::Kind::Address, ListReader::Kind::TooLong, ListReader::Kind::TooLong,
+                                      ListReader::Kind::Blank, ListReader::Kind::Address}));
     QCOMPARE(read.rows.first().size(), ListReader::MaxLineBytes);
     QCOMPARE(read.rows.last(), QStringLiteral("last"));
 
@@ -129,10 +138,11 @@ void TestListReader::linesOverTheAddressLimitAreReadPastToTheirEnd()
 void TestListReader::commentLinesAreKnownByTheirFirstCharacter()
 {
     using Kind = ListReader::Kind;
-    const Read read = readAll("# list\n  ; old\n\xc2\xa0#wide blank\nhttp://a/#frag\n\t\n;\n#" + QByteArray(3 << 20, 'x')
-                              + "\nx#");
-    QCOMPARE(read.kinds, (QList<Kind>{Kind::Comment, Kind::Comment, Kind::Comment, Kind::Address, Kind::Blank,
-                                      Kind::Comment, Kind::Comment, Kind::Address}));
+    const Read read =
+        readAll("# list\n  ; old\n\xc2\xa0#wide blank\nhttp://a/#frag\n\t\n;\n#" + QByteArray(3 << 20, 'x') + "\nx#");
+    QCOMPARE(read.kinds,
+             (QList<Kind>{Kind::Comment, Kind::Comment, Kind::Comment, Kind::Address, Kind::Blank, Kind::Comment,
+                          Kind::Comment, Kind::Address}));
 }
 
 QTEST_GUILESS_MAIN(TestListReader)

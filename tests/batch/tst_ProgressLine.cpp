@@ -32,9 +32,12 @@ void TestProgressLine::showsCountsPaceAndTimes()
     QCOMPARE(ProgressLine::text(first, 400, 100),
              QStringLiteral("[0/5] saved 0, failed 0 | 0:00 elapsed | http://h/a"));
     // A sitemap being read goes before the pages, its middle cut to keep its counts.
-    first.reading = QStringLiteral("reading sitemap http://h/") + QString(80, QLatin1Char('x')) + QStringLiteral(" (3 files, 1200 rows so far)");
-    QCOMPARE(ProgressLine::text(first, 400, 100),
-             QStringLiteral("[0/5] saved 0, failed 0 | 0:00 elapsed | reading sitemap http://h/xxxx… (3 files, 1200 rows so far)"));
+    first.reading = QStringLiteral("reading sitemap http://h/") + QString(80, QLatin1Char('x'))
+        + QStringLiteral(" (3 files, 1200 rows so far)");
+    QCOMPARE(
+        ProgressLine::text(first, 400, 100),
+        QStringLiteral(
+            "[0/5] saved 0, failed 0 | 0:00 elapsed | reading sitemap http://h/xxxx… (3 files, 1200 rows so far)"));
 }
 
 void TestProgressLine::fitsTheTerminalAndShowsNoControlCharacters()
@@ -57,7 +60,8 @@ void TestProgressLine::fitsTheTerminalAndShowsNoControlCharacters()
     state.loading = {QStringLiteral("http://me:pw@h/\033[2J\a")};
     state.reading = QStringLiteral("reading sitemap http://h/\r");
     const QString escaped = ProgressLine::text(state, 60'000, 120);
-    QVERIFY2(escaped.endsWith(QStringLiteral("| reading sitemap http://h/\\r | http://h/\\x1b[2J\\x07")), qPrintable(escaped));
+    QVERIFY2(escaped.endsWith(QStringLiteral("| reading sitemap http://h/\\r | http://h/\\x1b[2J\\x07")),
+             qPrintable(escaped));
 }
 
 QTEST_GUILESS_MAIN(TestProgressLine)

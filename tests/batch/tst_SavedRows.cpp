@@ -87,8 +87,9 @@ void TestSavedRows::userInfoIsLeftOutYetTellsRowsApart()
     const QString me = QStringLiteral("https://me:secret@h/a");
     const QString you = QStringLiteral("https://you:other@h/a");
     const QString recorded = SavedRows::recordedAddress(me);
-    QVERIFY2(QRegularExpression(QStringLiteral("^https://h/a \\(user info [0-9a-f]{10}\\)$")).match(recorded).hasMatch(),
-             qPrintable(recorded));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^https://h/a \\(user info [0-9a-f]{10}\\)$")).match(recorded).hasMatch(),
+        qPrintable(recorded));
     QVERIFY(SavedRows::recordedAddress(you) != recorded);
     QCOMPARE(SavedRows::recordedAddress(recorded), recorded);
     QCOMPARE(SavedRows::recordedAddress(QStringLiteral("https://h/a")), QStringLiteral("https://h/a"));

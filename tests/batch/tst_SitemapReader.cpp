@@ -16,7 +16,8 @@ public:
     void load(const QString &row) override { loadBody(row, 0); }
     void loadBody(const QString &address, qint64) override
     {
-        m_outcome = bodies.contains(address) ? PageOutcome() : PageOutcome::failedWith(QStringLiteral("HTTP error 404"));
+        m_outcome =
+            bodies.contains(address) ? PageOutcome() : PageOutcome::failedWith(QStringLiteral("HTTP error 404"));
         m_outcome.body = bodies.value(address);
         m_outcome.contentType = types.value(address);
         notifyDone();
@@ -32,8 +33,7 @@ private:
 };
 
 // The next row of a reader, waiting while its file is on its way; false after the last.
-template<typename Reader>
-bool nextOf(Reader &reader, QString &address, QString &failure)
+template <typename Reader> bool nextOf(Reader &reader, QString &address, QString &failure)
 {
     IRowSource::Answer answer;
     while ((answer = reader.next(address, failure)) == IRowSource::Answer::NotYet)
@@ -95,10 +95,11 @@ void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
 
 void TestSitemapReader::feedsGiveTheirItemsLinks()
 {
-    FeedReader atom("<feed xmlns=\"http://www.w3.org/2005/Atom\"><link href=\"/feed\"/><entry>"
-                    "<link rel=\"self\" href=\"/self\"/><link href=\"a\"/></entry>"
-                    "<entry><content><link href=\"/inner\"/></content><link rel=\"alternate\" href=\"http://o/b\"/></entry></feed>",
-                    QUrl(QStringLiteral("http://h/blog/")));
+    FeedReader atom(
+        "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link href=\"/feed\"/><entry>"
+        "<link rel=\"self\" href=\"/self\"/><link href=\"a\"/></entry>"
+        "<entry><content><link href=\"/inner\"/></content><link rel=\"alternate\" href=\"http://o/b\"/></entry></feed>",
+        QUrl(QStringLiteral("http://h/blog/")));
     QString link;
     QVERIFY(atom.next(link) && link == QStringLiteral("http://h/blog/a"));
     QVERIFY(atom.next(link) && link == QStringLiteral("http://o/b"));
@@ -122,9 +123,12 @@ void TestSitemapReader::readingIsToldBeforeEachFetch()
                        "<sitemapindex><sitemap><loc>a</loc></sitemap><sitemap><loc>b</loc></sitemap></sitemapindex>");
     page.bodies.insert(QStringLiteral("http://h/a"), urlSet(2));
     page.bodies.insert(QStringLiteral("http://h/b"), urlSet(1));
-    page.bodies.insert(QStringLiteral("http://h/feed"), "<rss><channel><item><link>http://h/f</link></item></channel></rss>");
-    WebListRows rows(fetch, {{WebSource::Kind::Sitemap, QStringLiteral("http://h/index")},
-                             {WebSource::Kind::Feed, QStringLiteral("http://h/feed")}}, {});
+    page.bodies.insert(QStringLiteral("http://h/feed"),
+                       "<rss><channel><item><link>http://h/f</link></item></channel></rss>");
+    WebListRows rows(fetch,
+                     {{WebSource::Kind::Sitemap, QStringLiteral("http://h/index")},
+                      {WebSource::Kind::Feed, QStringLiteral("http://h/feed")}},
+                     {});
     QStringList told;
     rows.setReading([&](const QString &what) { told << what; });
     QString address;
@@ -132,8 +136,10 @@ void TestSitemapReader::readingIsToldBeforeEachFetch()
     while (nextOf(rows, address, failure)) {
     }
     QVERIFY(rows.allRead() && rows.rows() == 4);
-    QCOMPARE(told, (QStringList{"reading sitemap http://h/index", "reading sitemap http://h/index (1 file, 0 rows so far)", "",
-                                "reading sitemap http://h/index (2 files, 2 rows so far)", "", "reading feed http://h/feed", ""}));
+    QCOMPARE(
+        told,
+        (QStringList{"reading sitemap http://h/index", "reading sitemap http://h/index (1 file, 0 rows so far)", "",
+                     "reading sitemap http://h/index (2 files, 2 rows so far)", "", "reading feed http://h/feed", ""}));
 }
 
 void TestSitemapReader::htmlPagesAreNamedAsSuch_data()
@@ -147,7 +153,8 @@ void TestSitemapReader::htmlPagesAreNamedAsSuch_data()
     QTest::newRow("well-formed") << QByteArray("<html><body/></html>") << QString() << html;
     QTest::newRow("served as one") << QByteArray("<div>x</div>") << QStringLiteral("text/html; charset=utf-8") << html;
     QTest::newRow("other XML") << QByteArray("<feed/>") << QString()
-                               << QStringLiteral("cannot read sitemap http://h/s: it is no sitemap (its root is <feed>)");
+                               << QStringLiteral(
+                                      "cannot read sitemap http://h/s: it is no sitemap (its root is <feed>)");
 }
 
 void TestSitemapReader::htmlPagesAreNamedAsSuch()
@@ -191,8 +198,9 @@ void TestSitemapReader::entriesWithUndefinedEntitiesAreLeftOut()
             addresses << address;
         QCOMPARE(reader.error(), QString());
         QCOMPARE(addresses, (QStringList{"http://h/c&d", "http://h/e"}));
-        QCOMPARE(warnings, QStringList{"sitemap http://h/s has an undefined entity &nbsp; in an entry (line 2); "
-                                       "the entry is left out"});
+        QCOMPARE(warnings,
+                 QStringList{"sitemap http://h/s has an undefined entity &nbsp; in an entry (line 2); "
+                             "the entry is left out"});
     }
 }
 

@@ -17,7 +17,8 @@ void TestNameTemplate::fieldsMakeNamesInsideTheFolder()
     const NameTemplate byPath(QStringLiteral("{host}/{path}"), QStringLiteral(".md"));
     QCOMPARE(byPath.expand(QStringLiteral("http://Example.com/a/b.html?q"), 1, &failure),
              QStringLiteral("example.com/a/b.html.md"));
-    QCOMPARE(byPath.expand(QStringLiteral("example.com/dir/"), 1, &failure), QStringLiteral("example.com/dir/index.md"));
+    QCOMPARE(byPath.expand(QStringLiteral("example.com/dir/"), 1, &failure),
+             QStringLiteral("example.com/dir/index.md"));
     QCOMPARE(byPath.expand(QStringLiteral("https://h//a%2Fb"), 1, &failure), QStringLiteral("h/a/b.md"));
 
     const NameTemplate fields(QStringLiteral("{port}-{row}-{query}-{hash}.{ext}"), QStringLiteral(".txt"));
@@ -45,8 +46,7 @@ void TestNameTemplate::unsafeTemplatesAndNamesAreRefused()
     const NameTemplate byQuery(QStringLiteral("{query}/x"), QStringLiteral(".txt"));
     QString failure;
     for (const auto &[tpl, address] : {std::pair{&byPath, "http://h/a/%2e%2e/%2E%2E/etc/passwd"},
-                                       std::pair{&byPath, "http://h/a/../../b"},
-                                       std::pair{&byQuery, "http://h/?.."}}) {
+                                       std::pair{&byPath, "http://h/a/../../b"}, std::pair{&byQuery, "http://h/?.."}}) {
         failure.clear();
         QVERIFY2(tpl->expand(QLatin1String(address), 1, &failure).isEmpty(), address);
         QVERIFY2(failure.contains(QStringLiteral("..")), qPrintable(failure));

@@ -41,7 +41,6 @@ QStringList entries(const QString &folder)
 
 } // namespace
 
-
 class TestOutputFile : public QObject
 {
     Q_OBJECT
@@ -66,17 +65,28 @@ void TestOutputFile::namesFollowTheRule_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("name");
-    QTest::newRow("prefix removed") << "http://h/a/b" << "h_a_b.txt";
-    QTest::newRow("no prefix") << "h/a/b" << "h_a_b.txt";
-    QTest::newRow("trailing slash") << "http://h/" << "h_.txt";
-    QTest::newRow("query") << "http://h/p?x=1&y=2" << "h_p x=1&y=2.txt";
-    QTest::newRow("capital scheme stays") << "HTTP://h/" << "HTTP __h_.txt";
-    QTest::newRow("secure scheme stays") << "https://h/" << "https __h_.txt";
-    QTest::newRow("user info left out") << "https://me:secret@h/a" << "https __h_a.txt";
-    QTest::newRow("prefix anywhere") << "xhttp://y" << "xy.txt";
-    QTest::newRow("every unsafe character") << "a\\b*c:d?e<f>g|h" << "a b c d e f g h.txt";
-    QTest::newRow("others pass") << " \"q\". " << " \"q\". .txt";
-    QTest::newRow("empty row") << "" << ".txt";
+    QTest::newRow("prefix removed") << "http://h/a/b"
+                                    << "h_a_b.txt";
+    QTest::newRow("no prefix") << "h/a/b"
+                               << "h_a_b.txt";
+    QTest::newRow("trailing slash") << "http://h/"
+                                    << "h_.txt";
+    QTest::newRow("query") << "http://h/p?x=1&y=2"
+                           << "h_p x=1&y=2.txt";
+    QTest::newRow("capital scheme stays") << "HTTP://h/"
+                                          << "HTTP __h_.txt";
+    QTest::newRow("secure scheme stays") << "https://h/"
+                                         << "https __h_.txt";
+    QTest::newRow("user info left out") << "https://me:secret@h/a"
+                                        << "https __h_a.txt";
+    QTest::newRow("prefix anywhere") << "xhttp://y"
+                                     << "xy.txt";
+    QTest::newRow("every unsafe character") << "a\\b*c:d?e<f>g|h"
+                                            << "a b c d e f g h.txt";
+    QTest::newRow("others pass") << " \"q\". "
+                                 << " \"q\". .txt";
+    QTest::newRow("empty row") << ""
+                               << ".txt";
 }
 
 void TestOutputFile::namesFollowTheRule()
@@ -205,8 +215,7 @@ void TestOutputFile::controlsAndBidiMarksBecomeBlanks()
 {
     QCOMPARE(MakeOutputFileName(QStringLiteral("http://h/a") + QChar(0) + QStringLiteral("b")),
              QStringLiteral("h_a b.txt"));
-    QCOMPARE(MakeOutputFileName(QStringLiteral("h\x01\t\n\x1f\x7f") + QChar(0x85)),
-             QStringLiteral("h      .txt"));
+    QCOMPARE(MakeOutputFileName(QStringLiteral("h\x01\t\n\x1f\x7f") + QChar(0x85)), QStringLiteral("h      .txt"));
     QCOMPARE(MakeOutputFileName(QStringLiteral("http://h/a\u202Etxt.exe")), QStringLiteral("h_a txt.exe.txt"));
     QCOMPARE(MakeOutputFileName(QStringLiteral("\u202A\u202B\u202C\u202D\u2066\u2067\u2068\u2069\u200E\u200F\u061C")),
              QString(11, QLatin1Char(' ')) + QStringLiteral(".txt"));
@@ -257,8 +266,8 @@ void TestOutputFile::writeErrorsGiveTheSystemsReason()
     const QString error = saveError(path, QString(10000, QLatin1Char('x')));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
-    QCOMPARE(error, QStringLiteral("Cannot write file: %1 (%2)")
-                        .arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    QCOMPARE(error,
+             QStringLiteral("Cannot write file: %1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
     QCOMPARE(entries(dir.path()), QStringList());
 }
 

@@ -34,8 +34,7 @@ struct Harness : IRowSource, IRunObserver {
     bool readyToStart(const QueuedRow &row) override { return !ready || ready(row); }
     void rowFinished(const RowResult &result) override { results.append(result); }
 
-    void add(const QString &url, const QString &text, int polls = 0, const QString &error = {},
-             int failingLoads = 0)
+    void add(const QString &url, const QString &text, int polls = 0, const QString &error = {}, int failingLoads = 0)
     {
         rows.append(url);
         for (FakePage *page : {&first, &second}) {
@@ -95,7 +94,9 @@ void TestRowQueue::namesAreReservedInListOrderWhateverFinishesFirst()
     QCOMPARE(h.endedRows(), (QList<qint64>{2, 3, 1, 4}));
     QCOMPARE(h.files(), (QStringList{QStringLiteral("h_a_b (3).txt"), QStringLiteral("h_a_b.txt")}));
     QCOMPARE(readTestFile(h.directory.filePath(QStringLiteral("h_a_b.txt"))), QByteArray("slow"));
-    QCOMPARE(h.first.navigated.count(QStringLiteral("http://h/a/b")) + h.second.navigated.count(QStringLiteral("http://h/a/b")), 2);
+    QCOMPARE(h.first.navigated.count(QStringLiteral("http://h/a/b"))
+                 + h.second.navigated.count(QStringLiteral("http://h/a/b")),
+             2);
     QCOMPARE(h.results.at(1).note, QStringLiteral("numbered: an earlier row has the plain name"));
     QCOMPARE(h.results.at(0).reason, QStringLiteral("gone"));
 }
@@ -189,8 +190,9 @@ void TestRowQueue::rowsLostToARestartAreLoadedOnceMore()
     queue.run();
     QVERIFY(clock.elapsed() < 5000);
     // Once more whatever the tries say, and only once.
-    QCOMPARE(h.first.navigated, (QStringList{QStringLiteral("lost once"), QStringLiteral("lost once"),
-                                             QStringLiteral("lost always"), QStringLiteral("lost always")}));
+    QCOMPARE(h.first.navigated,
+             (QStringList{QStringLiteral("lost once"), QStringLiteral("lost once"), QStringLiteral("lost always"),
+                          QStringLiteral("lost always")}));
     QCOMPARE(h.results.size(), 2);
     QVERIFY(h.results.at(0).saved());
     QCOMPARE(h.results.at(1).reason, QStringLiteral("engine restarted"));
@@ -234,8 +236,8 @@ void TestRowQueue::rowsTheFrontEndHoldsLetOthersStartFirst()
     };
     RowQueue queue({&h.first}, h.pump, h, h.output, h);
     queue.run();
-    QCOMPARE(h.first.navigated, (QStringList{QStringLiteral("http://b/1"), QStringLiteral("http://b/2"),
-                                             QStringLiteral("http://a/1")}));
+    QCOMPARE(h.first.navigated,
+             (QStringList{QStringLiteral("http://b/1"), QStringLiteral("http://b/2"), QStringLiteral("http://a/1")}));
     QCOMPARE(h.endedRows(), (QList<qint64>{2, 3, 1}));
     QCOMPARE(heldSlices, (QList<int>{100, 100, 100}));
     QCOMPARE(h.files().size(), 3);

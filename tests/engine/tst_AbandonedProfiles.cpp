@@ -7,8 +7,9 @@
 #include <QtTest>
 
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
+
+#include <memory>
 
 class TestAbandonedProfiles : public QObject
 {

@@ -163,10 +163,12 @@ void TestChromiumPage::initTestCase()
     reply.location = "/other";
     m_server.route("/moved", reply);
     m_server.page("/stalled-image", html("<p>text before a stalled image</p><img src=/silent-image>"));
-    m_server.page("/popups", html("<p>popups</p><script>for (let i = 0; i < 300; ++i) window.open('/other?' + i);"
-                                  "setInterval(() => window.open('/other?' + Math.random()), 1);</script>"));
-    m_server.page("/dialogs", html("<p>after dialogs</p><script>alert('a'); confirm('b'); prompt('c');"
-                                   "window.open('/other'); print();</script>"));
+    m_server.page("/popups",
+                  html("<p>popups</p><script>for (let i = 0; i < 300; ++i) window.open('/other?' + i);"
+                       "setInterval(() => window.open('/other?' + Math.random()), 1);</script>"));
+    m_server.page("/dialogs",
+                  html("<p>after dialogs</p><script>alert('a'); confirm('b'); prompt('c');"
+                       "window.open('/other'); print();</script>"));
 
     EngineOptions options;
     options.pageLimitMs = 2000;
@@ -189,7 +191,7 @@ void TestChromiumPage::everyRowGetsItsOwnPageOrAFailure()
 
     struct Row {
         QString url;
-        QString text;   // the content, when the row loads
+        QString text; // the content, when the row loads
         QString reason; // part of the failure, when it does not
         int status = -1; // the HTTP status, when checked
     };
@@ -244,25 +246,28 @@ void TestChromiumPage::everyRowGetsItsOwnPageOrAFailure()
     QCOMPARE(plain.note, QString());
     // The row after a stalled one does not wait out another 2-s limit (a recycled
     // page on a loaded machine may take well over a second).
-    QVERIFY2(took.value(m_server.url("/other")) < 2000, qPrintable(QString::number(took.value(m_server.url("/other")))));
+    QVERIFY2(took.value(m_server.url("/other")) < 2000,
+             qPrintable(QString::number(took.value(m_server.url("/other")))));
 }
 
 void TestChromiumPage::takesWhatADesktopReaderSees()
 {
-    m_server.page("/late", html("<p id=a>Loading...</p><p id=b>Loading...</p><script>"
-                                "onload = () => { fetch('/other').then(r => r.text()).then(t => {"
-                                " document.getElementById('a').textContent = 'fetched'; });"
-                                " setTimeout(() => { document.getElementById('b').textContent ="
-                                " 'timer'; }, 300); };</script>"));
+    m_server.page("/late",
+                  html("<p id=a>Loading...</p><p id=b>Loading...</p><script>"
+                       "onload = () => { fetch('/other').then(r => r.text()).then(t => {"
+                       " document.getElementById('a').textContent = 'fetched'; });"
+                       " setTimeout(() => { document.getElementById('b').textContent ="
+                       " 'timer'; }, 300); };</script>"));
     QByteArray sections;
     for (int i = 0; i < 30; ++i)
-        sections += "<section style='content-visibility:auto'><p>section " + QByteArray::number(i)
-            + "</p></section>";
-    m_server.page("/sections", html("<div style='height:5000px'>top</div>" + sections
-                                    + "<div style='content-visibility:hidden'>never shown</div>"));
-    m_server.page("/desktop", html("<nav class=wide>Desktop menu</nav><p>body</p>",
-                                   "<style>.wide{display:none}@media (min-width:1000px)"
-                                   "{.wide{display:block}}</style>"));
+        sections += "<section style='content-visibility:auto'><p>section " + QByteArray::number(i) + "</p></section>";
+    m_server.page("/sections",
+                  html("<div style='height:5000px'>top</div>" + sections
+                       + "<div style='content-visibility:hidden'>never shown</div>"));
+    m_server.page("/desktop",
+                  html("<nav class=wide>Desktop menu</nav><p>body</p>",
+                       "<style>.wide{display:none}@media (min-width:1000px)"
+                       "{.wide{display:block}}</style>"));
     QCOMPARE(content("/late"), QStringLiteral("fetched\n\ntimer"));
     const QString text = content("/sections");
     QVERIFY2(text.contains(QLatin1String("section 0\n")) && text.endsWith(QLatin1String("section 29")),
@@ -275,21 +280,23 @@ void TestChromiumPage::rowsShareNothingOfTheirContext()
 {
     // A row leaves what a context keeps: cookies, storage, databases, caches, a
     // service worker, an HTTP-cached answer, a password in the auth cache.
-    m_server.page("/keep",
-                  html("<p id=p>writing</p><script>document.cookie = 'c=1; max-age=999';"
-                       " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');"
-                       " Promise.all([fetch('/personal').then(r => r.text()),"
-                       "  caches.open('k').then(c => c.put('/x', new Response('x'))),"
-                       "  new Promise(done => { const o = indexedDB.open('db'); o.onsuccess = done; o.onerror = done; }),"
-                       "  navigator.serviceWorker.register('/sw.js').then(() => navigator.serviceWorker.ready)])"
-                       " .then(() => 'kept', e => 'failed ' + e).then(t => { const p = document.getElementById('p');"
-                       " p.textContent = t; p.id = 'done'; });</script>"));
-    m_server.page("/show",
-                  html("<p id=p>reading</p><script>Promise.all([fetch('/personal').then(r => r.text()),"
-                       " caches.keys(), indexedDB.databases(), navigator.serviceWorker.getRegistrations()])"
-                       " .then(([personal, keys, dbs, workers]) => { const p = document.getElementById('p'); p.textContent ="
-                       " 'cookie=' + document.cookie + ' local=' + localStorage.getItem('s') + ' caches=' + keys.length"
-                       " + ' databases=' + dbs.length + ' workers=' + workers.length; p.id = 'done'; });</script>"));
+    m_server.page(
+        "/keep",
+        html("<p id=p>writing</p><script>document.cookie = 'c=1; max-age=999';"
+             " localStorage.setItem('s', '1'); sessionStorage.setItem('t', '1');"
+             " Promise.all([fetch('/personal').then(r => r.text()),"
+             "  caches.open('k').then(c => c.put('/x', new Response('x'))),"
+             "  new Promise(done => { const o = indexedDB.open('db'); o.onsuccess = done; o.onerror = done; }),"
+             "  navigator.serviceWorker.register('/sw.js').then(() => navigator.serviceWorker.ready)])"
+             " .then(() => 'kept', e => 'failed ' + e).then(t => { const p = document.getElementById('p');"
+             " p.textContent = t; p.id = 'done'; });</script>"));
+    m_server.page(
+        "/show",
+        html("<p id=p>reading</p><script>Promise.all([fetch('/personal').then(r => r.text()),"
+             " caches.keys(), indexedDB.databases(), navigator.serviceWorker.getRegistrations()])"
+             " .then(([personal, keys, dbs, workers]) => { const p = document.getElementById('p'); p.textContent ="
+             " 'cookie=' + document.cookie + ' local=' + localStorage.getItem('s') + ' caches=' + keys.length"
+             " + ' databases=' + dbs.length + ' workers=' + workers.length; p.id = 'done'; });</script>"));
     LocalHttpServer::Reply personal;
     personal.contentType = "text/plain";
     personal.headers = "Cache-Control: private, max-age=3600\r\n";
@@ -335,8 +342,9 @@ void TestChromiumPage::rowsShareNothingOfTheirContext()
 void TestChromiumPage::loopingPageEndsAtTheLimitAndTheSiteLoadsAgain()
 {
     m_server.page("/loop", html("<p>spinning</p><script>for (;;) {}</script>"));
-    m_server.page("/loop-late", html("<p>spins after load</p><script>onload = () => { for (;;) {} };"
-                                     "</script>"));
+    m_server.page("/loop-late",
+                  html("<p>spins after load</p><script>onload = () => { for (;;) {} };"
+                       "</script>"));
     QVERIFY(load(m_server.url("/loop")).failure.contains(QStringLiteral("timed out")));
     QCOMPARE(content("/plain"), QStringLiteral("Hello\n\nplain page"));
     QVERIFY(load(m_server.url("/loop-late")).failure.contains(QStringLiteral("timed out")));
@@ -435,16 +443,17 @@ void TestChromiumPage::busyServersMayPassAfterTheirPause()
 
 void TestChromiumPage::aHistoryFloodCostsNoOtherPage()
 {
-    m_server.page("/flood", html("<p>flood</p><script>for (let n = 0;; ++n) history.pushState(null, '', '?' + n);"
-                                 "</script>"));
+    m_server.page("/flood",
+                  html("<p>flood</p><script>for (let n = 0;; ++n) history.pushState(null, '', '?' + n);"
+                       "</script>"));
     EngineOptions options;
     options.pageLimitMs = 10'000;
     options.settleMs = 500;
-    const QList<TimedOutcome> rows = loadAtOnce({m_server.url("/plain"), m_server.url("/flood"),
-                                                 m_server.url("/other"), m_server.url("/utf8")},
-                                                options, m_engine->pump);
-    const QStringList texts{QStringLiteral("Hello\n\nplain page"), {}, QStringLiteral("other page"),
-                            QStringLiteral("Grüße — 日本語 ✓")};
+    const QList<TimedOutcome> rows =
+        loadAtOnce({m_server.url("/plain"), m_server.url("/flood"), m_server.url("/other"), m_server.url("/utf8")},
+                   options, m_engine->pump);
+    const QStringList texts{
+        QStringLiteral("Hello\n\nplain page"), {}, QStringLiteral("other page"), QStringLiteral("Grüße — 日本語 ✓")};
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const TimedOutcome &row = rows.at(i);
         if (i != 1) {
@@ -462,10 +471,11 @@ void TestChromiumPage::aSpinningFrameOfAnotherSiteCostsItsPageNothing()
     // blocks neither the page's load nor its timers.
     m_server.page("/spin", html("<script>onload = () => setTimeout(() => { for (;;) {} });</script>"));
     const QString frame = m_server.url("/spin").replace(QLatin1String("127.0.0.1"), QLatin1String("localhost"));
-    m_server.page("/framed", html(QStringLiteral("<p>outer</p><iframe src='%1'></iframe><script>onload = () => "
-                                                 "setTimeout(() => document.body.append('timer ran'), 100);</script>")
-                                      .arg(frame)
-                                      .toUtf8()));
+    m_server.page("/framed",
+                  html(QStringLiteral("<p>outer</p><iframe src='%1'></iframe><script>onload = () => "
+                                      "setTimeout(() => document.body.append('timer ran'), 100);</script>")
+                           .arg(frame)
+                           .toUtf8()));
     const PageOutcome outcome = load(m_server.url("/framed"));
     QVERIFY2(!outcome.failed(), qPrintable(outcome.failure));
     QVERIFY2(outcome.content.contains(QLatin1String("timer ran")), qPrintable(outcome.content));
@@ -480,8 +490,8 @@ void TestChromiumPage::stoppedAndRunawayPagesEndWithoutTheLimit()
     EngineOptions options;
     options.pageLimitMs = 30'000;
     options.settleMs = 500;
-    const QList<TimedOutcome> rows = loadAtOnce({m_server.url("/stopped"), m_server.url("/ping")},
-                                                options, m_engine->pump);
+    const QList<TimedOutcome> rows =
+        loadAtOnce({m_server.url("/stopped"), m_server.url("/ping")}, options, m_engine->pump);
     struct Expected {
         QString text;
         QString note;

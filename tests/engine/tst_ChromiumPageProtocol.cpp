@@ -1,6 +1,6 @@
+#include "engine/IEngineProcess.h"
 #include "engine/chromium/ChromiumBrowser.h"
 #include "engine/chromium/ChromiumPage.h"
-#include "engine/IEngineProcess.h"
 #include "engine/chromium/PageSession.h"
 
 #include <QCoreApplication>
@@ -88,8 +88,7 @@ private:
     // Loads `row` in `page` and answers the opening of its page as `name` and the navigation.
     bool loadAndOpen(ChromiumPage &page, const QString &name, const QString &row = {});
     // The main document of page `name` arrives, by default on its own session.
-    void respond(const QString &name, int status, const QJsonObject &headers = {},
-                 const QString &session = {});
+    void respond(const QString &name, int status, const QJsonObject &headers = {}, const QString &session = {});
     // The browser contexts named by the commands `method` sent so far.
     QStringList sent(const QString &method) const;
 
@@ -126,7 +125,8 @@ bool TestChromiumPageProtocol::loadAndOpen(ChromiumPage &page, const QString &na
 {
     page.load(row.isEmpty() ? QStringLiteral("http://127.0.0.1:9/") + name : row);
     return open(name)
-        && m_process->answer(QStringLiteral("Page.navigate"), {{QStringLiteral("loaderId"), QStringLiteral("L") + name}});
+        && m_process->answer(QStringLiteral("Page.navigate"),
+                             {{QStringLiteral("loaderId"), QStringLiteral("L") + name}});
 }
 
 void TestChromiumPageProtocol::respond(const QString &name, int status, const QJsonObject &headers,
@@ -137,9 +137,10 @@ void TestChromiumPageProtocol::respond(const QString &name, int status, const QJ
                               {QStringLiteral("type"), QStringLiteral("Document")},
                               {QStringLiteral("frameId"), QStringLiteral("T") + name}};
     QJsonObject response = request;
-    response.insert(QStringLiteral("response"), QJsonObject{{QStringLiteral("status"), status},
-                                                            {QStringLiteral("headers"), headers},
-                                                            {QStringLiteral("mimeType"), QStringLiteral("text/html")}});
+    response.insert(QStringLiteral("response"),
+                    QJsonObject{{QStringLiteral("status"), status},
+                                {QStringLiteral("headers"), headers},
+                                {QStringLiteral("mimeType"), QStringLiteral("text/html")}});
     m_process->event(QStringLiteral("Network.requestWillBeSent"), request, on);
     m_process->event(QStringLiteral("Network.responseReceived"), response, on);
 }
@@ -149,7 +150,10 @@ QStringList TestChromiumPageProtocol::sent(const QString &method) const
     QStringList contexts;
     for (const QJsonObject &command : std::as_const(m_process->commands)) {
         if (command.value(QStringLiteral("method")).toString() == method)
-            contexts << command.value(QStringLiteral("params")).toObject().value(QStringLiteral("browserContextId")).toString();
+            contexts << command.value(QStringLiteral("params"))
+                            .toObject()
+                            .value(QStringLiteral("browserContextId"))
+                            .toString();
     }
     return contexts;
 }
@@ -207,13 +211,15 @@ void TestChromiumPageProtocol::aRowDisplacedByALeftoverNavigationIsNavigatedAgai
     page.load(QStringLiteral("http://127.0.0.1:9/1"));
     QVERIFY(m_process->answer(QStringLiteral("Target.createBrowserContext"),
                               {{QStringLiteral("browserContextId"), QStringLiteral("C1")}}));
-    QVERIFY(m_process->answer(QStringLiteral("Target.createTarget"), {{QStringLiteral("targetId"), QStringLiteral("T1")}}));
+    QVERIFY(
+        m_process->answer(QStringLiteral("Target.createTarget"), {{QStringLiteral("targetId"), QStringLiteral("T1")}}));
     QVERIFY(m_process->answer(QStringLiteral("Target.attachToTarget"), {{Session, QStringLiteral("S1")}}));
     QVERIFY(m_process->answer(QStringLiteral("Emulation.setDeviceMetricsOverride")));
     const auto started = [this](const char *loader) {
-        m_process->event(QStringLiteral("Page.frameStartedNavigating"),
-                         {{QStringLiteral("frameId"), QStringLiteral("T1")}, {QStringLiteral("loaderId"), QLatin1String(loader)}},
-                         QStringLiteral("S1"));
+        m_process->event(
+            QStringLiteral("Page.frameStartedNavigating"),
+            {{QStringLiteral("frameId"), QStringLiteral("T1")}, {QStringLiteral("loaderId"), QLatin1String(loader)}},
+            QStringLiteral("S1"));
     };
     // The last page's reload starts after the row's own navigation and aborts it.
     started("L1");
@@ -226,12 +232,14 @@ void TestChromiumPageProtocol::aRowDisplacedByALeftoverNavigationIsNavigatedAgai
     QVERIFY(m_process->answer(QStringLiteral("Page.navigate"), {{QStringLiteral("loaderId"), QStringLiteral("L1")}}));
     respond(QStringLiteral("1"), 200);
     m_process->event(QStringLiteral("Page.lifecycleEvent"),
-                     {{QStringLiteral("frameId"), QStringLiteral("T1")}, {QStringLiteral("loaderId"), QStringLiteral("L1")},
+                     {{QStringLiteral("frameId"), QStringLiteral("T1")},
+                      {QStringLiteral("loaderId"), QStringLiteral("L1")},
                       {QStringLiteral("name"), QStringLiteral("load")}},
                      QStringLiteral("S1"));
-    QVERIFY(m_process->answer(QStringLiteral("Runtime.evaluate"),
-                              {{QStringLiteral("result"),
-                                QJsonObject{{QStringLiteral("value"), QJsonObject{{QStringLiteral("text"), QStringLiteral("own")}}}}}}));
+    QVERIFY(m_process->answer(
+        QStringLiteral("Runtime.evaluate"),
+        {{QStringLiteral("result"),
+          QJsonObject{{QStringLiteral("value"), QJsonObject{{QStringLiteral("text"), QStringLiteral("own")}}}}}}));
     QVERIFY(page.isDone());
     QCOMPARE(page.takeOutcome().content, QStringLiteral("own"));
 }
@@ -251,7 +259,8 @@ void TestChromiumPageProtocol::eventsOfAnotherPageNeverReachThisOne()
 
     respond(QStringLiteral("1"), 200);
     m_process->event(QStringLiteral("Page.lifecycleEvent"),
-                     {{QStringLiteral("frameId"), QStringLiteral("T1")}, {QStringLiteral("loaderId"), QStringLiteral("L1")},
+                     {{QStringLiteral("frameId"), QStringLiteral("T1")},
+                      {QStringLiteral("loaderId"), QStringLiteral("L1")},
                       {QStringLiteral("name"), QStringLiteral("load")}},
                      QStringLiteral("S1"));
     const QJsonObject text{{QStringLiteral("text"), QStringLiteral("first page")},
@@ -298,21 +307,25 @@ void TestChromiumPageProtocol::credentialsAnswerTheirOwnChallengesOnce()
         {"r1", "http://127.0.0.1:9/1", "Server", "user"},
         {"r1", "http://127.0.0.1:9/1", "Server", nullptr}, // asked again: the credentials were wrong
         {"r2", "http://other.test/", "Server", nullptr},
-        {"r4", "http://127.0.0.1:10/", "Server", nullptr},  // another port
-        {"r5", "https://127.0.0.1:9/", "Server", nullptr},  // another scheme
+        {"r4", "http://127.0.0.1:10/", "Server", nullptr}, // another port
+        {"r5", "https://127.0.0.1:9/", "Server", nullptr}, // another scheme
         {"r3", "http://other.test/", "Proxy", "proxy-user"},
         {"r3", "http://other.test/", "Proxy", nullptr},
     };
     for (const Challenge &challenge : challenges) {
-        m_process->event(QStringLiteral("Fetch.authRequired"),
-                         {{QStringLiteral("requestId"), QLatin1String(challenge.requestId)},
-                          {QStringLiteral("request"), QJsonObject{{QStringLiteral("url"), QLatin1String(challenge.url)}}},
-                          {QStringLiteral("authChallenge"), QJsonObject{{QStringLiteral("source"), QLatin1String(challenge.source)}}}},
-                         QStringLiteral("S1"));
+        m_process->event(
+            QStringLiteral("Fetch.authRequired"),
+            {{QStringLiteral("requestId"), QLatin1String(challenge.requestId)},
+             {QStringLiteral("request"), QJsonObject{{QStringLiteral("url"), QLatin1String(challenge.url)}}},
+             {QStringLiteral("authChallenge"),
+              QJsonObject{{QStringLiteral("source"), QLatin1String(challenge.source)}}}},
+            QStringLiteral("S1"));
         const QJsonObject command = m_process->commands.last();
         QCOMPARE(command.value(QStringLiteral("method")).toString(), QStringLiteral("Fetch.continueWithAuth"));
-        const QJsonObject answer = command.value(QStringLiteral("params")).toObject()
-                                       .value(QStringLiteral("authChallengeResponse")).toObject();
+        const QJsonObject answer = command.value(QStringLiteral("params"))
+                                       .toObject()
+                                       .value(QStringLiteral("authChallengeResponse"))
+                                       .toObject();
         QCOMPARE(answer.value(QStringLiteral("response")).toString(),
                  challenge.user ? QStringLiteral("ProvideCredentials") : QStringLiteral("CancelAuth"));
         QCOMPARE(answer.value(QStringLiteral("username")).toString(), QLatin1String(challenge.user));
@@ -332,18 +345,19 @@ void TestChromiumPageProtocol::headersGoToTheAddressOwnOriginOnly()
     QVERIFY(loadAndOpen(page, QStringLiteral("1"), QStringLiteral("https://127.0.0.1:9/1")));
     const QList<std::pair<const char *, bool>> requests{
         {"https://127.0.0.1:9/style.css", true},
-        {"http://127.0.0.1:9/1", false},  // plain http after https
+        {"http://127.0.0.1:9/1", false}, // plain http after https
         {"https://127.0.0.1:10/1", false}, // another port
-        {"https://localhost:9/1", false},  // another host
+        {"https://localhost:9/1", false}, // another host
     };
     for (const auto &[url, withHeader] : requests) {
-        m_process->event(QStringLiteral("Fetch.requestPaused"),
-                         {{QStringLiteral("requestId"), QLatin1String(url)},
-                          {QStringLiteral("resourceType"), QStringLiteral("Document")},
-                          {QStringLiteral("frameId"), QStringLiteral("T1")},
-                          {QStringLiteral("request"), QJsonObject{{QStringLiteral("url"), QLatin1String(url)},
-                                                                  {QStringLiteral("headers"), QJsonObject()}}}},
-                         QStringLiteral("S1"));
+        m_process->event(
+            QStringLiteral("Fetch.requestPaused"),
+            {{QStringLiteral("requestId"), QLatin1String(url)},
+             {QStringLiteral("resourceType"), QStringLiteral("Document")},
+             {QStringLiteral("frameId"), QStringLiteral("T1")},
+             {QStringLiteral("request"),
+              QJsonObject{{QStringLiteral("url"), QLatin1String(url)}, {QStringLiteral("headers"), QJsonObject()}}}},
+            QStringLiteral("S1"));
         const QJsonObject params = m_process->commands.last().value(QStringLiteral("params")).toObject();
         QCOMPARE(params.value(QStringLiteral("requestId")).toString(), QLatin1String(url));
         QCOMPARE(params.contains(QStringLiteral("headers")), withHeader);

@@ -17,18 +17,36 @@ void TestCssSelectorCheck::checksOnlySyntax_data()
     QTest::addColumn<bool>("plausible");
 
     const char *const valid[] = {
-        "div", "#id", ".a.b", "a[href^=\"x\"]", "ul > li:nth-child(2n+1)", ":is(h1, h2)",
-        "a:not([rel~=nofollow])", "[data-x='a,b']", "*", "x-y|z", "*|*", ":has(> img, + p)",
-        "p ~ span + em", "div\n>\tp", "[lang|=en]", "#a\\:b", ".\\31 23", "#über", "a::before",
-        "[title=\"it\\\"s ] (\"]", "  h1 , h2  ", "li:nth-child(-n + 3 of .x)", "a[href*='#']",
+        "div",
+        "#id",
+        ".a.b",
+        "a[href^=\"x\"]",
+        "ul > li:nth-child(2n+1)",
+        ":is(h1, h2)",
+        "a:not([rel~=nofollow])",
+        "[data-x='a,b']",
+        "*",
+        "x-y|z",
+        "*|*",
+        ":has(> img, + p)",
+        "p ~ span + em",
+        "div\n>\tp",
+        "[lang|=en]",
+        "#a\\:b",
+        ".\\31 23",
+        "#über",
+        "a::before",
+        "[title=\"it\\\"s ] (\"]",
+        "  h1 , h2  ",
+        "li:nth-child(-n + 3 of .x)",
+        "a[href*='#']",
     };
     for (const char *selector : valid)
         QTest::newRow(selector) << QString::fromUtf8(selector) << true;
 
     const char *const invalid[] = {
-        "", "   ", "a[", "a]", "(a", "a[x=\"y]", "a[x='y", ":is(h1, h2", "a >", "> a", "a,,b",
-        "a,", ", a", "a > > b", "a + ~ b", "[]", "a[ ]", "#", ".", "a . b", "a#", "div\\",
-        "a\x01", "a\x7f",
+        "",    "   ",     "a[",      "a]", "(a",   "a[x=\"y]", "a[x='y", ":is(h1, h2", "a >", "> a",   "a,,b",  "a,",
+        ", a", "a > > b", "a + ~ b", "[]", "a[ ]", "#",        ".",      "a . b",      "a#",  "div\\", "a\x01", "a\x7f",
     };
     for (const char *selector : invalid)
         QTest::newRow(selector) << QString::fromUtf8(selector) << false;

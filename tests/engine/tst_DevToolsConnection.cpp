@@ -1,5 +1,5 @@
-#include "engine/devtools/DevToolsConnection.h"
 #include "engine/IEngineProcess.h"
+#include "engine/devtools/DevToolsConnection.h"
 
 #include <QJsonDocument>
 #include <QtTest>
@@ -10,10 +10,7 @@ namespace {
 class RecordingProcess : public IEngineProcess
 {
 public:
-    bool start(const QString &, const QStringList &, const QStringList &, QString *) override
-    {
-        return true;
-    }
+    bool start(const QString &, const QStringList &, const QStringList &, QString *) override { return true; }
     bool isRunning() const override { return true; }
     void write(const QByteArray &bytes) override { written += bytes; }
     void stop() override {}
@@ -54,9 +51,10 @@ void TestDevToolsConnection::messagesSplitAnyWayArriveWhole()
             [&](const QString &method, const QJsonObject &, const QString &session) {
                 seen << method + QLatin1Char('@') + session;
             });
-    const int first = connection.send(QStringLiteral("A"), {}, {}, [&](const QJsonObject &result, const QString &error) {
-        seen << QStringLiteral("reply ") + result.value(QStringLiteral("v")).toString() + error;
-    });
+    const int first =
+        connection.send(QStringLiteral("A"), {}, {}, [&](const QJsonObject &result, const QString &error) {
+            seen << QStringLiteral("reply ") + result.value(QStringLiteral("v")).toString() + error;
+        });
     const int second = connection.send(QStringLiteral("B"), {}, {}, [&](const QJsonObject &, const QString &error) {
         seen << QStringLiteral("error ") + error;
     });
@@ -66,8 +64,7 @@ void TestDevToolsConnection::messagesSplitAnyWayArriveWhole()
         + "{\"id\":" + QByteArray::number(first) + ",\"result\":{\"v\":\"ä\"}}" + end;
     for (qsizetype i = 0; i < stream.size(); i += 7)
         emit process.bytesReceived(stream.mid(i, 7));
-    QCOMPARE(seen, (QStringList{QStringLiteral("E.one@S"), QStringLiteral("error no"),
-                                QStringLiteral("reply ä")}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("E.one@S"), QStringLiteral("error no"), QStringLiteral("reply ä")}));
     QCOMPARE(connection.pendingReplies(), 0);
 }
 
@@ -80,10 +77,11 @@ void TestDevToolsConnection::aResetDropsWhatTheOldEngineStillSends()
         ++replies;
         connection.reset();
     });
-    const int other = connection.send(QStringLiteral("B"), {}, {}, [&](const QJsonObject &, const QString &) { ++replies; });
+    const int other =
+        connection.send(QStringLiteral("B"), {}, {}, [&](const QJsonObject &, const QString &) { ++replies; });
     const QByteArray end(1, '\0');
-    emit process.bytesReceived("{\"id\":" + QByteArray::number(id) + ",\"result\":{}}" + end + "{\"id\":"
-                               + QByteArray::number(other) + ",\"result\":{}}" + end + "{\"partial");
+    emit process.bytesReceived("{\"id\":" + QByteArray::number(id) + ",\"result\":{}}" + end
+                               + "{\"id\":" + QByteArray::number(other) + ",\"result\":{}}" + end + "{\"partial");
     QCOMPARE(replies, 1);
     QCOMPARE(connection.pendingReplies(), 0);
 }

@@ -102,7 +102,11 @@ void TestDocumentKind::plainTextIsDecodedByItsCharset()
     QCOMPARE(BodyText::plain("\xcf\xf0\xe8", QStringLiteral("windows-1251")), QStringLiteral("При"));
     QCOMPARE(BodyText::plain("caf\xc3\xa9\r\n", QString()), QStringLiteral("café\r\n"));
     QCOMPARE(BodyText::plain("caf\xc3\xa9", QStringLiteral("no-such-charset")), QStringLiteral("café"));
-    QCOMPARE(BodyText::plain(QByteArray("\xff\xfe" "a\0b\0", 6), QString()), QStringLiteral("ab"));
+    QCOMPARE(BodyText::plain(QByteArray("\xff\xfe"
+                                        "a\0b\0",
+                                        6),
+                             QString()),
+             QStringLiteral("ab"));
 }
 
 QTEST_GUILESS_MAIN(TestDocumentKind)

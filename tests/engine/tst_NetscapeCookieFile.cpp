@@ -48,32 +48,34 @@ void TestNetscapeCookieFile::readsCookiesAndNamesBadLines_data()
         "\r\n"
         ".example.com\tTRUE\t/\tFALSE\t0\tsid\tabc\r\n"
         "#HttpOnly_shop.example.com\tFALSE\t/cart\tTRUE\t2000000000\ttoken\tx y=z\r\n")
-        << QStringList{".example.com / sid=abc -- 0", "shop.example.com /cart token=x y=z SH 2000000000"}
-        << QStringList();
-    QTest::newRow("the flag decides the leading dot") << QByteArray(
-        "Example.com\tTRUE\t/\tFALSE\t0\ta\t1\n"
-        ".example.net\tfalse\t\tFALSE\t0\tb\t\n"
-        "example.org\tFALSE\t/\tFALSE\t\tc\n")
-        << QStringList{".example.com / a=1 -- 0", "example.net / b= -- 0", "example.org / c= -- 0"}
-        << QStringList();
-    QTest::newRow("bad lines are skipped by number") << QByteArray(
-        "# comment\n"
-        "too\tfew\tfields\n"
-        "ok.com\tFALSE\t/\tFALSE\t0\tn\tv\n"
-        "ok.com\tMAYBE\t/\tFALSE\t0\tn\tv\n"
-        "ok.com\tFALSE\t/\tFALSE\tsoon\tn\tv\n"
-        "ok.com\tFALSE\t/\tFALSE\t0\ta;b\tv\n"
-        "\tFALSE\t/\tFALSE\t0\tn\tv\n"
-        "ok.com\tFALSE\tx\tFALSE\t0\tn\tv\n"
-        "#HttpOnly_ok.com\tFALSE\t/\tFALSE\t-1\tn\tv\n"
-        "ok.com\tFALSE\t/\tFALSE\t0\ta=b\tv\n")
+                                       << QStringList{".example.com / sid=abc -- 0",
+                                                      "shop.example.com /cart token=x y=z SH 2000000000"}
+                                       << QStringList();
+    QTest::newRow("the flag decides the leading dot")
+        << QByteArray("Example.com\tTRUE\t/\tFALSE\t0\ta\t1\n"
+                      ".example.net\tfalse\t\tFALSE\t0\tb\t\n"
+                      "example.org\tFALSE\t/\tFALSE\t\tc\n")
+        << QStringList{".example.com / a=1 -- 0", "example.net / b= -- 0", "example.org / c= -- 0"} << QStringList();
+    QTest::newRow("bad lines are skipped by number")
+        << QByteArray("# comment\n"
+                      "too\tfew\tfields\n"
+                      "ok.com\tFALSE\t/\tFALSE\t0\tn\tv\n"
+                      "ok.com\tMAYBE\t/\tFALSE\t0\tn\tv\n"
+                      "ok.com\tFALSE\t/\tFALSE\tsoon\tn\tv\n"
+                      "ok.com\tFALSE\t/\tFALSE\t0\ta;b\tv\n"
+                      "\tFALSE\t/\tFALSE\t0\tn\tv\n"
+                      "ok.com\tFALSE\tx\tFALSE\t0\tn\tv\n"
+                      "#HttpOnly_ok.com\tFALSE\t/\tFALSE\t-1\tn\tv\n"
+                      "ok.com\tFALSE\t/\tFALSE\t0\ta=b\tv\n")
         << QStringList{"ok.com / n=v -- 0"}
         << QStringList{"line 2", "line 4", "line 5", "line 6", "line 7", "line 8", "line 9", "line 10"};
-    QTest::newRow("expiries past 64 bits are as far off as can be") << QByteArray(
-        "a.com\tFALSE\t/\tFALSE\t99999999999999999999\tn\tv\n"
-        "b.com\tFALSE\t/\tFALSE\t" + QByteArray(400, '9') + "\tn\tv\n"
-        "c.com\tFALSE\t/\tFALSE\t9223372036854775807\tn\tv\n"
-        "d.com\tFALSE\t/\tFALSE\t1e400\tn\tv\n")
+    QTest::newRow("expiries past 64 bits are as far off as can be")
+        << QByteArray("a.com\tFALSE\t/\tFALSE\t99999999999999999999\tn\tv\n"
+                      "b.com\tFALSE\t/\tFALSE\t"
+                      + QByteArray(400, '9')
+                      + "\tn\tv\n"
+                        "c.com\tFALSE\t/\tFALSE\t9223372036854775807\tn\tv\n"
+                        "d.com\tFALSE\t/\tFALSE\t1e400\tn\tv\n")
         << QStringList{"a.com / n=v -- 9223372036854775807", "b.com / n=v -- 9223372036854775807",
                        "c.com / n=v -- 9223372036854775807"}
         << QStringList{"line 4"};
@@ -121,14 +123,16 @@ void TestNetscapeCookieFile::readsNoMoreThanTheEngineCanUse()
 {
     QByteArray text;
     for (int i = 0; i < 200; ++i)
-        text += (i % 2 ? "a.example.com" : ".example.com") + QByteArray("\tFALSE\t/\tFALSE\t0\tc") + QByteArray::number(i) + "\tv\n";
+        text += (i % 2 ? "a.example.com" : ".example.com") + QByteArray("\tFALSE\t/\tFALSE\t0\tc")
+            + QByteArray::number(i) + "\tv\n";
     text += "other.org\tFALSE\t/\tFALSE\t0\tlast\tv\n";
     const NetscapeCookieFile::Contents contents = NetscapeCookieFile::parse(text);
     QCOMPARE(contents.cookies.size(), NetscapeCookieFile::MaxCookiesPerSite + 1);
     QCOMPARE(contents.cookies.at(NetscapeCookieFile::MaxCookiesPerSite - 1).name, QStringLiteral("c179"));
     QCOMPARE(contents.cookies.last().name, QStringLiteral("last"));
-    QCOMPARE(contents.problems, QStringList{QStringLiteral("200 cookies for example.com, more than the 180 the browser "
-                                                           "engine keeps for one site: those past the first 180")});
+    QCOMPARE(contents.problems,
+             QStringList{QStringLiteral("200 cookies for example.com, more than the 180 the browser "
+                                        "engine keeps for one site: those past the first 180")});
 
     // Neither a file past the bound nor one that never ends is read.
     QTemporaryDir folder;
@@ -139,7 +143,8 @@ void TestNetscapeCookieFile::readsNoMoreThanTheEngineCanUse()
     NetscapeCookieFile::Contents read;
     QString error;
     QVERIFY(!NetscapeCookieFile::read(large, &read, &error));
-    QCOMPARE(error, QStringLiteral("cannot use %1: 67108865 bytes, more than the 64 MiB a cookies file may have").arg(large));
+    QCOMPARE(error,
+             QStringLiteral("cannot use %1: 67108865 bytes, more than the 64 MiB a cookies file may have").arg(large));
     QVERIFY(!NetscapeCookieFile::read(QStringLiteral("/dev/zero"), &read, &error));
     QCOMPARE(error, QStringLiteral("cannot read /dev/zero: not a regular file"));
 }
@@ -147,7 +152,8 @@ void TestNetscapeCookieFile::readsNoMoreThanTheEngineCanUse()
 void TestNetscapeCookieFile::writesNoLinkAndKeepsTheFilePrivate()
 {
     QTemporaryDir folder;
-    const QList<BrowserCookie> cookies = NetscapeCookieFile::parse(".example.com\tTRUE\t/\tFALSE\t0\tsid\tabc\n").cookies;
+    const QList<BrowserCookie> cookies =
+        NetscapeCookieFile::parse(".example.com\tTRUE\t/\tFALSE\t0\tsid\tabc\n").cookies;
     const QString target = folder.filePath(QStringLiteral("target"));
     const QString link = folder.filePath(QStringLiteral("link.txt"));
     QString error;
@@ -167,8 +173,8 @@ void TestNetscapeCookieFile::writesNoLinkAndKeepsTheFilePrivate()
     // A file others could read is replaced by one they cannot.
     const QString path = folder.filePath(QStringLiteral("cookies.txt"));
     QVERIFY(writeTestFile(path, "old"));
-    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                                            | QFileDevice::ReadOther));
+    QVERIFY(QFile::setPermissions(
+        path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     QVERIFY(NetscapeCookieFile::write(path, cookies, &error));
     QCOMPARE(QFileInfo(path).permissions() & QFileDevice::Permissions(0x7077),
              QFileDevice::Permissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));

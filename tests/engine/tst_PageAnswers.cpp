@@ -140,18 +140,22 @@ void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
     m_server.route("/streamed-huge.pdf", huge);
     m_server.route("/image.png", reply("image/png", "\x89PNG\r\n\x1a\n"));
     m_server.route("/blob", reply("application/octet-stream", QByteArray(100, '\0')));
-    m_server.route("/latin.txt", reply("text/plain; charset=ISO-8859-1", "Gr\xfc\xdf" "e, caf\xe9\n  two spaces\n"));
+    m_server.route("/latin.txt",
+                   reply("text/plain; charset=ISO-8859-1",
+                         "Gr\xfc\xdf"
+                         "e, caf\xe9\n  two spaces\n"));
     m_server.route("/data.json", reply("application/json", "{\"a\": [1, 2],\n \"b\": \"\xc3\xa9\"}"));
-    m_server.route("/feed.rss", reply("application/rss+xml",
-                                      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Feed &amp; news</title>"
-                                      "<item><description><![CDATA[<b>bold</b>]]></description></item></channel></rss>"));
+    m_server.route("/feed.rss",
+                   reply("application/rss+xml",
+                         "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Feed &amp; news</title>"
+                         "<item><description><![CDATA[<b>bold</b>]]></description></item></channel></rss>"));
     QFile local(m_folder.filePath(QStringLiteral("local.pdf")));
     QVERIFY(local.open(QIODevice::WriteOnly) && local.write(pdf) == pdf.size());
     local.close();
 
     struct Row {
         QString row;
-        QString text;    // the content, when the row is saved
+        QString text; // the content, when the row is saved
         QString failure; // part of the failure, when it is not
         QString contentType;
         Form form = Form::Text;
@@ -162,23 +166,43 @@ void TestPageAnswers::everyAnswerGetsItsOwnTextOrAFailure()
         {m_server.url("/doc.pdf"), pdfText, {}, QStringLiteral("application/pdf")},
         {m_server.url("/attached"), pdfText, {}, QStringLiteral("application/pdf")},
         {QUrl::fromLocalFile(local.fileName()).toString(), pdfText, {}, QStringLiteral("application/pdf")},
-        {m_server.url("/broken.pdf"), {}, QStringLiteral("the PDF's text could not be read (Syntax Error"),
+        {m_server.url("/broken.pdf"),
+         {},
+         QStringLiteral("the PDF's text could not be read (Syntax Error"),
          QStringLiteral("application/pdf")},
         {m_server.url("/streamed-huge.pdf"), {}, tooLarge, QStringLiteral("application/pdf")},
         // The tool's limit ends before the row's: the row fails with the tool's reason.
-        {m_server.url("/endless.pdf"), {}, QStringLiteral("the PDF's text could not be read (pdftotext took longer than"),
-         QStringLiteral("application/pdf"), Form::Text, 3000},
+        {m_server.url("/endless.pdf"),
+         {},
+         QStringLiteral("the PDF's text could not be read (pdftotext took longer than"),
+         QStringLiteral("application/pdf"),
+         Form::Text,
+         3000},
         {m_server.url("/latin.txt"), QStringLiteral("Grüße, café\n  two spaces\n"), {}, QStringLiteral("text/plain")},
         {m_server.url("/huge.pdf"), {}, tooLarge, QStringLiteral("application/pdf")},
-        {m_server.url("/data.json"), QStringLiteral("{\"a\": [1, 2],\n \"b\": \"é\"}"), {}, QStringLiteral("application/json")},
-        {m_server.url("/feed.rss"), QStringLiteral("Feed & news\n<b>bold</b>"), {}, QStringLiteral("application/rss+xml")},
+        {m_server.url("/data.json"),
+         QStringLiteral("{\"a\": [1, 2],\n \"b\": \"é\"}"),
+         {},
+         QStringLiteral("application/json")},
+        {m_server.url("/feed.rss"),
+         QStringLiteral("Feed & news\n<b>bold</b>"),
+         {},
+         QStringLiteral("application/rss+xml")},
         {m_server.url("/image.png"), {}, QStringLiteral("not a page (image/png)"), QStringLiteral("image/png")},
-        {m_server.url("/blob"), {}, QStringLiteral("not a page (application/octet-stream)"),
+        {m_server.url("/blob"),
+         {},
+         QStringLiteral("not a page (application/octet-stream)"),
          QStringLiteral("application/octet-stream")},
         {m_server.url("/doc.pdf"), pdfText, {}, QStringLiteral("application/pdf"), Form::Markdown},
-        {m_server.url("/doc.pdf"), {}, QStringLiteral("no HTML form for application/pdf"), QStringLiteral("application/pdf"),
+        {m_server.url("/doc.pdf"),
+         {},
+         QStringLiteral("no HTML form for application/pdf"),
+         QStringLiteral("application/pdf"),
          Form::Html},
-        {m_server.url("/data.json"), {}, QStringLiteral("no HTML form for application/json"), QStringLiteral("application/json"),
+        {m_server.url("/data.json"),
+         {},
+         QStringLiteral("no HTML form for application/json"),
+         QStringLiteral("application/json"),
          Form::Html},
     };
     for (const Row &row : rows) {
@@ -257,7 +281,7 @@ void TestPageAnswers::headersAndCredentialsGoOnlyToTheRowsOwnOrigin()
         int withHeader;
     };
     const QList<Reached> headers{
-        {&m_server, "/own", 1}, {&m_server, "/own.png", 1}, {&m_other, "/third.png", 0},
+        {&m_server, "/own", 1},    {&m_server, "/own.png", 1}, {&m_other, "/third.png", 0},
         {&m_other, "/landing", 0}, {&m_server, "/landing", 0},
     };
     for (const Reached &reached : headers) {
@@ -273,7 +297,8 @@ void TestPageAnswers::headersAndCredentialsGoOnlyToTheRowsOwnOrigin()
     redirect(QStringLiteral("/secret-host"), otherHost + QStringLiteral("/secret"));
     redirect(QStringLiteral("/secret-port"), otherPort + QStringLiteral("/secret"));
     m_server.page("/framed", html("<p>framed</p><iframe src=" + otherPort.toUtf8() + "/secret></iframe>"));
-    const QString refused = QStringLiteral("HTTP error 401 Unauthorized; credentials not sent to %1, not the address's origin");
+    const QString refused =
+        QStringLiteral("HTTP error 401 Unauthorized; credentials not sent to %1, not the address's origin");
     struct Case {
         QString password;
         QString row;

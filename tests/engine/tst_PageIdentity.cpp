@@ -70,7 +70,8 @@ public:
                         return;
                     const QByteArray body = "<p>secure page</p>";
                     socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
-                                  "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                                  "Content-Length: "
+                                  + QByteArray::number(body.size()) + "\r\n\r\n" + body);
                     socket->disconnectFromHost();
                 });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -127,13 +128,14 @@ void TestPageIdentity::initTestCase()
     held.delayMs = 1500;
     held.contentType = "image/gif";
     m_server.route("/held.gif", held);
-    m_server.page("/whoami", "<!DOCTYPE html><body><img src=/held.gif><script>"
-                             "const hints = navigator.userAgentData;"
-                             "new Worker(URL.createObjectURL(new Blob(['postMessage(navigator.languages.join())'])))"
-                             ".onmessage = event => document.body.textContent = JSON.stringify({ua: navigator.userAgent,"
-                             " languages: navigator.languages.join(), worker: event.data,"
-                             " brands: hints ? hints.brands.map(b => `\"${b.brand}\";v=\"${b.version}\"`).join(', ') : ''});"
-                             "</script></body>");
+    m_server.page("/whoami",
+                  "<!DOCTYPE html><body><img src=/held.gif><script>"
+                  "const hints = navigator.userAgentData;"
+                  "new Worker(URL.createObjectURL(new Blob(['postMessage(navigator.languages.join())'])))"
+                  ".onmessage = event => document.body.textContent = JSON.stringify({ua: navigator.userAgent,"
+                  " languages: navigator.languages.join(), worker: event.data,"
+                  " brands: hints ? hints.brands.map(b => `\"${b.brand}\";v=\"${b.version}\"`).join(', ') : ''});"
+                  "</script></body>");
     m_server.page("/direct", "<p>not through the proxy</p>");
     m_tlsStarted = m_tlsServer.start(m_tlsFolder.path());
 }
@@ -178,9 +180,10 @@ void TestPageIdentity::pagesSayWhatADesktopBrowserSays_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<QByteArray>("acceptLanguage");
     QTest::addColumn<QString>("languages");
-    QTest::newRow("the engine's own, LANG's language") << QString() << QString()
-                                                       << QByteArray("de-DE,de;q=0.9") << "de-DE,de";
-    QTest::newRow("chosen") << "TestAgent/1.0" << "fr-CH" << QByteArray("fr-CH,fr;q=0.9") << "fr-CH,fr";
+    QTest::newRow("the engine's own, LANG's language")
+        << QString() << QString() << QByteArray("de-DE,de;q=0.9") << "de-DE,de";
+    QTest::newRow("chosen") << "TestAgent/1.0"
+                            << "fr-CH" << QByteArray("fr-CH,fr;q=0.9") << "fr-CH,fr";
 }
 
 void TestPageIdentity::pagesSayWhatADesktopBrowserSays()
@@ -219,15 +222,21 @@ void TestPageIdentity::pagesSayWhatADesktopBrowserSays()
 void TestPageIdentity::rowsGoThroughTheProxyUnlessNoProxyNamesThem_data()
 {
     QTest::addColumn<QString>("noProxy"); // PORT stands for the page server's port
-    QTest::addColumn<QString>("host");    // of the row
+    QTest::addColumn<QString>("host"); // of the row
     QTest::addColumn<bool>("direct");
     QTest::newRow("no no_proxy") << QString() << "127.0.0.1" << false;
-    QTest::newRow("its address") << "127.0.0.1" << "127.0.0.1" << true;
-    QTest::newRow("its name, blank-separated") << "example.com  localhost" << "localhost" << true;
-    QTest::newRow("its range") << "10.0.0.0/8,127.0.0.0/8" << "127.0.0.1" << true;
-    QTest::newRow("its address and port") << "127.0.0.1:PORT" << "127.0.0.1" << true;
-    QTest::newRow("another port") << "127.0.0.1:1" << "127.0.0.1" << false;
-    QTest::newRow("another host") << ".example.com" << "127.0.0.1" << false;
+    QTest::newRow("its address") << "127.0.0.1"
+                                 << "127.0.0.1" << true;
+    QTest::newRow("its name, blank-separated") << "example.com  localhost"
+                                               << "localhost" << true;
+    QTest::newRow("its range") << "10.0.0.0/8,127.0.0.0/8"
+                               << "127.0.0.1" << true;
+    QTest::newRow("its address and port") << "127.0.0.1:PORT"
+                                          << "127.0.0.1" << true;
+    QTest::newRow("another port") << "127.0.0.1:1"
+                                  << "127.0.0.1" << false;
+    QTest::newRow("another host") << ".example.com"
+                                  << "127.0.0.1" << false;
 }
 
 void TestPageIdentity::rowsGoThroughTheProxyUnlessNoProxyNamesThem()
@@ -242,7 +251,8 @@ void TestPageIdentity::rowsGoThroughTheProxyUnlessNoProxyNamesThem()
     proxy.page(url, "<html><body><p>via proxy</p></body></html>");
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("http_proxy"), QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
-    environment.insert(QStringLiteral("no_proxy"), noProxy.replace(QLatin1String("PORT"), QString::number(m_server.port())));
+    environment.insert(QStringLiteral("no_proxy"),
+                       noProxy.replace(QLatin1String("PORT"), QString::number(m_server.port())));
     EngineOptions options;
     QCOMPARE(EngineOptionText::readProxyEnvironment(environment, options), QString());
     const int before = m_server.hits(QStringLiteral("/direct"));
@@ -256,12 +266,13 @@ void TestPageIdentity::rowsGoThroughTheProxyUnlessNoProxyNamesThem()
 void TestPageIdentity::certificateErrorsFailRowsUnlessTrustedOrIgnored_data()
 {
     QTest::addColumn<bool>("check");
-    QTest::addColumn<QString>("caFile");  // in the server's folder
+    QTest::addColumn<QString>("caFile"); // in the server's folder
     QTest::addColumn<QString>("failure"); // part of it; empty: the page loads
     QTest::newRow("unknown CA") << true << QString() << "net::ERR_CERT_AUTHORITY_INVALID";
     QTest::newRow("ignored") << false << QString() << QString();
     QTest::newRow("CA trusted") << true << "ca.pem" << QString();
-    QTest::newRow("no certificate in the CA file") << true << "server.key" << "server.key cannot be used";
+    QTest::newRow("no certificate in the CA file") << true << "server.key"
+                                                   << "server.key cannot be used";
 }
 
 void TestPageIdentity::certificateErrorsFailRowsUnlessTrustedOrIgnored()

@@ -74,9 +74,8 @@ void TestPageLoad::failuresNameTheirCause_data()
     QTest::addColumn<QString>("failure");
     QTest::newRow("network") << "net::ERR_NAME_NOT_RESOLVED" << false << 0 << false << qint64(0)
                              << "net::ERR_NAME_NOT_RESOLVED";
-    QTest::newRow("status wins over the engine's error") << "net::ERR_INVALID_AUTH_CREDENTIALS" << false
-                                                         << 401 << false << qint64(0)
-                                                         << "HTTP error 401 Unauthorized";
+    QTest::newRow("status wins over the engine's error")
+        << "net::ERR_INVALID_AUTH_CREDENTIALS" << false << 401 << false << qint64(0) << "HTTP error 401 Unauthorized";
     QTest::newRow("unknown status") << "" << false << 599 << false << qint64(0) << "HTTP error 599";
     QTest::newRow("download") << "net::ERR_ABORTED" << true << 200 << false << qint64(0)
                               << "the address is a download, not a page";
@@ -106,22 +105,50 @@ void TestPageLoad::failuresNameTheirCause()
 void TestPageLoad::rowsBecomeAddresses_data()
 {
     QTest::addColumn<QString>("row");
-    QTest::addColumn<QString>("url");    // empty when refused
+    QTest::addColumn<QString>("url"); // empty when refused
     QTest::addColumn<QString>("reason"); // part of the refusal
-    QTest::newRow("empty") << "" << "about:blank" << "";
-    QTest::newRow("blank") << "  \t" << "about:blank" << "";
-    QTest::newRow("no scheme") << "example.com/a b" << "http://example.com/a%20b" << "";
-    QTest::newRow("host and port") << "localhost:8080/x" << "http://localhost:8080/x" << "";
-    QTest::newRow("local path") << "/tmp/page.html" << "file:///tmp/page.html" << "";
-    QTest::newRow("https") << " https://h/p?q=1#f " << "https://h/p?q=1#f" << "";
-    QTest::newRow("data") << "data:text/html,<b>x</b>" << "data:text/html,<b>x</b>" << "";
-    QTest::newRow("about:blank") << "about:blank#top" << "about:blank#top" << "";
-    QTest::newRow("javascript") << "JavaScript:alert(1)" << "" << "javascript:";
-    QTest::newRow("ftp") << "ftp://h/f" << "" << "unsupported scheme \"ftp:\"";
-    QTest::newRow("mailto") << "mailto:a@b" << "" << "unsupported scheme \"mailto:\"";
-    QTest::newRow("chrome") << "chrome://settings" << "" << "unsupported scheme";
-    QTest::newRow("about") << "about:srcdoc" << "" << "unsupported address";
-    QTest::newRow("byte-order mark") << QString(QChar(0xFEFF)) + "http://h/" << "http://h/" << "";
+    QTest::newRow("empty") << ""
+                           << "about:blank"
+                           << "";
+    QTest::newRow("blank") << "  \t"
+                           << "about:blank"
+                           << "";
+    QTest::newRow("no scheme") << "example.com/a b"
+                               << "http://example.com/a%20b"
+                               << "";
+    QTest::newRow("host and port") << "localhost:8080/x"
+                                   << "http://localhost:8080/x"
+                                   << "";
+    QTest::newRow("local path") << "/tmp/page.html"
+                                << "file:///tmp/page.html"
+                                << "";
+    QTest::newRow("https") << " https://h/p?q=1#f "
+                           << "https://h/p?q=1#f"
+                           << "";
+    QTest::newRow("data") << "data:text/html,<b>x</b>"
+                          << "data:text/html,<b>x</b>"
+                          << "";
+    QTest::newRow("about:blank") << "about:blank#top"
+                                 << "about:blank#top"
+                                 << "";
+    QTest::newRow("javascript") << "JavaScript:alert(1)"
+                                << ""
+                                << "javascript:";
+    QTest::newRow("ftp") << "ftp://h/f"
+                         << ""
+                         << "unsupported scheme \"ftp:\"";
+    QTest::newRow("mailto") << "mailto:a@b"
+                            << ""
+                            << "unsupported scheme \"mailto:\"";
+    QTest::newRow("chrome") << "chrome://settings"
+                            << ""
+                            << "unsupported scheme";
+    QTest::newRow("about") << "about:srcdoc"
+                           << ""
+                           << "unsupported address";
+    QTest::newRow("byte-order mark") << QString(QChar(0xFEFF)) + "http://h/"
+                                     << "http://h/"
+                                     << "";
     QTest::newRow("too long") << "http://h/" + QString(2 * 1024 * 1024, QLatin1Char('a')) << ""
                               << "address too long";
 }

@@ -19,19 +19,20 @@ private Q_SLOTS:
 void TestPdfText::everyReadingEndsWithinItsLimits_data()
 {
     QTest::addColumn<QByteArray>("script"); // the tool's stand-in; empty: none at all
-    QTest::addColumn<QString>("failure");   // part of the failure; "too large" for that signal
-    QTest::addColumn<int>("rowMs");         // the time left to the row, with a tool limit of a minute; 0: none
+    QTest::addColumn<QString>("failure"); // part of the failure; "too large" for that signal
+    QTest::addColumn<int>("rowMs"); // the time left to the row, with a tool limit of a minute; 0: none
     QTest::newRow("hangs") << QByteArray("exec sleep 30")
                            << QStringLiteral("the PDF's text could not be read (pdftotext took longer than 1 s)") << 0;
     QTest::newRow("hangs past the row's limit")
-        << QByteArray("exec sleep 30") << QStringLiteral("the PDF's text could not be read (pdftotext took longer than 2 s)")
-        << 3500;
+        << QByteArray("exec sleep 30")
+        << QStringLiteral("the PDF's text could not be read (pdftotext took longer than 2 s)") << 3500;
     // Time enough for python3 to start on a busy machine: the memory limit ends it.
     QTest::newRow("hogs memory") << QByteArray("exec python3 -c 'b = bytearray(1 << 30)'")
                                  << QStringLiteral("MemoryError)") << 20'000;
     QTest::newRow("floods") << QByteArray("exec yes") << QStringLiteral("too large") << 0;
     QTest::newRow("missing") << QByteArray()
-                             << QStringLiteral("the PDF's text could not be read: /nonexistent/pdftotext could not be started")
+                             << QStringLiteral(
+                                    "the PDF's text could not be read: /nonexistent/pdftotext could not be started")
                              << 0;
 }
 
@@ -69,7 +70,8 @@ void TestPdfText::everyReadingEndsWithinItsLimits()
     if (failure == QLatin1String("too large"))
         QCOMPARE(tooLarge.size(), 1);
     else
-        QVERIFY2(failed.value(0).value(0).toString().contains(failure), qPrintable(failed.value(0).value(0).toString()));
+        QVERIFY2(failed.value(0).value(0).toString().contains(failure),
+                 qPrintable(failed.value(0).value(0).toString()));
 }
 
 QTEST_GUILESS_MAIN(TestPdfText)

@@ -11,9 +11,9 @@
 bool BatchProgram::isUsageError(const Result &result, const QString &problem)
 {
     const QStringList lines = result.err.split(QLatin1Char('\n'));
-    return result.exitCode == 2 && lines.size() == 3
-        && lines.at(0).startsWith(QStringLiteral("textorin-batch: ")) && lines.at(0).contains(problem)
-        && lines.at(1) == QStringLiteral("Try 'textorin-batch --help'.") && lines.at(2).isEmpty();
+    return result.exitCode == 2 && lines.size() == 3 && lines.at(0).startsWith(QStringLiteral("textorin-batch: "))
+        && lines.at(0).contains(problem) && lines.at(1) == QStringLiteral("Try 'textorin-batch --help'.")
+        && lines.at(2).isEmpty();
 }
 
 bool BatchProgram::start()
@@ -22,8 +22,9 @@ bool BatchProgram::start()
         return false;
     m_server.page("/one", "<html><body><p>one</p></body></html>");
     m_server.page("/two", "<html><body><p>two ✓</p></body></html>");
-    m_server.page("/width", "<html><body><script>document.write(innerWidth + 'x' + innerHeight)"
-                            "</script></body></html>");
+    m_server.page("/width",
+                  "<html><body><script>document.write(innerWidth + 'x' + innerHeight)"
+                  "</script></body></html>");
     LocalHttpServer::Reply silent;
     silent.silent = true;
     m_server.route("/silent", silent);

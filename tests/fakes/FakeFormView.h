@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <QVector>
+
 #include <functional>
 
 // The window as plain values; records captions and values as they are set.

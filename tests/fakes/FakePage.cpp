@@ -33,8 +33,7 @@ qint64 FakePage::requestedAtMs() const
 bool FakePage::failing() const
 {
     const Row row = rows.value(m_current);
-    return !row.error.isEmpty()
-        && (row.failingLoads == 0 || navigated.count(m_current) <= row.failingLoads);
+    return !row.error.isEmpty() && (row.failingLoads == 0 || navigated.count(m_current) <= row.failingLoads);
 }
 
 PageOutcome FakePage::takeOutcome()

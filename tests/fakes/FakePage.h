@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QStringList>
+
 #include <functional>
 
 // A page whose rows are done after a set number of queries.
@@ -14,8 +15,8 @@ public:
     struct Row {
         QString text;
         int pollsUntilReady = 0; // queries answering "loading" before done
-        QString error;           // the row fails with this reason
-        int failingLoads = 0;    // with an error: only the first loads fail, and may pass
+        QString error; // the row fails with this reason
+        int failingLoads = 0; // with an error: only the first loads fail, and may pass
         bool lostToRestart = false; // with an error: the page was lost to another's restart
     };
 

@@ -18,7 +18,11 @@ public:
         return true;
     }
     qint32 applyOptions() const override { return options; }
-    void setApplyOptions(qint32 value) override { options = value; calls << QStringLiteral("options %1").arg(value); }
+    void setApplyOptions(qint32 value) override
+    {
+        options = value;
+        calls << QStringLiteral("options %1").arg(value);
+    }
     void setSkinDialogs(bool on) override { calls << QStringLiteral("dialogs %1").arg(on); }
     void setSkinFrames(bool on) override { calls << QStringLiteral("frames %1").arg(on); }
     void applyWindow(quintptr handle) override { calls << QStringLiteral("apply %1").arg(handle); }

@@ -6,8 +6,7 @@
 
 QByteArray html(const QByteArray &body, const QByteArray &head)
 {
-    return "<!DOCTYPE html><html><head><meta charset=utf-8>" + head + "</head><body>" + body
-        + "</body></html>";
+    return "<!DOCTYPE html><html><head><meta charset=utf-8>" + head + "</head><body>" + body + "</body></html>";
 }
 
 PageOutcome loadRow(IPage &page, QtEventPump &pump, const QString &row, int limitMs)

@@ -18,14 +18,14 @@ public:
         int status = 200;
         QByteArray contentType = "text/html; charset=utf-8";
         QByteArray body;
-        QByteArray location;   // for redirects
+        QByteArray location; // for redirects
         bool neverFinish = false; // sends the head and part of the body, then stalls
-        bool silent = false;      // takes the request and never answers
+        bool silent = false; // takes the request and never answers
         int delayMs = 0;
-        QByteArray headers;       // further header lines, each ending in CRLF
-        int failFirst = 0;        // the first hits answer 503 with "Retry-After: 1"
+        QByteArray headers; // further header lines, each ending in CRLF
+        int failFirst = 0; // the first hits answer 503 with "Retry-After: 1"
         QByteArray authorization; // when set, requests without this Authorization get 401 and a Basic challenge
-        bool noLength = false;    // no Content-Length: the body ends with the connection
+        bool noLength = false; // no Content-Length: the body ends with the connection
     };
 
     explicit LocalHttpServer(QObject *parent = nullptr);

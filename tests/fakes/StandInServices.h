@@ -2,10 +2,10 @@
 
 #include "app/FormServices.h"
 #include "fakes/CountingEventPump.h"
-#include "fakes/FakePage.h"
 #include "fakes/FakeFolderBrowser.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeOpenFileDialog.h"
+#include "fakes/FakePage.h"
 #include "fakes/FakeSkin.h"
 #include "support/SettingsStore.h"
 

@@ -8,8 +8,7 @@
 inline bool writeTestFile(const QString &path, const QByteArray &bytes = {})
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // The file's bytes, or "<none>" when it cannot be read.

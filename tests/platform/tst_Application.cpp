@@ -1,8 +1,8 @@
 #include "fakes/LocalHttpServer.h"
 #include "fakes/TestFiles.h"
 #include "platform/Application.h"
-#include "platform/DialogStandIn.h"
 #include "platform/CaptionProgressBar.h"
+#include "platform/DialogStandIn.h"
 #include "support/SettingsStore.h"
 
 #include <QApplication>
@@ -36,20 +36,15 @@ void TestApplication::everyControlReachesItsOperation()
     QStringList informations;
     DialogStandIn::set([&](const DialogStandIn::Request &request) {
         switch (request.kind) {
-        case DialogStandIn::Kind::Input:
-            return server.url(QStringLiteral("/page"));
-        case DialogStandIn::Kind::Folder:
-            return out.path();
-        case DialogStandIn::Kind::OpenFile:
-            return list;
+        case DialogStandIn::Kind::Input: return server.url(QStringLiteral("/page"));
+        case DialogStandIn::Kind::Folder: return out.path();
+        case DialogStandIn::Kind::OpenFile: return list;
         case DialogStandIn::Kind::Information:
             informations << request.text;
             if (!request.informative.isEmpty())
                 informations << request.informative;
             break;
-        case DialogStandIn::Kind::Warning:
-            informations << QStringLiteral("warning: ") + request.text;
-            break;
+        case DialogStandIn::Kind::Warning: informations << QStringLiteral("warning: ") + request.text; break;
         }
         return QString();
     });

@@ -1,6 +1,6 @@
 #include "app/Form1.h"
-#include "fakes/StandInServices.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/StandInServices.h"
 #include "fakes/TestFiles.h"
 #include "platform/DialogStandIn.h"
 #include "platform/MainWindow.h"
@@ -64,9 +64,9 @@ void TestDialogsAndDrops::folderDialogShowsThePromptAndPreselectsTheStart()
 void TestDialogsAndDrops::folderDialogAnswers()
 {
     QtFolderBrowser browser;
-    for (const auto &[answer, expected] : {std::pair{QStringLiteral("/data/out/"), QStringLiteral("/data/out")},
-                                           std::pair{QStringLiteral("/"), QStringLiteral("/")},
-                                           std::pair{QString(), QString()}}) {
+    for (const auto &[answer, expected] :
+         {std::pair{QStringLiteral("/data/out/"), QStringLiteral("/data/out")},
+          std::pair{QStringLiteral("/"), QStringLiteral("/")}, std::pair{QString(), QString()}}) {
         DialogStandIn::set([answer = answer](const DialogStandIn::Request &) { return answer; });
         QCOMPARE(browser.browseForFolder(QStringLiteral("p"), QString()), expected);
     }
@@ -110,8 +110,17 @@ void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
     FakeMessageBoxes boxes;
     QtEventPump pump;
     StandInServices standIns;
-    const FormServices services{boxes, pump, standIns.settings, {&standIns.page}, standIns.skin,
-                                standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}, {}};
+    const FormServices services{boxes,
+                                pump,
+                                standIns.settings,
+                                {&standIns.page},
+                                standIns.skin,
+                                standIns.folderBrowser,
+                                standIns.openFileDialog,
+                                {},
+                                {},
+                                {},
+                                {}};
     MainWindow window(list);
     Form1 logic(window, list, services);
     window.setLogic(&logic);

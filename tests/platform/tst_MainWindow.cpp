@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 #include "app/MousePointer.h"
-#include "fakes/StandInServices.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/StandInServices.h"
 #include "platform/CaptionProgressBar.h"
 #include "platform/DialogStandIn.h"
 #include "platform/MainWindow.h"
@@ -32,8 +32,8 @@ struct Window {
 
     void moveOver(QWidget *widget)
     {
-        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(widget, &move);
     }
 
@@ -41,8 +41,17 @@ struct Window {
     FakeMessageBoxes boxes;
     QtEventPump pump;
     StandInServices standIns;
-    FormServices services{boxes, pump, standIns.settings, {&standIns.page}, standIns.skin,
-                          standIns.folderBrowser, standIns.openFileDialog, {}, {}, {}, {}};
+    FormServices services{boxes,
+                          pump,
+                          standIns.settings,
+                          {&standIns.page},
+                          standIns.skin,
+                          standIns.folderBrowser,
+                          standIns.openFileDialog,
+                          {},
+                          {},
+                          {},
+                          {}};
     MainWindow window{list};
     Form1 logic{window, list, services};
 };
@@ -80,7 +89,7 @@ void TestMainWindow::windowIsFixedWhiteAndSized()
 void TestMainWindow::controlsShowInsideTheWindowApart()
 {
     Window w;
-    const QStringList names{"ListView1", "Frame1", "Text1", "PushButton8", "ProgressBar1",
+    const QStringList names{"ListView1",   "Frame1",      "Text1",       "PushButton8", "ProgressBar1",
                             "PushButton1", "PushButton6", "PushButton4", "PushButton7", "PushButton2"};
     QList<QWidget *> controls;
     for (const QString &name : names) {
@@ -88,9 +97,7 @@ void TestMainWindow::controlsShowInsideTheWindowApart()
         QVERIFY2(control && control->isVisible(), qPrintable(name));
         controls.append(control);
     }
-    const auto area = [&w](QWidget *control) {
-        return QRect(control->mapTo(&w.window, QPoint()), control->size());
-    };
+    const auto area = [&w](QWidget *control) { return QRect(control->mapTo(&w.window, QPoint()), control->size()); };
     for (QWidget *control : controls) {
         QVERIFY2(w.window.rect().contains(area(control)), qPrintable(control->objectName()));
         for (QWidget *other : controls) {
@@ -107,7 +114,8 @@ void TestMainWindow::textsFontsAndTooltip()
     const QStringList captions = {QStringLiteral("Add One URL"),
                                   QStringLiteral("Start Saving As Text Files"),
                                   QStringLiteral("Load Sample/Example Sites"),
-                                  QStringLiteral("Load List Of URLs"), QStringLiteral("Clear List"),
+                                  QStringLiteral("Load List Of URLs"),
+                                  QStringLiteral("Clear List"),
                                   QStringLiteral("...")};
     const auto buttons = w.window.pushButtons();
     for (int i = 0; i < buttons.size(); ++i) {
@@ -142,8 +150,9 @@ void TestMainWindow::tabOrderStartsAtTheList()
             widget = widget->nextInFocusChain();
         while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty());
     }
-    QCOMPARE(order, (QStringList{"ListView1", "Text1", "PushButton8", "PushButton1", "PushButton6",
-                                 "PushButton4", "PushButton7", "PushButton2"}));
+    QCOMPARE(order,
+             (QStringList{"ListView1", "Text1", "PushButton8", "PushButton1", "PushButton6", "PushButton4",
+                          "PushButton7", "PushButton2"}));
     QCOMPARE(QApplication::focusWidget(), w.window.ListView1());
 }
 

@@ -18,8 +18,7 @@ struct Output {
     QString err;
 };
 
-Output run(const QString &program, const QStringList &arguments,
-           const QProcessEnvironment &extra = {})
+Output run(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -58,17 +57,17 @@ QString roffSpelling(const QString &option)
 // What bash's completion for textorin-batch offers after the words.
 QStringList bashCompletions(const QStringList &words, const QString &folder)
 {
-    const QString script = QStringLiteral(
-        "source /usr/share/bash-completion/bash_completion || exit 3\n"
-        "source %1/completions/textorin-batch.bash || exit 4\n"
-        "cd %2\n"
-        "COMP_WORDS=(textorin-batch \"$@\"); COMP_CWORD=$#\n"
-        "COMP_LINE=\"${COMP_WORDS[*]}\"; COMP_POINT=${#COMP_LINE}\n"
-        "_textorin_batch textorin-batch \"${@: -1}\" \"${COMP_WORDS[COMP_CWORD-1]}\"\n"
-        "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
-                               .arg(Resources, folder);
-    const Output output = run(QStringLiteral("bash"),
-                              QStringList{QStringLiteral("-c"), script, QStringLiteral("bash")} + words);
+    const QString script =
+        QStringLiteral("source /usr/share/bash-completion/bash_completion || exit 3\n"
+                       "source %1/completions/textorin-batch.bash || exit 4\n"
+                       "cd %2\n"
+                       "COMP_WORDS=(textorin-batch \"$@\"); COMP_CWORD=$#\n"
+                       "COMP_LINE=\"${COMP_WORDS[*]}\"; COMP_POINT=${#COMP_LINE}\n"
+                       "_textorin_batch textorin-batch \"${@: -1}\" \"${COMP_WORDS[COMP_CWORD-1]}\"\n"
+                       "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
+            .arg(Resources, folder);
+    const Output output =
+        run(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), script, QStringLiteral("bash")} + words);
     if (output.exitCode != 0 || !output.err.isEmpty())
         return {QStringLiteral("<failed: %1 %2>").arg(output.exitCode).arg(output.err)};
     QStringList offered = output.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -101,8 +100,7 @@ void TestInstalledFiles::manualsRenderWithoutWarnings()
                                   width);
         QCOMPARE(output.err, QString());
         QCOMPARE(output.exitCode, 0);
-        for (const char *heading : {"NAME", "SYNOPSIS", "OPTIONS", "FILE NAMES", "FILES",
-                                    "EXIT STATUS", "EXAMPLES"})
+        for (const char *heading : {"NAME", "SYNOPSIS", "OPTIONS", "FILE NAMES", "FILES", "EXIT STATUS", "EXAMPLES"})
             QVERIFY2(output.out.contains(QLatin1String("\n") + QLatin1String(heading) + QLatin1String("\n")),
                      qPrintable(page + QStringLiteral(": ") + QLatin1String(heading)));
         QVERIFY(output.out.contains(QStringLiteral("Textorin " TEXTORIN_VERSION)));
@@ -112,22 +110,23 @@ void TestInstalledFiles::manualsRenderWithoutWarnings()
 void TestInstalledFiles::everyOptionIsInTheManualsAndCompletions()
 {
     const QSet<QString> window = helpOptions(QStringLiteral(TEXTORIN_APP_PATH));
-    QCOMPARE(window, (QSet<QString>{QStringLiteral("--version"), QStringLiteral("--help"),
-                                     QStringLiteral("-h")}));
+    QCOMPARE(window, (QSet<QString>{QStringLiteral("--version"), QStringLiteral("--help"), QStringLiteral("-h")}));
     const QString windowManual = QString::fromUtf8(readTestFile(Resources + QStringLiteral("/man/textorin.1.in")));
     for (const QString &option : window)
         QVERIFY2(windowManual.contains(roffSpelling(option)), qPrintable(option));
 
     const QSet<QString> batch = helpOptions(QStringLiteral(TEXTORIN_BATCH_PATH));
-    QVERIFY2(batch.size() > 20 && batch.contains(QStringLiteral("-j")), qPrintable(QStringList(batch.values()).join(' ')));
+    QVERIFY2(batch.size() > 20 && batch.contains(QStringLiteral("-j")),
+             qPrintable(QStringList(batch.values()).join(' ')));
     const QString manual = QString::fromUtf8(readTestFile(Resources + QStringLiteral("/man/textorin-batch.1.in")));
     const QString zsh = QString::fromUtf8(readTestFile(Resources + QStringLiteral("/completions/_textorin-batch")));
-    const QString fish = QString::fromUtf8(readTestFile(Resources + QStringLiteral("/completions/textorin-batch.fish")));
+    const QString fish =
+        QString::fromUtf8(readTestFile(Resources + QStringLiteral("/completions/textorin-batch.fish")));
     for (const QString &option : batch) {
         QVERIFY2(manual.contains(roffSpelling(option)), qPrintable(QStringLiteral("manual: ") + option));
         QVERIFY2(zsh.contains(option), qPrintable(QStringLiteral("zsh: ") + option));
-        const QString fishFlag = option.startsWith(QStringLiteral("--"))
-            ? QStringLiteral("-l ") + option.mid(2) : QStringLiteral("-s ") + option.mid(1);
+        const QString fishFlag = option.startsWith(QStringLiteral("--")) ? QStringLiteral("-l ") + option.mid(2)
+                                                                         : QStringLiteral("-s ") + option.mid(1);
         QVERIFY2(fish.contains(fishFlag + QLatin1Char(' ')) || fish.endsWith(fishFlag + QLatin1Char('\n')),
                  qPrintable(QStringLiteral("fish: ") + option));
     }
@@ -157,10 +156,11 @@ void TestInstalledFiles::bashCompletesOptionsAndTheirValues()
 void TestInstalledFiles::metainfoAndDesktopEntryValidate()
 {
     const QString metainfo = BuiltResources + QStringLiteral("/" TEXTORIN_APP_ID ".metainfo.xml");
-    const Output appstream = run(QStringLiteral("appstreamcli"),
-                                 {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo});
-    QVERIFY2(appstream.exitCode == 0 && !appstream.out.contains(QRegularExpression(QStringLiteral("^[EW]:"),
-                                                                                  QRegularExpression::MultilineOption)),
+    const Output appstream =
+        run(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo});
+    QVERIFY2(appstream.exitCode == 0
+                 && !appstream.out.contains(
+                     QRegularExpression(QStringLiteral("^[EW]:"), QRegularExpression::MultilineOption)),
              qPrintable(appstream.out + appstream.err));
     const QString text = QString::fromUtf8(readTestFile(metainfo));
     QVERIFY(text.contains(QStringLiteral("<release version=\"" TEXTORIN_VERSION "\"")));

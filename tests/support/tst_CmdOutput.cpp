@@ -36,13 +36,11 @@ void TestCmdOutput::capturesTheChosenStreams()
     QCOMPARE(CaptureCommandOutput(both), QStringLiteral("out\n"));
     QCOMPARE(CaptureCommandOutput(both, false, true), QStringLiteral("err\n"));
     const QString merged = CaptureCommandOutput(both, true, true);
-    QVERIFY2(merged.contains(QStringLiteral("out\n")) && merged.contains(QStringLiteral("err\n")),
-             qPrintable(merged));
+    QVERIFY2(merged.contains(QStringLiteral("out\n")) && merged.contains(QStringLiteral("err\n")), qPrintable(merged));
     QCOMPARE(merged.size(), 8);
     QCOMPARE(CaptureCommandOutput(shell(QStringLiteral("true"))), QString());
     // The conversion option changes nothing where both code pages are UTF-8.
-    QCOMPARE(CaptureCommandOutput(shell(QStringLiteral("printf 'ä'")), true, false, false),
-             QStringLiteral("ä"));
+    QCOMPARE(CaptureCommandOutput(shell(QStringLiteral("printf 'ä'")), true, false, false), QStringLiteral("ä"));
 }
 
 void TestCmdOutput::neitherStreamRaisesErrorFive()
@@ -75,8 +73,8 @@ void TestCmdOutput::argumentsAreSplitLikeAShell()
 void TestCmdOutput::longOutputIsJoinedInOrder()
 {
     // 20,000 numbered lines in bursts, far more than one 1,024-byte read.
-    const QString output = CaptureCommandOutput(
-        shell(QStringLiteral("i=0; while [ $i -lt 20000 ]; do echo line$i; i=$((i+1)); done")));
+    const QString output =
+        CaptureCommandOutput(shell(QStringLiteral("i=0; while [ $i -lt 20000 ]; do echo line$i; i=$((i+1)); done")));
     const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 20000);
     for (int i = 0; i < lines.size(); ++i) {

@@ -42,14 +42,21 @@ void TestOnlineCheck::replyMeansOnline_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("marker");
     QTest::addColumn<bool>("online");
-    QTest::newRow("linux reply") << "64 bytes from x: icmp_seq=1" << "bytes from" << true;
-    QTest::newRow("capitalised") << "64 Bytes From x" << "bytes from" << true;
-    QTest::newRow("windows reply") << "Reply from 1.2.3.4: bytes=32 time=9ms" << "bytes=" << true;
-    QTest::newRow("windows localised") << "Antwort von 1.2.3.4: Bytes=32" << "bytes=" << true;
-    QTest::newRow("timeout") << "1 packets transmitted, 0 received, 100% packet loss" << "bytes from" << false;
-    QTest::newRow("unknown host") << "ping: x: Name or service not known" << "bytes from" << false;
+    QTest::newRow("linux reply") << "64 bytes from x: icmp_seq=1"
+                                 << "bytes from" << true;
+    QTest::newRow("capitalised") << "64 Bytes From x"
+                                 << "bytes from" << true;
+    QTest::newRow("windows reply") << "Reply from 1.2.3.4: bytes=32 time=9ms"
+                                   << "bytes=" << true;
+    QTest::newRow("windows localised") << "Antwort von 1.2.3.4: Bytes=32"
+                                       << "bytes=" << true;
+    QTest::newRow("timeout") << "1 packets transmitted, 0 received, 100% packet loss"
+                             << "bytes from" << false;
+    QTest::newRow("unknown host") << "ping: x: Name or service not known"
+                                  << "bytes from" << false;
     QTest::newRow("process failed") << CreateProcessFailedText << "bytes from" << false;
-    QTest::newRow("empty") << "" << "bytes from" << false;
+    QTest::newRow("empty") << ""
+                           << "bytes from" << false;
 }
 
 void TestOnlineCheck::replyMeansOnline()

@@ -50,7 +50,7 @@ void TestSettingsStore::storedValuesComeBackExactlyAndEmptyIsNotTheDefault()
 {
     const QStringList values = {QStringLiteral("C:\\Data\\"), QStringLiteral("/tmp/a b/ü/"),
                                 QStringLiteral("  padded  "), QStringLiteral("a=b;c#d"),
-                                QStringLiteral("123"), QStringLiteral("true")};
+                                QStringLiteral("123"),        QStringLiteral("true")};
     for (const QString &value : values) {
         SettingsStore(iniPath()).write(SettingsKeys::DownloadLocation, value);
         QCOMPARE(SettingsStore(iniPath()).read(SettingsKeys::DownloadLocation, QStringLiteral("x")), value);

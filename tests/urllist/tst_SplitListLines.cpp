@@ -54,8 +54,9 @@ void TestSplitListLines::mixedLineEndsInOneList()
     SplitListLines(
         QByteArray("a\rb\rc\n\nd\r\r\ne\n\r\nf"), [&] { events << QStringLiteral("yield"); },
         [&](const QString &row) { events << row; });
-    QCOMPARE(events, (QStringList{"yield", "a", "yield", "b", "yield", "yield", "c", "yield", "", "d",
-                                  "yield", "", "yield", "yield", "e", "", "yield", "f"}));
+    QCOMPARE(events,
+             (QStringList{"yield", "a", "yield", "b", "yield", "yield", "c", "yield", "", "d", "yield", "", "yield",
+                          "yield", "e", "", "yield", "f"}));
 }
 
 QTEST_GUILESS_MAIN(TestSplitListLines)

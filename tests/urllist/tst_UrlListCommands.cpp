@@ -16,10 +16,7 @@ public:
 };
 
 struct Fixture {
-    Fixture()
-    {
-        list.addColumnHeader(QStringLiteral(" Web Site(s)"));
-    }
+    Fixture() { list.addColumnHeader(QStringLiteral(" Web Site(s)")); }
     void fill(int rows)
     {
         for (int i = 1; i <= rows; ++i)
@@ -57,8 +54,8 @@ void TestUrlListCommands::addOneAppendsTheAnswerUnchanged()
     f.commands.addOne();
     f.commands.addOne();
     f.commands.addOne();
-    QCOMPARE(f.list.rows(), (QStringList{QStringLiteral("   "), QStringLiteral(" http://x/ "),
-                                         QStringLiteral(" http://x/ ")}));
+    QCOMPARE(f.list.rows(),
+             (QStringList{QStringLiteral("   "), QStringLiteral(" http://x/ "), QStringLiteral(" http://x/ ")}));
     QCOMPARE(f.boxes.boxes.first().kind, QStringLiteral("input"));
     QCOMPARE(f.boxes.boxes.first().text, QStringLiteral("Enter URL to add: "));
     QCOMPARE(f.boxes.boxes.first().caption, QStringLiteral("Textorin"));
@@ -89,8 +86,8 @@ void TestUrlListCommands::samplesAppendTwoAddressesEachTime()
     Fixture f;
     f.commands.addSamples();
     f.commands.addSamples();
-    QCOMPARE(f.list.rows(), (QStringList{SampleSites::First, SampleSites::Second,
-                                         SampleSites::First, SampleSites::Second}));
+    QCOMPARE(f.list.rows(),
+             (QStringList{SampleSites::First, SampleSites::Second, SampleSites::First, SampleSites::Second}));
     const QRegularExpression shape(QStringLiteral("^http://www\\.[a-z]+\\.com/$"));
     QVERIFY(shape.match(SampleSites::First).hasMatch());
     QVERIFY(shape.match(SampleSites::Second).hasMatch());
@@ -140,8 +137,8 @@ void TestUrlListCommands::doubleClickRemovesTheSelectedRow()
     f.fill(5);
     f.list.select(2);
     f.commands.removeSelected();
-    QCOMPARE(f.list.rows(), (QStringList{QStringLiteral("1"), QStringLiteral("3"),
-                                         QStringLiteral("4"), QStringLiteral("5")}));
+    QCOMPARE(f.list.rows(),
+             (QStringList{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")}));
     f.list.select(0);
     f.commands.removeSelected();
     QCOMPARE(f.list.count(), 4);

@@ -21,8 +21,8 @@ private Q_SLOTS:
 void TestUrlListModel::keepsTextsExactlyInOrderWithDuplicates()
 {
     UrlListModel list;
-    const QStringList texts = {QStringLiteral("  a  "), QString(), QStringLiteral("a"),
-                               QStringLiteral("a"), QStringLiteral("   ")};
+    const QStringList texts = {QStringLiteral("  a  "), QString(), QStringLiteral("a"), QStringLiteral("a"),
+                               QStringLiteral("   ")};
     for (const QString &text : texts)
         list.append(text);
     QCOMPARE(list.count(), 5);
@@ -39,8 +39,8 @@ void TestUrlListModel::removingARowClosesTheGap()
     for (int i = 1; i <= 5; ++i)
         list.append(QString::number(i));
     list.remove(2);
-    QCOMPARE(list.rows(), (QStringList{QStringLiteral("1"), QStringLiteral("3"),
-                                       QStringLiteral("4"), QStringLiteral("5")}));
+    QCOMPARE(list.rows(),
+             (QStringList{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")}));
 }
 
 void TestUrlListModel::clearEmptiesTheList()
@@ -100,10 +100,10 @@ void TestUrlListModel::burstsReachViewsInBatches()
     QSignalSpy inserts(&list, &QAbstractItemModel::rowsInserted);
     for (int i = 0; i < 1000; ++i)
         list.append(QString::number(i));
-    QCOMPARE(list.count(), 1000);          // the rows are there at once
+    QCOMPARE(list.count(), 1000); // the rows are there at once
     QCOMPARE(list.text(1000), QStringLiteral("999"));
-    QVERIFY(inserts.count() < 100);         // views hear of them in a few batches
-    QTRY_COMPARE(list.rowCount(), 1000);    // and see all of them soon after
+    QVERIFY(inserts.count() < 100); // views hear of them in a few batches
+    QTRY_COMPARE(list.rowCount(), 1000); // and see all of them soon after
     list.select(1000);
     QCOMPARE(list.selectedRow(), 1000);
     list.remove(1000);

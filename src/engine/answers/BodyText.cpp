@@ -85,8 +85,7 @@ QString BodyText::xml(const QByteArray &body, const QString &charset, QString *f
                 runIsLayout = runIsLayout && reader.isWhitespace() && !reader.isCDATA();
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (reader.hasError()) {

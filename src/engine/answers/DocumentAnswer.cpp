@@ -1,9 +1,9 @@
 #include "engine/answers/DocumentAnswer.h"
 
 #include "engine/answers/BodyText.h"
-#include "engine/load/PageLoad.h"
 #include "engine/devtools/IDevToolsSession.h"
 #include "engine/devtools/ProtocolHeaders.h"
+#include "engine/load/PageLoad.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -35,7 +35,8 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     // Redirects, errors and empty answers go on as they are; one answer a row is taken.
     const bool hasBody = status >= 200 && status < 300 && status != 204 && status != 205;
-    const DocumentKind kind = DocumentKind::fromContentType(ProtocolHeaders::ofPausedResponse(params, QLatin1String("content-type")));
+    const DocumentKind kind =
+        DocumentKind::fromContentType(ProtocolHeaders::ofPausedResponse(params, QLatin1String("content-type")));
     if (m_busy || !hasBody || (kind.kind == DocumentKind::Page && !m_rawBody)) {
         m_session.send(QStringLiteral("Fetch.continueResponse"), {{QStringLiteral("requestId"), requestId}});
         return;
@@ -137,8 +138,9 @@ void DocumentAnswer::endRequest()
     // Ended before the browser sees the answer: no viewer opens, no download starts.
     if (m_requestId.isEmpty())
         return;
-    m_session.send(QStringLiteral("Fetch.failRequest"), {{QStringLiteral("requestId"), std::exchange(m_requestId, {})},
-                                                        {QStringLiteral("errorReason"), QStringLiteral("Aborted")}});
+    m_session.send(QStringLiteral("Fetch.failRequest"),
+                   {{QStringLiteral("requestId"), std::exchange(m_requestId, {})},
+                    {QStringLiteral("errorReason"), QStringLiteral("Aborted")}});
 }
 
 void DocumentAnswer::fail(const QString &reason)

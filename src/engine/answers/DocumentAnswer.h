@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/answers/DocumentKind.h"
 #include "engine/EngineOptions.h"
 #include "engine/PageOutcome.h"
+#include "engine/answers/DocumentKind.h"
 #include "engine/answers/PdfText.h"
 #include "engine/answers/ResponseBodyReader.h"
 

@@ -9,9 +9,8 @@ namespace {
 bool binaryFamily(const QString &mimeType)
 {
     static const QStringList families{
-        QStringLiteral("package-x-generic"), QStringLiteral("font-x-generic"),
-        QStringLiteral("image-x-generic"),   QStringLiteral("audio-x-generic"),
-        QStringLiteral("video-x-generic"),
+        QStringLiteral("package-x-generic"), QStringLiteral("font-x-generic"),  QStringLiteral("image-x-generic"),
+        QStringLiteral("audio-x-generic"),   QStringLiteral("video-x-generic"),
     };
     const QMimeType known = QMimeDatabase().mimeTypeForName(mimeType);
     return known.isValid() && families.contains(known.genericIconName());

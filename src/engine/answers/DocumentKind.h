@@ -9,7 +9,7 @@ struct DocumentKind {
     enum Kind { Page, Pdf, PlainText, Xml, NotAPage };
     Kind kind = Page;
     QString mimeType; // as sent, in lower case, without parameters
-    QString charset;  // the charset parameter, or empty
+    QString charset; // the charset parameter, or empty
 
     // From a Content-Type header's value; an empty one is a page (the browser sniffs it).
     static DocumentKind fromContentType(const QString &contentType);

@@ -66,9 +66,8 @@ void PdfText::start(const QByteArray &pdf, const Limits &limits)
         m_errors += m_process->readAllStandardError();
         m_errors.truncate(MostErrorBytes);
     });
-    connect(&process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
-        onFinished(exitCode, status == QProcess::CrashExit);
-    });
+    connect(&process, &QProcess::finished, this,
+            [this](int exitCode, QProcess::ExitStatus status) { onFinished(exitCode, status == QProcess::CrashExit); });
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
@@ -79,8 +78,8 @@ void PdfText::start(const QByteArray &pdf, const Limits &limits)
                           .arg(m_program, reason));
     });
     m_timeLimit.start(m_limits.timeMs);
-    process.start(m_program, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-"),
-                              QStringLiteral("-")});
+    process.start(m_program,
+                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-"), QStringLiteral("-")});
     process.write(pdf);
     process.closeWriteChannel();
 }

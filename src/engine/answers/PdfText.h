@@ -27,8 +27,7 @@ public:
         qint64 textChars = 16 * 1024 * 1024;
     };
 
-    explicit PdfText(const QString &program = QStringLiteral("/usr/bin/pdftotext"),
-                     QObject *parent = nullptr);
+    explicit PdfText(const QString &program = QStringLiteral("/usr/bin/pdftotext"), QObject *parent = nullptr);
     ~PdfText() override;
 
     // Starts reading the PDF; it ends in done, failed or tooLarge unless stopped first.

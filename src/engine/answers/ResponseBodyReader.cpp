@@ -11,10 +11,8 @@ constexpr int ChunkBytes = 1024 * 1024;
 
 } // namespace
 
-ResponseBodyReader::ResponseBodyReader(IDevToolsSession &session, QObject *parent)
-    : QObject(parent), m_session(session)
-{
-}
+ResponseBodyReader::ResponseBodyReader(IDevToolsSession &session, QObject *parent) : QObject(parent), m_session(session)
+{}
 
 void ResponseBodyReader::start(const QString &requestId, qint64 cap)
 {
@@ -33,7 +31,8 @@ void ResponseBodyReader::start(const QString &requestId, qint64 cap)
 
 void ResponseBodyReader::read()
 {
-    m_session.send(QStringLiteral("IO.read"), {{QStringLiteral("handle"), m_handle}, {QStringLiteral("size"), ChunkBytes}},
+    m_session.send(QStringLiteral("IO.read"),
+                   {{QStringLiteral("handle"), m_handle}, {QStringLiteral("size"), ChunkBytes}},
                    [this](const QJsonObject &result, const QString &error) {
                        if (!error.isEmpty()) {
                            stop();

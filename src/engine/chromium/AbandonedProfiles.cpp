@@ -8,11 +8,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -43,8 +44,7 @@ bool removeIfAbandoned(const QString &path)
     const QByteArray lockPath = QFile::encodeName(path + QLatin1Char('/') + QLatin1String(ProfileFolder::LockName));
     const int fd = ::open(lockPath.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        if (errno != ENOENT
-            || lastChange(path).secsTo(QDateTime::currentDateTime()) < UnlockedAgeSecs)
+        if (errno != ENOENT || lastChange(path).secsTo(QDateTime::currentDateTime()) < UnlockedAgeSecs)
             return false;
         return QDir(path).removeRecursively();
     }
@@ -60,11 +60,12 @@ bool removeIfAbandoned(const QString &path)
 int AbandonedProfiles::removeUnder(const QString &base)
 {
     // The names QTemporaryDir gives ProfileFolder's pattern, and no others.
-    static const QRegularExpression name(QStringLiteral("^%1[A-Za-z0-9]{6}$")
-                                             .arg(QLatin1String(ProfileFolder::NamePrefix)));
+    static const QRegularExpression name(
+        QStringLiteral("^%1[A-Za-z0-9]{6}$").arg(QLatin1String(ProfileFolder::NamePrefix)));
     int removed = 0;
-    const QStringList entries = QDir(base).entryList({QLatin1String(ProfileFolder::NamePrefix) + QLatin1Char('*')},
-                                                     QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
+    const QStringList entries =
+        QDir(base).entryList({QLatin1String(ProfileFolder::NamePrefix) + QLatin1Char('*')},
+                             QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
     for (const QString &entry : entries) {
         const QString path = base + QLatin1Char('/') + entry;
         if (name.match(entry).hasMatch() && isOwnFolder(path) && removeIfAbandoned(path))

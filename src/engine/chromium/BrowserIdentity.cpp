@@ -30,8 +30,8 @@ std::pair<QString, QString> architecture()
 void BrowserIdentity::setOptions(const EngineOptions &options)
 {
     m_chosenUserAgent = options.userAgent;
-    m_language = options.language.isEmpty() ? languageOfLocale(qEnvironmentVariable("LANG"))
-                                            : options.language.trimmed();
+    m_language =
+        options.language.isEmpty() ? languageOfLocale(qEnvironmentVariable("LANG")) : options.language.trimmed();
     m_language.replace(QLatin1Char('_'), QLatin1Char('-'));
 }
 

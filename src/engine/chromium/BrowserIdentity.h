@@ -38,6 +38,6 @@ private:
 
     QString m_chosenUserAgent;
     QString m_language;
-    QString m_userAgent;   // the engine's own, empty until known
+    QString m_userAgent; // the engine's own, empty until known
     QString m_fullVersion; // such as "156.0.8078.129"
 };

@@ -1,11 +1,11 @@
 #include "engine/chromium/ChromiumBrowser.h"
 
-#include "engine/chromium/AbandonedProfiles.h"
-#include "engine/devtools/DevToolsConnection.h"
-#include "engine/devtools/DevToolsRouter.h"
 #include "engine/IEngineProcess.h"
+#include "engine/chromium/AbandonedProfiles.h"
 #include "engine/chromium/NssTrustStore.h"
 #include "engine/chromium/ProfileFolder.h"
+#include "engine/devtools/DevToolsConnection.h"
+#include "engine/devtools/DevToolsRouter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,9 +14,10 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <tuple>
-#include <unistd.h>
 
 static void initEngineResources()
 {
@@ -53,8 +54,7 @@ QString pageTextScript(const EngineOptions &options)
     static const char *const forms[] = {"text", "markdown", "html"};
     // The libraries go into the script itself, so that the page's globals stay its own.
     QString libraries;
-    for (const char *library : {"Readability.js", "Readability-readerable.js", "turndown.js",
-                                    "turndown-plugin-gfm.js"})
+    for (const char *library : {"Readability.js", "Readability-readerable.js", "turndown.js", "turndown-plugin-gfm.js"})
         libraries += resourceText(QStringLiteral(":/engine/lib/") + QLatin1String(library)) + QLatin1Char('\n');
     return resourceText(QStringLiteral(":/engine/extract.js"))
         .replace(QLatin1String("/*COMPOSED*/"), composed)
@@ -67,22 +67,17 @@ QString pageTextScript(const EngineOptions &options)
 // The options a page's session is opened with, or the engine started with.
 auto sessionOptions(const EngineOptions &options)
 {
-    return std::tie(options.userAgent, options.headers, options.language, options.proxyRules,
-                    options.proxyBypass, options.proxyUser, options.proxyPassword, options.authUser,
-                    options.authPassword, options.checkCertificates, options.caCertificateFile,
-                    options.blocked, options.settleMs, options.windowSize, options.cookies);
+    return std::tie(options.userAgent, options.headers, options.language, options.proxyRules, options.proxyBypass,
+                    options.proxyUser, options.proxyPassword, options.authUser, options.authPassword,
+                    options.checkCertificates, options.caCertificateFile, options.blocked, options.settleMs,
+                    options.windowSize, options.cookies);
 }
 
 } // namespace
 
-ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &options,
-                               QObject *parent)
-    : QObject(parent),
-      m_process(process),
-      m_connection(new DevToolsConnection(process, this)),
-      m_router(new DevToolsRouter(*m_connection, this)),
-      m_options(options),
-      m_identity(options),
+ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &options, QObject *parent)
+    : QObject(parent), m_process(process), m_connection(new DevToolsConnection(process, this)),
+      m_router(new DevToolsRouter(*m_connection, this)), m_options(options), m_identity(options),
       m_cookieJar(options.cookies)
 {
     initEngineResources();
@@ -121,8 +116,7 @@ QString ChromiumBrowser::program()
     if (!chosen.isEmpty())
         return chosen;
     const QFileInfo fullBrowser(FullBrowser);
-    return QFileInfo(HeadlessShell).isExecutable() || !fullBrowser.isExecutable() ? HeadlessShell
-                                                                                  : FullBrowser;
+    return QFileInfo(HeadlessShell).isExecutable() || !fullBrowser.isExecutable() ? HeadlessShell : FullBrowser;
 }
 
 QString ChromiumBrowser::engineFolderBase()
@@ -176,9 +170,7 @@ QStringList ChromiumBrowser::arguments(const QString &profileFolder) const
         QStringLiteral("--mute-audio"),
         QStringLiteral("--hide-scrollbars"),
         QStringLiteral("--deny-permission-prompts"),
-        QStringLiteral("--window-size=%1,%2")
-            .arg(m_options.windowSize.width())
-            .arg(m_options.windowSize.height()),
+        QStringLiteral("--window-size=%1,%2").arg(m_options.windowSize.width()).arg(m_options.windowSize.height()),
     };
     // Workers take the language from the engine's own, which the pages' override does not reach.
     arguments << QStringLiteral("--lang=") + m_identity.language()
@@ -226,8 +218,7 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
     // database go with the profile, never into the user's home.
     const QString profile = m_profile->path();
     const QString home = profile + QStringLiteral("/h");
-    QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"),
-                            QStringLiteral("HOME=") + home,
+    QStringList environment{QStringLiteral("TMPDIR=") + profile + QStringLiteral("/t"), QStringLiteral("HOME=") + home,
                             QStringLiteral("XDG_CONFIG_HOME=") + profile + QStringLiteral("/c"),
                             QStringLiteral("XDG_CACHE_HOME=") + profile + QStringLiteral("/c"),
                             QStringLiteral("XDG_DATA_HOME=") + home + QStringLiteral("/.local/share")};
@@ -238,21 +229,17 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
     m_process.setRendererMemoryCap(m_options.pageMemoryCap);
     QString error;
     if (!m_profile->isValid() || !QDir().mkpath(profile + QStringLiteral("/t"))
-        || !m_process.start(program(), arguments(profile + QStringLiteral("/p")), environment,
-                            &error)) {
+        || !m_process.start(program(), arguments(profile + QStringLiteral("/p")), environment, &error)) {
         m_profile.reset();
         *failure = QStringLiteral("the browser engine %1 could not be started: %2")
                        .arg(program(), error.isEmpty() ? QStringLiteral("no profile folder") : error);
         return false;
     }
     m_started = true;
-    m_connection->send(QStringLiteral("Target.setDiscoverTargets"),
-                       {{QStringLiteral("discover"), true}});
+    m_connection->send(QStringLiteral("Target.setDiscoverTargets"), {{QStringLiteral("discover"), true}});
     // Answered before any page's context is made, so every page knows its user agent.
     m_connection->send(QStringLiteral("Browser.getVersion"), {}, {},
-                       [this](const QJsonObject &result, const QString &) {
-                           m_identity.setEngineVersion(result);
-                       });
+                       [this](const QJsonObject &result, const QString &) { m_identity.setEngineVersion(result); });
     return true;
 }
 
@@ -263,8 +250,8 @@ bool ChromiumBrowser::trustCaFile(const QString &home, QString *failure)
     // The engine reads its extra trust from $HOME/.pki/nssdb.
     QString error;
     if (!NssTrustStore::create(home, m_options.caCertificateFile, &error)) {
-        *failure = QStringLiteral("the CA certificate file %1 cannot be used: %2")
-                       .arg(m_options.caCertificateFile, error);
+        *failure =
+            QStringLiteral("the CA certificate file %1 cannot be used: %2").arg(m_options.caCertificateFile, error);
         return false;
     }
     return true;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "engine/EngineOptions.h"
 #include "engine/chromium/BrowserIdentity.h"
 #include "engine/cookies/CookieJar.h"
-#include "engine/EngineOptions.h"
 
 #include <QDeadlineTimer>
 #include <QJsonObject>
@@ -28,8 +28,7 @@ class ChromiumBrowser : public QObject
     Q_OBJECT
 
 public:
-    explicit ChromiumBrowser(IEngineProcess &process, const EngineOptions &options = {},
-                            QObject *parent = nullptr);
+    explicit ChromiumBrowser(IEngineProcess &process, const EngineOptions &options = {}, QObject *parent = nullptr);
     ~ChromiumBrowser() override;
 
     const EngineOptions &options() const { return m_options; }

@@ -1,7 +1,7 @@
 #include "engine/chromium/ChromiumPage.h"
 
-#include "engine/chromium/ChromiumBrowser.h"
 #include "engine/PageAddress.h"
+#include "engine/chromium/ChromiumBrowser.h"
 
 #include <QUrl>
 
@@ -22,26 +22,15 @@ QString secondsText(qint64 ms)
 
 ChromiumPage::ChromiumPage(IEngineProcess &process, const EngineOptions &options, QObject *parent)
     : ChromiumPage(std::make_unique<ChromiumBrowser>(process, options), nullptr, parent)
-{
-}
+{}
 
-ChromiumPage::ChromiumPage(ChromiumBrowser &browser, QObject *parent)
-    : ChromiumPage(nullptr, &browser, parent)
-{
-}
+ChromiumPage::ChromiumPage(ChromiumBrowser &browser, QObject *parent) : ChromiumPage(nullptr, &browser, parent) {}
 
-ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser *shared,
-                           QObject *parent)
-    : QObject(parent),
-      m_ownBrowser(std::move(own)),
-      m_browser(shared ? *shared : *m_ownBrowser),
-      m_options(m_browser.options()),
-      m_session(m_browser),
-      m_watch(m_session, m_options.pageCap),
-      m_settle(m_session, m_options.quietSpellMs, m_options.settleMs),
-      m_interception(m_session, m_options),
-      m_answer(m_session, m_options),
-      m_waits(m_session, m_options)
+ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser *shared, QObject *parent)
+    : QObject(parent), m_ownBrowser(std::move(own)), m_browser(shared ? *shared : *m_ownBrowser),
+      m_options(m_browser.options()), m_session(m_browser), m_watch(m_session, m_options.pageCap),
+      m_settle(m_session, m_options.quietSpellMs, m_options.settleMs), m_interception(m_session, m_options),
+      m_answer(m_session, m_options), m_waits(m_session, m_options)
 {
     m_limit.setSingleShot(true);
     m_stage.setSingleShot(true);
@@ -362,8 +351,7 @@ void ChromiumPage::takeText()
     m_timings.settled = m_rowClock.elapsed();
     m_stage.start(hangBoundMs(m_options.scriptLimitMs));
     m_session.send(QStringLiteral("Runtime.evaluate"),
-                   {{QStringLiteral("expression"), m_browser.textScript()},
-                    {QStringLiteral("returnByValue"), true}},
+                   {{QStringLiteral("expression"), m_browser.textScript()}, {QStringLiteral("returnByValue"), true}},
                    [this](const QJsonObject &result, const QString &error) {
                        if (m_phase == Phase::TakingText)
                            onText(result, error);
@@ -377,8 +365,8 @@ void ChromiumPage::onText(const QJsonObject &result, const QString &error)
         fail(QStringLiteral("the page's text could not be read (%1)").arg(error));
         return;
     }
-    const QJsonObject value = result.value(QStringLiteral("result")).toObject()
-                                  .value(QStringLiteral("value")).toObject();
+    const QJsonObject value =
+        result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toObject();
     const QJsonValue text = value.value(QStringLiteral("text"));
     if (value.contains(QStringLiteral("noBody"))) {
         fail(QStringLiteral("the document has no body"));
@@ -435,8 +423,8 @@ void ChromiumPage::noteWithheldCredentials()
     const QStringList &origins = m_interception.withheldFrom();
     if (origins.isEmpty())
         return;
-    const QString note = QStringLiteral("credentials not sent to %1, not the address's origin")
-                             .arg(origins.join(QStringLiteral(", ")));
+    const QString note =
+        QStringLiteral("credentials not sent to %1, not the address's origin").arg(origins.join(QStringLiteral(", ")));
     QString &remarks = m_outcome.failed() ? m_outcome.failure : m_outcome.note;
     remarks = remarks.isEmpty() ? note : remarks + QStringLiteral("; ") + note;
 }

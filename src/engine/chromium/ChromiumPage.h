@@ -1,13 +1,13 @@
 #pragma once
 
-#include "engine/answers/DocumentAnswer.h"
-#include "engine/load/DocumentWatch.h"
 #include "engine/EngineOptions.h"
 #include "engine/IPage.h"
+#include "engine/answers/DocumentAnswer.h"
 #include "engine/chromium/PageSession.h"
+#include "engine/load/DocumentWatch.h"
 #include "engine/load/PageSettle.h"
-#include "engine/load/RequestInterception.h"
 #include "engine/load/PageWaits.h"
+#include "engine/load/RequestInterception.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -32,8 +32,7 @@ class ChromiumPage : public QObject, public IPage
 
 public:
     // A page with a browser of its own, started at the first navigation.
-    explicit ChromiumPage(IEngineProcess &process, const EngineOptions &options = {},
-                          QObject *parent = nullptr);
+    explicit ChromiumPage(IEngineProcess &process, const EngineOptions &options = {}, QObject *parent = nullptr);
     // A page of a shared browser, which must outlive it.
     explicit ChromiumPage(ChromiumBrowser &browser, QObject *parent = nullptr);
     ~ChromiumPage() override;

@@ -12,8 +12,7 @@ namespace {
 constexpr int CertutilMs = 15'000;
 
 // Runs certutil on the database with `input` on its standard input; false with its complaint.
-bool certutil(const QString &program, const QStringList &arguments, const QByteArray &input,
-              QString *error)
+bool certutil(const QString &program, const QStringList &arguments, const QByteArray &input, QString *error)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -50,8 +49,7 @@ bool create(const QString &home, const QString &pemFile, QString *error)
         return false;
     }
     const QString pem = QString::fromLatin1(file.readAll());
-    static const QRegularExpression block(
-        QStringLiteral("-----BEGIN CERTIFICATE-----[^-]+-----END CERTIFICATE-----"));
+    static const QRegularExpression block(QStringLiteral("-----BEGIN CERTIFICATE-----[^-]+-----END CERTIFICATE-----"));
     QStringList certificates;
     for (const QRegularExpressionMatch &match : block.globalMatch(pem))
         certificates.append(match.captured());
@@ -75,9 +73,8 @@ bool create(const QString &home, const QString &pemFile, QString *error)
         return false;
     for (qsizetype i = 0; i < certificates.size(); ++i) {
         if (!certutil(program,
-                      {QStringLiteral("-A"), QStringLiteral("-d"), database, QStringLiteral("-a"),
-                       QStringLiteral("-t"), QStringLiteral("C,,"),
-                       QStringLiteral("-n"), QStringLiteral("textorin-ca-%1").arg(i + 1)},
+                      {QStringLiteral("-A"), QStringLiteral("-d"), database, QStringLiteral("-a"), QStringLiteral("-t"),
+                       QStringLiteral("C,,"), QStringLiteral("-n"), QStringLiteral("textorin-ca-%1").arg(i + 1)},
                       certificates.at(i).toLatin1() + '\n', error))
             return false;
     }

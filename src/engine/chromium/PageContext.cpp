@@ -12,11 +12,8 @@ const QString ContextKey = QStringLiteral("browserContextId");
 } // namespace
 
 PageContext::PageContext(ChromiumBrowser &browser, QObject *parent)
-    : QObject(parent),
-      m_browser(browser),
-      m_connection(browser.connection())
-{
-}
+    : QObject(parent), m_browser(browser), m_connection(browser.connection())
+{}
 
 PageContext::~PageContext()
 {
@@ -55,26 +52,26 @@ void PageContext::open()
     m_opening = true;
     openStep(QStringLiteral("Target.createBrowserContext"), m_browser.contextParams(), ContextKey,
              [this](const QString &context) {
-        m_contextId = context;
-        addRoute(context);
-        m_connection.send(QStringLiteral("Browser.setDownloadBehavior"),
-                          {{QStringLiteral("behavior"), QStringLiteral("deny")},
-                           {ContextKey, context},
-                           {QStringLiteral("eventsEnabled"), true}});
-        openStep(QStringLiteral("Target.createTarget"),
-                 {{QStringLiteral("url"), QStringLiteral("about:blank")}, {ContextKey, context}},
-                 QStringLiteral("targetId"), [this](const QString &target) {
-            m_targetId = target;
-            addRoute(target);
-            openStep(QStringLiteral("Target.attachToTarget"),
-                     {{QStringLiteral("targetId"), target}, {QStringLiteral("flatten"), true}},
-                     QStringLiteral("sessionId"), [this](const QString &session) {
-                m_sessionId = session;
-                addRoute(session);
-                enablePage();
-            });
-        });
-    });
+                 m_contextId = context;
+                 addRoute(context);
+                 m_connection.send(QStringLiteral("Browser.setDownloadBehavior"),
+                                   {{QStringLiteral("behavior"), QStringLiteral("deny")},
+                                    {ContextKey, context},
+                                    {QStringLiteral("eventsEnabled"), true}});
+                 openStep(QStringLiteral("Target.createTarget"),
+                          {{QStringLiteral("url"), QStringLiteral("about:blank")}, {ContextKey, context}},
+                          QStringLiteral("targetId"), [this](const QString &target) {
+                              m_targetId = target;
+                              addRoute(target);
+                              openStep(QStringLiteral("Target.attachToTarget"),
+                                       {{QStringLiteral("targetId"), target}, {QStringLiteral("flatten"), true}},
+                                       QStringLiteral("sessionId"), [this](const QString &session) {
+                                           m_sessionId = session;
+                                           addRoute(session);
+                                           enablePage();
+                                       });
+                          });
+             });
 }
 
 void PageContext::openStep(const QString &method, const QJsonObject &params, const QString &resultKey,
@@ -83,22 +80,22 @@ void PageContext::openStep(const QString &method, const QJsonObject &params, con
     m_connection.send(method, params, {},
                       [self = QPointer<PageContext>(this), connection = &m_connection, method, resultKey,
                        next](const QJsonObject &result, const QString &error) {
-        if (!self) {
-            // A context opened for a page that has since gone is of no use.
-            if (method == QLatin1String("Target.createBrowserContext") && error.isEmpty())
-                connection->send(QStringLiteral("Target.disposeBrowserContext"),
-                                 {{ContextKey, result.value(resultKey).toString()}});
-            return;
-        }
-        if (error.isEmpty()) {
-            next(result.value(resultKey).toString());
-            return;
-        }
-        // A browser that cannot open a page is of no use: the next row starts another.
-        self->m_opening = false;
-        self->m_browser.shutdown(
-            QStringLiteral("the browser engine could not open a page (%1: %2)").arg(method, error));
-    });
+                          if (!self) {
+                              // A context opened for a page that has since gone is of no use.
+                              if (method == QLatin1String("Target.createBrowserContext") && error.isEmpty())
+                                  connection->send(QStringLiteral("Target.disposeBrowserContext"),
+                                                   {{ContextKey, result.value(resultKey).toString()}});
+                              return;
+                          }
+                          if (error.isEmpty()) {
+                              next(result.value(resultKey).toString());
+                              return;
+                          }
+                          // A browser that cannot open a page is of no use: the next row starts another.
+                          self->m_opening = false;
+                          self->m_browser.shutdown(
+                              QStringLiteral("the browser engine could not open a page (%1: %2)").arg(method, error));
+                      });
 }
 
 void PageContext::addRoute(const QString &id)

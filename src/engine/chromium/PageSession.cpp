@@ -36,11 +36,11 @@ IDevToolsSession::Reply PageSession::whileCurrent(Reply reply)
     if (!reply)
         return {};
     // A context goes with its session at the latest: while it lives, so does the session.
-    return [this, sender = QPointer<PageContext>(m_page.get()), reply](const QJsonObject &result,
-                                                                       const QString &error) {
-        if (sender && sender == m_page.get())
-            reply(result, error);
-    };
+    return
+        [this, sender = QPointer<PageContext>(m_page.get()), reply](const QJsonObject &result, const QString &error) {
+            if (sender && sender == m_page.get())
+                reply(result, error);
+        };
 }
 
 // --- opening ------------------------------------------------------------------------

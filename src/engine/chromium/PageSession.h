@@ -1,8 +1,8 @@
 #pragma once
 
+#include "engine/chromium/PageContext.h"
 #include "engine/cookies/ContextCookies.h"
 #include "engine/devtools/IDevToolsSession.h"
-#include "engine/chromium/PageContext.h"
 
 #include <QHash>
 #include <QJsonObject>
@@ -74,7 +74,7 @@ private:
 
     ChromiumBrowser &m_browser;
     ContextCookies m_cookies;
-    std::unique_ptr<PageContext> m_page;  // the row's
+    std::unique_ptr<PageContext> m_page; // the row's
     std::unique_ptr<PageContext> m_spare; // the next row's
     bool m_used = false; // a row has started in the page's context
     QHash<QString, QList<Handler>> m_handlers; // by event method, in the order registered

@@ -2,10 +2,11 @@
 
 #include <QFile>
 
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 ProfileFolder::ProfileFolder(const QString &base)
     : m_folder(base + QLatin1Char('/') + QLatin1String(NamePrefix) + QStringLiteral("XXXXXX"))

@@ -16,8 +16,7 @@ const QString ContextKey = QStringLiteral("browserContextId");
 
 ContextCookies::ContextCookies(DevToolsConnection &connection, CookieJar &jar, QObject *parent)
     : QObject(parent), m_connection(connection), m_jar(jar)
-{
-}
+{}
 
 void ContextCookies::put(const QString &contextId, const QString &host, std::function<void(const QString &)> done)
 {
@@ -35,14 +34,14 @@ void ContextCookies::put(const QString &contextId, const QString &host, std::fun
                               *failure = QStringLiteral("the cookies could not be set (%1)").arg(error);
                       });
     // Commands are answered in order: this reads what the one before set.
-    m_connection.send(QStringLiteral("Storage.getCookies"), {{ContextKey, contextId}}, {},
-                      [alive = QPointer<ContextCookies>(this), failure, done](const QJsonObject &result,
-                                                                               const QString &) {
-                          if (!alive)
-                              return;
-                          alive->m_atStart = fromProtocol(result.value(QStringLiteral("cookies")).toArray());
-                          done(*failure);
-                      });
+    m_connection.send(
+        QStringLiteral("Storage.getCookies"), {{ContextKey, contextId}}, {},
+        [alive = QPointer<ContextCookies>(this), failure, done](const QJsonObject &result, const QString &) {
+            if (!alive)
+                return;
+            alive->m_atStart = fromProtocol(result.value(QStringLiteral("cookies")).toArray());
+            done(*failure);
+        });
 }
 
 void ContextCookies::collect(const QString &contextId, std::function<void()> then)
@@ -63,12 +62,9 @@ QJsonArray ContextCookies::toProtocol(const QList<BrowserCookie> &cookies)
 {
     QJsonArray result;
     for (const BrowserCookie &cookie : cookies) {
-        QJsonObject item{{QStringLiteral("name"), cookie.name},
-                         {QStringLiteral("value"), cookie.value},
-                         {QStringLiteral("domain"), cookie.domain},
-                         {QStringLiteral("path"), cookie.path},
-                         {QStringLiteral("secure"), cookie.secure},
-                         {QStringLiteral("httpOnly"), cookie.httpOnly}};
+        QJsonObject item{{QStringLiteral("name"), cookie.name},     {QStringLiteral("value"), cookie.value},
+                         {QStringLiteral("domain"), cookie.domain}, {QStringLiteral("path"), cookie.path},
+                         {QStringLiteral("secure"), cookie.secure}, {QStringLiteral("httpOnly"), cookie.httpOnly}};
         if (cookie.expires > 0)
             item.insert(QStringLiteral("expires"), double(cookie.expires));
         result.append(item);

@@ -112,8 +112,7 @@ std::optional<BrowserCookie> parseLine(QByteArray line, QString *problem)
 bool writable(const BrowserCookie &cookie)
 {
     for (const QString &field : {cookie.domain, cookie.path, cookie.name, cookie.value}) {
-        if (field.contains(QLatin1Char('\t')) || field.contains(QLatin1Char('\n'))
-            || field.contains(QLatin1Char('\r')))
+        if (field.contains(QLatin1Char('\t')) || field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r')))
             return false;
     }
     return !cookie.domain.isEmpty();
@@ -148,7 +147,9 @@ Contents parse(const QByteArray &text)
         if (it.value() > MaxCookiesPerSite)
             contents.problems.append(QStringLiteral("%1 cookies for %2, more than the %3 the browser engine keeps "
                                                     "for one site: those past the first %3")
-                                         .arg(it.value()).arg(it.key()).arg(MaxCookiesPerSite));
+                                         .arg(it.value())
+                                         .arg(it.key())
+                                         .arg(MaxCookiesPerSite));
     }
     return contents;
 }
@@ -163,7 +164,9 @@ bool read(const QString &path, Contents *contents, QString *error)
     }
     if (info.size() > MaxFileBytes) {
         *error = QStringLiteral("cannot use %1: %2 bytes, more than the %3 MiB a cookies file may have")
-                     .arg(path).arg(info.size()).arg(MaxFileBytes / (1024 * 1024));
+                     .arg(path)
+                     .arg(info.size())
+                     .arg(MaxFileBytes / (1024 * 1024));
         return false;
     }
     QFile file(path);
@@ -220,8 +223,8 @@ bool write(const QString &path, const QList<BrowserCookie> &cookies, QString *er
         return fail(file.errorString());
     if (file.write(format(cookies)) < 0 || !file.flush())
         return fail(file.errorString());
-    if (::fsync(file.handle()) != 0 || ::rename(QFile::encodeName(file.fileName()).constData(),
-                                               QFile::encodeName(path).constData()) != 0)
+    if (::fsync(file.handle()) != 0
+        || ::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     file.setAutoRemove(false);
     return true;

@@ -4,18 +4,16 @@
 
 #include <QJsonDocument>
 
-DevToolsConnection::DevToolsConnection(IEngineProcess &process, QObject *parent)
-    : QObject(parent), m_process(process)
+DevToolsConnection::DevToolsConnection(IEngineProcess &process, QObject *parent) : QObject(parent), m_process(process)
 {
     connect(&process, &IEngineProcess::bytesReceived, this, &DevToolsConnection::receive);
 }
 
-int DevToolsConnection::send(const QString &method, const QJsonObject &params,
-                             const QString &sessionId, Reply reply)
+int DevToolsConnection::send(const QString &method, const QJsonObject &params, const QString &sessionId, Reply reply)
 {
     const int id = m_nextId++;
-    QJsonObject message{{QStringLiteral("id"), id}, {QStringLiteral("method"), method},
-                        {QStringLiteral("params"), params}};
+    QJsonObject message{
+        {QStringLiteral("id"), id}, {QStringLiteral("method"), method}, {QStringLiteral("params"), params}};
     if (!sessionId.isEmpty())
         message.insert(QStringLiteral("sessionId"), sessionId);
     if (reply)
@@ -37,8 +35,7 @@ void DevToolsConnection::receive(const QByteArray &bytes)
     m_buffer.append(bytes);
     QList<QByteArray> messages;
     qsizetype start = 0;
-    for (qsizetype end = m_buffer.indexOf('\0', scanFrom); end >= 0;
-         end = m_buffer.indexOf('\0', start)) {
+    for (qsizetype end = m_buffer.indexOf('\0', scanFrom); end >= 0; end = m_buffer.indexOf('\0', start)) {
         messages.append(m_buffer.mid(start, end - start));
         start = end + 1;
     }
@@ -61,8 +58,7 @@ void DevToolsConnection::dispatch(const QByteArray &message)
             return;
         const QJsonObject error = object.value(QStringLiteral("error")).toObject();
         reply(object.value(QStringLiteral("result")).toObject(),
-              error.isEmpty() ? QString()
-                              : error.value(QStringLiteral("message")).toString(QStringLiteral("error")));
+              error.isEmpty() ? QString() : error.value(QStringLiteral("message")).toString(QStringLiteral("error")));
         return;
     }
     const QString method = object.value(QStringLiteral("method")).toString();

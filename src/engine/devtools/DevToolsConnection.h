@@ -22,8 +22,7 @@ public:
 
     explicit DevToolsConnection(IEngineProcess &process, QObject *parent = nullptr);
 
-    int send(const QString &method, const QJsonObject &params = {},
-             const QString &sessionId = {}, Reply reply = {});
+    int send(const QString &method, const QJsonObject &params = {}, const QString &sessionId = {}, Reply reply = {});
     // Forgets every pending reply and any partial message (the engine restarted).
     void reset();
     int pendingReplies() const { return int(m_replies.size()); }

@@ -10,10 +10,8 @@ namespace {
 QStringList routeIds(const QJsonObject &params)
 {
     const QJsonObject info = params.value(QStringLiteral("targetInfo")).toObject();
-    return {params.value(QStringLiteral("sessionId")).toString(),
-            params.value(QStringLiteral("targetId")).toString(),
-            params.value(QStringLiteral("frameId")).toString(),
-            info.value(QStringLiteral("openerId")).toString(),
+    return {params.value(QStringLiteral("sessionId")).toString(), params.value(QStringLiteral("targetId")).toString(),
+            params.value(QStringLiteral("frameId")).toString(), info.value(QStringLiteral("openerId")).toString(),
             info.value(QStringLiteral("browserContextId")).toString()};
 }
 

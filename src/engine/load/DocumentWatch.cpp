@@ -4,7 +4,6 @@
 #include "engine/devtools/ProtocolHeaders.h"
 
 #include <QDateTime>
-
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -20,7 +19,8 @@ constexpr int MostRestarts = 2;
 
 bool hasAttachmentHeader(const QJsonObject &headers)
 {
-    return ProtocolHeaders::value(headers, QLatin1String("content-disposition")).trimmed()
+    return ProtocolHeaders::value(headers, QLatin1String("content-disposition"))
+        .trimmed()
         .startsWith(QLatin1String("attachment"), Qt::CaseInsensitive);
 }
 
@@ -151,9 +151,9 @@ void DocumentWatch::onResponse(const QJsonObject &params)
     const QJsonObject response = params.value(QStringLiteral("response")).toObject();
     const QJsonObject headers = response.value(QStringLiteral("headers")).toObject();
     m_load.documentResponse(requestId, response.value(QStringLiteral("status")).toInt(),
-                            response.value(QStringLiteral("statusText")).toString(),
-                            hasAttachmentHeader(headers), contentLength(headers),
-                            retryAfter(headers), response.value(QStringLiteral("mimeType")).toString());
+                            response.value(QStringLiteral("statusText")).toString(), hasAttachmentHeader(headers),
+                            contentLength(headers), retryAfter(headers),
+                            response.value(QStringLiteral("mimeType")).toString());
     update();
 }
 

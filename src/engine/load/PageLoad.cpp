@@ -33,9 +33,8 @@ void PageLoad::follow(const QString &loaderId)
     update();
 }
 
-void PageLoad::documentResponse(const QString &requestId, int status, const QString &statusText,
-                                bool attachment, qint64 contentLength, int retryAfterMs,
-                                const QString &mimeType)
+void PageLoad::documentResponse(const QString &requestId, int status, const QString &statusText, bool attachment,
+                                qint64 contentLength, int retryAfterMs, const QString &mimeType)
 {
     Document &document = m_documents[requestId];
     document.mimeType = mimeType;
@@ -108,12 +107,18 @@ const PageLoad::Document &PageLoad::current() const
 QString PageLoad::httpStatusText(int status, const QString &statusText)
 {
     static const QHash<int, QString> reasons = {
-        {400, QStringLiteral("Bad Request")},       {401, QStringLiteral("Unauthorized")},
-        {403, QStringLiteral("Forbidden")},         {404, QStringLiteral("Not Found")},
-        {405, QStringLiteral("Method Not Allowed")}, {408, QStringLiteral("Request Timeout")},
-        {410, QStringLiteral("Gone")},              {429, QStringLiteral("Too Many Requests")},
-        {500, QStringLiteral("Internal Server Error")}, {501, QStringLiteral("Not Implemented")},
-        {502, QStringLiteral("Bad Gateway")},       {503, QStringLiteral("Service Unavailable")},
+        {400, QStringLiteral("Bad Request")},
+        {401, QStringLiteral("Unauthorized")},
+        {403, QStringLiteral("Forbidden")},
+        {404, QStringLiteral("Not Found")},
+        {405, QStringLiteral("Method Not Allowed")},
+        {408, QStringLiteral("Request Timeout")},
+        {410, QStringLiteral("Gone")},
+        {429, QStringLiteral("Too Many Requests")},
+        {500, QStringLiteral("Internal Server Error")},
+        {501, QStringLiteral("Not Implemented")},
+        {502, QStringLiteral("Bad Gateway")},
+        {503, QStringLiteral("Service Unavailable")},
         {504, QStringLiteral("Gateway Timeout")},
     };
     QString reason = reasons.value(status);
@@ -165,7 +170,6 @@ void PageLoad::update()
     else if (document.errorText == Aborted && !m_abortDecided)
         m_abortPending = true;
     else if (!document.errorText.isEmpty())
-        m_failure = document.errorText == Aborted
-            ? QStringLiteral("the load was aborted (%1)").arg(Aborted)
-            : document.errorText;
+        m_failure = document.errorText == Aborted ? QStringLiteral("the load was aborted (%1)").arg(Aborted)
+                                                  : document.errorText;
 }

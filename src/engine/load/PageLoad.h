@@ -17,9 +17,8 @@ public:
     // A navigation the page started itself after the row's document arrived.
     void follow(const QString &loaderId);
 
-    void documentResponse(const QString &requestId, int status, const QString &statusText,
-                          bool attachment, qint64 contentLength, int retryAfterMs = -1,
-                          const QString &mimeType = {});
+    void documentResponse(const QString &requestId, int status, const QString &statusText, bool attachment,
+                          qint64 contentLength, int retryAfterMs = -1, const QString &mimeType = {});
     void documentData(const QString &requestId, qint64 bytes);
     // The document's raw headers name it an attachment (they may come alone, for a download).
     void documentAttachment(const QString &requestId);

@@ -41,10 +41,9 @@ void PageSettle::onRequest(const QJsonObject &params)
     // The main document is the load's, not the settle's.
     if (type == QLatin1String("Document") && params.value(QStringLiteral("frameId")).toString() == m_frameId)
         return;
-    m_tracker->requestStarted(params.value(QStringLiteral("requestId")).toString(), type,
-                              params.value(QStringLiteral("request")).toObject()
-                                  .value(QStringLiteral("url")).toString(),
-                              m_clock.elapsed());
+    m_tracker->requestStarted(
+        params.value(QStringLiteral("requestId")).toString(), type,
+        params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString(), m_clock.elapsed());
 }
 
 void PageSettle::onRequestEnded(const QJsonObject &params)
@@ -81,8 +80,8 @@ void PageSettle::poll()
 
 void PageSettle::onSample(const QJsonObject &result)
 {
-    const QJsonArray values = result.value(QStringLiteral("result")).toObject()
-                                  .value(QStringLiteral("value")).toArray();
+    const QJsonArray values =
+        result.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toArray();
     SettleTracker::PageSample sample;
     // Without the page's tracker only the requests count.
     const bool tracked = values.size() == 3;

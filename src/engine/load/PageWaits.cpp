@@ -33,18 +33,14 @@ QString literal(const QString &text)
 } // namespace
 
 PageWaits::PageWaits(IDevToolsSession &session, const EngineOptions &options, QObject *parent)
-    : QObject(parent),
-      m_delayMs(options.delayMs),
-      m_scroll(options.scroll),
-      m_selector(options.waitForSelector),
-      m_requireSelector(options.requireSelector),
-      m_poll(session)
+    : QObject(parent), m_delayMs(options.delayMs), m_scroll(options.scroll), m_selector(options.waitForSelector),
+      m_requireSelector(options.requireSelector), m_poll(session)
 {
     if (m_scroll)
         m_scrollScript = scriptText(QStringLiteral(":/engine/scroll.js"));
     if (!m_selector.isEmpty())
-        m_selectorCheck = scriptText(QStringLiteral(":/engine/selector.js"))
-            + QLatin1Char('(') + literal(m_selector) + QLatin1Char(')');
+        m_selectorCheck = scriptText(QStringLiteral(":/engine/selector.js")) + QLatin1Char('(') + literal(m_selector)
+            + QLatin1Char(')');
     connect(&m_poll, &PagePoll::due, this, &PageWaits::runStep);
     connect(&m_poll, &PagePoll::hung, this, [this] {
         stop();
@@ -75,8 +71,7 @@ void PageWaits::enter(Step step)
     case Step::Pause:
         if (m_delayMs <= 0)
             return enter(Step::Scroll);
-        m_poll.after(int(m_deadline.isForever() ? m_delayMs
-                                                : std::min<qint64>(m_delayMs, m_deadline.remainingTime())));
+        m_poll.after(int(m_deadline.isForever() ? m_delayMs : std::min<qint64>(m_delayMs, m_deadline.remainingTime())));
         return;
     case Step::Scroll:
     case Step::ScrollBack:
@@ -87,16 +82,14 @@ void PageWaits::enter(Step step)
         if (m_selector.isEmpty())
             return endWith({});
         return runStep();
-    case Step::Done:
-        return;
+    case Step::Done: return;
     }
 }
 
 void PageWaits::runStep()
 {
     switch (m_step) {
-    case Step::Pause:
-        return enter(Step::Scroll);
+    case Step::Pause: return enter(Step::Scroll);
     case Step::Scroll:
         ++m_scrollSteps;
         return evaluate(m_scrollScript + QStringLiteral("(false)"),
@@ -106,8 +99,7 @@ void PageWaits::runStep()
                         [this](const QJsonValue &) { enter(Step::Selector); });
     case Step::Selector:
         return evaluate(m_selectorCheck, [this](const QJsonValue &value) { onSelectorChecked(value); });
-    case Step::Done:
-        return;
+    case Step::Done: return;
     }
 }
 
@@ -126,8 +118,8 @@ void PageWaits::onScrolled(const QJsonValue &value)
     const bool atBottom = state.value(QStringLiteral("atBottom")).toBool(true);
     m_stillSteps = atBottom && height == m_lastHeight ? m_stillSteps + 1 : 0;
     m_lastHeight = height;
-    if (m_stillSteps >= StillStepsAtBottom || m_scrollSteps >= MostScrollSteps
-        || m_deadline.hasExpired() || !state.contains(QStringLiteral("height")))
+    if (m_stillSteps >= StillStepsAtBottom || m_scrollSteps >= MostScrollSteps || m_deadline.hasExpired()
+        || !state.contains(QStringLiteral("height")))
         enter(Step::ScrollBack);
     else
         m_poll.after(StepMs);

@@ -55,7 +55,7 @@ private:
     Step m_step = Step::Done;
     QDeadlineTimer m_deadline;
     int m_scrollSteps = 0;
-    int m_stillSteps = 0;     // steps at the bottom with the height unchanged
+    int m_stillSteps = 0; // steps at the bottom with the height unchanged
     double m_lastHeight = -1;
     PagePoll m_poll;
 };

@@ -100,8 +100,7 @@ QUrl requestUrl(const QJsonObject &params)
 
 } // namespace
 
-RequestInterception::RequestInterception(IDevToolsSession &session, const EngineOptions &options,
-                                         QObject *parent)
+RequestInterception::RequestInterception(IDevToolsSession &session, const EngineOptions &options, QObject *parent)
     : QObject(parent), m_session(session), m_options(options)
 {
     session.on(QStringLiteral("Fetch.requestPaused"), [this](const QJsonObject &params) { onPaused(params); });
@@ -157,8 +156,9 @@ void RequestInterception::onRequest(const QString &requestId, const QJsonObject 
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
     const QUrl url(request.value(QStringLiteral("url")).toString());
     if (isBlocked(m_options, type) || isFavicon(type, request)) {
-        m_session.send(QStringLiteral("Fetch.failRequest"), {{QStringLiteral("requestId"), requestId},
-                                                            {QStringLiteral("errorReason"), QStringLiteral("BlockedByClient")}});
+        m_session.send(QStringLiteral("Fetch.failRequest"),
+                       {{QStringLiteral("requestId"), requestId},
+                        {QStringLiteral("errorReason"), QStringLiteral("BlockedByClient")}});
         return;
     }
     QJsonObject answer{{QStringLiteral("requestId"), requestId}};
@@ -198,8 +198,9 @@ bool RequestInterception::checkRedirect(const QString &requestId, const QJsonObj
             self->m_session.send(QStringLiteral("Fetch.continueResponse"), {{QStringLiteral("requestId"), requestId}});
             return;
         }
-        self->m_session.send(QStringLiteral("Fetch.failRequest"), {{QStringLiteral("requestId"), requestId},
-                                                                  {QStringLiteral("errorReason"), QStringLiteral("BlockedByClient")}});
+        self->m_session.send(QStringLiteral("Fetch.failRequest"),
+                             {{QStringLiteral("requestId"), requestId},
+                              {QStringLiteral("errorReason"), QStringLiteral("BlockedByClient")}});
         if (rowGoesOn)
             Q_EMIT self->redirectRefused(refusal);
     });
@@ -209,8 +210,9 @@ bool RequestInterception::checkRedirect(const QString &requestId, const QJsonObj
 void RequestInterception::onAuthRequired(const QJsonObject &params)
 {
     const QString requestId = params.value(QStringLiteral("requestId")).toString();
-    const bool proxy = params.value(QStringLiteral("authChallenge")).toObject()
-                           .value(QStringLiteral("source")).toString() == QLatin1String("Proxy");
+    const bool proxy =
+        params.value(QStringLiteral("authChallenge")).toObject().value(QStringLiteral("source")).toString()
+        == QLatin1String("Proxy");
     const QString user = proxy ? m_options.proxyUser : m_options.authUser;
     const QString password = proxy ? m_options.proxyPassword : m_options.authPassword;
     const bool hasCredentials = !user.isEmpty() || !password.isEmpty();
@@ -220,8 +222,8 @@ void RequestInterception::onAuthRequired(const QJsonObject &params)
     const bool provide = hasCredentials && ownOrigin && !m_authAnswered.contains(requestId);
     if (hasCredentials && !ownOrigin && !m_frameId.isEmpty() && !m_withheldFrom.contains(origin))
         m_withheldFrom.append(origin);
-    QJsonObject response{{QStringLiteral("response"),
-                          provide ? QStringLiteral("ProvideCredentials") : QStringLiteral("CancelAuth")}};
+    QJsonObject response{
+        {QStringLiteral("response"), provide ? QStringLiteral("ProvideCredentials") : QStringLiteral("CancelAuth")}};
     if (provide) {
         m_authAnswered.insert(requestId);
         response.insert(QStringLiteral("username"), user);

@@ -57,8 +57,8 @@ private:
 
     IDevToolsSession &m_session;
     const EngineOptions &m_options;
-    QString m_frameId;           // the row's main frame; empty between rows
-    QString m_ownOrigin;          // of the row's address: nothing else gets its headers or credentials
+    QString m_frameId; // the row's main frame; empty between rows
+    QString m_ownOrigin; // of the row's address: nothing else gets its headers or credentials
     QSet<QString> m_authAnswered; // requests given credentials
     QStringList m_withheldFrom;
     IPage::RedirectCheck m_redirectCheck;

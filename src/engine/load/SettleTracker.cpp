@@ -10,9 +10,8 @@ namespace {
 // Streams, beacons and the engine's own favicon fetch never end a settle.
 bool counts(const QString &type, const QString &url)
 {
-    if (type == QLatin1String("EventSource") || type == QLatin1String("WebSocket")
-        || type == QLatin1String("Ping") || type == QLatin1String("CSPViolationReport")
-        || type == QLatin1String("Preflight"))
+    if (type == QLatin1String("EventSource") || type == QLatin1String("WebSocket") || type == QLatin1String("Ping")
+        || type == QLatin1String("CSPViolationReport") || type == QLatin1String("Preflight"))
         return false;
     return !(type == QLatin1String("Other") && QUrl(url).path().endsWith(QLatin1String("/favicon.ico")));
 }
@@ -31,8 +30,7 @@ void SettleTracker::start(qint64 now)
     }
 }
 
-void SettleTracker::requestStarted(const QString &requestId, const QString &type,
-                                   const QString &url, qint64 now)
+void SettleTracker::requestStarted(const QString &requestId, const QString &type, const QString &url, qint64 now)
 {
     if (counts(type, url) && !m_requests.contains(requestId))
         m_requests.insert(requestId, Request{now, -1});

@@ -14,7 +14,7 @@ public:
     struct PageSample {
         qint64 msSinceMutation = 0; // since the document last changed
         qint64 msSinceActivity = 0; // since a change, a timer or a script request ended
-        int pending = 0;            // timers, script requests and frames still to come
+        int pending = 0; // timers, script requests and frames still to come
     };
 
     SettleTracker(int quietSpellMs, int settleMs) : m_spell(quietSpellMs), m_settle(settleMs) {}
