@@ -26,7 +26,10 @@ SLOW_S = 0.5
 WAIT_S = 0.3
 FAR_S = 0.25  # gaps this far under the wait are not the few ms of the request's way
 JOBS = "4"
-TIMELINE = re.compile(r"timeline: row (\d+) page (\d+) load (-?\d+) ms to (-?\d+) ms")
+# "timeline: row R page P at START ms: ready +A, answer +B, ... write +W ms": the
+# page is free again at the start plus every step's time.
+TIMELINE = re.compile(r"timeline: row (\d+) page (\d+) at (-?\d+) ms: (.*) ms$")
+STEP = re.compile(r"\+(\d+)")
 
 
 class Handler(cb.PageHandler):
@@ -50,7 +53,9 @@ class Handler(cb.PageHandler):
 def page_idle_ms(lines):
     """(idle ms, loads, pages): per page, the gaps between the end of a load and the
     start of its next one, counting gaps that end by the run's last load start."""
-    loads = [tuple(int(g) for g in m.groups()) for m in map(TIMELINE.search, lines) if m]
+    loads = [(int(m.group(1)), int(m.group(2)), int(m.group(3)),
+              int(m.group(3)) + sum(int(n) for n in STEP.findall(m.group(4))))
+             for m in map(TIMELINE.search, (line.rstrip("\n") for line in lines)) if m]
     if not loads:
         return None, 0, 0
     last_start = max(start for _, _, start, _ in loads)
