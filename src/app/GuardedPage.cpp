@@ -35,18 +35,15 @@ void GuardedPage::guarded(int line, const std::function<void()> &statement)
         return;
     }
     std::exception_ptr thrown;
-    m_guard->run(line,
-                 forRow(
-                     m_row,
-                     [&] {
-                         try {
-                             statement();
-                         } catch (...) {
-                             thrown = std::current_exception();
-                             throw;
-                         }
-                     },
-                     nullptr));
+    const auto keepingWhatIsThrown = [&] {
+        try {
+            statement();
+        } catch (...) {
+            thrown = std::current_exception();
+            throw;
+        }
+    };
+    m_guard->run(line, forRow(m_row, keepingWhatIsThrown, nullptr));
     if (thrown)
         std::rethrow_exception(thrown);
 }
