@@ -8,6 +8,7 @@ BodyFetch::BodyFetch(IPage &page, IEventPump &pump, std::chrono::milliseconds li
 {
     m_timeLimit.setSingleShot(true);
     QObject::connect(&m_timeLimit, &QTimer::timeout, &m_timeLimit, [this] { finishCurrent(); });
+    watchPage();
 }
 
 BodyFetch::~BodyFetch()
@@ -58,7 +59,6 @@ void BodyFetch::startQueued()
     m_current = std::move(m_queued.front());
     m_queued.pop_front();
     ++m_started;
-    watchPage();
     m_timeLimit.start(m_current->limit);
     m_page.loadBody(m_current->address, m_cap);
 }
