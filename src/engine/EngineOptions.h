@@ -66,6 +66,9 @@ struct EngineOptions {
     // A row whose selector never appears fails instead of being saved with a note.
     bool requireSelector = false;
 
+    // Each loaded page answers its links too (PageOutcome::links), for a crawl.
+    bool collectLinks = false;
+
     // Resource types refused at the request stage (the favicon is never fetched).
     enum BlockedResource {
         BlockImages = 1,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PageLinks.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -28,6 +30,8 @@ struct PageOutcome {
     QString formatFallback;
     // Of IPage::loadBody: the answer's body as it came (the content stays empty).
     QByteArray body;
+    // The page's links, when the engine was asked to collect them; none for answers that are no page.
+    PageLinks links;
 
     PageTimings timings;
 

@@ -44,13 +44,13 @@ QString resourceText(const QString &path)
 // The script that takes a row's content: the body's text, or the chosen format.
 QString pageTextScript(const EngineOptions &options)
 {
-    const QString cap = QString::number(options.pageCap);
-    // composed.js goes in first: it has the page cap to fill in too.
-    const QString composed = resourceText(QStringLiteral(":/engine/composed.js"));
+    // composed.js, with the page cap and whether to collect links filled in, goes into either script.
+    const QString composed =
+        resourceText(QStringLiteral(":/engine/composed.js"))
+            .replace(QLatin1String("PAGE_CAP"), QString::number(options.pageCap))
+            .replace(QLatin1String("COLLECT_LINKS"), QLatin1String(options.collectLinks ? "true" : "false"));
     if (options.plainText())
-        return resourceText(QStringLiteral(":/engine/text.js"))
-            .replace(QLatin1String("/*COMPOSED*/"), composed)
-            .replace(QLatin1String("PAGE_CAP"), cap);
+        return resourceText(QStringLiteral(":/engine/text.js")).replace(QLatin1String("/*COMPOSED*/"), composed);
     static const char *const forms[] = {"text", "markdown", "html"};
     // The libraries go into the script itself, so that the page's globals stay its own.
     QString libraries;
@@ -60,7 +60,6 @@ QString pageTextScript(const EngineOptions &options)
         .replace(QLatin1String("/*COMPOSED*/"), composed)
         .replace(QLatin1String("FORMAT"), QLatin1String(forms[int(options.form)]))
         .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false"))
-        .replace(QLatin1String("PAGE_CAP"), cap)
         .replace(QLatin1String("/*LIBRARIES*/"), libraries);
 }
 

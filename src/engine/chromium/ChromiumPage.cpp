@@ -3,6 +3,8 @@
 #include "engine/PageAddress.h"
 #include "engine/chromium/ChromiumBrowser.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QUrl>
 
 #include <algorithm>
@@ -16,6 +18,26 @@ constexpr int FollowLimitMs = 5000;
 QString secondsText(qint64 ms)
 {
     return QStringLiteral("%1 s").arg(qMax<qint64>(1, (ms + 500) / 1000));
+}
+
+QStringList strings(const QJsonValue &array)
+{
+    QStringList result;
+    for (const QJsonValue &value : array.toArray())
+        result.append(value.toString());
+    return result;
+}
+
+// The links in a page script's answer; none when it has none.
+PageLinks linksOf(const QJsonObject &answer)
+{
+    const QJsonObject links = answer.value(QStringLiteral("links")).toObject();
+    PageLinks result;
+    result.follow = strings(links.value(QStringLiteral("follow")));
+    result.nofollow = strings(links.value(QStringLiteral("nofollow")));
+    result.pageNofollow = links.value(QStringLiteral("pageNofollow")).toBool();
+    result.canonical = links.value(QStringLiteral("canonical")).toString();
+    return result;
 }
 
 } // namespace
@@ -380,6 +402,7 @@ void ChromiumPage::onText(const QJsonObject &result, const QString &error)
         m_outcome.title = value.value(QStringLiteral("title")).toString();
         m_outcome.lang = value.value(QStringLiteral("lang")).toString();
         m_outcome.finalUrl = value.value(QStringLiteral("finalUrl")).toString();
+        m_outcome.links = linksOf(value);
         finish(text.toString());
     }
 }

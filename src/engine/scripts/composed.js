@@ -1,7 +1,8 @@
 // The page as its reader sees it, open shadow trees and same-origin frames
 // included, which innerText and cloning leave out. Pages without them are taken
 // as before: `holdsAny` is false, and `text` is the body's innerText. Also the
-// start and the end both page scripts share: the body laid out, and the answer.
+// start and the end both page scripts share: the body laid out, and the answer,
+// with the page's links when a crawl asks for them.
 const composed = (() => {
   // The body of a shown same-origin frame with some text; empty frames (about:blank
   // ones of advertisements) leave the page as it was.
@@ -202,13 +203,81 @@ const composed = (() => {
     }
     return body;
   };
+  // The links a crawl follows, from the whole document: anchors and areas (in open
+  // shadow trees and same-origin frames too), link rel=next, and the frames'
+  // addresses; absolute, each once, the first MostLinks. A link marked rel=nofollow
+  // is kept apart unless the same address is also linked without it.
+  const MostLinks = 20000;
+  const schemes = location.protocol === 'file:' ? ['http:', 'https:', 'file:'] : ['http:', 'https:'];
+  const relOf = (element) => (element.getAttribute('rel') || '').toLowerCase().split(/\s+/);
+  // A document's address without its fragment.
+  const documentAddress = (ofDocument) => {
+    const url = new URL(ofDocument.URL);
+    url.hash = '';
+    return url.href;
+  };
+  // The address an element's attribute names, resolved against its base, when a
+  // crawl may follow it: of a scheme it loads, and not within `own`, the address
+  // of the element's document; else null.
+  const followable = (element, attribute, own) => {
+    try {
+      const reflected = element[attribute]; // an SVG link's is no string
+      const url = new URL(typeof reflected === 'string' ? reflected : element.getAttribute(attribute),
+                          element.baseURI);
+      const address = url.href;
+      url.hash = '';
+      return schemes.includes(url.protocol) && url.href !== own ? address : null;
+    } catch (error) {
+      return null;
+    }
+  };
+  const links = () => {
+    const found = new Map(); // address -> followed, in the order first found
+    const add = (element, attribute, own) => {
+      const address = followable(element, attribute, own);
+      if (address && (found.has(address) || found.size < MostLinks))
+        found.set(address, found.get(address) || !relOf(element).includes('nofollow'));
+    };
+    const walk = (scope, own) => {
+      for (const element of scope.querySelectorAll('*')) {
+        if (found.size >= MostLinks)
+          return;
+        const name = element.localName;
+        const frame = name === 'iframe' || name === 'frame';
+        if (((name === 'a' || name === 'area') && element.hasAttribute('href'))
+            || (name === 'link' && element.hasAttribute('href') && relOf(element).includes('next')))
+          add(element, 'href', own);
+        if (frame && element.hasAttribute('src'))
+          add(element, 'src', own);
+        if (element.shadowRoot)
+          walk(element.shadowRoot, own);
+        // A cross-origin frame's document is null.
+        const frameDocument = frame && element.contentDocument;
+        if (frameDocument)
+          walk(frameDocument, documentAddress(frameDocument));
+      }
+    };
+    walk(document, documentAddress(document));
+    const canonical = Array.from(document.querySelectorAll('link[href]'))
+      .find((link) => relOf(link).includes('canonical'));
+    const robots = Array.from(document.querySelectorAll('meta[name][content]'))
+      .filter((meta) => meta.getAttribute('name').trim().toLowerCase() === 'robots')
+      .flatMap((meta) => meta.getAttribute('content').toLowerCase().split(/[\s,]+/));
+    const entries = Array.from(found);
+    return { follow: entries.filter(([, followed]) => followed).map(([address]) => address),
+             nofollow: entries.filter(([, followed]) => !followed).map(([address]) => address),
+             pageNofollow: robots.includes('nofollow') || robots.includes('none'),
+             canonical: (canonical && followable(canonical, 'href', null)) || '' };
+  };
+
   // The answer of a page script: its text, unless that is over the page cap, with
-  // the page's title (`title`), language and address, and `more`.
+  // the page's title (`title`), language and address, `more`, and its links when
+  // the crawl asks for them.
   const answer = (text, title, more) => {
     if (text.length > PAGE_CAP)
       return { tooLarge: text.length };
     return { text, title, lang: document.documentElement.getAttribute('lang') || '', finalUrl: location.href,
-             ...more };
+             ...more, ...(COLLECT_LINKS ? { links: links() } : {}) };
   };
 
   return { holdsAny, text, copy, laidOutBody, answer };
