@@ -1,6 +1,8 @@
 #pragma once
 
 #include "capture/QueuedRow.h"
+#include "capture/RowResult.h"
+#include "engine/PageOutcome.h"
 
 #include <QString>
 
@@ -20,6 +22,8 @@ public:
         QString text; // the row as listed
         std::optional<QString> name; // its output name before numbering; none: the fixed rule
         QString failure; // why the row can never load (too long to be an address), or empty
+        int depth = -1; // in a crawl, the row's link steps from a start address
+        QString foundOn; // in a crawl, the page that linked to it
     };
 
     virtual ~IRowSource() = default;
@@ -42,4 +46,14 @@ public:
         Q_UNUSED(outputPath)
         return {};
     }
+    // Why a row whose page loaded is skipped rather than written (it is the
+    // same page as another row), or empty.
+    virtual QString skipLoaded(const QueuedRow &row, const PageOutcome &outcome)
+    {
+        Q_UNUSED(row)
+        Q_UNUSED(outcome)
+        return {};
+    }
+    // Told how each row ended, before the run's observer.
+    virtual void rowEnded(const RowResult &result) { Q_UNUSED(result) }
 };

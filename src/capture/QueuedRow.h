@@ -7,4 +7,6 @@ struct QueuedRow {
     qint64 number = 0; // its place among the source's rows, from 1
     QString url; // the text as listed
     QString name; // its output file name, reserved in list order
+    int depth = -1; // in a crawl, its link steps from a start address; else -1
+    QString foundOn; // in a crawl, the address of the page that linked to it; empty for a start
 };

@@ -139,6 +139,8 @@ bool RowQueue::readAhead()
         Pending pending;
         pending.row.number = ++m_read;
         pending.row.url = std::move(next.text);
+        pending.row.depth = next.depth;
+        pending.row.foundOn = std::move(next.foundOn);
         if (!next.failure.isEmpty()) {
             finishUnloaded(pending.row, next.failure, RowResult::Outcome::Failed);
             continue;
@@ -286,6 +288,8 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
     RowResult result;
     result.row = row.number;
     result.url = row.url;
+    result.depth = row.depth;
+    result.foundOn = row.foundOn;
     result.page = outcome;
     result.tries = tries;
     result.ms = now() - firstLoadAt;
@@ -297,6 +301,10 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
         }
         if (outcome.engineMissing)
             m_noEngine = outcome.failure;
+    } else if (const QString same = m_source.skipLoaded(row, outcome); !same.isEmpty()) {
+        result.outcome = RowResult::Outcome::Skipped;
+        result.reason = same;
+        result.outputPath = m_output.pathOf(row);
     } else {
         const QString path = m_output.pathOf(row);
         QString failure;
@@ -321,6 +329,7 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
         ++(result.saved() ? m_summary.saved : m_summary.failed);
     if (!result.saved())
         m_output.passOver(row);
+    m_source.rowEnded(result);
     m_observer.rowFinished(result);
 }
 
@@ -329,6 +338,8 @@ void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowRe
     RowResult result;
     result.row = row.number;
     result.url = row.url;
+    result.depth = row.depth;
+    result.foundOn = row.foundOn;
     result.outcome = outcome;
     result.reason = reason;
     if (outcome == RowResult::Outcome::Skipped) {
@@ -338,6 +349,7 @@ void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowRe
         ++m_summary.failed;
     }
     m_output.passOver(row);
+    m_source.rowEnded(result);
     m_observer.rowFinished(result);
 }
 

@@ -10,6 +10,8 @@ struct RowResult {
 
     qint64 row = 0;
     QString url;
+    int depth = -1; // in a crawl (QueuedRow::depth)
+    QString foundOn;
     Outcome outcome = Outcome::Failed;
     QString outputPath; // the file written (or, for a skipped row, the one it would have)
     qint64 bytes = -1; // written, of a saved row
