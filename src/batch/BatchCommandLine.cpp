@@ -7,6 +7,7 @@
 #include "capture/EngineOptionText.h"
 #include "capture/NameTemplate.h"
 #include "capture/OutputFormat.h"
+#include "crawl/CrawlScope.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -111,6 +113,60 @@ struct Conflict {
     QStringList options;
 };
 
+// The options of a crawl given without -r, or at odds with one.
+Conflict crawlProblem(const BatchOptions &options)
+{
+    if (options.spider && options.toStandardOutput)
+        return {QStringLiteral("--spider saves no text: it cannot go with -O -"),
+                {QStringLiteral("spider"), QStringLiteral("output-document"), QStringLiteral("stdout")}};
+    if (options.recursive && options.shards > 1)
+        return {QStringLiteral("--shard cannot split a crawl: its rows are found as it runs"),
+                {QStringLiteral("shard"), QStringLiteral("recursive")}};
+    if (options.recursive)
+        return {};
+    const BatchOptions plain;
+    const ScopeRules &scope = options.scope;
+    const std::pair<bool, const char *> crawlOnly[] = {
+        {options.level != plain.level, "level"},
+        {options.maxPagesPerHost != plain.maxPagesPerHost, "max-pages-per-host"},
+        {options.maxPages != plain.maxPages && options.stateFile.isEmpty(), "max-pages"},
+        {scope.noParent, "no-parent"},
+        {scope.spanHosts, "span-hosts"},
+        {!scope.domains.isEmpty(), "domains"},
+        {!scope.acceptRegex.isEmpty(), "accept-regex"},
+        {!scope.rejectRegex.isEmpty(), "reject-regex"},
+        {!scope.accept.isEmpty(), "accept"},
+        {!scope.reject.isEmpty(), "reject"},
+        {options.query.ignoreQuery, "ignore-query"},
+        {!options.query.ignoredParams.isEmpty(), "ignore-query-param"},
+    };
+    for (const auto &[given, name] : crawlOnly) {
+        if (given)
+            return {QStringLiteral("--%1 needs -r (--recursive)").arg(QLatin1String(name)), {QLatin1String(name)}};
+    }
+    return {};
+}
+
+// What a crawl or a run with a state file changes in the defaults.
+void applyCrawlDefaults(BatchOptions &options)
+{
+    if (!options.recursive) {
+        // A list with a state file: its rows recorded, no links followed.
+        options.level = 0;
+        return;
+    }
+    options.engine.collectLinks = true;
+    if (!options.robotsGiven)
+        options.robots = true;
+    if (!options.hostWaitGiven)
+        options.hostWaitMs = CrawlSettings::DefaultWaitMs;
+    if (options.maxPagesPerHost < 0)
+        options.maxPagesPerHost = int(CrawlSettings::DefaultMaxPagesPerHost);
+    // A site mirrored as folders, as wget -r has it.
+    if (options.nameTemplate.isEmpty() && !options.toStandardOutput)
+        options.nameTemplate = QStringLiteral("{host}/{path}");
+}
+
 // The choices that only make sense together, once every option is read.
 Conflict combinationProblem(const BatchOptions &options)
 {
@@ -123,7 +179,7 @@ Conflict combinationProblem(const BatchOptions &options)
     if (options.toStandardOutput && options.report == QLatin1String("-"))
         return {QStringLiteral("-O - and --report - cannot both write to standard output"),
                 {QStringLiteral("output-document"), QStringLiteral("stdout"), QStringLiteral("report")}};
-    return {};
+    return crawlProblem(options);
 }
 
 QString storeShard(const QString &text, BatchOptions &options)
@@ -375,9 +431,10 @@ QList<BatchCommandLine::Option> makeOptions()
         {{QStringLiteral("wait")},
          QStringLiteral("SECONDS"),
          QStringLiteral("at least this long between two loads of the same host, across the whole list, "
-                        "counted from when the earlier one asked for its page."),
+                        "counted from when the earlier one asked for its page (default 0; 0.1 in a crawl)."),
          {},
          [seconds](const QString &value, BatchOptions &options) {
+             options.hostWaitGiven = true;
              return store(OptionValues::milliseconds(value, 0), &options.hostWaitMs, value, seconds);
          }},
         {{QStringLiteral("no-clobber")},
@@ -434,6 +491,157 @@ QList<BatchCommandLine::Option> makeOptions()
                         "in the order given with --sitemap; give it as often as needed."),
          {},
          webSource(WebSource::Kind::Feed)},
+        {{QStringLiteral("r"), QStringLiteral("recursive")},
+         {},
+         QStringLiteral("follows links: after a page is saved, its links within the scope (by default "
+                        "the start address's host) are added as rows, each address once. The rows of -u, the "
+                        "LISTFILEs, sitemaps and feeds are the start addresses. The crawl's state is kept in "
+                        ".textorin-crawl.sqlite in the folder (or --state FILE): run the same command again and "
+                        "it goes on where it stopped. Files are named {host}/{path} unless -o says otherwise; "
+                        "--wait defaults to 0.1 and --robots is on."),
+         {},
+         turnsOn(&BatchOptions::recursive)},
+        {{QStringLiteral("l"), QStringLiteral("level")},
+         QStringLiteral("N"),
+         QStringLiteral("follows links at most N steps from the start addresses (default 5; 0 or inf: no "
+                        "limit)."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::level(value), &options.level, value,
+                          QStringLiteral("a number of link steps up to 1000, or inf"));
+         }},
+        {{QStringLiteral("max-pages")},
+         QStringLiteral("N"),
+         QStringLiteral("ends the crawl once N pages are loaded (counting those of earlier runs of its "
+                        "state); the summary says so."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::count(value, std::numeric_limits<int>::max()), &options.maxPages, value,
+                          QStringLiteral("a whole number from 1"));
+         }},
+        {{QStringLiteral("max-pages-per-host")},
+         QStringLiteral("N"),
+         QStringLiteral("loads at most N pages of each host (default 50000 in a crawl; 0: no limit): "
+                        "what bounds an endless calendar."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::count(value, std::numeric_limits<int>::max(), 0), &options.maxPagesPerHost,
+                          value, QStringLiteral("a whole number"));
+         }},
+        {{QStringLiteral("time-limit")},
+         QStringLiteral("DURATION"),
+         QStringLiteral("starts no row after DURATION (such as 90s, 30m, 2h; seconds without a unit); the "
+                        "rows loading end as they would, and a crawl resumed later goes on from there."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::duration(value), &options.timeLimitMs, value,
+                          QStringLiteral("a duration such as 90s, 30m or 2h"));
+         }},
+        {{QStringLiteral("no-parent")},
+         {},
+         QStringLiteral("keeps to the start address's folder and below (-np as wget has it)."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.scope.noParent = true;
+             return QString();
+         }},
+        {{QStringLiteral("H"), QStringLiteral("span-hosts")},
+         {},
+         QStringLiteral("follows links to other hosts: those of -D, else any host."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.scope.spanHosts = true;
+             return QString();
+         }},
+        {{QStringLiteral("D"), QStringLiteral("domains")},
+         QStringLiteral("LIST"),
+         QStringLiteral("with -H, the domains whose hosts are followed (comma-separated; a domain "
+                        "takes its subdomains)."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::list(value.toLower()), &options.scope.domains, value,
+                          QStringLiteral("domains parted by commas"));
+         }},
+        {{QStringLiteral("accept-regex")},
+         QStringLiteral("REGEX"),
+         QStringLiteral("follows only addresses the regular expression matches, anywhere in the whole "
+                        "normalised address (scheme, host, path and query)."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             options.scope.acceptRegex = value;
+             return CrawlScope::regexProblem(value);
+         }},
+        {{QStringLiteral("reject-regex")},
+         QStringLiteral("REGEX"),
+         QStringLiteral("follows no address the regular expression matches, as --accept-regex reads it."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             options.scope.rejectRegex = value;
+             return CrawlScope::regexProblem(value);
+         }},
+        {{QStringLiteral("A"), QStringLiteral("accept")},
+         QStringLiteral("LIST"),
+         QStringLiteral("follows only addresses whose file name ends with a suffix of the list (pdf,.txt) "
+                        "or matches a pattern (*draft*); pages (no suffix, .html, .php, …) are still "
+                        "followed. Images, media, fonts, archives and programs are never loaded unless "
+                        "named here."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::list(value), &options.scope.accept, value,
+                          QStringLiteral("suffixes or patterns parted by commas"));
+         }},
+        {{QStringLiteral("R"), QStringLiteral("reject")},
+         QStringLiteral("LIST"),
+         QStringLiteral("follows no address whose file name ends with a suffix of the list or matches a "
+                        "pattern."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::list(value), &options.scope.reject, value,
+                          QStringLiteral("suffixes or patterns parted by commas"));
+         }},
+        {{QStringLiteral("ignore-query")},
+         {},
+         QStringLiteral("an address's query is dropped before it is compared and loaded: ?a=1 and ?a=2 "
+                        "are one page."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.query.ignoreQuery = true;
+             return QString();
+         }},
+        {{QStringLiteral("ignore-query-param")},
+         QStringLiteral("NAME"),
+         QStringLiteral("drops the query parameter NAME (a pattern such as utm_* allowed) before an "
+                        "address is compared and loaded; give it as often as needed."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             if (value.trimmed().isEmpty())
+                 return refusal(QStringLiteral("a parameter name"), value);
+             options.query.ignoredParams << value.trimmed();
+             return QString();
+         }},
+        {{QStringLiteral("spider")},
+         {},
+         QStringLiteral("a crawl (-r) that saves no file: each address found is printed on standard output "
+                        "with its depth (ADDRESS, a tab, DEPTH); the pages of the last level are listed, "
+                        "not loaded."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.spider = options.recursive = true;
+             return QString();
+         }},
+        {{QStringLiteral("state")},
+         QStringLiteral("FILE"),
+         QStringLiteral("keeps the crawl's state in FILE (SQLite) instead of .textorin-crawl.sqlite in the "
+                        "folder. A list run given --state records its rows the same way, and a rerun loads "
+                        "none saved before. A file held by a run going on, damaged, or of another crawl "
+                        "(other start addresses or scope) is refused."),
+         {},
+         fileName(&BatchOptions::stateFile)},
+        {{QStringLiteral("new-state")},
+         {},
+         QStringLiteral("starts the crawl afresh in a state file of an earlier or another crawl."),
+         {},
+         turnsOn(&BatchOptions::newState)},
         {{QStringLiteral("robots")},
          {},
          QStringLiteral("follows each site's robots.txt, fetched once by the engine: rows it "
@@ -441,9 +649,23 @@ QList<BatchCommandLine::Option> makeOptions()
                         "an address the robots.txt of its site disallows, and its "
                         "Crawl-delay (up to 30 s) lengthens --wait for its host. A robots.txt that "
                         "answers 4xx allows everything; one that answers 5xx, or no answer, skips the "
-                        "host's rows. Off by default: a list of chosen addresses is no crawl."),
+                        "host's rows. Off by default for a list; on in a crawl, where it also keeps to "
+                        "<meta name=\"robots\" content=\"nofollow\"> and rel=\"nofollow\" links. "
+                        "\"--robots off\" turns it off."),
          {},
-         turnsOn(&BatchOptions::robots)},
+         [](const QString &, BatchOptions &options) {
+             options.robots = options.robotsGiven = true;
+             return QString();
+         }},
+        {{QStringLiteral("no-robots")},
+         {},
+         QStringLiteral("the same as --robots off."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.robots = false;
+             options.robotsGiven = true;
+             return QString();
+         }},
         {{QStringLiteral("shard")},
          QStringLiteral("K/N"),
          QStringLiteral("takes only the rows whose output name (before any numbering) falls in shard "
@@ -509,13 +731,52 @@ QString unknownOption(const QString &name)
     return error;
 }
 
+// "--robots on" or "off" as the switch it means, or empty for another value.
+QString robotsSwitch(const QString &value)
+{
+    if (value == QLatin1String("on"))
+        return QStringLiteral("--robots");
+    if (value == QLatin1String("off"))
+        return QStringLiteral("--no-robots");
+    return {};
+}
+
+// wget's forms the parser cannot read as they are: -np, --robots on|off and -e robots=on|off.
+QStringList wgetForms(const QStringList &arguments)
+{
+    QStringList read;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const QString next = arguments.value(i + 1);
+        if (argument == QLatin1String("--")) {
+            read << arguments.mid(i);
+            break;
+        }
+        if (argument == QLatin1String("-np")) {
+            read << QStringLiteral("--no-parent");
+        } else if (argument.startsWith(QLatin1String("--robots=")) && !robotsSwitch(argument.mid(9)).isEmpty()) {
+            read << robotsSwitch(argument.mid(9));
+        } else if (argument == QLatin1String("--robots") && !robotsSwitch(next).isEmpty()) {
+            read << robotsSwitch(next);
+            ++i;
+        } else if (argument == QLatin1String("-e") && next.startsWith(QLatin1String("robots="))
+                   && !robotsSwitch(next.mid(7)).isEmpty()) {
+            read << robotsSwitch(next.mid(7));
+            ++i;
+        } else {
+            read << argument;
+        }
+    }
+    return read;
+}
+
 // Reads the options' names and values into the parser; false with the usage error.
 bool parseNames(QCommandLineParser &parser, const QStringList &arguments, QString *error)
 {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     for (const BatchCommandLine::Option &option : BatchCommandLine::options())
         parser.addOption(QCommandLineOption(option.names, option.description, option.valueName));
-    if (parser.parse(arguments))
+    if (parser.parse(wgetForms(arguments)))
         return true;
     const QStringList unknown = parser.unknownOptionNames();
     *error = unknown.isEmpty() ? parser.errorText() : unknownOption(unknown.front());
@@ -540,7 +801,12 @@ bool configArguments(const QString &path, bool required, const QCommandLineParse
     if (!file.read(path, required, error))
         return false;
     const QStringList headers = commandLine.values(QStringLiteral("header"));
-    for (const BatchConfigFile::Entry &entry : file.entries()) {
+    for (BatchConfigFile::Entry entry : file.entries()) {
+        // "robots = off" is the switch it means.
+        if (entry.name == QLatin1String("robots") && entry.hasValue && !robotsSwitch(entry.value).isEmpty()) {
+            entry.name = robotsSwitch(entry.value).mid(2);
+            entry.hasValue = false;
+        }
         const auto fail = [&](const QString &problem) {
             *error = QStringLiteral("%1:%2: %3").arg(path).arg(entry.line).arg(problem);
             return false;
@@ -631,6 +897,8 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
     if (!parsed.error.isEmpty())
         return parsed;
     parsed.options.listFiles += parser.positionalArguments();
+    if (parsed.options.recursive || !parsed.options.stateFile.isEmpty())
+        applyCrawlDefaults(parsed.options);
     if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty() && parsed.options.webSources.isEmpty())
         parsed.error = QStringLiteral("missing LISTFILE or -u URL");
     return parsed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "crawl/CrawlSettings.h"
 #include "engine/EngineOptions.h"
 
 #include <QList>
@@ -15,6 +16,9 @@ struct WebSource {
 
 // Everything one textorin-batch run is asked to do, as its command line gives it.
 struct BatchOptions {
+    // A crawl's state file in its folder, unless --state names another.
+    static inline const QString CrawlStateName = QStringLiteral(".textorin-crawl.sqlite");
+
     QStringList addresses; // -u, --url: rows before those of the list files
     QStringList listFiles; // -i FILE, then the LISTFILE arguments; "-" is standard input
     QString folder; // --folder; empty: the current directory
@@ -28,6 +32,7 @@ struct BatchOptions {
     int jobs = 4; // -j, --jobs
     int tries = 1; // --tries
     int hostWaitMs = 0; // --wait
+    bool hostWaitGiven = false;
     bool noClobber = false; // --no-clobber
     QString archive; // --archive FILE, or empty
     QString report; // --report FILE ("-": standard output), or empty
@@ -35,9 +40,34 @@ struct BatchOptions {
     QString nameTemplate; // -o, --output TEMPLATE; empty: the naming rule
     // --sitemap URL and --feed URL in the order given: rows after those of the list files
     QList<WebSource> webSources;
-    bool robots = false; // --robots
+    bool robots = false; // --robots, on by default in a crawl
+    bool robotsGiven = false; // --robots or --robots off given
     int shard = 1; // --shard K/N
     int shards = 1;
+    // Following links: -r, how far (-l; -1 without a limit), when to end, and where.
+    bool recursive = false;
+    int level = 5;
+    int maxPages = 0; // --max-pages; 0: no limit
+    qint64 timeLimitMs = 0; // --time-limit; 0: none
+    int maxPagesPerHost = -1; // --max-pages-per-host; 0: no limit; -1: the crawl's default
+    ScopeRules scope;
+    QueryRules query; // --ignore-query, --ignore-query-param
+    bool spider = false; // --spider: the addresses found, no files
+    QString stateFile; // --state FILE; empty: a crawl's own in its folder
+    bool newState = false; // --new-state
     bool quiet = false; // -q, --quiet
     bool verbose = false; // -v, --verbose
+
+    CrawlSettings crawlSettings() const
+    {
+        CrawlSettings settings;
+        settings.level = level;
+        settings.maxPages = maxPages;
+        settings.maxPagesPerHost = maxPagesPerHost;
+        settings.followNofollow = !robots;
+        settings.spider = spider;
+        settings.query = query;
+        settings.scope = scope;
+        return settings;
+    }
 };

@@ -3,18 +3,26 @@
 #include "batch/BodyFetch.h"
 #include "batch/ListRows.h"
 #include "batch/RobotsGate.h"
+#include "batch/RowReport.h"
 #include "batch/SavedRows.h"
 #include "batch/SitemapReader.h"
 #include "batch/WebListRows.h"
 #include "capture/OutputFile.h"
 #include "capture/OutputFormat.h"
+#include "crawl/CrawlFrontier.h"
+#include "crawl/CrawlState.h"
 #include "support/IEventPump.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 
 #include <utility>
 
 namespace {
+
+// Start addresses read into a crawl at a time, between its rows.
+constexpr int StartsAtOnce = 64;
 
 // The first characters of a row too long to show, unprintable ones replaced.
 QString addressStart(const QString &text)
@@ -129,6 +137,8 @@ IRowSource::Answer BatchRowSource::nextListed(ListedRow &row)
 
 IRowSource::Next BatchRowSource::next()
 {
+    if (m_frontier)
+        return nextCrawled();
     for (;;) {
         ListedRow listed;
         const Answer answer = nextListed(listed);
@@ -143,13 +153,8 @@ IRowSource::Next BatchRowSource::next()
         row.answer = Answer::Row;
         row.text = std::move(listed.text);
         row.failure = std::move(listed.failure);
-        if (row.failure.isEmpty() && !m_template.isEmpty()) {
-            QString failure;
-            row.name = m_template.expand(row.text, m_listRow, &failure);
-            // A name that could make no file fails its row, unless there are no files.
-            if (m_namesFiles)
-                row.failure = failure;
-        }
+        if (row.failure.isEmpty())
+            name(row, m_listRow);
         if (!row.failure.isEmpty()) {
             ++m_rowsGiven;
             return row;
@@ -161,6 +166,94 @@ IRowSource::Next BatchRowSource::next()
             return row;
         }
     }
+}
+
+void BatchRowSource::name(Next &row, qint64 number) const
+{
+    if (m_template.isEmpty())
+        return;
+    QString failure;
+    row.name = m_template.expand(row.text, number, &failure);
+    // A name that could make no file fails its row, unless there are no files.
+    if (m_namesFiles)
+        row.failure = failure;
+}
+
+bool BatchRowSource::openCrawl(QString *error)
+{
+    QStringList starts = m_options.addresses;
+    for (const QString &list : m_options.listFiles)
+        starts << (list == QLatin1String("-") ? list : QFileInfo(list).absoluteFilePath());
+    for (const WebSource &source : m_options.webSources)
+        starts << source.address;
+    const CrawlSettings settings = m_options.crawlSettings();
+    const QString path = m_options.stateFile.isEmpty() ? QDir(m_options.folder).filePath(BatchOptions::CrawlStateName)
+                                                       : m_options.stateFile;
+    m_state = std::make_unique<CrawlState>();
+    if (!m_state->open(path, settings.key(starts), m_options.newState, error)) {
+        m_state.reset();
+        return false;
+    }
+    m_frontier = std::make_unique<CrawlFrontier>(*m_state, settings);
+    return true;
+}
+
+std::optional<IRowSource::Next> BatchRowSource::readStarts()
+{
+    for (int read = 0; !m_startsRead && read < StartsAtOnce; ++read) {
+        ListedRow listed;
+        const Answer answer = nextListed(listed);
+        if (answer == Answer::NotYet)
+            break;
+        if (answer == Answer::End) {
+            m_startsRead = true;
+            break;
+        }
+        if (!listed.failure.isEmpty()) {
+            Next row;
+            row.answer = Answer::Row;
+            row.text = std::move(listed.text);
+            row.failure = std::move(listed.failure);
+            return row;
+        }
+        m_frontier->addStart(listed.text);
+    }
+    return std::nullopt;
+}
+
+IRowSource::Next BatchRowSource::nextCrawled()
+{
+    Next row;
+    if (std::optional<Next> failed = readStarts()) {
+        row = std::move(*failed);
+    } else if (std::optional<CrawlFrontier::Row> crawled = m_frontier->next(m_rowsGiven + 1)) {
+        row.answer = Answer::Row;
+        row.text = crawled->address;
+        row.depth = crawled->depth;
+        row.foundOn = crawled->foundOn;
+        name(row, m_rowsGiven + 1);
+    } else {
+        // Rows loading may find more links, and more start addresses may come.
+        const bool more = (!m_startsRead || m_frontier->hasRowsLoading()) && m_frontier->stateFailure().isEmpty();
+        row.answer = more ? Answer::NotYet : Answer::End;
+        m_ended = !more;
+        return row;
+    }
+    ++m_rowsGiven;
+    if (m_robots && row.failure.isEmpty())
+        m_robots->prepare(row.text);
+    return row;
+}
+
+QString BatchRowSource::skipLoaded(const QueuedRow &row, const PageOutcome &outcome)
+{
+    return m_frontier ? m_frontier->sameAs(row, outcome) : QString();
+}
+
+void BatchRowSource::rowEnded(const RowResult &result)
+{
+    if (m_frontier)
+        m_frontier->ended(result, RowReport::nameInFolder(m_options.folder, result.outputPath));
 }
 
 bool BatchRowSource::inShard(const Next &row) const
@@ -179,6 +272,11 @@ bool BatchRowSource::readyToStart(const QueuedRow &row)
 
 QString BatchRowSource::skipReason(const QueuedRow &row, const QString &outputPath)
 {
+    if (m_frontier) {
+        const QString notPage = m_frontier->skipReason(row);
+        if (!notPage.isEmpty())
+            return notPage;
+    }
     const QString robots = m_robots ? m_robots->skipReason(row.url) : QString();
     if (!robots.isEmpty() || !m_history)
         return robots;
@@ -188,7 +286,7 @@ QString BatchRowSource::skipReason(const QueuedRow &row, const QString &outputPa
 qint64 BatchRowSource::total() const
 {
     // A shard's rows are known only once the lists are read, a sitemap's once it is.
-    if (m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
+    if (m_frontier || m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
         return -1;
     const qint64 listed = m_rows->total();
     return listed < 0 ? -1 : listed + (m_webRows ? m_webRows->rows() : 0);

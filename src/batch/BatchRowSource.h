@@ -11,6 +11,8 @@
 #include <optional>
 
 class BodyFetch;
+class CrawlFrontier;
+class CrawlState;
 class IEventPump;
 class IPage;
 class ListRows;
@@ -27,6 +29,8 @@ struct OutputFormat;
 // when it is in the run's shard. With --robots, each kept row's site's
 // robots.txt is fetched as the row is read; the row waits for it while others
 // start, and is skipped when robots.txt disallows it or the archive has it.
+// In a crawl (-r) those rows are its start addresses, and the rows come from
+// its frontier: the start addresses and the links of the pages saved.
 class BatchRowSource : public IRowSource
 {
 public:
@@ -47,10 +51,18 @@ public:
     void setReadingChanged(std::function<void()> changed) { m_readingChanged = std::move(changed); }
     // The archive and the existing files whose rows are skipped.
     void setHistory(const SavedRows *history) { m_history = history; }
+    // With -r: opens the crawl's state file (its own in the folder, or --state);
+    // false with the reason it cannot be used.
+    bool openCrawl(QString *error);
+    // The crawl going on, or none.
+    CrawlFrontier *crawl() const { return m_frontier.get(); }
+    CrawlState *crawlState() const { return m_state.get(); }
 
     Next next() override;
     bool readyToStart(const QueuedRow &row) override;
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
+    QString skipLoaded(const QueuedRow &row, const PageOutcome &outcome) override;
+    void rowEnded(const RowResult &result) override;
 
     RobotsGate *robots() const { return m_robots.get(); }
     // The rows there are in all once all are read, else -1.
@@ -77,6 +89,11 @@ private:
     // The next row of the lists, then of the sitemaps and feeds.
     Answer nextListed(ListedRow &row);
     bool inShard(const Next &row) const;
+    Next nextCrawled();
+    // Reads start addresses of the lists into the crawl; a row that can never load, if one is read.
+    std::optional<Next> readStarts();
+    // The row's name by the template, or its failure.
+    void name(Next &row, qint64 number) const;
 
     const BatchOptions &m_options;
     const OutputFormat &m_format;
@@ -87,6 +104,9 @@ private:
     std::unique_ptr<BodyFetch> m_fetch;
     std::unique_ptr<WebListRows> m_webRows;
     std::unique_ptr<RobotsGate> m_robots;
+    std::unique_ptr<CrawlState> m_state;
+    std::unique_ptr<CrawlFrontier> m_frontier;
+    bool m_startsRead = false;
     const SavedRows *m_history = nullptr;
     std::function<void()> m_readingChanged;
     QString m_reading;

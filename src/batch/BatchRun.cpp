@@ -9,17 +9,21 @@
 #include "batch/RobotsGate.h"
 #include "batch/RowReport.h"
 #include "batch/SavedRows.h"
+#include "batch/SpiderOutput.h"
 #include "batch/StandardOutputWriter.h"
 #include "batch/TerminalText.h"
 #include "capture/FolderOutput.h"
 #include "capture/OutputFormat.h"
 #include "capture/RowQueue.h"
 #include "capture/RunMessages.h"
+#include "crawl/CrawlFrontier.h"
+#include "crawl/CrawlState.h"
 #include "engine/IPage.h"
 #include "support/IEventPump.h"
 
 #include <QDir>
 #include <QFileDevice>
+#include <QTimer>
 
 #include <chrono>
 #include <utility>
@@ -47,7 +51,8 @@ QString BatchRun::rowPrefix(qint64 row) const
 void BatchRun::printRow(const RowResult &result)
 {
     const bool saved = result.saved();
-    if (m_options.quiet && result.outcome != RowResult::Outcome::Failed)
+    // A spider lists what it finds; its pages only when they fail.
+    if ((m_options.quiet || m_options.spider) && result.outcome != RowResult::Outcome::Failed)
         return;
     if (m_progress)
         m_progress->hideForOut();
@@ -79,9 +84,60 @@ void BatchRun::printSummary()
         m_progress->hideForOut();
     m_out << "Saved " << m_saved << ", failed " << m_failed << ", skipped "
           << (m_source ? m_source->linesLeftOut() : 0) + m_skipped << '.';
-    if (!m_textOutput)
+    if (!m_textOutput && !m_options.spider)
         m_out << " Folder: " << QDir(m_options.folder).absolutePath();
     m_out << Qt::endl;
+    printCrawlSummary();
+}
+
+void BatchRun::printCrawlSummary()
+{
+    const CrawlFrontier *crawl = m_source ? m_source->crawl() : nullptr;
+    if (!crawl || !m_options.recursive) {
+        if (m_options.timeLimitMs > 0 && m_crawlEnd.startsWith(QLatin1String("--time-limit")))
+            m_out << "Ended: " << m_crawlEnd << '.' << Qt::endl;
+        return;
+    }
+    const CrawlFrontier::Counts &counts = crawl->counts();
+    QString end = m_crawlEnd;
+    if (end.isEmpty() && crawl->maxPagesReached())
+        end = QStringLiteral("--max-pages %1 reached").arg(m_options.maxPages);
+    if (end.isEmpty())
+        end = crawl->stateFailure().isEmpty() ? QStringLiteral("every link followed")
+                                              : QStringLiteral("the state file could not be written");
+    m_out << "Crawl: " << (m_options.spider ? "loaded " : "saved ") << counts.saved << ", failed " << counts.failed
+          << "; left out: " << counts.outOfScope << " out of scope, " << counts.robots << " by robots.txt, "
+          << counts.duplicates << " duplicates, " << counts.notPages << " not pages, " << counts.overHostLimit
+          << " past --max-pages-per-host. Ended: " << end << '.' << Qt::endl;
+}
+
+void BatchRun::listFound(const QString &address, int depth)
+{
+    if (!m_foundList)
+        return;
+    if (m_progress)
+        m_progress->hideForOut();
+    *m_foundList << TerminalText::address(address) << '\t' << depth << Qt::endl;
+}
+
+bool BatchRun::startCrawl(RowQueue &queue)
+{
+    QString error;
+    if (!m_source->openCrawl(&error)) {
+        complain(error);
+        return false;
+    }
+    const CrawlState &state = *m_source->crawlState();
+    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        m_ownFiles.add(state.path() + suffix);
+    // The names of pages saved by earlier runs stay theirs.
+    state.forEachSaved([&queue](const QString &address, const QString &file) {
+        if (!file.isEmpty())
+            queue.names().take(address, file);
+    });
+    if (m_options.spider)
+        m_source->crawl()->setFound([this](const QString &address, int depth) { listFound(address, depth); });
+    return true;
 }
 
 void BatchRun::printStoppedBySignal()
@@ -92,6 +148,7 @@ void BatchRun::printStoppedBySignal()
     if (m_texts)
         m_texts->flush();
     m_out << "Stopped by signal." << Qt::endl;
+    m_crawlEnd = QStringLiteral("stopped by a signal");
     printSummary();
 }
 
@@ -222,7 +279,10 @@ int BatchRun::runRows()
         m_texts = std::make_unique<StandardOutputWriter>(*m_textOutput, m_format, *m_source, m_options.folder);
         m_texts->setProgressLine(m_progress);
     }
-    IRowOutput &output = m_texts ? static_cast<IRowOutput &>(*m_texts) : folder;
+    SpiderOutput spider;
+    IRowOutput &output = m_options.spider ? static_cast<IRowOutput &>(spider)
+        : m_texts                         ? static_cast<IRowOutput &>(*m_texts)
+                                          : folder;
     RowQueue queue(m_pages, m_pump, *m_source, output, *this);
     queue.setFormat(m_format);
     queue.setTries(m_options.tries);
@@ -244,6 +304,17 @@ int BatchRun::runRows()
     if (m_reportDevice)
         m_report = std::make_unique<RowReport>(*m_reportDevice, m_options, m_textOutput != nullptr);
     m_ownFiles = OwnFiles(m_options);
+    if ((m_options.recursive || !m_options.stateFile.isEmpty()) && !startCrawl(queue))
+        return NothingRun;
+    QTimer timeLimit;
+    timeLimit.setSingleShot(true);
+    const auto endByTime = [this, &queue] {
+        m_crawlEnd = QStringLiteral("--time-limit reached");
+        queue.requestStop();
+    };
+    QObject::connect(&timeLimit, &QTimer::timeout, endByTime);
+    if (m_options.timeLimitMs > 0)
+        timeLimit.start(std::chrono::milliseconds(m_options.timeLimitMs));
     if (m_progress)
         m_progress->setLoadingSource([&queue] { return queue.loadingRows(); });
     showProgress();
@@ -267,7 +338,12 @@ int BatchRun::runRows()
     if (m_options.verbose && !m_timeline.summary().isEmpty())
         m_err << m_timeline.summary() << Qt::endl;
     const bool recorded = !m_archiveFailed && !m_reportFailed && !m_textOutputFailed;
+    const QString stateFailure = m_source->crawl() ? m_source->crawl()->stateFailure() : QString();
+    if (!stateFailure.isEmpty())
+        complain(stateFailure);
     if (m_source->failed())
         return NothingRun;
+    if (!stateFailure.isEmpty())
+        return SomeFailed;
     return m_failed == 0 && !m_source->readFailed() && recorded ? AllSaved : SomeFailed;
 }

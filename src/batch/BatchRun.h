@@ -16,6 +16,7 @@ class IEventPump;
 class IPage;
 class ProgressLine;
 class QFileDevice;
+class RowQueue;
 class QIODevice;
 class OrderedOutput;
 class RowReport;
@@ -47,6 +48,8 @@ public:
     void setOutputWatch(ClosedOutputWatch *watch) { m_outputWatch = watch; }
     // The page that fetches sitemaps, feeds and robots.txt files; none of the run's own.
     void setFetchPage(IPage *page) { m_fetchPage = page; }
+    // Where --spider lists the addresses a crawl finds.
+    void setFoundList(QTextStream *list) { m_foundList = list; }
 
     int run();
     // Ends the output of a run stopped by a signal: the rows finished so far.
@@ -74,6 +77,10 @@ private:
     QString rowPrefix(qint64 row) const;
     qint64 shownTotal() const;
     void printSummary();
+    void printCrawlSummary();
+    // Opens a crawl's state and readies what the run keeps of it; false when it cannot run.
+    bool startCrawl(RowQueue &queue);
+    void listFound(const QString &address, int depth);
     void showProgress();
 
     BatchOptions m_options;
@@ -88,6 +95,7 @@ private:
     OrderedOutput *m_textOutput = nullptr;
     ClosedOutputWatch *m_outputWatch = nullptr;
     IPage *m_fetchPage = nullptr;
+    QTextStream *m_foundList = nullptr;
 
     // The run going on.
     std::unique_ptr<BatchRowSource> m_source;
@@ -99,6 +107,7 @@ private:
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;
+    QString m_crawlEnd; // what ended a crawl before its links did
     bool m_archiveFailed = false;
     bool m_reportFailed = false;
     bool m_textOutputFailed = false;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -42,6 +43,43 @@ std::optional<int> count(const QString &text, int most, int least)
     if (!ok || value < least || value > most)
         return std::nullopt;
     return value;
+}
+
+std::optional<qint64> duration(const QString &text)
+{
+    static const QHash<QChar, qint64> units{{QLatin1Char('s'), 1'000},
+                                            {QLatin1Char('m'), 60'000},
+                                            {QLatin1Char('h'), 3'600'000},
+                                            {QLatin1Char('d'), 86'400'000}};
+    const QString trimmed = text.trimmed().toLower();
+    const qint64 unit = trimmed.isEmpty() ? 0 : units.value(trimmed.back(), 0);
+    bool ok = false;
+    const double amount = (unit ? trimmed.chopped(1) : trimmed).toDouble(&ok);
+    const double ms = amount * double(unit ? unit : 1'000);
+    if (!ok || !std::isfinite(ms) || ms < 1 || ms > 365.0 * 86'400'000)
+        return std::nullopt;
+    return qint64(std::llround(ms));
+}
+
+std::optional<int> level(const QString &text)
+{
+    if (text.trimmed().compare(QLatin1String("inf"), Qt::CaseInsensitive) == 0)
+        return -1;
+    const std::optional<int> steps = count(text, 1000, 0);
+    if (steps && *steps == 0)
+        return -1;
+    return steps;
+}
+
+std::optional<QStringList> list(const QString &text)
+{
+    QStringList values;
+    for (const QString &value : text.split(QLatin1Char(','))) {
+        if (value.trimmed().isEmpty())
+            return std::nullopt;
+        values << value.trimmed();
+    }
+    return values;
 }
 
 std::optional<QSize> windowSize(const QString &text)

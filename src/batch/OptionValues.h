@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,6 +19,12 @@ QString refusal(const QString &wanted, const QString &value);
 std::optional<int> milliseconds(const QString &text, double least);
 // A whole number from `least` to `most`.
 std::optional<int> count(const QString &text, int most, int least = 1);
+// A duration such as "90", "90s", "1.5m", "2h" or "1d" (seconds without a unit), over 0, as milliseconds.
+std::optional<qint64> duration(const QString &text);
+// -l's "inf", or link steps from 0 to 1000; no limit (0 and inf, as wget reads them) is -1.
+std::optional<int> level(const QString &text);
+// Comma-separated values, blanks around them left out, empty ones refused.
+std::optional<QStringList> list(const QString &text);
 // "WxH", each side from 100 to 10000.
 std::optional<QSize> windowSize(const QString &text);
 

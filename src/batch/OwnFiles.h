@@ -14,13 +14,13 @@ public:
     OwnFiles() = default;
     explicit OwnFiles(const BatchOptions &options);
 
+    // Another file of the run's own (a crawl's state).
+    void add(const QString &path);
     bool contains(const QString &path) const;
     // The path with its symbolic links resolved; a file not there yet is its
     // folder's real path and its name.
     static QString realPath(const QString &path);
 
 private:
-    void add(const QString &path);
-
     QSet<QString> m_paths;
 };

@@ -26,7 +26,7 @@ bool RowReport::add(const RowResult &result)
                   m_toStandardOutput ? QString() : result.outputPath, saved ? QString() : result.reason.simplified(),
                   result.page.httpStatus, result.page.contentType, result.ms, result.tries,
                   saved && result.page.mainContentFallback, saved ? result.page.formatFallback : QString(),
-                  m_toStandardOutput && saved ? result.bytes : -1});
+                  m_toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn});
 }
 
 bool RowReport::write(const Record &record)
@@ -47,6 +47,10 @@ bool RowReport::write(const Record &record)
         {QStringLiteral("ms"), record.ms},
         {QStringLiteral("tries"), record.tries},
     };
+    if (m_options.recursive || !m_options.stateFile.isEmpty()) {
+        line.insert(QStringLiteral("depth"), record.depth >= 0 ? QJsonValue(record.depth) : QJsonValue());
+        line.insert(QStringLiteral("found_on"), record.foundOn.isEmpty() ? QJsonValue() : QJsonValue(record.foundOn));
+    }
     if (m_options.engine.mainContent)
         line.insert(QStringLiteral("fallback"), record.fallback);
     if (!m_options.engine.plainText()) {

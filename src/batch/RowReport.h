@@ -35,6 +35,8 @@ private:
         bool fallback = false;
         QString formatFallback;
         qint64 textBytes = -1; // of a text written to standard output
+        int depth = -1; // in a crawl
+        QString foundOn;
     };
     bool write(const Record &record);
 

@@ -129,7 +129,7 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
         return BatchRun::NothingRun;
     }
     // With the report or the texts on standard output, the row lines go to standard error.
-    const bool outTaken = options.report == QLatin1String("-") || options.toStandardOutput;
+    const bool outTaken = options.report == QLatin1String("-") || options.toStandardOutput || options.spider;
     if (!options.folderGiven)
         options.folder = QDir::currentPath();
     BatchRun batch(options, pages, pump, outTaken ? err : out, err);
@@ -152,6 +152,8 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
     batch.setOutputWatch(&outputWatch);
     batch.setStandardInput(&input);
     batch.setFetchPage(fetchPage.get());
+    if (options.spider)
+        batch.setFoundList(&out);
     batch.setProgressLine(progress ? &*progress : nullptr);
     TerminationSignals::install([&batch, &engine] {
         batch.printStoppedBySignal();

@@ -83,7 +83,7 @@ void TestOrderedOutput::headsWaitUntilASecondRowIsRead()
     StandardOutputWriter writer(texts, OutputFormat::text(), source, QStringLiteral("/out"));
     QCOMPARE(source.next().answer, IRowSource::Answer::Row);
     QString failure;
-    QCOMPARE(writer.write({1, rows.first(), {}}, {}, QStringLiteral("A"), &failure), 1);
+    QCOMPARE(writer.write({1, rows.first(), {}, -1, {}}, {}, QStringLiteral("A"), &failure), 1);
     QCOMPARE(buffer.data(), QByteArray());
     source.next();
     QVERIFY(writer.flush() && !writer.takeFailure());
