@@ -11,7 +11,7 @@ _textorin_batch()
             return
             ;;
         --archive | --report | --cookies | --save-cookies | --password-file | --ca-certificate | \
-            -i | --input-file | --config)
+            -i | --input-file | --config | --state)
             _filedir
             return
             ;;
@@ -23,11 +23,21 @@ _textorin_batch()
             COMPREPLY=($(compgen -W 'none images media fonts stylesheets' -- "${cur##*,}"))
             return
             ;;
+        --robots)
+            COMPREPLY=($(compgen -W 'on off' -- "$cur"))
+            return
+            ;;
+        -l | --level)
+            COMPREPLY=($(compgen -W 'inf' -- "$cur"))
+            return
+            ;;
         -O | --output-document)
             COMPREPLY=($(compgen -W '-' -- "$cur"))
             return
             ;;
         -u | --url | -o | --output | --sitemap | --feed | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
+            --max-pages | --max-pages-per-host | --time-limit | -D | --domains | --accept-regex | --reject-regex | \
+            -A | --accept | -R | --reject | --ignore-query-param | \
             --wait-for | --delay | --user-agent | --header | --lang | --user | --proxy)
             return
             ;;
@@ -38,7 +48,10 @@ _textorin_batch()
             --window-size --format -O --output-document --stdout --main-content --wait-for --require-selector --delay --scroll
             --block --user-agent --header --lang --cookies --save-cookies --user --password-file
             --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
-            --no-clobber --archive --report -o --output --sitemap --feed --robots --shard -q --quiet -v --verbose
+            --no-clobber --archive --report -o --output --sitemap --feed -r --recursive -l --level
+            --max-pages --max-pages-per-host --time-limit --no-parent -H --span-hosts -D --domains --accept-regex
+            --reject-regex -A --accept -R --reject --ignore-query --ignore-query-param --spider --state --new-state
+            --robots --no-robots --shard -q --quiet -v --verbose
             --config --no-config --version -h --help' -- "$cur"))
         return
     fi

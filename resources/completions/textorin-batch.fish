@@ -35,7 +35,25 @@ complete -c textorin-batch -l report -r -F -d 'The JSON Lines report, - for stan
 complete -c textorin-batch -s o -l output -x -d 'Name the files from a template'
 complete -c textorin-batch -l sitemap -x -d 'Add the addresses of a sitemap'
 complete -c textorin-batch -l feed -x -d 'Add the links of an RSS or Atom feed'
-complete -c textorin-batch -l robots -d "Follow each site's robots.txt"
+complete -c textorin-batch -s r -l recursive -d 'Follow links within the scope'
+complete -c textorin-batch -s l -l level -x -a inf -d 'Link steps from the start addresses'
+complete -c textorin-batch -l max-pages -x -d 'End the crawl after so many pages'
+complete -c textorin-batch -l max-pages-per-host -x -d 'Load at most so many pages of a host'
+complete -c textorin-batch -l time-limit -x -d 'Start no row after this long'
+complete -c textorin-batch -l no-parent -d 'Keep to the start folder and below'
+complete -c textorin-batch -s H -l span-hosts -d 'Follow links to other hosts'
+complete -c textorin-batch -s D -l domains -x -d 'The domains followed with -H'
+complete -c textorin-batch -l accept-regex -x -d 'Follow only addresses matching'
+complete -c textorin-batch -l reject-regex -x -d 'Follow no address matching'
+complete -c textorin-batch -s A -l accept -x -d 'Follow only these suffixes or patterns'
+complete -c textorin-batch -s R -l reject -x -d 'Follow none of these suffixes or patterns'
+complete -c textorin-batch -l ignore-query -d 'Drop the query of addresses'
+complete -c textorin-batch -l ignore-query-param -x -d 'Drop a query parameter'
+complete -c textorin-batch -l spider -d 'List the addresses found, save nothing'
+complete -c textorin-batch -l state -r -F -d "The crawl's state file"
+complete -c textorin-batch -l new-state -d 'Start the crawl afresh'
+complete -c textorin-batch -l robots -f -a 'on off' -d "Follow each site's robots.txt"
+complete -c textorin-batch -l no-robots -d 'Ignore robots.txt and nofollow'
 complete -c textorin-batch -l shard -x -d 'Take shard K of N'
 complete -c textorin-batch -s q -l quiet -d 'Print only failures and the summary'
 complete -c textorin-batch -s v -l verbose -d "Add the engine's diagnostics"
