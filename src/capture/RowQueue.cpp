@@ -123,12 +123,14 @@ RowQueue::Summary RowQueue::run()
     return m_summary;
 }
 
-// Reads rows up to a few more than the pages can take, reserving their names;
-// a source with nothing yet is asked again on the next pass.
+// Reads rows up to a few more than the pages can take, reserving their names,
+// and further while every row read waits for its host, so that a page takes a
+// row of another host meanwhile; a source with nothing yet is asked again on the
+// next pass.
 bool RowQueue::readAhead()
 {
     const size_t ahead = m_slots.size() * 2 + 8;
-    while (!m_sourceDone && m_pending.size() < ahead) {
+    while (!m_sourceDone && (m_pending.size() < ahead || (m_pending.size() < ahead * 16 && hostsHoldAll()))) {
         IRowSource::Next next = m_source.next();
         if (next.answer == IRowSource::Answer::NotYet)
             break;
@@ -391,6 +393,16 @@ qint64 RowQueue::nextStartAt()
         heldNames.insert(pending.row.name);
     }
     return next;
+}
+
+bool RowQueue::hostsHoldAll()
+{
+    if (!waitsForHosts() || m_pending.empty()
+        || !std::any_of(m_slots.begin(), m_slots.end(), [](const Slot &slot) { return !slot.busy; }))
+        return false;
+    const qint64 time = now();
+    return std::all_of(m_pending.begin(), m_pending.end(),
+                       [&](const Pending &pending) { return hostFreeAt(pending.row.url) > time; });
 }
 
 qint64 RowQueue::hostFreeAt(const QString &url)

@@ -98,6 +98,8 @@ private:
     void dropUnstarted();
     qint64 nextStartAt();
     qint64 hostFreeAt(const QString &url);
+    // Some page is free, and every row read waits for its host.
+    bool hostsHoldAll();
     bool waitsForHosts() const { return m_hostWaitMs > 0 || m_hostWaitOf; }
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
     bool rowEnded(const Slot &slot) const;

@@ -126,6 +126,18 @@ void TestRowQueue::pagesNeverIdleWhileAnotherHostsRowCanStart()
     QVERIFY(loadedAt.value(QStringLiteral("http://a/3")) - loadedAt.value(QStringLiteral("http://a/2")) >= 140);
     QCOMPARE(queue.summary().saved, 4);
 
+    // However far behind the rows of a waiting host it is listed.
+    Harness far;
+    for (int i = 1; i <= 20; ++i)
+        far.add(QStringLiteral("http://a/%1").arg(i), QStringLiteral("a"));
+    far.add(QStringLiteral("http://b/1"), QStringLiteral("b1"));
+    RowQueue farQueue({&far.first, &far.second}, far.pump, far, far.output, far);
+    farQueue.setHostWait(30);
+    farQueue.run();
+    // The first page, free again while a/2 waits, takes b/1 from the end of the list.
+    QCOMPARE(far.first.navigated.mid(0, 2), (QStringList{QStringLiteral("http://a/1"), QStringLiteral("http://b/1")}));
+    QCOMPARE(farQueue.summary().saved, 21);
+
     // The wait runs from when a load's document request left, not from its start.
     Harness late;
     late.add(QStringLiteral("http://a/1"), QStringLiteral("a1"), 1 << 30);
