@@ -4,6 +4,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 // Rows taken from the state at a time.
@@ -79,8 +81,14 @@ bool CrawlFrontier::overHostLimit(const CrawlState::Entry &entry)
         return false;
     const QString host = CrawlAddress::hostOf(entry.address);
     auto pages = m_pagesOfHost.find(host);
-    if (pages == m_pagesOfHost.end())
-        pages = m_pagesOfHost.insert(host, m_state.takenOfHost(host) - 1); // this entry is taken already
+    if (pages == m_pagesOfHost.end()) {
+        // The state counts the entries taken with this one as loading already.
+        const auto ofHost = [&host](const CrawlState::Entry &taken) {
+            return CrawlAddress::hostOf(taken.address) == host;
+        };
+        const qint64 takenNow = 1 + std::count_if(m_taken.begin(), m_taken.end(), ofHost);
+        pages = m_pagesOfHost.insert(host, m_state.takenOfHost(host) - takenNow);
+    }
     if (*pages < m_settings.maxPagesPerHost) {
         ++*pages;
         return false;
