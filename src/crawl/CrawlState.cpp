@@ -14,9 +14,10 @@
 //   indexes    addresses_queue (status, id), addresses_host (host, status)
 #include "crawl/CrawlState.h"
 
+#include "crawl/CrawlAddress.h"
+
 #include <QDateTime>
 #include <QFile>
-#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -414,7 +415,7 @@ QList<CrawlState::Found> CrawlState::add(const QList<Found> &found, int depth, c
             const ResetLater reset(m_insert.get());
             bindText(m_insert.get(), 1, one.address);
             bindText(m_insert.get(), 2, one.listed, true);
-            bindText(m_insert.get(), 3, QUrl(one.address).host(), true);
+            bindText(m_insert.get(), 3, CrawlAddress::hostOf(one.address), true);
             sqlite3_bind_int(m_insert.get(), 4, depth);
             bindText(m_insert.get(), 5, foundOn, true);
             sqlite3_bind_text(m_insert.get(), 6, StatusNames[size_t(one.status)], -1, SQLITE_STATIC);

@@ -161,6 +161,13 @@ void TestCrawlFrontier::limitsCountEveryRunAndEachHost()
              (QStringList{QStringLiteral("http://a/1"), QStringLiteral("http://a/2"), QStringLiteral("http://b/1"),
                           QStringLiteral("http://a/3")}));
     QCOMPARE(crawl.frontier->counts().overHostLimit, 2);
+    // An IDN host is counted in one form, the state's and the limit's.
+    Crawl idn(settings);
+    idn.frontier->addStart(QStringLiteral("http://b\u00fccher.de/1"));
+    idn.frontier->addStart(QStringLiteral("http://b\u00fccher.de/2"));
+    idn.frontier->addStart(QStringLiteral("http://b\u00fccher.de/3"));
+    idn.frontier->addStart(QStringLiteral("http://b\u00fccher.de/4"));
+    QCOMPARE(idn.take().size(), 3);
     crawl.save(QStringLiteral("http://a/1"));
     crawl.save(QStringLiteral("http://a/2"));
 
