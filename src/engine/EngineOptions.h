@@ -68,6 +68,9 @@ struct EngineOptions {
 
     // Each loaded page answers its links too (PageOutcome::links), for a crawl.
     bool collectLinks = false;
+    // Rows may be loaded with validators (IPage::loadIfChanged): the main
+    // document is paused at its request stage to take them.
+    bool conditionalLoads = false;
 
     // Resource types refused at the request stage (the favicon is never fetched).
     enum BlockedResource {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PageOutcome.h"
+#include "engine/PageValidators.h"
 
 #include <QString>
 
@@ -22,6 +23,14 @@ public:
     {
         Q_UNUSED(capBytes)
         load(address);
+    }
+    // Starts loading the row as load() does, its main document asked for only
+    // if it changed since `validators` (If-None-Match, If-Modified-Since); an
+    // answer 304 ends the row at once as `notModified`, nothing rendered.
+    virtual void loadIfChanged(const QString &row, const PageValidators &validators)
+    {
+        Q_UNUSED(validators)
+        load(row);
     }
     // True once the row's outcome is known.
     virtual bool isDone() const = 0;

@@ -23,6 +23,11 @@ struct PageOutcome {
     QString title; // the document's (or the article's) title
     QString lang; // the document's language, as its root element says
     int httpStatus = 0; // of the main document; 0 when it came by no HTTP answer
+    QString etag; // of the main document's answer, as sent; empty when none
+    QString lastModified; // of the main document's answer, as sent; empty when none
+    // The server answered 304 to the row's validators: nothing was loaded or
+    // rendered, the content is empty and the outcome is no failure.
+    bool notModified = false;
     QString contentType; // of the main document, as its server named it
     QString note; // a remark on a saved page ("load incomplete"), or empty
     bool mainContentFallback = false; // asked for the article, the page had none
