@@ -44,6 +44,8 @@ void DocumentAnswer::takeResponse(const QJsonObject &params)
     m_requestId = requestId;
     m_outcome = PageOutcome();
     m_outcome.httpStatus = status;
+    m_outcome.etag = ProtocolHeaders::ofPausedResponse(params, QLatin1String("etag"));
+    m_outcome.lastModified = ProtocolHeaders::ofPausedResponse(params, QLatin1String("last-modified"));
     m_outcome.finalUrl = params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString();
     take(kind);
     if (!m_busy)
@@ -148,6 +150,8 @@ void DocumentAnswer::fail(const QString &reason)
     PageOutcome outcome = PageOutcome::failedWith(reason);
     outcome.httpStatus = m_outcome.httpStatus;
     outcome.contentType = m_outcome.contentType;
+    outcome.etag = m_outcome.etag;
+    outcome.lastModified = m_outcome.lastModified;
     m_outcome = outcome;
     finish();
 }

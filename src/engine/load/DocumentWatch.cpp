@@ -154,6 +154,9 @@ void DocumentWatch::onResponse(const QJsonObject &params)
                             response.value(QStringLiteral("statusText")).toString(), hasAttachmentHeader(headers),
                             contentLength(headers), retryAfter(headers),
                             response.value(QStringLiteral("mimeType")).toString());
+    m_load.documentValidators(requestId,
+                              {ProtocolHeaders::value(headers, QLatin1String("etag")),
+                               ProtocolHeaders::value(headers, QLatin1String("last-modified"))});
     update();
 }
 

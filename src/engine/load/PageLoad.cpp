@@ -47,6 +47,11 @@ void PageLoad::documentResponse(const QString &requestId, int status, const QStr
     update();
 }
 
+void PageLoad::documentValidators(const QString &requestId, const PageValidators &validators)
+{
+    m_documents[requestId].validators = validators;
+}
+
 void PageLoad::documentAttachment(const QString &requestId)
 {
     m_documents[requestId].attachment = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PageValidators.h"
+
 #include <QHash>
 #include <QString>
 
@@ -19,6 +21,8 @@ public:
 
     void documentResponse(const QString &requestId, int status, const QString &statusText, bool attachment,
                           qint64 contentLength, int retryAfterMs = -1, const QString &mimeType = {});
+    // The answer's ETag and Last-Modified, as sent.
+    void documentValidators(const QString &requestId, const PageValidators &validators);
     void documentData(const QString &requestId, qint64 bytes);
     // The document's raw headers name it an attachment (they may come alone, for a download).
     void documentAttachment(const QString &requestId);
@@ -45,6 +49,7 @@ public:
     int httpStatus() const { return current().status; }
     const QString &contentType() const { return current().mimeType; }
     int retryAfterMs() const { return current().retryAfterMs; }
+    const PageValidators &validators() const { return current().validators; }
     // Whether the failure may pass on another try.
     bool mayPass() const;
 
@@ -64,6 +69,7 @@ private:
         bool loaded = false;
         bool stopped = false;
         int retryAfterMs = -1;
+        PageValidators validators;
     };
 
     const Document &current() const;
