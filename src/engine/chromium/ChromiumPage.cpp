@@ -61,6 +61,7 @@ ChromiumPage::ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser
     connect(&m_session, &PageSession::ready, this, &ChromiumPage::proceed);
     connect(&m_interception, &RequestInterception::mainDocumentResponse, &m_answer, &DocumentAnswer::takeResponse);
     connect(&m_interception, &RequestInterception::redirectRefused, this, &ChromiumPage::onRedirectRefused);
+    connect(&m_interception, &RequestInterception::notModified, this, &ChromiumPage::onNotModified);
     connect(&m_answer, &DocumentAnswer::taken, this, &ChromiumPage::onAnswerTaken);
     connect(&m_answer, &DocumentAnswer::done, this, &ChromiumPage::onAnswer);
     connect(&m_session, &PageSession::lost, this, &ChromiumPage::onLost);
@@ -108,7 +109,12 @@ void ChromiumPage::loadBody(const QString &address, qint64 capBytes)
     start(address, true, capBytes);
 }
 
-void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes)
+void ChromiumPage::loadIfChanged(const QString &row, const PageValidators &validators)
+{
+    start(row, false, 0, validators);
+}
+
+void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes, const PageValidators &validators)
 {
     stopTimers();
     m_outcome = PageOutcome();
@@ -123,6 +129,7 @@ void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes)
         return;
     }
     m_address = address.url;
+    m_validators = validators;
     m_answer.setRawBody(rawBody, capBytes);
     if (m_answer.takeFile(m_address) || !ensureBrowser())
         return;
@@ -181,7 +188,7 @@ void ChromiumPage::navigate()
         m_timings.navigate = m_rowClock.elapsed();
         m_watch.begin(m_session.targetId());
         m_settle.begin(m_session.targetId());
-        m_interception.begin(m_address, m_session.targetId());
+        m_interception.begin(m_address, m_session.targetId(), m_validators);
         m_limit.start(m_options.pageLimitMs);
         m_limitDeadline.setRemainingTime(m_options.pageLimitMs);
         sendNavigate();
@@ -311,6 +318,20 @@ void ChromiumPage::onRedirectRefused(const QString &reason)
     complete();
 }
 
+void ChromiumPage::onNotModified(const QString &url, const PageValidators &answered)
+{
+    if (!rowActive())
+        return;
+    m_timings.response = m_rowClock.elapsed();
+    m_outcome = PageOutcome();
+    m_outcome.notModified = true;
+    m_outcome.httpStatus = 304;
+    m_outcome.finalUrl = url;
+    m_outcome.etag = answered.etag;
+    m_outcome.lastModified = answered.lastModified;
+    complete();
+}
+
 void ChromiumPage::onLimit()
 {
     if (m_phase != Phase::Loading && m_phase != Phase::Answering)
@@ -428,6 +449,8 @@ void ChromiumPage::fillDocument()
 {
     m_outcome.httpStatus = m_watch.load().httpStatus();
     m_outcome.contentType = m_watch.load().contentType();
+    m_outcome.etag = m_watch.load().validators().etag;
+    m_outcome.lastModified = m_watch.load().validators().lastModified;
 }
 
 void ChromiumPage::complete()

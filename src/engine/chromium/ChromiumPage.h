@@ -39,6 +39,7 @@ public:
 
     void load(const QString &row) override;
     void loadBody(const QString &address, qint64 capBytes = 0) override;
+    void loadIfChanged(const QString &row, const PageValidators &validators) override;
     bool isDone() const override { return m_phase == Phase::Done; }
     PageOutcome takeOutcome() override;
     qint64 requestedAtMs() const override { return m_watch.requestedAtMs(); }
@@ -52,7 +53,7 @@ private:
     enum class Phase { Idle, WaitingForPage, Loading, Answering, Settling, TakingText, Done };
 
     ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser *shared, QObject *parent);
-    void start(const QString &row, bool rawBody, qint64 capBytes);
+    void start(const QString &row, bool rawBody, qint64 capBytes, const PageValidators &validators = {});
     bool ensureBrowser();
     void proceed();
     void navigate();
@@ -68,6 +69,7 @@ private:
     void onAnswerTaken();
     void onAnswer(const PageOutcome &outcome);
     void onRedirectRefused(const QString &reason);
+    void onNotModified(const QString &url, const PageValidators &answered);
     void onLimit();
     void onStageLimit();
     void startSettle();
@@ -98,6 +100,7 @@ private:
 
     Phase m_phase = Phase::Idle;
     QString m_address;
+    PageValidators m_validators; // the row's, sent with its main document
     PageOutcome m_outcome;
     PageTimings m_timings;
 

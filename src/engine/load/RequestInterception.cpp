@@ -70,6 +70,21 @@ QJsonArray withHeaders(const QJsonObject &headers, const QList<std::pair<QString
     return merged;
 }
 
+// The extra headers with the validators' conditions in place of those of their names.
+QList<std::pair<QString, QString>> withConditions(QList<std::pair<QString, QString>> headers,
+                                                  const PageValidators &validators)
+{
+    const auto put = [&headers](const QString &name, const QString &value) {
+        if (value.isEmpty())
+            return;
+        headers.removeIf([&name](const auto &header) { return header.first.compare(name, Qt::CaseInsensitive) == 0; });
+        headers.append({name, value});
+    };
+    put(QStringLiteral("If-None-Match"), validators.etag);
+    put(QStringLiteral("If-Modified-Since"), validators.lastModified);
+    return headers;
+}
+
 // Where a paused redirect response of the request leads, or empty.
 QString redirectTarget(const QJsonObject &params)
 {
@@ -118,27 +133,32 @@ QJsonObject RequestInterception::enableParams(const EngineOptions &options)
                 patterns.append(pattern(QLatin1String(type.resourceType), "Request"));
         }
         patterns.append(pattern(QStringLiteral("Other"), "Request")); // the favicon
-        // Authentication is asked of requests paused before they leave.
-        if (answersAuth(options))
+        // Authentication is asked of requests paused before they leave, and
+        // validators are added to them.
+        if (answersAuth(options) || options.conditionalLoads)
             patterns.append(pattern(Document, "Request"));
     }
     patterns.append(pattern(Document, "Response"));
     return {{QStringLiteral("patterns"), patterns}, {QStringLiteral("handleAuthRequests"), answersAuth(options)}};
 }
 
-void RequestInterception::begin(const QString &address, const QString &frameId)
+void RequestInterception::begin(const QString &address, const QString &frameId, const PageValidators &validators)
 {
     ++m_rows;
     m_frameId = frameId;
     m_ownOrigin = originOf(QUrl(address));
     m_authAnswered.clear();
     m_withheldFrom.clear();
+    m_validators = m_options.conditionalLoads ? validators : PageValidators();
+    m_validated.clear();
 }
 
 void RequestInterception::end()
 {
     m_frameId.clear();
     m_ownOrigin.clear();
+    m_validators = {};
+    m_validated.clear();
 }
 
 void RequestInterception::onPaused(const QJsonObject &params)
@@ -154,7 +174,6 @@ void RequestInterception::onRequest(const QString &requestId, const QJsonObject 
 {
     const QString type = params.value(QStringLiteral("resourceType")).toString();
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
-    const QUrl url(request.value(QStringLiteral("url")).toString());
     if (isBlocked(m_options, type) || isFavicon(type, request)) {
         m_session.send(QStringLiteral("Fetch.failRequest"),
                        {{QStringLiteral("requestId"), requestId},
@@ -162,15 +181,36 @@ void RequestInterception::onRequest(const QString &requestId, const QJsonObject 
         return;
     }
     QJsonObject answer{{QStringLiteral("requestId"), requestId}};
-    if (!m_options.headers.isEmpty() && isOwnOrigin(url))
+    const QList<std::pair<QString, QString>> extra = extraHeaders(requestId, params);
+    if (!extra.isEmpty())
         answer.insert(QStringLiteral("headers"),
-                      withHeaders(request.value(QStringLiteral("headers")).toObject(), m_options.headers));
+                      withHeaders(request.value(QStringLiteral("headers")).toObject(), extra));
     m_session.send(QStringLiteral("Fetch.continueRequest"), answer);
+}
+
+// The headers the request gets besides its own: those of the options, and the
+// validators for the row's main document, for the row's own origin only.
+QList<std::pair<QString, QString>> RequestInterception::extraHeaders(const QString &requestId,
+                                                                     const QJsonObject &params)
+{
+    // A redirect's next leg may come under the same id: only a leg sent with them counts.
+    m_validated.remove(requestId);
+    if (!isOwnOrigin(requestUrl(params)))
+        return {};
+    if (m_validators.isEmpty() || !isMainDocument(params))
+        return m_options.headers;
+    m_validated.insert(requestId);
+    return withConditions(m_options.headers, m_validators);
 }
 
 void RequestInterception::onResponse(const QString &requestId, const QJsonObject &params)
 {
     if (isMainDocument(params) && params.contains(QStringLiteral("responseStatusCode"))) {
+        if (takeNotModified(requestId, params))
+            return;
+        // The row's document is answered: a navigation the page makes itself asks plainly.
+        if (redirectTarget(params).isEmpty())
+            m_validators = {};
         if (!checkRedirect(requestId, params))
             Q_EMIT mainDocumentResponse(params);
         return;
@@ -204,6 +244,23 @@ bool RequestInterception::checkRedirect(const QString &requestId, const QJsonObj
         if (rowGoesOn)
             Q_EMIT self->redirectRefused(refusal);
     });
+    return true;
+}
+
+// Ends the row's main document at a 304 its validators earned, before the
+// browser sees it: false for any other answer.
+bool RequestInterception::takeNotModified(const QString &requestId, const QJsonObject &params)
+{
+    if (params.value(QStringLiteral("responseStatusCode")).toInt() != 304 || !m_validated.contains(requestId))
+        return false;
+    m_validators = {};
+    m_validated.clear();
+    m_session.send(
+        QStringLiteral("Fetch.failRequest"),
+        {{QStringLiteral("requestId"), requestId}, {QStringLiteral("errorReason"), QStringLiteral("Aborted")}});
+    Q_EMIT notModified(params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString(),
+                       {ProtocolHeaders::ofPausedResponse(params, QLatin1String("etag")),
+                        ProtocolHeaders::ofPausedResponse(params, QLatin1String("last-modified"))});
     return true;
 }
 

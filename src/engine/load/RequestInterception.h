@@ -2,6 +2,7 @@
 
 #include "engine/EngineOptions.h"
 #include "engine/IPage.h"
+#include "engine/PageValidators.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -18,8 +19,10 @@ class QUrl;
 // address as listed; a redirect elsewhere does not take them), answers HTTP
 // authentication for that origin and for the proxy (each request once), asks the
 // redirect check, when there is one, before the main document follows a
-// redirect, and hands the row's main document on at its response. Every request
-// it pauses is answered, between rows too.
+// redirect, sends the row's validators with its main document's requests to
+// its own origin (with conditional loads) and ends the row's main document at a
+// 304 they earn, and hands it on at any other response. Every request it pauses
+// is answered, between rows too.
 class RequestInterception : public QObject
 {
     Q_OBJECT
@@ -30,8 +33,9 @@ public:
     // The parameters of the one Fetch.enable of a page session with these options.
     static QJsonObject enableParams(const EngineOptions &options);
 
-    // A row navigates main frame `frameId` to `address`, whose origin is the row's own.
-    void begin(const QString &address, const QString &frameId);
+    // A row navigates main frame `frameId` to `address`, whose origin is the row's
+    // own, its main document asked for only if it changed since `validators`.
+    void begin(const QString &address, const QString &frameId, const PageValidators &validators = {});
     // The row ended: nothing is the row's own any more.
     void end();
     // The origins whose authentication challenges the row's credentials were
@@ -45,6 +49,9 @@ Q_SIGNALS:
     // The redirect check refused where the row's main document was redirected to;
     // the request is ended.
     void redirectRefused(const QString &reason);
+    // The row's main document at `url` was answered 304 to its validators, with
+    // these validators of its own; the request is ended.
+    void notModified(const QString &url, const PageValidators &answered);
 
 private:
     void onPaused(const QJsonObject &params);
@@ -52,6 +59,8 @@ private:
     void onResponse(const QString &requestId, const QJsonObject &params);
     void onAuthRequired(const QJsonObject &params);
     bool checkRedirect(const QString &requestId, const QJsonObject &params);
+    bool takeNotModified(const QString &requestId, const QJsonObject &params);
+    QList<std::pair<QString, QString>> extraHeaders(const QString &requestId, const QJsonObject &params);
     bool isMainDocument(const QJsonObject &params) const;
     bool isOwnOrigin(const QUrl &url) const;
 
@@ -61,6 +70,8 @@ private:
     QString m_ownOrigin; // of the row's address: nothing else gets its headers or credentials
     QSet<QString> m_authAnswered; // requests given credentials
     QStringList m_withheldFrom;
+    PageValidators m_validators; // until the row's main document is answered
+    QSet<QString> m_validated; // requests sent with the validators
     IPage::RedirectCheck m_redirectCheck;
     quint64 m_rows = 0; // rows begun: a late answer to an earlier row's check ends its request
 };
