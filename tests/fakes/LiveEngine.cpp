@@ -9,13 +9,23 @@ QByteArray html(const QByteArray &body, const QByteArray &head)
     return "<!DOCTYPE html><html><head><meta charset=utf-8>" + head + "</head><body>" + body + "</body></html>";
 }
 
-PageOutcome loadRow(IPage &page, QtEventPump &pump, const QString &row, int limitMs)
+namespace {
+
+// Waits for the row the page is loading and takes its outcome; gives up after `limitMs`.
+PageOutcome awaitRow(IPage &page, QtEventPump &pump, int limitMs)
 {
-    page.load(row);
     const QDeadlineTimer deadline(limitMs);
     while (!page.isDone() && !deadline.hasExpired())
         pump.waitForEvents(1000);
     return page.takeOutcome();
+}
+
+} // namespace
+
+PageOutcome loadRow(IPage &page, QtEventPump &pump, const QString &row, int limitMs)
+{
+    page.load(row);
+    return awaitRow(page, pump, limitMs);
 }
 
 LiveEngine::LiveEngine(const EngineOptions &options) : browser(process, options), page(browser)
@@ -30,5 +40,16 @@ LiveEngine::~LiveEngine()
 
 PageOutcome LiveEngine::load(const QString &row)
 {
-    return loadRow(page, pump, row, std::max(EngineOptions().longestRowMs(), browser.options().longestRowMs()));
+    return loadRow(page, pump, row, rowLimitMs());
+}
+
+PageOutcome LiveEngine::loadIfChanged(const QString &row, const PageValidators &validators)
+{
+    page.loadIfChanged(row, validators);
+    return awaitRow(page, pump, rowLimitMs());
+}
+
+int LiveEngine::rowLimitMs() const
+{
+    return std::max(EngineOptions().longestRowMs(), browser.options().longestRowMs());
 }

@@ -25,6 +25,8 @@ public:
 
     // Loads the row within the longest a row may take, by its options or the default ones.
     PageOutcome load(const QString &row);
+    // Loads the row as load() does, with the validators of its last save.
+    PageOutcome loadIfChanged(const QString &row, const PageValidators &validators);
     // Ends the page and with it the engine, its whole process group.
     void shutdown() { page.shutdown(); }
 
@@ -32,4 +34,7 @@ public:
     ChromiumBrowser browser;
     ChromiumPage page;
     QtEventPump pump;
+
+private:
+    int rowLimitMs() const;
 };

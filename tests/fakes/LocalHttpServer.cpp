@@ -3,6 +3,18 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+namespace {
+
+// The request names the reply's validators: If-None-Match, else If-Modified-Since.
+bool isUnchanged(const LocalHttpServer::Reply &reply, const QHash<QByteArray, QByteArray> &headers)
+{
+    if (headers.contains("if-none-match"))
+        return !reply.etag.isEmpty() && headers.value("if-none-match") == reply.etag;
+    return !reply.lastModified.isEmpty() && headers.value("if-modified-since") == reply.lastModified;
+}
+
+} // namespace
+
 LocalHttpServer::LocalHttpServer(QObject *parent) : QObject(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::onConnection);
@@ -103,6 +115,19 @@ void LocalHttpServer::answer(QTcpSocket *socket, const QString &path)
         reply.headers += "WWW-Authenticate: Basic realm=\"test\"\r\n";
         reply.body = "<html><body>who are you</body></html>";
     }
+    if (reply.status == 200 && isUnchanged(reply, m_headers.value(path))) {
+        ++m_notModified[path];
+        QByteArray head = "HTTP/1.1 304 Not Modified\r\n";
+        if (!reply.etag.isEmpty())
+            head += "ETag: " + reply.etag + "\r\n";
+        socket->write(head + "Connection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
+    if (reply.status == 200 && !reply.etag.isEmpty())
+        reply.headers += "ETag: " + reply.etag + "\r\n";
+    if (reply.status == 200 && !reply.lastModified.isEmpty())
+        reply.headers += "Last-Modified: " + reply.lastModified + "\r\n";
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " X\r\n";
     head += "Content-Type: " + reply.contentType + "\r\n";
     if (!reply.location.isEmpty())

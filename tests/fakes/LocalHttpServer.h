@@ -26,6 +26,10 @@ public:
         int failFirst = 0; // the first hits answer 503 with "Retry-After: 1"
         QByteArray authorization; // when set, requests without this Authorization get 401 and a Basic challenge
         bool noLength = false; // no Content-Length: the body ends with the connection
+        // Sent as ETag and Last-Modified with a 200; a request that names them
+        // (If-None-Match, else If-Modified-Since) gets 304 Not Modified.
+        QByteArray etag{};
+        QByteArray lastModified{};
     };
 
     explicit LocalHttpServer(QObject *parent = nullptr);
@@ -37,6 +41,8 @@ public:
     void route(const QString &path, const Reply &reply);
     void page(const QString &path, const QByteArray &html);
     int hits(const QString &path) const { return m_hits.value(path); }
+    // How many requests for the path were answered 304 Not Modified.
+    int notModified(const QString &path) const { return m_notModified.value(path); }
     // The head lines of the last request for the path (lower-case name, value).
     QHash<QByteArray, QByteArray> lastHeaders(const QString &path) const { return m_headers.value(path); }
     // How many requests for the path carried the header (lower-case name).
@@ -51,6 +57,7 @@ private:
     QTcpServer m_server;
     QHash<QString, Reply> m_routes;
     QHash<QString, int> m_hits;
+    QHash<QString, int> m_notModified;
     QHash<QString, QHash<QByteArray, QByteArray>> m_headers;
     QHash<QString, QHash<QByteArray, int>> m_headerHits;
     QHash<QTcpSocket *, QByteArray> m_pending;

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void everyAnswerGetsItsOwnTextOrAFailure();
     void blockedTypesAndTheFaviconNeverLeave();
     void headersAndCredentialsGoOnlyToTheRowsOwnOrigin();
+    void unchangedDocumentsEndAt304Unrendered();
 
 private:
     PageOutcome load(const QString &row) { return m_engine->load(row); }
@@ -332,6 +334,109 @@ void TestPageAnswers::headersAndCredentialsGoOnlyToTheRowsOwnOrigin()
     QVERIFY(m_other.hits(QStringLiteral("/secret")) >= 2);
     QCOMPARE(m_other.hitsWith(QStringLiteral("/secret"), "authorization"), 0);
     QCOMPARE(m_server.hitsWith(QStringLiteral("/secret"), "authorization"), 2);
+}
+
+void TestPageAnswers::unchangedDocumentsEndAt304Unrendered()
+{
+    const QString etag = QStringLiteral("W/\"v2\"");
+    const QString modified = QStringLiteral("Wed, 01 Jan 2025 00:00:00 GMT");
+    LocalHttpServer::Reply kept =
+        reply("text/html", html("<p>kept</p><img src=/kept.png><script src=/kept.js></script>"));
+    kept.etag = etag.toUtf8();
+    kept.lastModified = modified.toUtf8();
+    m_server.route("/kept", kept);
+    m_other.route("/kept", kept);
+    kept = reply("text/plain", "kept text");
+    kept.etag = etag.toUtf8();
+    m_server.route("/kept.txt", kept);
+    m_server.route("/kept.js", reply("text/javascript", "0"));
+    m_other.route("/kept.js", reply("text/javascript", "0"));
+    LocalHttpServer::Reply moved;
+    moved.status = 302;
+    moved.location = "/kept";
+    m_server.route("/moved", moved);
+    moved.location = m_other.url("/kept").toUtf8();
+    m_server.route("/away", moved);
+    setOptions([](EngineOptions &options) { options.conditionalLoads = true; });
+
+    struct Case {
+        const char *name;
+        QString row;
+        std::optional<PageValidators> validators; // none: a plain load
+        QString content; // empty: ended at 304, nothing rendered
+        QString finalUrl;
+        QString lastModified;
+        bool scripts; // the page's script was asked for
+    };
+    const QList<Case> cases{
+        {"plain", m_server.url("/kept"), {}, QStringLiteral("kept"), m_server.url("/kept"), modified, true},
+        {"current etag", m_server.url("/kept"), PageValidators{etag, {}}, {}, m_server.url("/kept"), {}, false},
+        // The row after a 304 loads as any other.
+        {"stale etag, same date", m_server.url("/kept"), PageValidators{QStringLiteral("W/\"v1\""), modified},
+         QStringLiteral("kept"), m_server.url("/kept"), modified, true},
+        {"date alone", m_server.url("/kept"), PageValidators{{}, modified}, {}, m_server.url("/kept"), {}, false},
+        {"redirect within the origin",
+         m_server.url("/moved"),
+         PageValidators{etag, {}},
+         {},
+         m_server.url("/kept"),
+         {},
+         false},
+        {"redirect to another origin", m_server.url("/away"), PageValidators{etag, modified}, QStringLiteral("kept"),
+         m_other.url("/kept"), modified, true},
+        {"text answer",
+         m_server.url("/kept.txt"),
+         {},
+         QStringLiteral("kept text"),
+         m_server.url("/kept.txt"),
+         {},
+         false},
+        {"text answer unchanged",
+         m_server.url("/kept.txt"),
+         PageValidators{etag, {}},
+         {},
+         m_server.url("/kept.txt"),
+         {},
+         false},
+    };
+    for (const Case &test : cases) {
+        const int scripts = m_server.hits(QStringLiteral("/kept.js")) + m_other.hits(QStringLiteral("/kept.js"));
+        const PageOutcome outcome =
+            test.validators ? m_engine->loadIfChanged(test.row, *test.validators) : load(test.row);
+        QVERIFY2(!outcome.failed(), test.name);
+        const bool unchanged = test.content.isEmpty();
+        QVERIFY2(outcome.notModified == unchanged, test.name);
+        QCOMPARE(outcome.httpStatus, unchanged ? 304 : 200);
+        QCOMPARE(outcome.content, test.content);
+        QCOMPARE(outcome.finalUrl, test.finalUrl);
+        QCOMPARE(outcome.etag, etag);
+        QCOMPARE(outcome.lastModified, test.lastModified);
+        if (unchanged)
+            QVERIFY2(outcome.timings.response >= 0 && outcome.timings.loaded < 0, test.name);
+        const int scriptsNow = m_server.hits(QStringLiteral("/kept.js")) + m_other.hits(QStringLiteral("/kept.js"));
+        QVERIFY2((scriptsNow > scripts) == test.scripts, test.name);
+    }
+    // The server said 304 each time, and the validators went only with the row's main document to its origin.
+    QCOMPARE(m_server.notModified(QStringLiteral("/kept")), 3);
+    QCOMPARE(m_server.notModified(QStringLiteral("/kept.txt")), 1);
+    QCOMPARE(m_server.hitsWith(QStringLiteral("/moved"), "if-none-match"), 1);
+    QCOMPARE(m_server.hitsWith(QStringLiteral("/away"), "if-modified-since"), 1);
+    for (const QByteArray &header : {QByteArray("if-none-match"), QByteArray("if-modified-since")}) {
+        QCOMPARE(m_other.hitsWith(QStringLiteral("/kept"), header), 0);
+        QCOMPARE(m_server.hitsWith(QStringLiteral("/kept.js"), header), 0);
+        QCOMPARE(m_server.hitsWith(QStringLiteral("/kept.png"), header), 0);
+    }
+
+    // With the extra headers, both go; without conditional loads, none do.
+    setOptions([](EngineOptions &options) { options.headers = {{QStringLiteral("X-Row"), QStringLiteral("1")}}; });
+    QVERIFY(m_engine->loadIfChanged(m_server.url("/kept"), {etag, {}}).notModified);
+    QCOMPARE(m_server.lastHeaders(QStringLiteral("/kept")).value("x-row"), QByteArray("1"));
+    setOptions([](EngineOptions &options) {
+        options.headers.clear();
+        options.conditionalLoads = false;
+    });
+    QCOMPARE(m_engine->loadIfChanged(m_server.url("/kept"), {etag, modified}).content, QStringLiteral("kept"));
+    QCOMPARE(m_server.notModified(QStringLiteral("/kept")), 4);
 }
 
 QTEST_MAIN(TestPageAnswers)
