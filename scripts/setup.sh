@@ -10,7 +10,7 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-liberation
   iputils-ping python3
   poppler-utils libnss3-tools
-  libsqlite3-dev
+  libsqlite3-dev libdtl-dev
 )
 
 # The package's tools; the tests also validate what it installs.

@@ -124,7 +124,7 @@ IRowSource::Answer BatchRowSource::nextListed(ListedRow &row)
     m_listsRead = true;
     if (!m_webRows || m_failed)
         return Answer::End;
-    const Answer answer = m_webRows->next(row.text, row.failure);
+    const Answer answer = m_webRows->next(row.text, row.failure, &row.lastModified);
     if (answer != Answer::End)
         return answer;
     if (!m_webRows->error().isEmpty()) {

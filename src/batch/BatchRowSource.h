@@ -4,6 +4,7 @@
 #include "capture/IRowSource.h"
 #include "capture/NameTemplate.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -85,6 +86,7 @@ private:
     struct ListedRow {
         QString text;
         QString failure;
+        QDateTime lastModified; // a sitemap's <lastmod>, or null
     };
     // The next row of the lists, then of the sitemaps and feeds.
     Answer nextListed(ListedRow &row);

@@ -6,6 +6,10 @@
 #include "engine/PageAddress.h"
 
 #include <QRegularExpression>
+#include <QStringList>
+#include <QTimeZone>
+
+#include <utility>
 
 namespace {
 
@@ -37,6 +41,11 @@ struct SitemapReader::File {
     bool rootRead = false;
     int depth = 1; // in the XML: 1 is the root, 2 its entries, 3 an entry's <loc>
     bool index = false;
+    // The addresses of the entry being read, and its <lastmod>; then, at its end, those to give.
+    QStringList entryAddresses;
+    QDateTime entryModified;
+    QStringList ready;
+    QDateTime readyModified;
     qint64 entries = 0;
     qint64 over = 0;
     QString firstOver;
@@ -53,6 +62,26 @@ bool looksLikeXml(const QByteArray &body)
             return false;
     }
     return false;
+}
+
+// A W3C datetime with at least a day, in UTC: "2024-05-01", "2024-05-01T10:00Z",
+// "2024-05-01T10:00:00.5+02:00"; null for any other text.
+QDateTime w3cDateTime(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})"
+                                                        "(?:T(\\d{2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d+))?)?"
+                                                        "(?:(Z)|([+-])(\\d{2}):(\\d{2})))?$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return {};
+    const auto number = [&match](int group) { return match.capturedView(group).toInt(); };
+    const QDate date(number(1), number(2), number(3));
+    const QString fraction = match.captured(7).leftJustified(3, QLatin1Char('0'), true);
+    const QTime time(number(4), number(5), number(6), fraction.toInt());
+    if (!date.isValid() || !time.isValid() || number(10) > 23 || number(11) > 59)
+        return {};
+    const int offset = (number(10) * 60 + number(11)) * 60 * (match.capturedView(9) == QLatin1String("-") ? -1 : 1);
+    return QDateTime(date, time, QTimeZone::utc()).addSecs(-offset).toUTC();
 }
 
 // A page that was asked for as a sitemap: by its content type, its start or its root element.
@@ -158,8 +187,9 @@ bool SitemapReader::nextTextEntry(File &file, QString &entry)
     return false;
 }
 
-// The next <loc> of the file's <url> (or, in an index, <sitemap>) elements.
-bool SitemapReader::nextEntry(File &file, QString &entry)
+// The next <loc> of the file's <url> (or, in an index, <sitemap>) elements,
+// given once its element is read, with the element's <lastmod>.
+bool SitemapReader::nextEntry(File &file, QString &entry, QDateTime &lastModified)
 {
     if (!file.xml)
         return nextTextEntry(file, entry);
@@ -186,10 +216,13 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
         }
     }
     int &depth = file.depth;
-    while (!xml.atEnd()) {
+    while (file.ready.isEmpty() && !xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (token == QXmlStreamReader::EndElement) {
-            --depth;
+            if (--depth == 1) {
+                file.ready.swap(file.entryAddresses);
+                file.readyModified = std::exchange(file.entryModified, {});
+            }
             continue;
         }
         if (token != QXmlStreamReader::StartElement)
@@ -205,7 +238,11 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
                 continue;
             }
             if (!entry.isEmpty())
-                return true;
+                file.entryAddresses.append(entry);
+            continue;
+        }
+        if (depth == 2 && xml.name() == QLatin1String("lastmod") && !file.index) {
+            file.entryModified = w3cDateTime(xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed());
             continue;
         }
         if (++depth > 2) {
@@ -214,6 +251,16 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
             --depth;
         }
     }
+    // A file that ends within an entry still gives the addresses read.
+    if (file.ready.isEmpty()) {
+        file.ready.swap(file.entryAddresses);
+        file.readyModified = std::exchange(file.entryModified, {});
+    }
+    if (!file.ready.isEmpty()) {
+        entry = file.ready.takeFirst();
+        lastModified = file.readyModified;
+        return true;
+    }
     if (xml.hasError())
         m_error = QStringLiteral("cannot read sitemap %1: %2 (line %3)")
                       .arg(file.address, xml.errorString())
@@ -221,7 +268,7 @@ bool SitemapReader::nextEntry(File &file, QString &entry)
     return false;
 }
 
-IRowSource::Answer SitemapReader::next(QString &address, QString &failure)
+IRowSource::Answer SitemapReader::next(QString &address, QString &failure, QDateTime *lastModified)
 {
     using Answer = IRowSource::Answer;
     if (!m_error.isEmpty())
@@ -242,7 +289,8 @@ IRowSource::Answer SitemapReader::next(QString &address, QString &failure)
             return Answer::End;
         File &file = *m_files.back();
         QString entry;
-        if (!nextEntry(file, entry)) {
+        QDateTime modified;
+        if (!nextEntry(file, entry, modified)) {
             if (!m_error.isEmpty())
                 return Answer::End;
             close();
@@ -272,6 +320,8 @@ IRowSource::Answer SitemapReader::next(QString &address, QString &failure)
         } else if (!allowed(url, file)) {
             failure = QStringLiteral("not an http or https address, in sitemap %1").arg(file.address);
         }
+        if (lastModified)
+            *lastModified = modified;
         ++m_rowsGiven;
         return Answer::Row;
     }

@@ -4,6 +4,7 @@
 #include "engine/PageOutcome.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QSet>
 #include <QString>
 #include <QUrl>
@@ -21,7 +22,7 @@ class BodyFetch;
 // to them, so only the files being read are held. A gzipped file is inflated; a file that is no XML
 // is read as a text sitemap, one address a line. At most 50000 entries are
 // taken from each file, the others named in one warning. A sitemap of the web
-// never leads to a local file.
+// never leads to a local file. An entry's <lastmod> goes with its address.
 class SitemapReader
 {
 public:
@@ -35,10 +36,11 @@ public:
     SitemapReader(BodyFetch &fetch, const QString &address, Warn warn);
     ~SitemapReader();
 
-    // The next address (Row), with why it is not loaded in `failure`; NotYet
-    // while a file is on its way; End after the last one, or with error() once
-    // a file could not be read.
-    IRowSource::Answer next(QString &address, QString &failure);
+    // The next address (Row), with why it is not loaded in `failure` and, when
+    // asked, its entry's <lastmod> in UTC (null when it has none or an invalid
+    // one); NotYet while a file is on its way; End after the last one, or with
+    // error() once a file could not be read.
+    IRowSource::Answer next(QString &address, QString &failure, QDateTime *lastModified = nullptr);
     QString error() const { return m_error; }
     // Told the address of each file before it is fetched.
     void setFetching(std::function<void(const QString &address)> fetching) { m_fetching = std::move(fetching); }
@@ -51,7 +53,7 @@ private:
 
     bool open(const QString &address, const File *parent);
     bool opened();
-    bool nextEntry(File &file, QString &entry);
+    bool nextEntry(File &file, QString &entry, QDateTime &lastModified);
     bool nextTextEntry(File &file, QString &entry);
     void close();
     bool allowed(const QUrl &url, const File &file) const;

@@ -23,9 +23,12 @@ WebListRows::WebListRows(BodyFetch &fetch, const QList<WebSource> &sources, Warn
 
 WebListRows::~WebListRows() = default;
 
-IRowSource::Answer WebListRows::next(QString &address, QString &failure)
+IRowSource::Answer WebListRows::next(QString &address, QString &failure, QDateTime *lastModified)
 {
-    const IRowSource::Answer answer = nextOfSources(address, failure);
+    QDateTime modified;
+    const IRowSource::Answer answer = nextOfSources(address, failure, modified);
+    if (lastModified && answer == IRowSource::Answer::Row)
+        *lastModified = modified;
     if (m_readingTold && answer != IRowSource::Answer::NotYet)
         tellReading({});
     return answer;
@@ -38,7 +41,7 @@ void WebListRows::tellReading(const QString &what)
         m_reading(what);
 }
 
-IRowSource::Answer WebListRows::nextOfSources(QString &address, QString &failure)
+IRowSource::Answer WebListRows::nextOfSources(QString &address, QString &failure, QDateTime &lastModified)
 {
     using Answer = IRowSource::Answer;
     if (!m_error.isEmpty() || m_allRead)
@@ -49,7 +52,14 @@ IRowSource::Answer WebListRows::nextOfSources(QString &address, QString &failure
                 break;
             open(m_sources.at(m_nextSource++));
         }
-        const Answer answer = m_sitemap ? nextFromSitemap(address, failure) : nextFromFeed(address, failure);
+        lastModified = QDateTime();
+        const Answer answer =
+            m_sitemap ? nextFromSitemap(address, failure, lastModified) : nextFromFeed(address, failure);
+        if (answer == Answer::Row && lastModified.isValid() && m_changedSince.isValid()
+            && lastModified < m_changedSince) {
+            ++m_leftOutAsUnchanged;
+            continue;
+        }
         if (answer == Answer::Row)
             ++m_rows;
         if (answer != Answer::End)
@@ -77,9 +87,9 @@ void WebListRows::open(const WebSource &source)
     });
 }
 
-IRowSource::Answer WebListRows::nextFromSitemap(QString &address, QString &failure)
+IRowSource::Answer WebListRows::nextFromSitemap(QString &address, QString &failure, QDateTime &lastModified)
 {
-    const IRowSource::Answer answer = m_sitemap->next(address, failure);
+    const IRowSource::Answer answer = m_sitemap->next(address, failure, &lastModified);
     if (answer != IRowSource::Answer::End)
         return answer;
     m_error = m_sitemap->error();

@@ -33,10 +33,11 @@ private:
 };
 
 // The next row of a reader, waiting while its file is on its way; false after the last.
-template <typename Reader> bool nextOf(Reader &reader, QString &address, QString &failure)
+template <typename Reader>
+bool nextOf(Reader &reader, QString &address, QString &failure, QDateTime *lastModified = nullptr)
 {
     IRowSource::Answer answer;
-    while ((answer = reader.next(address, failure)) == IRowSource::Answer::NotYet)
+    while ((answer = reader.next(address, failure, lastModified)) == IRowSource::Answer::NotYet)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return answer == IRowSource::Answer::Row;
 }
@@ -62,6 +63,9 @@ private Q_SLOTS:
     void htmlPagesAreNamedAsSuch_data();
     void htmlPagesAreNamedAsSuch();
     void entriesWithUndefinedEntitiesAreLeftOut();
+    void lastModifiedIsReadInUtc_data();
+    void lastModifiedIsReadInUtc();
+    void rowsOlderThanChangedSinceAreLeftOut();
 };
 
 void TestSitemapReader::indexesAreFollowedOnceAndFilesCapped()
@@ -202,6 +206,87 @@ void TestSitemapReader::entriesWithUndefinedEntitiesAreLeftOut()
                  QStringList{"sitemap http://h/s has an undefined entity &nbsp; in an entry (line 2); "
                              "the entry is left out"});
     }
+}
+
+void TestSitemapReader::lastModifiedIsReadInUtc_data()
+{
+    QTest::addColumn<QString>("lastmod");
+    QTest::addColumn<QDateTime>("expected");
+    const auto utc = [](int day, int hour, int minute, int second = 0, int ms = 0) {
+        return QDateTime(QDate(2024, 5, day), QTime(hour, minute, second, ms), QTimeZone::utc());
+    };
+    QTest::newRow("day") << "2024-05-01" << utc(1, 0, 0);
+    QTest::newRow("minutes in UTC") << "2024-05-01T10:00Z" << utc(1, 10, 0);
+    QTest::newRow("seconds, ahead of UTC") << "2024-05-01T10:00:00+02:00" << utc(1, 8, 0);
+    QTest::newRow("fraction, behind UTC, next day") << "2024-05-01T23:30:15.25-05:30" << utc(2, 5, 0, 15, 250);
+    QTest::newRow("long fraction") << "2024-05-01T10:00:00.123456Z" << utc(1, 10, 0, 0, 123);
+    QTest::newRow("spaces around") << " 2024-05-01T10:00Z\n" << utc(1, 10, 0);
+    for (const char *invalid : {"", "yesterday", "2024-05", "2024-13-01", "2024-02-30", "2024-05-01T10:00",
+                                "2024-05-01 10:00Z", "2024-05-01T24:00Z", "2024-05-01T10:00+24:00", "1714557600"})
+        QTest::newRow(invalid) << invalid << QDateTime();
+}
+
+void TestSitemapReader::lastModifiedIsReadInUtc()
+{
+    QFETCH(QString, lastmod);
+    QFETCH(QDateTime, expected);
+    BodyPage page;
+    CountingEventPump pump;
+    BodyFetch fetch(page, pump, std::chrono::seconds(1));
+    // The date follows the address; the next entry has none.
+    page.bodies.insert(QStringLiteral("http://h/s"),
+                       "<urlset><url><loc>http://h/a</loc><lastmod>" + lastmod.toUtf8()
+                           + "</lastmod></url><url><loc>http://h/b</loc></url></urlset>");
+    SitemapReader reader(fetch, QStringLiteral("http://h/s"), {});
+    QString address;
+    QString failure;
+    QDateTime lastModified;
+    QVERIFY(nextOf(reader, address, failure, &lastModified) && address == QStringLiteral("http://h/a"));
+    QCOMPARE(lastModified, expected);
+    if (expected.isValid())
+        QCOMPARE(lastModified.timeSpec(), Qt::UTC);
+    QVERIFY(nextOf(reader, address, failure, &lastModified) && address == QStringLiteral("http://h/b"));
+    QCOMPARE(lastModified, QDateTime());
+}
+
+void TestSitemapReader::rowsOlderThanChangedSinceAreLeftOut()
+{
+    BodyPage page;
+    CountingEventPump pump;
+    BodyFetch fetch(page, pump, std::chrono::seconds(1));
+    // An index's own dates leave nothing out.
+    page.bodies.insert(QStringLiteral("http://h/index"),
+                       "<sitemapindex><sitemap><loc>dated</loc><lastmod>2000-01-01</lastmod></sitemap>"
+                       "<sitemap><loc>text</loc><lastmod>2000-01-01</lastmod></sitemap></sitemapindex>");
+    page.bodies.insert(QStringLiteral("http://h/dated"),
+                       "<urlset><url><loc>http://h/before</loc><lastmod>2024-05-01T09:59:59Z</lastmod></url>"
+                       "<url><lastmod>2024-05-01T12:00+02:00</lastmod><loc>http://h/at</loc></url>"
+                       "<url><loc>http://h/after</loc><lastmod>2024-05-02</lastmod></url>"
+                       "<url><loc>http://h/undated</loc></url></urlset>");
+    page.bodies.insert(QStringLiteral("http://h/text"), "http://h/listed\n");
+    page.bodies.insert(QStringLiteral("http://h/feed"),
+                       "<rss><channel><item><link>http://h/item</link></item></channel></rss>");
+    WebListRows rows(fetch,
+                     {{WebSource::Kind::Sitemap, QStringLiteral("http://h/index")},
+                      {WebSource::Kind::Feed, QStringLiteral("http://h/feed")}},
+                     {});
+    const QDateTime since(QDate(2024, 5, 1), QTime(10, 0), QTimeZone::utc());
+    rows.setChangedSince(since);
+    QStringList given;
+    QList<QDateTime> dates;
+    QString address;
+    QString failure;
+    QDateTime lastModified;
+    while (nextOf(rows, address, failure, &lastModified)) {
+        given << address;
+        dates << lastModified;
+    }
+    QCOMPARE(rows.error(), QString());
+    QCOMPARE(given,
+             (QStringList{"http://h/at", "http://h/after", "http://h/undated", "http://h/listed", "http://h/item"}));
+    QCOMPARE(dates, (QList<QDateTime>{since, since.addSecs(14 * 3600), {}, {}, {}}));
+    QCOMPARE(rows.leftOutAsUnchanged(), 1);
+    QCOMPARE(rows.rows(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestSitemapReader)
