@@ -1,16 +1,25 @@
 // The state file, for those who query it with sqlite3 (WAL, synchronous=FULL,
 // held by an exclusive lock while a run has it open):
 //
-//   meta       key TEXT PRIMARY KEY, value TEXT: version (1), crawl_key, created, opened
+//   meta       key TEXT PRIMARY KEY, value TEXT: version (2), crawl_key, created, opened, pass
 //   addresses  id INTEGER PRIMARY KEY      the order found
 //              address TEXT UNIQUE         normalised
 //              listed                      as found, what is loaded
 //              host                        the address's host
 //              depth                       links followed from a start address
 //              found_on                    the address of the page it was found on; NULL for a start
-//              status                      queued, loading, saved, failed, skipped, out_of_scope
+//              status                      queued, loading, saved, failed, skipped, out_of_scope, gone
 //              reason, file                why it ended so; the file written, relative to the destination
 //              found_at, updated_at        ISO 8601, UTC
+//              pass                        the pass that found it last (a run that finds nothing
+//                                          queued begins the next pass)
+//              lastmod                     a sitemap's lastmod for it, ISO 8601
+//              final_url, etag, last_modified, loaded_at
+//                                          of the page last saved: where it ended, its validators
+//              output_sha256               hex SHA-256 of the bytes written
+//              text_sha256, collapsed_sha256  of its text, and of the text with whitespace collapsed
+//              previous_text, links        zlib-compressed (Qt's qCompress): the text, and the
+//                                          page's links as JSON
 //   indexes    addresses_queue (status, id), addresses_host (host, status)
 #include "crawl/CrawlState.h"
 
@@ -25,9 +34,10 @@
 
 namespace {
 
-constexpr int Version = 1;
+constexpr int Version = 2;
 
-const std::array<const char *, 6> StatusNames{"queued", "loading", "saved", "failed", "skipped", "out_of_scope"};
+const std::array<const char *, 7> StatusNames{"queued",  "loading",      "saved", "failed",
+                                              "skipped", "out_of_scope", "gone"};
 
 const char Schema[] = R"(
 CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
@@ -48,7 +58,24 @@ CREATE INDEX addresses_queue ON addresses (status, id);
 CREATE INDEX addresses_host ON addresses (host, status);
 )";
 
-const char EntryColumns[] = "id, address, listed, depth, found_on, status, reason, file";
+// What version 2 adds to version 1, whose entries are of pass 1.
+const char ChangeColumns[] = R"(
+ALTER TABLE addresses ADD COLUMN pass INTEGER NOT NULL DEFAULT 1;
+ALTER TABLE addresses ADD COLUMN lastmod TEXT;
+ALTER TABLE addresses ADD COLUMN final_url TEXT;
+ALTER TABLE addresses ADD COLUMN etag TEXT;
+ALTER TABLE addresses ADD COLUMN last_modified TEXT;
+ALTER TABLE addresses ADD COLUMN loaded_at TEXT;
+ALTER TABLE addresses ADD COLUMN output_sha256 TEXT;
+ALTER TABLE addresses ADD COLUMN text_sha256 TEXT;
+ALTER TABLE addresses ADD COLUMN collapsed_sha256 TEXT;
+ALTER TABLE addresses ADD COLUMN previous_text BLOB;
+ALTER TABLE addresses ADD COLUMN links BLOB;
+)";
+
+const char EntryColumns[] = "id, address, listed, depth, found_on, status, reason, file, pass, lastmod, final_url, "
+                            "etag, last_modified, loaded_at, output_sha256, text_sha256, collapsed_sha256, "
+                            "links IS NOT NULL";
 
 QString now()
 {
@@ -80,6 +107,23 @@ void bindBytes(sqlite3_stmt *statement, int index, const QByteArray &bytes)
     sqlite3_bind_text(statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
 }
 
+// An empty blob as NULL.
+void bindBlob(sqlite3_stmt *statement, int index, const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        sqlite3_bind_null(statement, index);
+    else
+        sqlite3_bind_blob64(statement, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+}
+
+void bindTime(sqlite3_stmt *statement, int index, const QDateTime &time)
+{
+    if (!time.isValid())
+        sqlite3_bind_null(statement, index);
+    else
+        bindBytes(statement, index, time.toUTC().toString(Qt::ISODateWithMs).toUtf8());
+}
+
 QByteArray bytesAt(sqlite3_stmt *statement, int column)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
@@ -102,6 +146,17 @@ CrawlState::Entry entryAt(sqlite3_stmt *statement)
     entry.status = statusOf(bytesAt(statement, 5));
     entry.reason = textAt(statement, 6);
     entry.file = textAt(statement, 7);
+    entry.pass = sqlite3_column_int(statement, 8);
+    entry.listedLastModified = QDateTime::fromString(textAt(statement, 9), Qt::ISODate);
+    PageRecord &saved = entry.saved;
+    saved.finalUrl = textAt(statement, 10);
+    saved.etag = textAt(statement, 11);
+    saved.lastModified = textAt(statement, 12);
+    saved.loadedAt = QDateTime::fromString(textAt(statement, 13), Qt::ISODateWithMs);
+    saved.outputSha256 = bytesAt(statement, 14);
+    saved.textSha256 = bytesAt(statement, 15);
+    saved.collapsedSha256 = bytesAt(statement, 16);
+    saved.linksKept = sqlite3_column_int(statement, 17) != 0;
     return entry;
 }
 
@@ -167,7 +222,8 @@ bool CrawlState::open(const QString &path, const QByteArray &crawlKey, bool fres
 
 void CrawlState::close()
 {
-    for (Statement *statement : {&m_insert, &m_queued, &m_markLoading, &m_finish, &m_find, &m_count, &m_hostCount})
+    for (Statement *statement : {&m_insert, &m_queued, &m_markLoading, &m_finish, &m_find, &m_count, &m_hostCount,
+                                 &m_record, &m_setText, &m_setLinks, &m_text, &m_links, &m_gone})
         statement->reset();
     if (m_db)
         sqlite3_close(m_db);
@@ -232,9 +288,24 @@ bool CrawlState::takeFile(const QByteArray &crawlKey, bool fresh)
     if (!prepareAll())
         return damaged(sqliteReason());
     if (exec("UPDATE addresses SET status = 'queued' WHERE status = 'loading'") != SQLITE_OK
-        || !setMeta("opened", now().toUtf8()))
+        || !setMeta("opened", now().toUtf8()) || !beginPass())
         return writeFailed(sqliteReason());
     return true;
+}
+
+// The pass of this open: the last one goes on unless it ended.
+bool CrawlState::beginPass()
+{
+    m_pass = qMax(1, meta("pass").value_or(QByteArray("1")).toInt());
+    if (meta("pass_ended") != QByteArray("1"))
+        return true;
+    ++m_pass;
+    return setMeta("pass", QByteArray::number(m_pass)) && setMeta("pass_ended", "0");
+}
+
+bool CrawlState::endPass()
+{
+    return write([this] { return setMeta("pass_ended", "1"); });
 }
 
 bool CrawlState::checkExisting(const QByteArray &crawlKey, bool fresh)
@@ -261,6 +332,8 @@ bool CrawlState::checkExisting(const QByteArray &crawlKey, bool fresh)
                           .arg(version));
     if (!hasTable("addresses"))
         return damaged(QStringLiteral("missing table addresses"));
+    if (version < Version && !upgrade(version))
+        return false;
     if (meta("crawl_key") == crawlKey && !fresh)
         return true;
     if (!fresh)
@@ -272,15 +345,34 @@ bool CrawlState::checkExisting(const QByteArray &crawlKey, bool fresh)
 
 bool CrawlState::createSchema(const QByteArray &crawlKey)
 {
-    if (exec(Schema) != SQLITE_OK || !setMeta("version", QByteArray::number(Version)))
+    if (exec(Schema) != SQLITE_OK || exec(ChangeColumns) != SQLITE_OK
+        || !setMeta("version", QByteArray::number(Version)))
         return writeFailed(sqliteReason());
     return empty(crawlKey);
+}
+
+// A file of version 1: its crawl is the first pass, ended when nothing was left to load.
+bool CrawlState::upgrade(int version)
+{
+    if (version == 1) {
+        Statement left = prepare("SELECT count(*) FROM addresses WHERE status IN ('queued', 'loading')");
+        const qint64 unfinished = left ? countOf(left.get()) : -1;
+        left.reset();
+        if (unfinished < 0)
+            return damaged(sqliteReason());
+        if (exec(ChangeColumns) != SQLITE_OK || !setMeta("pass", "1")
+            || !setMeta("pass_ended", unfinished == 0 ? "1" : "0"))
+            return writeFailed(sqliteReason());
+    }
+    if (!setMeta("version", QByteArray::number(Version)))
+        return writeFailed(sqliteReason());
+    return true;
 }
 
 bool CrawlState::empty(const QByteArray &crawlKey)
 {
     if (exec("DELETE FROM addresses") != SQLITE_OK || !setMeta("crawl_key", crawlKey)
-        || !setMeta("created", now().toUtf8()))
+        || !setMeta("created", now().toUtf8()) || !setMeta("pass", "1") || !setMeta("pass_ended", "0"))
         return writeFailed(sqliteReason());
     m_startedAfresh = true;
     return true;
@@ -288,18 +380,34 @@ bool CrawlState::empty(const QByteArray &crawlKey)
 
 bool CrawlState::prepareAll()
 {
-    m_insert = prepare("INSERT INTO addresses (address, listed, host, depth, found_on, status, reason, found_at, "
-                       "updated_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?8) ON CONFLICT (address) DO NOTHING");
+    // An address of an earlier pass is found anew; its record stays.
+    m_insert = prepare(
+        "INSERT INTO addresses (address, listed, host, depth, found_on, status, reason, found_at, updated_at, pass, "
+        "lastmod) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?8, ?9, ?10) ON CONFLICT (address) DO UPDATE SET "
+        "listed = excluded.listed, depth = excluded.depth, found_on = excluded.found_on, status = excluded.status, "
+        "reason = excluded.reason, updated_at = excluded.updated_at, pass = excluded.pass, lastmod = excluded.lastmod "
+        "WHERE addresses.pass < excluded.pass");
     m_queued =
         prepare((QByteArray("SELECT ") + EntryColumns + " FROM addresses WHERE status = 'queued' ORDER BY id LIMIT ?1")
                     .constData());
     m_markLoading = prepare("UPDATE addresses SET status = 'loading', updated_at = ?2 WHERE id = ?1");
-    m_finish = prepare("UPDATE addresses SET status = ?2, reason = ?3, file = ?4, updated_at = ?5 WHERE id = ?1");
+    m_finish = prepare(
+        "UPDATE addresses SET status = ?2, reason = ?3, file = coalesce(?4, file), updated_at = ?5 WHERE id = ?1");
+    m_record = prepare("UPDATE addresses SET final_url = ?2, etag = ?3, last_modified = ?4, loaded_at = ?5, "
+                       "output_sha256 = ?6, text_sha256 = ?7, collapsed_sha256 = ?8 WHERE id = ?1");
+    m_setText = prepare("UPDATE addresses SET previous_text = ?2 WHERE id = ?1");
+    m_setLinks = prepare("UPDATE addresses SET links = ?2 WHERE id = ?1");
+    m_text = prepare("SELECT previous_text FROM addresses WHERE id = ?1");
+    m_links = prepare("SELECT links FROM addresses WHERE id = ?1");
+    m_gone = prepare("UPDATE addresses SET status = ?2, reason = ?3, updated_at = ?4, final_url = NULL, etag = NULL, "
+                     "last_modified = NULL, loaded_at = NULL, output_sha256 = NULL, text_sha256 = NULL, "
+                     "collapsed_sha256 = NULL, previous_text = NULL, links = NULL WHERE id = ?1");
     m_find = prepare((QByteArray("SELECT ") + EntryColumns + " FROM addresses WHERE address = ?1").constData());
-    m_count = prepare("SELECT count(*) FROM addresses WHERE status = ?1");
-    m_hostCount =
-        prepare("SELECT count(*) FROM addresses WHERE host = ?1 AND status IN ('loading', 'saved', 'failed')");
-    return m_insert && m_queued && m_markLoading && m_finish && m_find && m_count && m_hostCount;
+    m_count = prepare("SELECT count(*) FROM addresses WHERE status = ?1 AND pass = ?2");
+    m_hostCount = prepare(
+        "SELECT count(*) FROM addresses WHERE host = ?1 AND status IN ('loading', 'saved', 'failed') AND pass = ?2");
+    return m_insert && m_queued && m_markLoading && m_finish && m_find && m_count && m_hostCount && m_record
+        && m_setText && m_setLinks && m_text && m_links && m_gone;
 }
 
 CrawlState::Statement CrawlState::prepare(const char *sql) const
@@ -421,6 +529,8 @@ QList<CrawlState::Found> CrawlState::add(const QList<Found> &found, int depth, c
             sqlite3_bind_text(m_insert.get(), 6, StatusNames[size_t(one.status)], -1, SQLITE_STATIC);
             bindText(m_insert.get(), 7, one.reason, true);
             bindText(m_insert.get(), 8, at);
+            sqlite3_bind_int(m_insert.get(), 9, m_pass);
+            bindTime(m_insert.get(), 10, one.listedLastModified);
             if (sqlite3_step(m_insert.get()) != SQLITE_DONE)
                 return false;
             if (sqlite3_changes(m_db) > 0)
@@ -462,9 +572,9 @@ QList<CrawlState::Entry> CrawlState::takeQueued(int count)
     return taken;
 }
 
-bool CrawlState::finish(qint64 id, Status status, const QString &reason, const QString &file)
+bool CrawlState::finish(qint64 id, Status status, const QString &reason, const QString &file, const SavedPage *saved)
 {
-    const auto record = [&] {
+    const auto finishEntry = [&] {
         const ResetLater reset(m_finish.get());
         sqlite3_bind_int64(m_finish.get(), 1, id);
         sqlite3_bind_text(m_finish.get(), 2, StatusNames[size_t(status)], -1, SQLITE_STATIC);
@@ -475,9 +585,91 @@ bool CrawlState::finish(qint64 id, Status status, const QString &reason, const Q
             return false;
         if (sqlite3_changes(m_db) == 0)
             return writeFailed(QStringLiteral("no entry %1").arg(id));
-        return true;
+        return !saved || record(id, *saved);
     };
-    return write(record);
+    return write(finishEntry);
+}
+
+bool CrawlState::record(qint64 id, const SavedPage &saved)
+{
+    const PageRecord &page = saved.record;
+    {
+        const ResetLater reset(m_record.get());
+        sqlite3_bind_int64(m_record.get(), 1, id);
+        bindText(m_record.get(), 2, page.finalUrl, true);
+        bindText(m_record.get(), 3, page.etag, true);
+        bindText(m_record.get(), 4, page.lastModified, true);
+        bindTime(m_record.get(), 5, page.loadedAt);
+        bindText(m_record.get(), 6, QString::fromLatin1(page.outputSha256), true);
+        bindText(m_record.get(), 7, QString::fromLatin1(page.textSha256), true);
+        bindText(m_record.get(), 8, QString::fromLatin1(page.collapsedSha256), true);
+        if (sqlite3_step(m_record.get()) != SQLITE_DONE)
+            return false;
+    }
+    const std::pair<sqlite3_stmt *, const std::optional<QByteArray> *> blobs[] = {{m_setText.get(), &saved.text},
+                                                                                  {m_setLinks.get(), &saved.links}};
+    for (const auto &[statement, blob] : blobs) {
+        if (!*blob)
+            continue;
+        const ResetLater reset(statement);
+        sqlite3_bind_int64(statement, 1, id);
+        bindBlob(statement, 2, **blob);
+        if (sqlite3_step(statement) != SQLITE_DONE)
+            return false;
+    }
+    return true;
+}
+
+bool CrawlState::markGone(qint64 id, Status status, const QString &reason)
+{
+    const auto forget = [&] {
+        const ResetLater reset(m_gone.get());
+        sqlite3_bind_int64(m_gone.get(), 1, id);
+        sqlite3_bind_text(m_gone.get(), 2, StatusNames[size_t(status)], -1, SQLITE_STATIC);
+        bindText(m_gone.get(), 3, reason, true);
+        bindText(m_gone.get(), 4, now());
+        return sqlite3_step(m_gone.get()) == SQLITE_DONE;
+    };
+    return write(forget);
+}
+
+QByteArray CrawlState::blobOf(sqlite3_stmt *statement, qint64 id) const
+{
+    if (!m_db)
+        return {};
+    const ResetLater reset(statement);
+    sqlite3_bind_int64(statement, 1, id);
+    if (sqlite3_step(statement) != SQLITE_ROW)
+        return {};
+    const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, 0));
+    return QByteArray(bytes, sqlite3_column_bytes(statement, 0));
+}
+
+QByteArray CrawlState::storedText(qint64 id) const
+{
+    return blobOf(m_text.get(), id);
+}
+
+QByteArray CrawlState::storedLinks(qint64 id) const
+{
+    return blobOf(m_links.get(), id);
+}
+
+QList<CrawlState::Entry> CrawlState::unlinked() const
+{
+    QList<Entry> entries;
+    if (!m_db)
+        return entries;
+    const Statement earlier =
+        prepare((QByteArray("SELECT ") + EntryColumns
+                 + " FROM addresses WHERE status = 'saved' AND depth > 0 AND pass < ?1 ORDER BY id")
+                    .constData());
+    if (!earlier)
+        return entries;
+    sqlite3_bind_int(earlier.get(), 1, m_pass);
+    while (sqlite3_step(earlier.get()) == SQLITE_ROW)
+        entries.append(entryAt(earlier.get()));
+    return entries;
 }
 
 std::optional<CrawlState::Entry> CrawlState::find(const QString &address) const
@@ -496,6 +688,7 @@ qint64 CrawlState::count(Status status) const
     if (!m_db)
         return 0;
     sqlite3_bind_text(m_count.get(), 1, StatusNames[size_t(status)], -1, SQLITE_STATIC);
+    sqlite3_bind_int(m_count.get(), 2, m_pass);
     return qMax<qint64>(0, countOf(m_count.get()));
 }
 
@@ -504,6 +697,7 @@ qint64 CrawlState::takenOfHost(const QString &host) const
     if (!m_db)
         return 0;
     bindText(m_hostCount.get(), 1, host);
+    sqlite3_bind_int(m_hostCount.get(), 2, m_pass);
     return qMax<qint64>(0, countOf(m_hostCount.get()));
 }
 
@@ -511,7 +705,7 @@ void CrawlState::forEachSaved(const std::function<void(const QString &address, c
 {
     if (!m_db)
         return;
-    const Statement saved = prepare("SELECT address, file FROM addresses WHERE status = 'saved' ORDER BY id");
+    const Statement saved = prepare("SELECT address, file FROM addresses WHERE file IS NOT NULL ORDER BY id");
     while (saved && sqlite3_step(saved.get()) == SQLITE_ROW)
         visit(textAt(saved.get(), 0), textAt(saved.get(), 1));
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "crawl/PageRecord.h"
+
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -13,12 +16,14 @@ struct sqlite3_stmt;
 
 // Every address a crawl has seen, in one SQLite file that the run holds locked
 // from open to close: the frontier lives on disk, and a run that stopped in any
-// way resumes with nothing saved loaded twice. Nothing is kept per entry in
-// memory.
+// way resumes with nothing saved loaded twice. A run that finds nothing queued
+// begins a new pass, in which every address is new to the frontier again while
+// the record of its last saved page stays, to compare with. Nothing is kept
+// per entry in memory.
 class CrawlState
 {
 public:
-    enum class Status { Queued, Loading, Saved, Failed, Skipped, OutOfScope };
+    enum class Status { Queued, Loading, Saved, Failed, Skipped, OutOfScope, Gone };
     struct Entry {
         qint64 id = 0;
         QString address; // normalised, unique
@@ -28,12 +33,16 @@ public:
         Status status = Status::Queued;
         QString reason;
         QString file; // the file written, relative to the destination folder
+        int pass = 1; // the pass that found it last
+        QDateTime listedLastModified; // a sitemap's lastmod for it, in the pass that found it
+        PageRecord saved; // of the page last saved, over every pass
     };
     struct Found {
         QString address; // normalised
         QString listed;
         Status status = Status::Queued; // Queued, Skipped (with a reason) or OutOfScope
         QString reason;
+        QDateTime listedLastModified = {};
     };
     CrawlState();
     ~CrawlState(); // closes the file, releasing its lock
@@ -49,18 +58,32 @@ public:
     bool isOpen() const;
     // Whether the file held no crawl before this open (made now, or emptied by `fresh`).
     bool startedAfresh() const;
-    // Adds the addresses not seen before, in one transaction, in the order given;
+    // The pass this open goes on with (from 1).
+    int pass() const { return m_pass; }
+    // Adds the addresses not seen in this pass, in one transaction, in the order given;
     // the ones added (seen ones are left as they are); none on a write failure (lastWriteFailed()).
     QList<Found> add(const QList<Found> &found, int depth, const QString &foundOn);
     // Up to `count` queued entries in the order they were added, marked Loading (one transaction).
     QList<Entry> takeQueued(int count);
-    // Records how an entry ended (one transaction); false on a write failure (error()).
-    bool finish(qint64 id, Status status, const QString &reason, const QString &file);
+    // Records how an entry ended, with the page it saved (one transaction); false
+    // on a write failure (error()). An empty `file` keeps the one recorded.
+    bool finish(qint64 id, Status status, const QString &reason, const QString &file, const SavedPage *saved = nullptr);
+    // Records an entry saved before as gone (its page answered 404 or 410, or
+    // no page links to it any more): its record, text and links are dropped.
+    bool markGone(qint64 id, Status status, const QString &reason);
+    // The compressed text and links kept of the entry's last saved page; empty when none.
+    QByteArray storedText(qint64 id) const;
+    QByteArray storedLinks(qint64 id) const;
+    // Marks this pass ended: the next open begins the next one.
+    bool endPass();
+    // Entries saved in an earlier pass that no page of this one linked to (start addresses aside).
+    QList<Entry> unlinked() const;
     std::optional<Entry> find(const QString &address) const;
+    // Entries of this pass with the status.
     qint64 count(Status status) const;
-    // Entries of the host taken so far: loading, saved or failed (the per-host page limit).
+    // Entries of the host taken so far in this pass: loading, saved or failed (the per-host page limit).
     qint64 takenOfHost(const QString &host) const;
-    // Each saved entry's address and file, in the order added (to keep names taken on resume).
+    // Each address's file, of any pass, in the order added (to keep names taken on resume).
     void forEachSaved(const std::function<void(const QString &address, const QString &file)> &visit) const;
     QString error() const; // the last failure, naming the file
     QString path() const;
@@ -83,6 +106,10 @@ private:
     bool takeFile(const QByteArray &crawlKey, bool fresh);
     bool checkExisting(const QByteArray &crawlKey, bool fresh);
     bool createSchema(const QByteArray &crawlKey);
+    bool upgrade(int version);
+    bool beginPass();
+    QByteArray blobOf(sqlite3_stmt *statement, qint64 id) const;
+    bool record(qint64 id, const SavedPage &saved);
     bool empty(const QByteArray &crawlKey);
     bool prepareAll();
     Statement prepare(const char *sql) const;
@@ -102,6 +129,7 @@ private:
     sqlite3 *m_db = nullptr;
     bool m_startedAfresh = false;
     bool m_lastWriteFailed = false;
+    int m_pass = 1;
     mutable QString m_error;
     Statement m_insert;
     Statement m_queued;
@@ -110,4 +138,10 @@ private:
     Statement m_find;
     Statement m_count;
     Statement m_hostCount;
+    Statement m_record;
+    Statement m_setText;
+    Statement m_setLinks;
+    Statement m_text;
+    Statement m_links;
+    Statement m_gone;
 };

@@ -86,7 +86,7 @@ bool makeFile(const QString &kind, const QString &path)
         return runSql(path, "CREATE TABLE notes (line TEXT); INSERT INTO notes VALUES ('kept');");
     if (kind == QLatin1String("newer"))
         return makeState(path, pages(QStringLiteral("a.test"), 3))
-            && runSql(path, "UPDATE meta SET value = '2' WHERE key = 'version'");
+            && runSql(path, "UPDATE meta SET value = '3' WHERE key = 'version'");
     if (kind == QLatin1String("other key"))
         return makeState(path, pages(QStringLiteral("a.test"), 3), "start http://b.test/");
     if (kind == QLatin1String("same key"))
@@ -168,6 +168,9 @@ private Q_SLOTS:
     void refusesFilesItCannotTake_data();
     void refusesFilesItCannotTake();
     void writeFailureLeavesTheFileAsItWas();
+    void endedPassIsRunAgainWithItsRecords();
+    void versionOneFileIsUpgraded_data();
+    void versionOneFileIsUpgraded();
 };
 
 void TestCrawlState::entriesKeepTheirOrderAndAreAddedOnce()
@@ -277,7 +280,7 @@ void TestCrawlState::refusesFilesItCannotTake_data()
     QTest::newRow("other tables") << "foreign" << true
                                   << QString(damaged).replace(QLatin1Char('*'), "missing table meta") << qint64(0);
     QTest::newRow("newer") << "newer" << true
-                           << "%1 was written by a newer textorin-batch (state version 2) and is left as it is"
+                           << "%1 was written by a newer textorin-batch (state version 3) and is left as it is"
                            << qint64(0);
     QTest::newRow("another crawl") << "other key" << false << other << qint64(0);
     QTest::newRow("another crawl afresh") << "other key" << true << QString() << qint64(0);
@@ -346,6 +349,103 @@ void TestCrawlState::writeFailureLeavesTheFileAsItWas()
     QVERIFY2(state.open(path, Key, false, &error), qPrintable(error));
     QCOMPARE(addressesOf(state.takeQueued(10)),
              pages(QStringLiteral("a.test"), 3) + pages(QStringLiteral("b.test"), 2));
+}
+
+// A pass that ended begins the next one: every address is new to it, while the
+// record, text and links of its last saved page stay until it is gone.
+void TestCrawlState::endedPassIsRunAgainWithItsRecords()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("state.sqlite"));
+    const QString a = QStringLiteral("http://a.test/"), b = QStringLiteral("http://a.test/b");
+    SavedPage page;
+    page.record = {a,
+                   QStringLiteral("\"v1\""),
+                   QStringLiteral("Wed, 01 Jan 2025 00:00:00 GMT"),
+                   QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC),
+                   "0a",
+                   "1b",
+                   "2c"};
+    page.text = qCompress("the text");
+    page.links = qCompress("{}");
+    {
+        CrawlState state;
+        QVERIFY(state.open(path, Key, false, nullptr));
+        state.add({queued(a)}, 0, {});
+        state.add({queued(b)}, 1, a);
+        const QList<CrawlState::Entry> taken = state.takeQueued(2);
+        QVERIFY(state.finish(taken[0].id, Status::Saved, {}, QStringLiteral("a.txt"), &page));
+        QVERIFY(state.finish(taken[1].id, Status::Saved, {}, QStringLiteral("b.txt"), &page));
+    }
+    {
+        // Not ended: the same pass goes on.
+        CrawlState state;
+        QVERIFY(state.open(path, Key, false, nullptr));
+        QCOMPARE(state.pass(), 1);
+        QVERIFY(state.add({queued(a)}, 0, {}).isEmpty());
+        QVERIFY(state.endPass());
+    }
+    CrawlState state;
+    QVERIFY(state.open(path, Key, false, nullptr));
+    QCOMPARE(state.pass(), 2);
+    QCOMPARE(state.count(Status::Saved), 0);
+    QCOMPARE(addressesOf(state.add({queued(a)}, 0, {})), QStringList{a});
+    const std::optional<CrawlState::Entry> again = state.find(a);
+    QVERIFY(again);
+    QCOMPARE(again->status, Status::Queued);
+    QCOMPARE(again->pass, 2);
+    QCOMPARE(again->file, QStringLiteral("a.txt"));
+    QCOMPARE(again->saved.etag, page.record.etag);
+    QCOMPARE(again->saved.loadedAt, page.record.loadedAt);
+    QCOMPARE(again->saved.textSha256, QByteArray("1b"));
+    QVERIFY(again->saved.linksKept);
+    QCOMPARE(qUncompress(state.storedText(again->id)), QByteArray("the text"));
+    // A failure keeps the record and the file's name; b, linked by no page of this pass, is unlinked.
+    QVERIFY(state.finish(state.takeQueued(1).at(0).id, Status::Failed, QStringLiteral("timed out"), {}));
+    QCOMPARE(state.find(a)->saved.textSha256, QByteArray("1b"));
+    QCOMPARE(state.find(a)->file, QStringLiteral("a.txt"));
+    const QList<CrawlState::Entry> unlinked = state.unlinked();
+    QCOMPARE(addressesOf(unlinked), QStringList{b});
+    QVERIFY(state.markGone(unlinked[0].id, Status::Gone, QStringLiteral("no longer linked")));
+    const std::optional<CrawlState::Entry> gone = state.find(b);
+    QCOMPARE(gone->status, Status::Gone);
+    QVERIFY(gone->saved.isEmpty());
+    QVERIFY(state.storedText(gone->id).isEmpty());
+    QCOMPARE(gone->file, QStringLiteral("b.txt")); // the name stays taken
+}
+
+void TestCrawlState::versionOneFileIsUpgraded_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("pass");
+    QTest::newRow("ended") << QStringLiteral("saved") << 2;
+    QTest::newRow("stopped") << QStringLiteral("queued") << 1;
+}
+
+// A state of the last release: its crawl is the first pass, ended when nothing was left to load.
+void TestCrawlState::versionOneFileIsUpgraded()
+{
+    QFETCH(QString, status);
+    QFETCH(int, pass);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("v1.sqlite"));
+    const QByteArray sql = "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                           "CREATE TABLE addresses (id INTEGER PRIMARY KEY, address TEXT UNIQUE NOT NULL, listed TEXT,"
+                           " host TEXT, depth INTEGER NOT NULL, found_on TEXT, status TEXT NOT NULL, reason TEXT,"
+                           " file TEXT, found_at TEXT NOT NULL, updated_at TEXT NOT NULL);"
+                           "INSERT INTO meta VALUES ('version', '1'), ('crawl_key', '"
+        + Key + "');INSERT INTO addresses VALUES (1, 'http://a.test/', 'http://a.test/', 'a.test', 0, NULL, '"
+        + status.toUtf8() + "', NULL, 'a.txt', '2025-01-01T00:00:00Z', '2025-01-01T00:00:00Z');";
+    QVERIFY(runSql(path, sql.constData()));
+    CrawlState state;
+    QString error;
+    QVERIFY2(state.open(path, Key, false, &error), qPrintable(error));
+    QCOMPARE(state.pass(), pass);
+    const std::optional<CrawlState::Entry> entry = state.find(QStringLiteral("http://a.test/"));
+    QVERIFY(entry);
+    QCOMPARE(entry->pass, 1);
+    QCOMPARE(entry->file, QStringLiteral("a.txt"));
+    QVERIFY(entry->saved.isEmpty());
 }
 
 int main(int argc, char **argv)
