@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/QueuedRow.h"
+#include "capture/RowChange.h"
 #include "capture/RowResult.h"
 #include "engine/PageOutcome.h"
 
@@ -52,6 +53,32 @@ public:
     {
         Q_UNUSED(row)
         Q_UNUSED(outcome)
+        return {};
+    }
+    // A row known unchanged since its last load without loading it (a sitemap's
+    // lastmod says so) ends saved as "same", its file untouched: the note that
+    // says why; else empty. Asked just before it would start.
+    virtual QString unchangedUnloaded(const QueuedRow &row, const QString &outputPath)
+    {
+        Q_UNUSED(row)
+        Q_UNUSED(outputPath)
+        return {};
+    }
+    // What the row's first load sends so that its page, unchanged since its
+    // last save, answers 304 (none: loaded as usual); asked just before it.
+    virtual PageValidators validatorsOf(const QueuedRow &row, const QString &outputPath)
+    {
+        Q_UNUSED(row)
+        Q_UNUSED(outputPath)
+        return {};
+    }
+    // How a loaded row's text (or failure) stands to its address's text of an
+    // earlier run; asked before the text is written to `outputPath`.
+    virtual RowChange changeOf(const QueuedRow &row, const PageOutcome &outcome, const QString &outputPath)
+    {
+        Q_UNUSED(row)
+        Q_UNUSED(outcome)
+        Q_UNUSED(outputPath)
         return {};
     }
     // Told how each row ended, before the run's observer.

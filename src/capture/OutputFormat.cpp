@@ -8,12 +8,12 @@
 
 namespace {
 
-QString pageContent(const QString &, const PageOutcome &page)
+QString pageContent(const QString &, const PageOutcome &page, const RowChange &)
 {
     return page.content;
 }
 
-QString jsonRecord(const QString &row, const PageOutcome &page)
+QString jsonRecord(const QString &row, const PageOutcome &page, const RowChange &change)
 {
     QJsonObject record{
         {QStringLiteral("url"), PageAddress::withoutUserInfo(row)},
@@ -27,6 +27,10 @@ QString jsonRecord(const QString &row, const PageOutcome &page)
     };
     if (!page.formatFallback.isEmpty())
         record.insert(QStringLiteral("format_fallback"), page.formatFallback);
+    if (change.tracked())
+        record.insert(QStringLiteral("change"), RowChange::nameOf(change.kind));
+    if (!change.diff.isEmpty())
+        record.insert(QStringLiteral("diff"), change.diff);
     return QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Indented));
 }
 
@@ -47,7 +51,9 @@ const QList<OutputFormat> &OutputFormat::all()
         {QStringLiteral("html"), QStringLiteral(".html"), Form::Html,
          QStringLiteral("the document without scripts or handlers, links made absolute"), pageContent},
         {QStringLiteral("json"), QStringLiteral(".json"), Form::Text,
-         QStringLiteral("url, final_url, title, lang, fetched, http_status, content_type and text"), jsonRecord},
+         QStringLiteral("url, final_url, title, lang, fetched, http_status, content_type and text (change and "
+                        "diff with a state)"),
+         jsonRecord},
     };
     return formats;
 }

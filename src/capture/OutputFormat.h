@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/RowChange.h"
 #include "engine/EngineOptions.h"
 #include "engine/PageOutcome.h"
 
@@ -16,7 +17,8 @@ struct OutputFormat {
     QString extension; // with its dot
     EngineOptions::PageForm form = EngineOptions::PageForm::Text;
     QString description; // for --help
-    std::function<QString(const QString &row, const PageOutcome &page)> compose;
+    // The file's content; `change` is the row's change when a state tracks it.
+    std::function<QString(const QString &row, const PageOutcome &page, const RowChange &change)> compose;
     QStringList aliases = {}; // other names it is given by
 
     // The formats, the plain text first.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PageValidators.h"
+
 #include <QString>
 
 // A row as a run's queue holds it between its source and its page.
@@ -9,4 +11,5 @@ struct QueuedRow {
     QString name; // its output file name, reserved in list order
     int depth = -1; // in a crawl, its link steps from a start address; else -1
     QString foundOn; // in a crawl, the address of the page that linked to it; empty for a start
+    PageValidators validators = {}; // sent with its load, so that an unchanged page answers 304
 };

@@ -7,6 +7,7 @@
 #include "support/IEventPump.h"
 #include "support/RuntimeError.h"
 
+#include <QCryptographicHash>
 #include <QSet>
 #include <QUrl>
 
@@ -181,6 +182,13 @@ bool RowQueue::startOne(Slot &slot)
                 readAhead();
                 return true;
             }
+            const QString path = m_output.pathOf(pending.row);
+            if (const QString unchanged = m_source.unchangedUnloaded(pending.row, path); !unchanged.isEmpty()) {
+                finishUnchanged(pending.row, unchanged);
+                readAhead();
+                return true;
+            }
+            pending.row.validators = m_source.validatorsOf(pending.row, path);
             m_observer.rowStarted(pending.row);
             pending.firstLoadAt = now();
         }
@@ -194,7 +202,13 @@ void RowQueue::loadRow(Slot &slot, Pending &pending)
 {
     if (waitsForHosts())
         m_lastLoadByHost.insert(hostOf(pending.row.url), {now(), -1, &slot, pending.row.number});
-    const QString failure = failureOf([&] { slot.page->load(pending.row.url); });
+    const auto load = [&] {
+        if (pending.row.validators.isEmpty())
+            slot.page->load(pending.row.url);
+        else
+            slot.page->loadIfChanged(pending.row.url, pending.row.validators);
+    };
+    const QString failure = failureOf(load);
     if (!failure.isEmpty()) {
         finish(pending.row, PageOutcome::failedWith(failure), pending.tries + 1, pending.firstLoadAt);
         return;
@@ -297,6 +311,8 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
     result.ms = now() - firstLoadAt;
     if (outcome.failed()) {
         result.reason = outcome.failure;
+        if (!outcome.refused)
+            result.change = m_source.changeOf(row, outcome, m_output.pathOf(row));
         if (outcome.refused) {
             result.outcome = RowResult::Outcome::Skipped;
             result.outputPath = m_output.pathOf(row);
@@ -308,22 +324,8 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
         result.reason = same;
         result.outputPath = m_output.pathOf(row);
     } else {
-        const QString path = m_output.pathOf(row);
-        QString failure;
-        const qint64 bytes = m_output.write(row, path, m_format->compose(row.url, outcome), &failure);
-        if (bytes >= 0) {
-            result.outcome = RowResult::Outcome::Saved;
-            result.outputPath = path;
-            result.bytes = bytes;
-            QStringList notes;
-            if (!outcome.note.isEmpty())
-                notes << outcome.note;
-            if (m_output.writesFiles() && m_names.numbered(row.url))
-                notes << QStringLiteral("numbered: an earlier row has the plain name");
-            result.note = notes.join(QStringLiteral("; "));
-        } else {
-            result.reason = failure;
-        }
+        result.change = m_source.changeOf(row, outcome, m_output.pathOf(row));
+        write(row, outcome, result);
     }
     if (result.outcome == RowResult::Outcome::Skipped)
         ++m_summary.skipped;
@@ -333,6 +335,54 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
         m_output.passOver(row);
     m_source.rowEnded(result);
     m_observer.rowFinished(result);
+}
+
+// Writes a loaded row's text, unless its file holds it already.
+void RowQueue::write(const QueuedRow &row, const PageOutcome &outcome, RowResult &result)
+{
+    const QString path = m_output.pathOf(row);
+    if (outcome.notModified && !result.change.keepFile) {
+        result.reason = QStringLiteral("not modified (304), and no earlier text to keep");
+        result.change = {};
+        return;
+    }
+    qint64 bytes = -1;
+    QString failure;
+    if (result.change.keepFile) {
+        bytes = 0;
+        m_output.passOver(row);
+    } else {
+        const QString text = m_format->compose(row.url, outcome, result.change);
+        bytes = m_output.write(row, path, text, &failure);
+        if (bytes >= 0 && result.change.tracked())
+            result.writtenSha256 = QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex();
+    }
+    if (bytes < 0) {
+        result.reason = failure;
+        result.change = {};
+        return;
+    }
+    result.outcome = RowResult::Outcome::Saved;
+    result.outputPath = path;
+    result.bytes = result.change.keepFile ? -1 : bytes;
+    QStringList notes;
+    if (!outcome.note.isEmpty())
+        notes << outcome.note;
+    else if (outcome.notModified)
+        notes << QStringLiteral("not modified (304)");
+    if (m_output.writesFiles() && m_names.numbered(row.url))
+        notes << QStringLiteral("numbered: an earlier row has the plain name");
+    result.note = notes.join(QStringLiteral("; "));
+}
+
+// A row its source knows unchanged ends as if its page had answered 304.
+void RowQueue::finishUnchanged(const QueuedRow &row, const QString &note)
+{
+    PageOutcome outcome;
+    outcome.notModified = true;
+    outcome.finalUrl = row.url;
+    outcome.note = note;
+    finish(row, outcome, 0, now());
 }
 
 void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome)

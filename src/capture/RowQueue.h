@@ -93,6 +93,8 @@ private:
     void collect(Slot &slot);
     void requeue(const Slot &slot, qint64 startAt, const PageOutcome &last, bool reloaded);
     void finish(const QueuedRow &row, const PageOutcome &outcome, int tries, qint64 firstLoadAt);
+    void write(const QueuedRow &row, const PageOutcome &outcome, RowResult &result);
+    void finishUnchanged(const QueuedRow &row, const QString &note);
     void finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome);
     void failRemaining(const QString &reason);
     void dropUnstarted();

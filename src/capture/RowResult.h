@@ -1,7 +1,9 @@
 #pragma once
 
+#include "capture/RowChange.h"
 #include "engine/PageOutcome.h"
 
+#include <QByteArray>
 #include <QString>
 
 // How one row of a run ended, as its front end is told.
@@ -20,6 +22,8 @@ struct RowResult {
     PageOutcome page; // what the page answered (status, content type, …)
     int tries = 0; // loads of the row
     qint64 ms = 0; // from its first load to its end
+    RowChange change; // to its address's text of an earlier run, when a state keeps it
+    QByteArray writtenSha256; // of the bytes written, when the change is tracked
 
     bool saved() const { return outcome == Outcome::Saved; }
 };

@@ -32,6 +32,15 @@ struct Harness : IRowSource, IRunObserver {
         return skip ? skip(row, path) : QString();
     }
     bool readyToStart(const QueuedRow &row) override { return !ready || ready(row); }
+    QString unchangedUnloaded(const QueuedRow &row, const QString &) override
+    {
+        return row.url.endsWith(QLatin1String("listed-same")) ? QStringLiteral("lastmod") : QString();
+    }
+    PageValidators validatorsOf(const QueuedRow &row, const QString &) override { return validators.value(row.url); }
+    RowChange changeOf(const QueuedRow &row, const PageOutcome &, const QString &) override
+    {
+        return changes.value(row.url);
+    }
     void rowFinished(const RowResult &result) override { results.append(result); }
 
     void add(const QString &url, const QString &text, int polls = 0, const QString &error = {}, int failingLoads = 0)
@@ -58,6 +67,8 @@ struct Harness : IRowSource, IRunObserver {
     FolderOutput output{directory.path()};
     std::function<QString(const QueuedRow &, const QString &)> skip;
     std::function<bool(const QueuedRow &)> ready;
+    QHash<QString, PageValidators> validators;
+    QHash<QString, RowChange> changes;
     QList<RowResult> results;
     FakePage first;
     FakePage second;
@@ -79,6 +90,7 @@ private Q_SLOTS:
     void rowsTheFrontEndHoldsLetOthersStartFirst();
     void stopLetsTheLoadingRowsEndAndStartsNoOther();
     void sourceWithNothingYetIsAskedAgainAsEventsComeIn();
+    void onlyRowsWhoseFileMustChangeAreWritten();
 };
 
 void TestRowQueue::namesAreReservedInListOrderWhateverFinishesFirst()
@@ -320,6 +332,50 @@ void TestRowQueue::sourceWithNothingYetIsAskedAgainAsEventsComeIn()
     neverQueue.run();
     QCOMPARE(never.pump.waits, 5);
     QVERIFY(never.results.isEmpty() && never.first.navigated.isEmpty());
+}
+
+// Rows a state knows: validators go with their loads, a 304 or a same text keeps
+// the file, and a row known unchanged is not loaded at all.
+void TestRowQueue::onlyRowsWhoseFileMustChangeAreWritten()
+{
+    Harness h;
+    using Kind = RowChange::Kind;
+    const PageValidators validators{QStringLiteral("\"v1\""), {}};
+    h.add(QStringLiteral("h/new"), QStringLiteral("new"));
+    h.changes.insert(QStringLiteral("h/new"), {Kind::New, false, {}});
+    h.add(QStringLiteral("h/304"), QStringLiteral("never"));
+    h.first.rows[QStringLiteral("h/304")].notModified = true;
+    h.validators.insert(QStringLiteral("h/304"), validators);
+    h.changes.insert(QStringLiteral("h/304"), {Kind::Same, true, {}});
+    h.add(QStringLiteral("h/same"), QStringLiteral("same"));
+    h.changes.insert(QStringLiteral("h/same"), {Kind::Same, true, {}});
+    h.add(QStringLiteral("h/listed-same"), QStringLiteral("never"));
+    h.changes.insert(QStringLiteral("h/listed-same"), {Kind::Same, true, {}});
+    // A 304 the source cannot stand for with a file fails rather than passing as saved.
+    h.add(QStringLiteral("h/304-lost"), QStringLiteral("never"));
+    h.first.rows[QStringLiteral("h/304-lost")].notModified = true;
+    h.validators.insert(QStringLiteral("h/304-lost"), validators);
+    RowQueue queue({&h.first}, h.pump, h, h.output, h);
+    queue.run();
+
+    QCOMPARE(h.first.navigated,
+             (QStringList{QStringLiteral("h/new"), QStringLiteral("h/304"), QStringLiteral("h/same"),
+                          QStringLiteral("h/304-lost")}));
+    QCOMPARE(h.first.validatorsSent.keys().size(), 2);
+    QCOMPARE(h.first.validatorsSent.value(QStringLiteral("h/304")).etag, validators.etag);
+    QCOMPARE(h.files(), QStringList{QStringLiteral("h_new.txt")});
+    QCOMPARE(h.results.size(), 5);
+    QCOMPARE(h.results[0].writtenSha256, QCryptographicHash::hash("new", QCryptographicHash::Sha256).toHex());
+    for (int i : {1, 2, 3}) {
+        QCOMPARE(h.results[i].outcome, RowResult::Outcome::Saved);
+        QCOMPARE(h.results[i].change.kind, Kind::Same);
+        QVERIFY(h.results[i].writtenSha256.isEmpty());
+        QVERIFY(h.results[i].outputPath.endsWith(QStringLiteral(".txt")));
+    }
+    QCOMPARE(h.results[1].note, QStringLiteral("not modified (304)"));
+    QCOMPARE(h.results[3].note, QStringLiteral("lastmod"));
+    QCOMPARE(h.results[4].outcome, RowResult::Outcome::Failed);
+    QCOMPARE(h.results[4].change.kind, Kind::Untracked);
 }
 
 QTEST_GUILESS_MAIN(TestRowQueue)

@@ -8,10 +8,18 @@ void FakePage::load(const QString &url)
         throw RuntimeError(QStringLiteral("Navigation refused"));
     navigated.append(url);
     m_current = url;
+    m_conditional = false;
     m_queries = 0;
     QElapsedTimer clock;
     clock.start();
     m_loadedAtMs = clock.msecsSinceReference();
+}
+
+void FakePage::loadIfChanged(const QString &url, const PageValidators &validators)
+{
+    load(url);
+    validatorsSent.insert(url, validators);
+    m_conditional = true;
 }
 
 bool FakePage::isDone() const
@@ -45,6 +53,11 @@ PageOutcome FakePage::takeOutcome()
         return outcome;
     }
     PageOutcome outcome;
+    if (m_conditional && rows.value(m_current).notModified) {
+        outcome.notModified = true;
+        outcome.httpStatus = 304;
+        return outcome;
+    }
     outcome.content = rows.value(m_current).text;
     return outcome;
 }
