@@ -2,6 +2,9 @@
 
 #include "crawl/CrawlAddress.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 
 #include <algorithm>
@@ -26,7 +29,7 @@ CrawlFrontier::CrawlFrontier(CrawlState &state, const CrawlSettings &settings)
     m_pages = m_state.count(CrawlState::Status::Saved) + m_state.count(CrawlState::Status::Failed);
 }
 
-bool CrawlFrontier::addStart(const QString &address)
+bool CrawlFrontier::addStart(const QString &address, const QDateTime &listedLastModified)
 {
     const QString normalised = CrawlAddress::normalised(address, m_settings.query);
     if (normalised.isEmpty()) {
@@ -34,7 +37,7 @@ bool CrawlFrontier::addStart(const QString &address)
         return false;
     }
     m_scope.addStart(normalised);
-    CrawlState::Found start{normalised, address.trimmed(), CrawlState::Status::Queued, {}};
+    CrawlState::Found start{normalised, address.trimmed(), CrawlState::Status::Queued, {}, listedLastModified};
     const QList<CrawlState::Found> added = m_state.add({start}, 0, {});
     noteStateFailure();
     if (!added.isEmpty() && m_found)
@@ -69,8 +72,8 @@ std::optional<CrawlFrontier::Row> CrawlFrontier::next(qint64 number)
         if (overHostLimit(entry))
             continue;
         ++m_pages;
-        m_loading.insert(number, {entry.id, entry.address});
-        return Row{entry.listed, entry.depth, entry.foundOn};
+        m_loading.insert(number, {entry.id, entry.address, entry.saved, entry.listedLastModified});
+        return Row{entry.listed, entry.depth, entry.foundOn, entry.saved, entry.listedLastModified};
     }
 }
 
@@ -115,7 +118,7 @@ std::optional<CrawlState::Entry> CrawlFrontier::seenBefore(const QString &addres
     if (address.isEmpty() || address == row.address)
         return std::nullopt;
     const std::optional<CrawlState::Entry> entry = m_state.find(address);
-    if (!entry)
+    if (!entry || entry->pass != m_state.pass())
         return std::nullopt;
     // Of two pages loading at once that name each other, the one found first is kept.
     const bool first = entry->status == CrawlState::Status::Saved || entry->status == CrawlState::Status::Queued
@@ -130,7 +133,7 @@ void CrawlFrontier::markSeen(const QString &address, const QString &sameAs)
         return;
     const std::optional<CrawlState::Entry> entry = m_state.find(address);
     const QString reason = SamePagePrefix + sameAs;
-    if (!entry)
+    if (!entry || entry->pass != m_state.pass())
         m_state.add({{address, address, CrawlState::Status::Skipped, reason}}, 0, sameAs);
     else if (entry->status == CrawlState::Status::Queued)
         m_state.finish(entry->id, CrawlState::Status::Skipped, reason, {});
@@ -155,7 +158,13 @@ QString CrawlFrontier::sameAs(const QueuedRow &row, const PageOutcome &outcome)
     return {};
 }
 
-void CrawlFrontier::ended(const RowResult &result, const QString &file)
+const CrawlFrontier::Taken *CrawlFrontier::taken(qint64 number) const
+{
+    const auto loading = m_loading.constFind(number);
+    return loading == m_loading.cend() ? nullptr : &*loading;
+}
+
+void CrawlFrontier::ended(const RowResult &result, const QString &file, const SavedPage *saved)
 {
     const auto loading = m_loading.constFind(result.row);
     if (loading == m_loading.cend())
@@ -183,7 +192,10 @@ void CrawlFrontier::ended(const RowResult &result, const QString &file)
         break;
     }
     const QString reason = result.saved() ? result.note : result.reason;
-    if (!m_state.finish(page.id, status, reason, result.saved() ? file : QString()))
+    const bool recorded = result.change.kind == RowChange::Kind::Gone
+        ? m_state.markGone(page.id, status, reason)
+        : m_state.finish(page.id, status, reason, result.saved() ? file : QString(), result.saved() ? saved : nullptr);
+    if (!recorded)
         noteStateFailure();
     if (result.saved())
         takeUp(page, result);
@@ -193,9 +205,11 @@ void CrawlFrontier::ended(const RowResult &result, const QString &file)
 // or, by a spider, listed at the last level; those out of scope are recorded.
 void CrawlFrontier::takeUp(const Loading &page, const RowResult &result)
 {
-    const PageLinks &links = result.page.links;
     const int depth = result.depth + 1;
-    if ((links.pageNofollow && !m_settings.followNofollow) || (m_settings.level >= 0 && depth > m_settings.level))
+    if (m_settings.level >= 0 && depth > m_settings.level)
+        return;
+    const PageLinks links = result.page.notModified ? storedLinks(page.id) : result.page.links;
+    if (links.pageNofollow && !m_settings.followNofollow)
         return;
     const QList<CrawlState::Found> found = linksOf(links, depth);
     if (found.isEmpty())
@@ -208,6 +222,46 @@ void CrawlFrontier::takeUp(const Loading &page, const RowResult &result)
         else if (m_found)
             m_found(each.listed, depth);
     }
+}
+
+// The links kept of the page's last load.
+PageLinks CrawlFrontier::storedLinks(qint64 id) const
+{
+    const QJsonObject object = QJsonDocument::fromJson(qUncompress(m_state.storedLinks(id))).object();
+    const auto list = [&object](const char *name) {
+        QStringList values;
+        for (const QJsonValue &value : object.value(QLatin1String(name)).toArray())
+            values << value.toString();
+        return values;
+    };
+    PageLinks links;
+    links.follow = list("follow");
+    links.nofollow = list("nofollow");
+    links.pageNofollow = object.value(QStringLiteral("page_nofollow")).toBool();
+    links.canonical = object.value(QStringLiteral("canonical")).toString();
+    return links;
+}
+
+bool CrawlFrontier::everyLinkFollowed() const
+{
+    return m_loading.isEmpty() && m_taken.empty() && m_unrecorded.empty() && m_stateFailure.isEmpty()
+        && m_state.count(CrawlState::Status::Queued) == 0;
+}
+
+QList<CrawlState::Entry> CrawlFrontier::endPass(bool complete)
+{
+    QList<CrawlState::Entry> gone;
+    if (complete) {
+        for (const CrawlState::Entry &entry : m_state.unlinked()) {
+            if (!m_state.markGone(entry.id, CrawlState::Status::Gone, QStringLiteral("no longer linked")))
+                break;
+            gone.append(entry);
+        }
+    }
+    if (!m_state.endPass())
+        gone.clear();
+    noteStateFailure();
+    return gone;
 }
 
 QList<CrawlState::Found> CrawlFrontier::linksOf(const PageLinks &links, int depth) const
