@@ -35,7 +35,7 @@ _textorin_batch()
             COMPREPLY=($(compgen -W '-' -- "$cur"))
             return
             ;;
-        -u | --url | -o | --output | --sitemap | --feed | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
+        -u | --url | -o | --output | --sitemap | --sitemap-changed-since | --feed | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
             --max-pages | --max-pages-per-host | --time-limit | -D | --domains | --accept-regex | --reject-regex | \
             -A | --accept | -R | --reject | --ignore-query-param | \
             --wait-for | --delay | --user-agent | --header | --lang | --user | --proxy)
@@ -51,7 +51,7 @@ _textorin_batch()
             --no-clobber --archive --report -o --output --sitemap --feed -r --recursive -l --level
             --max-pages --max-pages-per-host --time-limit --no-parent -H --span-hosts -D --domains --accept-regex
             --reject-regex -A --accept -R --reject --ignore-query --ignore-query-param --spider --state --new-state
-            --robots --no-robots --shard -q --quiet -v --verbose
+            --changed-only --diff --ignore-whitespace --no-keep-text --sitemap-changed-since --robots --no-robots --shard -q --quiet -v --verbose
             --config --no-config --version -h --help' -- "$cur"))
         return
     fi

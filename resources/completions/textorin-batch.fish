@@ -52,6 +52,11 @@ complete -c textorin-batch -l ignore-query-param -x -d 'Drop a query parameter'
 complete -c textorin-batch -l spider -d 'List the addresses found, save nothing'
 complete -c textorin-batch -l state -r -F -d "The crawl's state file"
 complete -c textorin-batch -l new-state -d 'Start the crawl afresh'
+complete -c textorin-batch -l changed-only -d 'Write files only for new and changed pages'
+complete -c textorin-batch -l diff -d "Write a diff beside each changed page's file"
+complete -c textorin-batch -l ignore-whitespace -d 'Compare texts with whitespace collapsed'
+complete -c textorin-batch -l no-keep-text -d 'Keep only hashes of the texts in the state'
+complete -c textorin-batch -l sitemap-changed-since -x -d 'Take sitemap rows of this date or later'
 complete -c textorin-batch -l robots -f -a 'on off' -d "Follow each site's robots.txt"
 complete -c textorin-batch -l no-robots -d 'Ignore robots.txt and nofollow'
 complete -c textorin-batch -l shard -x -d 'Take shard K of N'

@@ -147,9 +147,42 @@ Conflict crawlProblem(const BatchOptions &options)
     return {};
 }
 
+// The options of what changed, given without a state or at odds.
+Conflict changeProblem(const BatchOptions &options)
+{
+    const std::pair<bool, const char *> changeOnly[] = {
+        {options.changedOnly, "changed-only"},
+        {options.diff, "diff"},
+        {options.ignoreWhitespace, "ignore-whitespace"},
+        {!options.keepText, "no-keep-text"},
+    };
+    for (const auto &[given, name] : changeOnly) {
+        const QString option = QLatin1String(name);
+        if (given && !options.recursive && options.stateFile.isEmpty())
+            return {QStringLiteral("--%1 needs a state: -r (--recursive) or --state FILE").arg(option), {option}};
+        if (given && options.spider)
+            return {QStringLiteral("--%1 has no use with --spider, which saves no text").arg(option),
+                    {option, QStringLiteral("spider")}};
+    }
+    if (options.diff && !options.keepText)
+        return {QStringLiteral("--diff needs the earlier text, which --no-keep-text does not keep"),
+                {QStringLiteral("diff"), QStringLiteral("no-keep-text")}};
+    if (options.diff && options.toStandardOutput && options.format != QLatin1String("json"))
+        return {QStringLiteral("--diff writes NAME.diff beside each file: with -O - give --format json"),
+                {QStringLiteral("diff"), QStringLiteral("output-document"), QStringLiteral("stdout")}};
+    const bool sitemap = std::any_of(options.webSources.begin(), options.webSources.end(),
+                                     [](const WebSource &source) { return source.kind == WebSource::Kind::Sitemap; });
+    if (options.sitemapChangedSince.isValid() && !sitemap)
+        return {QStringLiteral("--sitemap-changed-since needs --sitemap URL"),
+                {QStringLiteral("sitemap-changed-since")}};
+    return {};
+}
+
 // What a crawl or a run with a state file changes in the defaults.
 void applyCrawlDefaults(BatchOptions &options)
 {
+    // Rows may be asked for only if changed; standard output then needs every text unless only changes go.
+    options.engine.conditionalLoads = options.tracksChanges() && (!options.toStandardOutput || options.changedOnly);
     if (!options.recursive) {
         // A list with a state file: its rows recorded, no links followed.
         options.level = 0;
@@ -179,7 +212,8 @@ Conflict combinationProblem(const BatchOptions &options)
     if (options.toStandardOutput && options.report == QLatin1String("-"))
         return {QStringLiteral("-O - and --report - cannot both write to standard output"),
                 {QStringLiteral("output-document"), QStringLiteral("stdout"), QStringLiteral("report")}};
-    return crawlProblem(options);
+    const Conflict change = changeProblem(options);
+    return change.problem.isEmpty() ? crawlProblem(options) : change;
 }
 
 QString storeShard(const QString &text, BatchOptions &options)
@@ -497,7 +531,8 @@ QList<BatchCommandLine::Option> makeOptions()
                         "the start address's host) are added as rows, each address once. The rows of -u, the "
                         "LISTFILEs, sitemaps and feeds are the start addresses. The crawl's state is kept in "
                         ".textorin-crawl.sqlite in the folder (or --state FILE): run the same command again and "
-                        "it goes on where it stopped. Files are named {host}/{path} unless -o says otherwise; "
+                        "it goes on where it stopped, or, once it has ended, runs it again. Files are named "
+                        "{host}/{path} unless -o says otherwise; "
                         "--wait defaults to 0.1 and --robots is on."),
          {},
          turnsOn(&BatchOptions::recursive)},
@@ -512,8 +547,8 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("max-pages")},
          QStringLiteral("N"),
-         QStringLiteral("ends the crawl once N pages are loaded (counting those of earlier runs of its "
-                        "state); the summary says so."),
+         QStringLiteral("ends the crawl once N pages are loaded (counting those loaded before a stop "
+                        "that this run resumes); the summary says so."),
          {},
          [](const QString &value, BatchOptions &options) {
              return store(OptionValues::count(value, std::numeric_limits<int>::max()), &options.maxPages, value,
@@ -632,9 +667,11 @@ QList<BatchCommandLine::Option> makeOptions()
         {{QStringLiteral("state")},
          QStringLiteral("FILE"),
          QStringLiteral("keeps the crawl's state in FILE (SQLite) instead of .textorin-crawl.sqlite in the "
-                        "folder. A list run given --state records its rows the same way, and a rerun loads "
-                        "none saved before. A file held by a run going on, damaged, or of another crawl "
-                        "(other start addresses or scope) is refused."),
+                        "folder. A list run given --state records its rows the same way. A run that stopped "
+                        "is resumed, loading none saved before; once a run has ended, the next runs it again, "
+                        "loading a page whose file is as written only if it changed, and tells each row's "
+                        "change (new, same, changed or gone). A file held by a run going on, damaged, or of "
+                        "another crawl (other start addresses or scope) is refused."),
          {},
          fileName(&BatchOptions::stateFile)},
         {{QStringLiteral("new-state")},
@@ -642,6 +679,45 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("starts the crawl afresh in a state file of an earlier or another crawl."),
          {},
          turnsOn(&BatchOptions::newState)},
+        {{QStringLiteral("changed-only")},
+         {},
+         QStringLiteral("writes files only for new and changed pages: the file of a page that is the same "
+                        "as at the last run is left untouched, its modification time too (needs a state: -r or "
+                        "--state)."),
+         {},
+         turnsOn(&BatchOptions::changedOnly)},
+        {{QStringLiteral("diff")},
+         {},
+         QStringLiteral("writes beside each changed page's file NAME a unified diff of its last and its new "
+                        "text, NAME.diff (with --format json, the record's \"diff\"); the diff of an earlier run "
+                        "goes once the page is the same again."),
+         {},
+         turnsOn(&BatchOptions::diff)},
+        {{QStringLiteral("ignore-whitespace")},
+         {},
+         QStringLiteral("compares texts with their whitespace collapsed, so that re-wrapped lines are the "
+                        "same page."),
+         {},
+         turnsOn(&BatchOptions::ignoreWhitespace)},
+        {{QStringLiteral("no-keep-text")},
+         {},
+         QStringLiteral("keeps only hashes of the texts in the state, not the texts themselves (for huge "
+                        "runs; no --diff)."),
+         {},
+         [](const QString &, BatchOptions &options) {
+             options.keepText = false;
+             return QString();
+         }},
+        {{QStringLiteral("sitemap-changed-since")},
+         QStringLiteral("DATE"),
+         QStringLiteral("takes only the sitemap rows whose lastmod is DATE or later (such as 2026-12-01 or "
+                        "2026-12-01T08:00+01:00; UTC unless it names an offset); rows without lastmod are "
+                        "taken."),
+         {},
+         [](const QString &value, BatchOptions &options) {
+             return store(OptionValues::instant(value), &options.sitemapChangedSince, value,
+                          QStringLiteral("a date such as 2026-12-01 or 2026-12-01T08:00Z"));
+         }},
         {{QStringLiteral("robots")},
          {},
          QStringLiteral("follows each site's robots.txt, fetched once by the engine: rows it "

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "crawl/ChangeTracker.h"
 #include "crawl/CrawlSettings.h"
 #include "engine/EngineOptions.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -55,8 +57,27 @@ struct BatchOptions {
     bool spider = false; // --spider: the addresses found, no files
     QString stateFile; // --state FILE; empty: a crawl's own in its folder
     bool newState = false; // --new-state
+    // What changed since the last run of the state.
+    bool changedOnly = false; // --changed-only
+    bool diff = false; // --diff
+    bool ignoreWhitespace = false; // --ignore-whitespace
+    bool keepText = true; // --no-keep-text
+    QDateTime sitemapChangedSince; // --sitemap-changed-since, UTC; null: every row
     bool quiet = false; // -q, --quiet
     bool verbose = false; // -v, --verbose
+
+    // Whether the run keeps a state, which tells what changed (a spider's does not).
+    bool tracksChanges() const { return (recursive || !stateFile.isEmpty()) && !spider; }
+    ChangeTracker::Settings changeSettings() const
+    {
+        ChangeTracker::Settings settings;
+        settings.ignoreWhitespace = ignoreWhitespace;
+        settings.diff = diff;
+        settings.changedOnly = changedOnly;
+        settings.keepText = keepText;
+        settings.keepLinks = engine.collectLinks;
+        return settings;
+    }
 
     CrawlSettings crawlSettings() const
     {

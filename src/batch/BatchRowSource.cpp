@@ -9,12 +9,14 @@
 #include "batch/WebListRows.h"
 #include "capture/OutputFile.h"
 #include "capture/OutputFormat.h"
+#include "crawl/ChangeTracker.h"
 #include "crawl/CrawlFrontier.h"
 #include "crawl/CrawlState.h"
 #include "support/IEventPump.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <utility>
@@ -79,6 +81,8 @@ bool BatchRowSource::startFetching(IPage *page, IEventPump &pump)
                                           qMax(m_options.engine.pageCap, SitemapReader::MaxInflatedBytes));
     if (fromWeb) {
         m_webRows = std::make_unique<WebListRows>(*m_fetch, m_options.webSources, m_warn);
+        if (m_options.sitemapChangedSince.isValid())
+            m_webRows->setChangedSince(m_options.sitemapChangedSince);
         m_webRows->setReading([this](const QString &what) {
             m_reading = what;
             if (m_readingChanged)
@@ -195,6 +199,8 @@ bool BatchRowSource::openCrawl(QString *error)
         return false;
     }
     m_frontier = std::make_unique<CrawlFrontier>(*m_state, settings);
+    if (m_options.tracksChanges())
+        m_changes = std::make_unique<ChangeTracker>(*m_state, m_options.changeSettings());
     return true;
 }
 
@@ -216,7 +222,7 @@ std::optional<IRowSource::Next> BatchRowSource::readStarts()
             row.failure = std::move(listed.failure);
             return row;
         }
-        m_frontier->addStart(listed.text);
+        m_frontier->addStart(listed.text, listed.lastModified);
     }
     return std::nullopt;
 }
@@ -250,10 +256,82 @@ QString BatchRowSource::skipLoaded(const QueuedRow &row, const PageOutcome &outc
     return m_frontier ? m_frontier->sameAs(row, outcome) : QString();
 }
 
+bool BatchRowSource::mayKeep(const QueuedRow &row, const CrawlFrontier::Taken &taken, const QString &outputPath) const
+{
+    const PageRecord &previous = taken.previous;
+    if (previous.isEmpty())
+        return false;
+    const int level = m_options.level;
+    const bool linksNeeded = m_options.engine.collectLinks && (level < 0 || row.depth < level);
+    if (linksNeeded && !previous.linksKept)
+        return false;
+    // Standard output gets no text from an earlier run: only rows that changed may skip theirs.
+    return m_namesFiles ? ChangeTracker::fileMatches(outputPath, previous) : m_options.changedOnly;
+}
+
+QString BatchRowSource::unchangedUnloaded(const QueuedRow &row, const QString &outputPath)
+{
+    const CrawlFrontier::Taken *taken = m_changes ? m_frontier->taken(row.number) : nullptr;
+    if (!taken || !taken->listedLastModified.isValid())
+        return {};
+    // A lastmod of a day alone counts from that day's end; a last load in the
+    // future (the clock was set back since) proves nothing.
+    QDateTime changed = taken->listedLastModified;
+    if (changed.time() == QTime(0, 0))
+        changed = changed.addDays(1);
+    const QDateTime loaded = taken->previous.loadedAt;
+    if (!loaded.isValid() || changed >= loaded || loaded > QDateTime::currentDateTimeUtc()
+        || !mayKeep(row, *taken, outputPath))
+        return {};
+    return QStringLiteral("not loaded: the sitemap's lastmod is older than its last load");
+}
+
+PageValidators BatchRowSource::validatorsOf(const QueuedRow &row, const QString &outputPath)
+{
+    const CrawlFrontier::Taken *taken = m_changes ? m_frontier->taken(row.number) : nullptr;
+    if (!taken || !mayKeep(row, *taken, outputPath))
+        return {};
+    return {taken->previous.etag, taken->previous.lastModified};
+}
+
+RowChange BatchRowSource::changeOf(const QueuedRow &row, const PageOutcome &outcome, const QString &outputPath)
+{
+    const CrawlFrontier::Taken *taken = m_changes ? m_frontier->taken(row.number) : nullptr;
+    if (!taken)
+        return {};
+    return m_changes->changeOf(taken->id, taken->previous, outcome, m_namesFiles ? outputPath : QString());
+}
+
 void BatchRowSource::rowEnded(const RowResult &result)
 {
-    if (m_frontier)
-        m_frontier->ended(result, RowReport::nameInFolder(m_options.folder, result.outputPath));
+    if (!m_frontier)
+        return;
+    std::optional<SavedPage> saved;
+    const CrawlFrontier::Taken *taken = m_frontier->taken(result.row);
+    if (m_changes && taken && result.saved())
+        saved = m_changes->savedPageOf(taken->id, taken->previous, result);
+    m_frontier->ended(result, RowReport::nameInFolder(m_options.folder, result.outputPath), saved ? &*saved : nullptr);
+    if (m_options.diff && m_namesFiles && result.saved() && m_format.extension != QLatin1String(".json"))
+        writeDiff(result);
+}
+
+// A changed row's diff beside its file; the diff of an earlier run goes once the row is no longer changed.
+void BatchRowSource::writeDiff(const RowResult &result)
+{
+    const QString path = result.outputPath + QStringLiteral(".diff");
+    if (result.change.kind != RowChange::Kind::Changed || result.change.diff.isEmpty()) {
+        if (QFileInfo::exists(path) && !QFile::remove(path))
+            m_warn(QStringLiteral("cannot remove %1, the diff of an earlier run").arg(path));
+        return;
+    }
+    try {
+        OutputFileWriter writer;
+        writer.open(path);
+        writer.write(result.change.diff);
+        writer.close();
+    } catch (const RuntimeError &error) {
+        m_warn(QStringLiteral("cannot write %1: %2").arg(path, error.description()));
+    }
 }
 
 bool BatchRowSource::inShard(const Next &row) const
@@ -294,7 +372,7 @@ qint64 BatchRowSource::total() const
 
 qint64 BatchRowSource::linesLeftOut() const
 {
-    return m_rows ? m_rows->skipped() : 0;
+    return (m_rows ? m_rows->skipped() : 0) + (m_webRows ? m_webRows->leftOutAsUnchanged() : 0);
 }
 
 bool BatchRowSource::readFailed() const

@@ -3,6 +3,7 @@
 #include "batch/BatchOptions.h"
 #include "capture/IRowSource.h"
 #include "capture/NameTemplate.h"
+#include "crawl/CrawlFrontier.h"
 
 #include <QDateTime>
 #include <QString>
@@ -12,7 +13,7 @@
 #include <optional>
 
 class BodyFetch;
-class CrawlFrontier;
+class ChangeTracker;
 class CrawlState;
 class IEventPump;
 class IPage;
@@ -63,6 +64,9 @@ public:
     bool readyToStart(const QueuedRow &row) override;
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
     QString skipLoaded(const QueuedRow &row, const PageOutcome &outcome) override;
+    QString unchangedUnloaded(const QueuedRow &row, const QString &outputPath) override;
+    PageValidators validatorsOf(const QueuedRow &row, const QString &outputPath) override;
+    RowChange changeOf(const QueuedRow &row, const PageOutcome &outcome, const QString &outputPath) override;
     void rowEnded(const RowResult &result) override;
 
     RobotsGate *robots() const { return m_robots.get(); }
@@ -71,7 +75,7 @@ public:
     // The rows given so far, and whether there are no more.
     qint64 rowsGiven() const { return m_rowsGiven; }
     bool ended() const { return m_ended; }
-    // The blank and comment lines of the lists.
+    // The blank and comment lines of the lists, and the sitemap rows older than --sitemap-changed-since.
     qint64 linesLeftOut() const;
     bool readFailed() const;
     // A sitemap or feed could not be read: the rows already given run, no further ones.
@@ -96,6 +100,11 @@ private:
     std::optional<Next> readStarts();
     // The row's name by the template, or its failure.
     void name(Next &row, qint64 number) const;
+    // Whether the row's last saved text stands for its page now without a full
+    // load: its file holds it (or only changed rows are written) and, when the
+    // crawl follows its links, they were kept.
+    bool mayKeep(const QueuedRow &row, const CrawlFrontier::Taken &taken, const QString &outputPath) const;
+    void writeDiff(const RowResult &result);
 
     const BatchOptions &m_options;
     const OutputFormat &m_format;
@@ -108,6 +117,7 @@ private:
     std::unique_ptr<RobotsGate> m_robots;
     std::unique_ptr<CrawlState> m_state;
     std::unique_ptr<CrawlFrontier> m_frontier;
+    std::unique_ptr<ChangeTracker> m_changes;
     bool m_startsRead = false;
     const SavedRows *m_history = nullptr;
     std::function<void()> m_readingChanged;

@@ -25,6 +25,7 @@
 #include <QFileDevice>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -57,12 +58,14 @@ void BatchRun::printRow(const RowResult &result)
     if (m_progress)
         m_progress->hideForOut();
     static const char *const words[] = {"saved ", "FAILED ", "skipped "};
-    m_out << rowPrefix(result.row) << words[int(result.outcome)] << TerminalText::address(result.url);
+    m_out << (result.row > 0 ? rowPrefix(result.row) : QString()) << words[int(result.outcome)]
+          << TerminalText::address(result.url);
     if (saved && !m_textOutput)
         m_out << " -> " << result.outputPath;
-    const QString remark = saved ? result.note : result.reason.simplified();
-    if (!remark.isEmpty())
-        m_out << " (" << TerminalText::escaped(remark) << ')';
+    QStringList remarks{RowChange::nameOf(result.change.kind), saved ? result.note : result.reason.simplified()};
+    remarks.removeAll(QString());
+    if (!remarks.isEmpty())
+        m_out << " (" << TerminalText::escaped(remarks.join(QStringLiteral("; "))) << ')';
     m_out << Qt::endl;
 }
 
@@ -87,7 +90,59 @@ void BatchRun::printSummary()
     if (!m_textOutput && !m_options.spider)
         m_out << " Folder: " << QDir(m_options.folder).absolutePath();
     m_out << Qt::endl;
+    printChangeSummary();
     printCrawlSummary();
+}
+
+void BatchRun::printChangeSummary()
+{
+    if (!m_options.tracksChanges())
+        return;
+    using Kind = RowChange::Kind;
+    m_out << "Changes: new " << m_changes[int(Kind::New)] << ", changed " << m_changes[int(Kind::Changed)] << ", same "
+          << m_changes[int(Kind::Same)] << ", gone " << m_changes[int(Kind::Gone)] << '.' << Qt::endl;
+}
+
+void BatchRun::countChange(const RowResult &result)
+{
+    ++m_changes[int(result.change.kind)];
+    // A page that failed otherwise than by being gone kept its links from the crawl.
+    if (result.outcome == RowResult::Outcome::Failed && result.change.kind != RowChange::Kind::Gone
+        && result.page.httpStatus != 404 && result.page.httpStatus != 410)
+        m_unlinkedUntold = true;
+}
+
+void BatchRun::endPass(const RowQueue &queue)
+{
+    CrawlFrontier *crawl = m_source->crawl();
+    // A stop of any kind leaves the pass for the next run to go on with.
+    if (!crawl || queue.stopRequested() || !m_crawlEnd.isEmpty() || m_source->failed()
+        || !crawl->stateFailure().isEmpty())
+        return;
+    const bool complete = m_source->ended() && crawl->everyLinkFollowed();
+    if (!complete && !crawl->maxPagesReached())
+        return;
+    const bool tellGone = complete && m_options.recursive && m_options.tracksChanges() && !m_unlinkedUntold
+        && crawl->counts().overHostLimit == 0;
+    for (const CrawlState::Entry &entry : crawl->endPass(tellGone))
+        reportGone(entry);
+}
+
+// A page saved by an earlier run that no page links to any more.
+void BatchRun::reportGone(const CrawlState::Entry &entry)
+{
+    RowResult result;
+    result.url = entry.listed.isEmpty() ? entry.address : entry.listed;
+    result.depth = entry.depth;
+    result.foundOn = entry.foundOn;
+    result.outcome = RowResult::Outcome::Skipped;
+    result.reason = QStringLiteral("no longer linked");
+    result.outputPath = entry.file.isEmpty() ? QString() : QDir(m_options.folder).filePath(entry.file);
+    result.change.kind = RowChange::Kind::Gone;
+    ++m_changes[int(RowChange::Kind::Gone)];
+    printRow(result);
+    if (m_report && !m_report->add(result))
+        cannotWrite(m_options.report, m_report->errorString(), m_reportFailed);
 }
 
 void BatchRun::printCrawlSummary()
@@ -208,6 +263,7 @@ void BatchRun::rowFinished(const RowResult &result)
     case RowResult::Outcome::Failed: ++m_failed; break;
     case RowResult::Outcome::Skipped: ++m_skipped; break;
     }
+    countChange(result);
     passTextFailure();
     printRow(result);
     if (m_report && !m_report->add(result))
@@ -244,6 +300,8 @@ int BatchRun::run()
     m_source->openLists(m_stdin, m_err, [this] { m_pump.processPendingEvents(); });
     m_source->setReadingChanged([this] { showProgress(); });
     m_saved = m_failed = m_skipped = 0;
+    std::fill(std::begin(m_changes), std::end(m_changes), 0);
+    m_unlinkedUntold = false;
     m_archiveFailed = m_reportFailed = m_textOutputFailed = false;
     // Sitemaps and feeds need the engine to be read.
     const bool fromWeb = !m_options.webSources.isEmpty();
@@ -326,6 +384,7 @@ int BatchRun::runRows()
         checkRedirects(false);
         m_source->robots()->refusePending();
     }
+    endPass(queue);
     if (m_progress) {
         m_progress->setLoadingSource({});
         m_progress->finish();

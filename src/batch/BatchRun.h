@@ -4,6 +4,7 @@
 #include "batch/OwnFiles.h"
 #include "batch/RowTimeline.h"
 #include "capture/IRunObserver.h"
+#include "crawl/CrawlState.h"
 
 #include <QList>
 #include <QTextStream>
@@ -78,6 +79,11 @@ private:
     qint64 shownTotal() const;
     void printSummary();
     void printCrawlSummary();
+    void printChangeSummary();
+    void countChange(const RowResult &result);
+    // Ends the crawl's pass when its rows did, reporting the pages no longer linked.
+    void endPass(const RowQueue &queue);
+    void reportGone(const CrawlState::Entry &entry);
     // Opens a crawl's state and readies what the run keeps of it; false when it cannot run.
     bool startCrawl(RowQueue &queue);
     void listFound(const QString &address, int depth);
@@ -107,6 +113,8 @@ private:
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;
+    qint64 m_changes[5] = {}; // rows by RowChange::Kind
+    bool m_unlinkedUntold = false; // a failure kept links from being followed: none is gone for want of one
     QString m_crawlEnd; // what ended a crawl before its links did
     bool m_archiveFailed = false;
     bool m_reportFailed = false;

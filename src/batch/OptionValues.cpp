@@ -71,6 +71,23 @@ std::optional<int> level(const QString &text)
     return steps;
 }
 
+std::optional<QDateTime> instant(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    QDateTime time = QDateTime::fromString(trimmed, Qt::ISODateWithMs);
+    if (!time.isValid()) {
+        const QDate date = QDate::fromString(trimmed, Qt::ISODate);
+        if (date.isValid())
+            time = QDateTime(date, QTime(0, 0), Qt::UTC);
+    }
+    if (!time.isValid())
+        return std::nullopt;
+    // Without an offset the time is UTC's.
+    if (time.timeSpec() == Qt::LocalTime)
+        time.setTimeSpec(Qt::UTC);
+    return time.toUTC();
+}
+
 std::optional<QStringList> list(const QString &text)
 {
     QStringList values;

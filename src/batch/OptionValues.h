@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ std::optional<int> count(const QString &text, int most, int least = 1);
 std::optional<qint64> duration(const QString &text);
 // -l's "inf", or link steps from 0 to 1000; no limit (0 and inf, as wget reads them) is -1.
 std::optional<int> level(const QString &text);
+// A date ("2026-12-01") or a date and time ("2026-12-01T08:00", seconds and an
+// offset or Z allowed), in UTC unless it names an offset; as UTC.
+std::optional<QDateTime> instant(const QString &text);
 // Comma-separated values, blanks around them left out, empty ones refused.
 std::optional<QStringList> list(const QString &text);
 // "WxH", each side from 100 to 10000.

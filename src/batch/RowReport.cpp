@@ -26,14 +26,15 @@ bool RowReport::add(const RowResult &result)
                   m_toStandardOutput ? QString() : result.outputPath, saved ? QString() : result.reason.simplified(),
                   result.page.httpStatus, result.page.contentType, result.ms, result.tries,
                   saved && result.page.mainContentFallback, saved ? result.page.formatFallback : QString(),
-                  m_toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn});
+                  m_toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn,
+                  RowChange::nameOf(result.change.kind)});
 }
 
 bool RowReport::write(const Record &record)
 {
     const QFileInfo file(record.file);
     QJsonObject line{
-        {QStringLiteral("row"), record.row},
+        {QStringLiteral("row"), record.row > 0 ? QJsonValue(record.row) : QJsonValue()},
         {QStringLiteral("address"), PageAddress::withoutUserInfo(record.address)},
         {QStringLiteral("outcome"), record.outcome},
         {QStringLiteral("file"),
@@ -51,6 +52,8 @@ bool RowReport::write(const Record &record)
         line.insert(QStringLiteral("depth"), record.depth >= 0 ? QJsonValue(record.depth) : QJsonValue());
         line.insert(QStringLiteral("found_on"), record.foundOn.isEmpty() ? QJsonValue() : QJsonValue(record.foundOn));
     }
+    if (m_options.tracksChanges())
+        line.insert(QStringLiteral("change"), record.change.isEmpty() ? QJsonValue() : QJsonValue(record.change));
     if (m_options.engine.mainContent)
         line.insert(QStringLiteral("fallback"), record.fallback);
     if (!m_options.engine.plainText()) {

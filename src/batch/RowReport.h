@@ -37,6 +37,7 @@ private:
         qint64 textBytes = -1; // of a text written to standard output
         int depth = -1; // in a crawl
         QString foundOn;
+        QString change; // with a state: "new", "same", "changed", "gone", or empty
     };
     bool write(const Record &record);
 
