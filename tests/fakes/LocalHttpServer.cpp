@@ -120,7 +120,7 @@ void LocalHttpServer::answer(QTcpSocket *socket, const QString &path)
         QByteArray head = "HTTP/1.1 304 Not Modified\r\n";
         if (!reply.etag.isEmpty())
             head += "ETag: " + reply.etag + "\r\n";
-        socket->write(head + "Connection: close\r\n\r\n");
+        socket->write(head + reply.headers + "Connection: close\r\n\r\n");
         socket->disconnectFromHost();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "engine/IEngineProcess.h"
 #include "engine/chromium/AbandonedProfiles.h"
+#include "engine/chromium/ConditionalProbe.h"
 #include "engine/chromium/NssTrustStore.h"
 #include "engine/chromium/ProfileFolder.h"
 #include "engine/devtools/DevToolsConnection.h"
@@ -88,6 +89,13 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
 ChromiumBrowser::~ChromiumBrowser()
 {
     shutdown();
+}
+
+ConditionalProbe &ChromiumBrowser::probe()
+{
+    if (!m_probe)
+        m_probe = std::make_unique<ConditionalProbe>(*this);
+    return *m_probe;
 }
 
 void ChromiumBrowser::makeScripts()

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class ConditionalProbe;
 class DevToolsConnection;
 class DevToolsRouter;
 class IEngineProcess;
@@ -61,6 +62,9 @@ public:
     QJsonObject contextParams() const;
     // The cookies the pages start from and what their rows changed.
     CookieJar &cookieJar() { return m_cookieJar; }
+    const CookieJar &cookieJar() const { return m_cookieJar; }
+    // Asks servers whether rows' documents changed, made when first asked for.
+    ConditionalProbe &probe();
     // The run's cookies at its end: those it started with as its rows set,
     // changed or removed them. Waits (briefly) for the last rows' cookies to be read.
     QList<BrowserCookie> cookies();
@@ -97,4 +101,5 @@ private:
     QList<QDeadlineTimer> m_memoryKills; // each expires when it can no longer explain a crash
     QString m_settleScript;
     QString m_textScript;
+    std::unique_ptr<ConditionalProbe> m_probe;
 };

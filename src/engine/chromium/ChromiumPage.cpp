@@ -2,9 +2,11 @@
 
 #include "engine/PageAddress.h"
 #include "engine/chromium/ChromiumBrowser.h"
+#include "engine/chromium/ConditionalProbe.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPointer>
 #include <QUrl>
 
 #include <algorithm>
@@ -130,11 +132,36 @@ void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes, cons
     }
     m_address = address.url;
     m_validators = validators;
+    ++m_rows;
     m_answer.setRawBody(rawBody, capBytes);
     if (m_answer.takeFile(m_address) || !ensureBrowser())
         return;
+    if (!m_validators.isEmpty() && m_browser.probe().serves(m_address)) {
+        askFirst();
+        return;
+    }
     m_stage.start(BrowserStartMs);
     proceed();
+}
+
+// A page unchanged since its validators costs no context of its own; any other
+// answer loads the row as usual.
+void ChromiumPage::askFirst()
+{
+    m_phase = Phase::Asking;
+    const auto answered = [this, self = QPointer<ChromiumPage>(this),
+                           row = m_rows](const ConditionalProbe::Answer &answer) {
+        if (!self || m_phase != Phase::Asking || row != m_rows)
+            return;
+        if (answer.notModified) {
+            onNotModified(answer.finalUrl, answer.validators);
+            return;
+        }
+        m_phase = Phase::WaitingForPage;
+        m_stage.start(BrowserStartMs);
+        proceed();
+    };
+    m_browser.probe().ask(m_address, m_validators, answered);
 }
 
 PageOutcome ChromiumPage::takeOutcome()

@@ -50,12 +50,14 @@ public:
     void shutdown();
 
 private:
-    enum class Phase { Idle, WaitingForPage, Loading, Answering, Settling, TakingText, Done };
+    enum class Phase { Idle, Asking, WaitingForPage, Loading, Answering, Settling, TakingText, Done };
 
     ChromiumPage(std::unique_ptr<ChromiumBrowser> own, ChromiumBrowser *shared, QObject *parent);
     void start(const QString &row, bool rawBody, qint64 capBytes, const PageValidators &validators = {});
     bool ensureBrowser();
     void proceed();
+    // Asks the browser's probe first whether the row's document changed.
+    void askFirst();
     void navigate();
     void sendNavigate();
     void check();
@@ -101,6 +103,7 @@ private:
     Phase m_phase = Phase::Idle;
     QString m_address;
     PageValidators m_validators; // the row's, sent with its main document
+    quint64 m_rows = 0; // rows started: a late answer to an earlier one's question is not this one's
     PageOutcome m_outcome;
     PageTimings m_timings;
 
