@@ -87,6 +87,16 @@ bool PageAddress::isWeb(const QUrl &url)
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
+QString PageAddress::originOf(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return {};
+    return QStringLiteral("%1://%2:%3")
+        .arg(scheme, url.host())
+        .arg(url.port(scheme == QLatin1String("https") ? 443 : 80));
+}
+
 QString PageAddress::shown(const QString &row)
 {
     if (row.trimmed().isEmpty())

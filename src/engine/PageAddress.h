@@ -18,6 +18,9 @@ struct PageAddress {
 
     // Whether the address is an http or https one.
     static bool isWeb(const QUrl &url);
+    // The origin of an http or https address ("https://host:443"), to compare
+    // whose a request is; empty for other addresses.
+    static QString originOf(const QUrl &url);
 
     // The address as messages show it: quoted when blank, shortened when huge.
     static QString shown(const QString &row);

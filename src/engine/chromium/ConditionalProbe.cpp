@@ -1,5 +1,6 @@
 #include "engine/chromium/ConditionalProbe.h"
 
+#include "engine/PageAddress.h"
 #include "engine/chromium/ChromiumBrowser.h"
 #include "engine/chromium/PageContext.h"
 #include "engine/devtools/ProtocolHeaders.h"
@@ -12,13 +13,6 @@ namespace {
 
 // The longest a question may take before its row loads as usual.
 constexpr int QuestionLimitMs = 10'000;
-
-QString originOf(const QString &address)
-{
-    const QUrl url(address);
-    return url.scheme().toLower() + QStringLiteral("://") + url.host() + QLatin1Char(':')
-        + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
-}
 
 } // namespace
 
@@ -101,7 +95,7 @@ void ConditionalProbe::onRequest(const QString &requestId, const QJsonObject &pa
     const Question &question = m_questions.front();
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
     const QString url = request.value(QStringLiteral("url")).toString();
-    if (originOf(url) != originOf(question.address)) {
+    if (PageAddress::originOf(QUrl(url)) != PageAddress::originOf(QUrl(question.address))) {
         m_context->send(
             QStringLiteral("Fetch.failRequest"),
             {{QStringLiteral("requestId"), requestId}, {QStringLiteral("errorReason"), QStringLiteral("Aborted")}});

@@ -1,5 +1,6 @@
 #include "engine/load/RequestInterception.h"
 
+#include "engine/PageAddress.h"
 #include "engine/devtools/IDevToolsSession.h"
 #include "engine/devtools/ProtocolHeaders.h"
 
@@ -98,16 +99,6 @@ QString redirectTarget(const QJsonObject &params)
     return from.resolved(QUrl(location.trimmed())).toString(QUrl::FullyEncoded);
 }
 
-QString originOf(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return {};
-    return QStringLiteral("%1://%2:%3")
-        .arg(scheme, url.host())
-        .arg(url.port(scheme == QLatin1String("https") ? 443 : 80));
-}
-
 QUrl requestUrl(const QJsonObject &params)
 {
     return QUrl(params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString());
@@ -146,7 +137,7 @@ void RequestInterception::begin(const QString &address, const QString &frameId, 
 {
     ++m_rows;
     m_frameId = frameId;
-    m_ownOrigin = originOf(QUrl(address));
+    m_ownOrigin = PageAddress::originOf(QUrl(address));
     m_authAnswered.clear();
     m_withheldFrom.clear();
     m_validators = m_options.conditionalLoads ? validators : PageValidators();
@@ -273,7 +264,7 @@ void RequestInterception::onAuthRequired(const QJsonObject &params)
     const QString user = proxy ? m_options.proxyUser : m_options.authUser;
     const QString password = proxy ? m_options.proxyPassword : m_options.authPassword;
     const bool hasCredentials = !user.isEmpty() || !password.isEmpty();
-    const QString origin = originOf(requestUrl(params));
+    const QString origin = PageAddress::originOf(requestUrl(params));
     const bool ownOrigin = proxy || (!m_ownOrigin.isEmpty() && origin == m_ownOrigin);
     // Credentials a request was given once and asks for again are wrong: its 401 stands.
     const bool provide = hasCredentials && ownOrigin && !m_authAnswered.contains(requestId);
@@ -298,5 +289,5 @@ bool RequestInterception::isMainDocument(const QJsonObject &params) const
 
 bool RequestInterception::isOwnOrigin(const QUrl &url) const
 {
-    return !m_ownOrigin.isEmpty() && originOf(url) == m_ownOrigin;
+    return !m_ownOrigin.isEmpty() && PageAddress::originOf(url) == m_ownOrigin;
 }
