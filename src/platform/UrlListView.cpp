@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QRegularExpression>
 
 UrlListView::UrlListView(QWidget *parent) : QTableView(parent)
 {
@@ -16,6 +17,8 @@ UrlListView::UrlListView(QWidget *parent) : QTableView(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab moves on to the window's next control, not to the next row.
+    setTabKeyNavigation(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -78,6 +81,14 @@ void UrlListView::keyPressEvent(QKeyEvent *event)
     QTableView::keyPressEvent(event);
 }
 
+QModelIndex UrlListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // Home and End go to the first and last row, not to the row's first and last column.
+    if (action == MoveHome || action == MoveEnd)
+        modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
+}
+
 void UrlListView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTableView::mouseDoubleClickEvent(event);
@@ -100,9 +111,11 @@ void UrlListView::split(const QMimeData *data, QStringList &files, QStringList &
         }
         return;
     }
-    const QString text = data->text().trimmed();
-    if (!text.isEmpty())
-        texts << text;
+    // Each line of a dropped text is a row, as each line of a dropped list file is.
+    for (const QString &line : data->text().split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+        if (!line.trimmed().isEmpty())
+            texts << line.trimmed();
+    }
 }
 
 void UrlListView::dragEnterEvent(QDragEnterEvent *event)

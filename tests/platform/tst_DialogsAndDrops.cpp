@@ -146,9 +146,10 @@ void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()
     link->setUrls({QUrl(QStringLiteral("https://www.example.com/page?q=1"))});
     drop(link);
     auto *text = new QMimeData;
-    text->setText(QStringLiteral("www.example.org/"));
+    text->setText(QStringLiteral("www.example.org/\r\n\n  https://a.test/x \rb.test\n"));
     drop(text);
-    QCOMPARE(list.rows().mid(4), (QStringList{"https://www.example.com/page?q=1", "www.example.org/"}));
+    QCOMPARE(list.rows().mid(4),
+             (QStringList{"https://www.example.com/page?q=1", "www.example.org/", "https://a.test/x", "b.test"}));
 
     auto *missing = new QMimeData;
     missing->setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.txt")))});

@@ -72,6 +72,7 @@ private Q_SLOTS:
     void pointerValuesMapToCursors();
     void buttonsRunTheListCommands();
     void deleteKeyAndDoubleClickRemoveRows();
+    void tabLeavesTheListAndHomeEndReachItsEnds();
     void busyWindowRefusesRemoval();
     void boxesShowLoneCarriageReturnsAsLineBreaks();
 };
@@ -242,6 +243,27 @@ void TestMainWindow::deleteKeyAndDoubleClickRemoveRows()
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, third.center());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, third.center());
     QCOMPARE(w.list.rows(), (QStringList{"row 1", "row 3"}));
+}
+
+// Tab leaves the list for the window's next control; Home and End go to the first and last row.
+void TestMainWindow::tabLeavesTheListAndHomeEndReachItsEnds()
+{
+    Window w;
+    for (int i = 1; i <= 5; ++i)
+        w.list.append(QStringLiteral("row %1").arg(i));
+    UrlListView *view = w.window.ListView1();
+    w.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
+    view->setFocus();
+    QVERIFY(view->hasFocus());
+    w.list.select(3);
+    QTest::keyClick(view, Qt::Key_End);
+    QCOMPARE(view->currentIndex().row(), 4);
+    QTest::keyClick(view, Qt::Key_Home);
+    QCOMPARE(view->currentIndex().row(), 0);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(!view->hasFocus());
+    QCOMPARE(view->currentIndex().row(), 0);
 }
 
 void TestMainWindow::busyWindowRefusesRemoval()
