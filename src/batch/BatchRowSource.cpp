@@ -309,7 +309,7 @@ void BatchRowSource::rowEnded(const RowResult &result)
     std::optional<SavedPage> saved;
     const CrawlFrontier::Taken *taken = m_frontier->taken(result.row);
     if (m_changes && taken && result.saved())
-        saved = m_changes->savedPageOf(taken->id, taken->previous, result);
+        saved = m_changes->savedPageOf(taken->previous, result);
     m_frontier->ended(result, RowReport::nameInFolder(m_options.folder, result.outputPath), saved ? &*saved : nullptr);
     if (m_options.diff && m_namesFiles && result.saved() && m_format.extension != QLatin1String(".json"))
         writeDiff(result);

@@ -107,8 +107,7 @@ void BatchRun::countChange(const RowResult &result)
 {
     ++m_changes[int(result.change.kind)];
     // A page that failed otherwise than by being gone kept its links from the crawl.
-    if (result.outcome == RowResult::Outcome::Failed && result.change.kind != RowChange::Kind::Gone
-        && result.page.httpStatus != 404 && result.page.httpStatus != 410)
+    if (result.outcome == RowResult::Outcome::Failed && result.page.httpStatus != 404 && result.page.httpStatus != 410)
         m_unlinkedUntold = true;
 }
 

@@ -68,13 +68,11 @@ RowChange ChangeTracker::changeOf(qint64 id, const PageRecord &previous, const P
         change.keepFile = true;
         return change;
     }
-    const Hashes hashes{sha256(outcome.content), sha256(collapsed(outcome.content))};
-    m_hashes.insert(id, hashes);
     if (previous.isEmpty()) {
         change.kind = RowChange::Kind::New;
     } else {
-        const bool same = m_settings.ignoreWhitespace ? hashes.collapsed == previous.collapsedSha256
-                                                      : hashes.text == previous.textSha256;
+        const bool same = m_settings.ignoreWhitespace ? sha256(collapsed(outcome.content)) == previous.collapsedSha256
+                                                      : sha256(outcome.content) == previous.textSha256;
         change.kind = same ? RowChange::Kind::Same : RowChange::Kind::Changed;
     }
     // A file that is not what was written (edited, removed, or a run killed after
@@ -98,9 +96,8 @@ QString ChangeTracker::diffOf(qint64 id, const PageRecord &previous, const QStri
                            stamp.arg(name, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)));
 }
 
-SavedPage ChangeTracker::savedPageOf(qint64 id, const PageRecord &previous, const RowResult &result)
+SavedPage ChangeTracker::savedPageOf(const PageRecord &previous, const RowResult &result) const
 {
-    const Hashes hashes = m_hashes.take(id);
     SavedPage saved;
     PageRecord &record = saved.record;
     record = previous;
@@ -122,8 +119,8 @@ SavedPage ChangeTracker::savedPageOf(qint64 id, const PageRecord &previous, cons
     if (result.writtenSha256.isEmpty())
         return saved; // the file kept holds the text recorded
     record.outputSha256 = result.writtenSha256;
-    record.textSha256 = hashes.text;
-    record.collapsedSha256 = hashes.collapsed;
+    record.textSha256 = sha256(page.content);
+    record.collapsedSha256 = sha256(collapsed(page.content));
     saved.text = m_settings.keepText ? qCompress(page.content.toUtf8()) : QByteArray();
     return saved;
 }

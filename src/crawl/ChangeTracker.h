@@ -5,7 +5,6 @@
 #include "engine/PageOutcome.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 
 class CrawlState;
@@ -30,8 +29,8 @@ public:
     // The change of a loaded row, whose entry is `id` with the `previous` record;
     // `file` is where its text goes, empty when it goes to no file.
     RowChange changeOf(qint64 id, const PageRecord &previous, const PageOutcome &outcome, const QString &file);
-    // What the state keeps of a saved row's page (after changeOf).
-    SavedPage savedPageOf(qint64 id, const PageRecord &previous, const RowResult &result);
+    // What the state keeps of a saved row's page.
+    SavedPage savedPageOf(const PageRecord &previous, const RowResult &result) const;
     // Whether the file is there and holds the bytes the record says were written.
     static bool fileMatches(const QString &file, const PageRecord &record);
 
@@ -40,13 +39,8 @@ public:
     static QString collapsed(const QString &text);
 
 private:
-    struct Hashes {
-        QByteArray text;
-        QByteArray collapsed;
-    };
     QString diffOf(qint64 id, const PageRecord &previous, const QString &text, const QString &file) const;
 
     CrawlState &m_state;
     Settings m_settings;
-    QHash<qint64, Hashes> m_hashes; // of the rows between changeOf and savedPageOf
 };

@@ -159,7 +159,7 @@ void TestChangeTracker::recordsWhatTheNextRunComparesWith()
     result.page.links.follow = QStringList{QStringLiteral("http://a.test/next")};
     result.change = tracker.changeOf(m_id, previous, result.page, m_file);
     result.writtenSha256 = "ff";
-    SavedPage saved = tracker.savedPageOf(m_id, previous, result);
+    SavedPage saved = tracker.savedPageOf(previous, result);
     QCOMPARE(saved.record.etag, QStringLiteral("\"v2\""));
     QCOMPARE(saved.record.outputSha256, QByteArray("ff"));
     QCOMPARE(saved.record.textSha256, ChangeTracker::sha256(now));
@@ -175,7 +175,7 @@ void TestChangeTracker::recordsWhatTheNextRunComparesWith()
     same.change = tracker.changeOf(m_id, previous, same.page, m_file);
     QCOMPARE(same.change.kind, RowChange::Kind::Same);
     QVERIFY(same.change.keepFile);
-    saved = tracker.savedPageOf(m_id, previous, same);
+    saved = tracker.savedPageOf(previous, same);
     QCOMPARE(saved.record.etag, previous.etag);
     QCOMPARE(saved.record.lastModified, same.page.lastModified);
     QCOMPARE(saved.record.textSha256, previous.textSha256);
