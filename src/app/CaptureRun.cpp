@@ -25,6 +25,7 @@ UrlListModel::RowState stateOf(const RowResult &result)
     case RowResult::Outcome::Saved: return UrlListModel::RowState::Saved;
     case RowResult::Outcome::Skipped: return UrlListModel::RowState::Skipped;
     case RowResult::Outcome::Failed: break;
+    case RowResult::Outcome::Stopped: return UrlListModel::RowState::None;
     }
     return UrlListModel::RowState::Failed;
 }
@@ -83,6 +84,22 @@ void CaptureRun::start()
     } catch (...) {
     }
     m_guard = nullptr;
+}
+
+void CaptureRun::startOver()
+{
+    start();
+}
+
+void CaptureRun::retryRows(const QList<int> &rows)
+{
+    Q_UNUSED(rows)
+    start();
+}
+
+void CaptureRun::retryFailed()
+{
+    start();
 }
 
 void CaptureRun::requestStop()

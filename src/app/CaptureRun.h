@@ -37,10 +37,19 @@ public:
 
     // Runs over every row of the list; does nothing while a run is active.
     void start();
+    // Runs every row of the list again, whatever an earlier run did.
+    void startOver();
+    // Runs only these rows (numbered from 1).
+    void retryRows(const QList<int> &rows);
+    // Runs the rows that failed.
+    void retryFailed();
     // Ends the run after the rows loading; no further row starts.
     void requestStop();
     bool isRunning() const { return m_queue.isRunning(); }
     RowQueue::Summary lastSummary() const { return m_queue.summary(); }
+    // The rows' results of the runs since the list was last run whole: the
+    // latest of each row, in row order.
+    QList<RowResult> runResults() const { return m_results; }
     // Told of every row as it finishes.
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     void setWaitLimit(std::chrono::milliseconds limit) { m_queue.setWaitLimit(limit); }
@@ -81,5 +90,6 @@ private:
     qint64 m_rowCount = 0;
     qint64 m_nextRow = 0;
     QStringList m_failures;
+    QList<RowResult> m_results;
     bool m_engineReported = false;
 };

@@ -261,6 +261,7 @@ void BatchRun::rowFinished(const RowResult &result)
         break;
     case RowResult::Outcome::Failed: ++m_failed; break;
     case RowResult::Outcome::Skipped: ++m_skipped; break;
+    case RowResult::Outcome::Stopped: break;
     }
     countChange(result);
     passTextFailure();

@@ -57,6 +57,9 @@ public:
     Summary run();
     // No further row starts; the rows loading end as they would.
     void requestStop() { m_stopRequested = true; }
+    // No further row starts, and the rows loading are aborted at once: each
+    // ends as RowResult::Outcome::Stopped, without a file.
+    void stopNow() { m_stopRequested = true; }
     bool stopRequested() const { return m_stopRequested; }
     bool isRunning() const { return m_running; }
     // The addresses of the rows loading now, in list order.

@@ -8,7 +8,9 @@
 
 // How one row of a run ended, as its front end is told.
 struct RowResult {
-    enum class Outcome { Saved, Failed, Skipped };
+    // Stopped: the row was loading when the run was stopped at once; no file,
+    // and the row is not done (a run that continues loads it again).
+    enum class Outcome { Saved, Failed, Skipped, Stopped };
 
     qint64 row = 0;
     QString url;

@@ -171,6 +171,9 @@ void CrawlFrontier::ended(const RowResult &result, const QString &file, const Sa
         return;
     const Loading page = *loading;
     m_loading.erase(loading);
+    // A row stopped while loading stays "loading" in the state: the next open queues it again.
+    if (result.outcome == RowResult::Outcome::Stopped)
+        return;
     CrawlState::Status status = CrawlState::Status::Failed;
     switch (result.outcome) {
     case RowResult::Outcome::Saved:
@@ -190,6 +193,7 @@ void CrawlFrontier::ended(const RowResult &result, const QString &file, const Sa
         else if (m_scope.verdict(page.address).kind == CrawlScope::Verdict::Kind::NotAPage)
             ++m_counts.notPages;
         break;
+    case RowResult::Outcome::Stopped: break;
     }
     const QString reason = result.saved() ? result.note : result.reason;
     const bool recorded = result.change.kind == RowChange::Kind::Gone

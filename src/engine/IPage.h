@@ -32,6 +32,9 @@ public:
         Q_UNUSED(validators)
         load(row);
     }
+    // Ends the row loading at once (the run was stopped): its outcome is dropped,
+    // the page is idle and may load again right away.
+    virtual void abort() {}
     // True once the row's outcome is known.
     virtual bool isDone() const = 0;
     // The row's outcome; a load still going on is ended first and fails as timed out.
