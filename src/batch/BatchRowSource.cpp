@@ -9,14 +9,12 @@
 #include "batch/WebListRows.h"
 #include "capture/OutputFile.h"
 #include "capture/OutputFormat.h"
-#include "crawl/ChangeTracker.h"
-#include "crawl/CrawlFrontier.h"
+#include "crawl/CrawlRows.h"
 #include "crawl/CrawlState.h"
 #include "support/IEventPump.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <utility>
@@ -141,7 +139,7 @@ IRowSource::Answer BatchRowSource::nextListed(ListedRow &row)
 
 IRowSource::Next BatchRowSource::next()
 {
-    if (m_frontier)
+    if (m_crawl)
         return nextCrawled();
     for (;;) {
         ListedRow listed;
@@ -190,17 +188,18 @@ bool BatchRowSource::openCrawl(QString *error)
         starts << (list == QLatin1String("-") ? list : QFileInfo(list).absoluteFilePath());
     for (const WebSource &source : m_options.webSources)
         starts << source.address;
-    const CrawlSettings settings = m_options.crawlSettings();
+    CrawlRows::Settings settings;
+    settings.crawl = m_options.crawlSettings();
+    settings.tracksChanges = m_options.tracksChanges();
+    settings.changes = m_options.changeSettings();
+    settings.namesFiles = m_namesFiles;
+    settings.writesDiffs = m_options.diff && m_format.extension != QLatin1String(".json");
     const QString path = m_options.stateFile.isEmpty() ? QDir(m_options.folder).filePath(BatchOptions::CrawlStateName)
                                                        : m_options.stateFile;
-    m_state = std::make_unique<CrawlState>();
-    if (!m_state->open(path, settings.key(starts), m_options.newState, error)) {
-        m_state.reset();
+    auto crawl = std::make_unique<CrawlRows>(settings, m_warn);
+    if (!crawl->open(path, starts, m_options.newState, error))
         return false;
-    }
-    m_frontier = std::make_unique<CrawlFrontier>(*m_state, settings);
-    if (m_options.tracksChanges())
-        m_changes = std::make_unique<ChangeTracker>(*m_state, m_options.changeSettings());
+    m_crawl = std::move(crawl);
     return true;
 }
 
@@ -222,7 +221,7 @@ std::optional<IRowSource::Next> BatchRowSource::readStarts()
             row.failure = std::move(listed.failure);
             return row;
         }
-        m_frontier->addStart(listed.text, listed.lastModified);
+        m_crawl->frontier().addStart(listed.text, listed.lastModified);
     }
     return std::nullopt;
 }
@@ -232,7 +231,7 @@ IRowSource::Next BatchRowSource::nextCrawled()
     Next row;
     if (std::optional<Next> failed = readStarts()) {
         row = std::move(*failed);
-    } else if (std::optional<CrawlFrontier::Row> crawled = m_frontier->next(m_rowsGiven + 1)) {
+    } else if (std::optional<CrawlFrontier::Row> crawled = m_crawl->frontier().next(m_rowsGiven + 1)) {
         row.answer = Answer::Row;
         row.text = crawled->address;
         row.depth = crawled->depth;
@@ -240,7 +239,8 @@ IRowSource::Next BatchRowSource::nextCrawled()
         name(row, m_rowsGiven + 1);
     } else {
         // Rows loading may find more links, and more start addresses may come.
-        const bool more = (!m_startsRead || m_frontier->hasRowsLoading()) && m_frontier->stateFailure().isEmpty();
+        const bool more =
+            (!m_startsRead || m_crawl->frontier().hasRowsLoading()) && m_crawl->frontier().stateFailure().isEmpty();
         row.answer = more ? Answer::NotYet : Answer::End;
         m_ended = !more;
         return row;
@@ -253,85 +253,28 @@ IRowSource::Next BatchRowSource::nextCrawled()
 
 QString BatchRowSource::skipLoaded(const QueuedRow &row, const PageOutcome &outcome)
 {
-    return m_frontier ? m_frontier->sameAs(row, outcome) : QString();
-}
-
-bool BatchRowSource::mayKeep(const QueuedRow &row, const CrawlFrontier::Taken &taken, const QString &outputPath) const
-{
-    const PageRecord &previous = taken.previous;
-    if (previous.isEmpty())
-        return false;
-    const int level = m_options.level;
-    const bool linksNeeded = m_options.engine.collectLinks && (level < 0 || row.depth < level);
-    if (linksNeeded && !previous.linksKept)
-        return false;
-    // Standard output gets no text from an earlier run: only rows that changed may skip theirs.
-    return m_namesFiles ? ChangeTracker::fileMatches(outputPath, previous) : m_options.changedOnly;
+    return m_crawl ? m_crawl->skipLoaded(row, outcome) : QString();
 }
 
 QString BatchRowSource::unchangedUnloaded(const QueuedRow &row, const QString &outputPath)
 {
-    const CrawlFrontier::Taken *taken = m_changes ? m_frontier->taken(row.number) : nullptr;
-    if (!taken || !taken->listedLastModified.isValid())
-        return {};
-    // A lastmod of a day alone counts from that day's end; a last load in the
-    // future (the clock was set back since) proves nothing.
-    QDateTime changed = taken->listedLastModified;
-    if (changed.time() == QTime(0, 0))
-        changed = changed.addDays(1);
-    const QDateTime loaded = taken->previous.loadedAt;
-    if (!loaded.isValid() || changed >= loaded || loaded > QDateTime::currentDateTimeUtc()
-        || !mayKeep(row, *taken, outputPath))
-        return {};
-    return QStringLiteral("not loaded: the sitemap's lastmod is older than its last load");
+    return m_crawl ? m_crawl->unchangedUnloaded(row, outputPath) : QString();
 }
 
 PageValidators BatchRowSource::validatorsOf(const QueuedRow &row, const QString &outputPath)
 {
-    const CrawlFrontier::Taken *taken = m_changes ? m_frontier->taken(row.number) : nullptr;
-    if (!taken || !mayKeep(row, *taken, outputPath))
-        return {};
-    return {taken->previous.etag, taken->previous.lastModified};
+    return m_crawl ? m_crawl->validatorsOf(row, outputPath) : PageValidators();
 }
 
 RowChange BatchRowSource::changeOf(const QueuedRow &row, const PageOutcome &outcome, const QString &outputPath)
 {
-    const CrawlFrontier::Taken *taken = m_changes ? m_frontier->taken(row.number) : nullptr;
-    if (!taken)
-        return {};
-    return m_changes->changeOf(taken->id, taken->previous, outcome, m_namesFiles ? outputPath : QString());
+    return m_crawl ? m_crawl->changeOf(row, outcome, outputPath) : RowChange();
 }
 
 void BatchRowSource::rowEnded(const RowResult &result)
 {
-    if (!m_frontier)
-        return;
-    std::optional<SavedPage> saved;
-    const CrawlFrontier::Taken *taken = m_frontier->taken(result.row);
-    if (m_changes && taken && result.saved())
-        saved = m_changes->savedPageOf(taken->previous, result);
-    m_frontier->ended(result, RowReport::nameInFolder(m_options.folder, result.outputPath), saved ? &*saved : nullptr);
-    if (m_options.diff && m_namesFiles && result.saved() && m_format.extension != QLatin1String(".json"))
-        writeDiff(result);
-}
-
-// A changed row's diff beside its file; the diff of an earlier run goes once the row is no longer changed.
-void BatchRowSource::writeDiff(const RowResult &result)
-{
-    const QString path = result.outputPath + QStringLiteral(".diff");
-    if (result.change.kind != RowChange::Kind::Changed || result.change.diff.isEmpty()) {
-        if (QFileInfo::exists(path) && !QFile::remove(path))
-            m_warn(QStringLiteral("cannot remove %1, the diff of an earlier run").arg(path));
-        return;
-    }
-    try {
-        OutputFileWriter writer;
-        writer.open(path);
-        writer.write(result.change.diff);
-        writer.close();
-    } catch (const RuntimeError &error) {
-        m_warn(QStringLiteral("cannot write %1: %2").arg(path, error.description()));
-    }
+    if (m_crawl)
+        m_crawl->rowEnded(result, RowReport::nameInFolder(m_options.folder, result.outputPath));
 }
 
 bool BatchRowSource::inShard(const Next &row) const
@@ -350,8 +293,8 @@ bool BatchRowSource::readyToStart(const QueuedRow &row)
 
 QString BatchRowSource::skipReason(const QueuedRow &row, const QString &outputPath)
 {
-    if (m_frontier) {
-        const QString notPage = m_frontier->skipReason(row);
+    if (m_crawl) {
+        const QString notPage = m_crawl->skipReason(row);
         if (!notPage.isEmpty())
             return notPage;
     }
@@ -364,7 +307,7 @@ QString BatchRowSource::skipReason(const QueuedRow &row, const QString &outputPa
 qint64 BatchRowSource::total() const
 {
     // A shard's rows are known only once the lists are read, a sitemap's once it is.
-    if (m_frontier || m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
+    if (m_crawl || m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
         return -1;
     const qint64 listed = m_rows->total();
     return listed < 0 ? -1 : listed + (m_webRows ? m_webRows->rows() : 0);

@@ -3,7 +3,7 @@
 #include "batch/BatchOptions.h"
 #include "capture/IRowSource.h"
 #include "capture/NameTemplate.h"
-#include "crawl/CrawlFrontier.h"
+#include "crawl/CrawlRows.h"
 
 #include <QDateTime>
 #include <QString>
@@ -13,7 +13,6 @@
 #include <optional>
 
 class BodyFetch;
-class ChangeTracker;
 class CrawlState;
 class IEventPump;
 class IPage;
@@ -57,8 +56,8 @@ public:
     // false with the reason it cannot be used.
     bool openCrawl(QString *error);
     // The crawl going on, or none.
-    CrawlFrontier *crawl() const { return m_frontier.get(); }
-    CrawlState *crawlState() const { return m_state.get(); }
+    CrawlFrontier *crawl() const { return m_crawl ? &m_crawl->frontier() : nullptr; }
+    CrawlState *crawlState() const { return m_crawl ? &m_crawl->state() : nullptr; }
 
     Next next() override;
     bool readyToStart(const QueuedRow &row) override;
@@ -100,11 +99,6 @@ private:
     std::optional<Next> readStarts();
     // The row's name by the template, or its failure.
     void name(Next &row, qint64 number) const;
-    // Whether the row's last saved text stands for its page now without a full
-    // load: its file holds it (or only changed rows are written) and, when the
-    // crawl follows its links, they were kept.
-    bool mayKeep(const QueuedRow &row, const CrawlFrontier::Taken &taken, const QString &outputPath) const;
-    void writeDiff(const RowResult &result);
 
     const BatchOptions &m_options;
     const OutputFormat &m_format;
@@ -115,9 +109,7 @@ private:
     std::unique_ptr<BodyFetch> m_fetch;
     std::unique_ptr<WebListRows> m_webRows;
     std::unique_ptr<RobotsGate> m_robots;
-    std::unique_ptr<CrawlState> m_state;
-    std::unique_ptr<CrawlFrontier> m_frontier;
-    std::unique_ptr<ChangeTracker> m_changes;
+    std::unique_ptr<CrawlRows> m_crawl;
     bool m_startsRead = false;
     const SavedRows *m_history = nullptr;
     std::function<void()> m_readingChanged;
