@@ -12,7 +12,10 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QUrl>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <limits>
@@ -141,8 +144,15 @@ Conflict crawlProblem(const BatchOptions &options)
         {!options.query.ignoredParams.isEmpty(), "ignore-query-param"},
     };
     for (const auto &[given, name] : crawlOnly) {
-        if (given)
-            return {QStringLiteral("--%1 needs -r (--recursive)").arg(QLatin1String(name)), {QLatin1String(name)}};
+        if (!given)
+            continue;
+        QString problem = QStringLiteral("--%1 needs -r (--recursive)").arg(QLatin1String(name));
+        // curl's -H and -A are other options here.
+        if (qstrcmp(name, "span-hosts") == 0)
+            problem += QStringLiteral("; a request header is --header");
+        else if (qstrcmp(name, "accept") == 0)
+            problem += QStringLiteral("; a user agent is --user-agent");
+        return {problem, {QLatin1String(name)}};
     }
     return {};
 }
@@ -229,8 +239,15 @@ QString storeShard(const QString &text, BatchOptions &options)
 QString storeFormat(const QString &name, BatchOptions &options)
 {
     const OutputFormat *format = OutputFormat::named(name);
-    if (!format)
-        return refusal(OptionValues::formatNames(), name);
+    if (!format) {
+        const QString lower = name.toLower();
+        if (lower == QLatin1String("article"))
+            return refusal(OptionValues::formatNames(), name)
+                + QStringLiteral("; the main article alone is --main-content");
+        const OutputFormat *meant = OutputFormat::named(lower == QLatin1String("txt") ? QStringLiteral("text") : lower);
+        const QString hint = meant ? QStringLiteral(". Did you mean '%1'?").arg(meant->name) : QString();
+        return refusal(OptionValues::formatNames(), name) + hint;
+    }
     options.format = format->name;
     options.engine.form = format->form;
     return {};
@@ -800,10 +817,15 @@ QString unknownOption(const QString &name)
                 known << each;
         }
     }
-    const QString closest = OptionSuggestion::closest(name, known);
+    QString closest = OptionSuggestion::ofNeighbouringTool(dashed(name));
+    if (closest.isEmpty() && name.size() > 1) {
+        closest = OptionSuggestion::closest(name, known);
+        if (!closest.isEmpty())
+            closest.prepend(QLatin1String("--"));
+    }
     QString error = QStringLiteral("unknown option '%1'").arg(dashed(name));
     if (!closest.isEmpty())
-        error += QStringLiteral(". Did you mean '--%1'?").arg(closest);
+        error += QStringLiteral(". Did you mean '%1'?").arg(closest);
     return error;
 }
 
@@ -817,7 +839,7 @@ QString robotsSwitch(const QString &value)
     return {};
 }
 
-// wget's forms the parser cannot read as they are: -np, --robots on|off and -e robots=on|off.
+// wget's forms the parser cannot read as they are: -np, -nc, --robots on|off and -e robots=on|off.
 QStringList wgetForms(const QStringList &arguments)
 {
     QStringList read;
@@ -830,6 +852,8 @@ QStringList wgetForms(const QStringList &arguments)
         }
         if (argument == QLatin1String("-np")) {
             read << QStringLiteral("--no-parent");
+        } else if (argument == QLatin1String("-nc")) {
+            read << QStringLiteral("--no-clobber");
         } else if (argument.startsWith(QLatin1String("--robots=")) && !robotsSwitch(argument.mid(9)).isEmpty()) {
             read << robotsSwitch(argument.mid(9));
         } else if (argument == QLatin1String("--robots") && !robotsSwitch(next).isEmpty()) {
@@ -844,6 +868,14 @@ QStringList wgetForms(const QStringList &arguments)
         }
     }
     return read;
+}
+
+// An argument with a scheme is an address, as wget and curl take it, unless a file has that name.
+bool isAddressArgument(const QString &argument)
+{
+    static const QRegularExpression scheme(QStringLiteral("^(https?|file):"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return scheme.match(argument).hasMatch() && !QFileInfo::exists(argument);
 }
 
 // Reads the options' names and values into the parser; false with the usage error.
@@ -972,11 +1004,20 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
             EngineOptionText::readProxyEnvironment(QProcessEnvironment::systemEnvironment(), parsed.options.engine);
     if (!parsed.error.isEmpty())
         return parsed;
-    parsed.options.listFiles += parser.positionalArguments();
+    for (const QString &argument : parser.positionalArguments()) {
+        if (isAddressArgument(argument))
+            parsed.options.addresses.append(argument);
+        else
+            parsed.options.listFiles.append(argument);
+    }
     if (parsed.options.recursive || !parsed.options.stateFile.isEmpty())
         applyCrawlDefaults(parsed.options);
-    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty() && parsed.options.webSources.isEmpty())
-        parsed.error = QStringLiteral("missing LISTFILE or -u URL");
+    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty()
+        && parsed.options.webSources.isEmpty()) {
+        parsed.error = QStringLiteral("missing LISTFILE, URL or -u URL");
+        if (!::isatty(STDIN_FILENO))
+            parsed.error += QStringLiteral(" (a list on standard input is read with -)");
+    }
     return parsed;
 }
 

@@ -66,6 +66,10 @@ const char *const Intro = "Loads every address given with -u, then every address
                           "browser engine and saves the text of each page's body as one .txt file in the current "
                           "directory (or DIR), named after the address, exactly as the Textorin window does.";
 
+const char *const UrlArgument =
+    "an argument with a scheme (http:, https:, file:) is an address, saved as -u saves it, unless a "
+    "file has that name.";
+
 const char *const ListFile =
     "a text file with one address per line (CR LF, CR or LF line ends); \"-\" reads the list from "
     "standard input. Blank lines are skipped and counted; lines whose first character that is not "
@@ -102,9 +106,10 @@ const char *const ExitStatus =
 
 // Each example's command line (%1 is the program) and what it does.
 const char *const Examples[][2] = {
-    {"%1 urls.txt", "into the current directory"},
+    {"%1 https://example.org/page", "one page, into the current directory"},
+    {"%1 urls.txt", "every address of the list"},
     {"printf 'example.com\\n' | %1 -", "the list on standard input"},
-    {"%1 -u example.com -u example.org", "two addresses, no list file"},
+    {"%1 -u example.com -u example.org", "two addresses without a scheme"},
     {"%1 --folder ~/pages -i urls.txt", "into ~/pages"},
     {"%1 --timeout 20 urls.txt", "20 s for each document"},
     {"%1 --settle 0 urls.txt", "the text at the load event"},
@@ -130,8 +135,9 @@ namespace BatchHelp {
 
 QString text(const QString &program, const QList<BatchCommandLine::Option> &options)
 {
-    QString help = QStringLiteral("Usage: %1 [OPTION]... [LISTFILE]...\n\n").arg(program);
+    QString help = QStringLiteral("Usage: %1 [OPTION]... [URL|LISTFILE]...\n\n").arg(program);
     help += wrapped({}, 0, QLatin1String(Intro)) + QLatin1Char('\n');
+    help += wrapped(QStringLiteral("  URL"), DescriptionColumn, QLatin1String(UrlArgument));
     help += wrapped(QStringLiteral("  LISTFILE"), DescriptionColumn, QLatin1String(ListFile));
     for (const BatchCommandLine::Option &option : options)
         help += optionHelp(option);

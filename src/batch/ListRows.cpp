@@ -55,7 +55,9 @@ QString ListRows::problem(const QString &listFile)
     if (IsFolder(listFile))
         return QStringLiteral("%1 is a folder").arg(listFile);
     if (!FileExists(listFile) || !QFileInfo(listFile).isReadable())
-        return QStringLiteral("File not found: ") + listFile;
+        return QStringLiteral("File not found: %1 (not a file, and not an address: to save one address give it "
+                              "with its scheme or -u)")
+            .arg(listFile);
     return {};
 }
 

@@ -1,7 +1,39 @@
 #include "batch/OptionSuggestion.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <vector>
+
+QString OptionSuggestion::ofNeighbouringTool(const QString &dashed)
+{
+    static const QHash<QString, QString> flags{
+        {QStringLiteral("-t"), QStringLiteral("--tries")},
+        {QStringLiteral("--retry"), QStringLiteral("--tries")},
+        {QStringLiteral("-T"), QStringLiteral("--timeout")},
+        {QStringLiteral("--max-time"), QStringLiteral("--timeout")},
+        {QStringLiteral("--connect-timeout"), QStringLiteral("--timeout")},
+        {QStringLiteral("-w"), QStringLiteral("--wait")},
+        {QStringLiteral("-k"), QStringLiteral("--no-check-certificate")},
+        {QStringLiteral("--insecure"), QStringLiteral("--no-check-certificate")},
+        {QStringLiteral("--cacert"), QStringLiteral("--ca-certificate")},
+        {QStringLiteral("--add-header"), QStringLiteral("--header")},
+        {QStringLiteral("-U"), QStringLiteral("--user-agent")},
+        {QStringLiteral("-x"), QStringLiteral("--proxy")},
+        {QStringLiteral("-b"), QStringLiteral("--cookies")},
+        {QStringLiteral("--load-cookies"), QStringLiteral("--cookies")},
+        {QStringLiteral("-c"), QStringLiteral("--save-cookies")},
+        {QStringLiteral("--cookie-jar"), QStringLiteral("--save-cookies")},
+        {QStringLiteral("--directory-prefix"), QStringLiteral("-P")},
+        {QStringLiteral("--json"), QStringLiteral("--format json")},
+        {QStringLiteral("--markdown"), QStringLiteral("--format markdown")},
+        {QStringLiteral("--download-archive"), QStringLiteral("--archive")},
+        {QStringLiteral("-a"), QStringLiteral("-i")},
+        {QStringLiteral("--batch-file"), QStringLiteral("-i")},
+        {QStringLiteral("-V"), QStringLiteral("--version")},
+    };
+    return flags.value(dashed);
+}
 
 int OptionSuggestion::distance(const QString &a, const QString &b)
 {

@@ -61,7 +61,7 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
     row("both on standard output", {"-O", "-", "--report", "-", "l"}, "-O - and --report - cannot both");
     row("missing config", {"--config", "/nonexistent/batch.conf", "l"}, "cannot read /nonexistent/batch.conf");
     row("missing value", {"l", "--tries"}, "--tries");
-    row("nothing to load", {"-q"}, "missing LISTFILE or -u URL");
+    row("nothing to load", {"-q"}, "missing LISTFILE, URL or -u URL");
     row("block unknown", {"--block", "images,video", "l"},
         "--block wants none or a list of images,media,fonts,stylesheets");
     row("header cookie", {"--header", "cookie: a=b", "l"}, "--header cannot set Cookie");
@@ -85,6 +85,17 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
     row("selector unbalanced", {"--wait-for", "div[data-x", "l"}, "--wait-for wants a CSS selector (");
     row("delay negative", {"--delay", "-2", "l"}, "--delay");
     row("user agent blank", {"--user-agent", " ", "l"}, "--user-agent");
+    // The habits of wget, curl and yt-dlp point at this program's options.
+    row("curl retry", {"--retry", "3", "l"}, "unknown option '--retry'. Did you mean '--tries'?");
+    row("wget tries", {"-t", "3", "l"}, "unknown option '-t'. Did you mean '--tries'?");
+    row("curl insecure", {"-k", "l"}, "Did you mean '--no-check-certificate'?");
+    row("curl cookie jar", {"--cookie-jar", "c.txt", "l"}, "Did you mean '--save-cookies'?");
+    row("json flag", {"--json", "l"}, "Did you mean '--format json'?");
+    row("version", {"-V"}, "Did you mean '--version'?");
+    row("curl header", {"-H", "X-A: b", "l"}, "--span-hosts needs -r (--recursive); a request header is --header");
+    row("format txt", {"--format", "txt", "l"}, "not \"txt\". Did you mean 'text'?");
+    row("format case", {"--format", "JSON", "l"}, "Did you mean 'json'?");
+    row("format article", {"--format", "article", "l"}, "the main article alone is --main-content");
 }
 
 void TestBatchCommandLine::badValuesAreOneLineUsageErrors()
@@ -123,6 +134,11 @@ void TestBatchCommandLine::valuesReachTheirFields()
     const BatchOptions &options = parsed.options;
     QCOMPARE(options.addresses, (QStringList{"a", "b", "c"}));
     QCOMPARE(options.listFiles, (QStringList{"in.txt", "first.txt", "-"}));
+    // An argument with a scheme is an address; -nc is wget's --no-clobber.
+    const BatchCommandLine::Parsed addresses = parse({"HTTPS://a.test/", "list", "file:///tmp/x.html", "-nc"});
+    QCOMPARE(addresses.options.addresses, (QStringList{"HTTPS://a.test/", "file:///tmp/x.html"}));
+    QCOMPARE(addresses.options.listFiles, QStringList{"list"});
+    QVERIFY(addresses.options.noClobber);
     QCOMPARE(options.jobs, 3);
     QCOMPARE(options.engine.pageLimitMs, 1500);
     QCOMPARE(options.engine.settleMs, 0);

@@ -61,7 +61,7 @@ void TestBatchProcess::refusesBadUsageMissingListsEmptyListsAndBadFolders()
 {
     QTemporaryDir out;
     BatchProgram::Result result = m_batch.run({});
-    QVERIFY2(BatchProgram::isUsageError(result, QStringLiteral("missing LISTFILE or -u URL")), qPrintable(result.err));
+    QVERIFY2(BatchProgram::isUsageError(result, QStringLiteral("missing LISTFILE, URL or -u URL")), qPrintable(result.err));
 
     result = m_batch.run({QStringLiteral("--bogus"), m_batch.writeList("x")});
     QVERIFY2(BatchProgram::isUsageError(result, QStringLiteral("unknown option '--bogus'")), qPrintable(result.err));

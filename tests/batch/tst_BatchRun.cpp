@@ -145,7 +145,10 @@ void TestBatchRun::listProblemsAreRefusedBeforeAnyRow()
     Fixture missing;
     const QString nowhere = missing.lists.filePath(QStringLiteral("nope.txt"));
     QCOMPARE(missing.run({missing.list("http://h/a\n"), nowhere}), int(BatchRun::NothingRun));
-    QCOMPARE(missing.err, QStringLiteral("textorin-batch: File not found: ") + nowhere + QLatin1Char('\n'));
+    QCOMPARE(missing.err,
+             QStringLiteral("textorin-batch: File not found: %1 (not a file, and not an address: to save one address "
+                            "give it with its scheme or -u)\n")
+                 .arg(nowhere));
     QVERIFY(missing.page.navigated.isEmpty());
 }
 
