@@ -539,6 +539,11 @@ void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
          {QStringLiteral("| Name | Value |\n| --- | --- |\n| a\\|b | 1 |"),
           QStringLiteral("## Public Types\n\n-   typedef int [Index]")},
          {QStringLiteral("<t")}},
+        // Text flattens 2<sup>7</sup> into 27; Markdown keeps the marks as inline HTML.
+        {"/exponents",
+         "<p>2<sup class=n>7</sup> bytes of H<sub>2</sub>O, x<sup><a href=#n1>[1]</a></sup></p>",
+         {QStringLiteral("2<sup>7</sup> bytes of H<sub>2</sub>O"), QStringLiteral("<sup>[\\[1\\]](")},
+         {QStringLiteral("class=")}},
         // A script leaves text in a header row, which the converter cannot take.
         {"/broken-table",
          "<p>Kept paragraph.</p><table><tr><th>Key</th><th>Value</th></tr><tr><td>k</td><td>v</td></tr></table>"

@@ -399,6 +399,14 @@
                       + service.escape(text) + '\n\n' : '';
       },
     });
+    // Inline HTML, which GFM keeps: 2^7 must not read as 27.
+    service.addRule('supSub', {
+      filter: ['sup', 'sub'],
+      replacement: (content, node) => {
+        const tag = node.nodeName.toLowerCase();
+        return content.trim() ? '<' + tag + '>' + content.trim() + '</' + tag + '>' : '';
+      },
+    });
     service.addRule('tableCell', {
       filter: ['th', 'td'],
       replacement: (content, node) => (node.previousElementSibling ? ' ' : '| ')
