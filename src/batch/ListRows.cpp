@@ -32,7 +32,13 @@ ListRows::ListRows(const QStringList &addresses, const QStringList &listFiles, Q
         else
             ++m_streamsLeft;
     }
-    if (regularFiles.isEmpty()) {
+    // Short lists are counted at once, so that the progress line has their total from the start.
+    constexpr qint64 CountedAtOnceBytes = 1024 * 1024;
+    qint64 bytes = 0;
+    for (const QString &file : std::as_const(regularFiles))
+        bytes += QFileInfo(file).size();
+    if (bytes <= CountedAtOnceBytes) {
+        count(regularFiles);
         m_counted = true;
         return;
     }

@@ -92,10 +92,10 @@ ProgressLine::ProgressLine(QTextStream &err) : m_err(err), m_sharesOut(standardO
 
 QString ProgressLine::text(const State &state, qint64 elapsedMs, int columns)
 {
-    const QString total = state.total < 0 ? QStringLiteral("?") : QString::number(state.total);
-    QString line =
-        QStringLiteral("[%1/%2] saved %3, failed %4")
-            .arg(QString::number(state.done), total, QString::number(state.saved), QString::number(state.failed));
+    // Not "[4/8]": a row's line begins with its own number in that form.
+    const QString done = state.total < 0 ? QStringLiteral("%1 done").arg(state.done)
+                                         : QStringLiteral("%1 of %2 done").arg(state.done).arg(state.total);
+    QString line = QStringLiteral("%1: saved %2, failed %3").arg(done).arg(state.saved).arg(state.failed);
     if (state.done > 0 && elapsedMs > 0) {
         const double perMinute = double(state.done) * 60'000 / double(elapsedMs);
         line += Separator + QStringLiteral("%1 pages/min").arg(perMinute, 0, 'f', perMinute < 10 ? 1 : 0);
