@@ -4,6 +4,7 @@
 #include "app/IRunView.h"
 #include "app/MousePointer.h"
 #include "capture/OutputFile.h"
+#include "capture/RunAddresses.h"
 #include "capture/RunMessages.h"
 #include "engine/PageAddress.h"
 #include "support/IEventPump.h"
@@ -13,11 +14,25 @@
 #include "support/RuntimeError.h"
 #include "urllist/UrlListModel.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
 const QString IdleCaption = QStringLiteral("Progress Bar");
+const QString StoppedReason = QStringLiteral("stopped");
+// How long a note holds the caption against the run's own captions.
+constexpr qint64 NoteMs = 3000;
+
+std::function<qint64()> monotonicClock()
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    return [timer] { return timer->elapsed(); };
+}
 
 UrlListModel::RowState stateOf(const RowResult &result)
 {
@@ -25,7 +40,7 @@ UrlListModel::RowState stateOf(const RowResult &result)
     case RowResult::Outcome::Saved: return UrlListModel::RowState::Saved;
     case RowResult::Outcome::Skipped: return UrlListModel::RowState::Skipped;
     case RowResult::Outcome::Failed: break;
-    case RowResult::Outcome::Stopped: return UrlListModel::RowState::None;
+    case RowResult::Outcome::Stopped: return UrlListModel::RowState::Stopped;
     }
     return UrlListModel::RowState::Failed;
 }
@@ -35,8 +50,16 @@ UrlListModel::RowState stateOf(const RowResult &result)
 CaptureRun::CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, const QList<IPage *> &pages,
                        IEventPump &pump)
     : m_view(view), m_list(list), m_boxes(boxes), m_pump(pump),
-      m_pages(guarded(pages, m_guard, [this] { showBusy(); })), m_queue(pagesOf(m_pages), pump, *this, *this, *this)
-{}
+      m_pages(guarded(pages, m_guard, [this] { showBusy(); })), m_queue(pagesOf(m_pages), pump, *this, *this, *this),
+      m_clock(monotonicClock())
+{
+    m_queue.addresses().setShownRow([this](qint64 number) { return qint64(listRowOf(number)); });
+    const auto removed = [this](const QModelIndex &, int first, int last) { rowsRemoved(first + 1, last + 1); };
+    const auto inserted = [this](const QModelIndex &, int first, int last) { rowsInserted(first + 1, last + 1); };
+    m_connections << QObject::connect(&m_list, &QAbstractItemModel::rowsRemoved, removed);
+    m_connections << QObject::connect(&m_list, &QAbstractItemModel::rowsInserted, inserted);
+    m_connections << QObject::connect(&m_list, &QAbstractItemModel::modelReset, [this] { rowsRemoved(1, -1); });
+}
 
 std::vector<std::unique_ptr<GuardedPage>> CaptureRun::guarded(const QList<IPage *> &pages, ErrorGuard *const &guard,
                                                               std::function<void()> showBusy)
@@ -55,7 +78,11 @@ QList<IPage *> CaptureRun::pagesOf(const std::vector<std::unique_ptr<GuardedPage
     return list;
 }
 
-CaptureRun::~CaptureRun() = default;
+CaptureRun::~CaptureRun()
+{
+    for (const QMetaObject::Connection &connection : std::as_const(m_connections))
+        QObject::disconnect(connection);
+}
 
 int CaptureRun::progressValue(qint64 row, qint64 count)
 {
@@ -72,7 +99,55 @@ QString CaptureRun::countsText(const RowQueue::Summary &summary)
     return text;
 }
 
+QString CaptureRun::processingText(const QString &name, qint64 row, qint64 rows, const RowQueue::Summary &counts)
+{
+    return QStringLiteral("Processing: %1 (row %2 of %3; %4)").arg(name).arg(row).arg(rows).arg(countsText(counts));
+}
+
+QString CaptureRun::waitText(qint64 seconds)
+{
+    return QStringLiteral("Please wait: %1 s").arg(seconds);
+}
+
+const QString &CaptureRun::stoppingText()
+{
+    static const QString text = QStringLiteral("Stopping…");
+    return text;
+}
+
+const QString &CaptureRun::notInRunText()
+{
+    static const QString text = QStringLiteral("not in this run");
+    return text;
+}
+
 void CaptureRun::start()
+{
+    startRun(m_continueNext ? Scope::Continue : Scope::Whole);
+}
+
+void CaptureRun::startOver()
+{
+    startRun(Scope::Whole);
+}
+
+void CaptureRun::retryRows(const QList<int> &rows)
+{
+    startRun(Scope::Chosen, rows);
+}
+
+void CaptureRun::retryFailed()
+{
+    QList<int> failed;
+    for (int row = 1; row <= m_list.count(); ++row) {
+        if (m_list.rowState(row) == UrlListModel::RowState::Failed)
+            failed.append(row);
+    }
+    if (!failed.isEmpty())
+        retryRows(failed);
+}
+
+void CaptureRun::startRun(Scope scope, const QList<int> &chosen)
 {
     // One run at a time: the window's button stops a run rather than nesting one.
     if (m_queue.isRunning())
@@ -80,32 +155,30 @@ void CaptureRun::start()
     ErrorGuard guard(m_boxes, OperationNames::PushButton2_Click);
     m_guard = &guard;
     try {
-        run(guard);
+        run(guard, scope, chosen);
     } catch (...) {
     }
     m_guard = nullptr;
 }
 
-void CaptureRun::startOver()
-{
-    start();
-}
-
-void CaptureRun::retryRows(const QList<int> &rows)
-{
-    Q_UNUSED(rows)
-    start();
-}
-
-void CaptureRun::retryFailed()
-{
-    start();
-}
-
 void CaptureRun::requestStop()
 {
-    if (m_queue.isRunning())
-        m_queue.requestStop();
+    if (!m_queue.isRunning() || m_stopping)
+        return;
+    m_stopping = true;
+    m_view.setProgressCaption(stoppingText());
+    m_caption = stoppingText();
+    m_view.setRunPhase(IRunView::RunPhase::Stopping);
+    m_queue.stopNow();
+}
+
+void CaptureRun::showNote(const QString &note)
+{
+    if (!m_queue.isRunning())
+        return;
+    m_noteUntil = -1;
+    setCaption(note);
+    m_noteUntil = m_clock() + NoteMs;
 }
 
 void CaptureRun::showBusy()
@@ -113,7 +186,7 @@ void CaptureRun::showBusy()
     m_view.setMousePointer(MousePointer::Hourglass);
 }
 
-void CaptureRun::run(ErrorGuard &guard)
+void CaptureRun::run(ErrorGuard &guard, Scope scope, const QList<int> &chosen)
 {
     if (guard.lineIf(100, [&] { return !(m_list.count() > 0); })) {
         guard.run(190, [&] { m_boxes.information(RunMessages::emptyList()); });
@@ -123,16 +196,131 @@ void CaptureRun::run(ErrorGuard &guard)
         guard.run(188, [&] { m_boxes.information(RunMessages::missingFolder()); });
         return;
     }
+    QList<int> rows = rowsOf(scope, chosen);
+    if (rows.isEmpty() && scope == Scope::Continue) {
+        scope = Scope::Whole;
+        rows = rowsOf(scope, chosen);
+    }
+    if (rows.isEmpty())
+        return;
     setUpEngine(guard);
     guard.run(104, [this] { showBusy(); });
+    m_runRows = rows;
     m_rowCount = 0;
-    m_nextRow = 0;
     m_failures.clear();
     m_engineReported = false;
-    guard.run(108, [&] { m_rowCount = m_list.count(); });
-    m_list.clearRowStates();
+    guard.run(108, [&] { m_rowCount = m_runRows.size(); });
+    prepareRows(scope);
+    guard.run([&] { m_view.setRunPhase(IRunView::RunPhase::Running); });
     m_queue.run();
     finishRun(guard, m_rowCount);
+}
+
+// The rows a run takes: every row, those not done, or the chosen ones.
+QList<int> CaptureRun::rowsOf(Scope scope, const QList<int> &chosen) const
+{
+    QList<int> rows;
+    if (scope == Scope::Chosen) {
+        for (const int row : chosen) {
+            if (row >= 1 && row <= m_list.count())
+                rows.append(row);
+        }
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        return rows;
+    }
+    for (int row = 1; row <= m_list.count(); ++row) {
+        if (scope == Scope::Whole || !UrlListModel::isDone(m_list.rowState(row)))
+            rows.append(row);
+    }
+    return rows;
+}
+
+// Clears the states of the rows the run takes and notes what the rows it
+// keeps saved and counted.
+void CaptureRun::prepareRows(Scope scope)
+{
+    m_nextRow = 0;
+    m_listRows.clear();
+    m_startedAt.clear();
+    m_savedBefore.clear();
+    m_kept = {};
+    m_rowsAtStart = m_list.count();
+    m_rowsAdded = false;
+    m_stopping = false;
+    m_caption.clear();
+    m_noteUntil = -1;
+    if (scope == Scope::Whole) {
+        m_results.clear();
+        m_list.clearRowStates();
+        return;
+    }
+    for (const int row : std::as_const(m_runRows))
+        m_list.setRowState(row, UrlListModel::RowState::None);
+    for (int row = 1; row <= m_list.count(); ++row) {
+        switch (m_list.rowState(row)) {
+        case UrlListModel::RowState::Saved:
+            ++m_kept.saved;
+            m_savedBefore.insert(RunAddresses::keyOf(m_list.text(row)), row);
+            break;
+        case UrlListModel::RowState::Failed: ++m_kept.failed; break;
+        case UrlListModel::RowState::Skipped: ++m_kept.skipped; break;
+        default: break;
+        }
+    }
+}
+
+void CaptureRun::setCaption(const QString &caption)
+{
+    if (caption == m_caption || captionHeld())
+        return;
+    m_caption = caption;
+    m_view.setProgressCaption(caption);
+}
+
+// "Stopping…" and a fresh note keep the caption.
+bool CaptureRun::captionHeld() const
+{
+    return m_stopping || (m_noteUntil >= 0 && m_clock() < m_noteUntil);
+}
+
+// Rows removed take their results and numbers with them; last < first: every row.
+void CaptureRun::rowsRemoved(int first, int last)
+{
+    const bool reset = last < first;
+    const auto shifted = [&](int row) {
+        if (reset || (row >= first && row <= last))
+            return 0;
+        return row > last ? row - (last - first + 1) : row;
+    };
+    QMap<int, RowResult> results;
+    for (RowResult result : std::as_const(m_results)) {
+        result.row = shifted(int(result.row));
+        if (result.row > 0)
+            results.insert(int(result.row), result);
+    }
+    m_results = results;
+    for (int &row : m_listRows)
+        row = shifted(row);
+    for (int &row : m_runRows)
+        row = shifted(row);
+    for (auto it = m_savedBefore.begin(); it != m_savedBefore.end();)
+        it = (*it = shifted(*it)) > 0 ? std::next(it) : m_savedBefore.erase(it);
+    if (reset)
+        m_rowsAtStart = 0;
+    else if (first <= m_rowsAtStart)
+        m_rowsAtStart -= qMin(last, m_rowsAtStart) - first + 1;
+}
+
+// Rows added during a run are left for the next, which continues.
+void CaptureRun::rowsInserted(int first, int last)
+{
+    if (!m_queue.isRunning())
+        return;
+    for (int row = qMax(first, m_rowsAtStart + 1); row <= last; ++row) {
+        m_rowsAdded = true;
+        m_guard->run([&] { m_list.setRowState(row, UrlListModel::RowState::NotInRun, notInRunText()); });
+    }
 }
 
 void CaptureRun::setUpEngine(ErrorGuard &guard)
@@ -148,25 +336,42 @@ void CaptureRun::finishRun(ErrorGuard &guard, qint64 rowCount)
 {
     guard.run(176, [&] { m_view.setMousePointer(MousePointer::Default); });
     guard.run(178, [&] { m_view.setProgressValue(0); });
+    m_stopping = false;
+    m_noteUntil = -1;
+    m_caption = IdleCaption;
     guard.run(180, [&] { m_view.setProgressCaption(IdleCaption); });
+    guard.run([&] { m_view.showRow(0); });
+    guard.run([&] { m_view.setRunPhase(IRunView::RunPhase::Idle); });
+    // A row the queue never ended (its page dropped) is not done.
+    for (const int row : std::as_const(m_listRows)) {
+        if (row > 0 && m_list.rowState(row) == UrlListModel::RowState::Loading)
+            guard.run([&] { m_list.setRowState(row, UrlListModel::RowState::None); });
+    }
     const RowQueue::Summary summary = m_queue.summary();
     QString counts = countsText(summary) + QLatin1Char('.');
-    if (m_queue.stopRequested() && summary.finished() < rowCount)
+    const bool stopped = m_queue.stopRequested() && summary.finished() < rowCount;
+    if (stopped)
         counts += QStringLiteral(" Stopped after %1 of %2 rows.").arg(summary.finished()).arg(rowCount);
+    m_continueNext = stopped || m_rowsAdded;
     guard.run(186, [&] { m_boxes.summary(RunMessages::done(), counts, m_failures.join(QLatin1Char('\n'))); });
 }
 
 IRowSource::Next CaptureRun::next()
 {
-    // The rows there were when the run started; rows added meanwhile wait for the next.
-    if (m_nextRow >= m_rowCount)
-        return {};
-    ++m_nextRow;
-    Next row;
-    row.answer = Answer::Row;
-    if (!m_guard->run(112, [&] { row.text = m_list.text(int(m_nextRow)); }))
-        row.text.clear();
-    return row;
+    // The rows of the run as it started; rows added meanwhile wait for the next.
+    while (m_nextRow < m_runRows.size()) {
+        const int listRow = m_runRows.at(m_nextRow++);
+        if (listRow == 0) // removed meanwhile
+            continue;
+        Next row;
+        row.answer = Answer::Row;
+        if (!m_guard->run(112, [&] { row.text = m_list.text(listRow); }))
+            row.text.clear();
+        // The queue numbers the rows it is given from 1.
+        m_listRows.insert(m_listRows.size() + 1, listRow);
+        return row;
+    }
+    return {};
 }
 
 QString CaptureRun::folder() const
@@ -177,22 +382,44 @@ QString CaptureRun::folder() const
 
 QString CaptureRun::skipReason(const QueuedRow &row, const QString &)
 {
-    return row.url.trimmed().isEmpty() ? QStringLiteral("blank row") : QString();
+    if (row.url.trimmed().isEmpty())
+        return QStringLiteral("blank row");
+    // A continued run's rows against the rows it keeps; the queue compares its own.
+    if (!m_savedBefore.isEmpty()) {
+        const auto saved = m_savedBefore.constFind(RunAddresses::keyOf(row.url));
+        if (saved != m_savedBefore.cend())
+            return QStringLiteral("same address as row %1").arg(*saved);
+    }
+    return {};
 }
 
 void CaptureRun::rowStarted(const QueuedRow &row)
 {
     ErrorGuard &guard = *m_guard;
-    guard.run(112, [&] { m_view.setProgressValue(progressValue(row.number, m_list.count())); });
-    guard.run([&] { m_view.setProgressCaption(QStringLiteral("Processing: ") + FileNameOfPath(row.url)); });
-    guard.run([&] { m_list.setRowState(int(row.number), UrlListModel::RowState::Loading); });
+    const int listRow = listRowOf(row.number);
+    m_startedAt.insert(row.number, m_clock());
+    guard.run(112, [&] { m_view.setProgressValue(progressValue(listRow, m_list.count())); });
+    guard.run([&] {
+        RowQueue::Summary counts = m_queue.summary();
+        counts.saved += m_kept.saved;
+        counts.failed += m_kept.failed;
+        counts.skipped += m_kept.skipped;
+        setCaption(processingText(FileNameOfPath(row.url), listRow, m_list.count(), counts));
+    });
+    if (listRow > 0) {
+        guard.run([&] { m_list.setRowState(listRow, UrlListModel::RowState::Loading); });
+        guard.run([&] { m_view.showRow(listRow); });
+    }
     guard.run([&] { m_pump.processPendingEvents(); });
     guard.run(110, [this] { showBusy(); });
 }
 
-void CaptureRun::waiting(const QueuedRow &, qint32 polls)
+// The first row loading, in whole seconds since it started, from its first second.
+void CaptureRun::waiting(const QueuedRow &row, qint32)
 {
-    m_guard->run(126, [&] { m_view.setProgressCaption(QStringLiteral("Please wait: ") + QString::number(polls)); });
+    const qint64 seconds = (m_clock() - m_startedAt.value(row.number, m_clock())) / 1000;
+    if (seconds >= 1)
+        m_guard->run(126, [&] { setCaption(waitText(seconds)); });
     m_guard->run(128, [this] { showBusy(); });
 }
 
@@ -210,12 +437,20 @@ bool CaptureRun::writeFile(const QueuedRow &row, const QString &path, const QStr
     return opened && written && closed;
 }
 
-void CaptureRun::rowFinished(const RowResult &result)
+void CaptureRun::rowFinished(const RowResult &queued)
 {
     m_guard->run(168, [this] { showBusy(); });
+    m_startedAt.remove(queued.row);
+    RowResult result = queued;
+    result.row = listRowOf(queued.row);
     const QString reason = result.reason;
-    const QString shown = result.saved() ? QStringLiteral("Saved as ") + result.outputPath : reason;
-    m_guard->run([&] { m_list.setRowState(int(result.row), stateOf(result), shown); });
+    QString shown = result.saved() ? QStringLiteral("Saved as ") + result.outputPath : reason;
+    if (result.outcome == RowResult::Outcome::Stopped)
+        shown = StoppedReason;
+    if (result.row > 0) {
+        m_guard->run([&] { m_list.setRowState(int(result.row), stateOf(result), shown); });
+        m_results.insert(int(result.row), result);
+    }
     if (result.outcome == RowResult::Outcome::Failed)
         m_failures.append(PageAddress::shown(result.url) + QStringLiteral(": ") + reason);
     // A missing engine is the program's fault: reported once, its rows marked.

@@ -7,7 +7,10 @@
 #include "capture/RowQueue.h"
 #include "support/ErrorGuard.h"
 
+#include <QHash>
 #include <QList>
+#include <QMap>
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +30,11 @@ class UrlListModel;
 // checks, the pointer, the bar and its captions, the page's load and take, the
 // write, "Done.") run through the operation's error guard; a page that cannot
 // be had is no fault of the program and only marks its row.
+//
+// A run that was stopped, or that rows were added to, leaves the list to be
+// continued: the next start runs only the rows not done (never reached,
+// stopped, or added since), deciding by the list's row states, and keeps the
+// other rows' states. Rows whose address a row kept saved are skipped.
 class CaptureRun : private IRowSource, private IRunObserver, private FolderOutput
 {
 public:
@@ -35,21 +43,26 @@ public:
     CaptureRun(IRunView &view, UrlListModel &list, IMessageBoxes &boxes, const QList<IPage *> &pages, IEventPump &pump);
     ~CaptureRun() override;
 
-    // Runs over every row of the list; does nothing while a run is active.
+    // Runs over every row of the list, or continues a run left to be
+    // continued; does nothing while a run is active.
     void start();
     // Runs every row of the list again, whatever an earlier run did.
     void startOver();
-    // Runs only these rows (numbered from 1).
+    // Runs only these rows (numbered from 1); the other rows keep their states.
     void retryRows(const QList<int> &rows);
     // Runs the rows that failed.
     void retryFailed();
-    // Ends the run after the rows loading; no further row starts.
+    // Stops at once: no further row starts, the rows loading are aborted.
     void requestStop();
     bool isRunning() const { return m_queue.isRunning(); }
     RowQueue::Summary lastSummary() const { return m_queue.summary(); }
     // The rows' results of the runs since the list was last run whole: the
     // latest of each row, in row order.
-    QList<RowResult> runResults() const { return m_results; }
+    QList<RowResult> runResults() const { return m_results.values(); }
+    // Shows a short note in the progress caption for a while during a run.
+    void showNote(const QString &note);
+    // The clock the seconds of "Please wait" are read from, in milliseconds.
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
     // Told of every row as it finishes.
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     void setWaitLimit(std::chrono::milliseconds limit) { m_queue.setWaitLimit(limit); }
@@ -59,9 +72,24 @@ public:
     static int progressValue(qint64 row, qint64 count);
     // "8 saved, 2 failed", with the skipped rows when there are any.
     static QString countsText(const RowQueue::Summary &summary);
+    // "Processing: NAME (row 117 of 501; 110 saved, 5 failed)".
+    static QString processingText(const QString &name, qint64 row, qint64 rows, const RowQueue::Summary &counts);
+    static QString waitText(qint64 seconds);
+    static const QString &stoppingText();
+    static const QString &notInRunText();
 
 private:
-    void run(ErrorGuard &guard);
+    enum class Scope { Whole, Continue, Chosen };
+
+    void startRun(Scope scope, const QList<int> &chosen = {});
+    void run(ErrorGuard &guard, Scope scope, const QList<int> &chosen);
+    QList<int> rowsOf(Scope scope, const QList<int> &chosen) const;
+    void prepareRows(Scope scope);
+    void setCaption(const QString &caption);
+    bool captionHeld() const;
+    int listRowOf(qint64 number) const { return m_listRows.value(number); }
+    void rowsRemoved(int first, int last);
+    void rowsInserted(int first, int last);
     void showBusy();
     void setUpEngine(ErrorGuard &guard);
     void finishRun(ErrorGuard &guard, qint64 rowCount);
@@ -87,9 +115,22 @@ private:
     RowQueue m_queue;
     RowObserver m_observer;
     std::function<QStringList()> m_engineSetup;
+    std::function<qint64()> m_clock;
     qint64 m_rowCount = 0;
-    qint64 m_nextRow = 0;
+    QList<int> m_runRows; // the list rows of the run, in order
+    qsizetype m_nextRow = 0;
+    QHash<qint64, int> m_listRows; // the queue's numbers to list rows
+    QHash<qint64, qint64> m_startedAt; // by the queue's number
+    QHash<QString, int> m_savedBefore; // addresses of rows saved before a continued run
+    RowQueue::Summary m_kept; // the rows a continued run keeps
+    int m_rowsAtStart = 0;
+    bool m_rowsAdded = false;
+    bool m_continueNext = false;
+    bool m_stopping = false;
+    QString m_caption;
+    qint64 m_noteUntil = -1;
     QStringList m_failures;
-    QList<RowResult> m_results;
+    QMap<int, RowResult> m_results;
+    QList<QMetaObject::Connection> m_connections;
     bool m_engineReported = false;
 };

@@ -69,7 +69,7 @@ void Form1::PushButton1_Click()
 
 void Form1::PushButton2_Click()
 {
-    // Pressed during a run, the button ends it after the rows loading.
+    // Pressed during a run, the button stops it at once.
     if (m_captureRun->isRunning())
         m_captureRun->requestStop();
     else
@@ -88,7 +88,8 @@ void Form1::PushButton6_Click()
 
 void Form1::PushButton7_Click()
 {
-    m_listCommands.clear();
+    if (!refuseRemoval())
+        m_listCommands.clear();
 }
 
 void Form1::PushButton8_Click()
@@ -96,14 +97,29 @@ void Form1::PushButton8_Click()
     m_folderChoice->browse();
 }
 
+void Form1::mnuStartOver_Click()
+{
+    m_captureRun->startOver();
+}
+
 void Form1::ListView1_KeyDown(int keyCode, int /*shift*/)
 {
-    m_listCommands.keyPressed(keyCode);
+    if (keyCode != UrlListCommands::KeyDelete || !refuseRemoval())
+        m_listCommands.keyPressed(keyCode);
 }
 
 void Form1::ListView1_DblClick()
 {
-    m_listCommands.removeSelected();
+    if (!refuseRemoval())
+        m_listCommands.removeSelected();
+}
+
+bool Form1::refuseRemoval()
+{
+    if (!m_captureRun->isRunning())
+        return false;
+    m_captureRun->showNote(QStringLiteral("Rows cannot be removed during a run"));
+    return true;
 }
 
 void Form1::Text1_Change()

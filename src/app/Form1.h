@@ -23,7 +23,7 @@ public:
 
     void Form_Load();
     void Form_Unload();
-    // Keys pressed in the window: Escape stops a run after the rows loading.
+    // Keys pressed in the window: Escape stops a run.
     void Form_KeyDown(int keyCode, int shift);
 
     // Hover handlers: set the window's pointer unless a run holds the hourglass.
@@ -38,6 +38,8 @@ public:
     void PushButton6_Click();
     void PushButton7_Click();
     void PushButton8_Click();
+    // Runs every row again, whatever the last run left.
+    void mnuStartOver_Click();
     void ListView1_KeyDown(int keyCode, int shift);
     void ListView1_DblClick();
     void Text1_Change();
@@ -50,6 +52,8 @@ public:
 
 private:
     void hover(int pointer);
+    // During a run no row is removed; the caption says why.
+    bool refuseRemoval();
 
     IFormView &m_view;
     UrlListModel &m_list;

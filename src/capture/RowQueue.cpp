@@ -90,6 +90,7 @@ RowQueue::Summary RowQueue::run()
     m_sourceDone = false;
     m_noEngine.clear();
     m_lastLoadByHost.clear();
+    m_addresses.clear();
     m_clock.start();
     for (Slot &slot : m_slots) {
         slot.busy = false;
@@ -149,6 +150,7 @@ bool RowQueue::readAhead()
             continue;
         }
         pending.row.name = m_names.reserve(pending.row.url, next.name);
+        m_addresses.add(pending.row.number, pending.row.url);
         m_pending.push_back(std::move(pending));
     }
     return !m_pending.empty();
@@ -168,7 +170,8 @@ bool RowQueue::startOne(Slot &slot)
     const qint64 time = now();
     QSet<QString> heldNames; // an earlier row of the same name goes first
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
-        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time && sourceReady(*it);
+        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time && sourceReady(*it)
+            && !m_addresses.waits(it->row.number);
         if (!ready || heldNames.contains(it->row.name) || nameLoading(it->row.name)) {
             heldNames.insert(it->row.name);
             continue;
@@ -176,7 +179,9 @@ bool RowQueue::startOne(Slot &slot)
         Pending pending = std::move(*it);
         m_pending.erase(it);
         if (pending.tries == 0) {
-            const QString skip = m_source.skipReason(pending.row, m_output.pathOf(pending.row));
+            QString skip = m_addresses.skipReason(pending.row.number);
+            if (skip.isEmpty())
+                skip = m_source.skipReason(pending.row, m_output.pathOf(pending.row));
             if (!skip.isEmpty()) {
                 finishUnloaded(pending.row, skip, RowResult::Outcome::Skipped);
                 readAhead();
@@ -333,6 +338,7 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
         ++(result.saved() ? m_summary.saved : m_summary.failed);
     if (!result.saved())
         m_output.passOver(row);
+    m_addresses.ended(row.number, result.saved());
     m_source.rowEnded(result);
     m_observer.rowFinished(result);
 }
@@ -401,6 +407,7 @@ void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowRe
         ++m_summary.failed;
     }
     m_output.passOver(row);
+    m_addresses.ended(row.number, false);
     m_source.rowEnded(result);
     m_observer.rowFinished(result);
 }

@@ -4,6 +4,7 @@
 #include "capture/OutputNames.h"
 #include "capture/QueuedRow.h"
 #include "capture/RowResult.h"
+#include "capture/RunAddresses.h"
 #include "engine/EngineOptions.h"
 #include "engine/PageOutcome.h"
 
@@ -44,6 +45,9 @@ public:
     void setFormat(const OutputFormat &format);
     // Names an earlier run gave stay taken.
     OutputNames &names() { return m_names; }
+    // The addresses of the run's rows: a row whose address an earlier row saved
+    // is skipped, and waits while that row may still save it.
+    RunAddresses &addresses() { return m_addresses; }
     // Up to `tries` loads of a row whose failure may pass; pauses start at `firstPauseMs`.
     void setTries(int tries, int firstPauseMs = 1000);
     // At least this long between two loads of the same host, across the whole run.
@@ -122,6 +126,7 @@ private:
     IRunObserver &m_observer;
     const OutputFormat *m_format = &OutputFormat::text();
     OutputNames m_names;
+    RunAddresses m_addresses;
     int m_tries = 1;
     int m_firstPauseMs = 1000;
     int m_hostWaitMs = 0;

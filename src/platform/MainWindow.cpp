@@ -222,6 +222,31 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
     QWidget::mouseMoveEvent(event);
 }
 
+bool MainWindow::event(QEvent *event)
+{
+    // A modal box holds the run (one thread): the caption says so while it is open.
+    if (event->type() == QEvent::WindowBlocked || event->type() == QEvent::WindowUnblocked)
+        showPaused(event->type() == QEvent::WindowBlocked);
+    return QWidget::event(event);
+}
+
+void MainWindow::showPaused(bool paused)
+{
+    if (paused && m_logic && m_logic->isBusy()) {
+        m_captionBeforePause = progressCaption();
+        setProgressCaption(m_captionBeforePause + pausedSuffix());
+    } else if (!paused && !m_captionBeforePause.isNull()) {
+        if (progressCaption() == m_captionBeforePause + pausedSuffix())
+            setProgressCaption(m_captionBeforePause);
+        m_captionBeforePause = QString();
+    }
+}
+
+QString MainWindow::pausedSuffix()
+{
+    return QStringLiteral(" – paused while a dialog is open");
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (m_logic)
@@ -285,6 +310,28 @@ QString MainWindow::progressCaption() const
 void MainWindow::setProgressCaption(const QString &caption)
 {
     m_progressBar->setCaption(caption);
+}
+
+void MainWindow::showRow(int row)
+{
+    // Followed while the row shown before is in view: a user who scrolled away stays there.
+    const auto inView = [this](int shown) {
+        const QRect rect = m_listView->visualRect(m_list.index(shown - 1, 0));
+        return rect.isValid() && m_listView->viewport()->rect().intersects(rect);
+    };
+    if (row <= 0 || row > m_list.rowCount()) {
+        m_followedRow = 0;
+        return;
+    }
+    if (m_followedRow == 0 || m_followedRow > m_list.rowCount() || inView(m_followedRow))
+        m_listView->scrollTo(m_list.index(row - 1, 0), QAbstractItemView::EnsureVisible);
+    m_followedRow = row;
+}
+
+void MainWindow::setRunPhase(RunPhase phase)
+{
+    m_clear->setEnabled(phase == RunPhase::Idle);
+    m_start->setEnabled(phase != RunPhase::Stopping);
 }
 
 QString MainWindow::caption() const

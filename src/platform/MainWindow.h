@@ -34,6 +34,8 @@ public:
     void setProgressValue(int value) override;
     QString progressCaption() const;
     void setProgressCaption(const QString &caption) override;
+    void showRow(int row) override;
+    void setRunPhase(RunPhase phase) override;
     QString caption() const;
     void setCaption(const QString &caption) override;
 
@@ -49,6 +51,8 @@ public:
 
     static QSize clientSize();
     static QString listToolTip();
+    // Added to the progress caption while a box holds a run.
+    static QString pausedSuffix();
 
     UrlListView *ListView1() const { return m_listView; }
     QGroupBox *Frame1() const { return m_frame; }
@@ -63,6 +67,7 @@ public:
     QList<QPushButton *> pushButtons() const;
 
 protected:
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -75,11 +80,14 @@ private:
     void watchHover(QWidget *widget);
     void applyPointer();
     void syncColumnWidths();
+    void showPaused(bool paused);
 
     UrlListModel &m_list;
     Form1 *m_logic = nullptr;
     int m_mousePointer = 0;
     std::optional<QCursor> m_mouseIcon;
+    int m_followedRow = 0; // the row a run last showed
+    QString m_captionBeforePause;
 
     UrlListView *m_listView = nullptr;
     QGroupBox *m_frame = nullptr;

@@ -40,6 +40,13 @@ QPixmap disc(const QColor &colour, State state, int size)
         mark.moveTo(s * 0.3, s * 0.5);
         mark.lineTo(s * 0.7, s * 0.5);
         break;
+    case State::Stopped: mark.addRect(QRectF(s * 0.34, s * 0.34, s * 0.32, s * 0.32)); break;
+    case State::NotInRun:
+        mark.moveTo(s * 0.5, s * 0.3);
+        mark.lineTo(s * 0.5, s * 0.7);
+        mark.moveTo(s * 0.3, s * 0.5);
+        mark.lineTo(s * 0.7, s * 0.5);
+        break;
     case State::Loading:
         for (const qreal x : {0.3, 0.5, 0.7}) {
             mark.moveTo(s * x, s * 0.5);
@@ -61,6 +68,8 @@ QIcon RowStateDelegate::icon(int state, int size)
     case State::Saved: return QIcon(disc(QColor(0x2e, 0x8b, 0x3e), State::Saved, size));
     case State::Failed: return QIcon(disc(QColor(0xc6, 0x28, 0x28), State::Failed, size));
     case State::Skipped: return QIcon(disc(QColor(0x80, 0x80, 0x80), State::Skipped, size));
+    case State::Stopped: return QIcon(disc(QColor(0xb8, 0x86, 0x0b), State::Stopped, size));
+    case State::NotInRun: return QIcon(disc(QColor(0xa8, 0xb8, 0xc8), State::NotInRun, size));
     case State::None: break;
     }
     return {};

@@ -4,7 +4,7 @@
 #include <QStyledItemDelegate>
 
 // Draws each row of the URL list with the icon of its last run's outcome
-// (loading, saved, failed, skipped) before its text.
+// (loading, saved, failed, skipped, stopped, not in this run) before its text.
 class RowStateDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

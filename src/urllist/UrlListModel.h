@@ -16,7 +16,13 @@ class UrlListModel : public QAbstractTableModel
 
 public:
     // How a row's last run went: shown beside the row, with its reason as the row's tooltip.
-    enum class RowState { None, Loading, Saved, Failed, Skipped };
+    // Stopped (loading when the run was stopped) and NotInRun (added during a
+    // run) are not done, as None is: a continued run loads them.
+    enum class RowState { None, Loading, Saved, Failed, Skipped, Stopped, NotInRun };
+    static bool isDone(RowState state)
+    {
+        return state == RowState::Saved || state == RowState::Failed || state == RowState::Skipped;
+    }
     // The data role that gives a row's state, as an int.
     static constexpr int RowStateRole = Qt::UserRole + 1;
 

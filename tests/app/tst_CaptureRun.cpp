@@ -52,7 +52,7 @@ private Q_SLOTS:
     void unusableFolderIsRefused();
     void savesEveryRowWithProgressAndFinishes();
     void unusableSettingsAreShownOnceAsTheRunStarts();
-    void countsPollsFromOneAndSkipsWaitWhenReady();
+    void followingARunShowsTheRowCountsAndSeconds();
     void captionShowsTheTextAfterTheLastBackslash();
     void failedPagesMarkTheirRowsAndTheRunGoesOn();
     void failedStepsAreReportedAndFailTheirRow();
@@ -64,6 +64,9 @@ private Q_SLOTS:
     void visitsListsBeyondSixteenBitRows();
     void stopEndsTheRunAfterTheCurrentRow();
     void stopWhileABoxIsOpenLeavesTheNextRunWhole();
+    void stopIsShownAtOnceAndTheNextStartContinues();
+    void retryAndStartOverKeepOrClearTheRightStates();
+    void rowsOfAnAddressSavedAreSkippedAcrossAContinuedRun();
 };
 
 void TestCaptureRun::emptyListIsRefusedFirst()
@@ -145,17 +148,27 @@ void TestCaptureRun::unusableSettingsAreShownOnceAsTheRunStarts()
     QCOMPARE(f.run.lastSummary().saved, 2);
 }
 
-void TestCaptureRun::countsPollsFromOneAndSkipsWaitWhenReady()
+void TestCaptureRun::followingARunShowsTheRowCountsAndSeconds()
 {
     Fixture f;
-    f.add(QStringLiteral("http://slow/"), QStringLiteral("s"), 3);
+    qint64 now = 0;
+    f.run.setClock([&] { return now; });
+    f.pump.onPass = [&] { now += 400; };
+    f.add(QStringLiteral("http://slow/"), QStringLiteral("s"), 6);
+    f.add(QStringLiteral("http://gone/"), QString(), 0, QStringLiteral("HTTP error 404 Not Found"));
+    f.add(QStringLiteral("  "), QString());
     f.add(QStringLiteral("http://fast/"), QStringLiteral("f"), 0);
     f.run.start();
-    const QStringList expected = {QStringLiteral("Processing: http://slow/"), QStringLiteral("Please wait: 1"),
-                                  QStringLiteral("Please wait: 2"),           QStringLiteral("Please wait: 3"),
-                                  QStringLiteral("Processing: http://fast/"), QStringLiteral("Progress Bar")};
+    // Seconds from the row's start, each shown once, none before the first.
+    const QStringList expected = {QStringLiteral("Processing: http://slow/ (row 1 of 4; 0 saved, 0 failed)"),
+                                  QStringLiteral("Please wait: 1 s"),
+                                  QStringLiteral("Please wait: 2 s"),
+                                  QStringLiteral("Processing: http://gone/ (row 2 of 4; 1 saved, 0 failed)"),
+                                  QStringLiteral("Processing: http://fast/ (row 4 of 4; 1 saved, 1 failed, 1 skipped)"),
+                                  QStringLiteral("Progress Bar")};
     QCOMPARE(f.view.captionHistory, expected);
-    QCOMPARE(f.pump.waits, 3);
+    QCOMPARE(f.view.shownRows, (QVector<int>{1, 2, 4, 0}));
+    QCOMPARE(f.view.phases, (QVector<IRunView::RunPhase>{IRunView::RunPhase::Running, IRunView::RunPhase::Idle}));
     QVERIFY(f.pump.lastSlice > 0); // the wait sleeps instead of spinning
 }
 
@@ -164,7 +177,7 @@ void TestCaptureRun::captionShowsTheTextAfterTheLastBackslash()
     Fixture f;
     f.add(QStringLiteral("a\\b"), QStringLiteral("x"));
     f.run.start();
-    QCOMPARE(f.view.captionHistory.first(), QStringLiteral("Processing: b"));
+    QCOMPARE(f.view.captionHistory.first(), QStringLiteral("Processing: b (row 1 of 1; 0 saved, 0 failed)"));
     QCOMPARE(f.page.navigated, QStringList{QStringLiteral("a\\b")});
 }
 
@@ -242,6 +255,14 @@ void TestCaptureRun::rowsAddedDuringARunAreLeftForTheNext()
     QCOMPARE(f.page.navigated.size(), 2);
     // Row 1 of 2 showed 50 before the rows came; row 2 of now 4 shows 50.
     QCOMPARE(f.view.valueHistory, (QVector<int>{50, 50, 0}));
+    QCOMPARE(f.list.rowState(3), UrlListModel::RowState::NotInRun);
+    QCOMPARE(f.list.rowReason(4), QStringLiteral("not in this run"));
+    // The next start loads only them.
+    f.pump.onPass = {};
+    f.run.start();
+    QCOMPARE(f.page.navigated.mid(2), (QStringList{QStringLiteral("http://late1/"), QStringLiteral("http://late2/")}));
+    QCOMPARE(f.list.rowState(1), UrlListModel::RowState::Saved);
+    QCOMPARE(f.list.rowState(4), UrlListModel::RowState::Saved);
 }
 
 void TestCaptureRun::folderChangedDuringARunTakesTheRemainingRows()
@@ -315,10 +336,11 @@ void TestCaptureRun::stopEndsTheRunAfterTheCurrentRow()
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("1 saved, 0 failed. Stopped after 1 of 3 rows."));
     QCOMPARE(f.view.pointer, 0);
     QCOMPARE(f.view.progress, QStringLiteral("Progress Bar"));
-    // The next run goes through again.
+    // The next run continues with the rows not reached.
     f.page.onPoll = {};
     f.run.start();
-    QCOMPARE(f.boxes.lastSummary(), QStringLiteral("3 saved, 0 failed."));
+    QCOMPARE(f.boxes.lastSummary(), QStringLiteral("2 saved, 0 failed."));
+    QCOMPARE(f.files().size(), 3);
 }
 
 void TestCaptureRun::stopWhileABoxIsOpenLeavesTheNextRunWhole()
@@ -345,13 +367,133 @@ void TestCaptureRun::stopWhileABoxIsOpenLeavesTheNextRunWhole()
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("0 saved, 1 failed. Stopped after 1 of 3 rows."));
     QVERIFY(!f.run.isRunning());
-    // A second start saves every row.
+    // Starting over saves every row.
     f.page.onPoll = {};
     f.boxes.onBox = {};
     QVERIFY(QDir().mkpath(doomed));
-    f.run.start();
+    f.run.startOver();
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("3 saved, 0 failed."));
     QCOMPARE(QDir(doomed).entryList(QDir::Files).size(), 3);
+}
+
+void TestCaptureRun::stopIsShownAtOnceAndTheNextStartContinues()
+{
+    Fixture f;
+    for (const QString &row : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")})
+        f.add(row, row, 3);
+    QStringList captionsAfterStop;
+    f.page.onPoll = [&](const QString &url, int query) {
+        if (url == QLatin1String("b") && query == 1) {
+            f.run.requestStop();
+            f.run.requestStop(); // Escape after the button: one stop
+            captionsAfterStop = QStringList{f.view.progress};
+        } else if (!captionsAfterStop.isEmpty()) {
+            captionsAfterStop << f.view.progress;
+        }
+    };
+    f.run.start();
+    QVERIFY(!captionsAfterStop.isEmpty());
+    for (const QString &caption : std::as_const(captionsAfterStop))
+        QCOMPARE(caption, QStringLiteral("Stopping…"));
+    using Phase = IRunView::RunPhase;
+    QCOMPARE(f.view.phases, (QVector<Phase>{Phase::Running, Phase::Stopping, Phase::Idle}));
+    QVERIFY(f.boxes.lastSummary().contains(QLatin1String("Stopped after")));
+    QCOMPARE(f.list.rowState(1), UrlListModel::RowState::Saved);
+    QCOMPARE(f.list.rowState(3), UrlListModel::RowState::None);
+    QVERIFY(f.list.rowState(2) != UrlListModel::RowState::Loading);
+    f.add(QStringLiteral("e"), QStringLiteral("e"));
+    QStringList notDone;
+    for (int row = 1; row <= f.list.count(); ++row) {
+        if (!UrlListModel::isDone(f.list.rowState(row)))
+            notDone << f.list.text(row);
+    }
+    // Start continues with the rows not done; the others keep their states and files.
+    f.page.onPoll = {};
+    f.page.navigated.clear();
+    f.run.start();
+    QCOMPARE(f.page.navigated, notDone);
+    QVERIFY(!notDone.contains(QStringLiteral("a")));
+    QVERIFY(notDone.contains(QStringLiteral("c")) && notDone.contains(QStringLiteral("e")));
+    QCOMPARE(f.boxes.lastSummary(), QStringLiteral("%1 saved, 0 failed.").arg(notDone.size()));
+    for (int row = 1; row <= f.list.count(); ++row)
+        QCOMPARE(f.list.rowState(row), UrlListModel::RowState::Saved);
+    QCOMPARE(f.run.runResults().size(), 5);
+    // A run that ended leaves the next start whole.
+    f.page.navigated.clear();
+    f.run.start();
+    QCOMPARE(f.page.navigated, f.list.rows());
+}
+
+void TestCaptureRun::retryAndStartOverKeepOrClearTheRightStates()
+{
+    Fixture f;
+    f.add(QStringLiteral("http://one/"), QStringLiteral("one"));
+    f.add(QStringLiteral("http://bad/"), QString(), 0, QStringLiteral("HTTP error 500"));
+    f.add(QStringLiteral("http://three/"), QStringLiteral("three"));
+    f.run.start();
+    QCOMPARE(f.list.rowState(2), UrlListModel::RowState::Failed);
+
+    f.page.rows[QStringLiteral("http://bad/")].error.clear();
+    f.page.navigated.clear();
+    f.run.retryFailed();
+    QCOMPARE(f.page.navigated, QStringList{QStringLiteral("http://bad/")});
+    QCOMPARE(f.list.rowState(1), UrlListModel::RowState::Saved);
+    QCOMPARE(f.list.rowState(2), UrlListModel::RowState::Saved);
+    QList<RowResult> results = f.run.runResults();
+    QCOMPARE(results.size(), 3);
+    QCOMPARE(results.at(1).row, 2);
+    QCOMPARE(results.at(1).outcome, RowResult::Outcome::Saved);
+
+    // Rows out of range are left out; the rows not chosen keep their states.
+    f.page.rows[QStringLiteral("http://three/")].error = QStringLiteral("gone now");
+    f.page.navigated.clear();
+    f.run.retryRows({3, 0, 9, 3});
+    QCOMPARE(f.page.navigated, QStringList{QStringLiteral("http://three/")});
+    QCOMPARE(f.list.rowState(3), UrlListModel::RowState::Failed);
+    QCOMPARE(f.list.rowState(1), UrlListModel::RowState::Saved);
+    QCOMPARE(f.boxes.lastSummary(), QStringLiteral("0 saved, 1 failed."));
+
+    // Results move with the rows when rows are removed.
+    f.list.remove(1);
+    results = f.run.runResults();
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.at(0).url, QStringLiteral("http://bad/"));
+    QCOMPARE(results.at(0).row, 1);
+    QCOMPARE(results.at(1).reason, QStringLiteral("gone now"));
+
+    // Start over: every row, states cleared first.
+    f.page.navigated.clear();
+    f.run.startOver();
+    QCOMPARE(f.page.navigated, f.list.rows());
+    QCOMPARE(f.run.runResults().size(), 2);
+}
+
+void TestCaptureRun::rowsOfAnAddressSavedAreSkippedAcrossAContinuedRun()
+{
+    Fixture f;
+    f.add(QStringLiteral("http://h/a"), QStringLiteral("a"));
+    f.add(QStringLiteral("http://h/a"), QStringLiteral("a"));
+    f.add(QStringLiteral("http://h/b"), QStringLiteral("b"), 2);
+    f.add(QStringLiteral("HTTP://H/a"), QStringLiteral("a"));
+    f.page.onPoll = [&](const QString &url, int) {
+        if (url == QLatin1String("http://h/b"))
+            f.run.requestStop();
+    };
+    f.run.start();
+    QCOMPARE(f.list.rowState(2), UrlListModel::RowState::Skipped);
+    QCOMPARE(f.list.rowReason(2), QStringLiteral("same address as row 1"));
+    QCOMPARE(f.list.rowState(4), UrlListModel::RowState::None);
+    // The continued run skips it against the row the first part saved.
+    f.page.onPoll = {};
+    f.page.navigated.clear();
+    f.run.start();
+    QVERIFY(!f.page.navigated.contains(QStringLiteral("HTTP://H/a")));
+    QCOMPARE(f.list.rowState(4), UrlListModel::RowState::Skipped);
+    QCOMPARE(f.list.rowReason(4), QStringLiteral("same address as row 1"));
+    qint64 saved = 0;
+    for (int row = 1; row <= f.list.count(); ++row)
+        saved += f.list.rowState(row) == UrlListModel::RowState::Saved;
+    QCOMPARE(f.files().size(), saved);
 }
 
 QTEST_GUILESS_MAIN(TestCaptureRun)

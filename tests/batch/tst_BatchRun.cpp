@@ -82,6 +82,7 @@ private Q_SLOTS:
     void ownFilesAreNeverReplaced_data();
     void ownFilesAreNeverReplaced();
     void failedRowLeavesNoFolderItMade();
+    void rowsOfAnAddressSavedAreSkippedAndCountedSo();
 };
 
 void TestBatchRun::listsStreamThroughOneRunWithOneLinePerRow()
@@ -279,6 +280,41 @@ void TestBatchRun::failedRowLeavesNoFolderItMade()
     QVERIFY2(f.out.contains(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))), qPrintable(f.out));
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{part});
     QVERIFY(QDir(f.folder.filePath(part)).isEmpty());
+}
+
+void TestBatchRun::rowsOfAnAddressSavedAreSkippedAndCountedSo()
+{
+    Fixture f;
+    QFile report(f.lists.filePath(QStringLiteral("report.jsonl")));
+    QVERIFY(report.open(QIODevice::WriteOnly));
+    f.report = &report;
+    f.options.report = report.fileName();
+    f.options.archive = f.lists.filePath(QStringLiteral("done.tsv"));
+    const QString list = f.list("http://h/a\nHTTP://H/a\nhttp://h/b\nhttp://h/a\n");
+    QCOMPARE(f.run({list}), int(BatchRun::AllSaved));
+    QCOMPARE(f.page.navigated, (QStringList{QStringLiteral("http://h/a"), QStringLiteral("http://h/b")}));
+    QVERIFY2(f.out.contains(QStringLiteral("[2/4] skipped HTTP://H/a (same address as row 1)\n")), qPrintable(f.out));
+    QVERIFY(f.out.contains(QStringLiteral("[4/4] skipped http://h/a (same address as row 1)\n")));
+    // The counts are the files.
+    QVERIFY2(f.out.endsWith(f.summary("Saved 2, failed 0, skipped 2.")), qPrintable(f.out));
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 2);
+    report.close();
+    const QByteArray records = readTestFile(report.fileName());
+    QCOMPARE(records.count("\"outcome\":\"skipped\""), 2);
+    QCOMPARE(records.count("\"reason\":\"same address as row 1\""), 2);
+    QCOMPARE(records.count("\"outcome\":\"saved\""), 2);
+
+    // The archive keeps the rows saved by their text: the next run loads neither,
+    // and the row saved in their place holds the last one.
+    f.page.navigated.clear();
+    const qsizetype before = f.out.size();
+    f.report = nullptr;
+    f.options.report.clear();
+    QCOMPARE(f.run({list}), int(BatchRun::AllSaved));
+    QVERIFY(!f.page.navigated.contains(QStringLiteral("http://h/a")));
+    QVERIFY(!f.page.navigated.contains(QStringLiteral("http://h/b")));
+    QCOMPARE(f.out.mid(before).count(QStringLiteral("(in the archive)")), 2);
+    QVERIFY(f.out.mid(before).contains(QStringLiteral("[4/4] skipped http://h/a (same address as row 2)\n")));
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)

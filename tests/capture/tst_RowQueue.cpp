@@ -87,6 +87,7 @@ private Q_SLOTS:
     void failuresThatMayPassAreTriedAgainWithoutHoldingThePage();
     void rowsLostToARestartAreLoadedOnceMore();
     void skippedRowsAreNeitherLoadedNorWritten();
+    void rowsOfAnAddressSavedAreSkippedAfterWaitingForIt();
     void rowsTheFrontEndHoldsLetOthersStartFirst();
     void stopLetsTheLoadingRowsEndAndStartsNoOther();
     void sourceWithNothingYetIsAskedAgainAsEventsComeIn();
@@ -106,9 +107,11 @@ void TestRowQueue::namesAreReservedInListOrderWhateverFinishesFirst()
     QCOMPARE(h.endedRows(), (QList<qint64>{2, 3, 1, 4}));
     QCOMPARE(h.files(), (QStringList{QStringLiteral("h_a_b (3).txt"), QStringLiteral("h_a_b.txt")}));
     QCOMPARE(readTestFile(h.directory.filePath(QStringLiteral("h_a_b.txt"))), QByteArray("slow"));
+    // Row 4 has row 1's address: it waits for it and is skipped, not loaded again.
     QCOMPARE(h.first.navigated.count(QStringLiteral("http://h/a/b"))
                  + h.second.navigated.count(QStringLiteral("http://h/a/b")),
-             2);
+             1);
+    QCOMPARE(h.results.at(3).reason, QStringLiteral("same address as row 1"));
     QCOMPARE(h.results.at(1).note, QStringLiteral("numbered: an earlier row has the plain name"));
     QCOMPARE(h.results.at(0).reason, QStringLiteral("gone"));
 }
@@ -240,6 +243,36 @@ void TestRowQueue::skippedRowsAreNeitherLoadedNorWritten()
     QCOMPARE(h.files(), QStringList{QStringLiteral("h_a (2).txt")});
     QCOMPARE(h.results.last().outcome, RowResult::Outcome::Skipped);
     QCOMPARE(h.results.last().reason, QStringLiteral("exists"));
+}
+
+void TestRowQueue::rowsOfAnAddressSavedAreSkippedAfterWaitingForIt()
+{
+    Harness h;
+    h.add(QStringLiteral("http://h/a"), QStringLiteral("a"), 4);
+    h.add(QStringLiteral("HTTP://H/a"), QStringLiteral("a"));
+    h.add(QStringLiteral("http://h/b"), {}, 0, QStringLiteral("gone"));
+    h.add(QStringLiteral("h/b"), QStringLiteral("b"));
+    h.add(QStringLiteral("http://h/a"), QStringLiteral("a"));
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h.output, h);
+    const RowQueue::Summary summary = queue.run();
+    QStringList navigated = h.first.navigated + h.second.navigated;
+    navigated.sort();
+    // A row whose first failed loads; one whose first saved never does.
+    QCOMPARE(navigated,
+             (QStringList{QStringLiteral("h/b"), QStringLiteral("http://h/a"), QStringLiteral("http://h/b")}));
+    const QList<qint64> ended = h.endedRows();
+    QVERIFY(ended.indexOf(2) > ended.indexOf(1));
+    QVERIFY(ended.indexOf(4) > ended.indexOf(3));
+    for (const RowResult &result : std::as_const(h.results)) {
+        if (result.row == 2 || result.row == 5) {
+            QCOMPARE(result.outcome, RowResult::Outcome::Skipped);
+            QCOMPARE(result.reason, QStringLiteral("same address as row 1"));
+        }
+    }
+    QCOMPARE(summary.saved, 2);
+    QCOMPARE(summary.failed, 1);
+    QCOMPARE(summary.skipped, 2);
+    QCOMPARE(h.files().size(), 2);
 }
 
 void TestRowQueue::rowsTheFrontEndHoldsLetOthersStartFirst()

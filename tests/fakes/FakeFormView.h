@@ -37,6 +37,8 @@ public:
         progress = caption;
         captionHistory.append(caption);
     }
+    void showRow(int row) override { shownRows.append(row); }
+    void setRunPhase(RunPhase phase) override { phases.append(phase); }
     QString caption() const { return windowCaption; }
     void setCaption(const QString &caption) override { windowCaption = caption; }
     void setBackColor(quint32 colour) override { backColor = colour; }
@@ -59,6 +61,8 @@ public:
     QVector<int> pointerHistory;
     QVector<int> valueHistory;
     QStringList captionHistory;
+    QVector<int> shownRows;
+    QVector<RunPhase> phases;
     std::function<void()> onFolderChange;
     std::function<void(const QString &)> onLoadMouseIcon;
     quint32 backColor = 0xFFFFFF;

@@ -3,13 +3,21 @@
 #include "platform/Application.h"
 #include "platform/CaptionProgressBar.h"
 #include "platform/DialogStandIn.h"
+#include "platform/MainWindow.h"
+#include "platform/UrlListView.h"
 #include "support/SettingsStore.h"
+#include "urllist/UrlListModel.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 // The real window with its real services; only the console and the dialogs'
 // answers stand in for the machine and the user.
@@ -19,6 +27,7 @@ class TestApplication : public QObject
 
 private Q_SLOTS:
     void everyControlReachesItsOperation();
+    void aRunIsFollowedStoppedAndContinued();
 };
 
 void TestApplication::everyControlReachesItsOperation()
@@ -117,6 +126,104 @@ void TestApplication::everyControlReachesItsOperation()
     QCOMPARE(app.list().rowState(1), UrlListModel::RowState::Failed);
     QVERIFY(app.list().rowReason(1).contains(QStringLiteral("404")));
     QCOMPARE(app.list().rowState(2), UrlListModel::RowState::Saved);
+    DialogStandIn::set({});
+    app.browser().shutdown();
+}
+
+void TestApplication::aRunIsFollowedStoppedAndContinued()
+{
+    QTemporaryDir config;
+    QTemporaryDir out;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    LocalHttpServer server;
+    QVERIFY(server.listen());
+    for (const char *name : {"a", "b", "c"})
+        server.page(QStringLiteral("/%1").arg(QLatin1String(name)),
+                    QByteArray("<html><body>") + name + "</body></html>");
+    LocalHttpServer::Reply slow;
+    slow.delayMs = 1500;
+    slow.body = "<html><body>slow</body></html>";
+    server.route(QStringLiteral("/slow"), slow);
+    QStringList informations;
+    DialogStandIn::set([&](const DialogStandIn::Request &request) {
+        if (request.kind == DialogStandIn::Kind::Information)
+            informations << request.text + QLatin1Char(' ') + request.informative;
+        return QString();
+    });
+    Application app([](const QString &) { return QStringLiteral("64 bytes from 1.2.3.4: icmp_seq=1"); });
+    app.start();
+    MainWindow &window = app.window();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.Text1()->setText(out.path());
+    const QString a = server.url(QStringLiteral("/a"));
+    const QString slowUrl = server.url(QStringLiteral("/slow"));
+    app.list().appendRows({a, QString(a).replace(QLatin1String("http://"), QLatin1String("HTTP://")),
+                           server.url(QStringLiteral("/b")), slowUrl, server.url(QStringLiteral("/c"))});
+
+    // While the slow row loads: the caption, a refused removal, a box, then Escape.
+    QStringList captions;
+    bool clearEnabled = true;
+    int rowsDuringRun = 0;
+    bool startEnabledWhileStopping = true;
+    QTimer probe;
+    probe.setInterval(20);
+    QObject::connect(&probe, &QTimer::timeout, &window, [&] {
+        if (server.hits(QStringLiteral("/slow")) == 0)
+            return;
+        probe.stop();
+        captions << window.ProgressBar1()->caption();
+        clearEnabled = window.PushButton7()->isEnabled();
+        app.list().select(1);
+        QTest::keyClick(window.ListView1(), Qt::Key_Delete);
+        rowsDuringRun = app.list().count();
+        captions << window.ProgressBar1()->caption();
+        QDialog box(&window);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.show();
+        captions << window.ProgressBar1()->caption();
+        box.hide();
+        captions << window.ProgressBar1()->caption();
+        QApplication::setActiveWindow(&window);
+        QTest::keyClick(window.Text1(), Qt::Key_Escape);
+        captions << window.ProgressBar1()->caption();
+        startEnabledWhileStopping = window.PushButton2()->isEnabled();
+    });
+    probe.start();
+    QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
+    const QString processing = QStringLiteral("Processing: %1 (row 4 of 5; 2 saved, 0 failed, 1 skipped)").arg(slowUrl);
+    QCOMPARE(captions,
+             (QStringList{processing, QStringLiteral("Rows cannot be removed during a run"),
+                          QStringLiteral("Rows cannot be removed during a run") + MainWindow::pausedSuffix(),
+                          QStringLiteral("Rows cannot be removed during a run"), QStringLiteral("Stopping…")}));
+    QVERIFY(!clearEnabled);
+    QCOMPARE(rowsDuringRun, 5);
+    QVERIFY(!startEnabledWhileStopping);
+    QVERIFY(window.PushButton2()->isEnabled() && window.PushButton7()->isEnabled());
+    QVERIFY2(informations.last().contains(QLatin1String("Stopped after")), qPrintable(informations.last()));
+    QCOMPARE(app.list().rowState(2), UrlListModel::RowState::Skipped);
+    QCOMPARE(app.list().rowReason(2), QStringLiteral("same address as row 1"));
+    QCOMPARE(server.hits(QStringLiteral("/a")), 1);
+    QCOMPARE(server.hits(QStringLiteral("/c")), 0);
+
+    // Start continues: row 5 only (and the slow one, if its stop ended it), row 1's file untouched.
+    const QString fileA = out.filePath(QStringLiteral("127.0.0.1 %1_a.txt").arg(server.port()));
+    struct stat before = {};
+    QCOMPARE(::stat(QFile::encodeName(fileA).constData(), &before), 0);
+    QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
+    struct stat after = {};
+    QCOMPARE(::stat(QFile::encodeName(fileA).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    QCOMPARE(server.hits(QStringLiteral("/a")), 1);
+    QCOMPARE(server.hits(QStringLiteral("/b")), 1);
+    QCOMPARE(server.hits(QStringLiteral("/c")), 1);
+    QVERIFY2(!informations.last().contains(QLatin1String("Stopped")), qPrintable(informations.last()));
+    // The counts are the files.
+    int saved = 0;
+    for (int row = 1; row <= app.list().count(); ++row)
+        saved += app.list().rowState(row) == UrlListModel::RowState::Saved;
+    QCOMPARE(saved, 4);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), saved);
     DialogStandIn::set({});
     app.browser().shutdown();
 }
