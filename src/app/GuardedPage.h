@@ -21,6 +21,7 @@ public:
 
     void load(const QString &row) override;
     void loadBody(const QString &address, qint64 capBytes) override { m_page.loadBody(address, capBytes); }
+    void abort() override { m_page.abort(); }
     bool isDone() const override { return m_page.isDone(); }
     PageOutcome takeOutcome() override;
     qint64 requestedAtMs() const override { return m_page.requestedAtMs(); }

@@ -20,7 +20,8 @@ QString RowReport::nameInFolder(const QString &folder, const QString &path)
 
 bool RowReport::add(const RowResult &result)
 {
-    static const QString outcomes[] = {QStringLiteral("saved"), QStringLiteral("failed"), QStringLiteral("skipped")};
+    static const QString outcomes[] = {QStringLiteral("saved"), QStringLiteral("failed"), QStringLiteral("skipped"),
+                                       QStringLiteral("stopped")};
     const bool saved = result.saved();
     return write({result.row, result.url, outcomes[int(result.outcome)],
                   m_toStandardOutput ? QString() : result.outputPath, saved ? QString() : result.reason.simplified(),

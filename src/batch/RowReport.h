@@ -25,7 +25,7 @@ private:
     struct Record {
         qint64 row = 0;
         QString address;
-        QString outcome; // "saved", "failed" or "skipped"
+        QString outcome; // "saved", "failed", "skipped" or "stopped"
         QString file;
         QString reason;
         int httpStatus = 0;

@@ -84,6 +84,7 @@ RowQueue::Summary RowQueue::run()
         return m_summary;
     m_running = true;
     m_stopRequested = false;
+    m_abortRequested = false;
     m_summary = Summary();
     m_pending.clear();
     m_read = 0;
@@ -97,6 +98,8 @@ RowQueue::Summary RowQueue::run()
         slot.page->setDoneHandler([this] { m_pump.wake(); });
     }
     for (;;) {
+        if (m_abortRequested)
+            abortLoadingRows();
         const bool starting = !m_stopRequested && m_noEngine.isEmpty();
         if (starting) {
             readAhead();
@@ -123,6 +126,42 @@ RowQueue::Summary RowQueue::run()
         dropUnstarted();
     m_running = false;
     return m_summary;
+}
+
+void RowQueue::stopNow()
+{
+    m_stopRequested = true;
+    m_abortRequested = true;
+    m_pump.wake();
+}
+
+// Rows whose page is done end as they would; the others' pages are aborted.
+void RowQueue::abortLoadingRows()
+{
+    for (Slot &slot : m_slots) {
+        if (!slot.busy)
+            continue;
+        if (slot.page->isDone()) {
+            collect(slot);
+            continue;
+        }
+        slot.busy = false;
+        failureOf([&] { slot.page->abort(); });
+        RowResult result;
+        result.row = slot.row.number;
+        result.url = slot.row.url;
+        result.depth = slot.row.depth;
+        result.foundOn = slot.row.foundOn;
+        result.outcome = RowResult::Outcome::Stopped;
+        result.reason = QStringLiteral("stopped");
+        result.page = PageOutcome::failedWith(result.reason);
+        result.tries = slot.tries;
+        result.ms = now() - slot.firstLoadAt;
+        m_output.passOver(slot.row);
+        m_source.rowEnded(result);
+        m_observer.rowFinished(result);
+        m_observer.loadEnded(slot.row, int(&slot - m_slots.data()), result.page, {slot.loadedAt, now(), -1});
+    }
 }
 
 // Reads rows up to a few more than the pages can take, reserving their names,

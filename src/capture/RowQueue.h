@@ -62,8 +62,10 @@ public:
     // No further row starts; the rows loading end as they would.
     void requestStop() { m_stopRequested = true; }
     // No further row starts, and the rows loading are aborted at once: each
-    // ends as RowResult::Outcome::Stopped, without a file.
-    void stopNow() { m_stopRequested = true; }
+    // ends as RowResult::Outcome::Stopped ("stopped"), without a file and
+    // uncounted; run() returns at its next look at the pages. Rows waiting for
+    // a pause or their host do not start, as with requestStop().
+    void stopNow();
     bool stopRequested() const { return m_stopRequested; }
     bool isRunning() const { return m_running; }
     // The addresses of the rows loading now, in list order.
@@ -103,6 +105,7 @@ private:
     void write(const QueuedRow &row, const PageOutcome &outcome, RowResult &result);
     void finishUnchanged(const QueuedRow &row, const QString &note);
     void finishUnloaded(const QueuedRow &row, const QString &reason, RowResult::Outcome outcome);
+    void abortLoadingRows();
     void failRemaining(const QString &reason);
     void dropUnstarted();
     qint64 nextStartAt();
@@ -138,6 +141,7 @@ private:
     bool m_sourceDone = false;
     bool m_running = false;
     bool m_stopRequested = false;
+    bool m_abortRequested = false;
     QString m_noEngine;
     Summary m_summary;
     QElapsedTimer m_clock;

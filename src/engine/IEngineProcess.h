@@ -24,6 +24,9 @@ public:
     // Kills a renderer whose memory passes `bytes` (0: no cap), reporting it
     // with rendererKilled.
     virtual void setRendererMemoryCap(qint64 bytes) = 0;
+    // How many rows load in the engine now (the browser tells each change): the
+    // cap is watched only while some do, so that an idle engine costs nothing.
+    virtual void setRowsLoading(int rows) { Q_UNUSED(rows) }
 
 Q_SIGNALS:
     void bytesReceived(const QByteArray &bytes);

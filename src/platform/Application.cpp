@@ -22,6 +22,7 @@ ChromiumBrowser *runningBrowser = nullptr;
 Application::Application(OnlineCheck::CommandRunner runCommand) : m_runCommand(std::move(runCommand)), m_window(m_list)
 {
     runningBrowser = &m_chromium;
+    m_chromium.setIdleLimit(60'000); // an idle window keeps no engine running
     for (int i = pagesAtOnce(m_settings); i > 0; --i)
         m_pages.push_back(std::make_unique<ChromiumPage>(m_chromium));
     TerminationSignals::install([] {

@@ -2,17 +2,29 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 
 namespace {
 
+std::atomic<quint64> readsOfProc{0};
+
+QByteArray readProcFile(const QString &path)
+{
+    ++readsOfProc;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Calls `visit` with every process and what its stat says.
 template <typename Visit> void forEachProcess(Visit visit)
 {
+    ++readsOfProc;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString &entry : entries) {
         bool numeric = false;
@@ -32,15 +44,44 @@ QMultiHash<int, int> childrenByParent()
     return children;
 }
 
+// The direct children of every thread of the process.
+QList<int> childrenOf(int pid)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task/").arg(pid);
+    ++readsOfProc;
+    QList<int> children;
+    for (const QString &thread : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QByteArray line = readProcFile(tasks + thread + QStringLiteral("/children"));
+        for (const QByteArray &child : line.simplified().split(' ')) {
+            if (!child.isEmpty())
+                children.append(child.toInt());
+        }
+    }
+    return children;
+}
+
+bool kernelListsChildren()
+{
+    static const bool lists = QFileInfo::exists(QStringLiteral("/proc/thread-self/children"));
+    return lists;
+}
+
 } // namespace
+
+QByteArray ChildProcesses::procFile(int pid, const char *name)
+{
+    return readProcFile(QStringLiteral("/proc/%1/").arg(pid) + QLatin1String(name));
+}
+
+quint64 ChildProcesses::procReads()
+{
+    return readsOfProc;
+}
 
 std::optional<ChildProcesses::Stat> ChildProcesses::stat(int pid)
 {
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
     // "pid (command) state parent group …"; the command may hold spaces and parentheses.
-    const QByteArray line = file.readAll();
+    const QByteArray line = procFile(pid, "stat");
     const qsizetype close = line.lastIndexOf(')');
     if (close < 0)
         return std::nullopt;
@@ -58,11 +99,12 @@ bool ChildProcesses::isAlive(int pid)
 
 QList<int> ChildProcesses::descendants(int pid)
 {
-    const QMultiHash<int, int> children = childrenByParent();
+    const QMultiHash<int, int> everyProcess = kernelListsChildren() ? QMultiHash<int, int>() : childrenByParent();
     QList<int> result;
     QList<int> pending{pid};
     while (!pending.isEmpty()) {
-        const QList<int> direct = children.values(pending.takeLast());
+        const int parent = pending.takeLast();
+        const QList<int> direct = kernelListsChildren() ? childrenOf(parent) : everyProcess.values(parent);
         result += direct;
         pending += direct;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 
 #include <optional>
@@ -19,7 +20,15 @@ std::optional<Stat> stat(int pid);
 // Running or asleep: neither gone nor a zombie.
 bool isAlive(int pid);
 
+// The process's children, theirs and so on, read from its own tree
+// (/proc/PID/task/TID/children); only a kernel without those files has every
+// process of the system looked at instead.
 QList<int> descendants(int pid);
+// The process's file NAME in /proc (stat, cmdline, …); empty once it is gone.
+QByteArray procFile(int pid, const char *name);
+// The files of /proc read so far, by this program's process bookkeeping (a
+// walk of every process counts as one).
+quint64 procReads();
 // The members of the process group that are alive.
 QList<int> aliveInGroup(int group);
 // Ends every descendant of this process.

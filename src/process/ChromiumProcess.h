@@ -11,7 +11,7 @@ class QSocketNotifier;
 // pipe on descriptors 3 (commands in) and 4 (replies out). It dies with this
 // process and with the termination signals (see TerminationSignals); however it
 // ends, its whole group is killed and awaited. Its renderers are held to the
-// memory cap (see RendererMemoryWatch).
+// memory cap while rows load (see RendererMemoryWatch).
 class ChromiumProcess : public IEngineProcess
 {
     Q_OBJECT
@@ -26,8 +26,10 @@ public:
     void write(const QByteArray &bytes) override;
     void stop() override;
     void setRendererMemoryCap(qint64 bytes) override { m_memoryWatch.setCap(bytes); }
+    void setRowsLoading(int rows) override { m_memoryWatch.setRowsLoading(rows > 0); }
 
     qint64 processId() const { return m_process.processId(); }
+    const RendererMemoryWatch &memoryWatch() const { return m_memoryWatch; }
 
 private:
     void readReplies();

@@ -2,8 +2,6 @@
 
 #include "process/ChildProcesses.h"
 
-#include <QFile>
-
 #include <unistd.h>
 
 #include <csignal>
@@ -15,18 +13,14 @@ constexpr int SampleMs = 250;
 bool isRenderer(int pid)
 {
     // Zygote children rewrite their command line as one string of words.
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    return file.open(QIODevice::ReadOnly) && file.readAll().replace('\0', ' ').split(' ').contains("--type=renderer");
+    return ChildProcesses::procFile(pid, "cmdline").replace('\0', ' ').split(' ').contains("--type=renderer");
 }
 
 // Resident bytes, from /proc/PID/statm: cheap, and never less than the PSS,
 // which takes a walk of the process's page tables.
 qint64 residentBytes(int pid)
 {
-    QFile file(QStringLiteral("/proc/%1/statm").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = file.readAll().split(' ');
+    const QList<QByteArray> fields = ChildProcesses::procFile(pid, "statm").split(' ');
     return fields.size() > 1 ? fields.at(1).toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
 }
 
@@ -38,26 +32,44 @@ RendererMemoryWatch::RendererMemoryWatch(QObject *parent) : QObject(parent)
     connect(&m_timer, &QTimer::timeout, this, &RendererMemoryWatch::sample);
 }
 
+void RendererMemoryWatch::setCap(qint64 bytes)
+{
+    m_cap = bytes;
+    update();
+}
+
 void RendererMemoryWatch::start(int enginePid)
 {
     m_engine = enginePid;
-    if (m_cap > 0 && m_engine > 0)
-        m_timer.start();
+    update();
 }
 
 void RendererMemoryWatch::stop()
 {
-    m_timer.stop();
     m_engine = 0;
+    update();
+}
+
+void RendererMemoryWatch::setRowsLoading(bool loading)
+{
+    m_rowsLoading = loading;
+    update();
+}
+
+void RendererMemoryWatch::update()
+{
+    if (m_cap > 0 && m_engine > 0 && m_rowsLoading) {
+        if (!m_timer.isActive())
+            m_timer.start();
+    } else {
+        m_timer.stop();
+    }
 }
 
 qint64 RendererMemoryWatch::pssBytes(int pid)
 {
-    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
     // "Pss:            123456 kB"
-    for (const QByteArray &line : file.readAll().split('\n')) {
+    for (const QByteArray &line : ChildProcesses::procFile(pid, "smaps_rollup").split('\n')) {
         if (line.startsWith("Pss:"))
             return line.mid(4).trimmed().split(' ').constFirst().toLongLong() * 1024;
     }

@@ -42,6 +42,7 @@ struct Harness : IRowSource, IRunObserver {
         return changes.value(row.url);
     }
     void rowFinished(const RowResult &result) override { results.append(result); }
+    void rowEnded(const RowResult &result) override { sourceHeard << result.row; }
 
     void add(const QString &url, const QString &text, int polls = 0, const QString &error = {}, int failingLoads = 0)
     {
@@ -70,6 +71,7 @@ struct Harness : IRowSource, IRunObserver {
     QHash<QString, PageValidators> validators;
     QHash<QString, RowChange> changes;
     QList<RowResult> results;
+    QList<qint64> sourceHeard;
     FakePage first;
     FakePage second;
     CountingEventPump pump;
@@ -90,6 +92,7 @@ private Q_SLOTS:
     void rowsOfAnAddressSavedAreSkippedAfterWaitingForIt();
     void rowsTheFrontEndHoldsLetOthersStartFirst();
     void stopLetsTheLoadingRowsEndAndStartsNoOther();
+    void stopNowAbortsTheLoadingRowsAndStartsNoOther();
     void sourceWithNothingYetIsAskedAgainAsEventsComeIn();
     void onlyRowsWhoseFileMustChangeAreWritten();
 };
@@ -315,6 +318,53 @@ void TestRowQueue::stopLetsTheLoadingRowsEndAndStartsNoOther()
     QCOMPARE(h.first.navigated.size() + h.second.navigated.size(), 2);
     QCOMPARE(queue.summary().saved, 2);
     QCOMPARE(h.files().size(), 2);
+}
+
+void TestRowQueue::stopNowAbortsTheLoadingRowsAndStartsNoOther()
+{
+    constexpr int Hangs = 1'000'000;
+    Harness h;
+    h.add(QStringLiteral("http://h1/"), QStringLiteral("t"), Hangs);
+    h.add(QStringLiteral("http://h2/"), QStringLiteral("t"), Hangs);
+    h.add(QStringLiteral("http://h3/"), QStringLiteral("t"));
+    RowQueue queue({&h.first, &h.second}, h.pump, h, h.output, h);
+    h.pump.onPass = [&] {
+        if (h.pump.waits == 3)
+            queue.stopNow();
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const RowQueue::Summary summary = queue.run();
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(h.first.aborted, QStringList{QStringLiteral("http://h1/")});
+    QCOMPARE(h.second.aborted, QStringList{QStringLiteral("http://h2/")});
+    QCOMPARE(h.first.navigated.size() + h.second.navigated.size(), 2);
+    QCOMPARE(h.endedRows(), (QList<qint64>{1, 2}));
+    QCOMPARE(h.sourceHeard, (QList<qint64>{1, 2}));
+    for (const RowResult &result : std::as_const(h.results)) {
+        QCOMPARE(result.outcome, RowResult::Outcome::Stopped);
+        QCOMPARE(result.reason, QStringLiteral("stopped"));
+        QVERIFY(!result.saved() && result.outputPath.isEmpty());
+    }
+    QCOMPARE(summary.finished(), 0);
+    QVERIFY(h.files().isEmpty());
+
+    // A row in its retry pause never starts again; it ends with its last failure.
+    Harness r;
+    r.add(QStringLiteral("flaky"), {}, 0, QStringLiteral("HTTP error 503"), 5);
+    r.add(QStringLiteral("slow"), QStringLiteral("t"), Hangs);
+    RowQueue retrying({&r.first}, r.pump, r, r.output, r);
+    retrying.setTries(3, 60'000);
+    r.first.onPoll = [&](const QString &url, int) {
+        if (url == QLatin1String("slow"))
+            retrying.stopNow();
+    };
+    retrying.run();
+    QCOMPARE(r.first.navigated, (QStringList{QStringLiteral("flaky"), QStringLiteral("slow")}));
+    QCOMPARE(r.endedRows(), (QList<qint64>{2, 1}));
+    QCOMPARE(r.results.at(0).outcome, RowResult::Outcome::Stopped);
+    QCOMPARE(r.results.at(1).reason, QStringLiteral("HTTP error 503"));
+    QCOMPARE(retrying.summary().failed, 1);
 }
 
 void TestRowQueue::sourceWithNothingYetIsAskedAgainAsEventsComeIn()

@@ -22,6 +22,12 @@ void FakePage::loadIfChanged(const QString &url, const PageValidators &validator
     m_conditional = true;
 }
 
+void FakePage::abort()
+{
+    aborted.append(m_current);
+    m_current.clear();
+}
+
 bool FakePage::isDone() const
 {
     const int query = ++m_queries;

@@ -23,12 +23,14 @@ public:
 
     void load(const QString &url) override;
     void loadIfChanged(const QString &url, const PageValidators &validators) override;
+    void abort() override;
     bool isDone() const override;
     PageOutcome takeOutcome() override;
     qint64 requestedAtMs() const override;
 
     QHash<QString, Row> rows; // how each row answers
     QStringList navigated;
+    QStringList aborted;
     QHash<QString, PageValidators> validatorsSent;
     // Runs during each query (to act while the run waits).
     std::function<void(const QString &url, int query)> onPoll;

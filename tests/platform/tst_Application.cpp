@@ -5,6 +5,7 @@
 #include "platform/DialogStandIn.h"
 #include "platform/MainWindow.h"
 #include "platform/UrlListView.h"
+#include "process/ChildProcesses.h"
 #include "support/SettingsStore.h"
 #include "urllist/UrlListModel.h"
 
@@ -18,6 +19,20 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The CPU time this process has spent, in clock ticks.
+qint64 ownTicks()
+{
+    QFile file(QStringLiteral("/proc/self/stat"));
+    const QByteArray line = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields.at(11).toLongLong() + fields.at(12).toLongLong() : -1;
+}
+
+} // namespace
 
 // The real window with its real services; only the console and the dialogs'
 // answers stand in for the machine and the user.
@@ -28,6 +43,7 @@ class TestApplication : public QObject
 private Q_SLOTS:
     void everyControlReachesItsOperation();
     void aRunIsFollowedStoppedAndContinued();
+    void anIdleWindowReadsNothingAndSpendsNothing();
 };
 
 void TestApplication::everyControlReachesItsOperation()
@@ -224,6 +240,44 @@ void TestApplication::aRunIsFollowedStoppedAndContinued()
         saved += app.list().rowState(row) == UrlListModel::RowState::Saved;
     QCOMPARE(saved, 4);
     QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), saved);
+    DialogStandIn::set({});
+    app.browser().shutdown();
+}
+
+void TestApplication::anIdleWindowReadsNothingAndSpendsNothing()
+{
+    QTemporaryDir config;
+    QTemporaryDir out;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    LocalHttpServer server;
+    QVERIFY(server.listen());
+    server.page("/page", "<html><body><p>from the window</p></body></html>");
+    QStringList informations;
+    DialogStandIn::set([&](const DialogStandIn::Request &request) {
+        if (request.kind == DialogStandIn::Kind::Information)
+            informations << request.text;
+        return QString();
+    });
+    Application app([](const QString &) { return QStringLiteral("64 bytes from 1.2.3.4: icmp_seq=1"); });
+    app.start();
+    MainWindow &window = app.window();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    app.list().append(server.url(QStringLiteral("/page")));
+    window.Text1()->clear();
+    QTest::keyClicks(window.Text1(), out.path());
+    QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
+    QCOMPARE(informations, QStringList{QStringLiteral("Done.")});
+    QVERIFY(app.browser().isRunning());
+
+    // The engine waits for the next run; meanwhile nothing of /proc is read and
+    // the window spends next to no CPU.
+    const quint64 reads = ChildProcesses::procReads();
+    const qint64 ticks = ownTicks();
+    QTest::qWait(10'000);
+    const qint64 spent = ownTicks() - ticks;
+    QCOMPARE(ChildProcesses::procReads(), reads);
+    QVERIFY2(ticks >= 0 && spent < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(spent)));
+    QVERIFY(app.browser().isRunning());
     DialogStandIn::set({});
     app.browser().shutdown();
 }

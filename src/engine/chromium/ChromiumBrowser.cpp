@@ -84,6 +84,8 @@ ChromiumBrowser::ChromiumBrowser(IEngineProcess &process, const EngineOptions &o
     makeScripts();
     connect(&m_process, &IEngineProcess::ended, this, &ChromiumBrowser::onEnded);
     connect(&m_process, &IEngineProcess::rendererKilled, this, &ChromiumBrowser::onRendererKilled);
+    m_idle.setSingleShot(true);
+    connect(&m_idle, &QTimer::timeout, this, &ChromiumBrowser::onIdle);
 }
 
 ChromiumBrowser::~ChromiumBrowser()
@@ -243,6 +245,7 @@ bool ChromiumBrowser::ensureRunning(QString *failure)
         return false;
     }
     m_started = true;
+    awaitIdle();
     m_connection->send(QStringLiteral("Target.setDiscoverTargets"), {{QStringLiteral("discover"), true}});
     // Answered before any page's context is made, so every page knows its user agent.
     m_connection->send(QStringLiteral("Browser.getVersion"), {}, {},
@@ -305,6 +308,47 @@ QString ChromiumBrowser::profilePath() const
     return m_profile ? m_profile->path() : QString();
 }
 
+void ChromiumBrowser::rowStarted()
+{
+    ++m_rowsLoading;
+    m_idle.stop();
+    m_process.setRowsLoading(m_rowsLoading);
+}
+
+void ChromiumBrowser::rowEnded()
+{
+    m_rowsLoading = qMax(0, m_rowsLoading - 1);
+    m_process.setRowsLoading(m_rowsLoading);
+    awaitIdle();
+}
+
+void ChromiumBrowser::setIdleLimit(int milliseconds)
+{
+    m_idleLimitMs = qMax(0, milliseconds);
+    m_idle.stop();
+    awaitIdle();
+}
+
+void ChromiumBrowser::awaitIdle()
+{
+    if (m_idleLimitMs > 0 && m_rowsLoading == 0 && isRunning()) {
+        m_idleDeferred = false;
+        m_idle.start(m_idleLimitMs);
+    }
+}
+
+void ChromiumBrowser::onIdle()
+{
+    if (m_rowsLoading > 0 || !isRunning())
+        return;
+    if (m_cookieJar.rowsExpected() > 0 && !m_idleDeferred) {
+        m_idleDeferred = true;
+        m_idle.start(CookieReadMs);
+        return;
+    }
+    stop(QStringLiteral("the browser engine was idle"));
+}
+
 void ChromiumBrowser::onRendererKilled()
 {
     m_memoryKills.append(QDeadlineTimer(MemoryKillMs));
@@ -320,6 +364,7 @@ void ChromiumBrowser::stop(const QString &reason)
     if (!m_started)
         return;
     m_started = false;
+    m_idle.stop();
     // No process of the engine may still be writing into the profile when it goes.
     m_process.stop();
     m_connection->reset();

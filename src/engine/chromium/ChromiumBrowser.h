@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 
@@ -21,9 +22,10 @@ class ProfileFolder;
 
 // One headless Chromium, driven over its DevTools pipe and shared by the pages
 // that load in it; its router hands each page the events of its own session.
-// It is started when a page first needs it and again after it stopped; its
-// profile folder lives only as long as it runs, and the first start removes the
-// folders that killed programs left.
+// It is started when a page first needs it and again after it stopped (with an
+// idle limit, once no row loaded for that long); its profile folder lives only
+// as long as it runs, and the first start removes the folders that killed
+// programs left.
 class ChromiumBrowser : public QObject
 {
     Q_OBJECT
@@ -50,6 +52,13 @@ public:
     void shutdown(const QString &reason = QStringLiteral("the browser engine was shut down"));
     // Why no page can be loaded at all (the engine is missing), or empty.
     QString unavailableReason() const;
+    // A page's row began or ended (from its load to its outcome, or its abort).
+    void rowStarted();
+    void rowEnded();
+    int rowsLoading() const { return m_rowsLoading; }
+    // Stops the engine once no row has loaded in it for this long; 0 (the
+    // default) keeps it running. The next row starts it again.
+    void setIdleLimit(int milliseconds);
     // Whether a renderer was killed for its memory in the last 2 s: the reason a
     // page's renderer crashed. Each kill answers one crash.
     bool takeMemoryKill();
@@ -85,6 +94,8 @@ private:
     void onEnded(const QString &reason);
     void stop(const QString &reason);
     void onRendererKilled();
+    void awaitIdle();
+    void onIdle();
 
     // With a CA file: the engine's home, in its profile, with a database trusting it.
     bool trustCaFile(const QString &home, QString *failure);
@@ -102,4 +113,8 @@ private:
     QString m_settleScript;
     QString m_textScript;
     std::unique_ptr<ConditionalProbe> m_probe;
+    int m_rowsLoading = 0;
+    int m_idleLimitMs = 0;
+    bool m_idleDeferred = false; // the idle stop waited once for the last rows' cookies
+    QTimer m_idle;
 };

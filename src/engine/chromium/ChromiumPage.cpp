@@ -83,6 +83,7 @@ ChromiumPage::~ChromiumPage()
 {
     disconnect(&m_browser, nullptr, this, nullptr);
     stopTimers();
+    setLoading(false);
     if (m_ownBrowser)
         m_ownBrowser->shutdown();
 }
@@ -116,8 +117,23 @@ void ChromiumPage::loadIfChanged(const QString &row, const PageValidators &valid
     start(row, false, 0, validators);
 }
 
+void ChromiumPage::abort()
+{
+    if (!rowActive())
+        return;
+    // A late answer to the row's question is no longer this page's.
+    ++m_rows;
+    stopTimers();
+    m_session.discard();
+    m_phase = Phase::Idle;
+    m_outcome = PageOutcome();
+    setLoading(false);
+}
+
 void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes, const PageValidators &validators)
 {
+    abort();
+    setLoading(true);
     stopTimers();
     m_outcome = PageOutcome();
     m_timings = PageTimings();
@@ -488,6 +504,7 @@ void ChromiumPage::complete()
     stopTimers();
     // Every row has a context of its own: nothing it left reaches the next one.
     m_session.endRow();
+    setLoading(false);
     notifyDone();
 }
 
@@ -511,6 +528,17 @@ void ChromiumPage::stopTimers()
     m_watch.close();
     m_interception.end();
     m_answer.stop();
+}
+
+void ChromiumPage::setLoading(bool loading)
+{
+    if (loading == m_loading)
+        return;
+    m_loading = loading;
+    if (loading)
+        m_browser.rowStarted();
+    else
+        m_browser.rowEnded();
 }
 
 int ChromiumPage::hangBoundMs(int least) const

@@ -40,6 +40,8 @@ public:
     void load(const QString &row) override;
     void loadBody(const QString &address, qint64 capBytes = 0) override;
     void loadIfChanged(const QString &row, const PageValidators &validators) override;
+    // Its context goes as a hung page's does, renderer, replies and cookies and all.
+    void abort() override;
     bool isDone() const override { return m_phase == Phase::Done; }
     PageOutcome takeOutcome() override;
     qint64 requestedAtMs() const override { return m_watch.requestedAtMs(); }
@@ -84,6 +86,8 @@ private:
     void complete();
     void noteWithheldCredentials();
     void stopTimers();
+    // Counts the row among the browser's rows loading, or no longer.
+    void setLoading(bool loading);
     bool rowActive() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
     int hangBoundMs(int least) const;
     QString timedOutText() const;
@@ -92,6 +96,7 @@ private:
     ChromiumBrowser &m_browser;
     const EngineOptions &m_options; // the browser's, which may change between rows
     bool m_startingBrowser = false;
+    bool m_loading = false; // counted among the browser's rows loading
 
     PageSession m_session;
     DocumentWatch m_watch;

@@ -155,12 +155,23 @@ void PageSession::endRow()
 
 void PageSession::recycle()
 {
+    replace(true);
+}
+
+void PageSession::discard()
+{
+    if (m_used)
+        replace(false);
+}
+
+void PageSession::replace(bool keepCookies)
+{
     if (m_page) {
         PageContext *old = m_page.release();
         old->retire();
         // The context goes once its row's cookies are read (or with the session).
         old->setParent(this);
-        if (m_used && !old->contextId().isEmpty() && m_browser.isRunning())
+        if (keepCookies && m_used && !old->contextId().isEmpty() && m_browser.isRunning())
             m_cookies.collect(old->contextId(), [old = QPointer<PageContext>(old)] { delete old; });
         else
             delete old;

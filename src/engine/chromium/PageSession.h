@@ -48,6 +48,9 @@ public:
     // Ends the page's context, renderer and all (after reading what its row did
     // to the cookies), and goes on in a new one.
     void recycle();
+    // The row was aborted: its context is replaced as by endRow(), without
+    // reading its cookies, so that nothing of the row is kept.
+    void discard();
     // Forgets the page (the browser stopped).
     void drop();
 
@@ -71,6 +74,7 @@ private:
     // Why the renderer died: killed for its memory, or crashed (`detail`: " (status)").
     QString crashReason(const QString &detail);
     void lose(const QString &reason);
+    void replace(bool keepCookies);
 
     ChromiumBrowser &m_browser;
     ContextCookies m_cookies;

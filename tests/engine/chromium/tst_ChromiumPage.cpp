@@ -119,6 +119,7 @@ private Q_SLOTS:
     void aHistoryFloodCostsNoOtherPage();
     void aSpinningFrameOfAnotherSiteCostsItsPageNothing();
     void stoppedAndRunawayPagesEndWithoutTheLimit();
+    void abortedRowsAndAnIdleEngineLeaveNothingRunning();
 
 private:
     PageOutcome load(const QString &row) { return m_engine->load(row); }
@@ -509,6 +510,74 @@ void TestChromiumPage::stoppedAndRunawayPagesEndWithoutTheLimit()
         QVERIFY2(rows.at(i).ms >= 0 && rows.at(i).ms < options.pageLimitMs / 3,
                  qPrintable(QString::number(rows.at(i).ms)));
     }
+}
+
+void TestChromiumPage::abortedRowsAndAnIdleEngineLeaveNothingRunning()
+{
+    LocalHttpServer::Reply stall;
+    stall.neverFinish = true;
+    stall.headers = "Set-Cookie: aborted=1; Max-Age=999\r\n";
+    stall.body = "<html><body><p>partial";
+    m_server.route("/stall-cookie", stall);
+    LocalHttpServer::Reply slow;
+    slow.delayMs = 800;
+    slow.body = html("<p>slow page</p>");
+    m_server.route("/slow", slow);
+    EngineOptions options;
+    options.pageLimitMs = 30'000;
+    LiveEngine engine(options);
+    const RendererMemoryWatch &watch = engine.process.memoryWatch();
+    QCOMPARE(engine.load(m_server.url("/plain")).content, QStringLiteral("Hello\n\nplain page"));
+    const auto startHanging = [&](const QByteArray &path, int settleMs) {
+        const int hits = m_server.hits(QString::fromLatin1(path));
+        engine.page.load(m_server.url(QString::fromLatin1(path)));
+        const QDeadlineTimer deadline(10'000);
+        while (m_server.hits(QString::fromLatin1(path)) == hits && !deadline.hasExpired())
+            engine.pump.waitForEvents(50);
+        QTest::qWait(settleMs);
+    };
+
+    // A row whose server never answers ends at once, and with it the memory watch.
+    startHanging("/silent", 0);
+    QVERIFY(watch.isSampling());
+    QVERIFY(!engine.page.isDone());
+    QElapsedTimer clock;
+    clock.start();
+    engine.page.abort();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!engine.page.isDone());
+    QCOMPARE(engine.browser.rowsLoading(), 0);
+    QVERIFY(!watch.isSampling());
+    const quint64 reads = ChildProcesses::procReads();
+    QTest::qWait(600);
+    QCOMPARE(ChildProcesses::procReads(), reads);
+
+    // What an aborted row set is kept nowhere; the page goes on with the next row.
+    startHanging("/stall-cookie", 500);
+    engine.page.abort();
+    QCOMPARE(engine.load(m_server.url("/other")).content, QStringLiteral("other page"));
+    for (const BrowserCookie &cookie : engine.browser.cookies())
+        QVERIFY(cookie.name != QLatin1String("aborted"));
+
+    // An engine idle past its limit is stopped whole (never while a row loads),
+    // and the next row starts it again.
+    engine.browser.setIdleLimit(300);
+    QCOMPARE(engine.load(m_server.url("/slow")).content, QStringLiteral("slow page"));
+    const qint64 pid = engine.process.processId();
+    const QString profile = engine.browser.profilePath();
+    const QDeadlineTimer deadline(10'000);
+    while (engine.browser.isRunning() && !deadline.hasExpired())
+        engine.pump.waitForEvents(100);
+    QVERIFY(!engine.browser.isRunning());
+    QCOMPARE(ChildProcesses::aliveInGroup(int(pid)), QList<int>());
+    QVERIFY(!QFileInfo::exists(profile));
+    engine.browser.setIdleLimit(0);
+    clock.restart();
+    QCOMPARE(engine.load(m_server.url("/other")).content, QStringLiteral("other page"));
+    const qint64 cold = clock.restart();
+    QCOMPARE(engine.load(m_server.url("/other")).content, QStringLiteral("other page"));
+    qInfo("a small page from its load to its outcome: %lld ms on a cold engine, %lld ms on a warm one", cold,
+          clock.elapsed());
 }
 
 QTEST_GUILESS_MAIN(TestChromiumPage)
