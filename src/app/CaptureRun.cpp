@@ -102,6 +102,17 @@ void CaptureRun::retryFailed()
     start();
 }
 
+void CaptureRun::setRunSettings(const OutputFormat &format, int tries, int hostWaitMs)
+{
+    // The names earlier runs gave stay taken while the format stays.
+    if (&format != m_format) {
+        m_format = &format;
+        m_queue.setFormat(format);
+    }
+    m_queue.setTries(tries);
+    m_queue.setHostWait(hostWaitMs);
+}
+
 void CaptureRun::requestStop()
 {
     if (m_queue.isRunning())

@@ -55,6 +55,9 @@ public:
     void setWaitLimit(std::chrono::milliseconds limit) { m_queue.setWaitLimit(limit); }
     // Called as a run starts, to set the pages up; the problems it returns are shown once.
     void setEngineSetup(std::function<QStringList()> setup) { m_engineSetup = std::move(setup); }
+    // What a run saves, how often it loads a row whose failure may pass, and the
+    // least time between two loads of one host; set by the engine set-up.
+    void setRunSettings(const OutputFormat &format, int tries, int hostWaitMs);
 
     static int progressValue(qint64 row, qint64 count);
     // "8 saved, 2 failed", with the skipped rows when there are any.
@@ -87,6 +90,7 @@ private:
     RowQueue m_queue;
     RowObserver m_observer;
     std::function<QStringList()> m_engineSetup;
+    const OutputFormat *m_format = &OutputFormat::text();
     qint64 m_rowCount = 0;
     qint64 m_nextRow = 0;
     QStringList m_failures;

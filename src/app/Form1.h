@@ -43,6 +43,8 @@ public:
     void Text1_Change();
     // Files dropped on the list are imported in order; links and texts become rows.
     void ListView1_OLEDragDrop(const QStringList &files, const QStringList &texts);
+    // The page options: what to save, how to load, who the browser is.
+    void mnuOptions_Click();
 
     bool isBusy() const;
 
@@ -50,6 +52,7 @@ public:
 
 private:
     void hover(int pointer);
+    QStringList applyRunSettings();
 
     IFormView &m_view;
     UrlListModel &m_list;
