@@ -161,6 +161,17 @@ void CaptureRun::startRun(Scope scope, const QList<int> &chosen)
     m_guard = nullptr;
 }
 
+void CaptureRun::setRunSettings(const OutputFormat &format, int tries, int hostWaitMs)
+{
+    // The names earlier runs gave stay taken while the format stays.
+    if (&format != m_format) {
+        m_format = &format;
+        m_queue.setFormat(format);
+    }
+    m_queue.setTries(tries);
+    m_queue.setHostWait(hostWaitMs);
+}
+
 void CaptureRun::requestStop()
 {
     if (!m_queue.isRunning() || m_stopping)

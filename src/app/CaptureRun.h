@@ -68,6 +68,9 @@ public:
     void setWaitLimit(std::chrono::milliseconds limit) { m_queue.setWaitLimit(limit); }
     // Called as a run starts, to set the pages up; the problems it returns are shown once.
     void setEngineSetup(std::function<QStringList()> setup) { m_engineSetup = std::move(setup); }
+    // What a run saves, how often it loads a row whose failure may pass, and the
+    // least time between two loads of one host; set by the engine set-up.
+    void setRunSettings(const OutputFormat &format, int tries, int hostWaitMs);
 
     static int progressValue(qint64 row, qint64 count);
     // "8 saved, 2 failed", with the skipped rows when there are any.
@@ -116,6 +119,7 @@ private:
     RowObserver m_observer;
     std::function<QStringList()> m_engineSetup;
     std::function<qint64()> m_clock;
+    const OutputFormat *m_format = &OutputFormat::text();
     qint64 m_rowCount = 0;
     QList<int> m_runRows; // the list rows of the run, in order
     qsizetype m_nextRow = 0;

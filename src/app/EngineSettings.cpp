@@ -1,16 +1,41 @@
 #include "app/EngineSettings.h"
 
 #include "capture/EngineOptionText.h"
+#include "capture/RunOptionText.h"
 #include "engine/cookies/NetscapeCookieFile.h"
 #include "support/SettingsStore.h"
 
-#include <functional>
+#include <utility>
+#include <vector>
 
 namespace {
 
-using Reader = std::function<QString(const QString &value, EngineOptions &options)>;
+using Read = EngineSettings::Read;
+// Reads one key's value into the result; the problem, named by the key, or empty.
+using Reader = std::function<QString(const QString &key, const QString &value, Read &read)>;
 
-QString readScroll(const QString &value, EngineOptions &options)
+QString named(const QString &key, const QString &problem)
+{
+    return problem.isEmpty() ? problem : QStringLiteral("\"%1\" %2").arg(key, problem);
+}
+
+// A reader of the engine options' text forms.
+Reader engineText(QString (*read)(const QString &, EngineOptions &))
+{
+    return [read](const QString &key, const QString &value, Read &result) {
+        return named(key, read(value, result.options));
+    };
+}
+
+// A reader of the run's own values.
+Reader runText(QString (*read)(const QString &, int &), int Read::*field)
+{
+    return [read, field](const QString &key, const QString &value, Read &result) {
+        return named(key, read(value, result.*field));
+    };
+}
+
+QString readSwitch(const QString &value, bool &field)
 {
     const QString word = value.trimmed().toLower();
     static const QStringList on{QStringLiteral("1"), QStringLiteral("true"), QStringLiteral("yes"),
@@ -19,23 +44,95 @@ QString readScroll(const QString &value, EngineOptions &options)
                                  QStringLiteral("off")};
     if (!on.contains(word) && !off.contains(word))
         return QStringLiteral("wants 1 or 0, not \"%1\"").arg(value);
-    options.scroll = on.contains(word);
+    field = on.contains(word);
+    return {};
+}
+
+// A "1" or "0" setting of the engine options.
+Reader switchOf(bool EngineOptions::*field)
+{
+    return [field](const QString &key, const QString &value, Read &result) {
+        return named(key, readSwitch(value, result.options.*field));
+    };
+}
+
+QString readFormat(const QString &key, const QString &value, Read &result)
+{
+    return named(key, RunOptionText::readFormat(value, result.format, result.options));
+}
+
+// One header a line.
+QString readHeaders(const QString &key, const QString &value, Read &result)
+{
+    for (const QString &line : value.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString problem = EngineOptionText::readHeader(line, result.options);
+        if (!problem.isEmpty())
+            return named(key, problem);
+    }
     return {};
 }
 
 // The cookies of a cookies.txt file; its skipped lines are named as problems.
-void readCookiesFile(const QString &path, EngineSettings::Read &result)
+QString readCookiesFile(const QString &key, const QString &path, Read &result)
 {
-    const QString key = SettingsKeys::CookiesFile;
     NetscapeCookieFile::Contents contents;
     QString error;
-    if (!NetscapeCookieFile::read(path, &contents, &error)) {
-        result.problems << QStringLiteral("\"%1\": %2").arg(key, error);
-        return;
-    }
+    if (!NetscapeCookieFile::read(path, &contents, &error))
+        return QStringLiteral("\"%1\": %2").arg(key, error);
     for (const QString &problem : std::as_const(contents.problems))
         result.problems << QStringLiteral("\"%1\" %2 (skipped)").arg(key, problem);
     result.options.cookies = contents.cookies;
+    return {};
+}
+
+const std::vector<std::pair<QString, Reader>> &readers()
+{
+    // The first five and the cookies in the order the window has always read them.
+    static const std::vector<std::pair<QString, Reader>> table = {
+        {SettingsKeys::UserAgent, engineText(EngineOptionText::readUserAgent)},
+        {SettingsKeys::Proxy, engineText(EngineOptionText::readProxy)},
+        {SettingsKeys::Block, engineText(EngineOptionText::readBlocked)},
+        {SettingsKeys::Scroll, switchOf(&EngineOptions::scroll)},
+        {SettingsKeys::WaitFor, engineText(EngineOptionText::readWaitFor)},
+        {SettingsKeys::Format, readFormat},
+        {SettingsKeys::MainContent, switchOf(&EngineOptions::mainContent)},
+        {SettingsKeys::PagesAtOnce, runText(RunOptionText::readPagesAtOnce, &Read::pagesAtOnce)},
+        {SettingsKeys::TimeLimit, engineText(EngineOptionText::readTimeout)},
+        {SettingsKeys::Settle, engineText(EngineOptionText::readSettle)},
+        {SettingsKeys::Delay, engineText(EngineOptionText::readDelay)},
+        {SettingsKeys::RequireSelector, switchOf(&EngineOptions::requireSelector)},
+        {SettingsKeys::Tries, runText(RunOptionText::readTries, &Read::tries)},
+        {SettingsKeys::Wait, runText(RunOptionText::readHostWait, &Read::hostWaitMs)},
+        {SettingsKeys::Language, engineText(EngineOptionText::readLanguage)},
+        {SettingsKeys::CaCertificate, engineText(EngineOptionText::readCaCertificate)},
+        {SettingsKeys::CheckCertificates, switchOf(&EngineOptions::checkCertificates)},
+        {SettingsKeys::Header, readHeaders},
+        {SettingsKeys::CookiesFile, readCookiesFile},
+    };
+    return table;
+}
+
+// Every value read into the result; the refusals, in the order of the keys.
+// What is only noted (a skipped cookie line) goes into the result's problems.
+QStringList readInto(const EngineSettings::Values &values, Read &result)
+{
+    QStringList refusals;
+    for (const auto &[key, reader] : readers()) {
+        const QString value = values(key);
+        if (value.isEmpty())
+            continue;
+        Read tried = result;
+        const QString problem = reader(key, value, tried);
+        if (problem.isEmpty())
+            result = tried;
+        else
+            refusals << problem;
+    }
+    if (result.options.requireSelector && result.options.waitForSelector.isEmpty()) {
+        result.options.requireSelector = false;
+        refusals << QStringLiteral("\"%1\" needs \"%2\"").arg(SettingsKeys::RequireSelector, SettingsKeys::WaitFor);
+    }
+    return refusals;
 }
 
 } // namespace
@@ -43,32 +140,35 @@ void readCookiesFile(const QString &path, EngineSettings::Read &result)
 EngineSettings::Read EngineSettings::read(const SettingsStore &settings, const EngineOptions &defaults,
                                           const QProcessEnvironment &environment)
 {
-    Read result{defaults, {}};
-    const std::pair<QString, Reader> readers[] = {
-        {SettingsKeys::UserAgent, EngineOptionText::readUserAgent}, {SettingsKeys::Proxy, EngineOptionText::readProxy},
-        {SettingsKeys::Block, EngineOptionText::readBlocked},       {SettingsKeys::Scroll, readScroll},
-        {SettingsKeys::WaitFor, EngineOptionText::readWaitFor},
-    };
-    for (const auto &[key, reader] : readers) {
-        const QString value = settings.read(key);
-        if (value.isEmpty())
-            continue;
-        EngineOptions tried = result.options;
-        const QString problem = reader(value, tried);
-        if (problem.isEmpty())
-            result.options = tried;
-        else
-            result.problems << QStringLiteral("\"%1\" %2").arg(key, problem);
-    }
-    const QString cookiesFile = settings.read(SettingsKeys::CookiesFile);
-    if (!cookiesFile.isEmpty())
-        readCookiesFile(cookiesFile, result);
-    if (settings.read(SettingsKeys::Proxy).isEmpty() || result.options.proxyRules.isEmpty()) {
+    return read([&settings](const QString &key) { return settings.read(key); }, defaults, environment);
+}
+
+EngineSettings::Read EngineSettings::read(const Values &values, const EngineOptions &defaults,
+                                          const QProcessEnvironment &environment)
+{
+    Read result;
+    result.options = defaults;
+    result.problems = readInto(values, result) + result.problems;
+    if (values(SettingsKeys::Proxy).isEmpty() || result.options.proxyRules.isEmpty()) {
         const QString problem = EngineOptionText::readProxyEnvironment(environment, result.options);
         if (!problem.isEmpty())
             result.problems << problem;
     }
     return result;
+}
+
+QString EngineSettings::refusal(const Values &values)
+{
+    Read scratch;
+    return readInto(values, scratch).value(0);
+}
+
+QStringList EngineSettings::keys()
+{
+    QStringList keys;
+    for (const auto &entry : readers())
+        keys << entry.first;
+    return keys;
 }
 
 QString EngineSettings::problemsText(const QStringList &problems)

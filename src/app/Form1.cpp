@@ -5,6 +5,7 @@
 #include "app/MousePointer.h"
 #include "app/OutputFolderChoice.h"
 #include "app/StartUp.h"
+#include "capture/OutputFormat.h"
 #include "support/ErrorGuard.h"
 #include "support/OperationNames.h"
 #include "support/SettingsStore.h"
@@ -19,7 +20,8 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
           std::make_unique<OutputFolderChoice>(view, services.boxes, services.folderBrowser, services.settings)),
       m_listImport(std::make_unique<ListImport>(list, services.boxes, services.openFileDialog, &services.pump))
 {
-    m_captureRun->setEngineSetup(services.applyEngineSettings);
+    if (services.applyEngineSettings)
+        m_captureRun->setEngineSetup([this] { return applyRunSettings(); });
 }
 
 Form1::~Form1() = default;
@@ -129,6 +131,21 @@ void Form1::Text1_Change()
     } catch (...) {
         // The next change stores the text again.
     }
+}
+
+void Form1::mnuOptions_Click()
+{
+    if (m_services.showOptions)
+        m_services.showOptions();
+}
+
+QStringList Form1::applyRunSettings()
+{
+    const EngineSettings::Read read = m_services.applyEngineSettings();
+    const OutputFormat *format = OutputFormat::named(read.format);
+    m_captureRun->setRunSettings(format ? *format : OutputFormat::text(), read.tries, read.hostWaitMs);
+    m_captureRun->setWaitLimit(std::chrono::milliseconds(read.options.longestRowMs()));
+    return read.problems;
 }
 
 bool Form1::isBusy() const

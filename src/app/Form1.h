@@ -45,6 +45,8 @@ public:
     void Text1_Change();
     // Files dropped on the list are imported in order; links and texts become rows.
     void ListView1_OLEDragDrop(const QStringList &files, const QStringList &texts);
+    // The page options: what to save, how to load, who the browser is.
+    void mnuOptions_Click();
 
     bool isBusy() const;
 
@@ -54,6 +56,7 @@ private:
     void hover(int pointer);
     // During a run no row is removed; the caption says why.
     bool refuseRemoval();
+    QStringList applyRunSettings();
 
     IFormView &m_view;
     UrlListModel &m_list;

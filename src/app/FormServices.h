@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/EngineSettings.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,7 +32,9 @@ struct FormServices {
     QString applicationFolder;
     // Ends the program at once (closing the main window).
     std::function<void()> endProgram;
-    // Gives the pages the page options of the settings, as a run starts; what
-    // cannot be used, one problem per line (see EngineSettings).
-    std::function<QStringList()> applyEngineSettings;
+    // Gives the pages the page options of the settings, as a run starts, and
+    // returns what the run uses, with what cannot be used (see EngineSettings).
+    std::function<EngineSettings::Read()> applyEngineSettings;
+    // Opens the options dialog; it does not wait for the user.
+    std::function<void()> showOptions = {};
 };

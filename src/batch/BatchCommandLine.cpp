@@ -6,7 +6,7 @@
 #include "batch/OptionValues.h"
 #include "capture/EngineOptionText.h"
 #include "capture/NameTemplate.h"
-#include "capture/OutputFormat.h"
+#include "capture/RunOptionText.h"
 #include "crawl/CrawlScope.h"
 
 #include <QCommandLineParser>
@@ -238,24 +238,11 @@ QString storeShard(const QString &text, BatchOptions &options)
 
 QString storeFormat(const QString &name, BatchOptions &options)
 {
-    const OutputFormat *format = OutputFormat::named(name);
-    if (!format) {
-        const QString lower = name.toLower();
-        if (lower == QLatin1String("article"))
-            return refusal(OptionValues::formatNames(), name)
-                + QStringLiteral("; the main article alone is --main-content");
-        const OutputFormat *meant = OutputFormat::named(lower == QLatin1String("txt") ? QStringLiteral("text") : lower);
-        const QString hint = meant ? QStringLiteral(". Did you mean '%1'?").arg(meant->name) : QString();
-        return refusal(OptionValues::formatNames(), name) + hint;
-    }
-    options.format = format->name;
-    options.engine.form = format->form;
-    return {};
+    return RunOptionText::readFormat(name, options.format, options.engine);
 }
 
 QList<BatchCommandLine::Option> makeOptions()
 {
-    const QString seconds = QStringLiteral("a number of seconds");
     return {
         {{QStringLiteral("u"), QStringLiteral("url")},
          QStringLiteral("URL"),
@@ -292,18 +279,14 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("time for each page's document to arrive (default 60). A page whose document "
                         "is in but whose load never ends is saved as it stands, marked \"load incomplete\"."),
          {},
-         [seconds](const QString &value, BatchOptions &options) {
-             return store(OptionValues::milliseconds(value, 0.1), &options.engine.pageLimitMs, value, seconds);
-         }},
+         engineText(EngineOptionText::readTimeout)},
         {{QStringLiteral("settle")},
          QStringLiteral("SECONDS"),
          QStringLiteral("after the load event, wait until the page has been quiet for 300 ms (no "
                         "requests, no changes), or calm for 20 ms with nothing pending, at most this "
                         "long (default 3; 0 takes the text at the load event)."),
          {},
-         [seconds](const QString &value, BatchOptions &options) {
-             return store(OptionValues::milliseconds(value, 0), &options.engine.settleMs, value, seconds);
-         }},
+         engineText(EngineOptionText::readSettle)},
         {{QStringLiteral("window-size")},
          QStringLiteral("WxH"),
          QStringLiteral("the window the pages are laid out in (default 1280x800, each side from 100 "
@@ -360,9 +343,7 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("SECONDS"),
          QStringLiteral("a fixed pause after the load event, before the settle."),
          {},
-         [seconds](const QString &value, BatchOptions &options) {
-             return store(OptionValues::milliseconds(value, 0), &options.engine.delayMs, value, seconds);
-         }},
+         engineText(EngineOptionText::readDelay)},
         {{QStringLiteral("scroll")},
          {},
          QStringLiteral("scrolls each page and its scrolling panes to the bottom, a window's height at "
@@ -442,9 +423,7 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("FILE"),
          QStringLiteral("trusts the certificate authority of FILE (PEM) besides the engine's own."),
          {},
-         [](const QString &value, BatchOptions &options) {
-             return readableFile(value, &options.engine.caCertificateFile);
-         }},
+         engineText(EngineOptionText::readCaCertificate)},
         {{QStringLiteral("j"), QStringLiteral("jobs")},
          QStringLiteral("N"),
          QStringLiteral("loads up to N pages at once (default 4, at most 32); every row has a browser "
@@ -452,8 +431,7 @@ QList<BatchCommandLine::Option> makeOptions()
                         "and file name is what -j 1 gives."),
          {},
          [](const QString &value, BatchOptions &options) {
-             return store(OptionValues::count(value, 32), &options.jobs, value,
-                          QStringLiteral("a whole number from 1 to 32"));
+             return RunOptionText::readPagesAtOnce(value, options.jobs);
          }},
         {{QStringLiteral("max-page-memory")},
          QStringLiteral("MIB"),
@@ -475,18 +453,15 @@ QList<BatchCommandLine::Option> makeOptions()
                         "HTTP 404 and unknown hosts are never retried. A row whose page was lost when the "
                         "engine restarted for another page is loaded once more besides."),
          {},
-         [](const QString &value, BatchOptions &options) {
-             return store(OptionValues::count(value, 100), &options.tries, value,
-                          QStringLiteral("a whole number from 1 to 100"));
-         }},
+         [](const QString &value, BatchOptions &options) { return RunOptionText::readTries(value, options.tries); }},
         {{QStringLiteral("wait")},
          QStringLiteral("SECONDS"),
          QStringLiteral("at least this long between two loads of the same host, across the whole list, "
                         "counted from when the earlier one asked for its page (default 0; 0.1 in a crawl)."),
          {},
-         [seconds](const QString &value, BatchOptions &options) {
+         [](const QString &value, BatchOptions &options) {
              options.hostWaitGiven = true;
-             return store(OptionValues::milliseconds(value, 0), &options.hostWaitMs, value, seconds);
+             return RunOptionText::readHostWait(value, options.hostWaitMs);
          }},
         {{QStringLiteral("no-clobber")},
          {},

@@ -1,6 +1,6 @@
 #include "batch/OptionValues.h"
 
-#include "capture/OutputFormat.h"
+#include "capture/RunOptionText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,35 +14,22 @@ namespace OptionValues {
 
 QString shown(const QString &value)
 {
-    QString text = value;
-    for (QChar &character : text) {
-        if (character.category() == QChar::Other_Control)
-            character = QChar::ReplacementCharacter;
-    }
-    return text;
+    return RunOptionText::shown(value);
 }
 
 QString refusal(const QString &wanted, const QString &value)
 {
-    return QStringLiteral("wants %1, not \"%2\"").arg(wanted, shown(value));
+    return RunOptionText::refusal(wanted, value);
 }
 
 std::optional<int> milliseconds(const QString &text, double least)
 {
-    bool ok = false;
-    const double seconds = text.toDouble(&ok);
-    if (!ok || !std::isfinite(seconds) || seconds < least || seconds > 86'400)
-        return std::nullopt;
-    return int(std::lround(seconds * 1000));
+    return RunOptionText::milliseconds(text, least);
 }
 
 std::optional<int> count(const QString &text, int most, int least)
 {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < least || value > most)
-        return std::nullopt;
-    return value;
+    return RunOptionText::count(text, most, least);
 }
 
 std::optional<qint64> duration(const QString &text)
@@ -123,8 +110,7 @@ std::optional<Shard> shard(const QString &text)
 
 bool isReadableFile(const QString &name)
 {
-    const QFileInfo info(name);
-    return !name.isEmpty() && info.isFile() && info.isReadable();
+    return RunOptionText::isReadableFile(name);
 }
 
 std::optional<QString> firstLine(const QString &name)
@@ -140,11 +126,7 @@ std::optional<QString> firstLine(const QString &name)
 
 QString formatNames()
 {
-    QStringList names;
-    for (const OutputFormat &format : OutputFormat::all())
-        names << format.name;
-    const QString last = names.takeLast();
-    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+    return RunOptionText::formatNames();
 }
 
 } // namespace OptionValues

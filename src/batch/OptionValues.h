@@ -9,6 +9,8 @@
 
 // The checks of textorin-batch's option values: each gives the value it reads,
 // or nothing when the text is not one, and the problem a refused value makes.
+// Those the window shares (shown, refusal, milliseconds, count, isReadableFile,
+// formatNames) are capture/RunOptionText's.
 namespace OptionValues {
 
 // The value as a problem shows it: on one line.

@@ -1,5 +1,6 @@
 #include "capture/EngineOptionText.h"
 
+#include "capture/RunOptionText.h"
 #include "engine/CssSelectorCheck.h"
 
 #include <QHash>
@@ -173,6 +174,16 @@ QString wanted(const QString &what, const QString &value)
 
 const QString ProxyWanted = QStringLiteral("a proxy such as http://host:port, https:// or socks5://");
 
+// Seconds from `least`, stored as milliseconds in the field.
+QString readSeconds(const QString &text, double least, int *field)
+{
+    const std::optional<int> milliseconds = RunOptionText::milliseconds(text, least);
+    if (!milliseconds)
+        return RunOptionText::refusal(QStringLiteral("a number of seconds"), text);
+    *field = *milliseconds;
+    return {};
+}
+
 } // namespace
 
 QString EngineOptionText::readBlocked(const QString &text, EngineOptions &options)
@@ -316,5 +327,28 @@ QString EngineOptionText::readWaitFor(const QString &text, EngineOptions &option
     if (!problem.isEmpty())
         return wanted(QStringLiteral("a CSS selector (%1)").arg(problem), text);
     options.waitForSelector = text.trimmed();
+    return {};
+}
+
+QString EngineOptionText::readTimeout(const QString &text, EngineOptions &options)
+{
+    return readSeconds(text, 0.1, &options.pageLimitMs);
+}
+
+QString EngineOptionText::readSettle(const QString &text, EngineOptions &options)
+{
+    return readSeconds(text, 0, &options.settleMs);
+}
+
+QString EngineOptionText::readDelay(const QString &text, EngineOptions &options)
+{
+    return readSeconds(text, 0, &options.delayMs);
+}
+
+QString EngineOptionText::readCaCertificate(const QString &text, EngineOptions &options)
+{
+    if (!RunOptionText::isReadableFile(text))
+        return RunOptionText::refusal(QStringLiteral("a readable file"), text);
+    options.caCertificateFile = text;
     return {};
 }

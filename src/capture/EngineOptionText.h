@@ -26,6 +26,12 @@ public:
     static QString readUserAgent(const QString &text, EngineOptions &options);
     // A CSS selector whose syntax is plausible.
     static QString readWaitFor(const QString &text, EngineOptions &options);
+    // Seconds, as the page limit (at least 0.1), the settle and the pause after the load event.
+    static QString readTimeout(const QString &text, EngineOptions &options);
+    static QString readSettle(const QString &text, EngineOptions &options);
+    static QString readDelay(const QString &text, EngineOptions &options);
+    // A certificate authority's PEM file, there to be read.
+    static QString readCaCertificate(const QString &text, EngineOptions &options);
 
     // The block list's names, for help and completion.
     static QString blockedNames();

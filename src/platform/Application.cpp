@@ -1,6 +1,7 @@
 #include "platform/Application.h"
 
 #include "app/EngineSettings.h"
+#include "capture/RunOptionText.h"
 #include "process/ChildProcesses.h"
 #include "process/TerminationSignals.h"
 #include "support/OnlineCheck.h"
@@ -43,9 +44,18 @@ Application::~Application()
 
 int Application::pagesAtOnce(const SettingsStore &settings)
 {
-    bool number = false;
-    const int pages = settings.read(SettingsKeys::PagesAtOnce).toInt(&number);
-    return number && pages >= 1 && pages <= 32 ? pages : 1;
+    int pages = 1;
+    RunOptionText::readPagesAtOnce(settings.read(SettingsKeys::PagesAtOnce), pages);
+    return pages;
+}
+
+void Application::showOptions()
+{
+    if (!m_options)
+        m_options = new OptionsDialog(m_settings, &m_window);
+    m_options->load();
+    // Window-modal and not waited for: a run goes on while it is open.
+    m_options->open();
 }
 
 FormServices Application::services()
@@ -66,8 +76,9 @@ FormServices Application::services()
                         [this] {
                             const EngineSettings::Read read = EngineSettings::read(m_settings);
                             m_chromium.setOptions(read.options);
-                            return read.problems;
-                        }};
+                            return read;
+                        },
+                        [this] { showOptions(); }};
 }
 
 void Application::configureApplication()

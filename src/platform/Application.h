@@ -4,6 +4,7 @@
 #include "engine/chromium/ChromiumBrowser.h"
 #include "engine/chromium/ChromiumPage.h"
 #include "platform/MainWindow.h"
+#include "platform/OptionsDialog.h"
 #include "platform/QtFolderBrowser.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/QtOpenFileDialog.h"
@@ -37,6 +38,10 @@ public:
     ChromiumBrowser &browser() { return m_chromium; }
     // How many pages the window loads at once: the setting "Pages At Once", 1 to 32.
     static int pagesAtOnce(const SettingsStore &settings);
+    // Opens the options dialog over the window, without waiting for it.
+    void showOptions();
+    // The options dialog once opened, else null.
+    OptionsDialog *optionsDialog() const { return m_options; }
 
     // Process-wide settings; call before creating QApplication's windows.
     static void configureApplication();
@@ -59,4 +64,5 @@ private:
     QtOpenFileDialog m_openFileDialog;
     MainWindow m_window;
     std::unique_ptr<Form1> m_logic;
+    OptionsDialog *m_options = nullptr; // the window's child
 };

@@ -187,6 +187,9 @@ void MainWindow::connectHandlers()
         if (isActiveWindow() && !QApplication::activeModalWidget())
             m_logic->Form_KeyDown(27, 0);
     });
+    auto *options = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
+    options->setContext(Qt::WindowShortcut);
+    connect(options, &QShortcut::activated, this, [this] { m_logic->mnuOptions_Click(); });
     connect(m_listView, &UrlListView::dropped, this, [this](const QStringList &files, const QStringList &texts) {
         m_logic->ListView1_OLEDragDrop(files, texts);
     });

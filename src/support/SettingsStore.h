@@ -34,14 +34,28 @@ inline const QString DownloadLocation = QStringLiteral("Download Location");
 inline const QString LastFolderDot = QStringLiteral("LastFolderDot");
 // "0" turns the start-up's online check off; the program never writes it.
 inline const QString OnlineCheck = QStringLiteral("Online Check");
-// How many pages a run of the window loads at once, 1 (the default) to 32; never written.
+// The window's page options, in the batch's text forms, read when a run starts
+// and written by the options dialog. What to save:
+inline const QString Format = QStringLiteral("Format");
+inline const QString MainContent = QStringLiteral("Main Content");
+// How to load; "Pages At Once" (1, the default, to 32) is read when the program starts.
 inline const QString PagesAtOnce = QStringLiteral("Pages At Once");
-// The window's page options, read when a run starts and never written.
-inline const QString UserAgent = QStringLiteral("User Agent");
-inline const QString CookiesFile = QStringLiteral("Cookies File");
-inline const QString Proxy = QStringLiteral("Proxy");
-inline const QString Block = QStringLiteral("Block");
+inline const QString TimeLimit = QStringLiteral("Time Limit");
+inline const QString Settle = QStringLiteral("Settle");
+inline const QString Delay = QStringLiteral("Delay");
 inline const QString Scroll = QStringLiteral("Scroll");
 inline const QString WaitFor = QStringLiteral("Wait For");
+inline const QString RequireSelector = QStringLiteral("Require Selector");
+inline const QString Block = QStringLiteral("Block");
+inline const QString Tries = QStringLiteral("Tries");
+inline const QString Wait = QStringLiteral("Wait");
+// Who the browser is; "Header" holds one "Name: value" a line.
+inline const QString UserAgent = QStringLiteral("User Agent");
+inline const QString Language = QStringLiteral("Language");
+inline const QString CookiesFile = QStringLiteral("Cookies File");
+inline const QString Proxy = QStringLiteral("Proxy");
+inline const QString CaCertificate = QStringLiteral("CA Certificate");
+inline const QString CheckCertificates = QStringLiteral("Check Certificates");
+inline const QString Header = QStringLiteral("Header");
 
 } // namespace SettingsKeys

@@ -1,6 +1,7 @@
 #include "app/CaptureRun.h"
 #include "app/MousePointer.h"
 #include "capture/OutputFile.h"
+#include "capture/OutputFormat.h"
 #include "fakes/CountingEventPump.h"
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeMessageBoxes.h"
@@ -67,6 +68,7 @@ private Q_SLOTS:
     void stopIsShownAtOnceAndTheNextStartContinues();
     void retryAndStartOverKeepOrClearTheRightStates();
     void rowsOfAnAddressSavedAreSkippedAcrossAContinuedRun();
+    void runSettingsOfTheSetUpTakeTheRun();
 };
 
 void TestCaptureRun::emptyListIsRefusedFirst()
@@ -494,6 +496,25 @@ void TestCaptureRun::rowsOfAnAddressSavedAreSkippedAcrossAContinuedRun()
     for (int row = 1; row <= f.list.count(); ++row)
         saved += f.list.rowState(row) == UrlListModel::RowState::Saved;
     QCOMPARE(f.files().size(), saved);
+}
+
+void TestCaptureRun::runSettingsOfTheSetUpTakeTheRun()
+{
+    Fixture f;
+    f.add(QStringLiteral("http://h/a"), QStringLiteral("a"));
+    f.run.start();
+    const OutputFormat &markdown = *OutputFormat::named(QStringLiteral("markdown"));
+    f.run.setEngineSetup([&] {
+        f.run.setRunSettings(markdown, 2, 0);
+        return QStringList();
+    });
+    // A failure that passes on the next load (the fake counts the first run's); its name is the format's.
+    f.page.rows.insert(QStringLiteral("http://h/a"), {QStringLiteral("again"), 0, QStringLiteral("reset"), 2});
+    f.run.start();
+    QCOMPARE(f.page.navigated.count(QStringLiteral("http://h/a")), 3);
+    QCOMPARE(f.run.lastSummary().saved, 1);
+    QCOMPARE(f.files(), (QStringList{QStringLiteral("h_a.md"), QStringLiteral("h_a.txt")}));
+    QCOMPARE(readTestFile(f.folder.filePath(QStringLiteral("h_a.md"))), QByteArray("again"));
 }
 
 QTEST_GUILESS_MAIN(TestCaptureRun)

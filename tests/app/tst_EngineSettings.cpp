@@ -10,7 +10,96 @@ class TestEngineSettings : public QObject
 
 private Q_SLOTS:
     void unusableValuesAreNamedAndLeftAtTheirDefaults();
+    void eachKeyIsReadAsTheBatchReadsIt_data();
+    void eachKeyIsReadAsTheBatchReadsIt();
 };
+
+namespace {
+
+// The field a key sets, as text.
+QString fieldOf(const EngineSettings::Read &read, const QString &key)
+{
+    const EngineOptions &options = read.options;
+    const auto number = [](qint64 value) { return QString::number(value); };
+    const QHash<QString, QString> fields{
+        {SettingsKeys::Format, read.format + QLatin1Char('/') + number(int(options.form))},
+        {SettingsKeys::MainContent, number(options.mainContent)},
+        {SettingsKeys::PagesAtOnce, number(read.pagesAtOnce)},
+        {SettingsKeys::TimeLimit, number(options.pageLimitMs)},
+        {SettingsKeys::Settle, number(options.settleMs)},
+        {SettingsKeys::Delay, number(options.delayMs)},
+        {SettingsKeys::RequireSelector, number(options.requireSelector)},
+        {SettingsKeys::Tries, number(read.tries)},
+        {SettingsKeys::Wait, number(read.hostWaitMs)},
+        {SettingsKeys::Language, options.language},
+        {SettingsKeys::CaCertificate, options.caCertificateFile},
+        {SettingsKeys::CheckCertificates, number(options.checkCertificates)},
+    };
+    if (key != SettingsKeys::Header)
+        return fields.value(key);
+    QStringList headers;
+    for (const auto &[name, value] : options.headers)
+        headers << name + QLatin1Char('=') + value;
+    return headers.join(QLatin1Char(';'));
+}
+
+} // namespace
+
+void TestEngineSettings::eachKeyIsReadAsTheBatchReadsIt_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("problem");
+    const auto row = [](const char *name, const QString &key, const char *value, const char *field,
+                        const char *problem = "") {
+        QTest::newRow(name) << key << QString::fromUtf8(value) << QString::fromUtf8(field)
+                            << QString::fromUtf8(problem);
+    };
+    const QString ca = QCoreApplication::applicationFilePath(); // any readable file
+    row("format alias", SettingsKeys::Format, "md", "markdown/1");
+    row("format unknown", SettingsKeys::Format, "pdf", "text/0",
+        "\"Format\" wants text, markdown, html or json, not \"pdf\"");
+    row("main content", SettingsKeys::MainContent, "yes", "1");
+    row("pages at once", SettingsKeys::PagesAtOnce, "32", "32");
+    row("pages at once past 32", SettingsKeys::PagesAtOnce, "33", "1",
+        "\"Pages At Once\" wants a whole number from 1 to 32, not \"33\"");
+    row("time limit", SettingsKeys::TimeLimit, "2.5", "2500");
+    row("time limit under 0.1 s", SettingsKeys::TimeLimit, "0.05", "60000",
+        "\"Time Limit\" wants a number of seconds, not \"0.05\"");
+    row("settle none", SettingsKeys::Settle, "0", "0");
+    row("delay negative", SettingsKeys::Delay, "-1", "0", "\"Delay\" wants a number of seconds, not \"-1\"");
+    row("tries", SettingsKeys::Tries, "3", "3");
+    row("tries past 100", SettingsKeys::Tries, "101", "1", "\"Tries\" wants a whole number from 1 to 100, not \"101\"");
+    row("host wait", SettingsKeys::Wait, "0.25", "250");
+    row("language", SettingsKeys::Language, "de-DE", "de-DE");
+    row("language with a blank", SettingsKeys::Language, "de DE", "",
+        "\"Language\" wants a language tag such as de-DE, not \"de DE\"");
+    QTest::newRow("ca certificate") << SettingsKeys::CaCertificate << ca << ca << QString();
+    row("ca certificate missing", SettingsKeys::CaCertificate, "/nowhere/ca.pem", "",
+        "\"CA Certificate\" wants a readable file, not \"/nowhere/ca.pem\"");
+    row("certificates unchecked", SettingsKeys::CheckCertificates, "0", "0");
+    row("headers, one a line", SettingsKeys::Header, "X-A: 1\n\nX-B: two words", "X-A=1;X-B=two words");
+    // One refused line refuses them all.
+    row("header cookie", SettingsKeys::Header, "X-A: 1\nCookie: a=b", "",
+        "\"Header\" cannot set Cookie: give the cookies with --cookies FILE");
+    row("require selector without one", SettingsKeys::RequireSelector, "1", "0",
+        "\"Require Selector\" needs \"Wait For\"");
+}
+
+void TestEngineSettings::eachKeyIsReadAsTheBatchReadsIt()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, field);
+    QFETCH(QString, problem);
+    const EngineSettings::Values values = [&](const QString &asked) { return asked == key ? value : QString(); };
+    const EngineSettings::Read read = EngineSettings::read(values, {}, QProcessEnvironment());
+    QCOMPARE(fieldOf(read, key), field);
+    QCOMPARE(read.problems, problem.isEmpty() ? QStringList() : QStringList{problem});
+    // The dialog refuses what a run would name.
+    QCOMPARE(EngineSettings::refusal(values), problem);
+}
 
 void TestEngineSettings::unusableValuesAreNamedAndLeftAtTheirDefaults()
 {
