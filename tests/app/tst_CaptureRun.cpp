@@ -329,16 +329,19 @@ void TestCaptureRun::stopEndsTheRunAfterTheCurrentRow()
     for (const QString &row : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
         f.add(row, row, 3);
     f.page.onPoll = [&](const QString &url, int query) {
-        if (url == QLatin1String("a") && query == 2)
+        if (url == QLatin1String("b") && query == 2)
             f.run.requestStop();
     };
     f.run.start();
+    // The row loading ends at once, without a file, and is not done.
     QCOMPARE(f.files(), QStringList{QStringLiteral("a.txt")});
+    QCOMPARE(f.page.aborted, QStringList{QStringLiteral("b")});
+    QCOMPARE(f.list.rowState(2), UrlListModel::RowState::Stopped);
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("1 saved, 0 failed. Stopped after 1 of 3 rows."));
     QCOMPARE(f.view.pointer, 0);
     QCOMPARE(f.view.progress, QStringLiteral("Progress Bar"));
-    // The next run continues with the rows not reached.
+    // The next run continues with the rows stopped and not reached.
     f.page.onPoll = {};
     f.run.start();
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("2 saved, 0 failed."));
