@@ -11,7 +11,10 @@
 #include "support/OperationNames.h"
 #include "support/PathHelpers.h"
 #include "support/RuntimeError.h"
+#include "urllist/RowDisplayText.h"
 #include "urllist/UrlListModel.h"
+
+#include <QDir>
 
 #include <cmath>
 
@@ -214,10 +217,11 @@ void CaptureRun::rowFinished(const RowResult &result)
 {
     m_guard->run(168, [this] { showBusy(); });
     const QString reason = result.reason;
-    const QString shown = result.saved() ? QStringLiteral("Saved as ") + result.outputPath : reason;
-    m_guard->run([&] { m_list.setRowState(int(result.row), stateOf(result), shown); });
+    const QString file = result.saved() ? QDir::cleanPath(result.outputPath) : QString();
+    const QString shown = result.saved() ? QStringLiteral("Saved as ") + file : reason;
+    m_guard->run([&] { m_list.setRowState(int(result.row), stateOf(result), shown, file); });
     if (result.outcome == RowResult::Outcome::Failed)
-        m_failures.append(PageAddress::shown(result.url) + QStringLiteral(": ") + reason);
+        m_failures.append(RowDisplayText::failureLine(result.row, PageAddress::shown(result.url), reason));
     // A missing engine is the program's fault: reported once, its rows marked.
     if (result.page.engineMissing && !m_engineReported) {
         m_engineReported = true;
