@@ -20,6 +20,9 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
       m_listImport(std::make_unique<ListImport>(list, services.boxes, services.openFileDialog, &services.pump))
 {
     m_captureRun->setEngineSetup(services.applyEngineSettings);
+    const auto running = [this] { return m_captureRun->isRunning(); };
+    m_rowActions =
+        std::make_unique<RowActions>(list, view, services, running, [this] { return m_captureRun->runResults(); });
 }
 
 Form1::~Form1() = default;
@@ -113,6 +116,61 @@ void Form1::Text1_Change()
     } catch (...) {
         // The next change stores the text again.
     }
+}
+
+void Form1::mnuOpenFile_Click()
+{
+    m_rowActions->openFile();
+}
+
+void Form1::mnuOpenFolder_Click()
+{
+    m_rowActions->openFolder();
+}
+
+void Form1::mnuCopyAddress_Click()
+{
+    m_rowActions->copyAddress();
+}
+
+void Form1::mnuShowReason_Click()
+{
+    m_rowActions->showReason();
+}
+
+void Form1::mnuRetryRow_Click()
+{
+    const QList<int> rows = m_rowActions->selectedRows();
+    if (!rows.isEmpty() && !m_captureRun->isRunning())
+        m_captureRun->retryRows(rows);
+}
+
+void Form1::mnuRetryFailed_Click()
+{
+    if (!m_captureRun->isRunning())
+        m_captureRun->retryFailed();
+}
+
+void Form1::mnuSaveReport_Click()
+{
+    m_rowActions->saveReport();
+}
+
+void Form1::mnuRemoveDone_Click()
+{
+    m_rowActions->removeDone();
+}
+
+void Form1::mnuStartOver_Click()
+{
+    m_captureRun->startOver();
+}
+
+void Form1::mnuOptions_Click() {}
+
+bool Form1::menuEntryApplies(RowActions::Entry entry) const
+{
+    return m_rowActions->applies(entry);
 }
 
 bool Form1::isBusy() const

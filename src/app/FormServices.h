@@ -33,4 +33,10 @@ struct FormServices {
     // Gives the pages the page options of the settings, as a run starts; what
     // cannot be used, one problem per line (see EngineSettings).
     std::function<QStringList()> applyEngineSettings;
+    // Opens a local file or folder with the desktop's default program; false when it could not.
+    std::function<bool(const QString &path)> openWithDesktop = {};
+    // Puts the text on the clipboard.
+    std::function<void(const QString &text)> copyToClipboard = {};
+    // Asks for a file to save to, starting at `startPath`: its path, or empty text for Cancel.
+    std::function<QString(const QString &caption, const QString &startPath)> chooseSaveFile = {};
 };
