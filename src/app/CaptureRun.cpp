@@ -12,8 +12,10 @@
 #include "support/OperationNames.h"
 #include "support/PathHelpers.h"
 #include "support/RuntimeError.h"
+#include "urllist/RowDisplayText.h"
 #include "urllist/UrlListModel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -455,15 +457,16 @@ void CaptureRun::rowFinished(const RowResult &queued)
     RowResult result = queued;
     result.row = listRowOf(queued.row);
     const QString reason = result.reason;
-    QString shown = result.saved() ? QStringLiteral("Saved as ") + result.outputPath : reason;
+    const QString file = result.saved() ? QDir::cleanPath(result.outputPath) : QString();
+    QString shown = result.saved() ? QStringLiteral("Saved as ") + file : reason;
     if (result.outcome == RowResult::Outcome::Stopped)
         shown = StoppedReason;
     if (result.row > 0) {
-        m_guard->run([&] { m_list.setRowState(int(result.row), stateOf(result), shown); });
+        m_guard->run([&] { m_list.setRowState(int(result.row), stateOf(result), shown, file); });
         m_results.insert(int(result.row), result);
     }
     if (result.outcome == RowResult::Outcome::Failed)
-        m_failures.append(PageAddress::shown(result.url) + QStringLiteral(": ") + reason);
+        m_failures.append(RowDisplayText::failureLine(result.row, PageAddress::shown(result.url), reason));
     // A missing engine is the program's fault: reported once, its rows marked.
     if (result.page.engineMissing && !m_engineReported) {
         m_engineReported = true;

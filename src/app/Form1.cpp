@@ -22,6 +22,9 @@ Form1::Form1(IFormView &view, UrlListModel &list, const FormServices &services)
 {
     if (services.applyEngineSettings)
         m_captureRun->setEngineSetup([this] { return applyRunSettings(); });
+    const auto running = [this] { return m_captureRun->isRunning(); };
+    m_rowActions =
+        std::make_unique<RowActions>(list, view, services, running, [this] { return m_captureRun->runResults(); });
 }
 
 Form1::~Form1() = default;
@@ -146,6 +149,54 @@ QStringList Form1::applyRunSettings()
     m_captureRun->setRunSettings(format ? *format : OutputFormat::text(), read.tries, read.hostWaitMs);
     m_captureRun->setWaitLimit(std::chrono::milliseconds(read.options.longestRowMs()));
     return read.problems;
+}
+
+void Form1::mnuOpenFile_Click()
+{
+    m_rowActions->openFile();
+}
+
+void Form1::mnuOpenFolder_Click()
+{
+    m_rowActions->openFolder();
+}
+
+void Form1::mnuCopyAddress_Click()
+{
+    m_rowActions->copyAddress();
+}
+
+void Form1::mnuShowReason_Click()
+{
+    m_rowActions->showReason();
+}
+
+void Form1::mnuRetryRow_Click()
+{
+    const QList<int> rows = m_rowActions->selectedRows();
+    if (!rows.isEmpty() && !m_captureRun->isRunning())
+        m_captureRun->retryRows(rows);
+}
+
+void Form1::mnuRetryFailed_Click()
+{
+    if (!m_captureRun->isRunning())
+        m_captureRun->retryFailed();
+}
+
+void Form1::mnuSaveReport_Click()
+{
+    m_rowActions->saveReport();
+}
+
+void Form1::mnuRemoveDone_Click()
+{
+    m_rowActions->removeDone();
+}
+
+bool Form1::menuEntryApplies(RowActions::Entry entry) const
+{
+    return m_rowActions->applies(entry);
 }
 
 bool Form1::isBusy() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FormServices.h"
+#include "app/RowActions.h"
 #include "urllist/UrlListCommands.h"
 
 #include <QString>
@@ -48,6 +49,18 @@ public:
     // The page options: what to save, how to load, who the browser is.
     void mnuOptions_Click();
 
+    // The list's menus: a row's entries act on the selected rows.
+    void mnuOpenFile_Click();
+    void mnuOpenFolder_Click();
+    void mnuCopyAddress_Click();
+    void mnuShowReason_Click();
+    void mnuRetryRow_Click();
+    void mnuRetryFailed_Click();
+    void mnuSaveReport_Click();
+    void mnuRemoveDone_Click();
+    // Whether a menu entry applies now; those that do not are greyed.
+    bool menuEntryApplies(RowActions::Entry entry) const;
+
     bool isBusy() const;
 
     static constexpr int KeyEscape = 27;
@@ -65,4 +78,5 @@ private:
     std::unique_ptr<CaptureRun> m_captureRun;
     std::unique_ptr<OutputFolderChoice> m_folderChoice;
     std::unique_ptr<ListImport> m_listImport;
+    std::unique_ptr<RowActions> m_rowActions;
 };

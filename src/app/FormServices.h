@@ -37,4 +37,10 @@ struct FormServices {
     std::function<EngineSettings::Read()> applyEngineSettings;
     // Opens the options dialog; it does not wait for the user.
     std::function<void()> showOptions = {};
+    // Opens a local file or folder with the desktop's default program; false when it could not.
+    std::function<bool(const QString &path)> openWithDesktop = {};
+    // Puts the text on the clipboard.
+    std::function<void(const QString &text)> copyToClipboard = {};
+    // Asks for a file to save to, starting at `startPath`: its path, or empty text for Cancel.
+    std::function<QString(const QString &caption, const QString &startPath)> chooseSaveFile = {};
 };

@@ -4,7 +4,10 @@
 #include "support/ErrorGuard.h"
 #include "support/IFolderBrowser.h"
 #include "support/OperationNames.h"
+#include "support/PathHelpers.h"
 #include "support/SettingsStore.h"
+
+#include <QDir>
 
 namespace {
 
@@ -17,12 +20,19 @@ OutputFolderChoice::OutputFolderChoice(IRunView &view, IMessageBoxes &boxes, IFo
     : m_view(view), m_boxes(boxes), m_browser(browser), m_settings(settings)
 {}
 
+QString OutputFolderChoice::startFolder() const
+{
+    // The folder box's folder when it names one; else the folder last chosen.
+    const QString boxFolder = m_view.folderText().trimmed();
+    return !boxFolder.isEmpty() && IsFolder(boxFolder) ? QDir::cleanPath(boxFolder) : m_lastFolder;
+}
+
 void OutputFolderChoice::browse()
 {
     ErrorGuard guard(m_boxes, OperationNames::PushButton8_Click);
     QString result;
     guard.run(100, [&] { m_lastFolder = m_settings.read(SettingsKeys::LastFolderDot, QString()); });
-    guard.run([&] { result = m_browser.browseForFolder(prompt(), m_lastFolder); });
+    guard.run([&] { result = m_browser.browseForFolder(prompt(), startFolder()); });
     if (guard.lineIf(102, [&] { return result.isEmpty(); }))
         return;
     guard.run(104, [&] { m_lastFolder = result; });

@@ -18,6 +18,8 @@ public:
     static QString prompt() { return QStringLiteral("Please select folder:"); }
 
 private:
+    QString startFolder() const;
+
     IRunView &m_view;
     IMessageBoxes &m_boxes;
     IFolderBrowser &m_browser;

@@ -7,7 +7,6 @@
 #include "batch/OrderedOutput.h"
 #include "batch/ProgressLine.h"
 #include "batch/RobotsGate.h"
-#include "batch/RowReport.h"
 #include "batch/SavedRows.h"
 #include "batch/SpiderOutput.h"
 #include "batch/StandardOutputWriter.h"
@@ -15,6 +14,7 @@
 #include "capture/FolderOutput.h"
 #include "capture/OutputFormat.h"
 #include "capture/RowQueue.h"
+#include "capture/RowReport.h"
 #include "capture/RunMessages.h"
 #include "crawl/CrawlFrontier.h"
 #include "crawl/CrawlState.h"
@@ -172,6 +172,18 @@ void BatchRun::listFound(const QString &address, int depth)
     if (m_progress)
         m_progress->hideForOut();
     *m_foundList << TerminalText::address(address) << '\t' << depth << Qt::endl;
+}
+
+RowReport::Fields BatchRun::reportFields() const
+{
+    RowReport::Fields fields;
+    fields.folder = m_options.folder;
+    fields.toStandardOutput = m_textOutput != nullptr;
+    fields.crawl = m_options.recursive || !m_options.stateFile.isEmpty();
+    fields.change = m_options.tracksChanges();
+    fields.mainContent = m_options.engine.mainContent;
+    fields.formatFallback = !m_options.engine.plainText();
+    return fields;
 }
 
 bool BatchRun::startCrawl(RowQueue &queue)
@@ -360,7 +372,7 @@ int BatchRun::runRows()
     }
     m_source->setHistory(m_history.get());
     if (m_reportDevice)
-        m_report = std::make_unique<RowReport>(*m_reportDevice, m_options, m_textOutput != nullptr);
+        m_report = std::make_unique<RowReport>(*m_reportDevice, reportFields());
     m_ownFiles = OwnFiles(m_options);
     if ((m_options.recursive || !m_options.stateFile.isEmpty()) && !startCrawl(queue))
         return NothingRun;

@@ -4,6 +4,7 @@
 #include "batch/OwnFiles.h"
 #include "batch/RowTimeline.h"
 #include "capture/IRunObserver.h"
+#include "capture/RowReport.h"
 #include "crawl/CrawlState.h"
 
 #include <QList>
@@ -20,7 +21,6 @@ class QFileDevice;
 class RowQueue;
 class QIODevice;
 class OrderedOutput;
-class RowReport;
 class SavedRows;
 class StandardOutputWriter;
 struct OutputFormat;
@@ -86,6 +86,8 @@ private:
     void reportGone(const CrawlState::Entry &entry);
     // Opens a crawl's state and readies what the run keeps of it; false when it cannot run.
     bool startCrawl(RowQueue &queue);
+    // What --report's records hold for these options.
+    RowReport::Fields reportFields() const;
     void listFound(const QString &address, int depth);
     void showProgress();
 

@@ -2,6 +2,7 @@
 
 #include "engine/PageAddress.h"
 #include "support/RuntimeError.h"
+#include "urllist/RowDisplayText.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -82,15 +83,6 @@ int createTemporaryFile(const QByteArray &target, QByteArray &temporaryPath)
     return -1;
 }
 
-// Control characters and the marks that reorder text: a name holding one could
-// show another name than it is ("…\u202Etxt.exe").
-bool isDisguising(QChar character)
-{
-    const char16_t code = character.unicode();
-    return character.category() == QChar::Other_Control || code == 0x061c || code == 0x200e || code == 0x200f
-        || (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
-}
-
 } // namespace
 
 QString MakeOutputFileName(const QString &url, const QString &extension)
@@ -104,7 +96,7 @@ QString MakeOutputFileName(const QString &url, const QString &extension)
     for (const QChar unsafe : {u'\\', u'*', u':', u'?', u'<', u'>', u'|'})
         name.replace(unsafe, QLatin1Char(' '));
     for (QChar &character : name) {
-        if (isDisguising(character))
+        if (RowDisplayText::isDisguising(character))
             character = QLatin1Char(' ');
     }
     return name;

@@ -7,8 +7,11 @@
 #include "support/OnlineCheck.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QUrl>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +23,8 @@ ChromiumBrowser *runningBrowser = nullptr;
 
 } // namespace
 
-Application::Application(OnlineCheck::CommandRunner runCommand) : m_runCommand(std::move(runCommand)), m_window(m_list)
+Application::Application(OnlineCheck::CommandRunner runCommand, const QString &instanceName)
+    : m_runCommand(std::move(runCommand)), m_instanceName(instanceName), m_window(m_list)
 {
     runningBrowser = &m_chromium;
     m_chromium.setIdleLimit(60'000); // an idle window keeps no engine running
@@ -33,6 +37,7 @@ Application::Application(OnlineCheck::CommandRunner runCommand) : m_runCommand(s
     m_boxes.setOwner(&m_window);
     m_folderBrowser.setOwner(&m_window);
     m_openFileDialog.setOwner(&m_window);
+    m_saveFileDialog.setOwner(&m_window);
     m_logic = std::make_unique<Form1>(m_window, m_list, services());
     m_window.setLogic(m_logic.get());
 }
@@ -63,22 +68,28 @@ FormServices Application::services()
     QList<IPage *> pages;
     for (const auto &page : m_pages)
         pages.append(page.get());
-    return FormServices{m_boxes,
-                        m_pump,
-                        m_settings,
-                        pages,
-                        m_skin,
-                        m_folderBrowser,
-                        m_openFileDialog,
-                        m_runCommand ? m_runCommand : OnlineCheck::consoleRunner(&m_pump),
-                        QCoreApplication::applicationDirPath(),
-                        [] { endProgram(); },
-                        [this] {
-                            const EngineSettings::Read read = EngineSettings::read(m_settings);
-                            m_chromium.setOptions(read.options);
-                            return read;
-                        },
-                        [this] { showOptions(); }};
+    FormServices services{m_boxes,
+                          m_pump,
+                          m_settings,
+                          pages,
+                          m_skin,
+                          m_folderBrowser,
+                          m_openFileDialog,
+                          m_runCommand ? m_runCommand : OnlineCheck::consoleRunner(&m_pump),
+                          QCoreApplication::applicationDirPath(),
+                          [] { endProgram(); },
+                          [this] {
+                              const EngineSettings::Read read = EngineSettings::read(m_settings);
+                              m_chromium.setOptions(read.options);
+                              return read;
+                          },
+                          [this] { showOptions(); }};
+    services.openWithDesktop = [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    services.copyToClipboard = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
+    services.chooseSaveFile = [this](const QString &caption, const QString &startPath) {
+        return m_saveFileDialog.chooseFile(caption, startPath);
+    };
+    return services;
 }
 
 void Application::configureApplication()
@@ -89,8 +100,14 @@ void Application::configureApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral(TEXTORIN_APP_ID));
 }
 
-void Application::start()
+bool Application::start()
 {
+    if (!m_instanceName.isEmpty()) {
+        m_instance = std::make_unique<SingleInstance>(m_instanceName);
+        if (!m_instance->claim())
+            return false;
+        QObject::connect(m_instance.get(), &SingleInstance::showRequested, &m_window, [this] { raiseWindow(); });
+    }
     m_logic->Form_Load();
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = m_window.frameGeometry();
@@ -98,6 +115,15 @@ void Application::start()
         m_window.move(frame.topLeft());
     }
     m_window.show();
+    return true;
+}
+
+void Application::raiseWindow()
+{
+    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
+    m_window.show();
+    m_window.raise();
+    m_window.activateWindow();
 }
 
 void Application::endProgram()

@@ -8,6 +8,8 @@
 #include "platform/QtFolderBrowser.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/QtOpenFileDialog.h"
+#include "platform/QtSaveFileDialog.h"
+#include "platform/SingleInstance.h"
 #include "platform/StyleSheetSkin.h"
 #include "process/ChromiumProcess.h"
 #include "support/OnlineCheck.h"
@@ -23,11 +25,17 @@ class Application
 {
 public:
     // `runCommand` stands in for the console (tests); by default commands run for real.
-    explicit Application(OnlineCheck::CommandRunner runCommand = {});
+    // `instanceName`: the socket that keeps one window per user
+    // (SingleInstance::nameForUser()); empty, any number of windows may open.
+    explicit Application(OnlineCheck::CommandRunner runCommand = {}, const QString &instanceName = {});
     ~Application();
 
-    // Runs the start-up sequence, then shows the window centred on the screen.
-    void start();
+    // Runs the start-up sequence, then shows the window centred on the screen;
+    // false, showing nothing, when a window of the same name was running and
+    // was shown instead.
+    bool start();
+    // Shows the window over the others, as a second start asks.
+    void raiseWindow();
 
     MainWindow &window() { return m_window; }
     Form1 &logic() { return *m_logic; }
@@ -62,6 +70,9 @@ private:
     StyleSheetSkin m_skin;
     QtFolderBrowser m_folderBrowser;
     QtOpenFileDialog m_openFileDialog;
+    QtSaveFileDialog m_saveFileDialog;
+    QString m_instanceName;
+    std::unique_ptr<SingleInstance> m_instance;
     MainWindow m_window;
     std::unique_ptr<Form1> m_logic;
     OptionsDialog *m_options = nullptr; // the window's child

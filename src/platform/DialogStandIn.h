@@ -10,7 +10,7 @@ class QFileDialog;
 // answers instead of the user (tests), otherwise the dialog is shown.
 namespace DialogStandIn {
 
-enum class Kind { Information, Warning, Input, Folder, OpenFile };
+enum class Kind { Information, Warning, Input, Folder, OpenFile, SaveFile };
 
 struct Request {
     Kind kind;

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShortcut>
@@ -190,9 +191,38 @@ void MainWindow::connectHandlers()
     auto *options = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
     options->setContext(Qt::WindowShortcut);
     connect(options, &QShortcut::activated, this, [this] { m_logic->mnuOptions_Click(); });
+    connect(m_listView, &UrlListView::menuRequested, this,
+            [this](bool onRow, const QPoint &globalPos) { contextMenu(onRow)->popup(globalPos); });
     connect(m_listView, &UrlListView::dropped, this, [this](const QStringList &files, const QStringList &texts) {
         m_logic->ListView1_OLEDragDrop(files, texts);
     });
+}
+
+QMenu *MainWindow::contextMenu(bool onRow)
+{
+    using Entry = RowActions::Entry;
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto add = [&](const QString &text, Entry entry, void (Form1::*handler)()) {
+        QAction *action = menu->addAction(text, this, [this, handler] { (m_logic->*handler)(); });
+        action->setEnabled(m_logic->menuEntryApplies(entry));
+    };
+    if (onRow) {
+        add(QStringLiteral("Open File"), Entry::OpenFile, &Form1::mnuOpenFile_Click);
+        add(QStringLiteral("Open Folder"), Entry::OpenFolder, &Form1::mnuOpenFolder_Click);
+        add(QStringLiteral("Copy Address"), Entry::CopyAddress, &Form1::mnuCopyAddress_Click);
+        add(QStringLiteral("Show Reason"), Entry::ShowReason, &Form1::mnuShowReason_Click);
+        add(QStringLiteral("Retry This Row"), Entry::RetryRow, &Form1::mnuRetryRow_Click);
+        menu->addSeparator();
+    }
+    add(QStringLiteral("Retry Failed Rows"), Entry::RetryFailed, &Form1::mnuRetryFailed_Click);
+    add(QStringLiteral("Save Report\u2026"), Entry::SaveReport, &Form1::mnuSaveReport_Click);
+    add(QStringLiteral("Remove Done Rows"), Entry::RemoveDone, &Form1::mnuRemoveDone_Click);
+    menu->addSeparator();
+    add(QStringLiteral("Start Over"), Entry::StartOver, &Form1::mnuStartOver_Click);
+    // The shortcut itself belongs to the window; the menu only names it.
+    add(QStringLiteral("Options\u2026\tCtrl+,"), Entry::Options, &Form1::mnuOptions_Click);
+    return menu;
 }
 
 void MainWindow::watchHover(QWidget *widget)

@@ -11,6 +11,7 @@ class CaptionProgressBar;
 class Form1;
 class QGroupBox;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class UrlListModel;
 class UrlListView;
@@ -65,6 +66,10 @@ public:
     QPushButton *PushButton7() const { return m_clear; }
     QPushButton *PushButton8() const { return m_browse; }
     QList<QPushButton *> pushButtons() const;
+    // The list's context menu, not yet shown: a row's entries first when
+    // `onRow`, then the list's; those that do not apply greyed. It deletes
+    // itself once closed.
+    QMenu *contextMenu(bool onRow);
 
 protected:
     bool event(QEvent *event) override;

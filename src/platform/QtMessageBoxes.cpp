@@ -1,6 +1,7 @@
 #include "platform/QtMessageBoxes.h"
 
 #include "platform/DialogStandIn.h"
+#include "platform/SummaryBox.h"
 #include "support/ApplicationError.h"
 #include "support/ApplicationTitle.h"
 
@@ -39,9 +40,27 @@ void QtMessageBoxes::summary(const QString &text, const QString &informative, co
         DialogStandIn::answer({DialogStandIn::Kind::Information, caption, text, nullptr, informative, details});
         return;
     }
+    if (!details.isEmpty()) {
+        SummaryBox box(caption, displayText(text), displayText(informative), details, m_owner);
+        box.exec();
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, caption, displayText(text), QMessageBox::Ok, m_owner);
     box.setInformativeText(displayText(informative));
-    box.setDetailedText(details);
+    keepCaptionVisible(box);
+    box.exec();
+}
+
+void QtMessageBoxes::selectableInformation(const QString &text)
+{
+    const QString caption = ApplicationTitle::current();
+    if (DialogStandIn::isSet()) {
+        DialogStandIn::answer({DialogStandIn::Kind::Information, caption, text, nullptr, {}, {}});
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, displayText(text), QMessageBox::Ok, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     keepCaptionVisible(box);
     box.exec();
 }

@@ -13,6 +13,7 @@ public:
     void setOwner(QWidget *owner) { m_owner = owner; }
     void information(const QString &text) override;
     void summary(const QString &text, const QString &informative, const QString &details) override;
+    void selectableInformation(const QString &text) override;
     void warning(const QString &caption, const QString &text) override;
     QString inputBox(const QString &prompt) override;
 

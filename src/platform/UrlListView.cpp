@@ -2,11 +2,14 @@
 
 #include "platform/RowStateDelegate.h"
 
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QRegularExpression>
+
+#include <utility>
 
 UrlListView::UrlListView(QWidget *parent) : QTableView(parent)
 {
@@ -77,6 +80,13 @@ int UrlListView::keyCode(int qtKey)
 
 void UrlListView::keyPressEvent(QKeyEvent *event)
 {
+    const bool menuKey = event->key() == Qt::Key_Menu;
+    if (menuKey || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        if (!(menuKey && std::exchange(m_menuKeyHandled, false)))
+            requestMenuAtCurrentRow();
+        event->accept();
+        return;
+    }
     Q_EMIT keyDown(keyCode(event->key()), shiftState(event->modifiers()));
     QTableView::keyPressEvent(event);
 }
@@ -93,6 +103,35 @@ void UrlListView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTableView::mouseDoubleClickEvent(event);
     Q_EMIT listDoubleClicked();
+}
+
+void UrlListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        m_menuKeyHandled = true;
+        requestMenuAtCurrentRow();
+        return;
+    }
+    const QModelIndex at = indexAt(event->pos());
+    if (at.isValid() && !selectionModel()->isRowSelected(at.row(), at.parent()))
+        selectionModel()->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (at.isValid())
+        setCurrentIndex(at);
+    Q_EMIT menuRequested(at.isValid(), event->globalPos());
+}
+
+void UrlListView::requestMenuAtCurrentRow()
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) {
+        Q_EMIT menuRequested(false, viewport()->mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    scrollTo(current);
+    if (!selectionModel()->isRowSelected(current.row(), current.parent()))
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Q_EMIT menuRequested(true, viewport()->mapToGlobal(visualRect(current).bottomLeft()));
 }
 
 bool UrlListView::canTake(const QMimeData *data)

@@ -23,15 +23,25 @@ Q_SIGNALS:
     void listDoubleClicked();
     // Local files, and the links or texts that came with a drop.
     void dropped(const QStringList &files, const QStringList &texts);
+    // A right-click, the menu key or Shift+F10: the menu of the row there (or
+    // the current row), else of the list, at a point of the screen.
+    void menuRequested(bool onRow, const QPoint &globalPos);
 
 protected:
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+
+private:
+    void requestMenuAtCurrentRow();
+
+    // A platform that sends the menu key as a context menu event sends the key too.
+    bool m_menuKeyHandled = false;
 
 public:
     static bool canTake(const QMimeData *data);

@@ -36,7 +36,9 @@ int main(int argc, char *argv[])
     }
     QApplication qtApplication(argc, argv);
     Application::configureApplication();
-    Application application;
-    application.start();
+    Application application({}, SingleInstance::nameForUser());
+    // A second start shows the first window and ends.
+    if (!application.start())
+        return 0;
     return qtApplication.exec();
 }

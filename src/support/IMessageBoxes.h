@@ -17,6 +17,8 @@ public:
         Q_UNUSED(details)
         information(text);
     }
+    // As information, its text selectable (to copy a part of it).
+    virtual void selectableInformation(const QString &text) { information(text); }
     // OK only, warning icon, the given caption.
     virtual void warning(const QString &caption, const QString &text) = 0;
     // Prompt with OK and Cancel and an empty default; Cancel or closing gives "".

@@ -1,6 +1,7 @@
 #include "urllist/UrlListModel.h"
 
 #include "support/RuntimeError.h"
+#include "urllist/RowDisplayText.h"
 
 #include <QItemSelectionModel>
 
@@ -94,12 +95,12 @@ void UrlListModel::clear()
     endResetModel();
 }
 
-void UrlListModel::setRowState(int row, RowState state, const QString &reason)
+void UrlListModel::setRowState(int row, RowState state, const QString &reason, const QString &file)
 {
     checkRow(row);
     if (m_marks.size() < row)
         m_marks.resize(row);
-    m_marks[row - 1] = {state, reason};
+    m_marks[row - 1] = {state, reason, file};
     if (row <= m_announced) {
         const QModelIndex at = index(row - 1, 0);
         Q_EMIT dataChanged(at, at, {RowStateRole, Qt::ToolTipRole});
@@ -116,6 +117,12 @@ QString UrlListModel::rowReason(int row) const
 {
     checkRow(row);
     return row <= m_marks.size() ? m_marks.at(row - 1).reason : QString();
+}
+
+QString UrlListModel::rowFile(int row) const
+{
+    checkRow(row);
+    return row <= m_marks.size() ? m_marks.at(row - 1).file : QString();
 }
 
 void UrlListModel::clearRowStates()
@@ -191,13 +198,15 @@ QVariant UrlListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_announced || index.column() != 0)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
+    if (role == Qt::DisplayRole)
+        return RowDisplayText::visible(m_rows.at(index.row()));
+    if (role == Qt::EditRole)
         return m_rows.at(index.row());
     const RowMark mark = index.row() < m_marks.size() ? m_marks.at(index.row()) : RowMark();
     if (role == RowStateRole)
         return int(mark.state);
     if (role == Qt::ToolTipRole && !mark.reason.isEmpty())
-        return mark.reason;
+        return RowDisplayText::toolTip(mark.reason);
     return {};
 }
 

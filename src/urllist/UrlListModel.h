@@ -40,9 +40,11 @@ public:
     void select(int row);
     QItemSelectionModel *selectionModel() const { return m_selection; }
     QStringList rows() const { return m_rows; }
-    void setRowState(int row, RowState state, const QString &reason = {});
+    // `file`: the file the run saved the row as.
+    void setRowState(int row, RowState state, const QString &reason = {}, const QString &file = {});
     RowState rowState(int row) const;
     QString rowReason(int row) const;
+    QString rowFile(int row) const;
     void clearRowStates();
 
     // Column headers, numbered from 1; widths in twips.
@@ -78,6 +80,7 @@ private:
     struct RowMark {
         RowState state = RowState::None;
         QString reason;
+        QString file;
     };
 
     QStringList m_rows;

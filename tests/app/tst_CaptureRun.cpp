@@ -201,7 +201,14 @@ void TestCaptureRun::failedPagesMarkTheirRowsAndTheRunGoesOn()
     QCOMPARE(f.files(), (QStringList{QStringLiteral("one_.txt"), QStringLiteral("three_.txt")}));
     QCOMPARE(f.boxes.informations(), QStringList{QStringLiteral("Done.")});
     QCOMPARE(f.boxes.lastSummary(), QStringLiteral("2 saved, 1 failed, 1 skipped."));
-    QCOMPARE(f.boxes.boxes.last().details, QStringLiteral("http://two/: HTTP error 404 Not Found"));
+    // Each failed line starts with its row; the parts taken from the row keep their own direction.
+    QCOMPARE(f.boxes.boxes.last().details,
+             QStringLiteral("row 2: \u2068http://two/\u2069: \u2068HTTP error 404 Not Found\u2069"));
+    // The folder box ends in a separator; the saved file's path has none doubled.
+    const QString saved = f.folder.path() + QStringLiteral("/one_.txt");
+    QCOMPARE(f.list.rowReason(1), QStringLiteral("Saved as ") + saved);
+    QCOMPARE(f.list.rowFile(1), saved);
+    QCOMPARE(f.list.rowFile(2), QString());
     QCOMPARE(f.view.pointer, MousePointer::Default);
 }
 

@@ -45,7 +45,7 @@ private Q_SLOTS:
     void pickedFolderGetsOneSeparator();
     void rootIsTakenAsItIs();
     void cancelChangesNothing();
-    void startFolderIsTheLastPickNotTheBox();
+    void startFolderIsTheBoxsFolderElseTheLastPick();
     void everyChangeOfTheBoxIsStored();
     void failedStoreIsReportedAndTheBoxStillSet();
 };
@@ -82,14 +82,18 @@ void TestOutputFolderChoice::cancelChangesNothing()
     QCOMPARE(f.store.read(SettingsKeys::DownloadLocation), QStringLiteral("/typed/"));
 }
 
-void TestOutputFolderChoice::startFolderIsTheLastPickNotTheBox()
+void TestOutputFolderChoice::startFolderIsTheBoxsFolderElseTheLastPick()
 {
     Fixture f;
     f.browser.answers = {QStringLiteral("/picked")};
     f.form.PushButton8_Click();
+    // A box that names no folder: the last pick.
     f.view.setFolderText(QStringLiteral("/typed/elsewhere/"));
     f.form.PushButton8_Click();
-    QCOMPARE(f.browser.startPaths, (QStringList{QString(), QStringLiteral("/picked")}));
+    QTemporaryDir typed;
+    f.view.setFolderText(typed.path() + QLatin1Char('/'));
+    f.form.PushButton8_Click();
+    QCOMPARE(f.browser.startPaths, (QStringList{QString(), QStringLiteral("/picked"), typed.path()}));
 }
 
 void TestOutputFolderChoice::everyChangeOfTheBoxIsStored()

@@ -10,15 +10,24 @@
 #include "urllist/UrlListModel.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QDir>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -44,7 +53,39 @@ private Q_SLOTS:
     void everyControlReachesItsOperation();
     void aRunIsFollowedStoppedAndContinued();
     void anIdleWindowReadsNothingAndSpendsNothing();
+    void secondStartShowsTheFirstWindow();
+
+public Q_SLOTS:
+    // Stands in for the desktop's default program.
+    void openLocalFile(const QUrl &url) { m_opened << url.toLocalFile(); }
+
+private:
+    QStringList m_opened;
 };
+
+namespace {
+
+QAction *entry(QMenu *menu, const QString &text)
+{
+    for (QAction *action : menu->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+// The enabled entries of a menu, greyed ones in brackets.
+QStringList entries(QMenu *menu)
+{
+    QStringList texts;
+    for (const QAction *action : menu->actions()) {
+        if (!action->isSeparator())
+            texts << (action->isEnabled() ? action->text() : QLatin1Char('[') + action->text() + QLatin1Char(']'));
+    }
+    return texts;
+}
+
+} // namespace
 
 void TestApplication::everyControlReachesItsOperation()
 {
@@ -59,10 +100,19 @@ void TestApplication::everyControlReachesItsOperation()
 
     QStringList commands;
     QStringList informations;
+    QStringList folderStarts;
+    QStringList reportStarts;
+    const QString report = config.filePath(QStringLiteral("report.jsonl"));
     DialogStandIn::set([&](const DialogStandIn::Request &request) {
         switch (request.kind) {
         case DialogStandIn::Kind::Input: return server.url(QStringLiteral("/page"));
-        case DialogStandIn::Kind::Folder: return out.path();
+        case DialogStandIn::Kind::Folder:
+            folderStarts << request.fileDialog->selectedFiles().value(0);
+            return out.path();
+        case DialogStandIn::Kind::SaveFile:
+            reportStarts << request.fileDialog->directory().absolutePath() + QLatin1Char('|')
+                    + request.fileDialog->selectedFiles().value(0);
+            return report;
         case DialogStandIn::Kind::OpenFile: return list;
         case DialogStandIn::Kind::Information:
             informations << request.text;
@@ -93,7 +143,10 @@ void TestApplication::everyControlReachesItsOperation()
     QTest::mouseClick(window.PushButton1(), Qt::LeftButton);
     QCOMPARE(app.list().rows(), QStringList{server.url(QStringLiteral("/page"))});
 
+    // The chooser opens on the folder the box names.
+    window.Text1()->setText(config.path() + QLatin1Char('/'));
     QTest::mouseClick(window.PushButton8(), Qt::LeftButton);
+    QCOMPARE(folderStarts, QStringList{config.path()});
     QCOMPARE(window.Text1()->text(), out.path() + QLatin1Char('/'));
     QCOMPARE(SettingsStore().read(SettingsKeys::DownloadLocation), out.path() + QLatin1Char('/'));
     window.Text1()->clear();
@@ -142,6 +195,73 @@ void TestApplication::everyControlReachesItsOperation()
     QCOMPARE(app.list().rowState(1), UrlListModel::RowState::Failed);
     QVERIFY(app.list().rowReason(1).contains(QStringLiteral("404")));
     QCOMPARE(app.list().rowState(2), UrlListModel::RowState::Saved);
+
+    // The row's menu: what does not apply to a failed row is greyed.
+    app.list().select(1);
+    QMenu *menu = window.contextMenu(true);
+    QCOMPARE(entries(menu),
+             (QStringList{QStringLiteral("[Open File]"), QStringLiteral("[Open Folder]"),
+                          QStringLiteral("Copy Address"), QStringLiteral("Show Reason"),
+                          QStringLiteral("Retry This Row"), QStringLiteral("Retry Failed Rows"),
+                          QStringLiteral("Save Report\u2026"), QStringLiteral("Remove Done Rows"),
+                          QStringLiteral("Start Over"), QStringLiteral("Options\u2026\tCtrl+,")}));
+    entry(menu, QStringLiteral("Show Reason"))->trigger();
+    QCOMPARE(informations.last(), app.list().rowReason(1));
+    entry(menu, QStringLiteral("Copy Address"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), server.url(QStringLiteral("/gone")));
+    const int goneHits = server.hits(QStringLiteral("/gone"));
+    const qsizetype doneBoxes = informations.count(QStringLiteral("Done."));
+    entry(menu, QStringLiteral("Retry This Row"))->trigger();
+    QCOMPARE(informations.count(QStringLiteral("Done.")), doneBoxes + 1);
+    QCOMPARE(server.hits(QStringLiteral("/gone")), goneHits + 1);
+    delete menu;
+
+    // A saved row's file and folder open with the desktop's program.
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openLocalFile");
+    app.list().select(2);
+    menu = window.contextMenu(true);
+    entry(menu, QStringLiteral("Open File"))->trigger();
+    entry(menu, QStringLiteral("Open Folder"))->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    const QString saved = out.filePath(QStringLiteral("127.0.0.1 %1_page.txt").arg(server.port()));
+    QCOMPARE(m_opened, (QStringList{saved, out.path()}));
+    entry(menu, QStringLiteral("Save Report\u2026"))->trigger();
+    QCOMPARE(reportStarts,
+             QStringList{out.path() + QStringLiteral("|") + out.filePath(QStringLiteral("textorin-report.jsonl"))});
+    QVERIFY(QFile::exists(report));
+    // One record a row of the run, in the batch's format.
+    for (const QByteArray &line : readTestFile(report).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        const int row = record.value(QStringLiteral("row")).toInt();
+        QCOMPARE(record.value(QStringLiteral("address")).toString(), app.list().text(row));
+        QCOMPARE(record.value(QStringLiteral("outcome")).toString(),
+                 QString::fromLatin1(row == 1 ? "failed" : "saved"));
+    }
+    entry(menu, QStringLiteral("Remove Done Rows"))->trigger();
+    QCOMPARE(app.list().rows(), QStringList{server.url(QStringLiteral("/gone"))});
+    delete menu;
+
+    // A right-click on a row, or Shift+F10 at the current row, opens the row's menu.
+    UrlListView *view = window.ListView1();
+    const QPoint onRow = view->visualRect(app.list().index(0, 0)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, onRow, view->viewport()->mapToGlobal(onRow));
+    QApplication::sendEvent(view->viewport(), &click);
+    auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(popup && entry(popup, QStringLiteral("Open File")));
+    popup->close();
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(popup && entry(popup, QStringLiteral("Copy Address")));
+    popup->close();
+    // Below the rows: the list's menu alone.
+    const QPoint below(4, view->viewport()->height() - 2);
+    QContextMenuEvent empty(QContextMenuEvent::Mouse, below, view->viewport()->mapToGlobal(below));
+    QApplication::sendEvent(view->viewport(), &empty);
+    popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(popup && !entry(popup, QStringLiteral("Open File")) && entry(popup, QStringLiteral("Start Over")));
+    popup->close();
     DialogStandIn::set({});
     app.browser().shutdown();
 }
@@ -280,6 +400,37 @@ void TestApplication::anIdleWindowReadsNothingAndSpendsNothing()
     QVERIFY(app.browser().isRunning());
     DialogStandIn::set({});
     app.browser().shutdown();
+}
+
+void TestApplication::secondStartShowsTheFirstWindow()
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    DialogStandIn::set([](const DialogStandIn::Request &) { return QString(); });
+    const auto online = [](const QString &) { return QStringLiteral("64 bytes from 1.2.3.4: icmp_seq=1"); };
+    const QString name = config.filePath(QStringLiteral("instance"));
+    // A socket left by a crashed instance: nobody listens on it.
+    {
+        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path);
+        QCOMPARE(::bind(stale, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        ::close(stale);
+    }
+    Application first(online, name);
+    QVERIFY(first.start());
+    first.window().showMinimized();
+    {
+        Application second(online, name);
+        QVERIFY(!second.start());
+        QVERIFY(!second.window().isVisible());
+    }
+    QTRY_VERIFY(!(first.window().windowState() & Qt::WindowMinimized));
+    // Without a name, windows do not look for each other.
+    Application third(online);
+    QVERIFY(third.start());
+    DialogStandIn::set({});
 }
 
 QTEST_MAIN(TestApplication)

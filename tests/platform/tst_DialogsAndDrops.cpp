@@ -6,12 +6,16 @@
 #include "platform/MainWindow.h"
 #include "platform/QtFolderBrowser.h"
 #include "platform/QtOpenFileDialog.h"
+#include "platform/QtSaveFileDialog.h"
+#include "platform/SummaryBox.h"
 #include "platform/UrlListView.h"
 #include "support/QtEventPump.h"
 #include "urllist/UrlListModel.h"
 
 #include <QFileDialog>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,6 +29,8 @@ private Q_SLOTS:
     void folderDialogAnswers();
     void openDialogOffersTextFilesFirstAndAcceptsTypedNames();
     void droppedFilesAreImportedAndLinksAppended();
+    void saveDialogProposesTheReportInItsFolder();
+    void doneDetailsAreResizable();
 };
 
 void TestDialogsAndDrops::cleanup()
@@ -96,6 +102,47 @@ void TestDialogsAndDrops::openDialogOffersTextFilesFirstAndAcceptsTypedNames()
     QCOMPARE(filters.first(), QStringLiteral("Text Files (*.txt)"));
     DialogStandIn::set([](const DialogStandIn::Request &) { return QString(); });
     QCOMPARE(dialog.chooseFile(request), QString());
+}
+
+void TestDialogsAndDrops::saveDialogProposesTheReportInItsFolder()
+{
+    QTemporaryDir dir;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    QString shownDirectory;
+    QString title;
+    bool saveKind = false;
+    DialogStandIn::set([&](const DialogStandIn::Request &request) {
+        saveKind = request.kind == DialogStandIn::Kind::SaveFile;
+        mode = request.fileDialog->acceptMode();
+        shownDirectory = request.fileDialog->directory().absolutePath();
+        title = request.fileDialog->windowTitle();
+        return dir.filePath(QStringLiteral("r.jsonl"));
+    });
+    QtSaveFileDialog dialog;
+    QCOMPARE(dialog.chooseFile(QStringLiteral("Save Report"), dir.filePath(QStringLiteral("x.jsonl"))),
+             dir.filePath(QStringLiteral("r.jsonl")));
+    QVERIFY(saveKind);
+    QCOMPARE(mode, QFileDialog::AcceptSave);
+    QCOMPARE(shownDirectory, dir.path());
+    QCOMPARE(title, QStringLiteral("Save Report"));
+}
+
+void TestDialogsAndDrops::doneDetailsAreResizable()
+{
+    const QString details = QStringLiteral("row 2: \u2068http://b/\u2069: \u2068HTTP error 404\u2069");
+    SummaryBox box(QStringLiteral("Textorin"), QStringLiteral("Done."), QStringLiteral("1 saved, 1 failed."), details);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QVERIFY(box.detailsArea()->isHidden());
+    QCOMPARE(box.detailsButton()->text(), QStringLiteral("Show Details..."));
+    QTest::mouseClick(box.detailsButton(), Qt::LeftButton);
+    QVERIFY(box.detailsArea()->isVisible());
+    QCOMPARE(box.detailsArea()->toPlainText(), details);
+    QVERIFY(box.isSizeGripEnabled());
+    const QSize before = box.size();
+    box.resize(before + QSize(200, 150));
+    QTRY_COMPARE(box.size(), before + QSize(200, 150));
+    QVERIFY(box.detailsArea()->height() > 160);
 }
 
 void TestDialogsAndDrops::droppedFilesAreImportedAndLinksAppended()

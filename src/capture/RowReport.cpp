@@ -1,4 +1,4 @@
-#include "batch/RowReport.h"
+#include "capture/RowReport.h"
 
 #include "capture/RowResult.h"
 #include "engine/PageAddress.h"
@@ -8,9 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-RowReport::RowReport(QFileDevice &device, const BatchOptions &options, bool toStandardOutput)
-    : m_device(device), m_options(options), m_toStandardOutput(toStandardOutput)
-{}
+RowReport::RowReport(QFileDevice &device, Fields fields) : m_device(device), m_fields(std::move(fields)) {}
 
 QString RowReport::nameInFolder(const QString &folder, const QString &path)
 {
@@ -24,10 +22,11 @@ bool RowReport::add(const RowResult &result)
                                        QStringLiteral("stopped")};
     const bool saved = result.saved();
     return write({result.row, result.url, outcomes[int(result.outcome)],
-                  m_toStandardOutput ? QString() : result.outputPath, saved ? QString() : result.reason.simplified(),
-                  result.page.httpStatus, result.page.contentType, result.ms, result.tries,
-                  saved && result.page.mainContentFallback, saved ? result.page.formatFallback : QString(),
-                  m_toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn,
+                  m_fields.toStandardOutput ? QString() : result.outputPath,
+                  saved ? QString() : result.reason.simplified(), result.page.httpStatus, result.page.contentType,
+                  result.ms, result.tries, saved && result.page.mainContentFallback,
+                  saved ? result.page.formatFallback : QString(),
+                  m_fields.toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn,
                   RowChange::nameOf(result.change.kind)});
 }
 
@@ -39,7 +38,7 @@ bool RowReport::write(const Record &record)
         {QStringLiteral("address"), PageAddress::withoutUserInfo(record.address)},
         {QStringLiteral("outcome"), record.outcome},
         {QStringLiteral("file"),
-         record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(m_options.folder, record.file))},
+         record.file.isEmpty() ? QJsonValue() : QJsonValue(nameInFolder(m_fields.folder, record.file))},
         {QStringLiteral("bytes"),
          record.outcome != QLatin1String("saved") ? QJsonValue()
                                                   : QJsonValue(record.textBytes >= 0 ? record.textBytes : file.size())},
@@ -49,15 +48,15 @@ bool RowReport::write(const Record &record)
         {QStringLiteral("ms"), record.ms},
         {QStringLiteral("tries"), record.tries},
     };
-    if (m_options.recursive || !m_options.stateFile.isEmpty()) {
+    if (m_fields.crawl) {
         line.insert(QStringLiteral("depth"), record.depth >= 0 ? QJsonValue(record.depth) : QJsonValue());
         line.insert(QStringLiteral("found_on"), record.foundOn.isEmpty() ? QJsonValue() : QJsonValue(record.foundOn));
     }
-    if (m_options.tracksChanges())
+    if (m_fields.change)
         line.insert(QStringLiteral("change"), record.change.isEmpty() ? QJsonValue() : QJsonValue(record.change));
-    if (m_options.engine.mainContent)
+    if (m_fields.mainContent)
         line.insert(QStringLiteral("fallback"), record.fallback);
-    if (!m_options.engine.plainText()) {
+    if (m_fields.formatFallback) {
         line.insert(QStringLiteral("format_fallback"),
                     record.formatFallback.isEmpty() ? QJsonValue() : QJsonValue(record.formatFallback));
     }

@@ -1,18 +1,26 @@
 #pragma once
 
-#include "batch/BatchOptions.h"
-
 #include <QString>
 
 class QFileDevice;
 struct RowResult;
 
-// The report of --report: one JSON object a finished row (JSON Lines).
+// A run's report: one JSON object a finished row (JSON Lines), as the batch's
+// --report writes it and the window saves it.
 class RowReport
 {
 public:
-    // `toStandardOutput`: the texts go to standard output, not to files.
-    RowReport(QFileDevice &device, const BatchOptions &options, bool toStandardOutput);
+    // What the records hold besides the fields every record has.
+    struct Fields {
+        QString folder; // the run's folder: files are named within it
+        bool toStandardOutput = false; // the texts went to standard output, not to files
+        bool crawl = false; // "depth" and "found_on"
+        bool change = false; // "change"
+        bool mainContent = false; // "fallback"
+        bool formatFallback = false; // "format_fallback"
+    };
+
+    RowReport(QFileDevice &device, Fields fields);
 
     // Writes the row's record; false when it could not be written (errorString()).
     bool add(const RowResult &result);
@@ -42,7 +50,6 @@ private:
     bool write(const Record &record);
 
     QFileDevice &m_device;
-    const BatchOptions &m_options;
-    bool m_toStandardOutput = false;
+    Fields m_fields;
     QString m_error;
 };
