@@ -2,6 +2,7 @@
 
 #include "app/EngineSettings.h"
 #include "app/IRunView.h"
+#include "app/ListCrawl.h"
 #include "app/MousePointer.h"
 #include "capture/OutputFile.h"
 #include "capture/RunAddresses.h"
@@ -224,9 +225,54 @@ void CaptureRun::run(ErrorGuard &guard, Scope scope, const QList<int> &chosen)
     m_engineReported = false;
     guard.run(108, [&] { m_rowCount = m_runRows.size(); });
     prepareRows(scope);
+    if (!openCrawl(guard, scope))
+        return;
     guard.run([&] { m_view.setRunPhase(IRunView::RunPhase::Running); });
     m_queue.run();
+    markGone();
     finishRun(guard, m_rowCount);
+    m_crawl.reset();
+}
+
+// A run that keeps a state opens it in the folder, its rows the crawl's start
+// addresses; the names its pages were saved under stay theirs.
+bool CaptureRun::openCrawl(ErrorGuard &guard, Scope scope)
+{
+    m_crawl.reset();
+    if (!m_crawlSettings || scope == Scope::Chosen)
+        return true;
+    auto crawl = std::make_unique<ListCrawl>(m_list, *m_crawlSettings);
+    QString error;
+    if (!crawl->open(m_view.folderText(), m_runRows, scope == Scope::Whole, &error)) {
+        guard.run([&] { m_boxes.warning(QStringLiteral("Following Links"), error); });
+        guard.run([&] { m_view.setMousePointer(MousePointer::Default); });
+        return false;
+    }
+    crawl->rows().state().forEachSaved([this](const QString &address, const QString &file) {
+        if (!file.isEmpty())
+            m_queue.names().take(address, file);
+    });
+    m_crawl = std::move(crawl);
+    return true;
+}
+
+// Pages saved by an earlier pass that no page links to any more.
+void CaptureRun::markGone()
+{
+    if (!m_crawl)
+        return;
+    for (const CrawlState::Entry &entry : m_crawl->endPass(m_queue.stopRequested())) {
+        const QString address = entry.listed.isEmpty() ? entry.address : entry.listed;
+        for (int row = 1; row <= m_list.count(); ++row) {
+            if (m_list.text(row) != address)
+                continue;
+            m_guard->run([&] {
+                m_list.setRowState(row, UrlListModel::RowState::Skipped, QStringLiteral("no longer linked"));
+                m_list.setRowChange(row, QStringLiteral("gone"));
+            });
+            break;
+        }
+    }
 }
 
 // The rows a run takes: every row, those not done, or the chosen ones.
@@ -328,7 +374,7 @@ void CaptureRun::rowsRemoved(int first, int last)
 // Rows added during a run are left for the next, which continues.
 void CaptureRun::rowsInserted(int first, int last)
 {
-    if (!m_queue.isRunning())
+    if (!m_queue.isRunning() || m_addingFound)
         return;
     for (int row = qMax(first, m_rowsAtStart + 1); row <= last; ++row) {
         m_rowsAdded = true;
@@ -371,6 +417,15 @@ void CaptureRun::finishRun(ErrorGuard &guard, qint64 rowCount)
 
 IRowSource::Next CaptureRun::next()
 {
+    if (m_crawl) {
+        int listRow = 0;
+        m_addingFound = true;
+        Next row = m_crawl->next(m_listRows.size() + 1, &listRow);
+        m_addingFound = false;
+        if (row.answer == Answer::Row)
+            m_listRows.insert(m_listRows.size() + 1, listRow);
+        return row;
+    }
     // The rows of the run as it started; rows added meanwhile wait for the next.
     while (m_nextRow < m_runRows.size()) {
         const int listRow = m_runRows.at(m_nextRow++);
@@ -397,6 +452,8 @@ QString CaptureRun::skipReason(const QueuedRow &row, const QString &)
 {
     if (row.url.trimmed().isEmpty())
         return QStringLiteral("blank row");
+    if (m_crawl)
+        return m_crawl->rows().skipReason(row);
     // A continued run's rows against the rows it keeps; the queue compares its own.
     if (!m_savedBefore.isEmpty()) {
         const auto saved = m_savedBefore.constFind(RunAddresses::keyOf(row.url));
@@ -404,6 +461,32 @@ QString CaptureRun::skipReason(const QueuedRow &row, const QString &)
             return QStringLiteral("same address as row %1").arg(*saved);
     }
     return {};
+}
+
+QString CaptureRun::skipLoaded(const QueuedRow &row, const PageOutcome &outcome)
+{
+    return m_crawl ? m_crawl->rows().skipLoaded(row, outcome) : QString();
+}
+
+QString CaptureRun::unchangedUnloaded(const QueuedRow &row, const QString &outputPath)
+{
+    return m_crawl ? m_crawl->rows().unchangedUnloaded(row, outputPath) : QString();
+}
+
+PageValidators CaptureRun::validatorsOf(const QueuedRow &row, const QString &outputPath)
+{
+    return m_crawl ? m_crawl->rows().validatorsOf(row, outputPath) : PageValidators();
+}
+
+RowChange CaptureRun::changeOf(const QueuedRow &row, const PageOutcome &outcome, const QString &outputPath)
+{
+    return m_crawl ? m_crawl->rows().changeOf(row, outcome, outputPath) : RowChange();
+}
+
+void CaptureRun::rowEnded(const RowResult &result)
+{
+    if (m_crawl)
+        m_crawl->rowEnded(result);
 }
 
 void CaptureRun::rowStarted(const QueuedRow &row)
@@ -461,8 +544,13 @@ void CaptureRun::rowFinished(const RowResult &queued)
     QString shown = result.saved() ? QStringLiteral("Saved as ") + file : reason;
     if (result.outcome == RowResult::Outcome::Stopped)
         shown = StoppedReason;
+    const QString change = RowChange::nameOf(result.change.kind);
+    if (result.saved() && !change.isEmpty())
+        shown += QStringLiteral(" (%1)").arg(change);
     if (result.row > 0) {
         m_guard->run([&] { m_list.setRowState(int(result.row), stateOf(result), shown, file); });
+        if (!change.isEmpty())
+            m_guard->run([&] { m_list.setRowChange(int(result.row), change); });
         m_results.insert(int(result.row), result);
     }
     if (result.outcome == RowResult::Outcome::Failed)

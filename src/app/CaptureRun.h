@@ -5,6 +5,7 @@
 #include "capture/IRowSource.h"
 #include "capture/IRunObserver.h"
 #include "capture/RowQueue.h"
+#include "crawl/CrawlRows.h"
 #include "support/ErrorGuard.h"
 
 #include <QHash>
@@ -16,12 +17,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class IEventPump;
 class IMessageBoxes;
 class IPage;
 class IRunView;
+class ListCrawl;
 class UrlListModel;
 
 // The capture run of the start button: every row of the list loaded in the
@@ -71,6 +74,10 @@ public:
     // What a run saves, how often it loads a row whose failure may pass, and the
     // least time between two loads of one host; set by the engine set-up.
     void setRunSettings(const OutputFormat &format, int tries, int hostWaitMs);
+    // A run that keeps a state in the folder (following links from the rows,
+    // telling what changed), or none; set by the engine set-up. A retry of
+    // chosen rows runs them without it.
+    void setCrawl(std::optional<CrawlRows::Settings> settings) { m_crawlSettings = std::move(settings); }
 
     static int progressValue(qint64 row, qint64 count);
     // "8 saved, 2 failed", with the skipped rows when there are any.
@@ -103,6 +110,13 @@ private:
 
     Next next() override;
     QString skipReason(const QueuedRow &row, const QString &outputPath) override;
+    QString skipLoaded(const QueuedRow &row, const PageOutcome &outcome) override;
+    QString unchangedUnloaded(const QueuedRow &row, const QString &outputPath) override;
+    PageValidators validatorsOf(const QueuedRow &row, const QString &outputPath) override;
+    RowChange changeOf(const QueuedRow &row, const PageOutcome &outcome, const QString &outputPath) override;
+    void rowEnded(const RowResult &result) override;
+    bool openCrawl(ErrorGuard &guard, Scope scope);
+    void markGone();
     void rowStarted(const QueuedRow &row) override;
     void waiting(const QueuedRow &row, qint32 polls) override;
     void rowFinished(const RowResult &result) override;
@@ -136,5 +150,8 @@ private:
     QStringList m_failures;
     QMap<int, RowResult> m_results;
     QList<QMetaObject::Connection> m_connections;
+    std::optional<CrawlRows::Settings> m_crawlSettings;
+    std::unique_ptr<ListCrawl> m_crawl; // of the run going on, when it keeps a state
+    bool m_addingFound = false; // a page the crawl found joins the list
     bool m_engineReported = false;
 };

@@ -2,6 +2,7 @@
 
 #include "capture/EngineOptionText.h"
 #include "capture/RunOptionText.h"
+#include "crawl/CrawlOptionText.h"
 #include "engine/cookies/NetscapeCookieFile.h"
 #include "support/SettingsStore.h"
 
@@ -53,6 +54,22 @@ Reader switchOf(bool EngineOptions::*field)
 {
     return [field](const QString &key, const QString &value, Read &result) {
         return named(key, readSwitch(value, result.options.*field));
+    };
+}
+
+// A "1" or "0" setting of the run.
+Reader runSwitch(bool Read::*field)
+{
+    return [field](const QString &key, const QString &value, Read &result) {
+        return named(key, readSwitch(value, result.*field));
+    };
+}
+
+// A "1" or "0" setting of what changed.
+Reader changeSwitch(bool ChangeTracker::Settings::*field)
+{
+    return [field](const QString &key, const QString &value, Read &result) {
+        return named(key, readSwitch(value, result.changes.*field));
     };
 }
 
@@ -108,6 +125,13 @@ const std::vector<std::pair<QString, Reader>> &readers()
         {SettingsKeys::CheckCertificates, switchOf(&EngineOptions::checkCertificates)},
         {SettingsKeys::Header, readHeaders},
         {SettingsKeys::CookiesFile, readCookiesFile},
+        {SettingsKeys::FollowLinks, runSwitch(&Read::followLinks)},
+        {SettingsKeys::LinkDepth, runText(CrawlOptionText::readLevel, &Read::level)},
+        {SettingsKeys::MaxPages, runText(CrawlOptionText::readMaxPages, &Read::maxPages)},
+        {SettingsKeys::TrackChanges, runSwitch(&Read::trackChanges)},
+        {SettingsKeys::ChangedOnly, changeSwitch(&ChangeTracker::Settings::changedOnly)},
+        {SettingsKeys::WriteDiffs, changeSwitch(&ChangeTracker::Settings::diff)},
+        {SettingsKeys::IgnoreWhitespace, changeSwitch(&ChangeTracker::Settings::ignoreWhitespace)},
     };
     return table;
 }
@@ -128,6 +152,26 @@ QStringList readInto(const EngineSettings::Values &values, Read &result)
         else
             refusals << problem;
     }
+    // What changed is told against a state, which following links or tracking changes keeps.
+    const std::pair<QString, bool ChangeTracker::Settings::*> needState[] = {
+        {SettingsKeys::ChangedOnly, &ChangeTracker::Settings::changedOnly},
+        {SettingsKeys::WriteDiffs, &ChangeTracker::Settings::diff},
+        {SettingsKeys::IgnoreWhitespace, &ChangeTracker::Settings::ignoreWhitespace},
+    };
+    for (const auto &[key, field] : needState) {
+        if (result.changes.*field && !result.keepsState()) {
+            result.changes.*field = false;
+            refusals << QStringLiteral("\"%1\" needs \"%2\" or \"%3\"")
+                            .arg(key, SettingsKeys::TrackChanges, SettingsKeys::FollowLinks);
+        }
+    }
+    // A crawl waits between two loads of a host unless told otherwise, as textorin-batch -r does.
+    if (result.followLinks && values(SettingsKeys::Wait).isEmpty())
+        result.hostWaitMs = CrawlSettings::DefaultWaitMs;
+    // A state's rows may be asked for only if changed; a crawl takes each page's links.
+    result.options.conditionalLoads = result.keepsState();
+    result.options.collectLinks = result.followLinks;
+    result.changes.keepLinks = result.followLinks;
     if (result.options.requireSelector && result.options.waitForSelector.isEmpty()) {
         result.options.requireSelector = false;
         refusals << QStringLiteral("\"%1\" needs \"%2\"").arg(SettingsKeys::RequireSelector, SettingsKeys::WaitFor);
@@ -169,6 +213,19 @@ QStringList EngineSettings::keys()
     for (const auto &entry : readers())
         keys << entry.first;
     return keys;
+}
+
+CrawlRows::Settings EngineSettings::Read::crawlSettings() const
+{
+    CrawlRows::Settings settings;
+    // A list's rows with their state, no links followed, as textorin-batch --state has them.
+    settings.crawl.level = followLinks ? level : 0;
+    settings.crawl.maxPages = maxPages;
+    settings.crawl.maxPagesPerHost = followLinks ? int(CrawlSettings::DefaultMaxPagesPerHost) : 0;
+    settings.tracksChanges = true;
+    settings.changes = changes;
+    settings.writesDiffs = changes.diff && format != QLatin1String("json");
+    return settings;
 }
 
 QString EngineSettings::problemsText(const QStringList &problems)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "crawl/CrawlRows.h"
 #include "engine/EngineOptions.h"
 
 #include <QProcessEnvironment>
@@ -23,7 +24,18 @@ public:
         int tries = 1;
         int hostWaitMs = 0;
         int pagesAtOnce = 1;
+        // Following links from the list's rows, and telling what changed since
+        // the last run: both keep a state in the folder.
+        bool followLinks = false;
+        bool trackChanges = false;
+        int level = 5; // link steps; -1 without a limit
+        int maxPages = 0; // 0: no limit
+        ChangeTracker::Settings changes;
         QStringList problems;
+
+        bool keepsState() const { return followLinks || trackChanges; }
+        // The crawl of a run that keeps a state.
+        CrawlRows::Settings crawlSettings() const;
     };
     // The text of each key; an empty text is a key not set.
     using Values = std::function<QString(const QString &key)>;

@@ -147,6 +147,7 @@ QStringList Form1::applyRunSettings()
     const EngineSettings::Read read = m_services.applyEngineSettings();
     const OutputFormat *format = OutputFormat::named(read.format);
     m_captureRun->setRunSettings(format ? *format : OutputFormat::text(), read.tries, read.hostWaitMs);
+    m_captureRun->setCrawl(read.keepsState() ? std::optional(read.crawlSettings()) : std::nullopt);
     m_captureRun->setWaitLimit(std::chrono::milliseconds(read.options.longestRowMs()));
     return read.problems;
 }

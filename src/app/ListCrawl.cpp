@@ -8,9 +8,10 @@ ListCrawl::ListCrawl(UrlListModel &list, const CrawlRows::Settings &settings) : 
 
 ListCrawl::~ListCrawl() = default;
 
-bool ListCrawl::open(const QString &folder, const QList<int> &startRows, QString *error)
+bool ListCrawl::open(const QString &folder, const QList<int> &startRows, bool newPass, QString *error)
 {
     // A page found again (in a run that goes on) keeps the row it was given.
+    m_rowOfText.clear();
     for (int row = m_list.count(); row >= 1; --row)
         m_rowOfText.insert(m_list.text(row), row);
     QStringList starts;
@@ -20,14 +21,22 @@ bool ListCrawl::open(const QString &folder, const QList<int> &startRows, QString
     }
     m_folder = folder;
     const QString path = QDir(folder).filePath(StateName);
-    auto rows = std::make_unique<CrawlRows>(m_settings, [](const QString &) {});
-    QString refusal;
-    // The window has no --new-state: a list or settings changed since begins a new crawl.
-    if (!rows->open(path, starts, false, &refusal) && !rows->open(path, starts, true, error))
-        return false;
+    m_rows.reset();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto rows = std::make_unique<CrawlRows>(m_settings, [](const QString &) {});
+        QString refusal;
+        // The window has no --new-state: a state of other settings begins a new crawl.
+        if (!rows->open(path, {}, false, &refusal) && !rows->open(path, {}, true, error))
+            return false;
+        if (!newPass || attempt == 1) {
+            m_rows = std::move(rows);
+            break;
+        }
+        // The pass of a run that was stopped ends here; the next open begins a new one.
+        rows->frontier().endPass(false);
+    }
     for (const QString &start : std::as_const(starts))
-        rows->frontier().addStart(start);
-    m_rows = std::move(rows);
+        m_rows->frontier().addStart(start);
     return true;
 }
 

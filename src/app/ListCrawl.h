@@ -22,10 +22,12 @@ public:
     ListCrawl(UrlListModel &list, const CrawlRows::Settings &settings);
     ~ListCrawl();
 
-    // Opens the folder's state for the crawl of these rows (numbered from 1);
-    // a state of another crawl (other rows or settings) is begun anew. False
+    // Opens the folder's state with these rows (numbered from 1) as start
+    // addresses; with `newPass` every page is loaded again (what changed is
+    // told against the last pass), else a pass stopped goes on. One state per
+    // folder, whatever the list: a state of other settings is begun anew. False
     // with the reason when it cannot be used.
-    bool open(const QString &folder, const QList<int> &startRows, QString *error);
+    bool open(const QString &folder, const QList<int> &startRows, bool newPass, QString *error);
 
     // The next row, given to the queue as `number`; `listRow` takes the list's
     // row it is (a page found is appended). NotYet while rows loading may find
@@ -39,7 +41,8 @@ public:
     // returned (gone), with their files named in the folder.
     QList<CrawlState::Entry> endPass(bool stopped);
 
-    static inline const QString StateName = QStringLiteral(".textorin-crawl.sqlite");
+    // Apart from a batch crawl's state, which a batch run in the folder keeps.
+    static inline const QString StateName = QStringLiteral(".textorin-window.sqlite");
 
 private:
     int listRowOf(const QString &address);

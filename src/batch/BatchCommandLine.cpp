@@ -7,6 +7,7 @@
 #include "capture/EngineOptionText.h"
 #include "capture/NameTemplate.h"
 #include "capture/RunOptionText.h"
+#include "crawl/CrawlOptionText.h"
 #include "crawl/CrawlScope.h"
 
 #include <QCommandLineParser>
@@ -533,18 +534,14 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("follows links at most N steps from the start addresses (default 5; 0 or inf: no "
                         "limit)."),
          {},
-         [](const QString &value, BatchOptions &options) {
-             return store(OptionValues::level(value), &options.level, value,
-                          QStringLiteral("a number of link steps up to 1000, or inf"));
-         }},
+         [](const QString &value, BatchOptions &options) { return CrawlOptionText::readLevel(value, options.level); }},
         {{QStringLiteral("max-pages")},
          QStringLiteral("N"),
          QStringLiteral("ends the crawl once N pages are loaded (counting those loaded before a stop "
                         "that this run resumes); the summary says so."),
          {},
          [](const QString &value, BatchOptions &options) {
-             return store(OptionValues::count(value, std::numeric_limits<int>::max()), &options.maxPages, value,
-                          QStringLiteral("a whole number from 1"));
+             return CrawlOptionText::readMaxPages(value, options.maxPages);
          }},
         {{QStringLiteral("max-pages-per-host")},
          QStringLiteral("N"),

@@ -48,16 +48,6 @@ std::optional<qint64> duration(const QString &text)
     return qint64(std::llround(ms));
 }
 
-std::optional<int> level(const QString &text)
-{
-    if (text.trimmed().compare(QLatin1String("inf"), Qt::CaseInsensitive) == 0)
-        return -1;
-    const std::optional<int> steps = count(text, 1000, 0);
-    if (steps && *steps == 0)
-        return -1;
-    return steps;
-}
-
 std::optional<QDateTime> instant(const QString &text)
 {
     const QString trimmed = text.trimmed();

@@ -24,8 +24,6 @@ std::optional<int> milliseconds(const QString &text, double least);
 std::optional<int> count(const QString &text, int most, int least = 1);
 // A duration such as "90", "90s", "1.5m", "2h" or "1d" (seconds without a unit), over 0, as milliseconds.
 std::optional<qint64> duration(const QString &text);
-// -l's "inf", or link steps from 0 to 1000; no limit (0 and inf, as wget reads them) is -1.
-std::optional<int> level(const QString &text);
 // A date ("2026-12-01") or a date and time ("2026-12-01T08:00", seconds and an
 // offset or Z allowed), in UTC unless it names an offset; as UTC.
 std::optional<QDateTime> instant(const QString &text);

@@ -4,6 +4,7 @@
 #include "capture/EngineOptionText.h"
 #include "capture/OutputFormat.h"
 #include "capture/RunOptionText.h"
+#include "crawl/CrawlSettings.h"
 #include "platform/DialogStandIn.h"
 #include "support/RuntimeError.h"
 #include "support/SettingsStore.h"
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <limits>
 
 namespace {
 
@@ -49,7 +52,11 @@ OptionsDialog::OptionsDialog(SettingsStore &settings, QWidget *parent) : QDialog
     left->addWidget(whoTheBrowserIs());
     left->addStretch();
     groups->addLayout(left);
-    groups->addWidget(howToLoad(), 0, Qt::AlignTop);
+    auto *right = new QVBoxLayout;
+    right->addWidget(howToLoad());
+    right->addWidget(linksAndChanges());
+    right->addStretch();
+    groups->addLayout(right);
     layout->addLayout(groups);
     auto *note = new QLabel(QStringLiteral("Changes apply from the next run; \"Pages At Once\" from the next start "
                                            "of Textorin. Stored in %1.")
@@ -126,6 +133,37 @@ QGroupBox *OptionsDialog::whoTheBrowserIs()
              {[headers] { return headers->toPlainText().trimmed(); },
               [headers](const QString &text) { headers->setPlainText(text); }, QString()});
     return box;
+}
+
+QGroupBox *OptionsDialog::linksAndChanges()
+{
+    auto *box = new QGroupBox(QStringLiteral("Following links and changes"));
+    auto *form = new QFormLayout(box);
+    addSwitch(form, SettingsKeys::FollowLinks, QStringLiteral("save the pages the rows link to, on their sites"),
+              false);
+    addLimit(form, SettingsKeys::LinkDepth, 1000, CrawlSettings().level, QStringLiteral("inf"));
+    addLimit(form, SettingsKeys::MaxPages, std::numeric_limits<int>::max(), 0, QString());
+    addSwitch(form, SettingsKeys::TrackChanges, QStringLiteral("tell what changed since the last run"), false);
+    addSwitch(form, SettingsKeys::ChangedOnly, QStringLiteral("write only the pages that changed"), false);
+    addSwitch(form, SettingsKeys::WriteDiffs, QStringLiteral("a .diff beside each changed file"), false);
+    addSwitch(form, SettingsKeys::IgnoreWhitespace, QStringLiteral("changes of blanks alone are no change"), false);
+    return box;
+}
+
+void OptionsDialog::addLimit(QFormLayout *form, const QString &key, int most, int defaultCount, const QString &zeroText)
+{
+    auto *spin = new QSpinBox;
+    spin->setRange(0, most);
+    spin->setSpecialValueText(QStringLiteral("no limit"));
+    addField(form, key, spin,
+             {[spin, zeroText] { return spin->value() == 0 ? zeroText : QString::number(spin->value()); },
+              [spin, defaultCount](const QString &text) {
+                  bool ok = false;
+                  const int count = text.toInt(&ok);
+                  const bool unlimited = text.trimmed().compare(QLatin1String("inf"), Qt::CaseInsensitive) == 0;
+                  spin->setValue(unlimited ? 0 : ok ? count : defaultCount);
+              },
+              defaultCount == 0 ? zeroText : QString::number(defaultCount)});
 }
 
 void OptionsDialog::addField(QFormLayout *form, const QString &key, QWidget *control, Field field)

@@ -44,6 +44,9 @@ private:
     QGroupBox *whatToSave();
     QGroupBox *howToLoad();
     QGroupBox *whoTheBrowserIs();
+    QGroupBox *linksAndChanges();
+    // A number from 0, 0 shown as "no limit"; `zeroText` is what 0 is stored as.
+    void addLimit(QFormLayout *form, const QString &key, int most, int defaultCount, const QString &zeroText);
     void addField(QFormLayout *form, const QString &key, QWidget *control, Field field);
     void addSwitch(QFormLayout *form, const QString &key, const QString &text, bool on);
     void addSeconds(QFormLayout *form, const QString &key, double least, int defaultMs);

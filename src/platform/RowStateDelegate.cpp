@@ -59,7 +59,44 @@ QPixmap disc(const QColor &colour, State state, int size)
     return pixmap;
 }
 
+// A saved row whose text changed since the last run, or stayed the same.
+QPixmap changeDisc(bool changed, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(changed ? QColor(0xd9, 0x7a, 0x00) : QColor(0x7f, 0xb8, 0x8a));
+    painter.drawEllipse(QRectF(1, 1, s - 2, s - 2));
+    painter.setPen(QPen(Qt::white, qMax<qreal>(1.5, s / 8), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath mark;
+    if (changed) {
+        // A triangle: the difference.
+        mark.moveTo(s * 0.5, s * 0.3);
+        mark.lineTo(s * 0.72, s * 0.68);
+        mark.lineTo(s * 0.28, s * 0.68);
+        mark.closeSubpath();
+    } else {
+        // An equals sign: the same text.
+        mark.moveTo(s * 0.3, s * 0.42);
+        mark.lineTo(s * 0.7, s * 0.42);
+        mark.moveTo(s * 0.3, s * 0.6);
+        mark.lineTo(s * 0.7, s * 0.6);
+    }
+    painter.drawPath(mark);
+    return pixmap;
+}
+
 } // namespace
+
+QIcon RowStateDelegate::icon(int state, int size, const QString &change)
+{
+    if (State(state) == State::Saved && (change == QLatin1String("changed") || change == QLatin1String("same")))
+        return QIcon(changeDisc(change == QLatin1String("changed"), size));
+    return icon(state, size);
+}
 
 QIcon RowStateDelegate::icon(int state, int size)
 {
@@ -82,7 +119,7 @@ void RowStateDelegate::initStyleOption(QStyleOptionViewItem *option, const QMode
     if (state == int(State::None))
         return;
     const int size = qMax(8, option->fontMetrics.height() - 2);
-    option->icon = icon(state, size);
+    option->icon = icon(state, size, index.data(UrlListModel::RowChangeRole).toString());
     option->decorationSize = QSize(size, size);
     option->features |= QStyleOptionViewItem::HasDecoration;
 }

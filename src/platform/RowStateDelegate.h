@@ -14,6 +14,8 @@ public:
 
     // The icon of a state of UrlListModel::RowState; null for none.
     static QIcon icon(int state, int size);
+    // A saved row's icon tells a text changed since the last run ("changed") from one the same ("same").
+    static QIcon icon(int state, int size, const QString &change);
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;

@@ -57,5 +57,13 @@ inline const QString Proxy = QStringLiteral("Proxy");
 inline const QString CaCertificate = QStringLiteral("CA Certificate");
 inline const QString CheckCertificates = QStringLiteral("Check Certificates");
 inline const QString Header = QStringLiteral("Header");
+// Following links and what changed since the last run (a state in the folder).
+inline const QString FollowLinks = QStringLiteral("Follow Links");
+inline const QString LinkDepth = QStringLiteral("Link Depth");
+inline const QString MaxPages = QStringLiteral("Max Pages");
+inline const QString TrackChanges = QStringLiteral("Track Changes");
+inline const QString ChangedOnly = QStringLiteral("Changed Only");
+inline const QString WriteDiffs = QStringLiteral("Write Diffs");
+inline const QString IgnoreWhitespace = QStringLiteral("Ignore Whitespace");
 
 } // namespace SettingsKeys

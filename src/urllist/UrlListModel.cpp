@@ -100,11 +100,29 @@ void UrlListModel::setRowState(int row, RowState state, const QString &reason, c
     checkRow(row);
     if (m_marks.size() < row)
         m_marks.resize(row);
-    m_marks[row - 1] = {state, reason, file};
+    m_marks[row - 1] = {state, reason, file, {}};
     if (row <= m_announced) {
         const QModelIndex at = index(row - 1, 0);
         Q_EMIT dataChanged(at, at, {RowStateRole, Qt::ToolTipRole});
     }
+}
+
+void UrlListModel::setRowChange(int row, const QString &change)
+{
+    checkRow(row);
+    if (m_marks.size() < row)
+        m_marks.resize(row);
+    m_marks[row - 1].change = change;
+    if (row <= m_announced) {
+        const QModelIndex at = index(row - 1, 0);
+        Q_EMIT dataChanged(at, at, {RowChangeRole});
+    }
+}
+
+QString UrlListModel::rowChange(int row) const
+{
+    checkRow(row);
+    return row <= m_marks.size() ? m_marks.at(row - 1).change : QString();
 }
 
 UrlListModel::RowState UrlListModel::rowState(int row) const
@@ -205,6 +223,8 @@ QVariant UrlListModel::data(const QModelIndex &index, int role) const
     const RowMark mark = index.row() < m_marks.size() ? m_marks.at(index.row()) : RowMark();
     if (role == RowStateRole)
         return int(mark.state);
+    if (role == RowChangeRole)
+        return mark.change;
     if (role == Qt::ToolTipRole && !mark.reason.isEmpty())
         return RowDisplayText::toolTip(mark.reason);
     return {};

@@ -25,6 +25,9 @@ public:
     }
     // The data role that gives a row's state, as an int.
     static constexpr int RowStateRole = Qt::UserRole + 1;
+    // The data role that gives how a saved row's text stands to the last run's
+    // ("new", "changed", "same"), or an empty text.
+    static constexpr int RowChangeRole = Qt::UserRole + 2;
 
     explicit UrlListModel(QObject *parent = nullptr);
 
@@ -45,6 +48,9 @@ public:
     RowState rowState(int row) const;
     QString rowReason(int row) const;
     QString rowFile(int row) const;
+    // How the row's text stands to the last run's, after its state is set.
+    void setRowChange(int row, const QString &change);
+    QString rowChange(int row) const;
     void clearRowStates();
 
     // Column headers, numbered from 1; widths in twips.
@@ -81,6 +87,7 @@ private:
         RowState state = RowState::None;
         QString reason;
         QString file;
+        QString change;
     };
 
     QStringList m_rows;

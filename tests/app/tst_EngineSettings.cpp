@@ -34,6 +34,13 @@ QString fieldOf(const EngineSettings::Read &read, const QString &key)
         {SettingsKeys::Language, options.language},
         {SettingsKeys::CaCertificate, options.caCertificateFile},
         {SettingsKeys::CheckCertificates, number(options.checkCertificates)},
+        // A crawl collects links, asks whether pages changed and waits 0.1 s per host.
+        {SettingsKeys::FollowLinks,
+         QStringLiteral("%1/%2/%3/%4")
+             .arg(number(read.followLinks), number(options.collectLinks), number(options.conditionalLoads),
+                  number(read.hostWaitMs))},
+        {SettingsKeys::LinkDepth, number(read.level)},
+        {SettingsKeys::ChangedOnly, number(read.changes.changedOnly)},
     };
     if (key != SettingsKeys::Header)
         return fields.value(key);
@@ -85,6 +92,12 @@ void TestEngineSettings::eachKeyIsReadAsTheBatchReadsIt_data()
         "\"Header\" cannot set Cookie: give the cookies with --cookies FILE");
     row("require selector without one", SettingsKeys::RequireSelector, "1", "0",
         "\"Require Selector\" needs \"Wait For\"");
+    row("follow links", SettingsKeys::FollowLinks, "on", "1/1/1/100");
+    row("link depth without a limit", SettingsKeys::LinkDepth, "inf", "-1");
+    row("link depth past 1000", SettingsKeys::LinkDepth, "1001", "5",
+        "\"Link Depth\" wants a number of link steps up to 1000, or inf, not \"1001\"");
+    row("changed only without a state", SettingsKeys::ChangedOnly, "1", "0",
+        "\"Changed Only\" needs \"Track Changes\" or \"Follow Links\"");
 }
 
 void TestEngineSettings::eachKeyIsReadAsTheBatchReadsIt()
