@@ -10,7 +10,7 @@ _textorin_batch()
             _filedir -d
             return
             ;;
-        --archive | --report | --cookies | --save-cookies | --password-file | --ca-certificate | \
+        --archive | --report | --retry-failed | --cookies | --save-cookies | --password-file | --ca-certificate | \
             -i | --input-file | --config | --state)
             _filedir
             return
@@ -48,7 +48,7 @@ _textorin_batch()
             --window-size --format -O --output-document --stdout --main-content --wait-for --require-selector --delay --scroll
             --block --user-agent --header --lang --cookies --save-cookies --user --password-file
             --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
-            --no-clobber --archive --report -o --output --sitemap --feed -r --recursive -l --level
+            --no-clobber --archive --report --retry-failed --restrict-filenames -o --output --sitemap --feed -r --recursive -l --level
             --max-pages --max-pages-per-host --time-limit --no-parent -H --span-hosts -D --domains --accept-regex
             --reject-regex -A --accept -R --reject --ignore-query --ignore-query-param --spider --state --new-state
             --changed-only --diff --ignore-whitespace --no-keep-text --sitemap-changed-since --robots --no-robots --shard -q --quiet -v --verbose

@@ -481,19 +481,21 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral(
              "writes one JSON object per row as it finishes (JSON Lines), with row, "
              "address, outcome (saved, failed, skipped), file, bytes, http_status, "
-             "content_type, reason, ms and tries; \"-\" writes them to standard output, and the row lines and "
+             "content_type, reason, ms, tries, final_url, title, started (ISO 8601 with the offset), folder and "
+             "note; \"-\" writes them to standard output, and the row lines and "
              "summary go to standard error."),
          {},
          fileName(&BatchOptions::report)},
         {{QStringLiteral("o"), QStringLiteral("output")},
          QStringLiteral("TEMPLATE"),
-         QStringLiteral("names each file from the fields of its address instead of the fixed rule: "
-                        "{host}, {port}, {path} (its slashes make folders inside DIR; a path ending in "
-                        "/ gives \"index\"), {query}, {row} (the row's number in the list), {hash} (10 "
-                        "hex digits of the address's SHA-256) and {ext} (the format's extension, added "
-                        "at the end when the template has none). A slash in another field, NUL and "
-                        "\\ * : ? < > | become _; each part is cut to 255 bytes with a hash; colliding "
-                        "names are numbered. A row whose name would hold a \".\" or \"..\" folder fails."),
+         QStringLiteral(
+             "names each file from the fields of its address instead of the fixed rule: "
+             "{host}, {port}, {path} (its slashes make folders inside DIR; a path ending in "
+             "/ gives \"index\"), {query}, {row} (the row's number in the list), {hash} (10 "
+             "hex digits of the address's SHA-256) and {ext} (the format's extension, added "
+             "at the end when the template has none and does not end with it). A slash in another field, NUL and "
+             "\\ * : ? < > | become _; each part is cut to 255 bytes with a hash; colliding "
+             "names are numbered. A row whose name would hold a \".\" or \"..\" folder fails."),
          {},
          [](const QString &value, BatchOptions &options) {
              const QString problem = NameTemplate::problem(value);
@@ -502,6 +504,21 @@ QList<BatchCommandLine::Option> makeOptions()
              options.nameTemplate = value;
              return QString();
          }},
+        {{QStringLiteral("restrict-filenames")},
+         {},
+         QStringLiteral("makes the names ASCII without blanks or shell-special characters: the fixed rule's "
+                        "names and the fields of -o TEMPLATE. Accented letters lose their accent, other "
+                        "characters outside ASCII, blanks and !\"#$&'()*;<>?[\\]`{|}~ become _, and a run of _ "
+                        "is one."),
+         {},
+         turnsOn(&BatchOptions::restrictFilenames)},
+        {{QStringLiteral("retry-failed")},
+         QStringLiteral("REPORT"),
+         QStringLiteral("runs again the rows that REPORT (an earlier run's --report) gives as failed or stopped, "
+                        "before any other rows, under the names they had: a recorded file, else the name the "
+                        "template or fixed rule gives with {row} the recorded row number."),
+         {},
+         fileName(&BatchOptions::retryFailed)},
         {{QStringLiteral("sitemap")},
          QStringLiteral("URL"),
          QStringLiteral("adds the addresses of a sitemap (an address, or a file; sitemap indexes "
@@ -984,8 +1001,8 @@ BatchCommandLine::Parsed BatchCommandLine::parse(const QStringList &arguments, c
     }
     if (parsed.options.recursive || !parsed.options.stateFile.isEmpty())
         applyCrawlDefaults(parsed.options);
-    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty()
-        && parsed.options.webSources.isEmpty()) {
+    if (parsed.options.listFiles.isEmpty() && parsed.options.addresses.isEmpty() && parsed.options.webSources.isEmpty()
+        && parsed.options.retryFailed.isEmpty()) {
         parsed.error = QStringLiteral("missing LISTFILE, URL or -u URL");
         if (!::isatty(STDIN_FILENO))
             parsed.error += QStringLiteral(" (a list on standard input is read with -)");

@@ -40,6 +40,8 @@ struct BatchOptions {
     QString report; // --report FILE ("-": standard output), or empty
     bool toStandardOutput = false; // -O -, --stdout: the texts go to standard output
     QString nameTemplate; // -o, --output TEMPLATE; empty: the naming rule
+    bool restrictFilenames = false; // --restrict-filenames: names in ASCII, no blanks or shell-special characters
+    QString retryFailed; // --retry-failed REPORT: its failed rows first, under their names
     // --sitemap URL and --feed URL in the order given: rows after those of the list files
     QList<WebSource> webSources;
     bool robots = false; // --robots, on by default in a crawl

@@ -46,6 +46,7 @@ BatchRowSource::BatchRowSource(const BatchOptions &options, const OutputFormat &
 {
     if (!options.nameTemplate.isEmpty())
         m_template = NameTemplate(options.nameTemplate, format.extension);
+    m_template.setRestricted(options.restrictFilenames);
 }
 
 BatchRowSource::~BatchRowSource() = default;
@@ -112,6 +113,11 @@ IRowSource::Answer BatchRowSource::nextListed(ListedRow &row)
         m_firstRow.reset();
         return Answer::Row;
     }
+    if (m_nextRetried < m_retried.size()) {
+        row.retried = m_retried.at(m_nextRetried++);
+        row.text = row.retried->address;
+        return Answer::Row;
+    }
     ListRows::Row listed;
     if (!m_listsRead && m_rows->next(listed)) {
         // A row too long never reaches the engine.
@@ -150,13 +156,16 @@ IRowSource::Next BatchRowSource::next()
             none.answer = answer;
             return none;
         }
-        ++m_listRow;
+        // A retried row keeps its number, and its name when it had one.
+        const qint64 number = listed.retried ? listed.retried->number : ++m_listRow;
         Next row;
         row.answer = Answer::Row;
         row.text = std::move(listed.text);
         row.failure = std::move(listed.failure);
-        if (row.failure.isEmpty())
-            name(row, m_listRow);
+        if (listed.retried && !listed.retried->file.isEmpty())
+            row.name = listed.retried->file;
+        else if (row.failure.isEmpty())
+            name(row, number, listed.retried.has_value());
         if (!row.failure.isEmpty()) {
             ++m_rowsGiven;
             return row;
@@ -170,15 +179,33 @@ IRowSource::Next BatchRowSource::next()
     }
 }
 
-void BatchRowSource::name(Next &row, qint64 number) const
+void BatchRowSource::name(Next &row, qint64 number, bool retried)
 {
-    if (m_template.isEmpty())
+    if (m_template.isEmpty()) {
+        if (m_options.restrictFilenames)
+            row.name = RestrictedFileName(MakeOutputFileName(row.text, m_format.extension));
         return;
+    }
     QString failure;
     row.name = m_template.expand(row.text, number, &failure);
     // A name that could make no file fails its row, unless there are no files.
     if (m_namesFiles)
         row.failure = failure;
+    // Row numbers differ from run to run; a retried row's is that of its run.
+    if (m_namesFiles && failure.isEmpty() && m_template.hasRowField() && !m_options.noClobber && !retried)
+        row.name = unclaimed(row.text, *row.name);
+}
+
+QString BatchRowSource::unclaimed(const QString &address, const QString &name)
+{
+    const QDir folder(m_options.folder.isEmpty() ? QStringLiteral(".") : m_options.folder);
+    if (!QFileInfo::exists(folder.filePath(name)))
+        return name;
+    int number = 2;
+    while (QFileInfo::exists(folder.filePath(NumberedOutputFileName(name, number))))
+        ++number;
+    m_existingNames.insert(address, name);
+    return NumberedOutputFileName(name, number);
 }
 
 bool BatchRowSource::openCrawl(QString *error)
@@ -310,12 +337,7 @@ qint64 BatchRowSource::total() const
     if (m_crawl || m_options.shards > 1 || !m_rows || (m_webRows && !m_webRows->allRead()))
         return -1;
     const qint64 listed = m_rows->total();
-    return listed < 0 ? -1 : listed + (m_webRows ? m_webRows->rows() : 0);
-}
-
-qint64 BatchRowSource::linesLeftOut() const
-{
-    return (m_rows ? m_rows->skipped() : 0) + (m_webRows ? m_webRows->leftOutAsUnchanged() : 0);
+    return listed < 0 ? -1 : m_retried.size() + listed + (m_webRows ? m_webRows->rows() : 0);
 }
 
 bool BatchRowSource::readFailed() const

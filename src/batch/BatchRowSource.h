@@ -1,11 +1,13 @@
 #pragma once
 
 #include "batch/BatchOptions.h"
+#include "batch/FailedRows.h"
 #include "capture/IRowSource.h"
 #include "capture/NameTemplate.h"
 #include "crawl/CrawlRows.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -40,6 +42,8 @@ public:
     BatchRowSource(const BatchOptions &options, const OutputFormat &format, bool namesFiles, Warn warn);
     ~BatchRowSource() override;
 
+    // Rows of an earlier run given before the lists, under their recorded names.
+    void setRetriedRows(QList<FailedRows::Row> rows) { m_retried = std::move(rows); }
     // Opens the lists, checked before (ListRows::problem); "-" reads `input`.
     // `afterRead` runs after each read of a list.
     void openLists(QIODevice *input, QTextStream &err, std::function<void()> afterRead);
@@ -74,13 +78,15 @@ public:
     // The rows given so far, and whether there are no more.
     qint64 rowsGiven() const { return m_rowsGiven; }
     bool ended() const { return m_ended; }
-    // The blank and comment lines of the lists, and the sitemap rows older than --sitemap-changed-since.
-    qint64 linesLeftOut() const;
     bool readFailed() const;
     // A sitemap or feed could not be read: the rows already given run, no further ones.
     bool failed() const { return m_failed; }
     // The sitemap or feed being read, as the progress line shows it, or empty.
     QString reading() const { return m_reading; }
+
+    // The name a {row} template gave the address, when a file had it before the
+    // run: the row was numbered instead, so that no earlier file is replaced.
+    QString existingNameOf(const QString &address) const { return m_existingNames.value(address); }
 
     // The shard of an output name: SHA-256's first 8 bytes modulo the shards, plus 1.
     static int shardOf(const QString &fileName, int shards);
@@ -90,6 +96,7 @@ private:
         QString text;
         QString failure;
         QDateTime lastModified; // a sitemap's <lastmod>, or null
+        std::optional<FailedRows::Row> retried;
     };
     // The next row of the lists, then of the sitemaps and feeds.
     Answer nextListed(ListedRow &row);
@@ -97,8 +104,10 @@ private:
     Next nextCrawled();
     // Reads start addresses of the lists into the crawl; a row that can never load, if one is read.
     std::optional<Next> readStarts();
-    // The row's name by the template, or its failure.
-    void name(Next &row, qint64 number) const;
+    // The row's name by the template (or the fixed rule, restricted), or its failure.
+    void name(Next &row, qint64 number, bool retried = false);
+    // A name from a {row} template that a file has already gets the next free number.
+    QString unclaimed(const QString &address, const QString &name);
 
     const BatchOptions &m_options;
     const OutputFormat &m_format;
@@ -114,6 +123,9 @@ private:
     const SavedRows *m_history = nullptr;
     std::function<void()> m_readingChanged;
     QString m_reading;
+    QList<FailedRows::Row> m_retried;
+    qsizetype m_nextRetried = 0;
+    QHash<QString, QString> m_existingNames;
     std::optional<ListedRow> m_firstRow; // read to see that the lists are not empty
     qint64 m_listRow = 0; // the number of the row read last, before the shards
     qint64 m_rowsGiven = 0;

@@ -3,6 +3,7 @@
 #include "batch/BatchRowSource.h"
 #include "batch/ClosedOutputWatch.h"
 #include "batch/DestinationFolder.h"
+#include "batch/FailedRows.h"
 #include "batch/ListRows.h"
 #include "batch/OrderedOutput.h"
 #include "batch/ProgressLine.h"
@@ -12,6 +13,7 @@
 #include "batch/StandardOutputWriter.h"
 #include "batch/TerminalText.h"
 #include "capture/FolderOutput.h"
+#include "capture/NameTemplate.h"
 #include "capture/OutputFormat.h"
 #include "capture/RowQueue.h"
 #include "capture/RowReport.h"
@@ -85,8 +87,8 @@ void BatchRun::printSummary()
 {
     if (m_progress)
         m_progress->hideForOut();
-    m_out << "Saved " << m_saved << ", failed " << m_failed << ", skipped "
-          << (m_source ? m_source->linesLeftOut() : 0) + m_skipped << '.';
+    // The counts are those of the report: blank lines and left-out sitemap rows are no rows.
+    m_out << "Saved " << m_saved << ", failed " << m_failed << ", skipped " << m_skipped << '.';
     if (!m_textOutput && !m_options.spider)
         m_out << " Folder: " << QDir(m_options.folder).absolutePath();
     m_out << Qt::endl;
@@ -263,8 +265,14 @@ void BatchRun::passTextFailure()
     cannotWrite(QStringLiteral("standard output"), m_texts->errorString(), m_textOutputFailed);
 }
 
-void BatchRun::rowFinished(const RowResult &result)
+void BatchRun::rowFinished(const RowResult &finished)
 {
+    RowResult result = finished;
+    const QString existing = m_source->existingNameOf(result.url);
+    if (result.saved() && !existing.isEmpty()) {
+        const QString note = QStringLiteral("numbered: %1 was there before the run").arg(existing);
+        result.note = result.note.isEmpty() ? note : result.note + QStringLiteral("; ") + note;
+    }
     switch (result.outcome) {
     case RowResult::Outcome::Saved:
         ++m_saved;
@@ -283,6 +291,27 @@ void BatchRun::rowFinished(const RowResult &result)
     if (m_outputWatch)
         m_outputWatch->check();
     showProgress();
+}
+
+bool BatchRun::severalRows() const
+{
+    return m_options.addresses.size() + m_retriedRows > 1 || !m_options.listFiles.isEmpty()
+        || !m_options.webSources.isEmpty() || m_options.recursive;
+}
+
+void BatchRun::warnAboutTemplate()
+{
+    const QString &pattern = m_options.nameTemplate;
+    if (pattern.isEmpty() || m_textOutput)
+        return;
+    if (pattern.contains(QLatin1String("%(")))
+        complain(QStringLiteral("warning: -o %1: \"%(NAME)s\" is no field here; fields are written {NAME}, "
+                                "such as {host}/{path}")
+                     .arg(pattern));
+    if (!NameTemplate(pattern, m_format.extension).hasFields() && severalRows())
+        complain(QStringLiteral("warning: -o %1 has no field, so every row gets this one name, numbered "
+                                "(\"NAME (2)\" …); add a field such as {row}, {host}/{path} or {hash}")
+                     .arg(pattern));
 }
 
 void BatchRun::complain(const QString &message)
@@ -309,6 +338,17 @@ int BatchRun::run()
     }
     m_source = std::make_unique<BatchRowSource>(m_options, m_format, !m_textOutput,
                                                 [this](const QString &warning) { complain(warning); });
+    if (!m_options.retryFailed.isEmpty()) {
+        QString error;
+        const QList<FailedRows::Row> retried = FailedRows::read(m_options.retryFailed, &error);
+        if (!error.isEmpty()) {
+            complain(error);
+            return NothingRun;
+        }
+        m_retriedRows = retried.size();
+        m_source->setRetriedRows(retried);
+    }
+    warnAboutTemplate();
     m_source->openLists(m_stdin, m_err, [this] { m_pump.processPendingEvents(); });
     m_source->setReadingChanged([this] { showProgress(); });
     m_saved = m_failed = m_skipped = 0;

@@ -69,6 +69,10 @@ private:
     void checkRedirects(bool check);
     // Why the folder cannot take the files, or empty.
     QString prepareFolder();
+    // Whether the run has more than one row, or may have (a list, a sitemap, a crawl).
+    bool severalRows() const;
+    // Warns once, before the first row, of an -o that cannot name the rows apart.
+    void warnAboutTemplate();
     // One error message on standard error, in the program's own style.
     void complain(const QString &message);
     // Names the file's first failed write; `named` keeps it to one message a file.
@@ -112,6 +116,7 @@ private:
     std::unique_ptr<StandardOutputWriter> m_texts;
     OwnFiles m_ownFiles; // no page's file takes their place
     RowTimeline m_timeline;
+    qsizetype m_retriedRows = 0; // of --retry-failed
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;

@@ -100,8 +100,18 @@ QString NameTemplate::problem(const QString &pattern)
 NameTemplate::NameTemplate(const QString &pattern, const QString &extension)
     : m_pattern(pattern), m_extension(extension.startsWith(QLatin1Char('.')) ? extension.mid(1) : extension)
 {
-    if (!m_pattern.isEmpty() && !m_pattern.contains(QStringLiteral("{ext}")))
+    const QString ending = QLatin1Char('.') + m_extension;
+    if (!m_pattern.isEmpty() && !m_pattern.contains(QStringLiteral("{ext}")) && !m_pattern.endsWith(ending))
         m_pattern += QStringLiteral(".{ext}");
+}
+
+bool NameTemplate::hasFields() const
+{
+    for (auto match = fieldPattern().globalMatch(m_pattern); match.hasNext();) {
+        if (match.next().captured(1) != QLatin1String("ext"))
+            return true;
+    }
+    return false;
 }
 
 QString NameTemplate::field(const QString &name, const QString &address, qint64 row) const
@@ -143,7 +153,8 @@ QString NameTemplate::expand(const QString &address, qint64 row, QString *failur
         const QRegularExpressionMatch found = match.next();
         name += m_pattern.mid(at, found.capturedStart() - at);
         const QString fieldName = found.captured(1);
-        name += safe(field(fieldName, address, row), fieldName == QLatin1String("path"));
+        const QString value = safe(field(fieldName, address, row), fieldName == QLatin1String("path"));
+        name += m_restricted ? RestrictedFileName(value) : value;
         at = found.capturedEnd();
     }
     name += m_pattern.mid(at);

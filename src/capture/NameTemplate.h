@@ -18,10 +18,15 @@ public:
     static const QStringList &fields();
 
     NameTemplate() = default;
-    // A template without {ext} gets ".EXTENSION" at its end.
+    // A template without {ext} gets ".EXTENSION" at its end, unless it ends so already.
     NameTemplate(const QString &pattern, const QString &extension);
 
     bool isEmpty() const { return m_pattern.isEmpty(); }
+    // Whether the template names each address apart: it has a field besides {ext}.
+    bool hasFields() const;
+    bool hasRowField() const { return m_pattern.contains(QStringLiteral("{row}")); }
+    // The fields' values as RestrictedFileName gives them.
+    void setRestricted(bool restricted) { m_restricted = restricted; }
     // The name of the row's file, relative to the destination folder; empty
     // with `failure` set when no safe name can be made (the row then fails).
     QString expand(const QString &address, qint64 row, QString *failure) const;
@@ -31,4 +36,5 @@ private:
 
     QString m_pattern;
     QString m_extension; // without its dot
+    bool m_restricted = false;
 };

@@ -102,6 +102,21 @@ QString MakeOutputFileName(const QString &url, const QString &extension)
     return name;
 }
 
+QString RestrictedFileName(const QString &name)
+{
+    static const QString special = QStringLiteral("!\"#$&'()*;<>?[\\]`{|}~");
+    QString restricted;
+    for (const QChar character : name.normalized(QString::NormalizationForm_KD)) {
+        if (character.category() == QChar::Mark_NonSpacing)
+            continue; // the accent of a decomposed letter
+        const bool plain = character.unicode() > 0x20 && character.unicode() < 0x7f && !special.contains(character);
+        const QChar kept = plain ? character : QLatin1Char('_');
+        if (kept != QLatin1Char('_') || !restricted.endsWith(kept))
+            restricted += kept;
+    }
+    return restricted;
+}
+
 QString FitOutputFileName(const QString &fileName)
 {
     if (fileName.toUtf8().size() <= OutputFileWriter::MaxFileNameBytes)

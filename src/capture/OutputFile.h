@@ -11,6 +11,11 @@
 // user info (one leading byte-order mark is not part of the address), ending in
 // the extension; control characters and bidirectional marks become blanks.
 QString MakeOutputFileName(const QString &url, const QString &extension = QStringLiteral(".txt"));
+// The name in ASCII without blanks or shell-special characters (--restrict-filenames):
+// letters Qt can decompose keep their base letter ("é" is "e"), other non-ASCII
+// characters, controls, blanks and !"#$&'()*;<>?[\]`{|}~ become "_", and a run
+// of "_" is one. Slashes are kept.
+QString RestrictedFileName(const QString &name);
 // A name the file system accepts: names within its limit stay as they are,
 // longer ones keep their start, gain a short hash of the whole name and the
 // extension (".txt", ".md", ".html" or ".json").

@@ -3,6 +3,7 @@
 #include "capture/RowResult.h"
 #include "engine/PageAddress.h"
 
+#include <QDir>
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -27,7 +28,9 @@ bool RowReport::add(const RowResult &result)
                   result.ms, result.tries, saved && result.page.mainContentFallback,
                   saved ? result.page.formatFallback : QString(),
                   m_fields.toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn,
-                  RowChange::nameOf(result.change.kind)});
+                  RowChange::nameOf(result.change.kind), result.page.finalUrl, result.page.title,
+                  // The row's time is counted from its first load to now.
+                  QDateTime::currentDateTime().addMSecs(-result.ms), saved ? result.note : QString()});
 }
 
 bool RowReport::write(const Record &record)
@@ -60,6 +63,14 @@ bool RowReport::write(const Record &record)
         line.insert(QStringLiteral("format_fallback"),
                     record.formatFallback.isEmpty() ? QJsonValue() : QJsonValue(record.formatFallback));
     }
+    const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+    const QDateTime started = record.started.toOffsetFromUtc(record.started.offsetFromUtc());
+    line.insert(QStringLiteral("final_url"), orNull(PageAddress::withoutUserInfo(record.finalUrl)));
+    line.insert(QStringLiteral("title"), orNull(record.title));
+    line.insert(QStringLiteral("started"), started.toString(Qt::ISODateWithMs));
+    line.insert(QStringLiteral("folder"),
+                m_fields.toStandardOutput ? QJsonValue() : QJsonValue(QDir(m_fields.folder).absolutePath()));
+    line.insert(QStringLiteral("note"), orNull(record.note));
     const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     if (m_device.write(bytes) == bytes.size() && m_device.flush())
         return true;

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 class QFileDevice;
 struct RowResult;
 
 // A run's report: one JSON object a finished row (JSON Lines), as the batch's
-// --report writes it and the window saves it.
+// --report writes it and the window saves it. Every record ends with final_url,
+// title, started (ISO 8601 with the offset), folder (absolute) and note.
 class RowReport
 {
 public:
@@ -46,6 +48,10 @@ private:
         int depth = -1; // in a crawl
         QString foundOn;
         QString change; // with a state: "new", "same", "changed", "gone", or empty
+        QString finalUrl;
+        QString title;
+        QDateTime started; // the first load's start, on the wall clock
+        QString note;
     };
     bool write(const Record &record);
 

@@ -34,6 +34,8 @@ private Q_SLOTS:
     void parallelRowsEndAsOneAtATime();
     void archiveAndNoClobberSkipWhatIsSaved();
     void reportHasOneObjectPerRow();
+    void templateWarningsAndUndoubledExtension();
+    void retryFailedRowsUnderTheirNames();
     void neverWritesThroughALink();
     void shardsSplitTheListWithoutOverlapOrGap();
     void nameTemplateMakesFoldersAndStaysInside();
@@ -58,7 +60,7 @@ void TestBatchOutput::savesEveryListedPage()
     const BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), m_batch.writeList(list)});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains(QStringLiteral("Done.\n")), qPrintable(result.out));
-    QVERIFY(result.out.contains(QStringLiteral("Saved 2, failed 0, skipped 2.")));
+    QVERIFY(result.out.contains(QStringLiteral("Saved 2, failed 0, skipped 0.")));
     QCOMPARE(result.out.count(QStringLiteral("] saved ")), 2);
     const QStringList files = QDir(out.path()).entryList(QDir::Files);
     QCOMPARE(files.size(), 2);
@@ -99,7 +101,7 @@ void TestBatchOutput::currentFolderByDefaultAndCommentsAreNoRows()
     QVERIFY(
         result.out.contains(QStringLiteral("[3/3] saved %1 -> %2/").arg(m_server.url("/two"), m_batch.currentPath())));
     QVERIFY(
-        result.out.endsWith(QStringLiteral("Saved 2, failed 1, skipped 1. Folder: %1\n").arg(m_batch.currentPath())));
+        result.out.endsWith(QStringLiteral("Saved 2, failed 1, skipped 0. Folder: %1\n").arg(m_batch.currentPath())));
     QCOMPARE(QDir(m_batch.currentPath()).entryList(QDir::Files).size(), 2);
 }
 
@@ -206,8 +208,8 @@ void TestBatchOutput::reportHasOneObjectPerRow()
     QCOMPARE(result.exitCode, 1);
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
-    const QStringList keys{"address", "bytes",   "content_type", "file", "http_status",
-                           "ms",      "outcome", "reason",       "row",  "tries"};
+    const QStringList keys{"address", "bytes",   "content_type", "file", "final_url", "folder", "http_status", "ms",
+                           "note",    "outcome", "reason",       "row",  "started",   "title",  "tries"};
     QJsonObject saved = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
     QJsonObject failed = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
     if (saved.value(QStringLiteral("row")).toInt() == 2)
@@ -224,6 +226,78 @@ void TestBatchOutput::reportHasOneObjectPerRow()
     QCOMPARE(failed.value(QStringLiteral("tries")).toInt(), 1);
     // The row lines and the summary go to standard error instead.
     QVERIFY(result.err.contains(QStringLiteral("Saved 1, failed 1, skipped 0.")));
+}
+
+void TestBatchOutput::templateWarningsAndUndoubledExtension()
+{
+    QTemporaryDir out;
+    const QString list = m_batch.writeList((m_server.url("/one") + "\n" + m_server.url("/two")).toUtf8());
+    BatchProgram::Result result = m_batch.run(
+        {QStringLiteral("--folder"), out.path(), QStringLiteral("-o"), QStringLiteral("%(title)s.txt"), list});
+    QCOMPARE(result.exitCode, 0);
+    // Each warning once, before the rows; the name keeps its one extension and is numbered.
+    QCOMPARE(result.err.count(QStringLiteral("warning: -o %(title)s.txt: \"%(NAME)s\" is no field here")), 1);
+    QCOMPARE(result.err.count(QStringLiteral("warning: -o %(title)s.txt has no field")), 1);
+    QStringList files = QDir(out.path()).entryList(QDir::Files);
+    files.sort();
+    QCOMPARE(files, (QStringList{QStringLiteral("%(title)s (2).txt"), QStringLiteral("%(title)s.txt")}));
+
+    // One address: no warning; a template ending in another format's extension keeps both.
+    result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-o"), QStringLiteral("x.txt"),
+                          QStringLiteral("--format"), QStringLiteral("json"), m_server.url("/one")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(!result.err.contains(QStringLiteral("warning")), qPrintable(result.err));
+    QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("x.txt.json"))));
+}
+
+void TestBatchOutput::retryFailedRowsUnderTheirNames()
+{
+    QTemporaryDir out;
+    const QString report = out.filePath(QStringLiteral("first.jsonl"));
+    const auto records = [&report] {
+        QList<QJsonObject> objects;
+        for (const QByteArray &line : readTestFile(report).split('\n')) {
+            if (!line.isEmpty())
+                objects << QJsonDocument::fromJson(line).object();
+        }
+        return objects;
+    };
+    // Blank lines are no rows: the summary counts what the report holds.
+    const QString list = m_batch.writeList(
+        (m_server.url("/one") + "\n\n  \n" + m_server.url("/later") + "\n" + m_server.url("/two")).toUtf8());
+    const QStringList named{QStringLiteral("--folder"), out.path(), QStringLiteral("-o"), QStringLiteral("{row}")};
+    BatchProgram::Result result = m_batch.run(named + QStringList{QStringLiteral("--report"), report, list});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.out.contains(QStringLiteral("Saved 2, failed 1, skipped 0.")), qPrintable(result.out));
+    QList<QJsonObject> first = records();
+    QCOMPARE(first.size(), 3);
+    const QJsonObject saved = first.at(0).value(QStringLiteral("row")).toInt() == 1 ? first.at(0) : first.at(1);
+    QCOMPARE(saved.value(QStringLiteral("final_url")).toString(), m_server.url("/one"));
+    QCOMPARE(saved.value(QStringLiteral("folder")).toString(), QDir(out.path()).absolutePath());
+    QVERIFY(QDateTime::fromString(saved.value(QStringLiteral("started")).toString(), Qt::ISODateWithMs).isValid());
+
+    // The failed row alone runs again, as row 2, besides no other.
+    m_server.page(QStringLiteral("/later"), "<html><body>later</body></html>");
+    const int oneHits = m_server.hits(QStringLiteral("/one"));
+    result = m_batch.run(named + QStringList{QStringLiteral("--retry-failed"), report});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("Saved 1, failed 0, skipped 0.")), qPrintable(result.out));
+    QCOMPARE(m_server.hits(QStringLiteral("/one")), oneHits);
+    QCOMPARE(readTestFile(out.filePath(QStringLiteral("2.txt"))), QByteArray("later"));
+    QCOMPARE(readTestFile(out.filePath(QStringLiteral("1.txt"))), QByteArray("one"));
+
+    // A rerun in another order never replaces another row's file: it is numbered, and says so.
+    result = m_batch.run(named + QStringList{m_server.url("/two")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("(numbered: 1.txt was there before the run)")), qPrintable(result.out));
+    QCOMPARE(readTestFile(out.filePath(QStringLiteral("1.txt"))), QByteArray("one"));
+    QVERIFY(readTestFile(out.filePath(QStringLiteral("1 (2).txt"))).startsWith("two"));
+
+    const QString empty = out.filePath(QStringLiteral("none.jsonl"));
+    QVERIFY(writeTestFile(empty, "{\"address\":\"http://h/\",\"outcome\":\"saved\"}\n"));
+    result = m_batch.run(named + QStringList{QStringLiteral("--retry-failed"), empty});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains(QStringLiteral("has no failed rows to retry")), qPrintable(result.err));
 }
 
 void TestBatchOutput::neverWritesThroughALink()

@@ -1,4 +1,5 @@
 #include "capture/NameTemplate.h"
+#include "capture/OutputFile.h"
 
 #include <QtTest>
 
@@ -9,6 +10,10 @@ class TestNameTemplate : public QObject
 private Q_SLOTS:
     void fieldsMakeNamesInsideTheFolder();
     void unsafeTemplatesAndNamesAreRefused();
+    void extensionIsNotDoubled_data();
+    void extensionIsNotDoubled();
+    void restrictedNames_data();
+    void restrictedNames();
 };
 
 void TestNameTemplate::fieldsMakeNamesInsideTheFolder()
@@ -51,6 +56,81 @@ void TestNameTemplate::unsafeTemplatesAndNamesAreRefused()
         QVERIFY2(tpl->expand(QLatin1String(address), 1, &failure).isEmpty(), address);
         QVERIFY2(failure.contains(QStringLiteral("..")), qPrintable(failure));
     }
+}
+
+void TestNameTemplate::extensionIsNotDoubled_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("hasFields");
+    QTest::newRow("text") << "out.txt"
+                          << ".txt"
+                          << "out.txt" << false;
+    QTest::newRow("markdown") << "page.md"
+                              << ".md"
+                              << "page.md" << false;
+    QTest::newRow("another format's ending") << "x.txt"
+                                             << ".json"
+                                             << "x.txt.json" << false;
+    QTest::newRow("folder") << "outdir"
+                            << ".txt"
+                            << "outdir.txt" << false;
+    QTest::newRow("ending inside the name") << "{row}.txt.bak"
+                                            << ".txt"
+                                            << "3.txt.bak.txt" << true;
+    QTest::newRow("yt-dlp's fields are text") << "%(title)s.txt"
+                                              << ".txt"
+                                              << "%(title)s.txt" << false;
+    QTest::newRow("{ext} alone is no field") << "a.{ext}"
+                                             << ".md"
+                                             << "a.md" << false;
+}
+
+void TestNameTemplate::extensionIsNotDoubled()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, extension);
+    QFETCH(QString, name);
+    QFETCH(bool, hasFields);
+    const NameTemplate names(pattern, extension);
+    QString failure;
+    QCOMPARE(names.expand(QStringLiteral("http://h/p"), 3, &failure), name);
+    QCOMPARE(names.hasFields(), hasFields);
+}
+
+void TestNameTemplate::restrictedNames_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("fixed"); // the fixed rule's name, restricted
+    QTest::addColumn<QString>("templated"); // by "{host}/{path}-{query}"
+    QTest::newRow("plain stays") << "http://h.example/a-b_c.d"
+                                 << "h.example_a-b_c.d.txt"
+                                 << "h.example/a-b_c.d-.txt";
+    QTest::newRow("accents lose their marks") << "http://h/caf%C3%A9 cr%C3%A8me"
+                                              << "h_caf%C3%A9_cr%C3%A8me.txt"
+                                              << "h/cafe_creme-.txt";
+    QTest::newRow("blanks and shell characters, runs as one") << "http://h/a  b?x='1';y=$(z)"
+                                                              << "h_a_b_x=_1_y=_z_.txt"
+                                                              << "h/a_b-x=_1_y=_z_.txt";
+    QTest::newRow("other scripts and a port") << "https://h:8080/%E6%97%A5%E6%9C%AC/x"
+                                              << "https_h_8080_%E6%97%A5%E6%9C%AC_x.txt"
+                                              << "h/_/x-.txt";
+    QTest::newRow("ligatures decompose") << "http://h/%EF%AC%81le"
+                                         << "h_%EF%AC%81le.txt"
+                                         << "h/file-.txt";
+}
+
+void TestNameTemplate::restrictedNames()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, fixed);
+    QFETCH(QString, templated);
+    QCOMPARE(RestrictedFileName(MakeOutputFileName(address)), fixed);
+    NameTemplate names(QStringLiteral("{host}/{path}-{query}"), QStringLiteral(".txt"));
+    names.setRestricted(true);
+    QString failure;
+    QCOMPARE(names.expand(address, 1, &failure), templated);
 }
 
 QTEST_GUILESS_MAIN(TestNameTemplate)

@@ -3,6 +3,9 @@
 #include "fakes/TestFiles.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,25 +43,41 @@ void TestRowReport::records_data()
     QTest::addColumn<RowResult>("result");
     QTest::addColumn<bool>("crawl");
     QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<QByteArray>("added"); // final_url, note, title
+
+    const QByteArray none = R"({"final_url":null,"note":null,"title":null})";
 
     const QString file = QStringLiteral("@/sub/a.example_x.txt");
     QTest::newRow("saved, named within the folder")
         << result(1, RowResult::Outcome::Saved, file) << false
         << QByteArray(R"({"address":"http://a.example/x","bytes":5,"content_type":null,"file":"sub/a.example_x.txt",)"
-                      R"("http_status":null,"ms":7,"outcome":"saved","reason":null,"row":1,"tries":1})");
+                      R"("http_status":null,"ms":7,"outcome":"saved","reason":null,"row":1,"tries":1})")
+        << none;
     QTest::newRow("failed, reason on one line")
         << result(2, RowResult::Outcome::Failed, {}, QStringLiteral("HTTP error\n404")) << false
         << QByteArray(R"({"address":"http://a.example/x","bytes":null,"content_type":null,"file":null,)"
-                      R"("http_status":null,"ms":7,"outcome":"failed","reason":"HTTP error 404","row":2,"tries":1})");
-    QTest::newRow("stopped")
-        << result(3, RowResult::Outcome::Stopped) << false
-        << QByteArray(R"({"address":"http://a.example/x","bytes":null,"content_type":null,"file":null,)"
-                      R"("http_status":null,"ms":7,"outcome":"stopped","reason":null,"row":3,"tries":1})");
+                      R"("http_status":null,"ms":7,"outcome":"failed","reason":"HTTP error 404","row":2,"tries":1})")
+        << none;
+    QTest::newRow("stopped") << result(3, RowResult::Outcome::Stopped) << false
+                             << QByteArray(
+                                    R"({"address":"http://a.example/x","bytes":null,"content_type":null,"file":null,)"
+                                    R"("http_status":null,"ms":7,"outcome":"stopped","reason":null,"row":3,"tries":1})")
+                             << none;
     QTest::newRow("crawl fields")
         << result(4, RowResult::Outcome::Skipped, {}, QStringLiteral("blank row")) << true
         << QByteArray(R"({"address":"http://a.example/x","bytes":null,"content_type":null,"depth":null,"file":null,)"
                       R"("found_on":null,"http_status":null,"ms":7,"outcome":"skipped","reason":"blank row","row":4,)"
-                      R"("tries":1})");
+                      R"("tries":1})")
+        << none;
+    RowResult page = result(5, RowResult::Outcome::Saved, file);
+    page.page.finalUrl = QStringLiteral("http://me:pw@a.example/y");
+    page.page.title = QStringLiteral("Title");
+    page.note = QStringLiteral("load incomplete");
+    QTest::newRow("saved, with where the page ended")
+        << page << false
+        << QByteArray(R"({"address":"http://a.example/x","bytes":5,"content_type":null,"file":"sub/a.example_x.txt",)"
+                      R"("http_status":null,"ms":7,"outcome":"saved","reason":null,"row":5,"tries":1})")
+        << QByteArray(R"({"final_url":"http://a.example/y","note":"load incomplete","title":"Title"})");
 }
 
 void TestRowReport::records()
@@ -66,6 +85,7 @@ void TestRowReport::records()
     QFETCH(RowResult, result);
     QFETCH(bool, crawl);
     QFETCH(QByteArray, record);
+    QFETCH(QByteArray, added);
     QTemporaryDir folder;
     QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("sub")));
     if (!result.outputPath.isEmpty()) {
@@ -80,7 +100,23 @@ void TestRowReport::records()
     RowReport report(out, fields);
     QVERIFY(report.add(result));
     out.close();
-    QCOMPARE(readTestFile(out.fileName()), record + '\n');
+    const QByteArray line = readTestFile(out.fileName());
+    QVERIFY(line.endsWith('\n') && line.count('\n') == 1);
+    QJsonObject written = QJsonDocument::fromJson(line).object();
+    // The row's start, on the wall clock with its offset, as long ago as its time.
+    const QString started = written.take(QStringLiteral("started")).toString();
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT[0-9:.]+(Z|[+-]\\d\\d:\\d\\d)$"))
+                 .match(started)
+                 .hasMatch(),
+             qPrintable(started));
+    const qint64 ago = QDateTime::fromString(started, Qt::ISODateWithMs).msecsTo(QDateTime::currentDateTime());
+    QVERIFY2(ago >= 7 && ago < 60000, qPrintable(QString::number(ago)));
+    QCOMPARE(written.take(QStringLiteral("folder")).toString(), QDir(folder.path()).absolutePath());
+    QJsonObject addedFields;
+    for (const char *key : {"final_url", "note", "title"})
+        addedFields.insert(QLatin1String(key), written.take(QLatin1String(key)));
+    QCOMPARE(QJsonDocument(addedFields).toJson(QJsonDocument::Compact), added);
+    QCOMPARE(QJsonDocument(written).toJson(QJsonDocument::Compact), record);
 }
 
 QTEST_GUILESS_MAIN(TestRowReport)
