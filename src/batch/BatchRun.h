@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/BatchOptions.h"
+#include "batch/FailureHints.h"
 #include "batch/OwnFiles.h"
 #include "batch/RowTimeline.h"
 #include "capture/IRunObserver.h"
@@ -112,6 +113,7 @@ private:
     std::unique_ptr<StandardOutputWriter> m_texts;
     OwnFiles m_ownFiles; // no page's file takes their place
     RowTimeline m_timeline;
+    FailureHints m_hints;
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;
