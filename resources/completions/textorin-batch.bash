@@ -2,8 +2,8 @@
 
 _textorin_batch()
 {
-    local cur prev words cword
-    _init_completion || return
+    local cur prev words cword split
+    _init_completion -s || return
 
     case $prev in
         --folder | -P | --output-dir)
@@ -11,7 +11,7 @@ _textorin_batch()
             return
             ;;
         --archive | --report | --retry-failed | --cookies | --save-cookies | --password-file | --ca-certificate | \
-            -i | --input-file | --config | --state)
+            -i | --input-file | --config | --state | --engine-log | --sitemap | --feed)
             _filedir
             return
             ;;
@@ -20,7 +20,9 @@ _textorin_batch()
             return
             ;;
         --block)
-            COMPREPLY=($(compgen -W 'none images media fonts stylesheets' -- "${cur##*,}"))
+            # The types already given before the last comma stay.
+            local given=${cur%"${cur##*,}"}
+            COMPREPLY=($(compgen -P "$given" -W 'none images media fonts stylesheets' -- "${cur##*,}"))
             return
             ;;
         --robots)
@@ -35,13 +37,15 @@ _textorin_batch()
             COMPREPLY=($(compgen -W '-' -- "$cur"))
             return
             ;;
-        -u | --url | -o | --output | --sitemap | --sitemap-changed-since | --feed | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
+        -u | --url | -o | --output | --sitemap-changed-since | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
             --max-pages | --max-pages-per-host | --time-limit | -D | --domains | --accept-regex | --reject-regex | \
             -A | --accept | -R | --reject | --ignore-query-param | \
             --wait-for | --delay | --user-agent | --header | --lang | --user | --proxy)
             return
             ;;
     esac
+    # --name=<TAB> of an option not above takes no value to complete.
+    $split && return
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-u --url -i --input-file -P --output-dir --folder --timeout --settle
@@ -51,7 +55,7 @@ _textorin_batch()
             --no-clobber --archive --report --retry-failed --restrict-filenames -o --output --sitemap --feed -r --recursive -l --level
             --max-pages --max-pages-per-host --time-limit --no-parent -H --span-hosts -D --domains --accept-regex
             --reject-regex -A --accept -R --reject --ignore-query --ignore-query-param --spider --state --new-state
-            --changed-only --diff --ignore-whitespace --no-keep-text --sitemap-changed-since --robots --no-robots --shard -q --quiet -v --verbose
+            --changed-only --diff --ignore-whitespace --no-keep-text --sitemap-changed-since --robots --no-robots --shard -q --quiet -v --verbose --engine-log
             --config --no-config --version -h --help' -- "$cur"))
         return
     fi

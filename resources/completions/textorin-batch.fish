@@ -35,8 +35,8 @@ complete -c textorin-batch -l report -r -F -d 'The JSON Lines report, - for stan
 complete -c textorin-batch -l retry-failed -r -F -d 'Run the failed rows of a report again'
 complete -c textorin-batch -l restrict-filenames -d 'Names in ASCII without blanks'
 complete -c textorin-batch -s o -l output -x -d 'Name the files from a template'
-complete -c textorin-batch -l sitemap -x -d 'Add the addresses of a sitemap'
-complete -c textorin-batch -l feed -x -d 'Add the links of an RSS or Atom feed'
+complete -c textorin-batch -l sitemap -r -F -d 'Add the addresses of a sitemap'
+complete -c textorin-batch -l feed -r -F -d 'Add the links of an RSS or Atom feed'
 complete -c textorin-batch -s r -l recursive -d 'Follow links within the scope'
 complete -c textorin-batch -s l -l level -x -a inf -d 'Link steps from the start addresses'
 complete -c textorin-batch -l max-pages -x -d 'End the crawl after so many pages'
@@ -63,7 +63,8 @@ complete -c textorin-batch -l robots -f -a 'on off' -d "Follow each site's robot
 complete -c textorin-batch -l no-robots -d 'Ignore robots.txt and nofollow'
 complete -c textorin-batch -l shard -x -d 'Take shard K of N'
 complete -c textorin-batch -s q -l quiet -d 'Print only failures and the summary'
-complete -c textorin-batch -s v -l verbose -d "Add the engine's diagnostics"
+complete -c textorin-batch -s v -l verbose -d 'Print what each load answered, and hints'
+complete -c textorin-batch -l engine-log -r -F -d "Append the engine's diagnostics to a file"
 complete -c textorin-batch -l config -r -F -d 'Read the options of another configuration file'
 complete -c textorin-batch -l no-config -d 'Read no configuration file'
 complete -c textorin-batch -l version -d 'Print the version'

@@ -763,12 +763,18 @@ QList<BatchCommandLine::Option> makeOptions()
          turnsOn(&BatchOptions::quiet)},
         {{QStringLiteral("v"), QStringLiteral("verbose")},
          {},
-         QStringLiteral("adds the browser engine's own diagnostics to standard error "
-                        "(TEXTORIN_ENGINE_LOG=FILE keeps them in FILE instead), and a timeline of "
-                        "each load (the page made ready, the answer, parsing, the load event, the "
-                        "settle, the text, the write) with their sums at the end."),
+         QStringLiteral("prints, for each load, its HTTP status, final address, content type and "
+                        "redirects, and its timeline (the page made ready, the answer, parsing, the "
+                        "load event, the settle, the text, the write) with their sums at the end; a "
+                        "common failure gets a hint to the option that may help."),
          {},
          turnsOn(&BatchOptions::verbose)},
+        {{QStringLiteral("engine-log")},
+         QStringLiteral("FILE"),
+         QStringLiteral("appends the browser engine's own diagnostics to FILE (as TEXTORIN_ENGINE_LOG=FILE "
+                        "does); without either they are discarded."),
+         {},
+         fileName(&BatchOptions::engineLog)},
         {{QStringLiteral("config")},
          QStringLiteral("FILE"),
          QStringLiteral("reads the options of FILE instead of ~/.config/textorin/batch.conf "

@@ -87,7 +87,7 @@ const char *const Output =
     "plain text and JSON their body, XML its text. Ctrl-C (or SIGTERM) stops the run, "
     "printing \"Stopped by signal.\" and the summary so far; when nobody reads standard output any "
     "more (as after | head -1) the run ends at once with status 141. The browser engine is "
-    "Debian's chromium, run headless.";
+    "Debian's Chromium headless shell (TEXTORIN_CHROMIUM names another).";
 
 const char *const ConfigFile =
     "Options can also stand in ~/.config/textorin/batch.conf ($XDG_CONFIG_HOME/textorin/batch.conf "
@@ -99,10 +99,17 @@ const char *const ConfigFile =
     "of the same name replaces the file's). --config FILE reads another file, --no-config none; "
     "an error names the file and its line.";
 
-const char *const ExitStatus =
-    "Exit status: 0 every row was saved; 1 some row failed; 2 bad usage, a missing list file, an "
-    "empty list, an unusable folder, no browser engine, or a sitemap or feed that cannot be read; 141 "
-    "standard output was closed.";
+// Each exit status and what it means.
+const std::pair<int, const char *> ExitStatuses[] = {
+    {0, "every row was saved (or skipped)"},
+    {1, "some row failed, or the archive or the report could not be written"},
+    {2,
+     "bad usage, a missing list file, an empty list, an unusable folder, no browser engine, or a sitemap or feed "
+     "that cannot be read"},
+    {130, "stopped by Ctrl-C (SIGINT)"},
+    {141, "standard output was closed"},
+    {143, "stopped by SIGTERM"},
+};
 
 // Each example's command line (%1 is the program) and what it does.
 const char *const Examples[][2] = {
@@ -125,7 +132,8 @@ const char *const Examples[][2] = {
     {"%1 -o '{host}/{path}' urls.txt", "files in a folder per site"},
     {"%1 --robots --sitemap https://example.com/sitemap.xml", "a site's pages, as its robots.txt allows"},
     {"%1 -q urls.txt", "only what went wrong"},
-    {"%1 -v urls.txt 2>run.log", "with the engine's diagnostics"},
+    {"%1 -v urls.txt 2>run.log", "what each load did, and hints"},
+    {"%1 --engine-log e.log urls.txt", "the engine's own diagnostics"},
     {"%1 --version", ""},
 };
 
@@ -148,7 +156,19 @@ QString text(const QString &program, const QList<BatchCommandLine::Option> &opti
         const QString command = QStringLiteral("  ") + QString::fromUtf8(example[0]).arg(program);
         help += wrapped(command, ExampleCommentColumn, QString::fromUtf8(example[1]));
     }
-    return help + QLatin1Char('\n') + wrapped({}, 0, QLatin1String(ExitStatus));
+    QStringList statuses;
+    for (const auto &[code, meaning] : exitStatuses())
+        statuses << QStringLiteral("%1 %2").arg(code).arg(meaning);
+    const QString exitStatus = QStringLiteral("Exit status: ") + statuses.join(QStringLiteral("; ")) + QLatin1Char('.');
+    return help + QLatin1Char('\n') + wrapped({}, 0, exitStatus);
+}
+
+QList<std::pair<int, QString>> exitStatuses()
+{
+    QList<std::pair<int, QString>> statuses;
+    for (const auto &[code, meaning] : ExitStatuses)
+        statuses.append({code, QString::fromUtf8(meaning)});
+    return statuses;
 }
 
 QList<std::pair<QString, QString>> formatValues()

@@ -13,6 +13,8 @@ namespace BatchHelp {
 
 // The whole text; `program` as the user called it.
 QString text(const QString &program, const QList<BatchCommandLine::Option> &options);
+// Each exit status with what it means, as the help's end lists them.
+QList<std::pair<int, QString>> exitStatuses();
 // Each output format with its help, as --format lists them.
 QList<std::pair<QString, QString>> formatValues();
 

@@ -67,6 +67,7 @@ struct BatchOptions {
     QDateTime sitemapChangedSince; // --sitemap-changed-since, UTC; null: every row
     bool quiet = false; // -q, --quiet
     bool verbose = false; // -v, --verbose
+    QString engineLog; // --engine-log FILE: the engine's own diagnostics, appended
 
     // Whether the run keeps a state, which tells what changed (a spider's does not).
     bool tracksChanges() const { return (recursive || !stateFile.isEmpty()) && !spider; }

@@ -69,6 +69,9 @@ void BatchRun::printRow(const RowResult &result)
     if (!remarks.isEmpty())
         m_out << " (" << TerminalText::escaped(remarks.join(QStringLiteral("; "))) << ')';
     m_out << Qt::endl;
+    const QString hint = m_hints.firstFor(result);
+    if (!hint.isEmpty())
+        m_out << "  hint: " << hint << Qt::endl;
 }
 
 qint64 BatchRun::shownTotal() const
@@ -252,6 +255,7 @@ void BatchRun::loadEnded(const QueuedRow &row, int page, const PageOutcome &outc
         return;
     if (m_progress)
         m_progress->hide();
+    m_err << RowTimeline::answer(row, outcome) << Qt::endl;
     m_err << m_timeline.add(row, page, outcome, times) << Qt::endl;
 }
 
@@ -358,7 +362,7 @@ int BatchRun::run()
     // Sitemaps and feeds need the engine to be read.
     const bool fromWeb = !m_options.webSources.isEmpty();
     if (!fromWeb && !m_source->readFirst(m_pump)) {
-        complain(RunMessages::emptyList());
+        complain(QStringLiteral("the list has no rows"));
         return NothingRun;
     }
     const QString folderProblem = prepareFolder();
@@ -375,7 +379,7 @@ int BatchRun::run()
         return NothingRun;
     if (fromWeb && !m_source->readFirst(m_pump)) {
         if (!m_source->failed())
-            complain(RunMessages::emptyList());
+            complain(QStringLiteral("the list has no rows"));
         return NothingRun;
     }
     return runRows();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/BatchOptions.h"
+#include "batch/FailureHints.h"
 #include "batch/OwnFiles.h"
 #include "batch/RowTimeline.h"
 #include "capture/IRunObserver.h"
@@ -117,6 +118,7 @@ private:
     OwnFiles m_ownFiles; // no page's file takes their place
     RowTimeline m_timeline;
     qsizetype m_retriedRows = 0; // of --retry-failed
+    FailureHints m_hints;
     qint64 m_saved = 0;
     qint64 m_failed = 0;
     qint64 m_skipped = 0;

@@ -1,5 +1,7 @@
 #include "batch/RowTimeline.h"
 
+#include "batch/TerminalText.h"
+
 #include <QStringList>
 
 namespace {
@@ -44,6 +46,25 @@ QString RowTimeline::add(const QueuedRow &row, int page, const PageOutcome &outc
         .arg(page)
         .arg(times.startMs)
         .arg(parts.join(QStringLiteral(", ")));
+}
+
+QString RowTimeline::answer(const QueuedRow &row, const PageOutcome &outcome)
+{
+    QStringList parts{outcome.httpStatus > 0 ? QStringLiteral("status %1").arg(outcome.httpStatus)
+                                             : QStringLiteral("no HTTP status")};
+    if (!outcome.contentType.isEmpty())
+        parts << TerminalText::escaped(outcome.contentType);
+    if (!outcome.finalUrl.isEmpty())
+        parts << QStringLiteral("final address ") + TerminalText::address(outcome.finalUrl);
+    if (!outcome.redirects.isEmpty()) {
+        QStringList chain{TerminalText::address(row.url)};
+        for (const QString &target : outcome.redirects)
+            chain << TerminalText::address(target);
+        parts << QStringLiteral("redirects: ") + chain.join(QStringLiteral(" -> "));
+    }
+    if (outcome.failed())
+        parts << QStringLiteral("failed: ") + TerminalText::escaped(outcome.failure.simplified());
+    return QStringLiteral("row %1: %2").arg(row.number).arg(parts.join(QStringLiteral(", ")));
 }
 
 QString RowTimeline::summary() const

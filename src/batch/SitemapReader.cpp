@@ -1,6 +1,7 @@
 #include "batch/SitemapReader.h"
 
 #include "batch/BodyFetch.h"
+#include "batch/FailureHints.h"
 #include "batch/GzipInflate.h"
 #include "batch/ListReader.h"
 #include "engine/PageAddress.h"
@@ -209,6 +210,13 @@ bool SitemapReader::nextEntry(File &file, QString &entry, QDateTime &lastModifie
             return false;
         }
         file.index = xml.name() == QLatin1String("sitemapindex");
+        const bool feed = xml.name() == QLatin1String("rss") || xml.name() == QLatin1String("feed")
+            || xml.name() == QLatin1String("RDF");
+        if (feed) {
+            m_error = QStringLiteral("cannot read sitemap %1: it is a feed, not a sitemap (hint: %2)")
+                          .arg(file.address, FailureHints::text(FailureHints::Kind::FeedAsSitemap));
+            return false;
+        }
         if (!file.index && xml.name() != QLatin1String("urlset")) {
             m_error = QStringLiteral("cannot read sitemap %1: it is no sitemap (its root is <%2>)")
                           .arg(file.address, xml.name());

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // When a row's load reached each step, in milliseconds from its start; -1 when it did not.
 struct PageTimings {
@@ -29,6 +30,7 @@ struct PageOutcome {
     // rendered, the content is empty and the outcome is no failure.
     bool notModified = false;
     QString contentType; // of the main document, as its server named it
+    QStringList redirects; // the addresses the main document was redirected to, in order
     QString note; // a remark on a saved page ("load incomplete"), or empty
     bool mainContentFallback = false; // asked for the article, the page had none
     // The converter failed on part of the page, which kept its text instead: why; else empty.

@@ -80,7 +80,7 @@ bool ChromiumProcess::start(const QString &program, const QStringList &arguments
     m_process.setProcessEnvironment(childEnvironment);
     m_process.setStandardInputFile(QProcess::nullDevice());
     m_process.setStandardOutputFile(QProcess::nullDevice());
-    const QString log = qEnvironmentVariable("TEXTORIN_ENGINE_LOG");
+    const QString log = m_logFile.isEmpty() ? qEnvironmentVariable("TEXTORIN_ENGINE_LOG") : m_logFile;
     m_process.setStandardErrorFile(log.isEmpty() ? QProcess::nullDevice() : log, QIODevice::Append);
     m_process.setChildProcessModifier([childIn, childOut] {
         ::setpgid(0, 0);

@@ -28,6 +28,10 @@ public:
     void setRendererMemoryCap(qint64 bytes) override { m_memoryWatch.setCap(bytes); }
     void setRowsLoading(int rows) override { m_memoryWatch.setRowsLoading(rows > 0); }
 
+    // The file the engine's standard error is appended to from its next start;
+    // empty (the default) is TEXTORIN_ENGINE_LOG's, or none: it is discarded.
+    void setLogFile(const QString &path) { m_logFile = path; }
+
     qint64 processId() const { return m_process.processId(); }
     const RendererMemoryWatch &memoryWatch() const { return m_memoryWatch; }
 
@@ -46,5 +50,6 @@ private:
     QSocketNotifier *m_replyNotifier = nullptr;
     QSocketNotifier *m_commandNotifier = nullptr;
     QByteArray m_unsent;
+    QString m_logFile;
     bool m_stopping = false;
 };

@@ -44,20 +44,6 @@ void openClosedStandardDescriptors()
     }
 }
 
-// Has the engine append its diagnostics to standard error, which it opens anew
-// when it starts. That opening has an offset of its own: standard error appends
-// too, so that neither overwrites the other in a file. A socket cannot be opened
-// so, and keeps the diagnostics off.
-void sendEngineLogToStandardError()
-{
-    const int probe = ::open("/dev/stderr", O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (probe < 0)
-        return;
-    ::close(probe);
-    ::fcntl(STDERR_FILENO, F_SETFL, ::fcntl(STDERR_FILENO, F_GETFL) | O_APPEND);
-    qputenv("TEXTORIN_ENGINE_LOG", "/dev/stderr");
-}
-
 // Opens the report file, truncated; "-" is standard output.
 bool openReport(const QString &name, QFile &file)
 {
@@ -102,9 +88,15 @@ int run(BatchOptions options, const QString &program, QTextStream &out, QTextStr
 {
     if (!readCookies(options, program, err))
         return BatchRun::NothingRun;
-    if (options.verbose && !qEnvironmentVariableIsSet("TEXTORIN_ENGINE_LOG"))
-        sendEngineLogToStandardError();
     ChromiumProcess process;
+    if (!options.engineLog.isEmpty()) {
+        QFile log(options.engineLog);
+        if (!log.open(QIODevice::Append)) {
+            err << program << ": cannot write " << options.engineLog << ": " << log.errorString() << Qt::endl;
+            return BatchRun::NothingRun;
+        }
+        process.setLogFile(options.engineLog);
+    }
     ChromiumBrowser engine(process, options.engine);
     QtEventPump pump;
     // Each page loads a row of its own, all in one engine.

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void busyServersAreTriedAgain();
     void pageOverTheMemoryCapFailsAlone();
     void configurationFileGivesOptionsFirst();
+    void verboseTellsWhatHappenedAndHintsOnce();
 
 private:
     BatchProgram m_batch;
@@ -61,7 +62,8 @@ void TestBatchProcess::refusesBadUsageMissingListsEmptyListsAndBadFolders()
 {
     QTemporaryDir out;
     BatchProgram::Result result = m_batch.run({});
-    QVERIFY2(BatchProgram::isUsageError(result, QStringLiteral("missing LISTFILE, URL or -u URL")), qPrintable(result.err));
+    QVERIFY2(BatchProgram::isUsageError(result, QStringLiteral("missing LISTFILE, URL or -u URL")),
+             qPrintable(result.err));
 
     result = m_batch.run({QStringLiteral("--bogus"), m_batch.writeList("x")});
     QVERIFY2(BatchProgram::isUsageError(result, QStringLiteral("unknown option '--bogus'")), qPrintable(result.err));
@@ -75,7 +77,7 @@ void TestBatchProcess::refusesBadUsageMissingListsEmptyListsAndBadFolders()
 
     result = m_batch.run({QStringLiteral("--folder"), out.path(), m_batch.writeList("\r\n  \n")});
     QCOMPARE(result.exitCode, 2);
-    QVERIFY(result.err.contains(QStringLiteral("No files added.")));
+    QVERIFY(result.err.contains(QStringLiteral("textorin-batch: the list has no rows\n")));
 
     // A folder that cannot be made is named with the system's reason.
     const QString file = m_batch.writeList("http://x/");
@@ -248,7 +250,7 @@ void TestBatchProcess::runsWithStandardDescriptorsClosed()
     BatchProgram::Result result =
         m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("-")}, {}, {}, {0});
     QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.err, QStringLiteral("textorin-batch: No files added.\n"));
+    QCOMPARE(result.err, QStringLiteral("textorin-batch: the list has no rows\n"));
 
     result = m_batch.run({QStringLiteral("--folder"), out.path(), m_batch.writeList(m_server.url("/one").toUtf8())}, {},
                          {}, {1, 2});
@@ -319,6 +321,33 @@ void TestBatchProcess::configurationFileGivesOptionsFirst()
                           m_server.url("/two")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(QFile::remove(config));
+}
+
+// -v prints each load's answer and redirects, never the engine's own lines, which
+// go to --engine-log; a common failure gets its hint once; a time-out names its limit.
+void TestBatchProcess::verboseTellsWhatHappenedAndHintsOnce()
+{
+    LocalHttpServer::Reply moved;
+    moved.status = 302;
+    moved.location = m_server.url("/one").toUtf8();
+    m_server.route("/moved", moved);
+    QTemporaryDir out;
+    const QString log = out.filePath(QStringLiteral("engine.log"));
+    const QString list = m_server.url("/moved") + QLatin1Char('\n') + m_server.url("/silent") + QLatin1Char('\n')
+        + m_server.url("/never");
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("-v"), QStringLiteral("--engine-log"), log, QStringLiteral("--timeout"),
+                     QStringLiteral("2.5"), QStringLiteral("--folder"), out.path(), m_batch.writeList(list.toUtf8())});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(QStringLiteral("row 1: status 200, text/html, final address %1, redirects: %2 -> %1\n")
+                                     .arg(m_server.url("/one"), m_server.url("/moved"))),
+             qPrintable(result.err));
+    QVERIFY2(result.out.contains(QStringLiteral("(timed out after 2.5 s)")), qPrintable(result.out));
+    QCOMPARE(result.out.count(QStringLiteral("\n  hint: --timeout SECONDS gives each page longer\n")), 1);
+    static const QRegularExpression ours(QStringLiteral("^(row \\d+: |timeline: )"));
+    for (const QString &line : result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        QVERIFY2(ours.match(line).hasMatch(), qPrintable(line));
+    QVERIFY(QFileInfo::exists(log));
 }
 
 QTEST_GUILESS_MAIN(TestBatchProcess)

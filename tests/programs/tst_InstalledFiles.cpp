@@ -62,7 +62,7 @@ QStringList bashCompletions(const QStringList &words, const QString &folder)
                        "source %1/completions/textorin-batch.bash || exit 4\n"
                        "cd %2\n"
                        "COMP_WORDS=(textorin-batch \"$@\"); COMP_CWORD=$#\n"
-                       "COMP_LINE=\"${COMP_WORDS[*]}\"; COMP_POINT=${#COMP_LINE}\n"
+                       "COMP_LINE=\"${COMP_WORDS[*]}\"; COMP_LINE=${COMP_LINE// = /=}; COMP_POINT=${#COMP_LINE}\n"
                        "_textorin_batch textorin-batch \"${@: -1}\" \"${COMP_WORDS[COMP_CWORD-1]}\"\n"
                        "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
             .arg(Resources, folder);
@@ -75,6 +75,38 @@ QStringList bashCompletions(const QStringList &words, const QString &folder)
     return offered;
 }
 
+// The lines of `text` from the one starting with `from` up to the next starting with `to`.
+QString section(const QString &text, const QString &from, const QString &to)
+{
+    const qsizetype start = text.indexOf(from);
+    const qsizetype end = text.indexOf(to, start + from.size());
+    return start < 0 ? QString() : text.mid(start, end < 0 ? -1 : end - start);
+}
+
+QSet<QString> matches(const QString &text, const QString &pattern)
+{
+    QSet<QString> found;
+    for (auto match = QRegularExpression(pattern).globalMatch(text); match.hasNext();)
+        found << match.next().captured(1).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    return found;
+}
+
+// The options the manual's OPTIONS section heads its entries with (not the values listed inside one).
+QSet<QString> manualOptions(const QString &manual)
+{
+    QSet<QString> options;
+    int depth = 0;
+    const QStringList lines = section(manual, QStringLiteral("\n.SH OPTIONS"), QStringLiteral("\n.SH ")).split('\n');
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        depth += lines.at(i) == QLatin1String(".RS") ? 1 : lines.at(i) == QLatin1String(".RE") ? -1 : 0;
+        if (depth == 0 && lines.at(i) == QLatin1String(".TP"))
+            options += matches(lines.at(i + 1), QStringLiteral("(?<![\\w\\\\])((?:\\\\-){1,2}[\\w][\\w\\\\-]*)"));
+    }
+    // wget's -np, which the manual names beside --no-parent and --help leaves out.
+    options.removeIf([](const QString &name) { return name.size() > 2 && !name.startsWith(QLatin1String("--")); });
+    return options;
+}
+
 } // namespace
 
 class TestInstalledFiles : public QObject
@@ -85,6 +117,7 @@ private Q_SLOTS:
     void manualsRenderWithoutWarnings();
     void everyOptionIsInTheManualsAndCompletions();
     void bashCompletesOptionsAndTheirValues();
+    void readmeManualAndHelpAgree();
     void metainfoAndDesktopEntryValidate();
     void batchProgramNeedsNoGuiLibraries();
 };
@@ -151,6 +184,55 @@ void TestInstalledFiles::bashCompletesOptionsAndTheirValues()
     QCOMPARE(bashCompletions({QStringLiteral("-j"), QString()}, folder.path()), QStringList());
     QCOMPARE(bashCompletions({QStringLiteral("-q"), QStringLiteral("pa")}, folder.path()),
              (QStringList{QStringLiteral("pages"), QStringLiteral("pages.txt")}));
+    // The types given before the last comma stay; --name=value completes the value; a sitemap may be a file.
+    QCOMPARE(bashCompletions({QStringLiteral("--block"), QStringLiteral("images,me")}, folder.path()),
+             QStringList{QStringLiteral("images,media")});
+    QCOMPARE(bashCompletions({QStringLiteral("--format"), QStringLiteral("="), QStringLiteral("m")}, folder.path()),
+             QStringList{QStringLiteral("markdown")});
+    for (const char *option : {"--sitemap", "--engine-log"})
+        QCOMPARE(bashCompletions({QLatin1String(option), QStringLiteral("pa")}, folder.path()),
+                 (QStringList{QStringLiteral("pages"), QStringLiteral("pages.txt")}));
+}
+
+// README's option table, the manual and --help name the same options, JSON fields and exit statuses.
+void TestInstalledFiles::readmeManualAndHelpAgree()
+{
+    const QString help = run(QStringLiteral(TEXTORIN_BATCH_PATH), {QStringLiteral("--help")}).out;
+    const QString manual = QString::fromUtf8(readTestFile(Resources + QStringLiteral("/man/textorin-batch.1.in")));
+    const QString readme = QString::fromUtf8(readTestFile(QStringLiteral(TEXTORIN_SOURCE_DIR "/README.md")));
+
+    const QSet<QString> options = helpOptions(QStringLiteral(TEXTORIN_BATCH_PATH));
+    QCOMPARE(manualOptions(manual), options);
+    const QString table = section(readme, QStringLiteral("| option | what it does |"), QStringLiteral("\n\n"));
+    const QSet<QString> tabled = matches(table, QStringLiteral("(?:^|\\n)\\| [^|]*?`(-[\\w-]+)"))
+        + matches(table, QStringLiteral("`, `(-[\\w-]+)"));
+    QVERIFY2(tabled.size() > 40 && options.contains(tabled),
+             qPrintable(QStringList((tabled - options).values()).join(' ')));
+
+    const QString jsonHelp = section(help, QStringLiteral("json "), QStringLiteral("(")).simplified();
+    const QSet<QString> fields = matches(jsonHelp, QStringLiteral("\\b([a-z]+(?:_[a-z]+)*)(?:,| and|$)"));
+    QVERIFY2(fields.contains(QStringLiteral("content_type")) && fields.size() >= 8, qPrintable(jsonHelp));
+    const QString manualJson = section(manual, QStringLiteral("\n.B json\n"), QStringLiteral("\n.RE"));
+    const QString readmeJson = section(readme, QStringLiteral("- **json**:"), QStringLiteral("\n\n"));
+    for (const QString &field : fields) {
+        QVERIFY2(manualJson.contains(QStringLiteral(".B ") + field)
+                     || manualJson.contains(QStringLiteral(".BR ") + field),
+                 qPrintable(QStringLiteral("manual: ") + field));
+        QVERIFY2(readmeJson.contains(QLatin1Char('`') + field + QLatin1Char('`')),
+                 qPrintable(QStringLiteral("README: ") + field));
+    }
+
+    const QSet<QString> statuses =
+        matches(section(help, QStringLiteral("Exit status:"), QStringLiteral("\n\n")).simplified(),
+                QStringLiteral("(?:: |; )(\\d+) "));
+    QVERIFY2(statuses.contains(QStringLiteral("130")) && statuses.contains(QStringLiteral("143")),
+             qPrintable(QStringList(statuses.values()).join(' ')));
+    QCOMPARE(matches(section(manual, QStringLiteral("\n.SH EXIT STATUS"), QStringLiteral("\n.SH ")),
+                     QStringLiteral("\\n\\.B (\\d+)\\n")),
+             statuses);
+    QCOMPARE(matches(section(readme, QStringLiteral("| status | meaning |"), QStringLiteral("\n\n")),
+                     QStringLiteral("\\n\\| (\\d+) \\|")),
+             statuses);
 }
 
 void TestInstalledFiles::metainfoAndDesktopEntryValidate()

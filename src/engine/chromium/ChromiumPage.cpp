@@ -17,9 +17,21 @@ constexpr int BrowserStartMs = 30'000;
 // The least time a load followed to a document of the page's own making is given.
 constexpr int FollowLimitMs = 5000;
 
+// "0.2 s", "2 s", "1.25 s": the seconds to the millisecond, without trailing zeros.
 QString secondsText(qint64 ms)
 {
-    return QStringLiteral("%1 s").arg(qMax<qint64>(1, (ms + 500) / 1000));
+    QString seconds = QString::number(double(ms) / 1000, 'f', 3);
+    while (seconds.endsWith(QLatin1Char('0')))
+        seconds.chop(1);
+    if (seconds.endsWith(QLatin1Char('.')))
+        seconds.chop(1);
+    return seconds + QStringLiteral(" s");
+}
+
+// A time taken: whole seconds, or tenths below one.
+QString elapsedText(qint64 ms)
+{
+    return secondsText(ms < 1000 ? std::max<qint64>(100, (ms + 50) / 100 * 100) : (ms + 500) / 1000 * 1000);
 }
 
 QStringList strings(const QJsonValue &array)
@@ -492,6 +504,7 @@ void ChromiumPage::fillDocument()
 {
     m_outcome.httpStatus = m_watch.load().httpStatus();
     m_outcome.contentType = m_watch.load().contentType();
+    m_outcome.redirects = m_watch.redirects();
     m_outcome.etag = m_watch.load().validators().etag;
     m_outcome.lastModified = m_watch.load().validators().lastModified;
 }
@@ -549,5 +562,5 @@ int ChromiumPage::hangBoundMs(int least) const
 
 QString ChromiumPage::timedOutText() const
 {
-    return QStringLiteral("timed out after %1").arg(secondsText(m_rowClock.elapsed()));
+    return QStringLiteral("timed out after %1").arg(elapsedText(m_rowClock.elapsed()));
 }

@@ -94,6 +94,7 @@ void DocumentWatch::clear()
     m_startedLoaders.clear();
     m_restarts = 0;
     m_requestedAtMs = -1;
+    m_redirects.clear();
 }
 
 void DocumentWatch::begin(const QString &frameId)
@@ -136,6 +137,9 @@ void DocumentWatch::onRequest(const QJsonObject &params)
         || params.value(QStringLiteral("frameId")).toString() != m_frameId)
         return;
     m_documentRequests.insert(requestIdOf(params));
+    // A redirect is the same request sent anew, with the answer that sent it.
+    if (params.contains(QStringLiteral("redirectResponse")))
+        m_redirects.append(params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString());
     if (m_requestedAtMs < 0) {
         QElapsedTimer clock;
         clock.start();

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 class IDevToolsSession;
@@ -35,6 +36,8 @@ public:
     void navigated(const QJsonObject &result);
 
     const PageLoad &load() const { return m_load; }
+    // The addresses the row's main document was redirected to, in order.
+    const QStringList &redirects() const { return m_redirects; }
     // When the row's first document request left, on the monotonic clock; -1 before.
     qint64 requestedAtMs() const { return m_requestedAtMs; }
 
@@ -78,5 +81,6 @@ private:
     QSet<QString> m_startedLoaders; // the main frame's navigations since begin
     int m_restarts = 0;
     qint64 m_requestedAtMs = -1;
+    QStringList m_redirects;
     QTimer m_abortWait;
 };
