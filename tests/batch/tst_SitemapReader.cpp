@@ -156,9 +156,9 @@ void TestSitemapReader::htmlPagesAreNamedAsSuch_data()
     QTest::newRow("after a comment") << QByteArray("<!-- x --><HTML lang=en><p>") << QString() << html;
     QTest::newRow("well-formed") << QByteArray("<html><body/></html>") << QString() << html;
     QTest::newRow("served as one") << QByteArray("<div>x</div>") << QStringLiteral("text/html; charset=utf-8") << html;
-    QTest::newRow("other XML") << QByteArray("<feed/>") << QString()
-                               << QStringLiteral(
-                                      "cannot read sitemap http://h/s: it is no sitemap (its root is <feed>)");
+    QTest::newRow("other XML")
+        << QByteArray("<feed/>") << QString()
+        << QStringLiteral("cannot read sitemap http://h/s: it is a feed, not a sitemap (hint: --feed reads it)");
 }
 
 void TestSitemapReader::htmlPagesAreNamedAsSuch()
