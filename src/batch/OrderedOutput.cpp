@@ -35,7 +35,10 @@ bool OrderedOutput::write(const Held &row)
         if (!bytes.endsWith('\n'))
             bytes += '\n';
     } else {
+        // A text on a terminal or in a pipe ends its line; files hold the page's text as it is.
         bytes = *row.text;
+        if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+            bytes += '\n';
     }
     m_written = true;
     qint64 done = 0;

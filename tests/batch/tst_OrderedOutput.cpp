@@ -28,14 +28,14 @@ void TestOrderedOutput::textsComeInListOrderHoldingOnlyRowsBehindALoadingOne()
     QCOMPARE(buffer.data(), QByteArray());
     // Row 1 ends without a text (it failed): row 2 follows at once, row 4 waits for 3.
     QVERIFY(output.finished(1, QStringLiteral("a"), std::nullopt));
-    QCOMPARE(buffer.data(), QByteArray("B"));
+    QCOMPARE(buffer.data(), QByteArray("B\n")); // a text ends its line
     QCOMPARE(output.held(), 1);
     QVERIFY(output.finished(3, QStringLiteral("c"), QByteArray("C")));
-    QCOMPARE(buffer.data(), QByteArray("BCD"));
+    QCOMPARE(buffer.data(), QByteArray("B\nC\nD\n"));
     // A stopped run writes what it holds past the rows that never ended.
     QVERIFY(output.finished(7, QStringLiteral("g"), QByteArray("G")));
     QVERIFY(output.flush());
-    QCOMPARE(buffer.data(), QByteArray("BCDG"));
+    QCOMPARE(buffer.data(), QByteArray("B\nC\nD\nG\n"));
     QCOMPARE(output.held(), 0);
 }
 
@@ -61,7 +61,7 @@ void TestOrderedOutput::headsWaitUntilASecondRowIsRead_data()
 {
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QByteArray>("written");
-    QTest::newRow("one row") << QStringList{QStringLiteral("http://h/a")} << QByteArray("A");
+    QTest::newRow("one row") << QStringList{QStringLiteral("http://h/a")} << QByteArray("A\n");
     QTest::newRow("two rows") << QStringList{QStringLiteral("http://h/a"), QStringLiteral("http://h/b")}
                               << QByteArray("==> http://h/a <==\nA\n");
 }
