@@ -77,6 +77,43 @@ QStringList bashCompletions(const QStringList &words, const QString &folder)
     return offered;
 }
 
+// Types each line but its end into an interactive bash in a pseudo-terminal,
+// with the completion loaded, presses Tab, and prints the line as completed
+// (run as an echo of itself). Every wait ends after 30 s; bash's whole session
+// is killed at the end.
+const char *const TypedInATerminal = R"(
+import os, pty, re, select, signal, sys, time
+pid, fd = pty.fork()
+if pid == 0:
+    env = dict(os.environ, PS1='$ ', TERM='dumb', INPUTRC='/dev/null', HISTFILE='/dev/null')
+    os.execvpe('bash', ['bash', '--norc', '--noprofile', '-i'], env)
+seen = b''
+def expect(pattern):
+    global seen
+    end = time.monotonic() + 30
+    while time.monotonic() < end:
+        found = re.search(pattern, seen, re.M)
+        if found:
+            seen = seen[found.end():]
+            return found.group(1).decode().strip()
+        if select.select([fd], [], [], 1)[0]:
+            try:
+                seen += os.read(fd, 4096)
+            except OSError:
+                break
+    return '<no answer>'
+try:
+    os.write(fd, b'source /usr/share/bash-completion/bash_completion; source %s; echo READY:$((6*7))\n'
+             % sys.argv[1].encode())
+    print(expect(rb'^READY:(42)\r?$'))
+    for typed in sys.argv[2:]:
+        os.write(fd, typed.encode() + b'\t\x01echo LINE: \n')
+        print(expect(rb'^LINE: (.*?)\r?$'))
+finally:
+    os.killpg(pid, signal.SIGKILL)
+    os.waitpid(pid, 0)
+)";
+
 // The lines of `text` from the one starting with `from` up to the next starting with `to`.
 QString section(const QString &text, const QString &from, const QString &to)
 {
@@ -120,6 +157,7 @@ private Q_SLOTS:
     void manualsRenderWithoutWarnings();
     void everyOptionIsInTheManualsAndCompletions();
     void bashCompletesOptionsAndTheirValues();
+    void bashCompletesWhatIsTypedInATerminal();
     void readmeManualAndHelpAgree();
     void metainfoAndDesktopEntryValidate();
     void batchProgramNeedsNoGuiLibraries();
@@ -200,6 +238,16 @@ void TestInstalledFiles::bashCompletesOptionsAndTheirValues()
     for (const char *option : {"--sitemap", "--engine-log"})
         QCOMPARE(bashCompletions({QLatin1String(option), QStringLiteral("pa")}, folder.path()),
                  (QStringList{QStringLiteral("pages"), QStringLiteral("pages.txt")}));
+}
+
+void TestInstalledFiles::bashCompletesWhatIsTypedInATerminal()
+{
+    const Output output = run(QStringLiteral("python3"),
+                              {QStringLiteral("-c"), QLatin1String(TypedInATerminal),
+                               Resources + QStringLiteral("/completions/textorin-batch.bash"),
+                               QStringLiteral("textorin-batch --for"), QStringLiteral("textorin-batch --format=m")});
+    QCOMPARE(output.err, QString());
+    QCOMPARE(output.out, QStringLiteral("42\ntextorin-batch --format\ntextorin-batch --format=markdown\n"));
 }
 
 // README's option table, the manual and --help name the same options, JSON fields and exit statuses.
