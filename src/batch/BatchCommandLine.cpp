@@ -247,8 +247,8 @@ QList<BatchCommandLine::Option> makeOptions()
     return {
         {{QStringLiteral("u"), QStringLiteral("url")},
          QStringLiteral("URL"),
-         QStringLiteral("one address, saved before those of the LISTFILEs; give it as often as needed. "
-                        "With -u no LISTFILE is needed."),
+         QStringLiteral("one address, saved before those of the LISTFILEs; give it as often as needed. With -u no "
+                        "LISTFILE is needed."),
          {},
          [](const QString &value, BatchOptions &options) {
              if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
@@ -258,7 +258,7 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("i"), QStringLiteral("input-file")},
          QStringLiteral("FILE"),
-         QStringLiteral("a list file, read before the LISTFILEs; give it as often as needed."),
+         QStringLiteral("a list file like a LISTFILE, read before the LISTFILEs; give it as often as needed."),
          {},
          [](const QString &value, BatchOptions &options) {
              if (value.isEmpty())
@@ -268,8 +268,11 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("P"), QStringLiteral("output-dir"), QStringLiteral("folder")},
          QStringLiteral("DIR"),
-         QStringLiteral("the destination folder, created with its parents when missing; by default "
-                        "the current directory (before version 1.1, the window's stored folder)."),
+         QStringLiteral(
+             "the destination folder, created with its parents when missing; by default the current directory "
+             "(before version 1.1, the folder the window uses, its stored Download Location). A folder that "
+             "cannot be made is named with the system's reason, as in \"textorin-batch: cannot create folder "
+             "/proc/x: No such file or directory\", and nothing runs."),
          {},
          [](const QString &value, BatchOptions &options) {
              options.folderGiven = true;
@@ -277,15 +280,17 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("timeout")},
          QStringLiteral("SECONDS"),
-         QStringLiteral("time for each page's document to arrive (default 60). A page whose document "
-                        "is in but whose load never ends is saved as it stands, marked \"load incomplete\"."),
+         QStringLiteral(
+             "the time for each page's document to arrive (default 60). A page whose document is in but whose "
+             "load never ends is saved as it stands, marked \"load incomplete\"."),
          {},
          engineText(EngineOptionText::readTimeout)},
         {{QStringLiteral("settle")},
          QStringLiteral("SECONDS"),
-         QStringLiteral("after the load event, wait until the page has been quiet for 300 ms (no "
-                        "requests, no changes), or calm for 20 ms with nothing pending, at most this "
-                        "long (default 3; 0 takes the text at the load event)."),
+         QStringLiteral(
+             "after the load event, wait until the page has been quiet for 300 ms (no requests, no changes to "
+             "the document), or calm for 20 ms with nothing pending (no timers, requests or animation frames "
+             "to come), at most this long (default 3; 0 takes the text at the load event)."),
          {},
          engineText(EngineOptionText::readSettle)},
         {{QStringLiteral("window-size")},
@@ -304,11 +309,15 @@ QList<BatchCommandLine::Option> makeOptions()
          storeFormat},
         {{QStringLiteral("O"), QStringLiteral("output-document")},
          QStringLiteral("-"),
-         QStringLiteral("\"-\" writes each page's text to standard output instead of a file, in "
-                        "list order whatever -j; with several rows each text follows a \"==> ADDRESS "
-                        "<==\" line and a blank line parts them, and --format json gives one object a "
-                        "line. The row lines and the summary go to standard error; --folder and "
-                        "--no-clobber are not used."),
+         QStringLiteral(
+             "\"-\" writes each page's text to standard output instead of a file, in list order whatever -j: "
+             "a page that ends early waits only for the rows before it. With more than one row, each text "
+             "follows a line \"==> ADDRESS <==\" and a blank line parts one text from the next, as head(1) "
+             "and tail(1) show files (a PDF's pages keep their form feeds); with --format json each row is "
+             "one JSON object on one line, without those lines. The row lines and the summary go to standard "
+             "error; --folder and --no-clobber are not used, and the report's file is null. -O - with "
+             "--report - is a usage error. When nobody reads standard output any more (as after | head -1) "
+             "the run ends at once with status 141."),
          {},
          [](const QString &value, BatchOptions &options) {
              if (value != QLatin1String("-"))
@@ -323,16 +332,18 @@ QList<BatchCommandLine::Option> makeOptions()
          turnsOn(&BatchOptions::toStandardOutput)},
         {{QStringLiteral("main-content")},
          {},
-         QStringLiteral("only the page's main article, as Readability finds it: its title, then its "
-                        "text. A page without one gives its whole body, and the report adds "
-                        "\"fallback\": true."),
+         QStringLiteral(
+             "only the page's main article: the element Mozilla's Readability picks, widened while its parent "
+             "adds content and kept whole, else the page's main landmark (<main>, role=main, a single "
+             "<article>): its title, then its text; with --format, the article in that format. A page without "
+             "an article gives its whole body, and its report record adds \"fallback\": true."),
          {},
          setsEngine(&EngineOptions::mainContent)},
         {{QStringLiteral("wait-for")},
          QStringLiteral("SELECTOR"),
-         QStringLiteral("after the load event, waits until an element matching the CSS selector is "
-                        "there and laid out, within the --timeout; a page where it never appears is "
-                        "saved with its text, marked \"selector not found\"."),
+         QStringLiteral("after the load event, waits until an element matching the CSS SELECTOR is there and laid out, "
+                        "within the --timeout. A page where it never appears is saved with its text, marked \"selector "
+                        "not found\". A selector that is not valid CSS is a usage error."),
          {},
          engineText(EngineOptionText::readWaitFor)},
         {{QStringLiteral("require-selector")},
@@ -347,55 +358,66 @@ QList<BatchCommandLine::Option> makeOptions()
          engineText(EngineOptionText::readDelay)},
         {{QStringLiteral("scroll")},
          {},
-         QStringLiteral("scrolls each page and its scrolling panes to the bottom, a window's height at "
-                        "a time, until it stops growing (at most 20 steps), then back to the top, so "
-                        "that sections loaded on scrolling are in the text."),
+         QStringLiteral(
+             "scrolls each page and its scrolling panes to the bottom, a window's height at a time and 100 ms "
+             "apart, until it stops growing (at most 20 steps), then back to the top, before the settle; "
+             "sections a page loads as they are scrolled to are then in the text."),
          {},
          setsEngine(&EngineOptions::scroll)},
         {{QStringLiteral("block")},
          QStringLiteral("LIST"),
-         QStringLiteral("refuses the pages' requests for these kinds of resource, a comma-separated "
-                        "list of images, media, fonts and stylesheets (default media); \"none\" "
-                        "loads everything."),
+         QStringLiteral("refuses the pages' requests for these kinds of resource: a comma-separated list of images, "
+                        "media, fonts and stylesheets (default media); \"none\" loads everything. The favicon is never "
+                        "fetched."),
          {},
          engineText(EngineOptionText::readBlocked)},
         {{QStringLiteral("user-agent")},
          QStringLiteral("TEXT"),
-         QStringLiteral("the user agent the browser sends (default the engine's own, as a desktop "
-                        "Chrome of the same version)."),
+         QStringLiteral("the user agent the browser sends. By default it is the engine's own, written as a desktop "
+                        "Chrome of the same version, with matching client hints."),
          {},
          engineText(EngineOptionText::readUserAgent)},
         {{QStringLiteral("header")},
          QStringLiteral("'NAME: VALUE'"),
-         QStringLiteral("adds a request header to every request to the row's own origin (its scheme, "
-                        "host and port; never to another, nor where a redirect leads elsewhere); give it "
-                        "as often as needed. Cookie, Host and the headers of the connection "
-                        "(Content-Length, Transfer-Encoding, Connection, Upgrade, Expect, …) cannot be set."),
+         QStringLiteral(
+             "adds a request header to every request to the row's own origin (its scheme, host and port), "
+             "never to another, nor where a redirect leads elsewhere; give it as often as needed. Cookie, "
+             "Host and the headers of the connection (Content-Length, Transfer-Encoding, Connection, Upgrade, "
+             "Expect, Keep-Alive, TE, Trailer, Proxy-Connection) cannot be set."),
          {},
          engineText(EngineOptionText::readHeader)},
         {{QStringLiteral("lang")},
          QStringLiteral("TAG"),
-         QStringLiteral("the language the pages are asked for (Accept-Language and "
-                        "navigator.language), such as de-DE; by default that of LANG, else en-US."),
+         QStringLiteral(
+             "the language the pages are asked for, such as de-DE: Accept-Language and navigator.language. By "
+             "default the language of LANG, else en-US."),
          {},
          engineText(EngineOptionText::readLanguage)},
         {{QStringLiteral("cookies")},
          QStringLiteral("FILE"),
-         QStringLiteral("sets the cookies of a Netscape cookies.txt file (as wget, curl and yt-dlp "
-                        "read it) of each row's site before the row; malformed lines are named and skipped."),
+         QStringLiteral(
+             "sets the cookies of FILE, a Netscape cookies.txt file as wget, curl and yt-dlp read it: before "
+             "each row, those of the row's site (#HttpOnly_ lines are cookies). Malformed lines are named "
+             "with their line number and skipped, as are the cookies of a site past the 180 the engine keeps "
+             "for one; an expiry past 64 bits is taken as the farthest, as curl takes it; a missing file, or "
+             "one over 64 MiB, is a usage error."),
          {},
          [](const QString &value, BatchOptions &options) { return readableFile(value, &options.cookiesFile); }},
         {{QStringLiteral("save-cookies")},
          QStringLiteral("FILE"),
-         QStringLiteral("writes at the end the cookies of --cookies as the rows' pages left them (the "
-                        "last row to set a cookie wins), so that a login serves the next run."),
+         QStringLiteral(
+             "writes at the end the cookies of --cookies as the rows' pages left them, in the same format; "
+             "the last row to set a cookie of a name, domain and path wins. A login made once serves the next "
+             "run. The file is readable by its owner alone (mode 0600), also when it replaces one; a symbolic "
+             "link at FILE is an error, never written through."),
          {},
          fileName(&BatchOptions::saveCookiesFile)},
         {{QStringLiteral("user")},
          QStringLiteral("NAME"),
-         QStringLiteral("answers the HTTP authentication of each row's own origin (its scheme, host "
-                        "and port) with NAME and the password of --password-file; another origin's "
-                        "challenge is named in the row's line and report."),
+         QStringLiteral(
+             "answers the HTTP authentication of each row's own origin (its scheme, host and port) with NAME "
+             "and the password of --password-file. A challenge of another origin (another host or port, or "
+             "plain http where the row was https) is not answered, and the row's line and report say so."),
          {},
          [](const QString &value, BatchOptions &options) {
              return storeName(value, &options.engine.authUser, QStringLiteral("a user name"));
@@ -407,9 +429,10 @@ QList<BatchCommandLine::Option> makeOptions()
          storePasswordFile},
         {{QStringLiteral("proxy")},
          QStringLiteral("URL"),
-         QStringLiteral("loads every page through this proxy: http://, https:// or socks5://, with "
-                        "user:password@ if it asks. By default the proxy of http_proxy, https_proxy "
-                        "or all_proxy, except for the hosts of no_proxy, as curl reads them."),
+         QStringLiteral(
+             "loads every page through this proxy: http://, https:// or socks5://, with user:password@ when "
+             "it asks for them. Without it the proxy of http_proxy, https_proxy (or HTTPS_PROXY) or all_proxy "
+             "is used, except for the hosts of no_proxy, as curl reads them."),
          {},
          [](const QString &value, BatchOptions &options) {
              options.proxyGiven = true;
@@ -417,7 +440,7 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("no-check-certificate")},
          {},
-         QStringLiteral("saves pages whose certificate cannot be trusted (by default such a row fails)."),
+         QStringLiteral("saves pages whose certificate cannot be trusted; by default such a row fails."),
          {},
          setsEngine(&EngineOptions::checkCertificates, false)},
         {{QStringLiteral("ca-certificate")},
@@ -427,17 +450,21 @@ QList<BatchCommandLine::Option> makeOptions()
          engineText(EngineOptionText::readCaCertificate)},
         {{QStringLiteral("j"), QStringLiteral("jobs")},
          QStringLiteral("N"),
-         QStringLiteral("loads up to N pages at once (default 4, at most 32); every row has a browser "
-                        "context of its own; rows are printed as they finish, and every outcome, text "
-                        "and file name is what -j 1 gives."),
+         QStringLiteral(
+             "loads up to N pages at once (default 4, at most 32), all in one engine; every row has a browser "
+             "context of its own. Rows are printed as they finish; every row's outcome, text and file name is "
+             "what -j 1 gives, and no row sees what another left: cookies, storage, the HTTP and "
+             "authentication caches, service workers, permissions or connections."),
          {},
          [](const QString &value, BatchOptions &options) {
              return RunOptionText::readPagesAtOnce(value, options.jobs);
          }},
         {{QStringLiteral("max-page-memory")},
          QStringLiteral("MIB"),
-         QStringLiteral("the most memory a page may use, in MiB (default 1024, from 100 to 1048576): "
-                        "a page past it is stopped and its row fails as \"page used too much memory\"."),
+         QStringLiteral(
+             "the most memory a page may use, in MiB (default 1024, from 100 to 1048576), counted as the "
+             "proportional set size of its renderer processes: a page past it is stopped and its row fails as "
+             "\"page used too much memory\"."),
          {},
          [](const QString &value, BatchOptions &options) {
              const std::optional<int> mebibytes = OptionValues::count(value, 1'048'576, 100);
@@ -448,11 +475,11 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("tries")},
          QStringLiteral("N"),
-         QStringLiteral("up to N loads of a row whose failure may pass (a reset connection, a "
-                        "time-out, HTTP 408, 429, 502, 503, 504), pausing 1 s and doubling up to 30 s, "
-                        "or as the server's Retry-After asks (up to 60 s); default 1, at most 100. "
-                        "HTTP 404 and unknown hosts are never retried. A row whose page was lost when the "
-                        "engine restarted for another page is loaded once more besides."),
+         QStringLiteral(
+             "up to N loads of a row whose failure may pass (a reset connection, a time-out, HTTP 408, 429, "
+             "502, 503 or 504), pausing 1 s and doubling up to 30 s, or as the server's Retry-After asks (up "
+             "to 60 s); default 1, at most 100. HTTP 404 and unknown hosts are never retried. A row whose "
+             "page was lost when the engine restarted for another page is loaded once more besides."),
          {},
          [](const QString &value, BatchOptions &options) { return RunOptionText::readTries(value, options.tries); }},
         {{QStringLiteral("wait")},
@@ -471,31 +498,48 @@ QList<BatchCommandLine::Option> makeOptions()
          turnsOn(&BatchOptions::noClobber)},
         {{QStringLiteral("archive")},
          QStringLiteral("FILE"),
-         QStringLiteral("appends \"address<TAB>file name\" for every saved row; rows whose address "
-                        "FILE lists are skipped and its names stay taken, so a stopped run resumes "
-                        "where it stopped."),
+         QStringLiteral(
+             "appends \"address<TAB>file name\" to FILE for every saved row; rows whose address FILE lists "
+             "are skipped and its names stay taken, so a stopped run resumes where it stopped. An address "
+             "with user info is written without it, followed by \" (user info HASH)\" (10 hexadecimal digits "
+             "of the row's SHA-256), so that rows told apart only by it stay apart. The first line the "
+             "program adds is \"# textorin archive 2\"; after it, an address or name holding a TAB, a line "
+             "break or a backslash, or starting or ending with a blank, is written with \\t, \\n, \\r, \\\\ "
+             "and \\s (a blank at either edge); other lines are plain."),
          {},
          fileName(&BatchOptions::archive)},
         {{QStringLiteral("report")},
          QStringLiteral("FILE"),
          QStringLiteral(
-             "writes one JSON object per row as it finishes (JSON Lines), with row, "
-             "address, outcome (saved, failed, skipped), file, bytes, http_status, "
-             "content_type, reason, ms, tries, final_url, title, started (ISO 8601 with the offset), folder and "
-             "note; \"-\" writes them to standard output, and the row lines and "
-             "summary go to standard error."),
+             "writes one JSON object per row as it finishes (JSON Lines), with row, address (without its user "
+             "info), outcome (saved, failed, skipped), file, bytes, http_status, content_type (what the "
+             "address answered, such as application/pdf), reason, ms, tries, final_url (the address the page "
+             "ended at), title, started (when its first load started, ISO 8601 with the time zone offset), "
+             "folder (the absolute destination folder; null with -O -) and note (a remark on a saved row); "
+             "with --main-content, fallback; with --format markdown, html or --main-content, format_fallback "
+             "(why a part of the page kept its text instead of being converted, else null). \"-\" writes them "
+             "to standard output, and the row lines and the summary go to standard error."),
          {},
          fileName(&BatchOptions::report)},
         {{QStringLiteral("o"), QStringLiteral("output")},
          QStringLiteral("TEMPLATE"),
          QStringLiteral(
-             "names each file from the fields of its address instead of the fixed rule: "
-             "{host}, {port}, {path} (its slashes make folders inside DIR; a path ending in "
-             "/ gives \"index\"), {query}, {row} (the row's number in the list), {hash} (10 "
-             "hex digits of the address's SHA-256) and {ext} (the format's extension, added "
-             "at the end when the template has none and does not end with it). A slash in another field, NUL and "
-             "\\ * : ? < > | become _; each part is cut to 255 bytes with a hash; colliding "
-             "names are numbered. A row whose name would hold a \".\" or \"..\" folder fails."),
+             "names each file from the fields of its address instead of the fixed rule (see FILE NAMES): "
+             "{host} and {port} (80 or 443 when the address gives none), {path} (without its leading slash; "
+             "its slashes make folders inside the destination folder, and a path ending in / gives index), "
+             "{query} (without its ?), {row} (the row's number in the list, blank lines not counted), {hash} "
+             "(the first 10 hexadecimal digits of the address's SHA-256) and {ext} (the format's extension "
+             "without its dot; a template without it gets .EXT at its end, unless it ends so already: -o "
+             "out.txt names out.txt, while with --format json it names out.txt.json). Before the first row, a "
+             "warning on standard error says when the template has no field and the run has more than one row "
+             "(or a list, sitemap or crawl), and when it holds %(, which is no field syntax here. A {row} "
+             "name whose file was there before the run is numbered as a collision (1 (2).txt) rather than "
+             "replaced, and the row line says so. A slash inside any other field, NUL, control characters and "
+             "\\ * : ? < > | become _. Each part of the name is cut to 255 bytes, keeping a hash of the whole "
+             "part; two rows of one name are numbered as with the fixed rule. A template that names an "
+             "absolute path, a . or .. folder or an unknown field is a usage error; a row whose fields give a "
+             ". or .. folder (as %2e%2e in its path does) fails, naming the folder. Folders are made as "
+             "needed, never through a symbolic link; a row that fails leaves none of the folders it made."),
          {},
          [](const QString &value, BatchOptions &options) {
              const QString problem = NameTemplate::problem(value);
@@ -506,64 +550,88 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("restrict-filenames")},
          {},
-         QStringLiteral("makes the names ASCII without blanks or shell-special characters: the fixed rule's "
-                        "names and the fields of -o TEMPLATE. Accented letters lose their accent, other "
-                        "characters outside ASCII, blanks and !\"#$&'()*;<>?[\\]`{|}~ become _, and a run of _ "
-                        "is one."),
+         QStringLiteral("makes the names ASCII without blanks or shell-special characters, for the fixed rule and the "
+                        "fields of -o: letters Qt can decompose lose their accents, other characters outside ASCII, "
+                        "control characters, blanks and !\"#$&'()*;<>?[\\]`{|}~ become _, and a run of _ is one; "
+                        "colliding names are numbered as before."),
          {},
          turnsOn(&BatchOptions::restrictFilenames)},
         {{QStringLiteral("retry-failed")},
          QStringLiteral("REPORT"),
-         QStringLiteral("runs again the rows that REPORT (an earlier run's --report) gives as failed or stopped, "
-                        "before any other rows, under the names they had: a recorded file, else the name the "
-                        "template or fixed rule gives with {row} the recorded row number."),
+         QStringLiteral(
+             "runs again the rows that REPORT (an earlier run's --report) gives as failed or stopped, before "
+             "any other rows, under the names they had: its recorded file, else the name the template or "
+             "fixed rule gives, with {row} the row number it records. A report that cannot be read, or names "
+             "no failed row, is an error and nothing runs."),
          {},
          fileName(&BatchOptions::retryFailed)},
         {{QStringLiteral("sitemap")},
          QStringLiteral("URL"),
-         QStringLiteral("adds the addresses of a sitemap (an address, or a file; sitemap indexes "
-                        "followed, gzipped ones read) as rows after those of the LISTFILEs, in the order given with "
-                        "--feed; give it as often as needed. At "
-                        "most 50000 rows are taken from each sitemap file, as the protocol allows. "
-                        "Sitemaps are fetched by the engine with the options of the pages; one that "
-                        "cannot be read ends the run (exit status 2)."),
+         QStringLiteral(
+             "adds the addresses of a sitemap (an address, or a local file) as rows after those of the "
+             "LISTFILEs, in the order the sitemaps and the feeds of --feed are given; give it as often as "
+             "needed. A sitemap index is followed (its sitemaps fetched one at a time, in its order, when the "
+             "run comes to them), a gzipped sitemap is inflated by gzip(1) (at most 50 MiB), and a file that "
+             "is no XML is read as a text sitemap, one address a line. At most 50000 entries are taken from "
+             "each file, as the protocol allows; the others are named in one warning. Sitemaps are fetched by "
+             "the engine with the options of the pages (cookies, headers, proxy, certificates). An entry that "
+             "is no http or https address fails as its row (a sitemap on the web never names a local file; a "
+             "local sitemap may). An entry holding an XML entity the sitemap does not define (such as &nbsp;) "
+             "is left out, with a warning naming the sitemap, the entity and the line. A sitemap that cannot "
+             "be read is one error naming it, as in \"textorin-batch: cannot read sitemap URL: HTTP error 404 "
+             "Not Found\", or \"cannot read sitemap URL: it is an HTML page, not a sitemap\" for a page; no "
+             "further rows are taken, and the exit status is 2."),
          {},
          webSource(WebSource::Kind::Sitemap)},
         {{QStringLiteral("feed")},
          QStringLiteral("URL"),
-         QStringLiteral("adds the links of an RSS or Atom feed as rows after those of the LISTFILEs, "
-                        "in the order given with --sitemap; give it as often as needed."),
+         QStringLiteral("adds the links of an RSS or Atom feed's items as rows after those of the LISTFILEs, in the "
+                        "order the feeds and the sitemaps of --sitemap are given, fetched in the same way; give it as "
+                        "often as needed."),
          {},
          webSource(WebSource::Kind::Feed)},
         {{QStringLiteral("r"), QStringLiteral("recursive")},
          {},
-         QStringLiteral("follows links: after a page is saved, its links within the scope (by default "
-                        "the start address's host) are added as rows, each address once. The rows of -u, the "
-                        "LISTFILEs, sitemaps and feeds are the start addresses. The crawl's state is kept in "
-                        ".textorin-crawl.sqlite in the folder (or --state FILE): run the same command again and "
-                        "it goes on where it stopped, or, once it has ended, runs it again. Files are named "
-                        "{host}/{path} unless -o says otherwise; "
-                        "--wait defaults to 0.1 and --robots is on."),
+         QStringLiteral(
+             "follows links: after a page is saved, the links of its rendered, settled document (those of a "
+             "and area elements, in open shadow trees and same-origin frames too, of link rel=next, and the "
+             "frames' own addresses; links made by the page's scripts included) are added as rows when they "
+             "are in the scope (by default the start addresses' hosts), each address once. The rows of -u, "
+             "the LISTFILEs, sitemaps and feeds are the start addresses, at depth 0. Addresses are compared "
+             "normalised: scheme and host in lower case, the default port, the fragment and any user info "
+             "dropped, . and .. segments resolved, escapes in one form. A page whose redirect leads to an "
+             "address already saved or queued, or whose link rel=canonical names one, is skipped as \"same "
+             "page as ADDRESS\"; either address then counts as seen. Addresses whose suffix says image, "
+             "media, font, archive or program are skipped with the reason, unless -A names their suffix. The "
+             "crawl's state (every address seen, its depth, the page it was found on, how it ended and its "
+             "file) is kept in the SQLite file .textorin-crawl.sqlite in the folder, or in the file of "
+             "--state; each row's end is committed as it comes, so the same command run again, after any "
+             "stop, goes on where the last run stopped: saved pages are not loaded again, the rows that were "
+             "loading are. Once a run has ended (every link followed, or --max-pages), the same command runs "
+             "the crawl again and tells what changed (see --changed-only). Files are named by the template "
+             "{host}/{path} (the site mirrored as folders) unless -o says otherwise; --wait is 0.1 s and "
+             "--max-pages-per-host 50000 unless given, and --robots is on. The summary adds a line with the "
+             "pages saved and failed, those left out by scope, by robots.txt, as duplicates, as no pages and "
+             "past the per-host limit, and what ended the crawl."),
          {},
          turnsOn(&BatchOptions::recursive)},
         {{QStringLiteral("l"), QStringLiteral("level")},
          QStringLiteral("N"),
-         QStringLiteral("follows links at most N steps from the start addresses (default 5; 0 or inf: no "
-                        "limit)."),
+         QStringLiteral("follows links at most N steps from the start addresses (default 5; 0 or inf for no limit)."),
          {},
          [](const QString &value, BatchOptions &options) { return CrawlOptionText::readLevel(value, options.level); }},
         {{QStringLiteral("max-pages")},
          QStringLiteral("N"),
-         QStringLiteral("ends the crawl once N pages are loaded (counting those loaded before a stop "
-                        "that this run resumes); the summary says so."),
+         QStringLiteral("ends the crawl once N pages were loaded (saved or failed, counting those loaded before a stop "
+                        "that this run resumes): no further row starts, and the summary says which limit ended it."),
          {},
          [](const QString &value, BatchOptions &options) {
              return CrawlOptionText::readMaxPages(value, options.maxPages);
          }},
         {{QStringLiteral("max-pages-per-host")},
          QStringLiteral("N"),
-         QStringLiteral("loads at most N pages of each host (default 50000 in a crawl; 0: no limit): "
-                        "what bounds an endless calendar."),
+         QStringLiteral("loads at most N pages of each host (default 50000 in a crawl; 0: no limit); further addresses "
+                        "of the host are recorded as left out. What bounds an endless calendar beside the level."),
          {},
          [](const QString &value, BatchOptions &options) {
              return store(OptionValues::count(value, std::numeric_limits<int>::max(), 0), &options.maxPagesPerHost,
@@ -571,8 +639,8 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("time-limit")},
          QStringLiteral("DURATION"),
-         QStringLiteral("starts no row after DURATION (such as 90s, 30m, 2h; seconds without a unit); the "
-                        "rows loading end as they would, and a crawl resumed later goes on from there."),
+         QStringLiteral("starts no row after DURATION (90s, 30m, 2h, 1d; seconds without a unit); the rows loading end "
+                        "as they would. A crawl run again goes on from there."),
          {},
          [](const QString &value, BatchOptions &options) {
              return store(OptionValues::duration(value), &options.timeLimitMs, value,
@@ -580,7 +648,9 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("no-parent")},
          {},
-         QStringLiteral("keeps to the start address's folder and below (-np as wget has it)."),
+         QStringLiteral(
+             "keeps to the start address's folder and below (that of /docs/guide/intro.html is /docs/guide/); "
+             "-np as wget has it."),
          {},
          [](const QString &, BatchOptions &options) {
              options.scope.noParent = true;
@@ -588,7 +658,9 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("H"), QStringLiteral("span-hosts")},
          {},
-         QStringLiteral("follows links to other hosts: those of -D, else any host."),
+         QStringLiteral(
+             "follows links to other hosts: those of -D when given, else any host. Without it, only the start "
+             "addresses' hosts are followed (www.example.org and example.org are two hosts)."),
          {},
          [](const QString &, BatchOptions &options) {
              options.scope.spanHosts = true;
@@ -596,8 +668,8 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("D"), QStringLiteral("domains")},
          QStringLiteral("LIST"),
-         QStringLiteral("with -H, the domains whose hosts are followed (comma-separated; a domain "
-                        "takes its subdomains)."),
+         QStringLiteral("with -H, the comma-separated domains whose hosts are followed (a domain takes its subdomains: "
+                        "example.org takes docs.example.org but not notexample.org)."),
          {},
          [](const QString &value, BatchOptions &options) {
              return store(OptionValues::list(value.toLower()), &options.scope.domains, value,
@@ -605,8 +677,9 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("accept-regex")},
          QStringLiteral("REGEX"),
-         QStringLiteral("follows only addresses the regular expression matches, anywhere in the whole "
-                        "normalised address (scheme, host, path and query)."),
+         QStringLiteral("follows only the addresses the regular expression (Perl's syntax) matches, anywhere in the "
+                        "whole normalised address: scheme, host, path and query. A regular expression that does not "
+                        "compile is a usage error naming the option and the position."),
          {},
          [](const QString &value, BatchOptions &options) {
              options.scope.acceptRegex = value;
@@ -614,7 +687,8 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("reject-regex")},
          QStringLiteral("REGEX"),
-         QStringLiteral("follows no address the regular expression matches, as --accept-regex reads it."),
+         QStringLiteral("follows no address the regular expression matches, read as --accept-regex reads it; it goes "
+                        "before all other rules."),
          {},
          [](const QString &value, BatchOptions &options) {
              options.scope.rejectRegex = value;
@@ -622,10 +696,11 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("A"), QStringLiteral("accept")},
          QStringLiteral("LIST"),
-         QStringLiteral("follows only addresses whose file name ends with a suffix of the list (pdf,.txt) "
-                        "or matches a pattern (*draft*); pages (no suffix, .html, .php, …) are still "
-                        "followed. Images, media, fonts, archives and programs are never loaded unless "
-                        "named here."),
+         QStringLiteral(
+             "follows only addresses whose last segment ends with a suffix of the comma-separated list (pdf, "
+             ".pdf and *.pdf are one) or matches a pattern with *, ? or [ (such as *draft*); pages (no "
+             "suffix, or .html, .php, ...) are still followed, as wget does. Images, media, fonts, archives "
+             "and programs are never loaded unless named here."),
          {},
          [](const QString &value, BatchOptions &options) {
              return store(OptionValues::list(value), &options.scope.accept, value,
@@ -633,8 +708,7 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("R"), QStringLiteral("reject")},
          QStringLiteral("LIST"),
-         QStringLiteral("follows no address whose file name ends with a suffix of the list or matches a "
-                        "pattern."),
+         QStringLiteral("follows no address whose last segment ends with a suffix of the list or matches a pattern."),
          {},
          [](const QString &value, BatchOptions &options) {
              return store(OptionValues::list(value), &options.scope.reject, value,
@@ -642,8 +716,9 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("ignore-query")},
          {},
-         QStringLiteral("an address's query is dropped before it is compared and loaded: ?a=1 and ?a=2 "
-                        "are one page."),
+         QStringLiteral(
+             "drops the query of every address found before it is compared and loaded: ?a=1 and ?a=2 are one "
+             "page."),
          {},
          [](const QString &, BatchOptions &options) {
              options.query.ignoreQuery = true;
@@ -662,9 +737,9 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("spider")},
          {},
-         QStringLiteral("a crawl (-r) that saves no file: each address found is printed on standard output "
-                        "with its depth (ADDRESS, a tab, DEPTH); the pages of the last level are listed, "
-                        "not loaded."),
+         QStringLiteral("a crawl (-r) that saves no file: each address taken up is printed on standard output as it is "
+                        "found, its depth after a tab (ADDRESS, a tab, DEPTH); pages of the last level are listed, not "
+                        "loaded. Rows that fail, the summary and the crawl's line go to standard error."),
          {},
          [](const QString &, BatchOptions &options) {
              options.spider = options.recursive = true;
@@ -672,12 +747,24 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("state")},
          QStringLiteral("FILE"),
-         QStringLiteral("keeps the crawl's state in FILE (SQLite) instead of .textorin-crawl.sqlite in the "
-                        "folder. A list run given --state records its rows the same way. A run that stopped "
-                        "is resumed, loading none saved before; once a run has ended, the next runs it again, "
-                        "loading a page whose file is as written only if it changed, and tells each row's "
-                        "change (new, same, changed or gone). A file held by a run going on, damaged, or of "
-                        "another crawl (other start addresses or scope) is refused."),
+         QStringLiteral(
+             "keeps the crawl's state in FILE (SQLite) instead of .textorin-crawl.sqlite in the folder. A "
+             "list run (no -r) given a state records its rows the same way. A run that stopped is resumed: "
+             "saved rows are not loaded again. Once a run has ended, the next one runs it again: a page whose "
+             "file still holds what was written is asked for with If-None-Match and If-Modified-Since; a 304 "
+             "Not Modified ends its row as the same page, nothing rendered and the file untouched (a crawl "
+             "follows the links kept from its last load). A sitemap row whose lastmod is older than the "
+             "page's last load is the same page without a load (a lastmod of a day alone counts from that "
+             "day's end). Every --report record and JSON record gets change: new, same, changed (the text's "
+             "SHA-256 differs from the last saved one's) or gone (saved before; now answering 404 or 410, or, "
+             "in a crawl that followed every link without a failure, linked from no page; its file stays), "
+             "and the summary counts each (\"Changes: new N, changed N, same N, gone N.\"). The state keeps, "
+             "per address, the final address, ETag, Last-Modified, the time of the last load, SHA-256 of the "
+             "bytes written and of the text (as it is and with its whitespace collapsed), the file's name, "
+             "the links and the text (compressed). A state file held by a run going on is refused (\"FILE is "
+             "in use by another textorin-batch run\"), and so is one of another crawl (other start addresses, "
+             "scope or level) unless --new-state is given, or a damaged one or one of a newer version, which "
+             "are left as they are."),
          {},
          fileName(&BatchOptions::stateFile)},
         {{QStringLiteral("new-state")},
@@ -687,16 +774,19 @@ QList<BatchCommandLine::Option> makeOptions()
          turnsOn(&BatchOptions::newState)},
         {{QStringLiteral("changed-only")},
          {},
-         QStringLiteral("writes files only for new and changed pages: the file of a page that is the same "
-                        "as at the last run is left untouched, its modification time too (needs a state: -r or "
-                        "--state)."),
+         QStringLiteral(
+             "writes files only for new and changed pages; the file of a page that is the same as at the last "
+             "run keeps its bytes and modification time (with -O -, only new and changed texts are written). "
+             "A file that is not what the state recorded (edited, removed, or written by a run killed before "
+             "recording it) is written again. Needs a state (-r or --state), as do --diff, "
+             "--ignore-whitespace and --no-keep-text."),
          {},
          turnsOn(&BatchOptions::changedOnly)},
         {{QStringLiteral("diff")},
          {},
-         QStringLiteral("writes beside each changed page's file NAME a unified diff of its last and its new "
-                        "text, NAME.diff (with --format json, the record's \"diff\"); the diff of an earlier run "
-                        "goes once the page is the same again."),
+         QStringLiteral("writes a unified diff of the last and the new text beside each changed page's file NAME, as "
+                        "NAME.diff, or in the record's diff with --format json; the diff of an earlier run is removed "
+                        "once its page is the same again."),
          {},
          turnsOn(&BatchOptions::diff)},
         {{QStringLiteral("ignore-whitespace")},
@@ -707,8 +797,8 @@ QList<BatchCommandLine::Option> makeOptions()
          turnsOn(&BatchOptions::ignoreWhitespace)},
         {{QStringLiteral("no-keep-text")},
          {},
-         QStringLiteral("keeps only hashes of the texts in the state, not the texts themselves (for huge "
-                        "runs; no --diff)."),
+         QStringLiteral("keeps only hashes of the texts in the state, not the texts themselves (for huge runs; no "
+                        "--diff)."),
          {},
          [](const QString &, BatchOptions &options) {
              options.keepText = false;
@@ -726,14 +816,21 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("robots")},
          {},
-         QStringLiteral("follows each site's robots.txt, fetched once by the engine: rows it "
-                        "disallows for textorin (or for *) are skipped as \"robots.txt\", as are rows redirected to "
-                        "an address the robots.txt of its site disallows, and its "
-                        "Crawl-delay (up to 30 s) lengthens --wait for its host. A robots.txt that "
-                        "answers 4xx allows everything; one that answers 5xx, or no answer, skips the "
-                        "host's rows. Off by default for a list; on in a crawl, where it also keeps to "
-                        "<meta name=\"robots\" content=\"nofollow\"> and rel=\"nofollow\" links. "
-                        "\"--robots off\" turns it off."),
+         QStringLiteral(
+             "follows each site's robots.txt (one per scheme, host and port, fetched once by the engine when "
+             "the site's first row is read): the rules of the group for textorin, else of the group for *; "
+             "the longest matching rule decides, an Allow wins a tie, * matches any characters and a final $ "
+             "the end of the address, which is compared as the engine asks for it (its . and .. segments "
+             "resolved, escaped letters, digits and -._~ unescaped, an escaped / kept). Rows it disallows are "
+             "skipped as \"robots.txt\", and so is a row redirected to an address the robots.txt of its site "
+             "disallows (fetched then, when it is new): that address is never asked for. A robots.txt that "
+             "answers 4xx allows everything; one that answers 5xx, cannot be had, or has not answered within "
+             "5 s (half the --timeout when that is shorter; other rows load meanwhile), skips the site's rows "
+             "as \"robots.txt unavailable\", naming it once on standard error. Its Crawl-delay lengthens "
+             "--wait for its host (up to 30 s). Off by default for a list: a list of chosen addresses is no "
+             "crawl. On in a crawl (-r), where it also keeps to <meta name=\"robots\" content=\"nofollow\"> "
+             "(no link of the page is followed) and to links marked rel=\"nofollow\". \"--robots off\" (or "
+             "--robots=off, -e robots=off, --no-robots) turns it off."),
          {},
          [](const QString &, BatchOptions &options) {
              options.robots = options.robotsGiven = true;
@@ -750,10 +847,10 @@ QList<BatchCommandLine::Option> makeOptions()
          }},
         {{QStringLiteral("shard")},
          QStringLiteral("K/N"),
-         QStringLiteral("takes only the rows whose output name (before any numbering) falls in shard "
-                        "K of N: the first 8 bytes of its SHA-256 as a number, modulo N, equal to K-1. "
-                        "N machines with K = 1..N share a list with no overlap and no gap; colliding "
-                        "names land on the same shard."),
+         QStringLiteral(
+             "takes only the rows whose output name (before any numbering) falls in shard K of N: the first 8 "
+             "bytes of its SHA-256 as a number, modulo N, equal to K-1. N machines with K = 1..N share one "
+             "list with no overlap and no gap; colliding names land on the same shard."),
          {},
          storeShard},
         {{QStringLiteral("q"), QStringLiteral("quiet")},
@@ -763,10 +860,14 @@ QList<BatchCommandLine::Option> makeOptions()
          turnsOn(&BatchOptions::quiet)},
         {{QStringLiteral("v"), QStringLiteral("verbose")},
          {},
-         QStringLiteral("prints, for each load, its HTTP status, final address, content type and "
-                        "redirects, and its timeline (the page made ready, the answer, parsing, the "
-                        "load event, the settle, the text, the write) with their sums at the end; a "
-                        "common failure gets a hint to the option that may help."),
+         QStringLiteral(
+             "prints on standard error, for each load, what it answered, \"row N: status 200, text/html, "
+             "final address URL, redirects: URL -> URL\" (or its failure), and a line \"timeline: row N page "
+             "P at MS ms: ready +A, answer +B, parse +C, load +D, settle +E, text +F, hand-over +G, write +H "
+             "ms\" (the milliseconds each step took: the page made ready, the document's answer, parsing to "
+             "DOMContentLoaded, the load event, waits and settle, the text, its hand-over and the write), "
+             "with the sums of each step over the run at the end. A common failure gets a hint to the option "
+             "that may help. The engine's own diagnostics go to --engine-log only."),
          {},
          turnsOn(&BatchOptions::verbose)},
         {{QStringLiteral("engine-log")},
@@ -778,12 +879,17 @@ QList<BatchCommandLine::Option> makeOptions()
         {{QStringLiteral("config")},
          QStringLiteral("FILE"),
          QStringLiteral("reads the options of FILE instead of ~/.config/textorin/batch.conf "
-                        "($XDG_CONFIG_HOME/textorin/batch.conf when set)."),
+                        "($XDG_CONFIG_HOME/textorin/batch.conf when set); a missing FILE is a usage error."),
          {},
          {}},
         {{QStringLiteral("no-config")}, {}, QStringLiteral("reads no configuration file."), {}, {}},
-        {{QStringLiteral("version")}, {}, QStringLiteral("prints the version."), {}, {}, Request::Version},
-        {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("shows this text."), {}, {}, Request::Help},
+        {{QStringLiteral("version")}, {}, QStringLiteral("prints the version and exits."), {}, {}, Request::Version},
+        {{QStringLiteral("h"), QStringLiteral("help")},
+         {},
+         QStringLiteral("prints the help and exits."),
+         {},
+         {},
+         Request::Help},
     };
 }
 

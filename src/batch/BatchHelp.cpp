@@ -2,6 +2,7 @@
 
 #include "capture/OutputFormat.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -105,10 +106,22 @@ const std::pair<int, const char *> ExitStatuses[] = {
     {1, "some row failed, or the archive or the report could not be written"},
     {2,
      "bad usage, a missing list file, an empty list, an unusable folder, no browser engine, or a sitemap or feed "
-     "that cannot be read"},
+     "that cannot be read (a bad option or value is named on one line, an unknown option with the closest known "
+     "one, as in \"Did you mean '--format'?\", followed by \"Try 'textorin-batch --help'.\")"},
     {130, "stopped by Ctrl-C (SIGINT)"},
-    {141, "standard output was closed"},
+    {141, "standard output was closed (nobody reads it any more)"},
     {143, "stopped by SIGTERM"},
+};
+
+// What each format's help adds to its description, by name.
+const char *const FormatDetails[][2] = {
+    {"text", "the text as a reader sees it"},
+    {"markdown",
+     "headings keep their text only; images are kept; a data table keeps its first row as header, a layout table "
+     "becomes a list; every <pre> is a fenced block with its lines as shown; superscripts and subscripts stay "
+     "inline <sup> and <sub>; links are made absolute; a part the converter fails on keeps its text"},
+    {"html", "the document is the settled one, its on... handlers and javascript: links gone, its charset UTF-8"},
+    {"json", "fetched is in UTC, ISO 8601; the addresses are without their user info"},
 };
 
 // Each example's command line (%1 is the program) and what it does.
@@ -136,6 +149,74 @@ const char *const Examples[][2] = {
     {"%1 --engine-log e.log urls.txt", "the engine's own diagnostics"},
     {"%1 --version", ""},
 };
+
+// Plain text as roff: hyphens and backslashes escaped.
+QString roffEscaped(const QString &text)
+{
+    return QString(text)
+        .replace(QLatin1Char('\\'), QStringLiteral("\\e"))
+        .replace(QLatin1Char('-'), QStringLiteral("\\-"));
+}
+
+// A paragraph of the help as roff: quoted texts and option names bold, the
+// placeholders italic, each sentence on a line of its own.
+QString roffParagraph(const QString &text, const QStringList &placeholders)
+{
+    QStringList words{QStringLiteral("LISTFILE")};
+    for (const QString &placeholder : placeholders)
+        words << QRegularExpression::escape(placeholder);
+    const QRegularExpression marked(
+        QStringLiteral("\"([^\"]*)\"|(?<![\\w./\\\\-])(--?[A-Za-z][\\w-]*)|\\b(%1)(?=s?\\b)")
+            .arg(words.join(QLatin1Char('|'))));
+    QString roff;
+    qsizetype done = 0;
+    for (auto match = marked.globalMatch(text); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        roff += roffEscaped(text.mid(done, found.capturedStart() - done));
+        if (found.hasCaptured(1))
+            roff += QStringLiteral("\\(dq\\fB%1\\fR\\(dq").arg(roffEscaped(found.captured(1)));
+        else if (found.hasCaptured(2))
+            roff += QStringLiteral("\\fB%1\\fR").arg(roffEscaped(found.captured(2)));
+        else
+            roff += QStringLiteral("\\fI%1\\fR").arg(found.captured(3));
+        done = found.capturedEnd();
+    }
+    roff += roffEscaped(text.mid(done));
+    static const QRegularExpression sentenceEnd(QStringLiteral("(?<=\\.) (?=[A-Z]|\\\\f|\\\\\\(dq)"));
+    roff.replace(sentenceEnd, QStringLiteral("\n"));
+    if (roff.startsWith(QLatin1Char('.')) || roff.startsWith(QLatin1Char('\'')))
+        roff.prepend(QStringLiteral("\\&"));
+    return roff + QLatin1Char('\n');
+}
+
+// ".BR \-u ", " \-\-url " \fIURL\fR"", the head of an option's entry.
+QString roffHead(const BatchCommandLine::Option &option)
+{
+    QStringList names;
+    for (const QString &name : option.names)
+        names << roffEscaped((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
+    if (names.size() == 1 && option.valueName.isEmpty())
+        return QStringLiteral(".B ") + names.front() + QLatin1Char('\n');
+    QString head = QStringLiteral(".BR ") + names.join(QStringLiteral(" \", \" "));
+    if (option.valueName == QLatin1String("-"))
+        head += QStringLiteral(" \" \\fB\\-\\fR\"");
+    else if (!option.valueName.isEmpty())
+        head += QStringLiteral(" \" \\fI%1\\fR\"")
+                    .arg(roffEscaped(option.valueName).replace(QLatin1Char('\''), QStringLiteral("\\(aq")));
+    return head + QLatin1Char('\n');
+}
+
+// The words of a value's name a text writes as they are, such as FILE, or K and N of K/N.
+QStringList placeholdersOf(const QString &valueName)
+{
+    static const QRegularExpression word(QStringLiteral("^[A-Z]+$"));
+    QStringList placeholders;
+    for (const QString &part : valueName.split(QRegularExpression(QStringLiteral("\\W+")), Qt::SkipEmptyParts)) {
+        if (word.match(part).hasMatch())
+            placeholders << part;
+    }
+    return placeholders;
+}
 
 } // namespace
 
@@ -178,10 +259,38 @@ QList<std::pair<QString, QString>> formatValues()
         const QString aliases = format.aliases.isEmpty()
             ? QString()
             : QStringLiteral(" (also ") + format.aliases.join(QStringLiteral(", ")) + QLatin1Char(')');
-        values.append(
-            {format.name, QStringLiteral("%1, in %2 files%3").arg(format.description, format.extension, aliases)});
+        QString help = QStringLiteral("%1, in %2 files%3").arg(format.description, format.extension, aliases);
+        for (const auto &detail : FormatDetails) {
+            if (format.name == QLatin1String(detail[0]))
+                help += QStringLiteral("; ") + QString::fromUtf8(detail[1]);
+        }
+        values.append({format.name, help});
     }
     return values;
+}
+
+QString manualOptions(const QList<BatchCommandLine::Option> &options)
+{
+    QString roff;
+    for (const BatchCommandLine::Option &option : options) {
+        const QStringList placeholders = placeholdersOf(option.valueName);
+        roff += QStringLiteral(".TP\n") + roffHead(option) + roffParagraph(option.description, placeholders);
+        if (option.values.isEmpty())
+            continue;
+        roff += QStringLiteral(".RS\n");
+        for (const auto &[value, help] : option.values)
+            roff += QStringLiteral(".TP\n.B ") + roffEscaped(value) + QLatin1Char('\n') + roffParagraph(help, {});
+        roff += QStringLiteral(".RE\n");
+    }
+    return roff;
+}
+
+QString manualExitStatuses()
+{
+    QString roff;
+    for (const auto &[code, meaning] : exitStatuses())
+        roff += QStringLiteral(".TP\n.B %1\n").arg(code) + roffParagraph(meaning + QLatin1Char('.'), {});
+    return roff;
 }
 
 } // namespace BatchHelp
