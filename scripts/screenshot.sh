@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts Textorin under Xvfb with a window manager, loads the sample sites and
-# saves a screenshot of the window.
+# saves screenshots of the window, of a row's context menu (NAME-menu.png) and
+# of the options dialog (NAME-options.png).
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUTPUT_PNG]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,7 +17,7 @@ printf '[Textorin]\nDownload Location=/home/alex/Desktop\n' >"$config/Tavrine/Ta
 export XDG_CONFIG_HOME="$config" TEXTORIN_SHOT="$output" TEXTORIN_BIN="$build/src/textorin"
 # No offline notice in the picture, unless it is wanted.
 [ -n "${TEXTORIN_SHOT_BOX:-}" ] || export TEXTORIN_NO_ONLINE_CHECK=1
-xvfb-run -a -s "-screen 0 720x520x24 -dpi 96" bash -c '
+xvfb-run -a -s "-screen 0 1100x800x24 -dpi 96" bash -c '
   set -u
   openbox >/dev/null 2>&1 & wm=$!
   "$TEXTORIN_BIN" >/dev/null 2>&1 & app=$!
@@ -45,6 +46,21 @@ xvfb-run -a -s "-screen 0 720x520x24 -dpi 96" bash -c '
   sleep 1
   eval "$(xdotool getwindowgeometry --shell "$id")"
   import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 70))+$((X - 20))+$((Y - 45))" "$TEXTORIN_SHOT"
+  # A row'"'"'s context menu: a right-click on the first row.
+  xdotool mousemove --window "$id" 120 36 click 3
+  sleep 1
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 70))+$((X - 20))+$((Y - 45))" "${TEXTORIN_SHOT%.png}-menu.png"
+  xdotool key Escape
+  sleep 0.5
+  # The options dialog (Ctrl+,).
+  xdotool windowactivate --sync "$id" 2>/dev/null || true
+  xdotool key ctrl+comma
+  sleep 1.5
+  options=$(xdotool search --name "^Options$" 2>/dev/null | tail -1 || true)
+  if [ -n "$options" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$options")"
+    import -window root -crop "$((WIDTH + 20))x$((HEIGHT + 50))+$((X - 10))+$((Y - 35))" "${TEXTORIN_SHOT%.png}-options.png"
+  fi
   kill $app $wm 2>/dev/null || true
 ' 
-echo "Saved $output"
+echo "Saved $output and ${output%.png}-menu.png, ${output%.png}-options.png"
