@@ -314,8 +314,9 @@ QList<BatchCommandLine::Option> makeOptions()
              "a page that ends early waits only for the rows before it. With more than one row, each text "
              "follows a line \"==> ADDRESS <==\" and a blank line parts one text from the next, as head(1) "
              "and tail(1) show files (a PDF's pages keep their form feeds); with --format json each row is "
-             "one JSON object on one line, without those lines. The row lines and the summary go to standard "
-             "error; --folder and --no-clobber are not used, and the report's file is null. -O - with "
+             "one JSON object on one line, without those lines. Each text ends its line (a newline is added "
+             "when the page's text has none; files hold the text as it is). The row lines and the summary go "
+             "to standard error; --folder and --no-clobber are not used, and the report's file is null. -O - with "
              "--report - is a usage error. When nobody reads standard output any more (as after | head -1) "
              "the run ends at once with status 141."),
          {},
