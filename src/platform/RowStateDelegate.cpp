@@ -6,23 +6,15 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <functional>
+
 namespace {
 
 using State = UrlListModel::RowState;
 
-// A coloured disc with a white mark, drawn so that no icon theme is needed.
-QPixmap disc(const QColor &colour, State state, int size)
+// The white mark of a state on a disc `s` wide.
+QPainterPath stateMark(State state, qreal s)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawEllipse(QRectF(1, 1, s - 2, s - 2));
-    painter.setPen(QPen(Qt::white, qMax<qreal>(1.5, s / 8), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(Qt::NoBrush);
     QPainterPath mark;
     switch (state) {
     case State::Saved:
@@ -55,12 +47,11 @@ QPixmap disc(const QColor &colour, State state, int size)
         break;
     case State::None: break;
     }
-    painter.drawPath(mark);
-    return pixmap;
+    return mark;
 }
 
-// A saved row whose text changed since the last run, or stayed the same.
-QPixmap changeDisc(bool changed, int size)
+// A coloured disc with a white mark, drawn so that no icon theme is needed.
+QPixmap disc(const QColor &colour, int size, const std::function<QPainterPath(qreal s)> &markOf)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -68,25 +59,38 @@ QPixmap changeDisc(bool changed, int size)
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(changed ? QColor(0xd9, 0x7a, 0x00) : QColor(0x7f, 0xb8, 0x8a));
+    painter.setBrush(colour);
     painter.drawEllipse(QRectF(1, 1, s - 2, s - 2));
     painter.setPen(QPen(Qt::white, qMax<qreal>(1.5, s / 8), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    QPainterPath mark;
-    if (changed) {
-        // A triangle: the difference.
-        mark.moveTo(s * 0.5, s * 0.3);
-        mark.lineTo(s * 0.72, s * 0.68);
-        mark.lineTo(s * 0.28, s * 0.68);
-        mark.closeSubpath();
-    } else {
-        // An equals sign: the same text.
-        mark.moveTo(s * 0.3, s * 0.42);
-        mark.lineTo(s * 0.7, s * 0.42);
-        mark.moveTo(s * 0.3, s * 0.6);
-        mark.lineTo(s * 0.7, s * 0.6);
-    }
-    painter.drawPath(mark);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(markOf(s));
     return pixmap;
+}
+
+QPixmap disc(const QColor &colour, State state, int size)
+{
+    return disc(colour, size, [state](qreal s) { return stateMark(state, s); });
+}
+
+// A saved row whose text changed since the last run (a triangle), or stayed the same (an equals sign).
+QPixmap changeDisc(bool changed, int size)
+{
+    const QColor colour = changed ? QColor(0xd9, 0x7a, 0x00) : QColor(0x7f, 0xb8, 0x8a);
+    return disc(colour, size, [changed](qreal s) {
+        QPainterPath mark;
+        if (changed) {
+            mark.moveTo(s * 0.5, s * 0.3);
+            mark.lineTo(s * 0.72, s * 0.68);
+            mark.lineTo(s * 0.28, s * 0.68);
+            mark.closeSubpath();
+        } else {
+            mark.moveTo(s * 0.3, s * 0.42);
+            mark.lineTo(s * 0.7, s * 0.42);
+            mark.moveTo(s * 0.3, s * 0.6);
+            mark.lineTo(s * 0.7, s * 0.6);
+        }
+        return mark;
+    });
 }
 
 } // namespace
