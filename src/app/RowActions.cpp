@@ -105,8 +105,15 @@ void RowActions::showReason()
 {
     ErrorGuard guard(m_services.boxes, OperationNames::mnuShowReason_Click);
     const int row = currentRow();
-    if (row > 0)
-        guard.run(100, [&] { m_services.boxes.selectableInformation(m_list.rowReason(row)); });
+    if (row <= 0)
+        return;
+    // A page that changed since the last run shows what changed.
+    QString text = m_list.rowReason(row);
+    for (const RowResult &result : m_results()) {
+        if (result.row == row && !result.change.diff.isEmpty())
+            text += QStringLiteral("\n\n") + result.change.diff;
+    }
+    guard.run(100, [&] { m_services.boxes.selectableInformation(text); });
 }
 
 void RowActions::saveReport()

@@ -12,9 +12,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
-#include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void everyControlReachesItsOperation();
     void aRunIsFollowedStoppedAndContinued();
     void anIdleWindowReadsNothingAndSpendsNothing();
+    void escapeEndsAPageThatNeverAnswersAtOnce();
     void secondStartShowsTheFirstWindow();
 
 public Q_SLOTS:
@@ -398,6 +400,50 @@ void TestApplication::anIdleWindowReadsNothingAndSpendsNothing()
     QCOMPARE(ChildProcesses::procReads(), reads);
     QVERIFY2(ticks >= 0 && spent < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(spent)));
     QVERIFY(app.browser().isRunning());
+    DialogStandIn::set({});
+    app.browser().shutdown();
+}
+
+void TestApplication::escapeEndsAPageThatNeverAnswersAtOnce()
+{
+    QTemporaryDir config;
+    QTemporaryDir out;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    LocalHttpServer server;
+    QVERIFY(server.listen());
+    LocalHttpServer::Reply silent;
+    silent.silent = true;
+    server.route(QStringLiteral("/never"), silent);
+    QStringList informations;
+    DialogStandIn::set([&](const DialogStandIn::Request &request) {
+        informations << request.text + QLatin1Char(' ') + request.informative;
+        return QString();
+    });
+    Application app([](const QString &) { return QStringLiteral("64 bytes from 1.2.3.4: icmp_seq=1"); });
+    app.start();
+    MainWindow &window = app.window();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.Text1()->setText(out.path());
+    app.list().append(server.url(QStringLiteral("/never")));
+    QElapsedTimer sinceEscape;
+    QTimer escape;
+    escape.setInterval(20);
+    QObject::connect(&escape, &QTimer::timeout, &window, [&] {
+        if (server.hits(QStringLiteral("/never")) == 0)
+            return;
+        escape.stop();
+        QApplication::setActiveWindow(&window);
+        sinceEscape.start();
+        QTest::keyClick(window.Text1(), Qt::Key_Escape);
+    });
+    escape.start();
+    QTest::mouseClick(window.PushButton2(), Qt::LeftButton);
+    // The page's own limit is a minute; the stop ends it at once (a generous margin on a busy machine).
+    QVERIFY(sinceEscape.isValid());
+    QVERIFY2(sinceEscape.elapsed() < 3000, qPrintable(QString::number(sinceEscape.elapsed())));
+    QCOMPARE(informations.last(), QStringLiteral("Done. 0 saved, 0 failed. Stopped after 0 of 1 rows."));
+    QCOMPARE(app.list().rowState(1), UrlListModel::RowState::Stopped);
+    QVERIFY(QDir(out.path()).entryList(QDir::Files).isEmpty());
     DialogStandIn::set({});
     app.browser().shutdown();
 }

@@ -28,8 +28,9 @@ void TestWindowCrawl::foundPagesJoinTheListAndARunAgainTellsWhatChanged()
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     LocalHttpServer server;
     QVERIFY(server.listen());
-    server.page("/", "<html><body><p>home</p><a href=/a>a</a> <a href=/b>b</a>"
-                     " <a href=http://elsewhere.invalid/x>away</a></body></html>");
+    server.page("/",
+                "<html><body><p>home</p><a href=/a>a</a> <a href=/b>b</a>"
+                " <a href=http://elsewhere.invalid/x>away</a></body></html>");
     server.page("/a", "<html><body><p>page a</p><a href=/>home</a></body></html>");
     server.page("/b", "<html><body><p>page b, first</p></body></html>");
     QStringList boxes;
@@ -51,8 +52,9 @@ void TestWindowCrawl::foundPagesJoinTheListAndARunAgainTellsWhatChanged()
     // The pages found join the list, each with its state; the other host's is not followed.
     QTest::mouseClick(app.window().PushButton2(), Qt::LeftButton);
     QCOMPARE(boxes.last(), QStringLiteral("Done. 3 saved, 0 failed."));
-    QCOMPARE(list.rows(), (QStringList{server.url(QStringLiteral("/")), server.url(QStringLiteral("/a")),
-                                       server.url(QStringLiteral("/b"))}));
+    QCOMPARE(list.rows(),
+             (QStringList{server.url(QStringLiteral("/")), server.url(QStringLiteral("/a")),
+                          server.url(QStringLiteral("/b"))}));
     for (int row = 1; row <= 3; ++row) {
         QCOMPARE(list.rowState(row), UrlListModel::RowState::Saved);
         QCOMPARE(list.rowChange(row), QStringLiteral("new"));
@@ -70,6 +72,12 @@ void TestWindowCrawl::foundPagesJoinTheListAndARunAgainTellsWhatChanged()
     const QString file = list.rowFile(3);
     QCOMPARE(readTestFile(file), QByteArray("page b, second"));
     QVERIFY(readTestFile(file + QStringLiteral(".diff")).contains("+page b, second"));
+    // The row's reason shows the diff.
+    list.select(3);
+    app.logic().mnuShowReason_Click();
+    QVERIFY2(boxes.last().contains(QLatin1String("(changed)"))
+                 && boxes.last().contains(QLatin1String("+page b, second")),
+             qPrintable(boxes.last()));
     DialogStandIn::set({});
     app.browser().shutdown();
 }
