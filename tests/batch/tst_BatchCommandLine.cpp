@@ -96,6 +96,29 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
     row("format txt", {"--format", "txt", "l"}, "not \"txt\". Did you mean 'text'?");
     row("format case", {"--format", "JSON", "l"}, "Did you mean 'json'?");
     row("format article", {"--format", "article", "l"}, "the main article alone is --main-content");
+    const char *const mapped[][2] = {
+        {"-T", "--timeout"},
+        {"--max-time", "--timeout"},
+        {"--connect-timeout", "--timeout"},
+        {"-w", "--wait"},
+        {"--cacert", "--ca-certificate"},
+        {"--add-header", "--header"},
+        {"-U", "--user-agent"},
+        {"-x", "--proxy"},
+        {"-b", "--cookies"},
+        {"--load-cookies", "--cookies"},
+        {"-c", "--save-cookies"},
+        {"--directory-prefix", "-P"},
+        {"--markdown", "--format markdown"},
+        {"--download-archive", "--archive"},
+        {"-a", "-i"},
+        {"--batch-file", "-i"},
+    };
+    for (const auto &[flag, meant] : mapped) {
+        QTest::newRow(flag)
+            << QStringList{QString::fromLatin1(flag), QStringLiteral("l")}
+            << QStringLiteral("unknown option '%1'. Did you mean '%2'?").arg(QLatin1String(flag), QLatin1String(meant));
+    }
 }
 
 void TestBatchCommandLine::badValuesAreOneLineUsageErrors()

@@ -20,6 +20,7 @@ private Q_SLOTS:
     void initTestCase();
     void readsStandardInputAndReportsFailures();
     void refusesBadUsageMissingListsEmptyListsAndBadFolders();
+    void anAddressArgumentIsSavedAsWgetAndCurlWouldSaveIt();
     void helpExplainsTheOptions();
     void bothProgramsPrintTheirVersion();
     void quietPrintsOnlyFailuresWithTheirReasons();
@@ -84,6 +85,20 @@ void TestBatchProcess::refusesBadUsageMissingListsEmptyListsAndBadFolders()
     result = m_batch.run({QStringLiteral("--folder"), file + QStringLiteral("/sub"), file});
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(result.err, QStringLiteral("textorin-batch: cannot create folder %1/sub: Not a directory\n").arg(file));
+}
+
+void TestBatchProcess::anAddressArgumentIsSavedAsWgetAndCurlWouldSaveIt()
+{
+    QTemporaryDir out;
+    BatchProgram::Result result = m_batch.run({QStringLiteral("--folder"), out.path(), m_server.url("/one")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 1);
+    // Neither a file nor an address says both; a list piped in without "-" says how to read it.
+    result = m_batch.run({QStringLiteral("example.org/page")});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains(QStringLiteral("give it with its scheme or -u")), qPrintable(result.err));
+    result = m_batch.run({}, "http://x/\n");
+    QVERIFY2(result.err.contains(QStringLiteral("a list on standard input is read with -")), qPrintable(result.err));
 }
 
 void TestBatchProcess::helpExplainsTheOptions()
