@@ -36,24 +36,11 @@ Reader runText(QString (*read)(const QString &, int &), int Read::*field)
     };
 }
 
-QString readSwitch(const QString &value, bool &field)
-{
-    const QString word = value.trimmed().toLower();
-    static const QStringList on{QStringLiteral("1"), QStringLiteral("true"), QStringLiteral("yes"),
-                                QStringLiteral("on")};
-    static const QStringList off{QStringLiteral("0"), QStringLiteral("false"), QStringLiteral("no"),
-                                 QStringLiteral("off")};
-    if (!on.contains(word) && !off.contains(word))
-        return QStringLiteral("wants 1 or 0, not \"%1\"").arg(value);
-    field = on.contains(word);
-    return {};
-}
-
 // A "1" or "0" setting of the engine options.
 Reader switchOf(bool EngineOptions::*field)
 {
     return [field](const QString &key, const QString &value, Read &result) {
-        return named(key, readSwitch(value, result.options.*field));
+        return named(key, EngineSettings::readSwitch(value, result.options.*field));
     };
 }
 
@@ -61,7 +48,7 @@ Reader switchOf(bool EngineOptions::*field)
 Reader runSwitch(bool Read::*field)
 {
     return [field](const QString &key, const QString &value, Read &result) {
-        return named(key, readSwitch(value, result.*field));
+        return named(key, EngineSettings::readSwitch(value, result.*field));
     };
 }
 
@@ -69,7 +56,7 @@ Reader runSwitch(bool Read::*field)
 Reader changeSwitch(bool ChangeTracker::Settings::*field)
 {
     return [field](const QString &key, const QString &value, Read &result) {
-        return named(key, readSwitch(value, result.changes.*field));
+        return named(key, EngineSettings::readSwitch(value, result.changes.*field));
     };
 }
 
@@ -226,6 +213,19 @@ CrawlRows::Settings EngineSettings::Read::crawlSettings() const
     settings.changes = changes;
     settings.writesDiffs = changes.diff && format != QLatin1String("json");
     return settings;
+}
+
+QString EngineSettings::readSwitch(const QString &value, bool &field)
+{
+    const QString word = value.trimmed().toLower();
+    static const QStringList on{QStringLiteral("1"), QStringLiteral("true"), QStringLiteral("yes"),
+                                QStringLiteral("on")};
+    static const QStringList off{QStringLiteral("0"), QStringLiteral("false"), QStringLiteral("no"),
+                                 QStringLiteral("off")};
+    if (!on.contains(word) && !off.contains(word))
+        return QStringLiteral("wants 1 or 0, not \"%1\"").arg(value);
+    field = on.contains(word);
+    return {};
 }
 
 QString EngineSettings::problemsText(const QStringList &problems)

@@ -50,6 +50,8 @@ public:
     static QString refusal(const Values &values);
     // The keys read, in the order read.
     static QStringList keys();
+    // "1", "true", "yes", "on" or their opposites, stored in `field`; else what was wanted.
+    static QString readSwitch(const QString &value, bool &field);
     // What the window shows when a run starts with problems.
     static QString problemsText(const QStringList &problems);
 };

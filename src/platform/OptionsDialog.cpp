@@ -179,14 +179,9 @@ void OptionsDialog::addSwitch(QFormLayout *form, const QString &key, const QStri
     addField(form, key, check,
              {[check] { return switchText(check->isChecked()); },
               [check, on](const QString &value) {
+                  // A value that is no switch shows the default.
                   bool read = on;
-                  const QString word = value.trimmed().toLower();
-                  if (word == QLatin1String("1") || word == QLatin1String("true") || word == QLatin1String("yes")
-                      || word == QLatin1String("on"))
-                      read = true;
-                  else if (word == QLatin1String("0") || word == QLatin1String("false") || word == QLatin1String("no")
-                           || word == QLatin1String("off"))
-                      read = false;
+                  EngineSettings::readSwitch(value, read);
                   check->setChecked(read);
               },
               switchText(on)});
