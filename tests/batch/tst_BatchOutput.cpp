@@ -2,10 +2,12 @@
 #include "fakes/BatchProgram.h"
 #include "fakes/TestFiles.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -15,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <tuple>
@@ -42,6 +45,8 @@ private Q_SLOTS:
     void standardOutputKeepsListOrderAndEndsWhenClosed();
     void formatsKeepTheArticleAndItsStructure();
     void documentationFaultsConvertAndKeepTheArticle();
+    void metadataIsWhatThePageStatesOrNull();
+    void jsonLinesHoldEveryRecordInListOrder();
 
 private:
     BatchProgram m_batch;
@@ -208,8 +213,10 @@ void TestBatchOutput::reportHasOneObjectPerRow()
     QCOMPARE(result.exitCode, 1);
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
-    const QStringList keys{"address", "bytes",   "content_type", "file", "final_url", "folder", "http_status", "ms",
-                           "note",    "outcome", "reason",       "row",  "started",   "title",  "tries"};
+    const QStringList keys{"address",   "author",    "bytes",       "canonical",   "content_type", "description",
+                           "file",      "final_url", "folder",      "http_status", "lang",         "modified",
+                           "ms",        "note",      "outcome",     "published",   "reason",       "row",
+                           "site_name", "started",   "text_sha256", "title",       "tries",        "word_count"};
     QJsonObject saved = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
     QJsonObject failed = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
     if (saved.value(QStringLiteral("row")).toInt() == 2)
@@ -271,7 +278,10 @@ void TestBatchOutput::retryFailedRowsUnderTheirNames()
     QVERIFY2(result.out.contains(QStringLiteral("Saved 2, failed 1, skipped 0.")), qPrintable(result.out));
     QList<QJsonObject> first = records();
     QCOMPARE(first.size(), 3);
-    const QJsonObject saved = first.at(0).value(QStringLiteral("row")).toInt() == 1 ? first.at(0) : first.at(1);
+    // Rows end in any order.
+    const QJsonObject saved = *std::find_if(first.begin(), first.end(), [](const QJsonObject &record) {
+        return record.value(QStringLiteral("row")).toInt() == 1;
+    });
     QCOMPARE(saved.value(QStringLiteral("final_url")).toString(), m_server.url("/one"));
     QCOMPARE(saved.value(QStringLiteral("folder")).toString(), QDir(out.path()).absolutePath());
     QVERIFY(QDateTime::fromString(saved.value(QStringLiteral("started")).toString(), Qt::ISODateWithMs).isValid());
@@ -544,7 +554,9 @@ void TestBatchOutput::formatsKeepTheArticleAndItsStructure()
             readTestFile(folder->filePath(QStringLiteral("127.0.0.1 %1_moved-story.json").arg(m_server.port()))))
             .object();
     QCOMPARE(record.keys(),
-             (QStringList{"content_type", "fetched", "final_url", "http_status", "lang", "text", "title", "url"}));
+             (QStringList{"author", "canonical", "content_type", "description", "fetched", "final_url", "http_status",
+                          "lang", "modified", "published", "site_name", "text", "text_sha256", "title", "url",
+                          "word_count"}));
     QCOMPARE(record.value(QStringLiteral("url")).toString(), m_server.url("/moved-story"));
     QCOMPARE(record.value(QStringLiteral("final_url")).toString(), story);
     QCOMPARE(record.value(QStringLiteral("lang")).toString(), QStringLiteral("en"));
@@ -699,6 +711,215 @@ void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
         for (const char *left : {"Menu one", "Footer line", "Last updated", "NAME SYNOPSIS"})
             QVERIFY2(!text.contains(QLatin1String(left)), qPrintable(text));
     }
+}
+
+void TestBatchOutput::metadataIsWhatThePageStatesOrNull()
+{
+    // 50 pages stating their metadata, each field in one of the forms pages use in turn, and 20 stating none.
+    QStringList urls;
+    QMap<QString, QJsonObject> expected;
+    for (int i = 0; i < 70; ++i) {
+        const QString path = QStringLiteral("/meta/%1").arg(i);
+        const QByteArray n = QByteArray::number(i);
+        const QByteArray day = QByteArray::number(10 + i % 18);
+        QJsonObject fields;
+        for (const char *key :
+             {"title", "lang", "author", "published", "modified", "description", "site_name", "canonical"})
+            fields.insert(QLatin1String(key), QJsonValue());
+        QByteArray head;
+        QByteArray body = "<p>Words of page " + n + ".</p>";
+        const auto set = [&fields](const char *key, const QString &value) { fields.insert(QLatin1String(key), value); };
+        if (i < 50) {
+            head += "<title>Page " + n + "</title>";
+            set("title", QStringLiteral("Page %1").arg(i));
+            switch (i % 5) {
+            case 0:
+                head += "<meta name=\"Author\" content=\" Ann " + n
+                    + " \"><meta property=\"article:published_time\" "
+                      "content=\"2024-03-"
+                    + day
+                    + "T10:20:30+02:00\"><meta property=\"article:modified_time\" "
+                      "content=\"2024-03-"
+                    + day + "T11:00:00+0530\"><meta name=\"description\" content=\"First " + n
+                    + "\"><meta property=\"og:description\" content=\"not this\"><meta property=\"og:site_name\" "
+                      "content=\"Site A\"><link rel=\"canonical\" href=\"/canon/"
+                    + n + "?a=1\">";
+                set("author", QStringLiteral("Ann %1").arg(i));
+                set("published", QStringLiteral("2024-03-%1T10:20:30+02:00").arg(QString::fromLatin1(day)));
+                set("modified", QStringLiteral("2024-03-%1T11:00:00+05:30").arg(QString::fromLatin1(day)));
+                set("description", QStringLiteral("First %1").arg(i));
+                set("site_name", QStringLiteral("Site A"));
+                set("canonical", m_server.url(QStringLiteral("/canon/%1?a=1").arg(i)));
+                break;
+            case 1:
+                head += "<script type=\"application/ld+json\">{\"author\": broken</script>"
+                        "<script type=\"application/ld+json\">{\"@type\":\"NewsArticle\",\"author\":{\"@type\":"
+                        "\"Person\",\"name\":\"Bo "
+                    + n + "\"},\"datePublished\":\"2024-04-" + day
+                    + "\","
+                      "\"dateModified\":\"2024-06-"
+                    + day
+                    + "T12:00:00-04:00\"}</script>"
+                      "<meta property=\"og:description\" content=\"Second "
+                    + n
+                    + "\">"
+                      "<link rel=\"canonical\" href=\"https://example.com/c/"
+                    + n + "\">";
+                set("author", QStringLiteral("Bo %1").arg(i));
+                set("published", QStringLiteral("2024-04-%1").arg(QString::fromLatin1(day)));
+                set("modified", QStringLiteral("2024-06-%1T12:00:00-04:00").arg(QString::fromLatin1(day)));
+                set("description", QStringLiteral("Second %1").arg(i));
+                set("canonical", QStringLiteral("https://example.com/c/%1").arg(i));
+                break;
+            case 2:
+                head += "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\",\"@graph\":["
+                        "{\"@type\":\"WebSite\",\"name\":\"Web\"},{\"@type\":\"Article\",\"author\":[{\"name\":"
+                        "\"Cy\"},{\"name\":\"Di "
+                    + n + "\"}],\"dateModified\":\"2024-07-" + day
+                    + "T09:30:00Z\"}]}"
+                      "</script><meta property=\"og:site_name\" content=\"Site &amp; Co\">";
+                body = "<article><header><time datetime=\"2024-05-" + day + "T08:00:00Z\">May</time></header>" + body
+                    + "</article>";
+                set("author", QStringLiteral("Cy, Di %1").arg(i));
+                set("published", QStringLiteral("2024-05-%1T08:00:00Z").arg(QString::fromLatin1(day)));
+                set("modified", QStringLiteral("2024-07-%1T09:30:00Z").arg(QString::fromLatin1(day)));
+                set("site_name", QStringLiteral("Site & Co"));
+                break;
+            case 3:
+                head += "<script type=\"application/ld+json\">[{\"author\":\"Ed " + n
+                    + "\",\"datePublished\":"
+                      "\"Tue, 05 Mar 2024 10:20:30 +0100\"}]</script><script type=\"application/ld+json\">"
+                      "[1,</script><meta name=\"description\" content=\"Fourth\n"
+                    + n + "\">";
+                set("author", QStringLiteral("Ed %1").arg(i));
+                set("published", QStringLiteral("2024-03-05T10:20:30+01:00"));
+                set("description", QStringLiteral("Fourth %1").arg(i));
+                break;
+            default:
+                // Stated in an unreadable form: no date.
+                head += "<meta property=\"article:published_time\" content=\"last week\">";
+                set("lang", QStringLiteral("de-CH"));
+                break;
+            }
+        }
+        const QByteArray lang = i < 50 && i % 5 == 4 ? " lang=\"de-CH\"" : "";
+        m_server.page(path, "<html" + lang + "><head>" + head + "</head><body>" + body + "</body></html>");
+        urls << m_server.url(path);
+        expected.insert(m_server.url(path), fields);
+    }
+
+    QTemporaryDir out;
+    const QString report = m_batch.filePath(QStringLiteral("metadata.jsonl"));
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                     QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("{row}"),
+                     QStringLiteral("--report"), report, m_batch.writeList(urls.join(QLatin1Char('\n')).toUtf8())});
+    QCOMPARE(result.exitCode, 0);
+    QMap<QString, QJsonObject> reported;
+    for (const QByteArray &line : readTestFile(report).split('\n')) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        if (!row.isEmpty())
+            reported.insert(row.value(QStringLiteral("address")).toString(), row);
+    }
+    QCOMPARE(reported.size(), 70);
+    for (int i = 0; i < 70; ++i) {
+        const QString url = urls.at(i);
+        const QJsonObject record =
+            QJsonDocument::fromJson(readTestFile(out.filePath(QStringLiteral("%1.json").arg(i + 1)))).object();
+        const QString text = record.value(QStringLiteral("text")).toString();
+        QVERIFY2(text.contains(QStringLiteral("Words of page %1.").arg(i)), qPrintable(text));
+        QJsonObject fields = expected.value(url);
+        fields.insert(QStringLiteral("word_count"),
+                      text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).size());
+        fields.insert(QStringLiteral("text_sha256"),
+                      QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex()));
+        for (auto field = fields.begin(); field != fields.end(); ++field) {
+            const QString where = QStringLiteral("%1 %2").arg(url, field.key());
+            QVERIFY2(record.value(field.key()) == field.value(),
+                     qPrintable(where + QLatin1Char(' ') + QJsonDocument(record).toJson(QJsonDocument::Compact)));
+            QVERIFY2(reported.value(url).value(field.key()) == field.value(), qPrintable(where));
+        }
+    }
+
+    // With the main content, Readability's byline when the page states no author; a YAML header with
+    // --front-matter, of the fields stated only.
+    const QByteArray paragraph =
+        "<p>" + QByteArray("A sentence that makes the article long enough to read. ").repeated(6) + "</p>";
+    m_server.page("/meta/byline",
+                  "<html><head><title>Bylined</title></head><body><nav><a href=\"/\">Home</a></nav>"
+                  "<article><h1>Bylined</h1><p class=\"byline\">Fay Writer</p>"
+                      + paragraph.repeated(4) + "</article></body></html>");
+    QTemporaryDir markdown;
+    QCOMPARE(m_batch
+                 .run({QStringLiteral("--folder"), markdown.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                       QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("md"),
+                       QStringLiteral("--front-matter"), QStringLiteral("-o"), QStringLiteral("{row}"),
+                       QStringLiteral("-u"), m_server.url("/meta/byline"), QStringLiteral("-u"), urls.at(69)})
+                 .exitCode,
+             0);
+    const QString bylined = QString::fromUtf8(readTestFile(markdown.filePath(QStringLiteral("1.md"))));
+    QVERIFY2(bylined.startsWith(QStringLiteral("---\ntitle: \"Bylined\"\nauthor: \"Fay Writer\"\nword_count: ")),
+             qPrintable(bylined));
+    QVERIFY2(bylined.contains(QStringLiteral("\"\n---\n\n# Bylined\n")), qPrintable(bylined));
+    const QString bare = QString::fromUtf8(readTestFile(markdown.filePath(QStringLiteral("2.md"))));
+    QVERIFY2(
+        bare.startsWith(QStringLiteral("---\nword_count: 4\ntext_sha256: \"%1\"\n---\n\nWords of page 69.")
+                            .arg(QString::fromLatin1(
+                                QCryptographicHash::hash("Words of page 69.", QCryptographicHash::Sha256).toHex()))),
+        qPrintable(bare));
+}
+
+void TestBatchOutput::jsonLinesHoldEveryRecordInListOrder()
+{
+    LocalHttpServer::Reply slow;
+    slow.delayMs = 1500;
+    slow.body = "<html><head><meta name=\"author\" content=\"Slow\"></head><body>slow</body></html>";
+    m_server.route("/lines/slow", slow);
+    QTemporaryDir out;
+    const QString report = m_batch.filePath(QStringLiteral("lines.jsonl"));
+    const auto urlsOf = [](const QByteArray &lines) {
+        QStringList urls;
+        for (const QByteArray &line : lines.split('\n')) {
+            if (!line.isEmpty())
+                urls << QJsonDocument::fromJson(line).object().value(QStringLiteral("url")).toString();
+        }
+        return urls;
+    };
+    // The slow first row holds the others back; the failed row has no record; the file is added to.
+    BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                     QStringLiteral("--format"), QStringLiteral("jsonl"), QStringLiteral("--report"), report,
+                     m_batch.writeList(QStringList{m_server.url("/lines/slow"), m_server.url("/one"),
+                                                   m_server.url("/missing"), m_server.url("/two")}
+                                           .join(QLatin1Char('\n'))
+                                           .toUtf8())});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QStringLiteral("records.jsonl")});
+    const QString records = out.filePath(QStringLiteral("records.jsonl"));
+    QVERIFY2(result.out.contains(QStringLiteral("saved %1 -> %2").arg(m_server.url("/one"), records)),
+             qPrintable(result.out));
+    const QByteArray lines = readTestFile(records);
+    QCOMPARE(urlsOf(lines), (QStringList{m_server.url("/lines/slow"), m_server.url("/one"), m_server.url("/two")}));
+    const QJsonObject first = QJsonDocument::fromJson(lines.left(lines.indexOf('\n'))).object();
+    QCOMPARE(first.value(QStringLiteral("author")).toString(), QStringLiteral("Slow"));
+    QCOMPARE(first.value(QStringLiteral("text")).toString(), QStringLiteral("slow"));
+    for (const QByteArray &line : readTestFile(report).split('\n')) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        if (row.value(QStringLiteral("row")).toInt() == 1) {
+            QVERIFY(row.value(QStringLiteral("file")).isNull());
+            QCOMPARE(row.value(QStringLiteral("bytes")).toInt(), lines.indexOf('\n') + 1);
+        }
+    }
+    result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                          m_server.url("/two")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(urlsOf(readTestFile(records)).size(), 4);
+
+    // On standard output, one record a line as with json.
+    result = m_batch.run({QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--format"),
+                          QStringLiteral("jsonl"), m_server.url("/one"), m_server.url("/two")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(urlsOf(result.out.toUtf8()), (QStringList{m_server.url("/one"), m_server.url("/two")}));
 }
 
 QTEST_GUILESS_MAIN(TestBatchOutput)
