@@ -715,95 +715,84 @@ void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
 
 void TestBatchOutput::metadataIsWhatThePageStatesOrNull()
 {
-    // 50 pages stating their metadata, each field in one of the forms pages use in turn, and 20 stating none.
+    // 50 pages stating their metadata in the forms pages use, five in turn, and 20 stating none.
+    struct Form {
+        const char *lang;
+        const char *head;
+        const char *body;
+        QList<std::pair<const char *, const char *>> fields;
+    };
+    static const Form forms[] = {
+        {"",
+         R"(<meta name="Author" content=" Ann {n} "><meta property="article:published_time")"
+         R"( content="2024-03-{day}T10:20:30+02:00"><meta property="article:modified_time")"
+         R"( content="2024-03-{day}T11:00:00+0530"><meta name="description" content="First {n}">)"
+         R"(<meta property="og:description" content="not this"><meta property="og:site_name" content="Site A">)"
+         R"(<link rel="canonical" href="/canon/{n}?a=1">)",
+         "",
+         {{"author", "Ann {n}"},
+          {"published", "2024-03-{day}T10:20:30+02:00"},
+          {"modified", "2024-03-{day}T11:00:00+05:30"},
+          {"description", "First {n}"},
+          {"site_name", "Site A"},
+          {"canonical", "{base}/canon/{n}?a=1"}}},
+        {"",
+         R"(<script type="application/ld+json">{"author": broken</script><script type="application/ld+json">)"
+         R"({"@type":"NewsArticle","author":{"@type":"Person","name":"Bo {n}"},"datePublished":"2024-04-{day}",)"
+         R"("dateModified":"2024-06-{day}T12:00:00-04:00"}</script>)"
+         R"(<meta property="og:description" content="Second {n}"><link rel="canonical" href="https://e.com/{n}">)",
+         "",
+         {{"author", "Bo {n}"},
+          {"published", "2024-04-{day}"},
+          {"modified", "2024-06-{day}T12:00:00-04:00"},
+          {"description", "Second {n}"},
+          {"canonical", "https://e.com/{n}"}}},
+        {"",
+         R"(<script type="application/ld+json">{"@context":"https://schema.org","@graph":[{"@type":"WebSite",)"
+         R"("name":"Web"},{"@type":"Article","author":[{"name":"Cy"},{"name":"Di {n}"}],)"
+         R"("dateModified":"2024-07-{day}T09:30:00Z"}]}</script><meta property="og:site_name" content="S &amp; C">)",
+         R"(<header><time datetime="2024-05-{day}T08:00:00Z">May</time></header>)",
+         {{"author", "Cy, Di {n}"},
+          {"published", "2024-05-{day}T08:00:00Z"},
+          {"modified", "2024-07-{day}T09:30:00Z"},
+          {"site_name", "S & C"}}},
+        {"",
+         R"(<script type="application/ld+json">[{"author":"Ed {n}","datePublished":)"
+         R"("Tue, 05 Mar 2024 10:20:30 +0100"}]</script><script type="application/ld+json">[1,</script>)"
+         "<meta name=\"description\" content=\"Fourth\n{n}\">",
+         "",
+         {{"author", "Ed {n}"}, {"published", "2024-03-05T10:20:30+01:00"}, {"description", "Fourth {n}"}}},
+        // A date that reads as none is no date.
+        {" lang=\"de-CH\"", R"(<meta property="article:published_time" content="last week">)", "", {{"lang", "de-CH"}}},
+    };
     QStringList urls;
     QMap<QString, QJsonObject> expected;
     for (int i = 0; i < 70; ++i) {
         const QString path = QStringLiteral("/meta/%1").arg(i);
-        const QByteArray n = QByteArray::number(i);
-        const QByteArray day = QByteArray::number(10 + i % 18);
+        const auto filled = [&](const char *text) {
+            return QString::fromUtf8(text)
+                .replace(QLatin1String("{n}"), QString::number(i))
+                .replace(QLatin1String("{day}"), QString::number(10 + i % 18))
+                .replace(QLatin1String("{base}"), m_server.url(QString()));
+        };
         QJsonObject fields;
         for (const char *key :
              {"title", "lang", "author", "published", "modified", "description", "site_name", "canonical"})
             fields.insert(QLatin1String(key), QJsonValue());
-        QByteArray head;
-        QByteArray body = "<p>Words of page " + n + ".</p>";
-        const auto set = [&fields](const char *key, const QString &value) { fields.insert(QLatin1String(key), value); };
+        const QString words = QStringLiteral("<p>Words of page %1.</p>").arg(i);
+        QString page = QStringLiteral("<html><head></head><body>%1</body></html>").arg(words);
         if (i < 50) {
-            head += "<title>Page " + n + "</title>";
-            set("title", QStringLiteral("Page %1").arg(i));
-            switch (i % 5) {
-            case 0:
-                head += "<meta name=\"Author\" content=\" Ann " + n
-                    + " \"><meta property=\"article:published_time\" "
-                      "content=\"2024-03-"
-                    + day
-                    + "T10:20:30+02:00\"><meta property=\"article:modified_time\" "
-                      "content=\"2024-03-"
-                    + day + "T11:00:00+0530\"><meta name=\"description\" content=\"First " + n
-                    + "\"><meta property=\"og:description\" content=\"not this\"><meta property=\"og:site_name\" "
-                      "content=\"Site A\"><link rel=\"canonical\" href=\"/canon/"
-                    + n + "?a=1\">";
-                set("author", QStringLiteral("Ann %1").arg(i));
-                set("published", QStringLiteral("2024-03-%1T10:20:30+02:00").arg(QString::fromLatin1(day)));
-                set("modified", QStringLiteral("2024-03-%1T11:00:00+05:30").arg(QString::fromLatin1(day)));
-                set("description", QStringLiteral("First %1").arg(i));
-                set("site_name", QStringLiteral("Site A"));
-                set("canonical", m_server.url(QStringLiteral("/canon/%1?a=1").arg(i)));
-                break;
-            case 1:
-                head += "<script type=\"application/ld+json\">{\"author\": broken</script>"
-                        "<script type=\"application/ld+json\">{\"@type\":\"NewsArticle\",\"author\":{\"@type\":"
-                        "\"Person\",\"name\":\"Bo "
-                    + n + "\"},\"datePublished\":\"2024-04-" + day
-                    + "\","
-                      "\"dateModified\":\"2024-06-"
-                    + day
-                    + "T12:00:00-04:00\"}</script>"
-                      "<meta property=\"og:description\" content=\"Second "
-                    + n
-                    + "\">"
-                      "<link rel=\"canonical\" href=\"https://example.com/c/"
-                    + n + "\">";
-                set("author", QStringLiteral("Bo %1").arg(i));
-                set("published", QStringLiteral("2024-04-%1").arg(QString::fromLatin1(day)));
-                set("modified", QStringLiteral("2024-06-%1T12:00:00-04:00").arg(QString::fromLatin1(day)));
-                set("description", QStringLiteral("Second %1").arg(i));
-                set("canonical", QStringLiteral("https://example.com/c/%1").arg(i));
-                break;
-            case 2:
-                head += "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\",\"@graph\":["
-                        "{\"@type\":\"WebSite\",\"name\":\"Web\"},{\"@type\":\"Article\",\"author\":[{\"name\":"
-                        "\"Cy\"},{\"name\":\"Di "
-                    + n + "\"}],\"dateModified\":\"2024-07-" + day
-                    + "T09:30:00Z\"}]}"
-                      "</script><meta property=\"og:site_name\" content=\"Site &amp; Co\">";
-                body = "<article><header><time datetime=\"2024-05-" + day + "T08:00:00Z\">May</time></header>" + body
-                    + "</article>";
-                set("author", QStringLiteral("Cy, Di %1").arg(i));
-                set("published", QStringLiteral("2024-05-%1T08:00:00Z").arg(QString::fromLatin1(day)));
-                set("modified", QStringLiteral("2024-07-%1T09:30:00Z").arg(QString::fromLatin1(day)));
-                set("site_name", QStringLiteral("Site & Co"));
-                break;
-            case 3:
-                head += "<script type=\"application/ld+json\">[{\"author\":\"Ed " + n
-                    + "\",\"datePublished\":"
-                      "\"Tue, 05 Mar 2024 10:20:30 +0100\"}]</script><script type=\"application/ld+json\">"
-                      "[1,</script><meta name=\"description\" content=\"Fourth\n"
-                    + n + "\">";
-                set("author", QStringLiteral("Ed %1").arg(i));
-                set("published", QStringLiteral("2024-03-05T10:20:30+01:00"));
-                set("description", QStringLiteral("Fourth %1").arg(i));
-                break;
-            default:
-                // Stated in an unreadable form: no date.
-                head += "<meta property=\"article:published_time\" content=\"last week\">";
-                set("lang", QStringLiteral("de-CH"));
-                break;
-            }
+            const Form &form = forms[i % 5];
+            page = QStringLiteral("<html%1><head><title>Page %2</title>%3</head><body><article>%4%5</article></body>"
+                                  "</html>")
+                       .arg(QLatin1String(form.lang))
+                       .arg(i)
+                       .arg(filled(form.head), filled(form.body), words);
+            fields.insert(QStringLiteral("title"), QStringLiteral("Page %1").arg(i));
+            for (const auto &[key, value] : form.fields)
+                fields.insert(QLatin1String(key), filled(value));
         }
-        const QByteArray lang = i < 50 && i % 5 == 4 ? " lang=\"de-CH\"" : "";
-        m_server.page(path, "<html" + lang + "><head>" + head + "</head><body>" + body + "</body></html>");
+        m_server.page(path, page.toUtf8());
         urls << m_server.url(path);
         expected.insert(m_server.url(path), fields);
     }
