@@ -16,7 +16,7 @@ _textorin_batch()
             return
             ;;
         --format)
-            COMPREPLY=($(compgen -W 'text markdown html json' -- "$cur"))
+            COMPREPLY=($(compgen -W 'text markdown html json jsonl' -- "$cur"))
             return
             ;;
         --block)
@@ -49,7 +49,7 @@ _textorin_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-u --url -i --input-file -P --output-dir --folder --timeout --settle
-            --window-size --format -O --output-document --stdout --main-content --wait-for --require-selector --delay --scroll
+            --window-size --format --front-matter -O --output-document --stdout --main-content --wait-for --require-selector --delay --scroll
             --block --user-agent --header --lang --cookies --save-cookies --user --password-file
             --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
             --no-clobber --archive --report --retry-failed --restrict-filenames -o --output --sitemap --feed -r --recursive -l --level

@@ -6,7 +6,8 @@ complete -c textorin-batch -l folder -x -a '(__fish_complete_directories)' -d 'T
 complete -c textorin-batch -l timeout -x -d 'Seconds for each document to arrive'
 complete -c textorin-batch -l settle -x -d 'Longest settle after the load event'
 complete -c textorin-batch -l window-size -x -d 'The window pages are laid out in (WxH)'
-complete -c textorin-batch -l format -x -a 'text markdown html json' -d 'What each file holds'
+complete -c textorin-batch -l format -x -a 'text markdown html json jsonl' -d 'What each file holds'
+complete -c textorin-batch -l front-matter -d "Head each Markdown file with the page's metadata"
 complete -c textorin-batch -s O -l output-document -x -a '-' -d 'Write the texts to standard output'
 complete -c textorin-batch -l stdout -d 'Write the texts to standard output'
 complete -c textorin-batch -l main-content -d 'Only the main article'

@@ -6,6 +6,7 @@
 #include "batch/OptionValues.h"
 #include "capture/EngineOptionText.h"
 #include "capture/NameTemplate.h"
+#include "capture/OutputFormat.h"
 #include "capture/RunOptionText.h"
 #include "crawl/CrawlOptionText.h"
 #include "crawl/CrawlScope.h"
@@ -223,6 +224,10 @@ Conflict combinationProblem(const BatchOptions &options)
     if (options.toStandardOutput && options.report == QLatin1String("-"))
         return {QStringLiteral("-O - and --report - cannot both write to standard output"),
                 {QStringLiteral("output-document"), QStringLiteral("stdout"), QStringLiteral("report")}};
+    const OutputFormat *format = OutputFormat::named(options.format);
+    if (options.frontMatter && (!format || format->form != EngineOptions::PageForm::Markdown))
+        return {QStringLiteral("--front-matter heads Markdown files: give --format markdown"),
+                {QStringLiteral("front-matter"), QStringLiteral("format")}};
     const Conflict change = changeProblem(options);
     return change.problem.isEmpty() ? crawlProblem(options) : change;
 }
@@ -239,7 +244,9 @@ QString storeShard(const QString &text, BatchOptions &options)
 
 QString storeFormat(const QString &name, BatchOptions &options)
 {
-    return RunOptionText::readFormat(name, options.format, options.engine);
+    // jsonl: the json records, all in one file.
+    options.jsonLines = name == QLatin1String("jsonl");
+    return RunOptionText::readFormat(options.jsonLines ? QStringLiteral("json") : name, options.format, options.engine);
 }
 
 QList<BatchCommandLine::Option> makeOptions()
@@ -307,14 +314,22 @@ QList<BatchCommandLine::Option> makeOptions()
          QStringLiteral("what each file holds:"),
          BatchHelp::formatValues(),
          storeFormat},
+        {{QStringLiteral("front-matter")},
+         {},
+         QStringLiteral("heads each Markdown file (--format markdown) with a YAML header between \"---\" lines: the "
+                        "fields of --format json that the page states (title, author, published, modified, "
+                        "description, site_name, canonical, lang), then word_count and text_sha256 of the text "
+                        "after it; strings double-quoted. With another format it is a usage error."),
+         {},
+         turnsOn(&BatchOptions::frontMatter)},
         {{QStringLiteral("O"), QStringLiteral("output-document")},
          QStringLiteral("-"),
          QStringLiteral(
              "\"-\" writes each page's text to standard output instead of a file, in list order whatever -j: "
              "a page that ends early waits only for the rows before it. With more than one row, each text "
              "follows a line \"==> ADDRESS <==\" and a blank line parts one text from the next, as head(1) "
-             "and tail(1) show files (a PDF's pages keep their form feeds); with --format json each row is "
-             "one JSON object on one line, without those lines. Each text ends its line (a newline is added "
+             "and tail(1) show files (a PDF's pages keep their form feeds); with --format json (or jsonl) each row "
+             "is one JSON object on one line, without those lines. Each text ends its line (a newline is added "
              "when the page's text has none; files hold the text as it is). The row lines and the summary go "
              "to standard error; --folder and --no-clobber are not used, and the report's file is null. -O - with "
              "--report - is a usage error. When nobody reads standard output any more (as after | head -1) "
@@ -516,7 +531,10 @@ QList<BatchCommandLine::Option> makeOptions()
              "info), outcome (saved, failed, skipped), file, bytes, http_status, content_type (what the "
              "address answered, such as application/pdf), reason, ms, tries, final_url (the address the page "
              "ended at), title, started (when its first load started, ISO 8601 with the time zone offset), "
-             "folder (the absolute destination folder; null with -O -) and note (a remark on a saved row); "
+             "folder (the absolute destination folder; null with -O - or --format jsonl), note (a remark on a "
+             "saved row), then what a saved page states: lang, author, published, modified, description, "
+             "site_name, canonical, and word_count and text_sha256 of its text (each null when not stated, or for "
+             "a row not saved); "
              "with --main-content, fallback; with --format markdown, html or --main-content, format_fallback "
              "(why a part of the page kept its text instead of being converted, else null). \"-\" writes them "
              "to standard output, and the row lines and the summary go to standard error."),

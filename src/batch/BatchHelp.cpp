@@ -121,7 +121,10 @@ const char *const FormatDetails[][2] = {
      "becomes a list; every <pre> is a fenced block with its lines as shown; superscripts and subscripts stay "
      "inline <sup> and <sub>; links are made absolute; a part the converter fails on keeps its text"},
     {"html", "the document is the settled one, its on... handlers and javascript: links gone, its charset UTF-8"},
-    {"json", "fetched is in UTC, ISO 8601; the addresses are without their user info"},
+    {"json",
+     "fetched is in UTC, ISO 8601; the addresses are without their user info; a field the page does not state is "
+     "null, dates are ISO 8601 with the page's offset (a date alone stays a date), canonical is absolute, "
+     "word_count and text_sha256 are of the text"},
 };
 
 // Each example's command line (%1 is the program) and what it does.
@@ -266,6 +269,10 @@ QList<std::pair<QString, QString>> formatValues()
         }
         values.append({format.name, help});
     }
+    values.append({QStringLiteral("jsonl"),
+                   QStringLiteral("the json records of all rows in one file, one a line (JSON Lines): records.jsonl "
+                                  "in the folder, added to as rows end, in list order (no file of their own, -o and "
+                                  "--no-clobber unused, the report's file null); with -O -, as json")});
     return values;
 }
 

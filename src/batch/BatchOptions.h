@@ -31,6 +31,8 @@ struct BatchOptions {
     bool proxyGiven = false; // --proxy; otherwise the proxy variables
     QString passwordFile; // --password-file FILE, or empty
     QString format = QStringLiteral("text"); // --format: a name of the output formats' table
+    bool jsonLines = false; // --format jsonl: the json records of all rows in one file, one a line
+    bool frontMatter = false; // --front-matter: each Markdown file headed by its page's metadata, in YAML
     int jobs = 4; // -j, --jobs
     int tries = 1; // --tries
     int hostWaitMs = 0; // --wait

@@ -13,6 +13,7 @@
 #include "batch/StandardOutputWriter.h"
 #include "batch/TerminalText.h"
 #include "capture/FolderOutput.h"
+#include "capture/MetadataFields.h"
 #include "capture/NameTemplate.h"
 #include "capture/OutputFormat.h"
 #include "capture/RowQueue.h"
@@ -24,6 +25,7 @@
 #include "support/IEventPump.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDevice>
 #include <QTimer>
 
@@ -31,11 +33,27 @@
 #include <chrono>
 #include <utility>
 
+namespace {
+
+// The format of the run's files: with --front-matter, the page's metadata heads each.
+OutputFormat runFormat(const BatchOptions &options)
+{
+    const OutputFormat *named = OutputFormat::named(options.format);
+    OutputFormat format = named ? *named : OutputFormat::text();
+    if (options.frontMatter) {
+        format.compose = [compose = format.compose](const QString &row, const PageOutcome &page,
+                                                    const RowChange &change) {
+            return MetadataFields::frontMatter(page) + compose(row, page, change);
+        };
+    }
+    return format;
+}
+
+} // namespace
+
 BatchRun::BatchRun(const BatchOptions &options, const QList<IPage *> &pages, IEventPump &pump, QTextStream &out,
                    QTextStream &err)
-    : m_options(options),
-      m_format(OutputFormat::named(options.format) ? *OutputFormat::named(options.format) : OutputFormat::text()),
-      m_pages(pages), m_pump(pump), m_out(out), m_err(err)
+    : m_options(options), m_format(runFormat(options)), m_pages(pages), m_pump(pump), m_out(out), m_err(err)
 {}
 
 BatchRun::~BatchRun() = default;
@@ -63,7 +81,7 @@ void BatchRun::printRow(const RowResult &result)
     m_out << (result.row > 0 ? rowPrefix(result.row) : QString()) << words[int(result.outcome)]
           << TerminalText::address(result.url);
     if (saved && !m_textOutput)
-        m_out << " -> " << result.outputPath;
+        m_out << " -> " << (m_records ? m_recordsFile->fileName() : result.outputPath);
     QStringList remarks{RowChange::nameOf(result.change.kind), saved ? result.note : result.reason.simplified()};
     remarks.removeAll(QString());
     if (!remarks.isEmpty())
@@ -183,7 +201,7 @@ RowReport::Fields BatchRun::reportFields() const
 {
     RowReport::Fields fields;
     fields.folder = m_options.folder;
-    fields.toStandardOutput = m_textOutput != nullptr;
+    fields.toStandardOutput = !textsInFiles();
     fields.crawl = m_options.recursive || !m_options.stateFile.isEmpty();
     fields.change = m_options.tracksChanges();
     fields.mainContent = m_options.engine.mainContent;
@@ -266,7 +284,7 @@ void BatchRun::passTextFailure()
         return;
     if (m_outputWatch && m_outputWatch->check())
         return;
-    cannotWrite(QStringLiteral("standard output"), m_texts->errorString(), m_textOutputFailed);
+    cannotWrite(textsName(), m_texts->errorString(), m_textOutputFailed);
 }
 
 void BatchRun::rowFinished(const RowResult &finished)
@@ -306,7 +324,7 @@ bool BatchRun::severalRows() const
 void BatchRun::warnAboutTemplate()
 {
     const QString &pattern = m_options.nameTemplate;
-    if (pattern.isEmpty() || m_textOutput)
+    if (pattern.isEmpty() || !textsInFiles())
         return;
     if (pattern.contains(QLatin1String("%(")))
         complain(QStringLiteral("warning: -o %1: \"%(NAME)s\" is no field here; fields are written {NAME}, "
@@ -325,6 +343,21 @@ void BatchRun::complain(const QString &message)
     m_err << errorPrefix() << TerminalText::escaped(message) << Qt::endl;
 }
 
+QString BatchRun::openRecords()
+{
+    // Added to, so that a run that goes on (a crawl, --retry-failed) keeps the records of the last.
+    m_recordsFile = std::make_unique<QFile>(QDir(m_options.folder).filePath(QStringLiteral("records.jsonl")));
+    if (!m_recordsFile->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return QStringLiteral("cannot write %1: %2").arg(m_recordsFile->fileName(), m_recordsFile->errorString());
+    m_records = std::make_unique<OrderedOutput>(*m_recordsFile);
+    return {};
+}
+
+QString BatchRun::textsName() const
+{
+    return m_recordsFile ? m_recordsFile->fileName() : QStringLiteral("standard output");
+}
+
 QString BatchRun::prepareFolder()
 {
     return m_textOutput ? QString() : DestinationFolder::prepare(m_options.folder);
@@ -340,7 +373,7 @@ int BatchRun::run()
             return NothingRun;
         }
     }
-    m_source = std::make_unique<BatchRowSource>(m_options, m_format, !m_textOutput,
+    m_source = std::make_unique<BatchRowSource>(m_options, m_format, textsInFiles(),
                                                 [this](const QString &warning) { complain(warning); });
     if (!m_options.retryFailed.isEmpty()) {
         QString error;
@@ -392,6 +425,13 @@ int BatchRun::runRows()
     if (m_textOutput) {
         m_texts = std::make_unique<StandardOutputWriter>(*m_textOutput, m_format, *m_source, m_options.folder);
         m_texts->setProgressLine(m_progress);
+    } else if (recordsInOneFile()) {
+        const QString problem = openRecords();
+        if (!problem.isEmpty()) {
+            complain(problem);
+            return NothingRun;
+        }
+        m_texts = std::make_unique<StandardOutputWriter>(*m_records, m_format, *m_source, m_options.folder);
     }
     SpiderOutput spider;
     IRowOutput &output = m_options.spider ? static_cast<IRowOutput &>(spider)
@@ -408,7 +448,7 @@ int BatchRun::runRows()
     queue.setWaitLimit(std::chrono::milliseconds(m_options.engine.longestRowMs()));
     m_history = std::make_unique<SavedRows>();
     // Standard output clobbers no file.
-    m_history->setNoClobber(m_options.noClobber && !m_textOutput);
+    m_history->setNoClobber(m_options.noClobber && textsInFiles());
     QString archiveError;
     if (!m_options.archive.isEmpty() && !m_history->openArchive(m_options.archive, queue.names(), &archiveError)) {
         complain(archiveError);
@@ -446,7 +486,7 @@ int BatchRun::runRows()
         m_progress->finish();
     }
     if (m_texts && !m_texts->flush())
-        cannotWrite(QStringLiteral("standard output"), m_texts->errorString(), m_textOutputFailed);
+        cannotWrite(textsName(), m_texts->errorString(), m_textOutputFailed);
     if (!m_options.quiet)
         m_out << RunMessages::done() << Qt::endl;
     printSummary();

@@ -5,6 +5,7 @@
 #include "batch/OwnFiles.h"
 #include "batch/RowTimeline.h"
 #include "capture/IRunObserver.h"
+#include "capture/OutputFormat.h"
 #include "capture/RowReport.h"
 #include "crawl/CrawlState.h"
 
@@ -20,11 +21,11 @@ class IPage;
 class ProgressLine;
 class QFileDevice;
 class RowQueue;
+class QFile;
 class QIODevice;
 class OrderedOutput;
 class SavedRows;
 class StandardOutputWriter;
-struct OutputFormat;
 
 // Saves the pages of list files without a window: the rows stream from the
 // lists through one row queue, whatever their number, and every finished row
@@ -70,6 +71,14 @@ private:
     void checkRedirects(bool check);
     // Why the folder cannot take the files, or empty.
     QString prepareFolder();
+    // With --format jsonl and no -O -: the records go to records.jsonl in the folder, one a line.
+    bool recordsInOneFile() const { return m_options.jsonLines && !m_textOutput && !m_options.spider; }
+    // Whether each row's text makes a file of its own.
+    bool textsInFiles() const { return !m_textOutput && !recordsInOneFile(); }
+    // Opens records.jsonl to add to; why it cannot be, or empty.
+    QString openRecords();
+    // What the texts are written to when not to files: standard output, or records.jsonl.
+    QString textsName() const;
     // Whether the run has more than one row, or may have (a list, a sitemap, a crawl).
     bool severalRows() const;
     // Warns once, before the first row, of an -o that cannot name the rows apart.
@@ -97,7 +106,7 @@ private:
     void showProgress();
 
     BatchOptions m_options;
-    const OutputFormat &m_format;
+    const OutputFormat m_format; // the table's, with --front-matter's header
     QList<IPage *> m_pages;
     IEventPump &m_pump;
     QTextStream &m_out;
@@ -115,6 +124,8 @@ private:
     std::unique_ptr<SavedRows> m_history;
     std::unique_ptr<RowReport> m_report;
     std::unique_ptr<StandardOutputWriter> m_texts;
+    std::unique_ptr<QFile> m_recordsFile; // records.jsonl
+    std::unique_ptr<OrderedOutput> m_records; // of records.jsonl, in list order
     OwnFiles m_ownFiles; // no page's file takes their place
     RowTimeline m_timeline;
     qsizetype m_retriedRows = 0; // of --retry-failed

@@ -1,5 +1,6 @@
 #include "capture/OutputFormat.h"
 
+#include "capture/MetadataFields.h"
 #include "engine/PageAddress.h"
 
 #include <QDateTime>
@@ -25,6 +26,10 @@ QString jsonRecord(const QString &row, const PageOutcome &page, const RowChange 
         {QStringLiteral("content_type"), page.contentType.isEmpty() ? QJsonValue() : QJsonValue(page.contentType)},
         {QStringLiteral("text"), page.content},
     };
+    // The page's metadata, title and lang null like the others when the page states none.
+    const QJsonObject metadata = MetadataFields::of(page);
+    for (auto field = metadata.begin(); field != metadata.end(); ++field)
+        record.insert(field.key(), field.value());
     if (!page.formatFallback.isEmpty())
         record.insert(QStringLiteral("format_fallback"), page.formatFallback);
     if (change.tracked())
@@ -51,8 +56,9 @@ const QList<OutputFormat> &OutputFormat::all()
         {QStringLiteral("html"), QStringLiteral(".html"), Form::Html,
          QStringLiteral("the document without scripts or handlers, links made absolute"), pageContent},
         {QStringLiteral("json"), QStringLiteral(".json"), Form::Text,
-         QStringLiteral("url, final_url, title, lang, fetched, http_status, content_type and text (change and "
-                        "diff with a state)"),
+         QStringLiteral("url, final_url, title, lang, fetched, http_status, content_type, text, then the page's "
+                        "author, published, modified, description, site_name, canonical, word_count and text_sha256 "
+                        "(change and diff with a state)"),
          jsonRecord},
     };
     return formats;

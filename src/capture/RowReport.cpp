@@ -1,5 +1,6 @@
 #include "capture/RowReport.h"
 
+#include "capture/MetadataFields.h"
 #include "capture/RowResult.h"
 #include "engine/PageAddress.h"
 
@@ -30,7 +31,8 @@ bool RowReport::add(const RowResult &result)
                   m_fields.toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn,
                   RowChange::nameOf(result.change.kind), result.page.finalUrl, result.page.title,
                   // The row's time is counted from its first load to now.
-                  QDateTime::currentDateTime().addMSecs(-result.ms), saved ? result.note : QString()});
+                  QDateTime::currentDateTime().addMSecs(-result.ms), saved ? result.note : QString(),
+                  saved ? MetadataFields::of(result.page) : MetadataFields::none()});
 }
 
 bool RowReport::write(const Record &record)
@@ -71,6 +73,10 @@ bool RowReport::write(const Record &record)
     line.insert(QStringLiteral("folder"),
                 m_fields.toStandardOutput ? QJsonValue() : QJsonValue(QDir(m_fields.folder).absolutePath()));
     line.insert(QStringLiteral("note"), orNull(record.note));
+    for (auto field = record.metadata.begin(); field != record.metadata.end(); ++field) {
+        if (field.key() != QLatin1String("title"))
+            line.insert(field.key(), field.value());
+    }
     const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     if (m_device.write(bytes) == bytes.size() && m_device.flush())
         return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 
 class QFileDevice;
@@ -8,7 +9,8 @@ struct RowResult;
 
 // A run's report: one JSON object a finished row (JSON Lines), as the batch's
 // --report writes it and the window saves it. Every record ends with final_url,
-// title, started (ISO 8601 with the offset), folder (absolute) and note.
+// title, started (ISO 8601 with the offset), folder (absolute) and note, then the
+// saved page's metadata (MetadataFields; null for a row that saved nothing).
 class RowReport
 {
 public:
@@ -52,6 +54,7 @@ private:
         QString title;
         QDateTime started; // the first load's start, on the wall clock
         QString note;
+        QJsonObject metadata; // MetadataFields' but the title, which comes before
     };
     bool write(const Record &record);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PageLinks.h"
+#include "engine/PageMetadata.h"
 
 #include <QByteArray>
 #include <QString>
@@ -23,6 +24,7 @@ struct PageOutcome {
     QString finalUrl; // the address the page ended at
     QString title; // the document's (or the article's) title
     QString lang; // the document's language, as its root element says
+    PageMetadata metadata; // the rest of what the page states about itself
     int httpStatus = 0; // of the main document; 0 when it came by no HTTP answer
     QString etag; // of the main document's answer, as sent; empty when none
     QString lastModified; // of the main document's answer, as sent; empty when none

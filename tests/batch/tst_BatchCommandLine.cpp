@@ -48,6 +48,8 @@ void TestBatchCommandLine::badValuesAreOneLineUsageErrors_data()
     row("jobs zero", {"-j", "0", "l"}, "--jobs wants a whole number from 1 to 32");
     row("tries over", {"--tries", "101", "l"}, "--tries");
     row("shard past count", {"--shard", "3/2", "l"}, "--shard wants K/N");
+    row("front matter without Markdown", {"--front-matter", "--format", "json", "l"},
+        "--front-matter heads Markdown files: give --format markdown");
     row("format", {"--format", "txt", "l"}, "--format wants text, markdown, html or json, not \"txt\"");
     row("url line break", {"-u", "a\nb"}, "--url wants one address");
     row("control character shown", {"--jobs", "4\n5", "l"}, "not \"4\uFFFD5\"");

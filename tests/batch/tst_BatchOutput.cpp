@@ -2,10 +2,12 @@
 #include "fakes/BatchProgram.h"
 #include "fakes/TestFiles.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -43,6 +45,8 @@ private Q_SLOTS:
     void standardOutputKeepsListOrderAndEndsWhenClosed();
     void formatsKeepTheArticleAndItsStructure();
     void documentationFaultsConvertAndKeepTheArticle();
+    void metadataIsWhatThePageStatesOrNull();
+    void jsonLinesHoldEveryRecordInListOrder();
 
 private:
     BatchProgram m_batch;
@@ -209,8 +213,10 @@ void TestBatchOutput::reportHasOneObjectPerRow()
     QCOMPARE(result.exitCode, 1);
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
-    const QStringList keys{"address", "bytes",   "content_type", "file", "final_url", "folder", "http_status", "ms",
-                           "note",    "outcome", "reason",       "row",  "started",   "title",  "tries"};
+    const QStringList keys{"address",   "author",    "bytes",       "canonical",   "content_type", "description",
+                           "file",      "final_url", "folder",      "http_status", "lang",         "modified",
+                           "ms",        "note",      "outcome",     "published",   "reason",       "row",
+                           "site_name", "started",   "text_sha256", "title",       "tries",        "word_count"};
     QJsonObject saved = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
     QJsonObject failed = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
     if (saved.value(QStringLiteral("row")).toInt() == 2)
@@ -548,7 +554,9 @@ void TestBatchOutput::formatsKeepTheArticleAndItsStructure()
             readTestFile(folder->filePath(QStringLiteral("127.0.0.1 %1_moved-story.json").arg(m_server.port()))))
             .object();
     QCOMPARE(record.keys(),
-             (QStringList{"content_type", "fetched", "final_url", "http_status", "lang", "text", "title", "url"}));
+             (QStringList{"author", "canonical", "content_type", "description", "fetched", "final_url", "http_status",
+                          "lang", "modified", "published", "site_name", "text", "text_sha256", "title", "url",
+                          "word_count"}));
     QCOMPARE(record.value(QStringLiteral("url")).toString(), m_server.url("/moved-story"));
     QCOMPARE(record.value(QStringLiteral("final_url")).toString(), story);
     QCOMPARE(record.value(QStringLiteral("lang")).toString(), QStringLiteral("en"));
@@ -703,6 +711,204 @@ void TestBatchOutput::documentationFaultsConvertAndKeepTheArticle()
         for (const char *left : {"Menu one", "Footer line", "Last updated", "NAME SYNOPSIS"})
             QVERIFY2(!text.contains(QLatin1String(left)), qPrintable(text));
     }
+}
+
+void TestBatchOutput::metadataIsWhatThePageStatesOrNull()
+{
+    // 50 pages stating their metadata in the forms pages use, five in turn, and 20 stating none.
+    struct Form {
+        const char *lang;
+        const char *head;
+        const char *body;
+        QList<std::pair<const char *, const char *>> fields;
+    };
+    static const Form forms[] = {
+        {"",
+         R"(<meta name="Author" content=" Ann {n} "><meta property="article:published_time")"
+         R"( content="2024-03-{day}T10:20:30+02:00"><meta property="article:modified_time")"
+         R"( content="2024-03-{day}T11:00:00+0530"><meta name="description" content="First {n}">)"
+         R"(<meta property="og:description" content="not this"><meta property="og:site_name" content="Site A">)"
+         R"(<link rel="canonical" href="/canon/{n}?a=1">)",
+         "",
+         {{"author", "Ann {n}"},
+          {"published", "2024-03-{day}T10:20:30+02:00"},
+          {"modified", "2024-03-{day}T11:00:00+05:30"},
+          {"description", "First {n}"},
+          {"site_name", "Site A"},
+          {"canonical", "{base}/canon/{n}?a=1"}}},
+        {"",
+         R"(<script type="application/ld+json">{"author": broken</script><script type="application/ld+json">)"
+         R"({"@type":"NewsArticle","author":{"@type":"Person","name":"Bo {n}"},"datePublished":"2024-04-{day}",)"
+         R"("dateModified":"2024-06-{day}T12:00:00-04:00"}</script>)"
+         R"(<meta property="og:description" content="Second {n}"><link rel="canonical" href="https://e.com/{n}">)",
+         "",
+         {{"author", "Bo {n}"},
+          {"published", "2024-04-{day}"},
+          {"modified", "2024-06-{day}T12:00:00-04:00"},
+          {"description", "Second {n}"},
+          {"canonical", "https://e.com/{n}"}}},
+        {"",
+         R"(<script type="application/ld+json">{"@context":"https://schema.org","@graph":[{"@type":"WebSite",)"
+         R"("name":"Web"},{"@type":"Article","author":[{"name":"Cy"},{"name":"Di {n}"}],)"
+         R"("dateModified":"2024-07-{day}T09:30:00Z"}]}</script><meta property="og:site_name" content="S &amp; C">)",
+         R"(<header><time datetime="2024-05-{day}T08:00:00Z">May</time></header>)",
+         {{"author", "Cy, Di {n}"},
+          {"published", "2024-05-{day}T08:00:00Z"},
+          {"modified", "2024-07-{day}T09:30:00Z"},
+          {"site_name", "S & C"}}},
+        {"",
+         R"(<script type="application/ld+json">[{"author":"Ed {n}","datePublished":)"
+         R"("Tue, 05 Mar 2024 10:20:30 +0100"}]</script><script type="application/ld+json">[1,</script>)"
+         "<meta name=\"description\" content=\"Fourth\n{n}\">",
+         "",
+         {{"author", "Ed {n}"}, {"published", "2024-03-05T10:20:30+01:00"}, {"description", "Fourth {n}"}}},
+        // A date that reads as none is no date.
+        {" lang=\"de-CH\"", R"(<meta property="article:published_time" content="last week">)", "", {{"lang", "de-CH"}}},
+    };
+    QStringList urls;
+    QMap<QString, QJsonObject> expected;
+    for (int i = 0; i < 70; ++i) {
+        const QString path = QStringLiteral("/meta/%1").arg(i);
+        const auto filled = [&](const char *text) {
+            return QString::fromUtf8(text)
+                .replace(QLatin1String("{n}"), QString::number(i))
+                .replace(QLatin1String("{day}"), QString::number(10 + i % 18))
+                .replace(QLatin1String("{base}"), m_server.url(QString()));
+        };
+        QJsonObject fields;
+        for (const char *key :
+             {"title", "lang", "author", "published", "modified", "description", "site_name", "canonical"})
+            fields.insert(QLatin1String(key), QJsonValue());
+        const QString words = QStringLiteral("<p>Words of page %1.</p>").arg(i);
+        QString page = QStringLiteral("<html><head></head><body>%1</body></html>").arg(words);
+        if (i < 50) {
+            const Form &form = forms[i % 5];
+            page = QStringLiteral("<html%1><head><title>Page %2</title>%3</head><body><article>%4%5</article></body>"
+                                  "</html>")
+                       .arg(QLatin1String(form.lang))
+                       .arg(i)
+                       .arg(filled(form.head), filled(form.body), words);
+            fields.insert(QStringLiteral("title"), QStringLiteral("Page %1").arg(i));
+            for (const auto &[key, value] : form.fields)
+                fields.insert(QLatin1String(key), filled(value));
+        }
+        m_server.page(path, page.toUtf8());
+        urls << m_server.url(path);
+        expected.insert(m_server.url(path), fields);
+    }
+
+    QTemporaryDir out;
+    const QString report = m_batch.filePath(QStringLiteral("metadata.jsonl"));
+    const BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                     QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("{row}"),
+                     QStringLiteral("--report"), report, m_batch.writeList(urls.join(QLatin1Char('\n')).toUtf8())});
+    QCOMPARE(result.exitCode, 0);
+    QMap<QString, QJsonObject> reported;
+    for (const QByteArray &line : readTestFile(report).split('\n')) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        if (!row.isEmpty())
+            reported.insert(row.value(QStringLiteral("address")).toString(), row);
+    }
+    QCOMPARE(reported.size(), 70);
+    for (int i = 0; i < 70; ++i) {
+        const QString url = urls.at(i);
+        const QJsonObject record =
+            QJsonDocument::fromJson(readTestFile(out.filePath(QStringLiteral("%1.json").arg(i + 1)))).object();
+        const QString text = record.value(QStringLiteral("text")).toString();
+        QVERIFY2(text.contains(QStringLiteral("Words of page %1.").arg(i)), qPrintable(text));
+        QJsonObject fields = expected.value(url);
+        fields.insert(QStringLiteral("word_count"),
+                      text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).size());
+        fields.insert(QStringLiteral("text_sha256"),
+                      QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex()));
+        for (auto field = fields.begin(); field != fields.end(); ++field) {
+            const QString where = QStringLiteral("%1 %2").arg(url, field.key());
+            QVERIFY2(record.value(field.key()) == field.value(),
+                     qPrintable(where + QLatin1Char(' ') + QJsonDocument(record).toJson(QJsonDocument::Compact)));
+            QVERIFY2(reported.value(url).value(field.key()) == field.value(), qPrintable(where));
+        }
+    }
+
+    // With the main content, Readability's byline when the page states no author; a YAML header with
+    // --front-matter, of the fields stated only.
+    const QByteArray paragraph =
+        "<p>" + QByteArray("A sentence that makes the article long enough to read. ").repeated(6) + "</p>";
+    m_server.page("/meta/byline",
+                  "<html><head><title>Bylined</title></head><body><nav><a href=\"/\">Home</a></nav>"
+                  "<article><h1>Bylined</h1><p class=\"byline\">Fay Writer</p>"
+                      + paragraph.repeated(4) + "</article></body></html>");
+    QTemporaryDir markdown;
+    QCOMPARE(m_batch
+                 .run({QStringLiteral("--folder"), markdown.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                       QStringLiteral("--main-content"), QStringLiteral("--format"), QStringLiteral("md"),
+                       QStringLiteral("--front-matter"), QStringLiteral("-o"), QStringLiteral("{row}"),
+                       QStringLiteral("-u"), m_server.url("/meta/byline"), QStringLiteral("-u"), urls.at(69)})
+                 .exitCode,
+             0);
+    const QString bylined = QString::fromUtf8(readTestFile(markdown.filePath(QStringLiteral("1.md"))));
+    QVERIFY2(bylined.startsWith(QStringLiteral("---\ntitle: \"Bylined\"\nauthor: \"Fay Writer\"\nword_count: ")),
+             qPrintable(bylined));
+    QVERIFY2(bylined.contains(QStringLiteral("\"\n---\n\n# Bylined\n")), qPrintable(bylined));
+    const QString bare = QString::fromUtf8(readTestFile(markdown.filePath(QStringLiteral("2.md"))));
+    QVERIFY2(
+        bare.startsWith(QStringLiteral("---\nword_count: 4\ntext_sha256: \"%1\"\n---\n\nWords of page 69.")
+                            .arg(QString::fromLatin1(
+                                QCryptographicHash::hash("Words of page 69.", QCryptographicHash::Sha256).toHex()))),
+        qPrintable(bare));
+}
+
+void TestBatchOutput::jsonLinesHoldEveryRecordInListOrder()
+{
+    LocalHttpServer::Reply slow;
+    slow.delayMs = 1500;
+    slow.body = "<html><head><meta name=\"author\" content=\"Slow\"></head><body>slow</body></html>";
+    m_server.route("/lines/slow", slow);
+    QTemporaryDir out;
+    const QString report = m_batch.filePath(QStringLiteral("lines.jsonl"));
+    const auto urlsOf = [](const QByteArray &lines) {
+        QStringList urls;
+        for (const QByteArray &line : lines.split('\n')) {
+            if (!line.isEmpty())
+                urls << QJsonDocument::fromJson(line).object().value(QStringLiteral("url")).toString();
+        }
+        return urls;
+    };
+    // The slow first row holds the others back; the failed row has no record; the file is added to.
+    BatchProgram::Result result =
+        m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--settle"), QStringLiteral("0"),
+                     QStringLiteral("--format"), QStringLiteral("jsonl"), QStringLiteral("--report"), report,
+                     m_batch.writeList(QStringList{m_server.url("/lines/slow"), m_server.url("/one"),
+                                                   m_server.url("/missing"), m_server.url("/two")}
+                                           .join(QLatin1Char('\n'))
+                                           .toUtf8())});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QStringLiteral("records.jsonl")});
+    const QString records = out.filePath(QStringLiteral("records.jsonl"));
+    QVERIFY2(result.out.contains(QStringLiteral("saved %1 -> %2").arg(m_server.url("/one"), records)),
+             qPrintable(result.out));
+    const QByteArray lines = readTestFile(records);
+    QCOMPARE(urlsOf(lines), (QStringList{m_server.url("/lines/slow"), m_server.url("/one"), m_server.url("/two")}));
+    const QJsonObject first = QJsonDocument::fromJson(lines.left(lines.indexOf('\n'))).object();
+    QCOMPARE(first.value(QStringLiteral("author")).toString(), QStringLiteral("Slow"));
+    QCOMPARE(first.value(QStringLiteral("text")).toString(), QStringLiteral("slow"));
+    for (const QByteArray &line : readTestFile(report).split('\n')) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        if (row.value(QStringLiteral("row")).toInt() == 1) {
+            QVERIFY(row.value(QStringLiteral("file")).isNull());
+            QCOMPARE(row.value(QStringLiteral("bytes")).toInt(), lines.indexOf('\n') + 1);
+        }
+    }
+    result = m_batch.run({QStringLiteral("--folder"), out.path(), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                          m_server.url("/two")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(urlsOf(readTestFile(records)).size(), 4);
+
+    // On standard output, one record a line as with json.
+    result = m_batch.run({QStringLiteral("-O"), QStringLiteral("-"), QStringLiteral("--format"),
+                          QStringLiteral("jsonl"), m_server.url("/one"), m_server.url("/two")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(urlsOf(result.out.toUtf8()), (QStringList{m_server.url("/one"), m_server.url("/two")}));
 }
 
 QTEST_GUILESS_MAIN(TestBatchOutput)

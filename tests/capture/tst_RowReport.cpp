@@ -1,3 +1,4 @@
+#include "capture/MetadataFields.h"
 #include "capture/RowReport.h"
 #include "capture/RowResult.h"
 #include "fakes/TestFiles.h"
@@ -73,6 +74,9 @@ void TestRowReport::records_data()
     page.page.finalUrl = QStringLiteral("http://me:pw@a.example/y");
     page.page.title = QStringLiteral("Title");
     page.note = QStringLiteral("load incomplete");
+    page.page.lang = QStringLiteral("en");
+    page.page.metadata.author = QStringLiteral("Ann");
+    page.page.content = QStringLiteral("three short words");
     QTest::newRow("saved, with where the page ended")
         << page << false
         << QByteArray(R"({"address":"http://a.example/x","bytes":5,"content_type":null,"file":"sub/a.example_x.txt",)"
@@ -116,6 +120,17 @@ void TestRowReport::records()
     for (const char *key : {"final_url", "note", "title"})
         addedFields.insert(QLatin1String(key), written.take(QLatin1String(key)));
     QCOMPARE(QJsonDocument(addedFields).toJson(QJsonDocument::Compact), added);
+    if (result.row == 5) {
+        QCOMPARE(written.value(QStringLiteral("author")).toString(), QStringLiteral("Ann"));
+        QCOMPARE(written.value(QStringLiteral("lang")).toString(), QStringLiteral("en"));
+        QCOMPARE(written.value(QStringLiteral("word_count")).toInteger(), 3);
+    }
+    // The page's metadata after them: of a saved row's page, else all null.
+    const QJsonObject metadata = result.saved() ? MetadataFields::of(result.page) : MetadataFields::none();
+    for (auto field = metadata.begin(); field != metadata.end(); ++field) {
+        if (field.key() != QLatin1String("title"))
+            QCOMPARE(written.take(field.key()), field.value());
+    }
     QCOMPARE(QJsonDocument(written).toJson(QJsonDocument::Compact), record);
 }
 

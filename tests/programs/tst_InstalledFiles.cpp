@@ -223,8 +223,8 @@ void TestInstalledFiles::bashCompletesOptionsAndTheirValues()
 
     QCOMPARE(bashCompletions({QStringLiteral("--form")}, folder.path()), QStringList{QStringLiteral("--format")});
     QCOMPARE(bashCompletions({QStringLiteral("--format"), QString()}, folder.path()),
-             (QStringList{QStringLiteral("html"), QStringLiteral("json"), QStringLiteral("markdown"),
-                          QStringLiteral("text")}));
+             (QStringList{QStringLiteral("html"), QStringLiteral("json"), QStringLiteral("jsonl"),
+                          QStringLiteral("markdown"), QStringLiteral("text")}));
     QCOMPARE(bashCompletions({QStringLiteral("--folder"), QStringLiteral("pa")}, folder.path()),
              QStringList{QStringLiteral("pages")});
     QCOMPARE(bashCompletions({QStringLiteral("-j"), QString()}, folder.path()), QStringList());

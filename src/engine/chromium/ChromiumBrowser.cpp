@@ -45,13 +45,18 @@ QString resourceText(const QString &path)
 // The script that takes a row's content: the body's text, or the chosen format.
 QString pageTextScript(const EngineOptions &options)
 {
-    // composed.js, with the page cap and whether to collect links filled in, goes into either script.
+    // composed.js, with the page cap and whether to collect links filled in, goes into either script, and
+    // metadata.js.
     const QString composed =
         resourceText(QStringLiteral(":/engine/composed.js"))
             .replace(QLatin1String("PAGE_CAP"), QString::number(options.pageCap))
             .replace(QLatin1String("COLLECT_LINKS"), QLatin1String(options.collectLinks ? "true" : "false"));
-    if (options.plainText())
-        return resourceText(QStringLiteral(":/engine/text.js")).replace(QLatin1String("/*COMPOSED*/"), composed);
+    const QString metadata = resourceText(QStringLiteral(":/engine/metadata.js"));
+    if (options.plainText()) {
+        return resourceText(QStringLiteral(":/engine/text.js"))
+            .replace(QLatin1String("/*COMPOSED*/"), composed)
+            .replace(QLatin1String("/*METADATA*/"), metadata);
+    }
     static const char *const forms[] = {"text", "markdown", "html"};
     // The libraries go into the script itself, so that the page's globals stay its own.
     QString libraries;
@@ -59,6 +64,7 @@ QString pageTextScript(const EngineOptions &options)
         libraries += resourceText(QStringLiteral(":/engine/lib/") + QLatin1String(library)) + QLatin1Char('\n');
     return resourceText(QStringLiteral(":/engine/extract.js"))
         .replace(QLatin1String("/*COMPOSED*/"), composed)
+        .replace(QLatin1String("/*METADATA*/"), metadata)
         .replace(QLatin1String("FORMAT"), QLatin1String(forms[int(options.form)]))
         .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false"))
         .replace(QLatin1String("/*LIBRARIES*/"), libraries);

@@ -477,6 +477,7 @@ void ChromiumPage::onText(const QJsonObject &result, const QString &error)
         m_outcome.formatFallback = value.value(QStringLiteral("formatFallback")).toString();
         m_outcome.title = value.value(QStringLiteral("title")).toString();
         m_outcome.lang = value.value(QStringLiteral("lang")).toString();
+        m_outcome.metadata = PageMetadata::fromAnswer(value.value(QStringLiteral("metadata")).toObject());
         m_outcome.finalUrl = value.value(QStringLiteral("finalUrl")).toString();
         m_outcome.links = linksOf(value);
         finish(text.toString());

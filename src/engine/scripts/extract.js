@@ -4,10 +4,12 @@
 // puts the libraries' sources in place of the marker below; the page itself is
 // left as it was. A part the converter fails on keeps its text instead, and the
 // answer names why (formatFallback). Open shadow trees and same-origin frames
-// are put in place in the copies (composed.js, put in place of its marker).
+// are put in place in the copies (composed.js, put in place of its marker). What
+// the page states about itself comes with it (metadata.js, likewise).
 (() => {
   /*LIBRARIES*/
   /*COMPOSED*/
+  /*METADATA*/
   const format = 'FORMAT';
   const mainContent = MAIN_CONTENT;
   const body = composed.laidOutBody();
@@ -153,7 +155,7 @@
   };
 
   // What Readability keeps of the shown copy: its outermost elements there, the
-  // marks of all it kept, and the title.
+  // marks of all it kept, the title and the byline.
   const readabilityPick = (shown) => {
     const elements = Array.from(shown.querySelectorAll('*'));
     elements.forEach((element, i) => element.setAttribute(mark, i));
@@ -181,7 +183,7 @@
       }
     };
     outermost(kept);
-    return roots.length ? { roots, keptMarks, title: parsed.title } : null;
+    return roots.length ? { roots, keptMarks, title: parsed.title, byline: parsed.byline } : null;
   };
 
   const holdsNavigation = (element) => isNavigation(element)
@@ -271,7 +273,7 @@
     }
     if (!article || (fromPick && !readable && shownLength(article) >= shownLength(shown)))
       return null;
-    return { article, title: fromPick ? pick.title : '' };
+    return { article, title: fromPick ? pick.title : '', byline: pick ? pick.byline : null };
   };
 
   // --- Markdown ------------------------------------------------------------------
@@ -526,5 +528,6 @@
     text = composed.text(body);
   }
   return composed.answer(text, found && found.title ? String(found.title) : document.title,
-                         { fallback: mainContent && !found, formatFallback: failures.length ? failures[0] : '' });
+                         { fallback: mainContent && !found, formatFallback: failures.length ? failures[0] : '',
+                           metadata: metadata.collect(found && found.byline) });
 })()
