@@ -27,6 +27,8 @@ QString jsonRecord(const QString &row, const PageOutcome &page, const RowChange 
     };
     if (!page.formatFallback.isEmpty())
         record.insert(QStringLiteral("format_fallback"), page.formatFallback);
+    if (page.selectNoMatch)
+        record.insert(QStringLiteral("select"), QStringLiteral("no match"));
     if (change.tracked())
         record.insert(QStringLiteral("change"), RowChange::nameOf(change.kind));
     if (!change.diff.isEmpty())

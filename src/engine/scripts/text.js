@@ -1,11 +1,13 @@
 // The body's rendered text, with every `content-visibility: auto` section laid
 // out first (the engine leaves unlaid sections out of the text), open shadow
-// trees and same-origin frames in their places. The engine puts composed.js in
-// place of the marker below.
+// trees and same-origin frames in their places; or that of the parts chosen
+// (parts.js). The engine puts composed.js and parts.js in place of the markers below.
 (() => {
   /*COMPOSED*/
+  /*PARTS*/
   const body = composed.laidOutBody();
   if (!body)
     return { noBody: true };
-  return composed.answer(composed.text(body), String(document.title));
+  const chosen = parts.text(composed.text);
+  return composed.answer(chosen === null ? composed.text(body) : chosen, String(document.title), parts.answer());
 })()
