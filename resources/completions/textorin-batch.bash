@@ -40,7 +40,7 @@ _textorin_batch()
         -u | --url | -o | --output | --sitemap-changed-since | --timeout | --settle | --window-size | -j | --jobs | --max-page-memory | --tries | --wait | --shard | \
             --max-pages | --max-pages-per-host | --time-limit | -D | --domains | --accept-regex | --reject-regex | \
             -A | --accept | -R | --reject | --ignore-query-param | \
-            --wait-for | --delay | --user-agent | --header | --lang | --user | --proxy)
+            --wait-for | --select | --remove | --delay | --user-agent | --header | --lang | --user | --proxy)
             return
             ;;
     esac
@@ -49,7 +49,7 @@ _textorin_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-u --url -i --input-file -P --output-dir --folder --timeout --settle
-            --window-size --format --front-matter -O --output-document --stdout --main-content --wait-for --require-selector --delay --scroll
+            --window-size --format --front-matter -O --output-document --stdout --main-content --wait-for --require-selector --select --remove --delay --scroll
             --block --user-agent --header --lang --cookies --save-cookies --user --password-file
             --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
             --no-clobber --archive --report --retry-failed --restrict-filenames -o --output --sitemap --feed -r --recursive -l --level

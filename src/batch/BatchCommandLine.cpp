@@ -219,8 +219,10 @@ Conflict combinationProblem(const BatchOptions &options)
         return {QStringLiteral("--user needs --password-file FILE"), {QStringLiteral("user")}};
     if (!options.passwordFile.isEmpty() && options.engine.authUser.isEmpty())
         return {QStringLiteral("--password-file needs --user NAME"), {QStringLiteral("password-file")}};
-    if (options.engine.requireSelector && options.engine.waitForSelector.isEmpty())
-        return {QStringLiteral("--require-selector needs --wait-for SELECTOR"), {QStringLiteral("require-selector")}};
+    if (options.engine.requireSelector && options.engine.waitForSelector.isEmpty()
+        && options.engine.selectParts.isEmpty())
+        return {QStringLiteral("--require-selector needs --wait-for SELECTOR or --select CSS"),
+                {QStringLiteral("require-selector")}};
     if (options.toStandardOutput && options.report == QLatin1String("-"))
         return {QStringLiteral("-O - and --report - cannot both write to standard output"),
                 {QStringLiteral("output-document"), QStringLiteral("stdout"), QStringLiteral("report")}};
@@ -364,9 +366,25 @@ QList<BatchCommandLine::Option> makeOptions()
          engineText(EngineOptionText::readWaitFor)},
         {{QStringLiteral("require-selector")},
          {},
-         QStringLiteral("fails a row whose --wait-for selector never appears."),
+         QStringLiteral("fails a row whose --wait-for selector never appears, or where --select matches nothing "
+                        "(\"selector matched nothing\")."),
          {},
          setsEngine(&EngineOptions::requireSelector)},
+        {{QStringLiteral("select")},
+         QStringLiteral("CSS"),
+         QStringLiteral("keeps only the elements matching the CSS selector, in document order, each once (a match "
+                        "inside another is not repeated), in every format and with --main-content. The text format "
+                        "gives the rendered text of each, a blank line between them. A page where it matches "
+                        "nothing is saved whole and its report record has \"select\": \"no match\". A selector "
+                        "that is not valid CSS is a usage error."),
+         {},
+         engineText(EngineOptionText::readSelect)},
+        {{QStringLiteral("remove")},
+         QStringLiteral("CSS"),
+         QStringLiteral("drops the elements matching the CSS selector before any format is made (with --select, "
+                        "before it chooses). A selector that is not valid CSS is a usage error."),
+         {},
+         engineText(EngineOptionText::readRemove)},
         {{QStringLiteral("delay")},
          QStringLiteral("SECONDS"),
          QStringLiteral("a fixed pause after the load event, before the settle."),
@@ -536,7 +554,8 @@ QList<BatchCommandLine::Option> makeOptions()
              "site_name, canonical, and word_count and text_sha256 of its text (each null when not stated, or for "
              "a row not saved); "
              "with --main-content, fallback; with --format markdown, html or --main-content, format_fallback "
-             "(why a part of the page kept its text instead of being converted, else null). \"-\" writes them "
+             "(why a part of the page kept its text instead of being converted, else null); with --select, select "
+             "(\"no match\" when it matched nothing, else null). \"-\" writes them "
              "to standard output, and the row lines and the summary go to standard error."),
          {},
          fileName(&BatchOptions::report)},

@@ -206,6 +206,7 @@ RowReport::Fields BatchRun::reportFields() const
     fields.change = m_options.tracksChanges();
     fields.mainContent = m_options.engine.mainContent;
     fields.formatFallback = !m_options.engine.plainText();
+    fields.select = !m_options.engine.selectParts.isEmpty();
     return fields;
 }
 

@@ -321,12 +321,27 @@ QString EngineOptionText::readUserAgent(const QString &text, EngineOptions &opti
 
 QString EngineOptionText::readWaitFor(const QString &text, EngineOptions &options)
 {
+    return readSelector(text, &options.waitForSelector);
+}
+
+QString EngineOptionText::readSelect(const QString &text, EngineOptions &options)
+{
+    return readSelector(text, &options.selectParts);
+}
+
+QString EngineOptionText::readRemove(const QString &text, EngineOptions &options)
+{
+    return readSelector(text, &options.removeParts);
+}
+
+QString EngineOptionText::readSelector(const QString &text, QString *selector)
+{
     if (text.trimmed().isEmpty() || hasControl(text))
         return wanted(QStringLiteral("a CSS selector"), text);
     const QString problem = CssSelectorCheck::problem(text.trimmed());
     if (!problem.isEmpty())
         return wanted(QStringLiteral("a CSS selector (%1)").arg(problem), text);
-    options.waitForSelector = text.trimmed();
+    *selector = text.trimmed();
     return {};
 }
 

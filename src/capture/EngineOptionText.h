@@ -26,6 +26,9 @@ public:
     static QString readUserAgent(const QString &text, EngineOptions &options);
     // A CSS selector whose syntax is plausible.
     static QString readWaitFor(const QString &text, EngineOptions &options);
+    // The same, as the parts kept and the parts removed.
+    static QString readSelect(const QString &text, EngineOptions &options);
+    static QString readRemove(const QString &text, EngineOptions &options);
     // Seconds, as the page limit (at least 0.1), the settle and the pause after the load event.
     static QString readTimeout(const QString &text, EngineOptions &options);
     static QString readSettle(const QString &text, EngineOptions &options);
@@ -37,4 +40,7 @@ public:
     static QString blockedNames();
     // The block list as readBlocked takes it.
     static QString blockedText(int blocked);
+
+private:
+    static QString readSelector(const QString &text, QString *selector);
 };

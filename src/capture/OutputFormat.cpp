@@ -32,6 +32,8 @@ QString jsonRecord(const QString &row, const PageOutcome &page, const RowChange 
         record.insert(field.key(), field.value());
     if (!page.formatFallback.isEmpty())
         record.insert(QStringLiteral("format_fallback"), page.formatFallback);
+    if (page.selectNoMatch)
+        record.insert(QStringLiteral("select"), QStringLiteral("no match"));
     if (change.tracked())
         record.insert(QStringLiteral("change"), RowChange::nameOf(change.kind));
     if (!change.diff.isEmpty())

@@ -27,7 +27,7 @@ bool RowReport::add(const RowResult &result)
                   m_fields.toStandardOutput ? QString() : result.outputPath,
                   saved ? QString() : result.reason.simplified(), result.page.httpStatus, result.page.contentType,
                   result.ms, result.tries, saved && result.page.mainContentFallback,
-                  saved ? result.page.formatFallback : QString(),
+                  saved ? result.page.formatFallback : QString(), saved && result.page.selectNoMatch,
                   m_fields.toStandardOutput && saved ? result.bytes : -1, result.depth, result.foundOn,
                   RowChange::nameOf(result.change.kind), result.page.finalUrl, result.page.title,
                   // The row's time is counted from its first load to now.
@@ -65,6 +65,9 @@ bool RowReport::write(const Record &record)
         line.insert(QStringLiteral("format_fallback"),
                     record.formatFallback.isEmpty() ? QJsonValue() : QJsonValue(record.formatFallback));
     }
+    if (m_fields.select)
+        line.insert(QStringLiteral("select"),
+                    record.selectNoMatch ? QJsonValue(QStringLiteral("no match")) : QJsonValue());
     const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
     const QDateTime started = record.started.toOffsetFromUtc(record.started.offsetFromUtc());
     line.insert(QStringLiteral("final_url"), orNull(PageAddress::withoutUserInfo(record.finalUrl)));

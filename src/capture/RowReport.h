@@ -22,6 +22,7 @@ public:
         bool change = false; // "change"
         bool mainContent = false; // "fallback"
         bool formatFallback = false; // "format_fallback"
+        bool select = false; // "select"
     };
 
     RowReport(QFileDevice &device, Fields fields);
@@ -46,6 +47,7 @@ private:
         int tries = 0;
         bool fallback = false;
         QString formatFallback;
+        bool selectNoMatch = false;
         qint64 textBytes = -1; // of a text written to standard output
         int depth = -1; // in a crawl
         QString foundOn;

@@ -15,6 +15,11 @@ struct EngineOptions {
     PageForm form = PageForm::Text;
     // The page's main article (Readability's) rather than the whole body.
     bool mainContent = false;
+    // CSS selectors of the parts kept (the matching elements, in document order,
+    // a match inside another not repeated) and removed before any form is made;
+    // empty: the whole page.
+    QString selectParts;
+    QString removeParts;
 
     // Time for the main document to arrive and be parsed.
     int pageLimitMs = 60'000;
@@ -63,7 +68,8 @@ struct EngineOptions {
     int delayMs = 0;
     bool scroll = false;
     QString waitForSelector;
-    // A row whose selector never appears fails instead of being saved with a note.
+    // A row whose wait-for selector never appears, or whose selectParts match
+    // nothing, fails instead of being saved with a note (or whole).
     bool requireSelector = false;
 
     // Each loaded page answers its links too (PageOutcome::links), for a crawl.

@@ -35,6 +35,7 @@ struct PageOutcome {
     QStringList redirects; // the addresses the main document was redirected to, in order
     QString note; // a remark on a saved page ("load incomplete"), or empty
     bool mainContentFallback = false; // asked for the article, the page had none
+    bool selectNoMatch = false; // asked for parts, none matched: the whole page was kept
     // The converter failed on part of the page, which kept its text instead: why; else empty.
     QString formatFallback;
     // Of IPage::loadBody: the answer's body as it came (the content stays empty).

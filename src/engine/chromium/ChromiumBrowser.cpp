@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTimer>
 
 #include <unistd.h>
@@ -40,34 +42,6 @@ QString resourceText(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// The script that takes a row's content: the body's text, or the chosen format.
-QString pageTextScript(const EngineOptions &options)
-{
-    // composed.js, with the page cap and whether to collect links filled in, goes into either script, and
-    // metadata.js.
-    const QString composed =
-        resourceText(QStringLiteral(":/engine/composed.js"))
-            .replace(QLatin1String("PAGE_CAP"), QString::number(options.pageCap))
-            .replace(QLatin1String("COLLECT_LINKS"), QLatin1String(options.collectLinks ? "true" : "false"));
-    const QString metadata = resourceText(QStringLiteral(":/engine/metadata.js"));
-    if (options.plainText()) {
-        return resourceText(QStringLiteral(":/engine/text.js"))
-            .replace(QLatin1String("/*COMPOSED*/"), composed)
-            .replace(QLatin1String("/*METADATA*/"), metadata);
-    }
-    static const char *const forms[] = {"text", "markdown", "html"};
-    // The libraries go into the script itself, so that the page's globals stay its own.
-    QString libraries;
-    for (const char *library : {"Readability.js", "Readability-readerable.js", "turndown.js", "turndown-plugin-gfm.js"})
-        libraries += resourceText(QStringLiteral(":/engine/lib/") + QLatin1String(library)) + QLatin1Char('\n');
-    return resourceText(QStringLiteral(":/engine/extract.js"))
-        .replace(QLatin1String("/*COMPOSED*/"), composed)
-        .replace(QLatin1String("/*METADATA*/"), metadata)
-        .replace(QLatin1String("FORMAT"), QLatin1String(forms[int(options.form)]))
-        .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false"))
-        .replace(QLatin1String("/*LIBRARIES*/"), libraries);
 }
 
 // The options a page's session is opened with, or the engine started with.
@@ -106,11 +80,46 @@ ConditionalProbe &ChromiumBrowser::probe()
     return *m_probe;
 }
 
+QString ChromiumBrowser::textScriptFor(const EngineOptions &options)
+{
+    // composed.js, with the page cap and whether to collect links filled in, goes into either script, and
+    // metadata.js.
+    const QString composed =
+        resourceText(QStringLiteral(":/engine/composed.js"))
+            .replace(QLatin1String("PAGE_CAP"), QString::number(options.pageCap))
+            .replace(QLatin1String("COLLECT_LINKS"), QLatin1String(options.collectLinks ? "true" : "false"));
+    // The selectors go in last, as string literals, so that nothing else is replaced within them.
+    const auto literal = [](const QString &selector) {
+        return QString::fromUtf8(QJsonDocument(QJsonArray{selector}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+    };
+    const QString parts = resourceText(QStringLiteral(":/engine/parts.js"));
+    const QString metadata = resourceText(QStringLiteral(":/engine/metadata.js"));
+    const auto withParts = [&](QString script) {
+        return script.replace(QLatin1String("/*METADATA*/"), metadata)
+            .replace(QLatin1String("/*PARTS*/"), parts)
+            .replace(QLatin1String("PARTS_SELECT"), literal(options.selectParts))
+            .replace(QLatin1String("PARTS_REMOVE"), literal(options.removeParts));
+    };
+    if (options.plainText())
+        return withParts(
+            resourceText(QStringLiteral(":/engine/text.js")).replace(QLatin1String("/*COMPOSED*/"), composed));
+    static const char *const forms[] = {"text", "markdown", "html"};
+    // The libraries go into the script itself, so that the page's globals stay its own.
+    QString libraries;
+    for (const char *library : {"Readability.js", "Readability-readerable.js", "turndown.js", "turndown-plugin-gfm.js"})
+        libraries += resourceText(QStringLiteral(":/engine/lib/") + QLatin1String(library)) + QLatin1Char('\n');
+    return withParts(resourceText(QStringLiteral(":/engine/extract.js"))
+                         .replace(QLatin1String("/*COMPOSED*/"), composed)
+                         .replace(QLatin1String("FORMAT"), QLatin1String(forms[int(options.form)]))
+                         .replace(QLatin1String("MAIN_CONTENT"), QLatin1String(options.mainContent ? "true" : "false")))
+        .replace(QLatin1String("/*LIBRARIES*/"), libraries);
+}
+
 void ChromiumBrowser::makeScripts()
 {
     m_settleScript = resourceText(QStringLiteral(":/engine/settle.js"))
                          .replace(QLatin1String("SETTLE_MS"), QString::number(m_options.settleMs));
-    m_textScript = pageTextScript(m_options);
+    m_textScript = textScriptFor(m_options);
 }
 
 void ChromiumBrowser::setOptions(const EngineOptions &options)

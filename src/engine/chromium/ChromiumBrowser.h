@@ -44,6 +44,8 @@ public:
     // The page scripts, with this engine's options filled in.
     const QString &settleScript() const { return m_settleScript; }
     const QString &textScript() const { return m_textScript; }
+    // The script that takes a row's content with these options: the body's text, or the chosen format.
+    static QString textScriptFor(const EngineOptions &options);
 
     bool isRunning() const;
     // Starts the engine unless it runs; false with the reason when it cannot.

@@ -472,7 +472,10 @@ void ChromiumPage::onText(const QJsonObject &result, const QString &error)
         fail(m_watch.load().tooLargeText());
     } else if (result.contains(QStringLiteral("exceptionDetails")) || !text.isString()) {
         fail(QStringLiteral("the page's text could not be read"));
+    } else if (value.value(QStringLiteral("selectNoMatch")).toBool() && m_options.requireSelector) {
+        fail(QStringLiteral("selector matched nothing"));
     } else {
+        m_outcome.selectNoMatch = value.value(QStringLiteral("selectNoMatch")).toBool();
         m_outcome.mainContentFallback = value.value(QStringLiteral("fallback")).toBool();
         m_outcome.formatFallback = value.value(QStringLiteral("formatFallback")).toString();
         m_outcome.title = value.value(QStringLiteral("title")).toString();

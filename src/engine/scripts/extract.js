@@ -4,11 +4,13 @@
 // puts the libraries' sources in place of the marker below; the page itself is
 // left as it was. A part the converter fails on keeps its text instead, and the
 // answer names why (formatFallback). Open shadow trees and same-origin frames
-// are put in place in the copies (composed.js, put in place of its marker). What
-// the page states about itself comes with it (metadata.js, likewise).
+// are put in place in the copies (composed.js, put in place of its marker), and
+// only the parts chosen are kept in them (parts.js). What the page states about
+// itself comes with it (metadata.js, likewise).
 (() => {
   /*LIBRARIES*/
   /*COMPOSED*/
+  /*PARTS*/
   /*METADATA*/
   const format = 'FORMAT';
   const mainContent = MAIN_CONTENT;
@@ -53,7 +55,7 @@
     if (flat) {
       const copy = composed.copy(body, document.cloneNode(false), shown);
       absolute(copy, document.baseURI);
-      return copy;
+      return parts.prune(copy, true);
     }
     const copy = body.cloneNode(true);
     const live = body.querySelectorAll('*');
@@ -66,7 +68,7 @@
     for (const element of hidden)
       element.remove();
     absolute(copy, document.baseURI);
-    return copy;
+    return parts.prune(copy, true);
   };
 
   // Paragraphs of an inert tree, blank lines between them, as innerText lays them out.
@@ -512,9 +514,10 @@
       // Parsed anew, inert: nothing the copy holds loads or runs.
       const kept = flat ? flatDocument(everything)
         : new DOMParser().parseFromString(document.documentElement.outerHTML, 'text/html');
-      return keptHtml(kept.documentElement);
+      return keptHtml(parts.prune(kept.documentElement, false));
     }
-    return composed.text(body);
+    const chosen = parts.text(composed.text);
+    return chosen === null ? composed.text(body) : chosen;
   };
 
   let found = null;
@@ -529,5 +532,5 @@
   }
   return composed.answer(text, found && found.title ? String(found.title) : document.title,
                          { fallback: mainContent && !found, formatFallback: failures.length ? failures[0] : '',
-                           metadata: metadata.collect(found && found.byline) });
+                           metadata: metadata.collect(found && found.byline), ...parts.answer() });
 })()
