@@ -10,7 +10,7 @@ _textorin_batch()
             _filedir -d
             return
             ;;
-        --archive | --report | --retry-failed | --cookies | --save-cookies | --password-file | --ca-certificate | \
+        --archive | --report | --retry-failed | --rules | --cookies | --save-cookies | --password-file | --ca-certificate | \
             -i | --input-file | --config | --state | --engine-log | --sitemap | --feed)
             _filedir
             return
@@ -49,7 +49,7 @@ _textorin_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-u --url -i --input-file -P --output-dir --folder --timeout --settle
-            --window-size --format --front-matter -O --output-document --stdout --main-content --wait-for --require-selector --select --remove --delay --scroll
+            --window-size --format --front-matter -O --output-document --stdout --main-content --wait-for --require-selector --select --remove --rules --delay --scroll
             --block --user-agent --header --lang --cookies --save-cookies --user --password-file
             --proxy --no-check-certificate --ca-certificate -j --jobs --max-page-memory --tries --wait
             --no-clobber --archive --report --retry-failed --restrict-filenames -o --output --sitemap --feed -r --recursive -l --level

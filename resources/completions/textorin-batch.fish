@@ -15,6 +15,7 @@ complete -c textorin-batch -l wait-for -x -d 'Wait for an element matching a CSS
 complete -c textorin-batch -l require-selector -d 'Fail rows whose selector never appears or matches nothing'
 complete -c textorin-batch -l select -x -d 'Keep only the elements matching a CSS selector'
 complete -c textorin-batch -l remove -x -d 'Drop the elements matching a CSS selector'
+complete -c textorin-batch -l rules -r -F -d 'Page options per address pattern'
 complete -c textorin-batch -l delay -x -d 'Seconds to pause after the load event'
 complete -c textorin-batch -l scroll -d 'Scroll each page to the bottom first'
 complete -c textorin-batch -l block -x -a 'none images media fonts stylesheets' -d 'Resource types to refuse'

@@ -69,6 +69,8 @@ public:
     // Told of every row as it finishes.
     void setRowObserver(RowObserver observer) { m_observer = std::move(observer); }
     void setWaitLimit(std::chrono::milliseconds limit) { m_queue.setWaitLimit(limit); }
+    // The site rules the next runs' rows load by (after the wait limit: they may lengthen it).
+    void setRules(RowRules rules) { m_queue.setRules(std::move(rules)); }
     // Called as a run starts, to set the pages up; the problems it returns are shown once.
     void setEngineSetup(std::function<QStringList()> setup) { m_engineSetup = std::move(setup); }
     // What a run saves, how often it loads a row whose failure may pass, and the

@@ -89,6 +89,12 @@ QString readCookiesFile(const QString &key, const QString &path, Read &result)
     return {};
 }
 
+QString readRules(const QString &key, const QString &path, Read &result)
+{
+    QString problem;
+    return result.rules.read(path, &problem) ? QString() : QStringLiteral("\"%1\": %2").arg(key, problem);
+}
+
 const std::vector<std::pair<QString, Reader>> &readers()
 {
     // The first five and the cookies in the order the window has always read them.
@@ -107,6 +113,7 @@ const std::vector<std::pair<QString, Reader>> &readers()
         {SettingsKeys::RequireSelector, switchOf(&EngineOptions::requireSelector)},
         {SettingsKeys::Tries, runText(RunOptionText::readTries, &Read::tries)},
         {SettingsKeys::Wait, runText(RunOptionText::readHostWait, &Read::hostWaitMs)},
+        {SettingsKeys::RulesFile, readRules},
         {SettingsKeys::Language, engineText(EngineOptionText::readLanguage)},
         {SettingsKeys::CaCertificate, engineText(EngineOptionText::readCaCertificate)},
         {SettingsKeys::CheckCertificates, switchOf(&EngineOptions::checkCertificates)},

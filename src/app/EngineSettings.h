@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/SiteRules.h"
 #include "crawl/CrawlRows.h"
 #include "engine/EngineOptions.h"
 
@@ -24,6 +25,7 @@ public:
         int tries = 1;
         int hostWaitMs = 0;
         int pagesAtOnce = 1;
+        SiteRules rules; // "Rules File"'s
         // Following links from the list's rows, and telling what changed since
         // the last run: both keep a state in the folder.
         bool followLinks = false;

@@ -149,6 +149,11 @@ QStringList Form1::applyRunSettings()
     m_captureRun->setRunSettings(format ? *format : OutputFormat::text(), read.tries, read.hostWaitMs);
     m_captureRun->setCrawl(read.keepsState() ? std::optional(read.crawlSettings()) : std::nullopt);
     m_captureRun->setWaitLimit(std::chrono::milliseconds(read.options.longestRowMs()));
+    const auto formatOf = [](const QString &name) {
+        const OutputFormat *named = OutputFormat::named(name);
+        return named ? *named : OutputFormat::text();
+    };
+    m_captureRun->setRules(RowRules(read.rules, {read.options, read.format, read.tries, read.hostWaitMs}, formatOf));
     return read.problems;
 }
 

@@ -13,6 +13,8 @@
 #include <QItemSelectionModel>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 using State = UrlListModel::RowState;
@@ -131,10 +133,14 @@ void RowActions::saveReport()
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             throw RuntimeError(file.errorString(), RuntimeError::PathFileAccess);
+        const QList<RowResult> results = m_results();
         RowReport::Fields fields;
         fields.folder = QDir::cleanPath(m_view.folderText());
+        // A run under site rules names each row's.
+        fields.rule =
+            std::any_of(results.begin(), results.end(), [](const RowResult &row) { return !row.rule.isEmpty(); });
         RowReport report(file, fields);
-        for (RowResult result : m_results()) {
+        for (RowResult result : results) {
             result.outputPath = QDir::cleanPath(result.outputPath);
             if (!report.add(result))
                 throw RuntimeError(report.errorString(), RuntimeError::PathFileAccess);

@@ -102,6 +102,15 @@ QString readableFile(const QString &value, QString *field)
     return {};
 }
 
+QString readRules(const QString &value, BatchOptions &options)
+{
+    QString problem;
+    if (!options.rules.read(value, &problem))
+        return problem;
+    options.rulesFile = value;
+    return {};
+}
+
 QString storePasswordFile(const QString &value, BatchOptions &options)
 {
     const std::optional<QString> password = OptionValues::firstLine(value);
@@ -230,6 +239,10 @@ Conflict combinationProblem(const BatchOptions &options)
     if (options.frontMatter && (!format || format->form != EngineOptions::PageForm::Markdown))
         return {QStringLiteral("--front-matter heads Markdown files: give --format markdown"),
                 {QStringLiteral("front-matter"), QStringLiteral("format")}};
+    if (options.jsonLines && options.rules.setsFormat())
+        return {QStringLiteral("--format jsonl keeps every record in one format: the rules file %1 sets format")
+                    .arg(options.rulesFile),
+                {QStringLiteral("format"), QStringLiteral("rules")}};
     const Conflict change = changeProblem(options);
     return change.problem.isEmpty() ? crawlProblem(options) : change;
 }
@@ -385,6 +398,19 @@ QList<BatchCommandLine::Option> makeOptions()
                         "before it chooses). A selector that is not valid CSS is a usage error."),
          {},
          engineText(EngineOptionText::readRemove)},
+        {{QStringLiteral("rules")},
+         QStringLiteral("FILE"),
+         QStringLiteral("sets page options per address pattern: a section \"[PATTERN]\" (a glob over the whole "
+                        "address, * and ? matching any characters, or \"[re:REGEX]\" found anywhere in it), then "
+                        "KEY = VALUE lines, each key an option of the same name and value: select, remove, "
+                        "main-content (true or false), format, wait-for, delay, scroll (true or false), block, "
+                        "user-agent, header (repeatable; a rule's headers replace the run's), cookies (a file, "
+                        "beside the rules file unless absolute), timeout, tries, wait. The first section whose "
+                        "pattern matches a row's address is its rule; its values replace the run's, and the "
+                        "report's records name it (\"rule\"). Lines starting with # are comments. An unknown key, "
+                        "a bad pattern or a bad value is a usage error naming the file and line."),
+         {},
+         [](const QString &value, BatchOptions &options) { return readRules(value, options); }},
         {{QStringLiteral("delay")},
          QStringLiteral("SECONDS"),
          QStringLiteral("a fixed pause after the load event, before the settle."),

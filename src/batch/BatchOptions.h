@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/SiteRules.h"
 #include "crawl/ChangeTracker.h"
 #include "crawl/CrawlSettings.h"
 #include "engine/EngineOptions.h"
@@ -27,6 +28,8 @@ struct BatchOptions {
     bool folderGiven = false;
     EngineOptions engine; // the page options (--timeout … --block), the page form
     QString cookiesFile; // --cookies FILE, or empty
+    QString rulesFile; // --rules FILE, or empty
+    SiteRules rules; // what it sets per address pattern
     QString saveCookiesFile; // --save-cookies FILE, or empty
     bool proxyGiven = false; // --proxy; otherwise the proxy variables
     QString passwordFile; // --password-file FILE, or empty

@@ -35,18 +35,24 @@
 
 namespace {
 
-// The format of the run's files: with --front-matter, the page's metadata heads each.
-OutputFormat runFormat(const BatchOptions &options)
+// The format of that name for the run's files: with --front-matter, the page's
+// metadata heads each Markdown file.
+OutputFormat formatNamed(const BatchOptions &options, const QString &name)
 {
-    const OutputFormat *named = OutputFormat::named(options.format);
+    const OutputFormat *named = OutputFormat::named(name);
     OutputFormat format = named ? *named : OutputFormat::text();
-    if (options.frontMatter) {
+    if (options.frontMatter && format.form == EngineOptions::PageForm::Markdown) {
         format.compose = [compose = format.compose](const QString &row, const PageOutcome &page,
                                                     const RowChange &change) {
             return MetadataFields::frontMatter(page) + compose(row, page, change);
         };
     }
     return format;
+}
+
+OutputFormat runFormat(const BatchOptions &options)
+{
+    return formatNamed(options, options.format);
 }
 
 } // namespace
@@ -207,6 +213,11 @@ RowReport::Fields BatchRun::reportFields() const
     fields.mainContent = m_options.engine.mainContent;
     fields.formatFallback = !m_options.engine.plainText();
     fields.select = !m_options.engine.selectParts.isEmpty();
+    // Rules may choose any of these for some rows.
+    if (!m_options.rules.isEmpty()) {
+        fields.rule = true;
+        fields.mainContent = fields.formatFallback = fields.select = true;
+    }
     return fields;
 }
 
@@ -447,6 +458,11 @@ int BatchRun::runRows()
     // Rows told apart only by their user info keep their names when the archive resumes them.
     queue.names().setAddressForm(SavedRows::recordedAddress);
     queue.setWaitLimit(std::chrono::milliseconds(m_options.engine.longestRowMs()));
+    if (!m_options.rules.isEmpty()) {
+        const RowSettings base{m_options.engine, m_options.format, m_options.tries, m_options.hostWaitMs};
+        const auto formatOf = [this](const QString &name) { return formatNamed(m_options, name); };
+        queue.setRules(RowRules(m_options.rules, base, formatOf));
+    }
     m_history = std::make_unique<SavedRows>();
     // Standard output clobbers no file.
     m_history->setNoClobber(m_options.noClobber && textsInFiles());

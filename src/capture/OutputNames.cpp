@@ -17,9 +17,9 @@ OutputNames::Key OutputNames::keyOf(const QString &text)
     return key;
 }
 
-QString OutputNames::plainName(const QString &address) const
+QString OutputNames::plainName(const QString &address, const QString &extension) const
 {
-    return MakeOutputFileName(address, m_extension);
+    return MakeOutputFileName(address, extension.isEmpty() ? m_extension : extension);
 }
 
 QString OutputNames::reserve(const QString &address, const std::optional<QString> &plainGiven)

@@ -18,8 +18,9 @@ class OutputNames
 public:
     explicit OutputNames(QString extension = QStringLiteral(".txt")) : m_extension(std::move(extension)) {}
 
-    // A row's name before numbering by the fixed rule, MakeOutputFileName's.
-    QString plainName(const QString &address) const;
+    // A row's name before numbering by the fixed rule, MakeOutputFileName's (with
+    // `extension`, else the names' own).
+    QString plainName(const QString &address, const QString &extension = {}) const;
     // The form in which addresses are told apart, as an archive writes them (the
     // form of a form is itself); by default the text.
     using AddressForm = std::function<QString(const QString &address)>;

@@ -12,4 +12,5 @@ struct QueuedRow {
     int depth = -1; // in a crawl, its link steps from a start address; else -1
     QString foundOn; // in a crawl, the address of the page that linked to it; empty for a start
     PageValidators validators = {}; // sent with its load, so that an unchanged page answers 304
+    int rule = -1; // the site rule it loads by (RowRules), or -1
 };

@@ -58,6 +58,30 @@ void RowQueue::setFormat(const OutputFormat &format)
     m_names = OutputNames(format.extension);
 }
 
+void RowQueue::setRules(RowRules rules)
+{
+    m_rules = std::move(rules);
+    m_waitLimit = qMax(m_waitLimit, std::chrono::milliseconds(m_rules.longestRowMs()));
+}
+
+const OutputFormat &RowQueue::formatOf(const QueuedRow &row) const
+{
+    const OutputFormat *own = m_rules.formatOf(row.rule);
+    return own ? *own : *m_format;
+}
+
+// A row under a rule of another format gets that format's extension.
+std::optional<QString> RowQueue::nameOf(const QueuedRow &row, const std::optional<QString> &given) const
+{
+    const OutputFormat *own = m_rules.formatOf(row.rule);
+    if (!own)
+        return given;
+    if (!given)
+        return m_names.plainName(row.url, own->extension);
+    const QString &runExtension = m_format->extension;
+    return (given->endsWith(runExtension) ? given->chopped(runExtension.size()) : *given) + own->extension;
+}
+
 void RowQueue::setTries(int tries, int firstPauseMs)
 {
     m_tries = qMax(tries, 1);
@@ -188,7 +212,8 @@ bool RowQueue::readAhead()
             finishUnloaded(pending.row, next.failure, RowResult::Outcome::Failed);
             continue;
         }
-        pending.row.name = m_names.reserve(pending.row.url, next.name);
+        pending.row.rule = m_rules.ruleFor(pending.row.url);
+        pending.row.name = m_names.reserve(pending.row.url, nameOf(pending.row, next.name));
         m_addresses.add(pending.row.number, pending.row.url);
         m_pending.push_back(std::move(pending));
     }
@@ -209,7 +234,7 @@ bool RowQueue::startOne(Slot &slot)
     const qint64 time = now();
     QSet<QString> heldNames; // an earlier row of the same name goes first
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
-        const bool ready = it->startAt <= time && hostFreeAt(it->row.url) <= time && sourceReady(*it)
+        const bool ready = it->startAt <= time && hostFreeAt(it->row) <= time && sourceReady(*it)
             && !m_addresses.waits(it->row.number);
         if (!ready || heldNames.contains(it->row.name) || nameLoading(it->row.name)) {
             heldNames.insert(it->row.name);
@@ -247,6 +272,11 @@ void RowQueue::loadRow(Slot &slot, Pending &pending)
     if (waitsForHosts())
         m_lastLoadByHost.insert(hostOf(pending.row.url), {now(), -1, &slot, pending.row.number});
     const auto load = [&] {
+        if (!m_rules.isEmpty()) {
+            const int rule = pending.row.rule;
+            slot.page->setRowOptions(rule < 0 ? std::nullopt
+                                              : std::optional<EngineOptions>(m_rules.settingsOf(rule).engine));
+        }
         if (pending.row.validators.isEmpty())
             slot.page->load(pending.row.url);
         else
@@ -317,7 +347,7 @@ void RowQueue::collect(Slot &slot)
         return;
     }
     const int loads = slot.tries - (slot.reloaded ? 1 : 0);
-    const int pauseMs = loads < m_tries ? retryPauseMs(outcome, loads) : -1;
+    const int pauseMs = loads < triesOf(slot.row) ? retryPauseMs(outcome, loads) : -1;
     if (outcome.failed() && outcome.mayPass && pauseMs >= 0 && !m_stopRequested) {
         tell();
         requeue(slot, now() + pauseMs, outcome, slot.reloaded);
@@ -347,6 +377,7 @@ void RowQueue::finish(const QueuedRow &row, const PageOutcome &outcome, int trie
 {
     RowResult result;
     result.row = row.number;
+    result.rule = m_rules.patternOf(row.rule);
     result.url = row.url;
     result.depth = row.depth;
     result.foundOn = row.foundOn;
@@ -397,7 +428,7 @@ void RowQueue::write(const QueuedRow &row, const PageOutcome &outcome, RowResult
         bytes = 0;
         m_output.passOver(row);
     } else {
-        const QString text = m_format->compose(row.url, outcome, result.change);
+        const QString text = formatOf(row).compose(row.url, outcome, result.change);
         bytes = m_output.write(row, path, text, &failure);
         if (bytes >= 0 && result.change.tracked())
             result.writtenSha256 = QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex();
@@ -434,6 +465,7 @@ void RowQueue::finishUnloaded(const QueuedRow &row, const QString &reason, RowRe
 {
     RowResult result;
     result.row = row.number;
+    result.rule = m_rules.patternOf(row.rule);
     result.url = row.url;
     result.depth = row.depth;
     result.foundOn = row.foundOn;
@@ -485,7 +517,7 @@ qint64 RowQueue::nextStartAt()
     QSet<QString> heldNames;
     for (const Pending &pending : m_pending) {
         if (!heldNames.contains(pending.row.name) && !nameLoading(pending.row.name) && sourceReady(pending))
-            next = qMin(next, qMax(pending.startAt, hostFreeAt(pending.row.url)));
+            next = qMin(next, qMax(pending.startAt, hostFreeAt(pending.row)));
         heldNames.insert(pending.row.name);
     }
     return next;
@@ -498,15 +530,16 @@ bool RowQueue::hostsHoldAll()
         return false;
     const qint64 time = now();
     return std::all_of(m_pending.begin(), m_pending.end(),
-                       [&](const Pending &pending) { return hostFreeAt(pending.row.url) > time; });
+                       [&](const Pending &pending) { return hostFreeAt(pending.row) > time; });
 }
 
-qint64 RowQueue::hostFreeAt(const QString &url)
+qint64 RowQueue::hostFreeAt(const QueuedRow &row)
 {
     if (!waitsForHosts())
         return 0;
-    const QString host = hostOf(url);
-    const int waitMs = qMax(m_hostWaitMs, m_hostWaitOf ? m_hostWaitOf(host) : 0);
+    const QString host = hostOf(row.url);
+    const int ownWaitMs = row.rule < 0 ? m_hostWaitMs : m_rules.settingsOf(row.rule).hostWaitMs;
+    const int waitMs = qMax(ownWaitMs, m_hostWaitOf ? m_hostWaitOf(host) : 0);
     const auto last = m_lastLoadByHost.find(host);
     if (waitMs <= 0 || last == m_lastLoadByHost.end())
         return 0;

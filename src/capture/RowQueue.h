@@ -4,6 +4,7 @@
 #include "capture/OutputNames.h"
 #include "capture/QueuedRow.h"
 #include "capture/RowResult.h"
+#include "capture/RowRules.h"
 #include "capture/RunAddresses.h"
 #include "engine/EngineOptions.h"
 #include "engine/PageOutcome.h"
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class IEventPump;
@@ -54,6 +56,9 @@ public:
     void setHostWait(int milliseconds) { m_hostWaitMs = milliseconds; }
     // A host's own least wait, used when longer than the run's (robots.txt's Crawl-delay).
     void setHostWaitOf(std::function<int(const QString &host)> wait) { m_hostWaitOf = std::move(wait); }
+    // Rows an address rule matches load with its settings: page options, format,
+    // tries and host wait in place of the run's.
+    void setRules(RowRules rules);
     // Ends a wait for a page that never answers.
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
 
@@ -109,10 +114,13 @@ private:
     void failRemaining(const QString &reason);
     void dropUnstarted();
     qint64 nextStartAt();
-    qint64 hostFreeAt(const QString &url);
+    qint64 hostFreeAt(const QueuedRow &row);
     // Some page is free, and every row read waits for its host.
     bool hostsHoldAll();
-    bool waitsForHosts() const { return m_hostWaitMs > 0 || m_hostWaitOf; }
+    bool waitsForHosts() const { return m_hostWaitMs > 0 || m_hostWaitOf || m_rules.waitsForHosts(); }
+    int triesOf(const QueuedRow &row) const { return row.rule < 0 ? m_tries : m_rules.settingsOf(row.rule).tries; }
+    const OutputFormat &formatOf(const QueuedRow &row) const;
+    std::optional<QString> nameOf(const QueuedRow &row, const std::optional<QString> &given) const;
     int retryPauseMs(const PageOutcome &outcome, int tries) const;
     bool rowEnded(const Slot &slot) const;
     bool sourceReady(const Pending &pending) const;
@@ -134,6 +142,7 @@ private:
     int m_firstPauseMs = 1000;
     int m_hostWaitMs = 0;
     std::function<int(const QString &host)> m_hostWaitOf;
+    RowRules m_rules;
     std::chrono::milliseconds m_waitLimit{EngineOptions().longestRowMs()};
 
     std::deque<Pending> m_pending;

@@ -32,7 +32,7 @@ bool RowReport::add(const RowResult &result)
                   RowChange::nameOf(result.change.kind), result.page.finalUrl, result.page.title,
                   // The row's time is counted from its first load to now.
                   QDateTime::currentDateTime().addMSecs(-result.ms), saved ? result.note : QString(),
-                  saved ? MetadataFields::of(result.page) : MetadataFields::none()});
+                  saved ? MetadataFields::of(result.page) : MetadataFields::none(), result.rule});
 }
 
 bool RowReport::write(const Record &record)
@@ -69,6 +69,8 @@ bool RowReport::write(const Record &record)
         line.insert(QStringLiteral("select"),
                     record.selectNoMatch ? QJsonValue(QStringLiteral("no match")) : QJsonValue());
     const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+    if (m_fields.rule)
+        line.insert(QStringLiteral("rule"), orNull(record.rule));
     const QDateTime started = record.started.toOffsetFromUtc(record.started.offsetFromUtc());
     line.insert(QStringLiteral("final_url"), orNull(PageAddress::withoutUserInfo(record.finalUrl)));
     line.insert(QStringLiteral("title"), orNull(record.title));

@@ -23,6 +23,7 @@ public:
         bool mainContent = false; // "fallback"
         bool formatFallback = false; // "format_fallback"
         bool select = false; // "select"
+        bool rule = false; // "rule": the site rule's pattern, or null
     };
 
     RowReport(QFileDevice &device, Fields fields);
@@ -57,6 +58,7 @@ private:
         QDateTime started; // the first load's start, on the wall clock
         QString note;
         QJsonObject metadata; // MetadataFields' but the title, which comes before
+        QString rule;
     };
     bool write(const Record &record);
 

@@ -26,6 +26,7 @@ struct RowResult {
     qint64 ms = 0; // from its first load to its end
     RowChange change; // to its address's text of an earlier run, when a state keeps it
     QByteArray writtenSha256; // of the bytes written, when the change is tracked
+    QString rule; // the pattern of the site rule it loaded by, or empty
 
     bool saved() const { return outcome == Outcome::Saved; }
 };

@@ -3,8 +3,11 @@
 #include "capture/EngineOptionText.h"
 #include "capture/RunAddresses.h"
 #include "capture/RunOptionText.h"
+#include "engine/cookies/NetscapeCookieFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -21,6 +24,7 @@ const QList<std::pair<QString, Reader>> &engineReaders()
         {QStringLiteral("block"), EngineOptionText::readBlocked},
         {QStringLiteral("header"), EngineOptionText::readHeader},
         {QStringLiteral("timeout"), EngineOptionText::readTimeout},
+        {QStringLiteral("user-agent"), EngineOptionText::readUserAgent},
     };
     return readers;
 }
@@ -54,13 +58,26 @@ QRegularExpression patternExpression(const QString &pattern)
                               QRegularExpression::DotMatchesEverythingOption);
 }
 
+// A Netscape cookies file (its path absolute by now): every line must read.
+QString readCookies(const QString &path, EngineOptions &options)
+{
+    NetscapeCookieFile::Contents contents;
+    QString error;
+    if (!NetscapeCookieFile::read(path, &contents, &error))
+        return error;
+    if (!contents.problems.isEmpty())
+        return QStringLiteral("%1: %2").arg(path, contents.problems.first());
+    options.cookies = contents.cookies;
+    return {};
+}
+
 } // namespace
 
 const QStringList &SiteRules::keys()
 {
     static const QStringList names = [] {
         QStringList all{QStringLiteral("main-content"), QStringLiteral("format"), QStringLiteral("scroll"),
-                        QStringLiteral("tries"), QStringLiteral("wait")};
+                        QStringLiteral("tries"),        QStringLiteral("wait"),   QStringLiteral("cookies")};
         for (const auto &reader : engineReaders())
             all << reader.first;
         all.sort();
@@ -80,6 +97,8 @@ QString SiteRules::apply(const Setting &setting, RowSettings &settings)
         return RunOptionText::readFormat(setting.value, settings.format, settings.engine);
     if (key == QLatin1String("tries"))
         return RunOptionText::readTries(setting.value, settings.tries);
+    if (key == QLatin1String("cookies"))
+        return readCookies(setting.value, settings.engine);
     if (key == QLatin1String("wait"))
         return RunOptionText::readHostWait(setting.value, settings.hostWaitMs);
     for (const auto &[name, reader] : engineReaders()) {
@@ -121,7 +140,10 @@ bool SiteRules::read(const QString &path, QString *problem)
             return refuse(i + 1, QStringLiteral("wants [PATTERN] or KEY = VALUE, not \"%1\"").arg(line));
         if (m_rules.isEmpty())
             return refuse(i + 1, QStringLiteral("a setting before the first [PATTERN]"));
-        const Setting setting{line.left(equals).trimmed(), line.mid(equals + 1).trimmed()};
+        Setting setting{line.left(equals).trimmed(), line.mid(equals + 1).trimmed()};
+        // A cookies file is found beside the rules file.
+        if (setting.key == QLatin1String("cookies") && !setting.value.isEmpty())
+            setting.value = QFileInfo(path).dir().absoluteFilePath(QDir::fromNativeSeparators(setting.value));
         // Each value is checked as it would be applied.
         RowSettings checked;
         const QString wanted = apply(setting, checked);
@@ -130,6 +152,17 @@ bool SiteRules::read(const QString &path, QString *problem)
         m_rules.last().settings.append(setting);
     }
     return true;
+}
+
+bool SiteRules::setsFormat() const
+{
+    for (const Rule &rule : m_rules) {
+        for (const Setting &setting : rule.settings) {
+            if (setting.key == QLatin1String("format"))
+                return true;
+        }
+    }
+    return false;
 }
 
 int SiteRules::ruleFor(const QString &row) const

@@ -20,6 +20,9 @@ public:
     bool read(const QString &path, QString *problem);
 
     bool isEmpty() const { return m_rules.isEmpty(); }
+    int size() const { return int(m_rules.size()); }
+    // Some rule sets the output format.
+    bool setsFormat() const;
     // The index of the first rule matching the row's address, or -1.
     int ruleFor(const QString &row) const;
     // The rule's pattern as written.

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "engine/EngineOptions.h"
 #include "engine/PageOutcome.h"
 #include "engine/PageValidators.h"
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 // One page of the hidden browser: it loads one row at a time and answers it
@@ -17,6 +19,10 @@ public:
 
     // Starts loading the row (as listed: the page decides how to load it or refuses it).
     virtual void load(const QString &row) = 0;
+    // The page options the next loads use in place of the engine's (a site's
+    // rule), or none. What the browser is started with (proxy, language,
+    // certificates, window size, the settle) stays the engine's.
+    virtual void setRowOptions(const std::optional<EngineOptions> &options) { Q_UNUSED(options) }
     // Starts loading the address for the bytes of its answer's body, whatever
     // their type (PageOutcome::body), up to `capBytes` (0: the page cap).
     virtual void loadBody(const QString &address, qint64 capBytes = 0)

@@ -110,6 +110,7 @@ QGroupBox *OptionsDialog::howToLoad()
     addBlock(form);
     addCount(form, SettingsKeys::Tries, 100, 1);
     addSeconds(form, SettingsKeys::Wait, 0, 0);
+    addFile(form, SettingsKeys::RulesFile, QStringLiteral("Rules File"));
     return box;
 }
 

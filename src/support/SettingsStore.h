@@ -49,6 +49,8 @@ inline const QString RequireSelector = QStringLiteral("Require Selector");
 inline const QString Block = QStringLiteral("Block");
 inline const QString Tries = QStringLiteral("Tries");
 inline const QString Wait = QStringLiteral("Wait");
+// A rules file: page options per address pattern, as textorin-batch --rules reads it.
+inline const QString RulesFile = QStringLiteral("Rules File");
 // Who the browser is; "Header" holds one "Name: value" a line.
 inline const QString UserAgent = QStringLiteral("User Agent");
 inline const QString Language = QStringLiteral("Language");

@@ -128,6 +128,13 @@ void TestEngineSettings::unusableValuesAreNamedAndLeftAtTheirDefaults()
     cookies.write("#HttpOnly_.example.org\tTRUE\t/\tFALSE\t0\tsid\tabc\nbroken line\n");
     cookies.close();
     settings.write(SettingsKeys::CookiesFile, cookies.fileName());
+    // A rules file the batch would refuse is named with its line, and no rule is used.
+    const QString rules = folder.filePath(QStringLiteral("site.rules"));
+    QFile rulesFile(rules);
+    QVERIFY(rulesFile.open(QIODevice::WriteOnly));
+    rulesFile.write("[*]\nselect = main\ndepth = 3\n");
+    rulesFile.close();
+    settings.write(SettingsKeys::RulesFile, rules);
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("https_proxy"), QStringLiteral("http://corp:8080"));
 
@@ -140,10 +147,13 @@ void TestEngineSettings::unusableValuesAreNamedAndLeftAtTheirDefaults()
     QCOMPARE(read.options.proxyRules, QStringLiteral("https=http://corp:8080"));
     QCOMPARE(read.options.cookies.size(), 1);
     QVERIFY(read.options.cookies.front().httpOnly);
-    QCOMPARE(read.problems.size(), 3);
+    QVERIFY(read.rules.isEmpty());
+    QCOMPARE(read.problems.size(), 4);
     QVERIFY(read.problems.at(0).startsWith(QLatin1String("\"Proxy\" wants a proxy")));
     QVERIFY(read.problems.at(1).startsWith(QLatin1String("\"Scroll\" wants 1 or 0")));
-    QVERIFY2(read.problems.at(2).startsWith(QLatin1String("\"Cookies File\" line 2")), qPrintable(read.problems.at(2)));
+    QVERIFY2(read.problems.at(2).startsWith(QStringLiteral("\"Rules File\": %1:3: unknown key").arg(rules)),
+             qPrintable(read.problems.at(2)));
+    QVERIFY2(read.problems.at(3).startsWith(QLatin1String("\"Cookies File\" line 2")), qPrintable(read.problems.at(3)));
 }
 
 QTEST_GUILESS_MAIN(TestEngineSettings)

@@ -53,7 +53,7 @@ BatchProgram::Result BatchProgram::run(const QStringList &arguments, const QByte
     // The pages are served by this process, so keep its event loop going.
     QElapsedTimer timer;
     timer.start();
-    while (process.state() != QProcess::NotRunning && timer.elapsed() < 60000)
+    while (process.state() != QProcess::NotRunning && timer.elapsed() < m_runLimitMs)
         QTest::qWait(20);
     Result result;
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

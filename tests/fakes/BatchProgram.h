@@ -28,10 +28,11 @@ public:
     bool start();
     LocalHttpServer &server() { return m_server; }
 
-    // Runs the program to its end, at most a minute, serving the pages meanwhile;
-    // `closed` are the standard descriptors it starts without.
+    // Runs the program to its end, at most the run limit (a minute unless set),
+    // serving the pages meanwhile; `closed` are the standard descriptors it starts without.
     Result run(const QStringList &arguments, const QByteArray &input = {}, const QProcessEnvironment &extra = {},
                const QList<int> &closed = {});
+    void setRunLimit(int milliseconds) { m_runLimitMs = milliseconds; }
     // A new list file with the bytes.
     QString writeList(const QByteArray &bytes);
     // A file of the test's own, beside the lists.
@@ -47,4 +48,5 @@ private:
     QTemporaryDir m_config;
     QTemporaryDir m_current;
     int m_lists = 0;
+    int m_runLimitMs = 60000;
 };

@@ -1,6 +1,7 @@
 #include "engine/chromium/ChromiumPage.h"
 
 #include "engine/PageAddress.h"
+#include "engine/chromium/BrowserIdentity.h"
 #include "engine/chromium/ChromiumBrowser.h"
 #include "engine/chromium/ConditionalProbe.h"
 
@@ -10,6 +11,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -119,6 +121,19 @@ void ChromiumPage::load(const QString &row)
     start(row, false, 0);
 }
 
+void ChromiumPage::setRowOptions(const std::optional<EngineOptions> &options)
+{
+    const auto contentOf = [](const EngineOptions &o) {
+        return std::tie(o.form, o.mainContent, o.selectParts, o.removeParts, o.pageCap, o.collectLinks);
+    };
+    const bool sameScript = options && m_rowOptions && contentOf(*options) == contentOf(*m_rowOptions);
+    m_rowOptions = options;
+    if (!options)
+        m_rowTextScript.clear();
+    else if (!sameScript || m_rowTextScript.isEmpty())
+        m_rowTextScript = ChromiumBrowser::textScriptFor(*options);
+}
+
 void ChromiumPage::loadBody(const QString &address, qint64 capBytes)
 {
     start(address, true, capBytes);
@@ -152,6 +167,7 @@ void ChromiumPage::start(const QString &row, bool rawBody, qint64 capBytes, cons
     m_watch.clear();
     m_phase = Phase::WaitingForPage;
     m_rowClock.start();
+    m_options = m_rowOptions ? *m_rowOptions : m_browser.options();
 
     const PageAddress address = PageAddress::fromRow(row);
     if (address.kind == PageAddress::Refuse) {
@@ -233,7 +249,11 @@ void ChromiumPage::navigate()
 {
     m_stage.stop();
     m_phase = Phase::Loading;
-    m_session.startRow(QUrl(m_address).host(), [this](const QString &cookieFailure) {
+    applyRowOptions();
+    // A rule's own cookies go in beside the run's (which are in the browser's jar).
+    const bool ownCookies = m_rowOptions && m_rowOptions->cookies != m_browser.options().cookies;
+    const QList<BrowserCookie> ruleCookies = ownCookies ? m_rowOptions->cookies : QList<BrowserCookie>();
+    m_session.startRow(QUrl(m_address).host(), ruleCookies, [this](const QString &cookieFailure) {
         if (m_phase != Phase::Loading)
             return;
         if (!cookieFailure.isEmpty()) {
@@ -248,6 +268,21 @@ void ChromiumPage::navigate()
         m_limitDeadline.setRemainingTime(m_options.pageLimitMs);
         sendNavigate();
     });
+}
+
+void ChromiumPage::applyRowOptions()
+{
+    if (!m_rowOptions)
+        return;
+    const EngineOptions &engine = m_browser.options();
+    if (m_options.userAgent != engine.userAgent) {
+        BrowserIdentity identity = m_browser.identity();
+        identity.setOptions(m_options);
+        m_session.send(QStringLiteral("Emulation.setUserAgentOverride"), identity.userAgentOverride());
+    }
+    const QJsonObject interception = RequestInterception::enableParams(m_options);
+    if (interception != RequestInterception::enableParams(engine))
+        m_session.send(QStringLiteral("Fetch.enable"), interception);
 }
 
 void ChromiumPage::sendNavigate()
@@ -449,7 +484,8 @@ void ChromiumPage::takeText()
     m_timings.settled = m_rowClock.elapsed();
     m_stage.start(hangBoundMs(m_options.scriptLimitMs));
     m_session.send(QStringLiteral("Runtime.evaluate"),
-                   {{QStringLiteral("expression"), m_browser.textScript()}, {QStringLiteral("returnByValue"), true}},
+                   {{QStringLiteral("expression"), m_rowOptions ? m_rowTextScript : m_browser.textScript()},
+                    {QStringLiteral("returnByValue"), true}},
                    [this](const QJsonObject &result, const QString &error) {
                        if (m_phase == Phase::TakingText)
                            onText(result, error);

@@ -38,6 +38,7 @@ public:
     ~ChromiumPage() override;
 
     void load(const QString &row) override;
+    void setRowOptions(const std::optional<EngineOptions> &options) override;
     void loadBody(const QString &address, qint64 capBytes = 0) override;
     void loadIfChanged(const QString &row, const PageValidators &validators) override;
     // Its context goes as a hung page's does, renderer, replies and cookies and all.
@@ -61,6 +62,8 @@ private:
     // Asks the browser's probe first whether the row's document changed.
     void askFirst();
     void navigate();
+    // Tells the row's context what its rule changes of the browser's options.
+    void applyRowOptions();
     void sendNavigate();
     void check();
     void noteTimings(const PageLoad &load);
@@ -94,7 +97,10 @@ private:
 
     std::unique_ptr<ChromiumBrowser> m_ownBrowser;
     ChromiumBrowser &m_browser;
-    const EngineOptions &m_options; // the browser's, which may change between rows
+    // The row's options: the browser's (which may change between rows) or its rule's.
+    EngineOptions m_options;
+    std::optional<EngineOptions> m_rowOptions;
+    QString m_rowTextScript; // for m_rowOptions, when its content differs from the browser's
     bool m_startingBrowser = false;
     bool m_loading = false; // counted among the browser's rows loading
 

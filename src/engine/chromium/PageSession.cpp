@@ -82,11 +82,12 @@ void PageSession::onPageReady()
         Q_EMIT ready();
 }
 
-void PageSession::startRow(const QString &host, std::function<void(const QString &)> done)
+void PageSession::startRow(const QString &host, const QList<BrowserCookie> &ruleCookies,
+                           std::function<void(const QString &)> done)
 {
     m_used = true;
     const Reply put = whileCurrent([done](const QJsonObject &, const QString &error) { done(error); });
-    m_cookies.put(m_page->contextId(), host, [put](const QString &error) { put({}, error); });
+    m_cookies.put(m_page->contextId(), host, ruleCookies, [put](const QString &error) { put({}, error); });
     // The next row's context opens while this row loads.
     openSpare();
 }

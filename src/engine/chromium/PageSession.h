@@ -39,10 +39,11 @@ public:
     void send(const QString &method, const QJsonObject &params = {}, Reply reply = {}) override;
     void on(const QString &method, Handler handler) override;
 
-    // A row is about to navigate to `host`: its site's cookies go into the
-    // context; `done` gets why they could not, or empty. Not called once the
-    // row's context is replaced.
-    void startRow(const QString &host, std::function<void(const QString &error)> done);
+    // A row is about to navigate to `host`: its site's cookies, the run's and
+    // those of `ruleCookies`, go into the context; `done` gets why they could
+    // not, or empty. Not called once the row's context is replaced.
+    void startRow(const QString &host, const QList<BrowserCookie> &ruleCookies,
+                  std::function<void(const QString &error)> done);
     // The row ended: its context is replaced if a row started in it.
     void endRow();
     // Ends the page's context, renderer and all (after reading what its row did

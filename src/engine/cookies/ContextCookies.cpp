@@ -18,10 +18,13 @@ ContextCookies::ContextCookies(DevToolsConnection &connection, CookieJar &jar, Q
     : QObject(parent), m_connection(connection), m_jar(jar)
 {}
 
-void ContextCookies::put(const QString &contextId, const QString &host, std::function<void(const QString &)> done)
+void ContextCookies::put(const QString &contextId, const QString &host, const QList<BrowserCookie> &ruleCookies,
+                         std::function<void(const QString &)> done)
 {
     m_atStart.clear();
-    const QList<BrowserCookie> cookies = m_jar.startFor(host);
+    // A rule's cookies go after the run's, so that one of the same name wins.
+    const QList<BrowserCookie> cookies =
+        m_jar.startFor(host) + (ruleCookies.isEmpty() ? QList<BrowserCookie>() : CookieJar(ruleCookies).startFor(host));
     if (cookies.isEmpty()) {
         done({});
         return;

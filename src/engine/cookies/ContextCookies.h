@@ -23,10 +23,12 @@ class ContextCookies : public QObject
 public:
     ContextCookies(DevToolsConnection &connection, CookieJar &jar, QObject *parent = nullptr);
 
-    // Puts the jar's starting cookies of `host`'s site into the context and reads
-    // them back as the engine holds them (expiry capped, domain normalised);
-    // `done` gets the error, empty on success. Without cookies `done` is called at once.
-    void put(const QString &contextId, const QString &host, std::function<void(const QString &error)> done);
+    // Puts the jar's starting cookies of `host`'s site, and those of `ruleCookies`,
+    // into the context and reads them back as the engine holds them (expiry
+    // capped, domain normalised); `done` gets the error, empty on success.
+    // Without cookies `done` is called at once.
+    void put(const QString &contextId, const QString &host, const QList<BrowserCookie> &ruleCookies,
+             std::function<void(const QString &error)> done);
     // Reads the context's cookies and hands the row's changes to the jar; `then`
     // follows the reading.
     void collect(const QString &contextId, std::function<void()> then);

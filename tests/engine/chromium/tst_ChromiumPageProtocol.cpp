@@ -396,7 +396,7 @@ void TestChromiumPageProtocol::repliesReachOnlyTheRowsContext()
         session.send(QStringLiteral("Runtime.evaluate"), {{QStringLiteral("expression"), expression}},
                      [&replied, expression](const QJsonObject &, const QString &) { replied << expression; });
     };
-    session.startRow(QStringLiteral("127.0.0.1"), [](const QString &) {});
+    session.startRow(QStringLiteral("127.0.0.1"), {}, [](const QString &) {});
     evaluate(QStringLiteral("1"));
     // The row ends and its context is replaced (it lives on until its cookies are
     // read): the rest of its replies go nowhere.
