@@ -2,8 +2,8 @@
 """Formats on real documentation: failed rows, fenced code and the main content, in one run.
 
 Serves manual pages of Debian's documentation packages (Sphinx, Doxygen,
-gi-docgen, rustdoc, DocBook, AsciiDoc and Asciidoctor output; scripts/setup.sh
---bench installs them) from /usr/share on 127.0.0.1 and measures:
+gi-docgen, rustdoc, mdBook, DocBook, AsciiDoc and Asciidoctor output;
+scripts/setup.sh --bench installs them) from /usr/share on 127.0.0.1 and measures:
 
 - rows failed by textorin-batch with --format markdown, --format markdown
   --main-content and --format text --main-content, and the rows whose report
@@ -12,7 +12,8 @@ gi-docgen, rustdoc, DocBook, AsciiDoc and Asciidoctor output; scripts/setup.sh
 - main content right: of the generator's own main container, at least 98% of
   its characters (its lines, blanks collapsed) in the --main-content text file,
   and at most 5% of the navigation-only lines (the body's lines the container
-  lacks) as lines of the file;
+  lacks) as lines of the file; the pages under 98% (losing body text) and
+  those over 5% (keeping navigation) are counted apart;
 - that --format text gives the body's text as the engine lays it out (the
   plain-text path), compared with the reference script's reading of each page.
 
@@ -39,29 +40,43 @@ import reference_cdp as ref  # noqa: E402
 
 SHARE = "/usr/share"
 DOCBOOK = ("body > div[class]:not(.navheader):not(.navfooter)")
-# (generator, package, glob under /usr/share, pages taken, main container selector)
+# (generator, package, glob or globs under /usr/share, pages taken, main container selector)
 SETS = [
     ("Sphinx", "cmake-doc", "doc/cmake-doc/html/*/*.html", 20, "[role=main], div.body"),
     ("Sphinx", "developers-reference", "developers-reference/*.html", 10, "[role=main], div.body"),
+    # Django's theme: the document column beside the sidebar, under the site's title line.
+    ("Sphinx", "python-django-doc", ["doc/python-django-doc/html/%s/*.html" % part for part in
+                                     ("faq", "howto", "internals", "intro", "misc", "ref", "topics")],
+     20, "#yui-main"),
+    ("Sphinx", "python-django-doc", "doc/python-django-doc/html/releases/*.*.*.html", 4, "#yui-main"),
+    ("Sphinx", "python-django-doc", "doc/python-django-doc/html/releases/[1-4].[0-9].html", 6, "#yui-main"),
     ("Doxygen", "libjsoncpp-doc", "doc/libjsoncpp-doc/*.html", 20, "div.contents"),
+    ("Doxygen", "libjsoncpp-doc", "doc/libjsoncpp-doc/*_source.html", 8, "div.contents"),
+    ("Doxygen", "libjsoncpp-doc", "doc/libjsoncpp-doc/*-members.html", 8, "div.contents"),
     ("gi-docgen", "libpango1.0-doc", "doc/libpango1.0-doc/reference/Pango/*.html", 20,
      "section#main"),
     ("rustdoc", "cargo-doc", "doc/cargo/doc/*/*.html", 15, "#main-content"),
+    ("rustdoc", "cargo-doc", "doc/cargo/doc/*/index.html", 7, "#main-content"),
+    ("rustdoc", "rust-doc", ["doc/rust-doc/html/%s/index.html" % crate
+                             for crate in ("alloc", "core", "proc_macro", "std", "test")], 5, "#main-content"),
+    ("mdBook", "rust-doc", "doc/rust-doc/html/book/ch*.html", 20, "main"),
+    ("mdBook", "rust-doc", "doc/rust-doc/html/nomicon/*.html", 5, "main"),
     ("DocBook", "maint-guide", "doc/maint-guide/html/*.en.html", 11, DOCBOOK),
     ("DocBook", "valgrind", "doc/valgrind/html/*.html", 10, DOCBOOK),
+    ("DocBook", "valgrind", "doc/valgrind/html/*-manual.html", 10, DOCBOOK),
     ("DocBook", "ninja-build", "doc/ninja-build/manual.html", 1, DOCBOOK),
     ("AsciiDoc", "tig", "doc/tig/*.html", 4, "#content"),
     ("Asciidoctor", "ccache", "doc/ccache/manual.html", 1, "#content"),
 ]
-SKIPPED = re.compile(r"(genindex|search|py-modindex|all|settings|help)\.html$")
+# Indexes, search pages and mdBook's one page of the whole book.
+SKIPPED = re.compile(r"(genindex|search|py-modindex|all|settings|help|print)\.html$")
 
-# The container (the largest match), the body and each shown <pre>, as innerText.
+# The body, each shown <pre> and the container (the largest match), as innerText.
+# Heading permalinks (a lone mark linking to a fragment), which every converting
+# format leaves out, are removed before the container and the body are read again
+# for the main content.
 TRUTH = """(() => {
   const text = (element) => element ? String(element.innerText) : null;
-  let container = null;
-  for (const element of document.querySelectorAll(%s))
-    if (!container || element.innerText.length > container.innerText.length)
-      container = element;
   const body = document.body;
   for (const element of body.querySelectorAll('*'))
     if (getComputedStyle(element).contentVisibility === 'auto')
@@ -69,7 +84,16 @@ TRUTH = """(() => {
   const pres = Array.from(body.querySelectorAll('pre'))
     .filter((pre) => pre.checkVisibility({ visibilityProperty: true }) && pre.innerText.trim())
     .map((pre) => pre.innerText);
-  return { container: text(container), body: text(body), pres };
+  const whole = text(body);
+  for (const link of body.querySelectorAll('h1 a, h2 a, h3 a, h4 a, h5 a, h6 a'))
+    if (/^[\u00b6\u00a7#]?$/.test(link.textContent.trim()) && /^#|^$/.test(link.getAttribute('href') || '')
+        && !link.querySelector('img'))
+      link.remove();
+  let container = null;
+  for (const element of document.querySelectorAll(%s))
+    if (!container || element.innerText.length > container.innerText.length)
+      container = element;
+  return { container: text(container), body: whole, mainBody: text(body), pres };
 })()"""
 
 
@@ -81,13 +105,16 @@ class QuietFiles(http.server.SimpleHTTPRequestHandler):
 def pages():
     """(generator, package, path under /usr/share, selector) for each page of the set."""
     chosen = []
+    taken = set()
     for generator, package, pattern, count, selector in SETS:
-        files = sorted(f for f in glob.glob(os.path.join(SHARE, pattern)) if not SKIPPED.search(f))
+        patterns = [pattern] if isinstance(pattern, str) else pattern
+        files = sorted(f for p in patterns for f in glob.glob(os.path.join(SHARE, p)) if not SKIPPED.search(f))
         if not files:
             print("missing: %s (scripts/setup.sh --bench installs it)" % package, file=sys.stderr)
             continue
         step = max(1, len(files) // count)
-        for path in files[::step][:count]:
+        for path in [f for f in files[::step] if f not in taken][:count]:
+            taken.add(path)
             chosen.append((generator, package, os.path.relpath(path, SHARE), selector))
     return chosen
 
@@ -95,7 +122,7 @@ def pages():
 def truth(urls_and_selectors, settle):
     """What a plain client reads of each page: container, body and <pre> texts."""
     profile = tempfile.mkdtemp(prefix="docs-bench-cdp-")
-    browser = ref.DevTools(profile)
+    browser = ref.DevTools(profile, ref.CHROMIUM)
     found = []
     try:
         target = browser.call("Target.createTarget", {"url": "about:blank"})["targetId"]
@@ -174,9 +201,10 @@ def main():
     parser.add_argument("--batch", default=os.path.join(cb.ROOT, "build", "src", "textorin-batch"))
     parser.add_argument("--settle", type=float, default=1.0,
                         help="seconds the reference waits after the load event")
+    parser.add_argument("--only", metavar="REGEX", help="only the pages whose path matches")
     parser.add_argument("-v", "--verbose", action="store_true", help="name each page that misses")
     args = parser.parse_args()
-    chosen = pages()
+    chosen = [page for page in pages() if not args.only or re.search(args.only, page[2])]
     server = cb.Server(("127.0.0.1", 0), functools.partial(QuietFiles, directory=SHARE))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = "http://127.0.0.1:%d/" % server.server_address[1]
@@ -197,7 +225,8 @@ def main():
         for url, (generator, package, path, _), seen in zip(urls, chosen, found):
             g = per_generator.setdefault(generator, dict(pages=0, failed=0, format_fallback=0,
                                                          pres=0, fenced=0, main=0, measured=0,
-                                                         text_same=0, fallback=0))
+                                                         text_same=0, fallback=0, lost=0,
+                                                         navigation=0))
             g["pages"] += 1
             for name in ("markdown", "markdown-main", "text-main"):
                 row = runs[name][1].get(url, {})
@@ -219,30 +248,35 @@ def main():
                 misses.append("%s: no container or no file" % path)
                 continue
             g["measured"] += 1
-            kept, navigation = main_content_right(seen["container"], seen["body"], saved)
+            kept, navigation = main_content_right(seen["container"], seen["mainBody"], saved)
+            g["lost"] += kept < 0.98
+            g["navigation"] += navigation > 0.05
             if kept >= 0.98 and navigation <= 0.05:
                 g["main"] += 1
             else:
                 misses.append("%s: main content %.1f%% kept, %.1f%% of navigation" %
                               (path, kept * 100, navigation * 100))
 
-    print("%-12s %5s %6s %9s %11s %11s %9s %10s" % ("generator", "pages", "failed", "fmt-fb",
-                                                    "pre fenced", "main right", "fallback",
-                                                    "text same"))
+    print("%-12s %5s %6s %9s %11s %11s %5s %8s %9s %10s" % (
+        "generator", "pages", "failed", "fmt-fb", "pre fenced", "main right", "lost", "nav kept",
+        "fallback", "text same"))
     total = {k: 0 for k in ("pages", "failed", "format_fallback", "pres", "fenced", "main",
-                            "measured", "text_same", "fallback")}
+                            "measured", "text_same", "fallback", "lost", "navigation")}
+    row = "%-12s %5d %6d %9d %5d/%-5d %5d/%-5d %5d %8d %9d %5d/%-4d"
     for generator, g in per_generator.items():
         for k in total:
             total[k] += g[k]
-        print("%-12s %5d %6d %9d %5d/%-5d %5d/%-5d %9d %5d/%-4d" % (
-            generator, g["pages"], g["failed"], g["format_fallback"], g["fenced"], g["pres"],
-            g["main"], g["measured"], g["fallback"], g["text_same"], g["pages"]))
+        print(row % (generator, g["pages"], g["failed"], g["format_fallback"], g["fenced"], g["pres"],
+                     g["main"], g["measured"], g["lost"], g["navigation"], g["fallback"], g["text_same"],
+                     g["pages"]))
     t = total
-    print("%-12s %5d %6d %9d %5d/%-5d %5d/%-5d %9d %5d/%-4d" % (
-        "all", t["pages"], t["failed"], t["format_fallback"], t["fenced"], t["pres"], t["main"],
-        t["measured"], t["fallback"], t["text_same"], t["pages"]))
-    print("main content right on %.1f%% of pages; exit codes: %s" % (
-        100.0 * t["main"] / max(1, t["pages"]),
+    print(row % ("all", t["pages"], t["failed"], t["format_fallback"], t["fenced"], t["pres"], t["main"],
+                 t["measured"], t["lost"], t["navigation"], t["fallback"], t["text_same"], t["pages"]))
+    pages_count = max(1, t["pages"])
+    print("main content right on %.1f%% of pages; losing body text (under 98%%) on %.1f%%, "
+          "navigation kept (over 5%%) on %.1f%%; exit codes: %s" % (
+              100.0 * t["main"] / pages_count, 100.0 * t["lost"] / pages_count,
+              100.0 * t["navigation"] / pages_count,
         ", ".join("%s %d" % (name, r[2]) for name, r in runs.items())))
     if args.verbose:
         for line in misses:

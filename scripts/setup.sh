@@ -21,10 +21,10 @@ case "${1:-}" in
   --package) PACKAGES+=("${PACKAGE_TOOLS[@]}") ;;
   --test) PACKAGES+=("${TEST_TOOLS[@]}") ;;
   # lynx, the full chromium the reference script runs, and the documentation bench/docs_bench.py reads: Sphinx (cmake-doc,
-  # developers-reference), Doxygen, gi-docgen, rustdoc, DocBook (maint-guide,
-  # valgrind) and AsciiDoc (tig, ccache) pages; Python's manual for bench/speed_bench.py.
-  --bench) PACKAGES+=(chromium lynx cmake-doc developers-reference libjsoncpp-doc libpango1.0-doc cargo-doc
-                      maint-guide valgrind tig ccache python3-doc) ;;
+  # developers-reference, python-django-doc), Doxygen, gi-docgen, rustdoc and mdBook (cargo-doc, rust-doc), DocBook
+  # (maint-guide, valgrind) and AsciiDoc (tig, ccache) pages; Python's manual for bench/speed_bench.py.
+  --bench) PACKAGES+=(chromium lynx cmake-doc developers-reference python-django-doc libjsoncpp-doc libpango1.0-doc
+                      cargo-doc rust-doc maint-guide valgrind tig ccache python3-doc) ;;
   --screenshot) PACKAGES+=(openbox xdotool x11-utils) ;;
 esac
 

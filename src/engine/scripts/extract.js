@@ -141,8 +141,28 @@
   const navigation = 'nav, [role=navigation], [role=search]';
   const asides = 'aside, footer, form, [role=complementary], [role=contentinfo]';
   const navigationName = /(^|[\s_-])(nav|navbar|navigation|menu|sidebar|breadcrumbs?|pagination|pager|share|social|related|comments?|header|footer|masthead|banner)($|[\s_-])/i;
+  const slug = (text) => text.toLowerCase().replace(/[^\p{L}\p{N}]+/gu, '-').replace(/^-|-$/g, '');
+  // An id made of the words the element's text starts with (a section's, after its
+  // heading or term) names the section, not the part of the page it is.
+  const namedByItsText = (element) => {
+    const words = slug(element.id).split('-');
+    const text = slug(element.textContent.slice(0, 300));
+    for (let i = 0; i + 2 <= words.length; ++i)
+      if (text.startsWith(words.slice(i).join('-')))
+        return true;
+    return false;
+  };
   const isNavigation = (element) => element.matches(navigation + ', ' + asides)
-      || navigationName.test((element.getAttribute('class') || '') + ' ' + element.id);
+      || navigationName.test(element.getAttribute('class') || '')
+      || navigationName.test(element.id) && !namedByItsText(element);
+  // Words within a line (a highlighted comment in code, say) are never navigation.
+  const phrasing = 'abbr, b, cite, code, em, i, kbd, mark, q, s, samp, small, span, strong, sub, sup, time, u, var';
+  // A heading that is one link to another document: the site's title, not the article's.
+  const isSiteTitle = (heading) => {
+    const links = heading.querySelectorAll('a[href]');
+    return links.length === 1 && !links[0].getAttribute('href').startsWith('#')
+        && textLength(links[0]) === textLength(heading);
+  };
 
   // The page's own main landmark: the largest <main> or [role=main], or its one <article>.
   const landmarkOf = (root) => {
@@ -188,6 +208,31 @@
     return roots.length ? { roots, keptMarks, title: parsed.title, byline: parsed.byline } : null;
   };
 
+  // The column the page's content stands in: from the body down, the child holding
+  // nine tenths of its text outside navigation, as far as one does.
+  const columnOf = (shown) => {
+    const lengths = new Map();
+    const contentLength = (element) => {
+      if (isNavigation(element))
+        return 0;
+      let length = 0;
+      for (const child of element.childNodes)
+        length += child.nodeType === Node.ELEMENT_NODE ? contentLength(child)
+          : child.nodeType === Node.TEXT_NODE ? child.data.replace(/\s+/g, '').length : 0;
+      lengths.set(element, length);
+      return length;
+    };
+    contentLength(shown);
+    let column = shown;
+    for (;;) {
+      const total = lengths.get(column) || 0;
+      const child = Array.from(column.children).find((element) => (lengths.get(element) || 0) * 10 >= total * 9);
+      if (!child || total === 0)
+        return column;
+      column = child;
+    }
+  };
+
   const holdsNavigation = (element) => isNavigation(element)
       || Array.from(element.querySelectorAll(navigation + ', ' + asides + ', [class], [id]')).some(isNavigation);
 
@@ -225,12 +270,17 @@
     return links * 2 <= textLength(parent);
   };
 
-  // Readability's pick, widened to its parent while the parent adds content;
-  // never to the body, nor past the landmark.
-  const widened = (nodes, shown, landmark) => {
+  // Readability's pick, widened to its parent while the parent adds content (within
+  // the column, whatever its links: a table of contents is content there); never to
+  // the body, nor past the landmark.
+  const widened = (nodes, shown, landmark, column) => {
     for (;;) {
       const parent = nodes[0].parentElement;
-      if (!parent || parent === shown || nodes.includes(landmark) || !addsContent(parent, nodes))
+      if (!parent || parent === shown || nodes.includes(landmark))
+        return nodes;
+      const within = column !== shown && column.contains(parent);
+      if (within ? Array.from(parent.children).some((element) => !nodes.includes(element) && isNavigation(element))
+          : !addsContent(parent, nodes))
         return nodes;
       nodes = [parent];
     }
@@ -249,8 +299,13 @@
     let nodes = pick ? pickedNodes(pick.roots, shown) : [];
     if (landmark && nodes.some((node) => node.contains(landmark)))
       nodes = [];
+    // Without a landmark, a pick that is navigation or beside the column gives way to the column.
+    const column = landmark ? shown : columnOf(shown);
+    if (column !== shown && nodes.some((node) => isNavigation(node)
+                                         || !column.contains(node) && !node.contains(column)))
+      nodes = [column];
     const fromPick = nodes.length > 0;
-    nodes = fromPick ? widened(nodes, shown, landmark) : landmark ? [landmark] : [];
+    nodes = fromPick ? widened(nodes, shown, landmark, column) : landmark ? [landmark] : [];
     let article = null;
     if (nodes.length === 1) {
       article = nodes[0].cloneNode(true);
@@ -262,9 +317,9 @@
     if (article) {
       for (const element of article.querySelectorAll(navigation))
         element.remove();
-      for (const element of fromPick ? article.querySelectorAll(asides + ', [class], [id]') : []) {
-        if (!pick.keptMarks.has(element.getAttribute(mark)) && !element.matches(headings + ', table, dl')
-            && isNavigation(element))
+      for (const element of fromPick ? article.querySelectorAll(asides + ', [class], [id], ' + headings) : []) {
+        if (!pick.keptMarks.has(element.getAttribute(mark)) && !element.matches(phrasing + ', table, dl')
+            && (element.matches(headings) ? isSiteTitle(element) : isNavigation(element)))
           element.remove();
       }
     }
