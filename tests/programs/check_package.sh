@@ -50,10 +50,11 @@ for program in textorin textorin-batch; do
   ! readelf -S "$binary" | grep -Eq '\.(symtab|debug_info)' || fail "$program is not stripped"
   # Debian's hardening: position-independent, read-only relocations bound at start and
   # the stack protector.
-  readelf -h "$binary" | grep -Eq 'Type: +DYN' || fail "$program is not position-independent"
-  readelf -lW "$binary" | grep -q GNU_RELRO || fail "$program lacks RELRO"
-  readelf -dW "$binary" | grep -Eq 'FLAGS.*\bNOW\b' || fail "$program does not bind now"
-  readelf --dyn-syms -W "$binary" | grep -q __stack_chk_fail || fail "$program lacks the stack protector"
+  elf="$(readelf -hldW --dyn-syms "$binary")"
+  grep -Eq 'Type: +DYN' <<<"$elf" || fail "$program is not position-independent"
+  grep -q GNU_RELRO <<<"$elf" || fail "$program lacks RELRO"
+  grep -Eq 'FLAGS.*\bNOW\b' <<<"$elf" || fail "$program does not bind now"
+  grep -q __stack_chk_fail <<<"$elf" || fail "$program lacks the stack protector"
   [[ $("$unpacked/usr/bin/$program" --version) == "$program $version" ]] || fail "$program --version"
 done
 grep -qx 'License: Apache-2.0' "$unpacked/usr/share/doc/textorin/copyright" || fail "copyright"
