@@ -1,20 +1,19 @@
 #!/usr/bin/env bash
 # Builds textorin_<version>_<arch>.deb: a stripped Release build, installed under /usr.
 # Usage: scripts/package.sh [OUTPUT_DIR]   (default: the checkout's folder)
+# A build folder (TEXTORIN_PACKAGE_BUILD_DIR) already configured as the package is
+# built, such as scripts/test.sh's, is packaged as it is, with its tests.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(realpath -m "${TEXTORIN_PACKAGE_BUILD_DIR:-$root/build-package}")"
 output="$(realpath -m "${1:-$root}")"
 "$root/scripts/setup.sh" --package
-# Debian's hardening flags, as its own packages are built with them; from the
-# checkout, which they map source paths from.
-cd "$root"
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
-  -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build"
+source "$root/scripts/release_flags.sh"
+if release_build_is "$build"; then
+  cmake --build "$build"
+else
+  TEXTORIN_BUILD_DIR="$build" "$root/scripts/build.sh" --release -DBUILD_TESTING=OFF
+fi
 mkdir -p "$output"
 rm -rf "$build/cpack"
 (cd "$build" && cpack -G DEB -B "$build/cpack" >/dev/null)

@@ -49,6 +49,13 @@ PageOutcome LiveEngine::loadIfChanged(const QString &row, const PageValidators &
     return awaitRow(page, pump, rowLimitMs());
 }
 
+PageOutcome LiveEngine::loadInNewPage(const QString &row)
+{
+    ChromiumPage fresh(browser);
+    fresh.setDoneHandler([this] { pump.wake(); });
+    return loadRow(fresh, pump, row, rowLimitMs());
+}
+
 int LiveEngine::rowLimitMs() const
 {
     return std::max(EngineOptions().longestRowMs(), browser.options().longestRowMs());

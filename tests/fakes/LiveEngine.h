@@ -27,6 +27,9 @@ public:
     PageOutcome load(const QString &row);
     // Loads the row as load() does, with the validators of its last save.
     PageOutcome loadIfChanged(const QString &row, const PageValidators &validators);
+    // Loads the row as load() does, in a new page of the browser: one that takes the
+    // options last given to browser.setOptions() (a page keeps those it was made with).
+    PageOutcome loadInNewPage(const QString &row);
     // Ends the page and with it the engine, its whole process group.
     void shutdown() { page.shutdown(); }
 

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Builds the .deb with scripts/package.sh and checks its name, control fields,
-# files and programs. Usage: check_package.sh BUILD_DIR VERSION APP_ID
+# Makes the .deb with scripts/package.sh and checks its name, control fields,
+# files, programs and their release flags. Usage: check_package.sh BUILD_DIR VERSION APP_ID
+# The tested build in BUILD_DIR is packaged when it was configured as the package is
+# built (scripts/test.sh's is); otherwise a Release build of its own in BUILD_DIR/package.
 set -euo pipefail
-build="$1" version="$2" id="$3"
+tested="$1" version="$2" id="$3"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-rm -rf "$build/out"
-mkdir -p "$build"
-TEXTORIN_PACKAGE_BUILD_DIR="$build" "$root/scripts/package.sh" "$build/out" >"$build/package.log" 2>&1 ||
-  { cat "$build/package.log" >&2; fail "scripts/package.sh"; }
-deb="$build/out/textorin_${version}_$(dpkg --print-architecture).deb"
+source "$root/scripts/release_flags.sh"
+build="$tested"
+release_build_is "$tested" || build="$tested/package"
+out="$tested/package/out"
+rm -rf "$out"
+mkdir -p "$out"
+TEXTORIN_PACKAGE_BUILD_DIR="$build" "$root/scripts/package.sh" "$out" >"$out/../package.log" 2>&1 ||
+  { cat "$out/../package.log" >&2; fail "scripts/package.sh"; }
+deb="$out/textorin_${version}_$(dpkg --print-architecture).deb"
 [[ -f $deb ]] || fail "no $deb"
 
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -42,6 +48,13 @@ dpkg-deb -x "$deb" "$unpacked"
 for program in textorin textorin-batch; do
   binary="$unpacked/usr/lib/textorin/$program"
   ! readelf -S "$binary" | grep -Eq '\.(symtab|debug_info)' || fail "$program is not stripped"
+  # Debian's hardening: position-independent, read-only relocations bound at start and
+  # the stack protector.
+  elf="$(readelf -hldW --dyn-syms "$binary")"
+  grep -Eq 'Type: +DYN' <<<"$elf" || fail "$program is not position-independent"
+  grep -q GNU_RELRO <<<"$elf" || fail "$program lacks RELRO"
+  grep -Eq 'FLAGS.*\bNOW\b' <<<"$elf" || fail "$program does not bind now"
+  grep -q __stack_chk_fail <<<"$elf" || fail "$program lacks the stack protector"
   [[ $("$unpacked/usr/bin/$program" --version) == "$program $version" ]] || fail "$program --version"
 done
 grep -qx 'License: Apache-2.0' "$unpacked/usr/share/doc/textorin/copyright" || fail "copyright"

@@ -164,17 +164,18 @@ void TestPageWaits::rowsWaitForWhatTheirOptionsAsk()
          {}},
     };
 
+    // One engine for all, a page for each row: its options are all page options.
+    LiveEngine engine;
     for (const Case &test : cases) {
         EngineOptions options;
         options.pageLimitMs = 3000;
         if (test.options)
             test.options(options);
-        LiveEngine engine(options);
+        engine.browser.setOptions(options);
         QElapsedTimer clock;
         clock.start();
-        const PageOutcome outcome = engine.load(server.url(test.path));
+        const PageOutcome outcome = engine.loadInNewPage(server.url(test.path));
         const qint64 took = clock.elapsed();
-        engine.shutdown();
 
         const QByteArray context =
             QByteArray(test.name) + ": " + outcome.failure.toUtf8() + " | " + outcome.content.toUtf8();
@@ -192,6 +193,7 @@ void TestPageWaits::rowsWaitForWhatTheirOptionsAsk()
         QVERIFY2(took < options.pageLimitMs + options.settleMs + 10'000,
                  qPrintable(context + ' ' + QByteArray::number(took)));
     }
+    engine.shutdown();
 }
 
 void TestPageWaits::emptyShadowHostsLeaveTheTextAsItWas()
