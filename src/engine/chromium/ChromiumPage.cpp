@@ -11,7 +11,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <tuple>
 
 namespace {
 
@@ -123,15 +122,22 @@ void ChromiumPage::load(const QString &row)
 
 void ChromiumPage::setRowOptions(const std::optional<EngineOptions> &options)
 {
-    const auto contentOf = [](const EngineOptions &o) {
-        return std::tie(o.form, o.mainContent, o.selectParts, o.removeParts, o.pageCap, o.collectLinks);
-    };
-    const bool sameScript = options && m_rowOptions && contentOf(*options) == contentOf(*m_rowOptions);
     m_rowOptions = options;
-    if (!options)
+    if (!options) {
         m_rowTextScript.clear();
-    else if (!sameScript || m_rowTextScript.isEmpty())
-        m_rowTextScript = ChromiumBrowser::textScriptFor(*options);
+        return;
+    }
+    // Rows of several rules take turns: each script is made once.
+    const QStringList key{QString::number(int(options->form)),
+                          QString::number(options->mainContent),
+                          QString::number(options->pageCap),
+                          QString::number(options->collectLinks),
+                          options->selectParts,
+                          options->removeParts};
+    auto script = m_rowTextScripts.find(key);
+    if (script == m_rowTextScripts.end())
+        script = m_rowTextScripts.insert(key, ChromiumBrowser::textScriptFor(*options));
+    m_rowTextScript = *script;
 }
 
 void ChromiumPage::loadBody(const QString &address, qint64 capBytes)

@@ -11,6 +11,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QTimer>
@@ -100,7 +101,8 @@ private:
     // The row's options: the browser's (which may change between rows) or its rule's.
     EngineOptions m_options;
     std::optional<EngineOptions> m_rowOptions;
-    QString m_rowTextScript; // for m_rowOptions, when its content differs from the browser's
+    QString m_rowTextScript; // for m_rowOptions
+    QHash<QStringList, QString> m_rowTextScripts; // by what the script depends on
     bool m_startingBrowser = false;
     bool m_loading = false; // counted among the browser's rows loading
 
